@@ -1,0 +1,93 @@
+#pragma once
+// One whole project: selected materials, both layer stacks and parameter blocks, the curve on
+// show with its ranges, which solver run is prepared, and the directory every file operation
+// starts from. A plain data holder: forms, views and file code read and write it directly.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MateCon.h"
+#include "UiServices.h"
+
+class CMyRecordSet;  // the material table; owned here, defined by the materials layer
+
+class COstrelDoc {
+public:
+    COstrelDoc();
+    virtual ~COstrelDoc();
+    COstrelDoc(const COstrelDoc&) = delete;
+    COstrelDoc& operator=(const COstrelDoc&) = delete;
+
+    // Framework hooks. New: capture the working directory. The generic open route (a file on
+    // the command line, dropped, or from the recent list) reads nothing from the file but
+    // captures the directory as well, so every file operation has a valid home.
+    bool OnNewDocument();
+    bool OnOpenDocument(const std::string& path);
+
+    // Enabling of the Computing commands: only the input written last can run.
+    bool OnUpdateInputComposite() const { return true; }
+    bool OnUpdateInputFGM() const { return true; }
+    bool OnUpdateExecuteComposite() const { return m_nRunType == 0; }
+    bool OnUpdateExecuteFGM() const { return m_nRunType == 1; }
+
+    // Services; null members fall back to doing nothing (or cancelling, for choosers).
+    void ShowMessage(const std::string& text) const;
+    void UpdateAllViews() const;
+
+    int m_nRunType = -1;
+    int m_bPlate = 1;
+    float m_fRadius = 1.0f;
+    std::string m_szStartDir;
+    std::shared_ptr<CMyRecordSet> m_recordSet;
+    int m_nResultComp = 0;
+    float m_fFullXMin = 0;
+    float m_fFullYMin = 0;
+    float m_fFullXMax = 0;
+    float m_fFullYMax = 0;
+    int m_bCurveLoaded = 0;
+    int m_nLabelComp = 0;
+    int m_nComLayerCount = 0;
+    int m_nFGMLayerCount = 0;
+    std::vector<CCurvePoint> m_curve;
+    int m_nPoints = 0;
+    float m_fXMin = 0;
+    float m_fXMax = 0;
+    float m_fYMin = 0;
+    float m_fYMax = 0;
+    std::vector<CMaterial> m_materials;
+    std::vector<CLayer> m_layers;
+    int m_nLayers = 1;
+    int m_nMaterials = 0;
+    double m_dDimConst = 3.113646;
+    int m_nLoadType = 1;
+    double m_dFrequency = 3.14;
+    int m_nLoadDir = 1;
+    int m_nOutput = 1;
+    float m_fTimeFrom = 0;
+    float m_fTimeTo = 10.0f;
+    float m_fReceiverX = 2.0f;
+    std::string m_strComTitle = "COM_project";
+    std::vector<CFGMLayer> m_fgmLayers;
+    std::string m_strFGMTitle = "FGM_project";
+    float m_fFGMTimeFrom = 0;
+    float m_fFGMTimeTo = 10.0f;
+    float m_fFGMReceiverX = 2.0f;
+    float m_fFGMVolFraction = 0.1f;
+    float m_fFGMLastVolFraction = 0;
+    double m_dFGMFrequency = 3.14;
+    int m_nFGMLoadType = 1;
+    int m_nFGMLoadDir = 1;
+    int m_nFGMOutput = 1;
+    int m_bFGMPlate = 1;
+    float m_fFGMRadius = 1.0f;
+
+    // Not part of the project: how this document reaches the user. Set by the window layer.
+    CDocServices m_services;
+    // The document's title ("Pemblar1", or the file name on the generic open route).
+    std::string m_strTitle;
+
+    static constexpr int kInitialMaterials = 20;
+    static constexpr int kInitialLayers = 100;
+    static constexpr int kInitialCurvePoints = 200;
+};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need; does nothing when
+# they are all present. Needs root (or sudo) on Debian 12.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6sql6-sqlite libqt6sql6-odbc
+  libgl1-mesa-dev libgl1-mesa-dri libglx-mesa0
+  unixodbc unixodbc-dev libsqliteodbc sqlite3
+  libeigen3-dev liblapack-dev libopenblas-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xfonts-base fonts-dejavu-core
+  python3 python3-pil imagemagick
+  clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
