@@ -1,0 +1,46 @@
+#pragma once
+// Command identifiers shared by the command table, the document, the views and the frames.
+
+namespace Cmd {
+constexpr int kFileNew = 57600;
+constexpr int kFileOpen = 57601;            // "Open Composite File" while a document is open
+constexpr int kFileClose = 57602;
+constexpr int kFileSave = 57603;            // "Save bitmap"
+constexpr int kFilePrintSetup = 57606;
+constexpr int kFilePrint = 57607;
+constexpr int kFilePrintPreview = 57609;
+constexpr int kFileMruFirst = 57616;
+constexpr int kAppAbout = 57664;
+constexpr int kAppExit = 57665;
+constexpr int kHelpFinder = 57667;
+constexpr int kWindowNew = 57648;
+constexpr int kWindowArrange = 57649;
+constexpr int kWindowCascade = 57650;
+constexpr int kWindowTile = 57651;
+constexpr int kViewToolbar = 59392;
+constexpr int kViewStatusBar = 59393;
+
+constexpr int kMaterialSelected = 32772;
+constexpr int kLayerPara = 32773;
+constexpr int kInputComposite = 32774;
+constexpr int kExecuteComposite = 32776;
+constexpr int kDisplayComCurrentU = 32778;
+constexpr int kBackgroundColor = 32779;
+constexpr int kCurveColor = 32780;
+constexpr int kDisplayComCurrentV = 32781;
+constexpr int kDisplayComCurrentW = 32782;
+constexpr int kOverview = 32784;
+constexpr int kLineStyle = 32785;
+constexpr int kDisplayComExistingU = 32788;
+constexpr int kDisplayComExistingV = 32789;
+constexpr int kDisplayComExistingW = 32790;
+constexpr int kInputFGM = 32791;
+constexpr int kExecuteFGM = 32792;
+constexpr int kDisplayFGMCurrentU = 32793;
+constexpr int kDisplayFGMCurrentV = 32794;
+constexpr int kDisplayFGMCurrentW = 32795;
+constexpr int kDisplayFGMExistingU = 32796;
+constexpr int kDisplayFGMExistingV = 32797;
+constexpr int kDisplayFGMExistingW = 32798;
+constexpr int kOpenFGM = 32799;
+}  // namespace Cmd
