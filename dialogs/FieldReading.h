@@ -13,6 +13,8 @@ inline constexpr const char* kEnterIntegerMessage = "Please enter an integer.";
 // text fails; a text that reads as zero counts only when its first non-blank character is '0'.
 std::optional<double> ParseNumberField(std::string_view text);
 std::optional<int> ParseIntegerField(std::string_view text);
+// A number for a float field: refused, like text, when it lies beyond the range of a float.
+std::optional<float> ParseFloatField(std::string_view text);
 
 // The texts a form shows when it opens: floats in the shortest %g form with at most 6
 // significant digits, doubles with at most 15.
