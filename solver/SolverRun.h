@@ -2,7 +2,41 @@
 // The Execute commands: run the solver in "bin" / "binFGM" and keep its result under the
 // component's name there and in "output"/title or "outputFGM"/title.
 
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "UiServices.h"
+
 class COstrelDoc;
 
 void OnExecuteComposite(COstrelDoc& doc);
 void OnExecuteFGM(COstrelDoc& doc);
+
+// Where one kind of run lives and what it is called, relative to the document's directory.
+struct SolverSetup {
+    const char* runDir;       // "bin"
+    const char* program;      // "lumdex"
+    const char* resultName;   // "result.dat"
+    const char* copyStem;     // "result": the copies are "result_u.dat" and so on
+    const char* outputDir;    // "output"
+};
+const SolverSetup& CompositeSolver();
+const SolverSetup& FGMSolver();
+
+// The kept copy's name for a component code (1 U, 2 V, 3 W); none for any other code.
+std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int component);
+
+// How the solver is started: "./lumdex" when the run directory holds it, else the bare name
+// for a search of PATH. runDir is absolute.
+ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir);
+
+// How a run ended, for the caller and for tests; the user hears about it through a message.
+enum class RunResult { Kept, NoRunDirectory, OldResultStuck, FailedToStart, Crashed, Failed, NoResult, Cancelled, CopyFailed };
+
+// The whole run of one kind: remove the old result, run, check, keep the copies, and set
+// m_nRunType (back to -1, except after a cancel). OnExecuteComposite/OnExecuteFGM call it.
+RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title);
+
+// A solver's "progress N%" line (blanks around allowed, N from 0 to 100); none for any other line.
+std::optional<int> ParseProgressPercent(std::string_view line);

@@ -1,0 +1,243 @@
+#include "PosixProcessRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir.back() == '/')
+        return dir + name;
+    return dir + "/" + name;
+}
+
+std::string SignalText(int sig) {
+    const char* name = ::strsignal(sig);
+    return "terminated by signal " + std::to_string(sig) + (name ? std::string(" (") + name + ")" : "");
+}
+
+// Owns a file descriptor for one scope.
+struct CFd {
+    int fd = -1;
+    ~CFd() { Close(); }
+    void Close() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
+struct CSpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    CSpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attr);
+    }
+    ~CSpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+};
+
+}  // namespace
+
+void CLineSplitter::Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\n') {
+            // The "\n" of a "\r\n" pair ends nothing new.
+            if (!(m_lastWasCR && m_pending.empty()) && m_onLine)
+                m_onLine(m_pending);
+            m_pending.clear();
+            m_lastWasCR = false;
+        } else if (c == '\r') {
+            if (m_onLine)
+                m_onLine(m_pending);
+            m_pending.clear();
+            m_lastWasCR = true;
+        } else {
+            m_pending.push_back(c);
+            m_lastWasCR = false;
+        }
+    }
+}
+
+void CLineSplitter::Finish() {
+    if (!m_pending.empty() && m_onLine)
+        m_onLine(m_pending);
+    m_pending.clear();
+    m_lastWasCR = false;
+}
+
+std::string ResolveProgram(const std::string& program, const std::string& workingDirectory) {
+    if (program.empty())
+        return {};
+    if (program.find('/') != std::string::npos) {
+        const std::string path = program.front() == '/' ? program : JoinPath(workingDirectory, program);
+        return IsExecutableFile(path) ? path : std::string();
+    }
+    const char* pathVariable = std::getenv("PATH");
+    const std::string searchPath = pathVariable ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= searchPath.size()) {
+        size_t end = searchPath.find(':', start);
+        if (end == std::string::npos)
+            end = searchPath.size();
+        const std::string dir = searchPath.substr(start, end - start);
+        // An empty entry would mean "the current directory", which is whatever another
+        // window left there; only explicit directories are searched.
+        if (!dir.empty()) {
+            const std::string candidate = JoinPath(dir, program);
+            if (IsExecutableFile(candidate))
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+ProcessOutcome CPosixProcessRunner::Run(const ProcessRequest& request) {
+    ProcessOutcome outcome;
+    const std::string program = ResolveProgram(request.program, request.workingDirectory);
+    if (program.empty()) {
+        outcome.status = ProcessOutcome::Status::FailedToStart;
+        outcome.errorText = request.program + ": no such program in " + request.workingDirectory +
+                            " or on the search path";
+        return outcome;
+    }
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        outcome.errorText = std::string("cannot create a pipe: ") + std::strerror(errno);
+        return outcome;
+    }
+    CFd readEnd{fds[0]};
+    CFd writeEnd{fds[1]};
+
+    CSpawnSetup setup;
+    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.fd, 1);
+    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.fd, 2);
+    if (!request.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&setup.actions, request.workingDirectory.c_str());
+    // Its own process group, so that a cancel also ends whatever the solver started.
+    posix_spawnattr_setpgroup(&setup.attr, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
+    sigset_t noMask;
+    sigemptyset(&noMask);
+    posix_spawnattr_setsigmask(&setup.attr, &noMask);
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<std::string> args;
+    args.push_back(request.program);
+    args.insert(args.end(), request.arguments.begin(), request.arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int spawnError = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ);
+    writeEnd.Close();
+    if (spawnError != 0) {
+        outcome.status = ProcessOutcome::Status::FailedToStart;
+        outcome.errorText = request.program + ": " + std::strerror(spawnError);
+        return outcome;
+    }
+
+    ::fcntl(readEnd.fd, F_SETFL, ::fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
+    CLineSplitter splitter(m_onLine);
+    char buffer[4096];
+    bool pipeOpen = true;
+    bool cancelled = false;
+    int waitStatus = 0;
+    const auto drain = [&] {
+        for (;;) {
+            const ssize_t n = ::read(readEnd.fd, buffer, sizeof buffer);
+            if (n > 0) {
+                splitter.Feed(buffer, static_cast<size_t>(n));
+                continue;
+            }
+            if (n == 0)
+                pipeOpen = false;
+            else if (errno == EINTR)
+                continue;
+            else if (errno != EAGAIN)
+                pipeOpen = false;
+            return;
+        }
+    };
+
+    for (;;) {
+        if (pipeOpen) {
+            pollfd p{readEnd.fd, POLLIN, 0};
+            const int ready = ::poll(&p, 1, static_cast<int>(m_pollInterval.count()));
+            if (ready > 0)
+                drain();
+        } else {
+            ::usleep(static_cast<useconds_t>(m_pollInterval.count()) * 1000);
+        }
+        const pid_t done = ::waitpid(pid, &waitStatus, WNOHANG);
+        if (done == pid) {
+            // Whatever the child wrote before it ended is still in the pipe; a grandchild that
+            // keeps the pipe open must not keep us waiting.
+            if (pipeOpen)
+                drain();
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
+            outcome.status = ProcessOutcome::Status::Crashed;
+            outcome.errorText = std::string("lost track of the process: ") + std::strerror(errno);
+            return outcome;
+        }
+        if (m_cancel && m_cancel()) {
+            cancelled = true;
+            ::kill(-pid, SIGKILL);
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+    }
+    splitter.Finish();
+
+    if (cancelled) {
+        outcome.status = ProcessOutcome::Status::Cancelled;
+        outcome.errorText = "cancelled";
+        return outcome;
+    }
+    if (WIFEXITED(waitStatus)) {
+        outcome.status = ProcessOutcome::Status::Finished;
+        outcome.exitCode = WEXITSTATUS(waitStatus);
+    } else if (WIFSIGNALED(waitStatus)) {
+        outcome.status = ProcessOutcome::Status::Crashed;
+        outcome.errorText = SignalText(WTERMSIG(waitStatus));
+    } else {
+        outcome.status = ProcessOutcome::Status::Crashed;
+        outcome.errorText = "ended in an unknown way";
+    }
+    return outcome;
+}

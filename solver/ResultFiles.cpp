@@ -1,0 +1,256 @@
+#include "ResultFiles.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <optional>
+
+#include "OstrelDoc.h"
+#include "SolverRun.h"
+#include "WorkingDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kCurrentOpenFailed[] = "Cannot open the file for reading! ";
+const char kExistingOpenFailed[] = "Cannot open the file for reading";
+
+// A cursor over the text that reads numbers the way "%d" and "%f" do in the "C" locale:
+// leading white space skipped, the longest number prefix taken, whatever follows left for the
+// next read. Independent of the process's locale, which the window layer sets from the user's.
+class CNumberReader {
+public:
+    explicit CNumberReader(std::string_view text) : m_p(text.data()), m_end(text.data() + text.size()) {}
+
+    std::optional<int> ReadInt() {
+        SkipSpace();
+        const char* p = SkipPlus();
+        if (!p)
+            return std::nullopt;
+        int value = 0;
+        const auto [next, ec] = std::from_chars(p, m_end, value);
+        if (ec != std::errc() || next == p)
+            return std::nullopt;
+        m_p = next;
+        return value;
+    }
+
+    // A finite float, or none (no number there, or one that is infinite or not a number).
+    std::optional<float> ReadFiniteFloat() {
+        SkipSpace();
+        const char* p = SkipPlus();
+        if (!p)
+            return std::nullopt;
+        float value = 0;
+        const auto [next, ec] = std::from_chars(p, m_end, value);
+        if (next == p)
+            return std::nullopt;
+        m_p = next;
+        if (ec == std::errc::result_out_of_range) {
+            // Too small for a float reads as zero, as the C library does; too large is infinite.
+            double wide = 0;
+            const auto [wideNext, wideEc] = std::from_chars(p, next, wide);
+            (void)wideNext;
+            if (wideEc == std::errc() && std::isfinite(wide) &&
+                std::fabs(wide) < static_cast<double>(std::numeric_limits<float>::max()))
+                return static_cast<float>(wide);
+            if (wideEc == std::errc::result_out_of_range && ExponentIsNegative(p, next))
+                return *p == '-' ? -0.0f : 0.0f;
+            return std::nullopt;
+        }
+        if (ec != std::errc() || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
+
+private:
+    void SkipSpace() {
+        while (m_p != m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r' || *m_p == '\v' || *m_p == '\f'))
+            ++m_p;
+    }
+    // from_chars takes a minus but not a plus; "+-1" is no number.
+    const char* SkipPlus() const {
+        if (m_p != m_end && *m_p == '+') {
+            if (m_p + 1 == m_end || m_p[1] == '-' || m_p[1] == '+')
+                return nullptr;
+            return m_p + 1;
+        }
+        return m_p;
+    }
+    static bool ExponentIsNegative(const char* from, const char* to) {
+        for (const char* q = from; q + 1 < to; ++q)
+            if ((*q == 'e' || *q == 'E') && q[1] == '-')
+                return true;
+        return false;
+    }
+
+    const char* m_p;
+    const char* m_end;
+};
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The whole file, or none when it cannot be opened or read (a directory, for instance).
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[1 << 16];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return std::nullopt;
+    return bytes;
+}
+
+int ReadCurrent(COstrelDoc& doc, const SolverSetup& setup) {
+    CDirectoryGuard guard(doc.m_szStartDir);
+    const std::optional<std::string> name = ComponentCopyName(setup, doc.m_nResultComp);
+    if (!name) {
+        doc.ShowMessage(kCurrentOpenFailed);
+        return 0;
+    }
+    return ReadResultFile(doc, (fs::path(doc.m_szStartDir) / setup.runDir / *name).string(), kCurrentOpenFailed);
+}
+
+int ReadExisting(COstrelDoc& doc, const SolverSetup& setup) {
+    CDirectoryGuard guard(doc.m_szStartDir);
+    const std::string outputDir = (fs::path(doc.m_szStartDir) / setup.outputDir).string();
+    // Only a run makes the output directory; without one there is nothing to choose from.
+    if (!IsDirectory(outputDir))
+        return 0;
+
+    FileDialogRequest request;
+    request.save = false;
+    request.initialName = "*.dat";
+    request.filter = "*.dat";
+    request.startDir = outputDir;
+    request.hideReadOnly = true;
+    const std::optional<std::string> chosen =
+        doc.m_services.files ? doc.m_services.files->ChooseFile(request) : std::nullopt;
+    if (chosen) {
+        fs::path path(*chosen);
+        if (path.is_relative())
+            path = fs::path(outputDir) / path;
+        return ReadResultFile(doc, path.string(), kExistingOpenFailed);
+    }
+    // Cancel: the plot shows what it showed before (an empty frame on a fresh document).
+    doc.m_fFullXMin = doc.m_fXMin;
+    doc.m_fFullYMin = doc.m_fYMin;
+    doc.m_fFullXMax = doc.m_fXMax;
+    doc.m_fFullYMax = doc.m_fYMax;
+    doc.m_bCurveLoaded = 1;
+    doc.UpdateAllViews();
+    return 1;
+}
+
+}  // namespace
+
+CResultText ParseResultText(std::string_view text) {
+    CResultText parsed;
+    CNumberReader reader(text);
+    const std::optional<int> first = reader.ReadInt();
+    const std::optional<int> count = first ? reader.ReadInt() : std::nullopt;
+    if (!count)
+        return parsed;
+    parsed.announced = *count;
+    if (*count < 0) {
+        parsed.head = CResultText::Head::Negative;
+        return parsed;
+    }
+    parsed.head = CResultText::Head::Ok;
+    // The count is only a promise: storage follows the points that are really there.
+    while (parsed.points.size() < static_cast<size_t>(*count)) {
+        const std::optional<float> x = reader.ReadFiniteFloat();
+        if (!x)
+            break;
+        const std::optional<float> y = reader.ReadFiniteFloat();
+        if (!y)
+            break;
+        parsed.points.emplace_back(*x, *y);
+    }
+    return parsed;
+}
+
+int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName) {
+    if (parsed.head != CResultText::Head::Ok) {
+        doc.ShowMessage("The result file " + fileName + " does not begin with a valid number of points; nothing was read.");
+        return 0;
+    }
+    const size_t n = parsed.points.size();
+    for (size_t i = 0; i < n; ++i) {
+        const float x = parsed.points[i].m_fX;
+        const float y = parsed.points[i].m_fY;
+        if (i == 0) {
+            doc.m_fXMin = doc.m_fXMax = x;
+            doc.m_fYMin = doc.m_fYMax = y;
+            continue;
+        }
+        if (x < doc.m_fXMin)
+            doc.m_fXMin = x;
+        else if (x > doc.m_fXMax)
+            doc.m_fXMax = x;
+        if (y < doc.m_fYMin)
+            doc.m_fYMin = y;
+        else if (y > doc.m_fYMax)
+            doc.m_fYMax = y;
+    }
+    // Entries behind the new curve stay as they are and are never read.
+    if (n <= doc.m_curve.size())
+        std::copy(parsed.points.begin(), parsed.points.end(), doc.m_curve.begin());
+    else
+        doc.m_curve = std::move(parsed.points);
+    doc.m_nPoints = static_cast<int>(n);
+
+    doc.m_fFullXMin = doc.m_fXMin;
+    doc.m_fFullYMin = doc.m_fYMin;
+    doc.m_fFullXMax = doc.m_fXMax;
+    doc.m_fFullYMax = doc.m_fYMax;
+    doc.m_bCurveLoaded = 1;
+    doc.UpdateAllViews();
+
+    if (n < static_cast<size_t>(parsed.announced)) {
+        const long long missing = static_cast<long long>(parsed.announced) - static_cast<long long>(n);
+        doc.ShowMessage("Only " + std::to_string(n) + " of the " + std::to_string(parsed.announced) +
+                        " points announced in " + fileName + " could be read; " + std::to_string(missing) +
+                        (missing == 1 ? " point is" : " points are") + " missing.");
+    }
+    return 1;
+}
+
+int ReadResultFile(COstrelDoc& doc, const std::string& path, const char* openFailedText) {
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        doc.ShowMessage(openFailedText);
+        return 0;
+    }
+    return ApplyResult(doc, ParseResultText(*bytes), fs::path(path).filename().string());
+}
+
+int ReadComResult(COstrelDoc& doc) {
+    return ReadCurrent(doc, CompositeSolver());
+}
+
+int ReadFGMResult(COstrelDoc& doc) {
+    return ReadCurrent(doc, FGMSolver());
+}
+
+int ReadExistingComResult(COstrelDoc& doc) {
+    return ReadExisting(doc, CompositeSolver());
+}
+
+int ReadExistingFGMResult(COstrelDoc& doc) {
+    return ReadExisting(doc, FGMSolver());
+}

@@ -1,0 +1,210 @@
+#include "SolverRun.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "OstrelDoc.h"
+#include "PosixProcessRunner.h"
+#include "WorkingDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string Join(const std::string& a, const std::string& b) {
+    return (fs::path(a) / b).string();
+}
+
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+// Keeps one copy; a failure is told to the user and remembered for the result.
+bool KeepCopy(COstrelDoc& doc, const std::string& from, const std::string& to) {
+    std::string error;
+    if (CopyFileAtomically(from, to, &error))
+        return true;
+    doc.ShowMessage("The result could not be kept: " + error);
+    return false;
+}
+
+RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::string& home) {
+    const std::string runDir = Join(home, setup.runDir);
+    if (!IsDirectory(runDir)) {
+        doc.ShowMessage("The run directory " + Quoted(setup.runDir) +
+                        " does not exist, so the solver has no input; enter the parameters first.");
+        return RunResult::NoRunDirectory;
+    }
+
+    // A result left by an earlier run must never pass for this run's.
+    const std::string result = Join(runDir, setup.resultName);
+    std::error_code ec;
+    fs::remove(result, ec);
+    if (ec) {
+        doc.ShowMessage("The old result " + Quoted(std::string(setup.runDir) + "/" + setup.resultName) +
+                        " cannot be removed (" + ec.message() + "); the solver was not run.");
+        return RunResult::OldResultStuck;
+    }
+
+    CPosixProcessRunner headless;
+    IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
+    const ProcessOutcome outcome = runner.Run(SolverRequest(setup, runDir));
+    const std::string program = setup.program;
+    switch (outcome.status) {
+    case ProcessOutcome::Status::Cancelled:
+        doc.ShowMessage("The solver run was cancelled; no result was kept.");
+        return RunResult::Cancelled;
+    case ProcessOutcome::Status::FailedToStart:
+        doc.ShowMessage("The solver " + program + " could not be started (" + outcome.errorText + "). Place it in " +
+                        Quoted(setup.runDir) + " or on the search path.");
+        return RunResult::FailedToStart;
+    case ProcessOutcome::Status::Crashed:
+        doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText +
+                        "); no result was kept.");
+        return RunResult::Crashed;
+    case ProcessOutcome::Status::Finished:
+        break;
+    }
+    if (outcome.exitCode != 0) {
+        doc.ShowMessage("The solver " + program + " failed with exit code " + std::to_string(outcome.exitCode) +
+                        "; no result was kept.");
+        return RunResult::Failed;
+    }
+    if (!IsRegularFile(result)) {
+        doc.ShowMessage("The solver " + program + " wrote no result file " + Quoted(setup.resultName) +
+                        "; no result was kept.");
+        return RunResult::NoResult;
+    }
+    return RunResult::Kept;
+}
+
+RunResult KeepCopies(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+                     const std::string& home) {
+    const std::string runDir = Join(home, setup.runDir);
+    const std::string result = Join(runDir, setup.resultName);
+    const std::optional<std::string> copyName = ComponentCopyName(setup, outputComponent);
+    bool ok = true;
+    if (copyName)
+        ok = KeepCopy(doc, result, Join(runDir, *copyName)) && ok;
+
+    const std::string outputDir = Join(home, setup.outputDir);
+    MakeDirectory(outputDir);
+    if (!IsPlainPathComponent(title)) {
+        // Nothing may be written outside the document's own tree.
+        if (copyName)
+            doc.ShowMessage("The project title " + Quoted(title) + " cannot be used as a directory name; the result was kept in " +
+                        Quoted(setup.runDir) + " only.");
+        return ok ? RunResult::Kept : RunResult::CopyFailed;
+    }
+    const std::string titleDir = Join(outputDir, title);
+    MakeDirectory(titleDir);
+    if (copyName) {
+        if (!IsDirectory(titleDir)) {
+            doc.ShowMessage("The directory " + Quoted(std::string(setup.outputDir) + "/" + title) +
+                            " cannot be made; the result was kept in " + Quoted(setup.runDir) + " only.");
+            ok = false;
+        } else {
+            ok = KeepCopy(doc, result, Join(titleDir, *copyName)) && ok;
+        }
+    }
+    return ok ? RunResult::Kept : RunResult::CopyFailed;
+}
+
+}  // namespace
+
+const SolverSetup& CompositeSolver() {
+    static const SolverSetup setup{"bin", "lumdex", "result.dat", "result", "output"};
+    return setup;
+}
+
+const SolverSetup& FGMSolver() {
+    static const SolverSetup setup{"binFGM", "Kavrit", "resultfgm.dat", "resultfgm", "outputFGM"};
+    return setup;
+}
+
+std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int component) {
+    static const char* const suffixes[] = {"_u.dat", "_v.dat", "_w.dat"};
+    if (component < 1 || component > 3)
+        return std::nullopt;
+    return std::string(setup.copyStem) + suffixes[component - 1];
+}
+
+ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir) {
+    ProcessRequest request;
+    request.workingDirectory = runDir;
+    const std::string local = Join(runDir, setup.program);
+    if (IsRegularFile(local) && ::access(local.c_str(), X_OK) == 0)
+        request.program = std::string("./") + setup.program;
+    else
+        request.program = setup.program;
+    return request;
+}
+
+RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title) {
+    CDirectoryGuard guard(doc.m_szStartDir);
+    // Absolute names throughout: while the progress window is up, other windows may change
+    // the process's directory.
+    const std::string home = doc.m_szStartDir;
+    RunResult result = RunAndCheck(doc, setup, home);
+    if (result == RunResult::Kept)
+        result = KeepCopies(doc, setup, outputComponent, title, home);
+    // A cancelled run can be started again as it stands.
+    if (result != RunResult::Cancelled)
+        doc.m_nRunType = Codes::kNoRun;
+    return result;
+}
+
+void OnExecuteComposite(COstrelDoc& doc) {
+    ExecuteSolver(doc, CompositeSolver(), doc.m_nOutput, doc.m_strComTitle);
+}
+
+void OnExecuteFGM(COstrelDoc& doc) {
+    ExecuteSolver(doc, FGMSolver(), doc.m_nFGMOutput, doc.m_strFGMTitle);
+}
+
+std::optional<int> ParseProgressPercent(std::string_view line) {
+    size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    constexpr std::string_view word = "progress";
+    if (line.substr(i, word.size()) != word)
+        return std::nullopt;
+    i += word.size();
+    const size_t beforeBlanks = i;
+    skipBlanks();
+    if (i == beforeBlanks)
+        return std::nullopt;
+    int value = 0;
+    size_t digits = 0;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
+        if (++digits > 3)
+            return std::nullopt;
+        value = value * 10 + (line[i] - '0');
+        ++i;
+    }
+    if (digits == 0 || i >= line.size() || line[i] != '%' || value > 100)
+        return std::nullopt;
+    ++i;
+    skipBlanks();
+    if (i != line.size())
+        return std::nullopt;
+    return value;
+}
