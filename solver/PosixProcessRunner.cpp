@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 extern char** environ;
@@ -91,7 +92,9 @@ std::string ResolveProgram(const std::string& program, const std::string& workin
     if (program.empty())
         return {};
     if (program.find('/') != std::string::npos) {
-        const std::string path = program.front() == '/' ? program : JoinPath(workingDirectory, program);
+        const std::string path = std::filesystem::path(program.front() == '/' ? program : JoinPath(workingDirectory, program))
+                                     .lexically_normal()
+                                     .string();
         return IsExecutableFile(path) ? path : std::string();
     }
     const char* pathVariable = std::getenv("PATH");

@@ -1,0 +1,224 @@
+// The Execute commands with real child processes: which copies exist afterwards, what they
+// hold, what the user is told, m_nRunType, and the working directory on every path.
+
+#include <gtest/gtest.h>
+
+#include "PosixProcessRunner.h"
+#include "SolverRun.h"
+#include "WorkingDirectory.h"
+#include "test_run_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+const std::string kResult = "0 3\n0 0\n1 1\n2 -1\n";   // what writes_result leaves with the default value
+
+class ExecuteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(temp.Path().empty());
+        home = temp.Path();
+        doc.m_szStartDir = home.string();
+        doc.m_services.messages = &messages;
+        doc.m_services.processes = &runner;
+        runner.SetLineCallback([this](const std::string& line) { waiting = waiting || line == "waiting"; });
+        runner.SetCancelPredicate([this] { return waiting; });
+        fs::create_directories(home / "bin");
+        fs::create_directories(home / "binFGM");
+        fs::create_directories(home / "elsewhere");
+        ::unsetenv("PEMBLAR_FAKE_VALUE");
+    }
+
+    // Starts from a directory other than home: the run must come back to home.
+    void RunComposite() {
+        ChangeDirectory((home / "elsewhere").string());
+        doc.m_nRunType = 0;
+        OnExecuteComposite(doc);
+        EXPECT_EQ(CurrentDirectory(), home.string());
+    }
+    void RunFGM() {
+        ChangeDirectory((home / "elsewhere").string());
+        doc.m_nRunType = 1;
+        OnExecuteFGM(doc);
+        EXPECT_EQ(CurrentDirectory(), home.string());
+    }
+    bool NoCopiesAnywhere() const {
+        for (const char* name : {"result_u.dat", "result_v.dat", "result_w.dat"})
+            if (fs::exists(home / "bin" / name) || fs::exists(home / "output" / "COM_project" / name))
+                return false;
+        return true;
+    }
+    std::string OnlyMessage() const { return messages.texts.size() == 1 ? messages.texts[0] : "<" + std::to_string(messages.texts.size()) + " messages>"; }
+
+    CTempDir temp;
+    fs::path home;
+    COstrelDoc doc;
+    CRecordingMessages messages;
+    CPosixProcessRunner runner{{}, {}, std::chrono::milliseconds(10)};
+    bool waiting = false;
+};
+
+}  // namespace
+
+TEST_F(ExecuteTest, KeepsTheNewResultUnderTheComponentNameNextToTheSolverAndUnderTheTitle) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    doc.m_nOutput = 1;
+    RunComposite();
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_EQ(doc.m_nRunType, -1);
+    EXPECT_EQ(ReadText(home / "bin" / "result.dat"), kResult);
+    EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), kResult);
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_u.dat"), kResult);
+    EXPECT_FALSE(fs::exists(home / "bin" / "result_v.dat"));
+
+    // Output V refreshes only the V copies; the U copy of the first run stays; a second run of
+    // the same title and component overwrites its copy.
+    ::setenv("PEMBLAR_FAKE_VALUE", "5", 1);
+    doc.m_nOutput = 2;
+    RunComposite();
+    const std::string second = "0 3\n0 0\n1 5\n2 -5\n";
+    EXPECT_EQ(ReadText(home / "bin" / "result_v.dat"), second);
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_v.dat"), second);
+    EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), kResult);
+    ::setenv("PEMBLAR_FAKE_VALUE", "7", 1);
+    RunComposite();
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_v.dat"), "0 3\n0 0\n1 7\n2 -7\n");
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    // Nothing but the copies: no temporary files left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "output" / "COM_project"), fs::directory_iterator()), 2);
+}
+
+TEST_F(ExecuteTest, FGMRunUsesItsOwnDirectoriesNamesAndOutputCode) {
+    InstallSolver("writes_result", home / "binFGM", "Kavrit");
+    doc.m_nFGMOutput = 3;
+    doc.m_strFGMTitle = "plate 7";
+    RunFGM();
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_EQ(doc.m_nRunType, -1);
+    EXPECT_EQ(ReadText(home / "binFGM" / "resultfgm_w.dat"), kResult);
+    EXPECT_EQ(ReadText(home / "outputFGM" / "plate 7" / "resultfgm_w.dat"), kResult);
+    EXPECT_FALSE(fs::exists(home / "output"));
+}
+
+TEST_F(ExecuteTest, AStaleResultIsRemovedAndNeverKeptWhenTheSolverWritesNothing) {
+    InstallSolver("writes_nothing", home / "bin", "lumdex");
+    WriteText(home / "bin" / "result.dat", "0 1\n0 99\n");
+    WriteText(home / "bin" / "result_u.dat", "old u\n");
+    RunComposite();
+    EXPECT_FALSE(fs::exists(home / "bin" / "result.dat"));
+    EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), "old u\n") << "the older copy is not replaced";
+    EXPECT_FALSE(fs::exists(home / "output" / "COM_project" / "result_u.dat"));
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.");
+    EXPECT_EQ(doc.m_nRunType, -1);
+}
+
+TEST_F(ExecuteTest, ANonZeroExitKeepsNothingEvenWhenAResultWasWritten) {
+    InstallSolver("exits_nonzero", home / "bin", "lumdex");
+    RunComposite();
+    EXPECT_TRUE(fs::exists(home / "bin" / "result.dat"));
+    EXPECT_TRUE(NoCopiesAnywhere());
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex failed with exit code 3; no result was kept.");
+    EXPECT_EQ(doc.m_nRunType, -1);
+}
+
+TEST_F(ExecuteTest, ACrashKeepsNothing) {
+    InstallSolver("crashes", home / "bin", "lumdex");
+    RunComposite();
+    EXPECT_TRUE(NoCopiesAnywhere());
+    EXPECT_EQ(OnlyMessage().rfind("The solver lumdex ended abnormally (terminated by signal 11", 0), 0u) << OnlyMessage();
+    EXPECT_EQ(doc.m_nRunType, -1);
+}
+
+TEST_F(ExecuteTest, ACancelledRunKeepsNothingAndCanBeStartedAgain) {
+    InstallSolver("hangs", home / "bin", "lumdex");
+    RunComposite();
+    EXPECT_TRUE(NoCopiesAnywhere());
+    EXPECT_EQ(OnlyMessage(), "The solver run was cancelled; no result was kept.");
+    EXPECT_EQ(doc.m_nRunType, 0) << "still prepared";
+
+    messages.texts.clear();
+    waiting = false;
+    doc.m_nRunType = 1;
+    InstallSolver("hangs", home / "binFGM", "Kavrit");
+    OnExecuteFGM(doc);
+    EXPECT_EQ(doc.m_nRunType, 1);
+    EXPECT_FALSE(fs::exists(home / "binFGM" / "resultfgm_u.dat"));
+}
+
+TEST_F(ExecuteTest, TheSolverComesFromTheRunDirectoryFirstThenFromThePath) {
+    CTempDir tools;
+    InstallSolver("writes_nothing", tools.Path(), "lumdex");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (tools.Path().string() + ":" + oldPath).c_str(), 1);
+
+    // On the path only: that one runs (and writes nothing).
+    RunComposite();
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.");
+
+    // In "bin" as well: the one in "bin" wins.
+    messages.texts.clear();
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    RunComposite();
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), kResult);
+    EXPECT_EQ(SolverRequest(CompositeSolver(), (home / "bin").string()).program, "./lumdex");
+    ::setenv("PATH", oldPath.c_str(), 1);
+}
+
+TEST_F(ExecuteTest, AMissingSolverOrRunDirectoryIsReported) {
+    ::setenv("PATH", "/nonexistent", 1);
+    RunComposite();
+    EXPECT_EQ(OnlyMessage().rfind("The solver lumdex could not be started (", 0), 0u) << OnlyMessage();
+    EXPECT_EQ(doc.m_nRunType, -1);
+
+    messages.texts.clear();
+    fs::remove_all(home / "binFGM");
+    RunFGM();
+    EXPECT_EQ(OnlyMessage(), "The run directory \"binFGM\" does not exist, so the solver has no input; enter the parameters first.");
+    EXPECT_EQ(doc.m_nRunType, -1);
+    EXPECT_FALSE(fs::exists(home / "outputFGM"));
+}
+
+TEST_F(ExecuteTest, ATitleThatIsNoPlainNameKeepsNoCopyOutsideBin) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    for (const std::string title : {"../escaped", "..", "a/b", ""}) {
+        messages.texts.clear();
+        doc.m_strComTitle = title;
+        RunComposite();
+        EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), kResult);
+        EXPECT_EQ(OnlyMessage(), "The project title \"" + title +
+                                     "\" cannot be used as a directory name; the result was kept in \"bin\" only.");
+        EXPECT_EQ(doc.m_nRunType, -1);
+    }
+    EXPECT_FALSE(fs::exists(home.parent_path() / "escaped"));
+    EXPECT_FALSE(fs::exists(home / "output" / "a"));
+    EXPECT_TRUE(fs::is_empty(home / "output"));
+}
+
+TEST_F(ExecuteTest, AnOutputCodeOutsideOneToThreeKeepsNoCopy) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    doc.m_nOutput = 4;
+    RunComposite();
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_TRUE(NoCopiesAnywhere());
+    EXPECT_EQ(doc.m_nRunType, -1);
+}
+
+TEST_F(ExecuteTest, WithoutAProcessServiceTheRunIsHeadless) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    doc.m_services.processes = nullptr;
+    RunComposite();
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_u.dat"), kResult);
+}
+
+TEST(ComponentCopyName, NamesTheCopiesOfBothKinds) {
+    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 1), "result_u.dat");
+    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 2), "result_v.dat");
+    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 3), "result_w.dat");
+    EXPECT_EQ(ComponentCopyName(FGMSolver(), 1), "resultfgm_u.dat");
+    EXPECT_EQ(ComponentCopyName(FGMSolver(), 3), "resultfgm_w.dat");
+    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 0), std::nullopt);
+    EXPECT_EQ(ComponentCopyName(FGMSolver(), 4), std::nullopt);
+}

@@ -1,0 +1,156 @@
+// The headless process runner against real child processes: output lines, exit codes,
+// signals, programs that are not there, PATH lookup, and cancel killing the whole group.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "PosixProcessRunner.h"
+#include "SolverRun.h"
+#include "test_run_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct CRun {
+    std::vector<std::string> lines;
+    ProcessOutcome outcome;
+};
+
+CRun RunFake(const fs::path& dir, const std::string& program, CPosixProcessRunner::CancelPredicate cancel = {}) {
+    CRun run;
+    CPosixProcessRunner runner([&](const std::string& line) { run.lines.push_back(line); }, std::move(cancel),
+                               std::chrono::milliseconds(10));
+    run.outcome = runner.Run(ProcessRequest{program, {}, dir.string()});
+    return run;
+}
+
+bool HasLine(const CRun& run, const std::string& line) {
+    return std::find(run.lines.begin(), run.lines.end(), line) != run.lines.end();
+}
+
+// Gone, or only a zombie waiting for a parent that does not reap (as in some containers).
+bool ProcessIsGone(pid_t pid) {
+    for (int i = 0; i < 200; ++i) {
+        if (::kill(pid, 0) != 0)
+            return true;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidText, name, state;
+        stat >> pidText >> name >> state;
+        if (state == "Z")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(PosixProcessRunner, RunsInTheRequestedDirectoryAndHandsOnEveryLine) {
+    CTempDir temp;
+    InstallSolver("writes_result", temp.Path() / "bin", "lumdex");
+    const CRun run = RunFake(temp.Path() / "bin", "./lumdex");
+    EXPECT_EQ(run.outcome.status, ProcessOutcome::Status::Finished);
+    EXPECT_EQ(run.outcome.exitCode, 0);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"solving in " + (temp.Path() / "bin").string(), "done"}));
+    EXPECT_TRUE(fs::exists(temp.Path() / "bin" / "result.dat"));
+}
+
+TEST(PosixProcessRunner, ReportsExitCodesSignalsAndMissingPrograms) {
+    CTempDir temp;
+    InstallSolver("exits_nonzero", temp.Path(), "lumdex");
+    const CRun failed = RunFake(temp.Path(), "./lumdex");
+    EXPECT_EQ(failed.outcome.status, ProcessOutcome::Status::Finished);
+    EXPECT_EQ(failed.outcome.exitCode, 3);
+    EXPECT_TRUE(HasLine(failed, "input.d: bad layer count")) << "standard error is shown too";
+
+    InstallSolver("crashes", temp.Path(), "Kavrit");
+    const CRun crashed = RunFake(temp.Path(), "./Kavrit");
+    EXPECT_EQ(crashed.outcome.status, ProcessOutcome::Status::Crashed);
+    EXPECT_NE(crashed.outcome.errorText.find("signal 11"), std::string::npos) << crashed.outcome.errorText;
+
+    const CRun missing = RunFake(temp.Path(), "./no-such-solver");
+    EXPECT_EQ(missing.outcome.status, ProcessOutcome::Status::FailedToStart);
+    EXPECT_NE(missing.outcome.errorText.find("no-such-solver"), std::string::npos);
+
+    // Present but not executable is as good as missing.
+    WriteText(temp.Path() / "plain", "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(RunFake(temp.Path(), "./plain").outcome.status, ProcessOutcome::Status::FailedToStart);
+}
+
+TEST(PosixProcessRunner, FindsABareNameOnTheSearchPathOnly) {
+    CTempDir temp;
+    InstallSolver("writes_result", temp.Path() / "tools", "lumdex");
+    fs::create_directories(temp.Path() / "run");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", ((temp.Path() / "tools").string() + ":" + oldPath).c_str(), 1);
+    const CRun run = RunFake(temp.Path() / "run", "lumdex");
+    EXPECT_EQ(run.outcome.status, ProcessOutcome::Status::Finished);
+    EXPECT_TRUE(fs::exists(temp.Path() / "run" / "result.dat")) << "runs in the request's directory";
+
+    // A solver in the working directory is not found by its bare name: no shell, no "." on PATH.
+    ::setenv("PATH", oldPath.c_str(), 1);
+    InstallSolver("writes_result", temp.Path() / "run", "Kavrit");
+    EXPECT_EQ(RunFake(temp.Path() / "run", "Kavrit").outcome.status, ProcessOutcome::Status::FailedToStart);
+    EXPECT_EQ(ResolveProgram("Kavrit", (temp.Path() / "run").string()), "");
+    EXPECT_EQ(ResolveProgram("./Kavrit", (temp.Path() / "run").string()), (temp.Path() / "run" / "Kavrit").string());
+}
+
+TEST(PosixProcessRunner, CancelKillsTheSolverAndWhatItStarted) {
+    CTempDir temp;
+    InstallSolver("hangs", temp.Path(), "lumdex");
+    pid_t helper = 0;
+    bool waiting = false;
+    CPosixProcessRunner runner(
+        [&](const std::string& line) {
+            if (line.rfind("helper ", 0) == 0)
+                helper = std::stoi(line.substr(7));
+            waiting = waiting || line == "waiting";
+        },
+        [&] { return waiting; }, std::chrono::milliseconds(10));
+    const auto started = std::chrono::steady_clock::now();
+    const ProcessOutcome outcome = runner.Run(ProcessRequest{"./lumdex", {}, temp.Path().string()});
+    EXPECT_EQ(outcome.status, ProcessOutcome::Status::Cancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    ASSERT_GT(helper, 0);
+    EXPECT_TRUE(ProcessIsGone(helper));
+}
+
+TEST(PosixProcessRunner, ProgressLinesArriveInOrder) {
+    CTempDir temp;
+    InstallSolver("prints_progress", temp.Path(), "lumdex");
+    const CRun run = RunFake(temp.Path(), "./lumdex");
+    std::vector<int> percents;
+    for (const auto& line : run.lines)
+        if (auto p = ParseProgressPercent(line))
+            percents.push_back(*p);
+    EXPECT_EQ(percents, (std::vector<int>{0, 25, 50, 75, 100}));
+}
+
+TEST(LineSplitter, EndsLinesAtNewlinesCarriageReturnsAndTheEnd) {
+    std::vector<std::string> lines;
+    CLineSplitter splitter([&](const std::string& l) { lines.push_back(l); });
+    const std::string text = "one\r\ntwo\nprogress 10%\rprogress 20%\r\n\nlast";
+    // Byte by byte, so that pairs split across reads are covered as well.
+    for (char c : text)
+        splitter.Feed(&c, 1);
+    splitter.Finish();
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "progress 10%", "progress 20%", "", "last"}));
+}
+
+TEST(ProgressLine, AcceptsOnlyTheSolversForm) {
+    EXPECT_EQ(ParseProgressPercent("progress 0%"), 0);
+    EXPECT_EQ(ParseProgressPercent("progress 42%"), 42);
+    EXPECT_EQ(ParseProgressPercent("  progress\t100%  "), 100);
+    EXPECT_EQ(ParseProgressPercent("progress 101%"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("progress 5"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("progress -5%"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("progress5%"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("progress 5% done"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("Progress 5%"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent("progress 99999999999%"), std::nullopt);
+    EXPECT_EQ(ParseProgressPercent(""), std::nullopt);
+}
