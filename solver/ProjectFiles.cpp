@@ -1,0 +1,173 @@
+#include "ProjectFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "AtomicFile.h"
+#include "OstrelDoc.h"
+#include "ProjectFormat.h"
+#include "WorkingDirectory.h"
+
+namespace {
+
+const char* const kCannotWrite = "Cannot open the file for writing!";
+const char* const kCannotRead = "Cannot open the file for reading!";
+
+// Project files larger than this are not project files; refuse before filling memory.
+constexpr std::size_t kMaxProjectFileSize = 16u << 20;
+
+// Goes into dir below the working directory, making it first when it is missing.
+bool EnterDirectory(const char* dir, std::string* error) {
+    if (ChangeDirectory(dir))
+        return true;
+    MakeDirectory(dir);
+    if (ChangeDirectory(dir))
+        return true;
+    if (error)
+        *error = std::string(dir) + ": cannot create or enter the directory: " +
+                 std::strerror(errno);
+    return false;
+}
+
+// The common road of every writer: start in m_szStartDir, go into dir, replace name
+// atomically, and come back on every path.
+bool WriteInto(const COstrelDoc& doc, const char* dir, const std::string& name,
+               const std::string& bytes, std::string* error) {
+    CDirectoryGuard home(doc.m_szStartDir);
+    if (!ChangeDirectory(home.Home())) {
+        if (error)
+            *error = "the project directory \"" + home.Home() + "\" cannot be entered";
+        return false;
+    }
+    if (!EnterDirectory(dir, error))
+        return false;
+    std::string why;
+    if (!WriteFileAtomically(name, bytes, &why)) {
+        if (error)
+            *error = std::string(dir) + "/" + why;
+        return false;
+    }
+    return true;
+}
+
+int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
+                 const std::string& nameProblem, const std::string& bytes) {
+    // The title names a file inside dir and nothing else: no path, no line break.
+    if (!IsPlainPathComponent(title) || !nameProblem.empty()) {
+        if (nameProblem.empty() || nameProblem.rfind("the title", 0) == 0)
+            doc.ShowMessage(kCannotWrite);
+        else
+            doc.ShowMessage(std::string(kCannotWrite) + "\n" + dir + "/" + title + ".dat: " +
+                            nameProblem + ".");
+        return 0;
+    }
+    std::string error;
+    if (!WriteInto(doc, dir, title + ".dat", bytes, &error)) {
+        doc.ShowMessage(std::string(kCannotWrite) + "\n" + error);
+        return 0;
+    }
+    return 1;
+}
+
+enum class ReadOutcome { Read, CannotOpen, TooLarge };
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::string& reason) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        reason = std::strerror(errno);
+        return ReadOutcome::CannotOpen;
+    }
+    char buffer[1 << 14];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > kMaxProjectFileSize) {
+            std::fclose(f);
+            return ReadOutcome::TooLarge;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (failed) {
+        reason = std::strerror(err);
+        return ReadOutcome::CannotOpen;
+    }
+    return ReadOutcome::Read;
+}
+
+// The open commands: dialog in dir, then the chosen file parsed completely before anything
+// of the document changes.
+template <class Data, class Parse, class Apply>
+void OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse parse, Apply apply) {
+    CDirectoryGuard home(doc.m_szStartDir);
+    if (!ChangeDirectory(home.Home()) || !ChangeDirectory(dir))
+        return;  // no project directory yet: nothing to open
+    FileDialogRequest request;
+    request.title = title;
+    request.defaultExt = "dat";
+    request.initialName = "*.dat";
+    request.filter = "*.dat";
+    request.startDir = CurrentDirectory();
+    request.hideReadOnly = true;
+    if (!doc.m_services.files)
+        return;
+    const auto chosen = doc.m_services.files->ChooseFile(request);
+    if (!chosen || chosen->empty())
+        return;
+
+    std::string text, reason;
+    switch (ReadWholeFile(*chosen, text, reason)) {
+    case ReadOutcome::CannotOpen:
+        doc.ShowMessage(std::string(kCannotRead) + "\n" + *chosen + ": " + reason);
+        return;
+    case ReadOutcome::TooLarge:
+        doc.ShowMessage("Cannot read the project file!\n" + *chosen +
+                        ": the file is too large to be a project file.");
+        return;
+    case ReadOutcome::Read:
+        break;
+    }
+    Data data;
+    ProjectReadError error;
+    if (!parse(text, data, &error)) {
+        doc.ShowMessage("Cannot read the project file!\n" + *chosen + ", line " +
+                        std::to_string(error.line) + ": " + error.reason + ".");
+        return;
+    }
+    apply(data, doc);
+}
+
+}  // namespace
+
+int WriteComProject(COstrelDoc& doc) {
+    return WriteProject(doc, "input", doc.m_strComTitle, ComProjectNameProblem(doc),
+                        FormatComProject(doc));
+}
+
+int WriteComSolverInput(COstrelDoc& doc) {
+    // The solver reads the title as its first line; a line break there would shift the rest.
+    if (doc.m_strComTitle.find_first_of("\r\n") != std::string::npos)
+        return 0;
+    return WriteInto(doc, "bin", "input.d", FormatComSolverInput(doc), nullptr) ? 1 : 0;
+}
+
+int WriteFGMProject(COstrelDoc& doc) {
+    return WriteProject(doc, "inputFGM", doc.m_strFGMTitle, FGMProjectNameProblem(doc),
+                        FormatFGMProject(doc));
+}
+
+int WriteFGMSolverInput(COstrelDoc& doc) {
+    return WriteInto(doc, "binFGM", "inputfgm.dat", FormatFGMSolverInput(doc), nullptr) ? 1 : 0;
+}
+
+void OnOpenComposite(COstrelDoc& doc) {
+    OpenProject<ComProjectData>(doc, "input", "Open Composite File", ParseComProject,
+                                ApplyComProject);
+}
+
+void OnOpenFGM(COstrelDoc& doc) {
+    OpenProject<FGMProjectData>(doc, "inputFGM", "Open FGM File", ParseFGMProject,
+                                ApplyFGMProject);
+}
