@@ -1,0 +1,117 @@
+#pragma once
+// Pieces the parameter forms share: control identifiers on widgets, drop-down lists in which
+// typing picks nothing, radio sets whose buttons each behave as a group of their own, the
+// ordered reading of numeric fields, and the layer trees.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QList>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QString>
+#include <QTreeWidget>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "LayerTree.h"
+#include "UiServices.h"
+
+// Every control that has an identifier carries it in this property (and in its object name,
+// "id1033"), so tests and tools find the controls by identifier.
+inline constexpr const char* kControlIdProperty = "controlId";
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+// The result codes of the forms: OK, and Cancel or the close box.
+inline constexpr int kFormOk = 1;
+inline constexpr int kFormCancel = 2;
+
+template <class W>
+W* WithControlId(W* widget, int id) {
+    widget->setProperty(kControlIdProperty, id);
+    widget->setObjectName(QStringLiteral("id%1").arg(id));
+    return widget;
+}
+
+// The widget below root with the given identifier, or null.
+QWidget* FindControl(const QWidget* root, int id);
+
+// An editable drop-down list. Only an entry picked from the list counts: typing into the edit
+// field leaves no entry picked, even when the typed text equals an entry.
+class CDropDownList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit CDropDownList(QWidget* parent = nullptr);
+
+    int GetCurSel() const { return m_nPicked; }
+    void SetCurSel(int index);
+    // The text of entry index ("" when there is none).
+    std::string GetItemText(int index) const;
+    void AddString(const std::string& text);
+
+private:
+    int m_nPicked = -1;
+};
+
+// Radio buttons of one value, each button a group of its own: a click gives the value the
+// button's code, checks that button and unchecks the others of the set.
+class CRadioSet {
+public:
+    // field must outlive the set (it is a member of the form holding the set).
+    explicit CRadioSet(int& field) : m_field(field) {}
+
+    void Add(QRadioButton* button, int code, std::function<void()> onClick = {});
+    // What a click on the button of that code does; nothing for a code without a button.
+    bool Click(int code);
+    // The click of the button matching the current value; a value without a button leaves the
+    // set unchecked and the value as it is.
+    void Restore() { Click(m_field); }
+    QRadioButton* Button(int code) const;
+
+private:
+    void Check(QRadioButton* button);
+
+    int& m_field;
+    std::vector<std::pair<QRadioButton*, int>> m_buttons;
+    std::vector<std::function<void()>> m_handlers;
+};
+
+// Takes fields from their controls in a fixed order. At the first field that does not parse
+// the message is shown, that field gets the focus with its text selected, and every read after
+// it (that one included) leaves its value as it was.
+class CFieldReader {
+public:
+    CFieldReader(QWidget* form, IMessageSink* messages) : m_form(form), m_messages(messages) {}
+
+    void Double(QLineEdit* edit, double& value);
+    void Float(QLineEdit* edit, float& value);
+    void Integer(QLineEdit* edit, int& value);
+    void Text(QLineEdit* edit, std::string& value);
+    // A failure found by the caller (a range check): reported like a parse failure.
+    void Fail(QLineEdit* edit, const char* message);
+
+    bool Ok() const { return m_ok; }
+
+private:
+    QWidget* m_form;
+    IMessageSink* m_messages;
+    bool m_ok = true;
+};
+
+void ShowField(QLineEdit* edit, double value);
+void ShowField(QLineEdit* edit, float value);
+void ShowField(QLineEdit* edit, int value);
+void ShowField(QLineEdit* edit, const std::string& value);
+
+// Item data of a tree node: the icon-list positions it shows, normal and selected.
+inline constexpr int kImageRole = Qt::UserRole + 1;
+inline constexpr int kSelectedImageRole = Qt::UserRole + 2;
+
+// The tree style of the forms: expand buttons, lines, no dragging, the selection kept visible.
+void SetUpLayerTree(QTreeWidget* tree);
+// Appends a node group at the end of the tree, collapsed; returns its top node.
+QTreeWidgetItem* AppendNodes(QTreeWidget* tree, const CTreeNode& node,
+                             const QList<QPixmap>& images);
+// The selected node's first children's captions (up to n of them, fewer when it has fewer).
+std::vector<std::string> FirstChildCaptions(const QTreeWidgetItem* node, int n);
