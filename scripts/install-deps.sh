@@ -10,7 +10,7 @@ packages=(
   libeigen3-dev liblapack-dev libopenblas-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xfonts-base fonts-dejavu-core
-  python3 python3-pil imagemagick
+  python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
 )
 missing=()
