@@ -1,0 +1,222 @@
+// The plot's arithmetic: label texts and positions, segment skipping and mapping, palettes.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "CommandIds.h"
+#include "DisplayCommands.h"
+#include "PlotGeometry.h"
+#include "ResultFiles.h"
+
+namespace {
+
+std::vector<std::string> Texts(const std::array<PlotLabel, 5>& labels) {
+    std::vector<std::string> texts;
+    for (const PlotLabel& label : labels)
+        texts.push_back(label.text);
+    return texts;
+}
+
+}  // namespace
+
+TEST(PlotLabels, TimeRangeZeroToTen) {
+    EXPECT_EQ(Texts(TimeLabels(0.0f, 10.0f, 200.0)),
+              (std::vector<std::string>{"0.0", "2.50", "5.00", "7.50", "10.00"}));
+}
+
+TEST(PlotLabels, ValueRangeAroundZeroTakesShortFormatInTheMiddle) {
+    EXPECT_EQ(Texts(ValueLabels(-0.002f, 0.002f, 150.0)),
+              (std::vector<std::string>{"-0.0020", "-0.0010", "0.0", "0.0010", "0.0020"}));
+}
+
+TEST(PlotLabels, NearZeroIsNotExactZero) {
+    EXPECT_EQ(FormatTimeLabel(0.001), "0.00");
+    EXPECT_EQ(FormatTimeLabel(-0.001), "-0.00");
+    EXPECT_EQ(FormatValueLabel(0.00001), "0.0000");
+    EXPECT_EQ(FormatValueLabel(-0.00001), "-0.0000");
+    EXPECT_EQ(FormatTimeLabel(0.0), "0.0");
+    EXPECT_EQ(FormatValueLabel(1234.5), "1234.5000");
+    EXPECT_EQ(FormatTimeLabel(1e10), "10000000000.00");  // width 3 is a minimum, nothing cut
+}
+
+TEST(PlotLabels, DecimalPointWhateverTheLocale) {
+    // The program runs with the user's locale; a comma locale must not change the labels.
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+        GTEST_SKIP() << "no comma locale installed";
+    EXPECT_EQ(FormatTimeLabel(2.5), "2.50");
+    EXPECT_EQ(FormatValueLabel(-0.001), "-0.0010");
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(PlotLabels, PositionsRelativeToThePlotOrigin) {
+    const auto time = TimeLabels(0.0f, 10.0f, 200.0);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_DOUBLE_EQ(time[i].x, i * 50.0 - 5.0);
+        EXPECT_DOUBLE_EQ(time[i].y, -15.0);
+        EXPECT_FALSE(time[i].highlighted);
+    }
+    const auto value = ValueLabels(-0.002f, 0.002f, 100.0);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_DOUBLE_EQ(value[i].y, i * 25.0 - 2.5);
+        EXPECT_DOUBLE_EQ(value[i].x, i == 2 ? -25.0 : -55.0);
+    }
+    const auto letterV = VerticalAxisLetter(2, 100.0);
+    ASSERT_TRUE(letterV.has_value());
+    EXPECT_EQ(letterV->text, "V");
+    EXPECT_DOUBLE_EQ(letterV->x, -5.0);
+    EXPECT_DOUBLE_EQ(letterV->y, 110.0);
+    EXPECT_TRUE(letterV->highlighted);
+    EXPECT_EQ(VerticalAxisLetter(1, 0)->text, "U");
+    EXPECT_EQ(VerticalAxisLetter(3, 0)->text, "W");
+    EXPECT_FALSE(VerticalAxisLetter(0, 100.0).has_value());
+    EXPECT_FALSE(VerticalAxisLetter(4, 100.0).has_value());
+    const PlotLabel t = HorizontalAxisLetter(200.0);
+    EXPECT_EQ(t.text, "T");
+    EXPECT_DOUBLE_EQ(t.x, 210.0);
+    EXPECT_DOUBLE_EQ(t.y, 1.0);
+    EXPECT_TRUE(t.highlighted);
+}
+
+TEST(PlotGeometry, OriginIsAQuarterOfTheWindowInFloatingPoint) {
+    const PlotOrigin o = ComputePlotOrigin(401, 303);
+    EXPECT_DOUBLE_EQ(o.x0, 100.25);
+    EXPECT_DOUBLE_EQ(o.y0, 75.75);
+    EXPECT_DOUBLE_EQ(o.Width(), 200.5);
+    EXPECT_DOUBLE_EQ(o.Height(), 151.5);
+}
+
+TEST(PlotGeometry, SegmentsMapOntoTheMiddleHalf) {
+    const PlotMapping m = ComputePlotMapping(0.0f, 10.0f, -1.0f, 1.0f, 400, 200);
+    EXPECT_DOUBLE_EQ(m.sx, 20.0);
+    EXPECT_DOUBLE_EQ(m.sy, 50.0);
+    std::vector<CCurvePoint> curve{{0, -1}, {5, 0}, {10, 1}};
+    const auto segments = VisibleSegments(curve, 3, m);
+    ASSERT_EQ(segments.size(), 2u);
+    EXPECT_DOUBLE_EQ(segments[0].x1, 0);
+    EXPECT_DOUBLE_EQ(segments[0].y1, 0);
+    EXPECT_DOUBLE_EQ(segments[0].x2, 100);
+    EXPECT_DOUBLE_EQ(segments[0].y2, 50);
+    EXPECT_DOUBLE_EQ(segments[1].x2, 200);
+    EXPECT_DOUBLE_EQ(segments[1].y2, 100);
+}
+
+TEST(PlotGeometry, SegmentWithAnEndOutsideIsSkippedWhole) {
+    const PlotMapping m = ComputePlotMapping(0.0f, 10.0f, -1.0f, 1.0f, 400, 200);
+    std::vector<CCurvePoint> curve{{0, 0}, {2, 0}, {4, 1.5f}, {6, 0}, {8, 0}, {11, 0}};
+    const auto segments = VisibleSegments(curve, 6, m);
+    // 0-2 drawn, 2-4 and 4-6 skipped (value above the range), 6-8 drawn, 8-11 skipped (time).
+    ASSERT_EQ(segments.size(), 2u);
+    EXPECT_DOUBLE_EQ(segments[0].x2, 40);
+    EXPECT_DOUBLE_EQ(segments[1].x1, 120);
+    EXPECT_DOUBLE_EQ(segments[1].x2, 160);
+    // Bounds count as inside; a point before the left edge drops its segment.
+    EXPECT_TRUE(m.SegmentShown({0, -1}, {10, 1}));
+    EXPECT_FALSE(m.SegmentShown({-0.001f, 0}, {1, 0}));
+    EXPECT_FALSE(m.SegmentShown({1, 0}, {2, -1.01f}));
+}
+
+TEST(PlotGeometry, OnlyTheValidPointsAreDrawn) {
+    const PlotMapping m = ComputePlotMapping(0.0f, 10.0f, -1.0f, 1.0f, 400, 200);
+    std::vector<CCurvePoint> curve{{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+    EXPECT_EQ(VisibleSegments(curve, 0, m).size(), 0u);
+    EXPECT_EQ(VisibleSegments(curve, 1, m).size(), 0u);
+    EXPECT_EQ(VisibleSegments(curve, 3, m).size(), 2u);
+    EXPECT_EQ(VisibleSegments(curve, 99, m).size(), 3u);  // a count past the array reads no further
+}
+
+TEST(PlotGeometry, EmptyRangeDrawsThroughTheMiddle) {
+    const PlotMapping flat = ComputePlotMapping(0.0f, 10.0f, 2.0f, 2.0f, 400, 200);
+    EXPECT_TRUE(flat.emptyY);
+    std::vector<CCurvePoint> curve{{0, 2}, {10, 2}};
+    const auto segments = VisibleSegments(curve, 2, flat);
+    ASSERT_EQ(segments.size(), 1u);
+    EXPECT_DOUBLE_EQ(segments[0].y1, 50.0);
+    EXPECT_DOUBLE_EQ(segments[0].y2, 50.0);
+    EXPECT_DOUBLE_EQ(segments[0].x2, 200.0);
+
+    const PlotMapping point = ComputePlotMapping(3.0f, 3.0f, 2.0f, 2.0f, 400, 200);
+    EXPECT_DOUBLE_EQ(point.MapX(3.0f), 100.0);
+    EXPECT_DOUBLE_EQ(point.MapY(2.0f), 50.0);
+    // The labels of an empty range are all equal.
+    EXPECT_EQ(Texts(TimeLabels(3.0f, 3.0f, 200)),
+              (std::vector<std::string>{"3.00", "3.00", "3.00", "3.00", "3.00"}));
+}
+
+TEST(Colours, ByteLayoutAndGlComponents) {
+    constexpr Colour c = MakeColour(255, 128, 1);
+    static_assert(c == 0x000180FFu);
+    EXPECT_EQ(ColourRed(c), 255);
+    EXPECT_EQ(ColourGreen(c), 128);
+    EXPECT_EQ(ColourBlue(c), 1);
+    const Rgb gl = ColourToGl(c);
+    EXPECT_DOUBLE_EQ(gl.r, 1.0);
+    EXPECT_DOUBLE_EQ(gl.g, 128 / 255.0);
+    EXPECT_DOUBLE_EQ(gl.b, 1 / 255.0);
+}
+
+TEST(LogicalPalette, TrueColourFormatsNeedNone) {
+    PixelFormatLayout rgb{0x25, 24, 8, 16, 8, 8, 8, 0};
+    EXPECT_TRUE(BuildLogicalPalette(rgb).empty());
+    rgb.flags |= kNeedPaletteFlag;
+    rgb.colorBits = 24;
+    EXPECT_TRUE(BuildLogicalPalette(rgb).empty());  // never expanded to 16 million entries
+}
+
+TEST(LogicalPalette, ThreeThreeTwoWithSystemColours) {
+    const PixelFormatLayout f{kNeedPaletteFlag, 8, 3, 0, 3, 3, 2, 6};
+    const auto p = BuildLogicalPalette(f);
+    ASSERT_EQ(p.size(), 256u);
+    EXPECT_EQ(p[0], (PaletteEntry{0, 0, 0, 0}));
+    EXPECT_EQ(p[255], (PaletteEntry{255, 255, 255, 0}));
+    // Entry 0b10'011'101: red 5 -> 182, green 3 -> 109, blue 2 -> 170.
+    EXPECT_EQ(p[0x9D], (PaletteEntry{182, 109, 170, 0}));
+    const struct {
+        int entry, r, g, b;
+    } system[] = {{3, 128, 0, 0},       {24, 0, 128, 0},       {27, 128, 128, 0},
+                  {64, 0, 0, 128},      {67, 128, 0, 128},     {88, 0, 128, 128},
+                  {173, 192, 192, 192}, {181, 192, 220, 192},  {236, 166, 202, 240},
+                  {247, 255, 251, 240}, {164, 160, 160, 164},  {91, 128, 128, 128}};
+    for (const auto& s : system)
+        EXPECT_EQ(p[s.entry], (PaletteEntry{std::uint8_t(s.r), std::uint8_t(s.g), std::uint8_t(s.b), 0}))
+            << "entry " << s.entry;
+    // Entries the system colours leave alone keep the computed levels (entry 4: red 4 -> 146).
+    EXPECT_EQ(p[4], (PaletteEntry{146, 0, 0, 0}));
+}
+
+TEST(LogicalPalette, OtherLayoutsComputedWithoutSystemColours) {
+    // 4-bit format: red 1 bit at 0, green 2 bits at 1, blue 1 bit at 3.
+    const PixelFormatLayout f{kNeedPaletteFlag, 4, 1, 0, 2, 1, 1, 3};
+    const auto p = BuildLogicalPalette(f);
+    ASSERT_EQ(p.size(), 16u);
+    EXPECT_EQ(p[3], (PaletteEntry{255, 85, 0, 0}));
+    EXPECT_EQ(p[15], (PaletteEntry{255, 255, 255, 0}));
+    // A 4-bit component has no table and gives 0.
+    const PixelFormatLayout wide{kNeedPaletteFlag, 8, 4, 0, 2, 4, 2, 6};
+    EXPECT_EQ(BuildLogicalPalette(wide)[0x0F].red, 0);
+}
+
+TEST(DisplayCommandTable, ComponentsAndReaders) {
+    struct Expected {
+        int id, component;
+        int (*reader)(COstrelDoc&);
+    };
+    const Expected expected[] = {
+        {Cmd::kDisplayComCurrentU, 1, &ReadComResult},       {32781, 2, &ReadComResult},
+        {32782, 3, &ReadComResult},                          {32788, 1, &ReadExistingComResult},
+        {32789, 2, &ReadExistingComResult},                  {32790, 3, &ReadExistingComResult},
+        {32793, 1, &ReadFGMResult},                          {32794, 2, &ReadFGMResult},
+        {32795, 3, &ReadFGMResult},                          {32796, 1, &ReadExistingFGMResult},
+        {32797, 2, &ReadExistingFGMResult},                  {32798, 3, &ReadExistingFGMResult},
+    };
+    ASSERT_EQ(DisplayCommands().size(), 12u);
+    for (const Expected& e : expected) {
+        const DisplayCommand* c = FindDisplayCommand(e.id);
+        ASSERT_NE(c, nullptr) << e.id;
+        EXPECT_EQ(c->component, e.component) << e.id;
+        EXPECT_EQ(c->reader, e.reader) << e.id;
+    }
+    EXPECT_EQ(FindDisplayCommand(Cmd::kOverview), nullptr);
+}

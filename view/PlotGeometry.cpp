@@ -1,0 +1,154 @@
+#include "PlotGeometry.h"
+
+#include <algorithm>
+#include <charconv>
+
+Rgb ColourToGl(Colour c) {
+    return {ColourRed(c) / 255.0, ColourGreen(c) / 255.0, ColourBlue(c) / 255.0};
+}
+
+PlotOrigin ComputePlotOrigin(int width, int height) {
+    return {width / 4.0, height / 4.0};
+}
+
+namespace {
+
+// printf's "%3.<precision>f" without its dependence on the C locale.
+std::string FormatFixed(double value, int precision) {
+    char buffer[400];  // the widest double in fixed notation fits with room to spare
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+    std::string text(buffer, result.ptr);
+    if (text.size() < 3)
+        text.insert(0, 3 - text.size(), ' ');
+    return text;
+}
+
+}  // namespace
+
+std::string FormatTimeLabel(double value) {
+    return value == 0.0 ? FormatFixed(value, 1) : FormatFixed(value, 2);
+}
+
+std::string FormatValueLabel(double value) {
+    return value == 0.0 ? FormatFixed(value, 1) : FormatFixed(value, 4);
+}
+
+std::array<PlotLabel, 5> TimeLabels(float xMin, float xMax, double wx) {
+    using Plot::kTickLength;
+    const double step = (double(xMax) - double(xMin)) / Plot::kTickIntervals;
+    std::array<PlotLabel, 5> labels;
+    for (int i = 0; i <= Plot::kTickIntervals; ++i) {
+        const double v = double(xMin) + i * step;
+        labels[i] = {i * wx / Plot::kTickIntervals - kTickLength, -3 * kTickLength,
+                     FormatTimeLabel(v), false};
+    }
+    return labels;
+}
+
+std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy) {
+    using Plot::kTickLength;
+    const double step = (double(yMax) - double(yMin)) / Plot::kTickIntervals;
+    std::array<PlotLabel, 5> labels;
+    for (int i = 0; i <= Plot::kTickIntervals; ++i) {
+        const double v = double(yMin) + i * step;
+        // A zero label is shorter, so it starts closer to the edge.
+        const double x = v == 0.0 ? -5 * kTickLength : -11 * kTickLength;
+        labels[i] = {x, i * wy / Plot::kTickIntervals - kTickLength / 2, FormatValueLabel(v),
+                     false};
+    }
+    return labels;
+}
+
+std::optional<PlotLabel> VerticalAxisLetter(int labelComp, double wy) {
+    static const char* const kLetters[] = {"U", "V", "W"};
+    if (labelComp < 1 || labelComp > 3)
+        return std::nullopt;
+    return PlotLabel{-Plot::kTickLength, wy + 2 * Plot::kTickLength, kLetters[labelComp - 1], true};
+}
+
+PlotLabel HorizontalAxisLetter(double wx) {
+    return {wx + 2 * Plot::kTickLength, Plot::kTickLength / 5, "T", true};
+}
+
+PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, int width,
+                               int height) {
+    PlotMapping m;
+    m.xMin = xMin;
+    m.xMax = xMax;
+    m.yMin = yMin;
+    m.yMax = yMax;
+    const double plotWidth = width / 2.0;
+    const double plotHeight = height / 2.0;
+    m.emptyX = xMax == xMin;
+    m.emptyY = yMax == yMin;
+    m.sx = m.emptyX ? 0.0 : plotWidth / (double(xMax) - double(xMin));
+    m.sy = m.emptyY ? 0.0 : plotHeight / (double(yMax) - double(yMin));
+    m.midX = plotWidth / 2;
+    m.midY = plotHeight / 2;
+    return m;
+}
+
+std::vector<PlotSegment> VisibleSegments(const std::vector<CCurvePoint>& curve, int nPoints,
+                                         const PlotMapping& mapping) {
+    std::vector<PlotSegment> segments;
+    const int n = std::min<long long>(nPoints, static_cast<long long>(curve.size()));
+    for (int i = 0; i + 1 < n; ++i) {
+        const CCurvePoint& p = curve[i];
+        const CCurvePoint& q = curve[i + 1];
+        if (mapping.SegmentShown(p, q))
+            segments.push_back({mapping.MapX(p.m_fX), mapping.MapY(p.m_fY), mapping.MapX(q.m_fX),
+                                mapping.MapY(q.m_fY)});
+    }
+    return segments;
+}
+
+namespace {
+
+int ComponentLevel(int index, int bits, int shift) {
+    static const int kOneBit[] = {0, 255};
+    static const int kTwoBits[] = {0, 85, 170, 255};
+    static const int kThreeBits[] = {0, 36, 73, 109, 146, 182, 219, 255};
+    const int value = (index >> shift) & 0xFF;
+    switch (bits) {
+    case 1: return kOneBit[value & 1];
+    case 2: return kTwoBits[value & 3];
+    case 3: return kThreeBits[value & 7];
+    default: return 0;
+    }
+}
+
+struct SystemColour {
+    int entry, red, green, blue;
+};
+// The fixed colours the window system keeps in every 3-3-2 palette.
+constexpr SystemColour kSystemColours[] = {
+    {3, 128, 0, 0},     {24, 0, 128, 0},     {27, 128, 128, 0},   {64, 0, 0, 128},
+    {67, 128, 0, 128},  {88, 0, 128, 128},   {173, 192, 192, 192}, {181, 192, 220, 192},
+    {236, 166, 202, 240}, {247, 255, 251, 240}, {164, 160, 160, 164}, {91, 128, 128, 128},
+};
+
+}  // namespace
+
+std::vector<PaletteEntry> BuildLogicalPalette(const PixelFormatLayout& format) {
+    if (!(format.flags & kNeedPaletteFlag) || format.colorBits < 0 || format.colorBits > 16)
+        return {};
+    const int n = 1 << format.colorBits;
+    std::vector<PaletteEntry> entries(n);
+    for (int i = 0; i < n; ++i) {
+        entries[i].red = static_cast<std::uint8_t>(ComponentLevel(i, format.redBits, format.redShift));
+        entries[i].green =
+            static_cast<std::uint8_t>(ComponentLevel(i, format.greenBits, format.greenShift));
+        entries[i].blue =
+            static_cast<std::uint8_t>(ComponentLevel(i, format.blueBits, format.blueShift));
+    }
+    const bool layout332 = format.colorBits == 8 && format.redBits == 3 && format.redShift == 0 &&
+                           format.greenBits == 3 && format.greenShift == 3 &&
+                           format.blueBits == 2 && format.blueShift == 6;
+    if (layout332) {
+        for (const SystemColour& c : kSystemColours)
+            entries[c.entry] = {static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
+                                static_cast<std::uint8_t>(c.blue), 0};
+    }
+    return entries;
+}

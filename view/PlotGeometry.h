@@ -1,0 +1,111 @@
+#pragma once
+// The arithmetic of the curve plot, kept apart from OpenGL so it is tested alone: where the
+// plot rectangle sits, the tick-label texts and positions, which segments are drawn and where,
+// colour conversion and the logical palette of indexed-colour formats.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MateCon.h"
+
+// A colour as one 32-bit value: red in the low byte, then green, then blue, 0 in the high byte.
+using Colour = std::uint32_t;
+
+constexpr Colour MakeColour(int red, int green, int blue) {
+    return static_cast<Colour>(red & 0xFF) | (static_cast<Colour>(green & 0xFF) << 8) |
+           (static_cast<Colour>(blue & 0xFF) << 16);
+}
+constexpr int ColourRed(Colour c) { return static_cast<int>(c & 0xFF); }
+constexpr int ColourGreen(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int ColourBlue(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
+
+struct Rgb {
+    double r, g, b;
+};
+// Each byte divided by 255.0, the form OpenGL takes.
+Rgb ColourToGl(Colour c);
+
+namespace Plot {
+constexpr int kTickIntervals = 4;        // 3 interior ticks divide each axis into 4
+constexpr double kTickLength = 5.0;      // h, in pixels
+constexpr Rgb kNormalColour{0.1, 0.5, 0.1};
+constexpr Rgb kHighlightColour{0.0, 0.0, 1.0};
+constexpr float kFrameLineWidth = 1.0f;
+}  // namespace Plot
+
+// Plot origin (W/4, H/4) in window pixels; the plot is the middle half in each direction.
+struct PlotOrigin {
+    double x0 = 0;
+    double y0 = 0;
+    double Width() const { return 2 * x0; }
+    double Height() const { return 2 * y0; }
+};
+PlotOrigin ComputePlotOrigin(int width, int height);
+
+// The tick-label texts: exactly 0 gets "%3.1f", other times "%3.2f", other values "%3.4f".
+// Always with a decimal point, whatever locale the program runs in.
+std::string FormatTimeLabel(double value);
+std::string FormatValueLabel(double value);
+
+struct PlotLabel {
+    double x = 0;  // raster position relative to the plot origin
+    double y = 0;
+    std::string text;
+    bool highlighted = false;
+};
+
+// The five labels of each axis for a plot of width wx / height wy.
+std::array<PlotLabel, 5> TimeLabels(float xMin, float xMax, double wx);
+std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy);
+// "U", "V", "W" for components 1, 2, 3; no label for any other value.
+std::optional<PlotLabel> VerticalAxisLetter(int labelComp, double wy);
+PlotLabel HorizontalAxisLetter(double wx);
+
+// The displayed range and how it maps onto the plot of a W x H window.
+struct PlotMapping {
+    float xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    double sx = 0, sy = 0;      // pixels per unit; unused on an empty axis
+    bool emptyX = false;         // max equals min: the axis has no extent to scale by
+    bool emptyY = false;
+    double midX = 0, midY = 0;   // where an empty axis puts every point (middle of the plot)
+
+    double MapX(float t) const { return emptyX ? midX : (double(t) - xMin) * sx; }
+    double MapY(float v) const { return emptyY ? midY : (double(v) - yMin) * sy; }
+    // A segment is drawn whole or not at all: p from the left edge on, q up to the right edge,
+    // both values inside the value range, bounds included.
+    bool SegmentShown(const CCurvePoint& p, const CCurvePoint& q) const {
+        return p.m_fX >= xMin && q.m_fX <= xMax && p.m_fY >= yMin && p.m_fY <= yMax &&
+               q.m_fY >= yMin && q.m_fY <= yMax;
+    }
+};
+PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, int width,
+                               int height);
+
+struct PlotSegment {
+    double x1, y1, x2, y2;
+};
+// The segments of the first nPoints points, in drawing order, skipped ones left out.
+std::vector<PlotSegment> VisibleSegments(const std::vector<CCurvePoint>& curve, int nPoints,
+                                         const PlotMapping& mapping);
+
+// What the logical palette is built from: the pixel format's flags and colour layout.
+struct PixelFormatLayout {
+    std::uint32_t flags = 0;
+    int colorBits = 0;
+    int redBits = 0, redShift = 0;
+    int greenBits = 0, greenShift = 0;
+    int blueBits = 0, blueShift = 0;
+};
+constexpr std::uint32_t kNeedPaletteFlag = 0x80;
+
+struct PaletteEntry {
+    std::uint8_t red = 0, green = 0, blue = 0, flags = 0;
+    bool operator==(const PaletteEntry&) const = default;
+};
+// Entries of the logical palette an indexed-colour format needs, or none when the format does
+// not need one (every true-colour format). Formats wider than 16 colour bits never need one
+// and are not expanded.
+std::vector<PaletteEntry> BuildLogicalPalette(const PixelFormatLayout& format);
