@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
-#include <thread>
-
 #include "PosixProcessRunner.h"
 #include "SolverRun.h"
 #include "test_run_support.h"
@@ -30,21 +27,6 @@ CRun RunFake(const fs::path& dir, const std::string& program, CPosixProcessRunne
 
 bool HasLine(const CRun& run, const std::string& line) {
     return std::find(run.lines.begin(), run.lines.end(), line) != run.lines.end();
-}
-
-// Gone, or only a zombie waiting for a parent that does not reap (as in some containers).
-bool ProcessIsGone(pid_t pid) {
-    for (int i = 0; i < 200; ++i) {
-        if (::kill(pid, 0) != 0)
-            return true;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string pidText, name, state;
-        stat >> pidText >> name >> state;
-        if (state == "Z")
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
 }
 
 }  // namespace

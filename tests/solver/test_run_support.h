@@ -2,15 +2,18 @@
 // Shared by the run and result tests: a scratch working directory, a message recorder, a
 // scripted file chooser, and the fake solver scripts next to this file.
 
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "OstrelDoc.h"
@@ -88,6 +91,21 @@ inline void InstallSolver(const std::string& fake, const fs::path& dir, const st
     fs::copy_file(FakeSolver(fake), dir / asName, fs::copy_options::overwrite_existing);
     fs::permissions(dir / asName, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
                     fs::perm_options::replace);
+}
+
+// Gone, or only a zombie waiting for a parent that does not reap (as in some containers).
+inline bool ProcessIsGone(pid_t pid) {
+    for (int i = 0; i < 200; ++i) {
+        if (::kill(pid, 0) != 0)
+            return true;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidText, name, state;
+        stat >> pidText >> name >> state;
+        if (state == "Z")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace testsupport
