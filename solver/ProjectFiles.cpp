@@ -53,6 +53,7 @@ bool WriteInto(const COstrelDoc& doc, const char* dir, const std::string& name,
 
 int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
                  const std::string& nameProblem, const std::string& bytes) {
+    CDirectoryGuard home(doc.m_szStartDir);  // ends in the home directory on every path
     // The title names a file inside dir and nothing else: no path, no line break.
     if (!IsPlainPathComponent(title) || !nameProblem.empty()) {
         if (nameProblem.empty() || nameProblem.rfind("the title", 0) == 0)
@@ -147,6 +148,7 @@ int WriteComProject(COstrelDoc& doc) {
 }
 
 int WriteComSolverInput(COstrelDoc& doc) {
+    CDirectoryGuard home(doc.m_szStartDir);
     // The solver reads the title as its first line; a line break there would shift the rest.
     if (doc.m_strComTitle.find_first_of("\r\n") != std::string::npos)
         return 0;
