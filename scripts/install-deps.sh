@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xfonts-base fonts-dejavu-core
   python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
