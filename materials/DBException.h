@@ -1,0 +1,21 @@
+#pragma once
+// A failure of the material data source or its driver.
+//
+// The record set raises it and never shows anything itself; each user action of the material
+// form (a button, a pick, the opening) catches it at its own boundary and shows its text in a
+// message box, which ends that action at the point of failure and leaves the form open. An
+// exception fits that contract better than error returns: a failure in the middle of a scan,
+// a Delete or an AddNew ends the whole action, and every step of every action would otherwise
+// have to test and pass on a result. It never crosses a Qt signal boundary: the form's slots
+// are the only catchers, and nothing else in the program throws it.
+
+#include <stdexcept>
+#include <string>
+
+class CDBException : public std::runtime_error {
+public:
+    explicit CDBException(const std::string& error) : std::runtime_error(error), m_strError(error) {}
+
+    // The text shown to the user: the driver's own words where the driver gave some.
+    std::string m_strError;
+};

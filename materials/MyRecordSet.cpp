@@ -1,0 +1,363 @@
+#include "MyRecordSet.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+#include "DBException.h"
+
+namespace {
+
+constexpr int kNumberColumns = 7;
+
+QString SqlErrorText(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    const QString driverText = error.driverText().trimmed();
+    if (!driverText.isEmpty() && !text.contains(driverText))
+        text = text.isEmpty() ? driverText : text + QStringLiteral(" (") + driverText + QStringLiteral(")");
+    return text;
+}
+
+// Whether an ODBC connection says its data source accepts no changes.
+bool OdbcSaysReadOnly(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != static_cast<int>(sizeof(SQLHANDLE)))
+        return false;
+    SQLHANDLE hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    if (!hdbc)
+        return false;
+    SQLCHAR answer[8] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_DATA_SOURCE_READ_ONLY, answer, sizeof answer, &length)))
+        return false;
+    return answer[0] == 'Y';
+}
+
+bool IsSqliteUri(const QString& name) { return name.startsWith(QStringLiteral("file:")); }
+
+}  // namespace
+
+CMyRecordSet::CMyRecordSet() = default;
+
+CMyRecordSet::CMyRecordSet(CMaterialSource source) : m_source(std::move(source)), m_bSourceChosen(true) {}
+
+CMyRecordSet::~CMyRecordSet() {
+    Close();
+    if (!m_connection.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+void CMyRecordSet::Raise(const QString& what, const QString& detail) const {
+    QString text = what;
+    if (!detail.isEmpty())
+        text += QStringLiteral(": ") + detail;
+    throw CDBException(text.toStdString());
+}
+
+QString CMyRecordSet::Quoted(const QString& column) const {
+    return QSqlDatabase::database(m_connection, false).driver()->escapeIdentifier(column, QSqlDriver::FieldName);
+}
+
+QString CMyRecordSet::TableName() const {
+    return QSqlDatabase::database(m_connection, false)
+        .driver()
+        ->escapeIdentifier(QString::fromLatin1(kMaterialTable), QSqlDriver::TableName);
+}
+
+void CMyRecordSet::Connect() {
+    if (!m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).isOpen())
+        return;
+    if (!m_bSourceChosen) {
+        m_source = DefaultMaterialSource();
+        m_bSourceChosen = true;
+    }
+    const QString where = QStringLiteral("Cannot open the material data source \"") +
+                          m_source.databaseName + QStringLiteral("\"");
+    if (!QSqlDatabase::isDriverAvailable(m_source.driver))
+        Raise(where, QStringLiteral("the database driver ") + m_source.driver + QStringLiteral(" is not installed"));
+    if (m_source.driver == QStringLiteral("QSQLITE") && !IsSqliteUri(m_source.databaseName) &&
+        !QFileInfo::exists(m_source.databaseName)) {
+        // SQLite would quietly make an empty file without the table; only the embedded
+        // database is made here, and then complete with its seed rows.
+        if (!m_source.createIfMissing)
+            Raise(where, QStringLiteral("the file does not exist"));
+        CreateMaterialDatabase(m_source.databaseName, LoadSeedMaterials());
+    }
+    if (m_connection.isEmpty())
+        m_connection = QStringLiteral("pemblar-materials-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::contains(m_connection)
+                              ? QSqlDatabase::database(m_connection, false)
+                              : QSqlDatabase::addDatabase(m_source.driver, m_connection);
+        db.setDatabaseName(m_source.databaseName);
+        db.setConnectOptions(m_source.connectOptions);
+        if (db.open()) {
+            if (m_source.driver == QStringLiteral("QODBC"))
+                m_bReadOnly = OdbcSaysReadOnly(db);
+            else
+                m_bReadOnly = m_source.connectOptions.contains(QStringLiteral("QSQLITE_OPEN_READONLY")) ||
+                              (!IsSqliteUri(m_source.databaseName) &&
+                               !QFileInfo(m_source.databaseName).isWritable());
+            return;
+        }
+        error = SqlErrorText(db.lastError());
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
+    Raise(where, error);
+}
+
+void CMyRecordSet::RunQuery() {
+    QStringList columns;
+    for (const QString& column : MaterialColumns())
+        columns << Quoted(column);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                    QStringLiteral(" FROM ") + TableName()))
+        Raise(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+    std::vector<Row> rows;
+    while (query.next()) {
+        Row row;
+        const QVariant key = query.value(0);
+        if (!key.isNull())
+            row.key = key.toLongLong();
+        const QVariant name = query.value(1);
+        row.nameNull = name.isNull();
+        row.name = name.toString();
+        for (int i = 0; i < kNumberColumns; ++i) {
+            const QVariant value = query.value(i + 2);
+            row.numbers[i] = value.isNull() ? kNullNumber : value.toDouble();
+        }
+        rows.push_back(std::move(row));
+    }
+    if (query.lastError().isValid())
+        Raise(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+    query.finish();
+    m_rows = std::move(rows);
+    m_transDeleted.clear();
+    m_nPos = 0;
+    m_bAdding = false;
+    LoadMembers();
+}
+
+void CMyRecordSet::Open() {
+    if (m_bOpen)
+        Close();
+    Connect();
+    RunQuery();
+    m_bOpen = true;
+}
+
+void CMyRecordSet::Close() {
+    m_bOpen = false;
+    m_bAdding = false;
+    m_rows.clear();
+    m_nPos = 0;
+}
+
+void CMyRecordSet::RequireOpen(const char* operation) const {
+    if (!m_bOpen)
+        Raise(QStringLiteral("The material table is not open"), QString::fromLatin1(operation));
+}
+
+bool CMyRecordSet::IsBOF() const { return !m_bOpen || m_rows.empty(); }
+
+bool CMyRecordSet::IsEOF() const { return !m_bOpen || m_nPos >= m_rows.size(); }
+
+bool CMyRecordSet::HasCurrentRow() const {
+    return m_bOpen && !m_bAdding && m_nPos < m_rows.size() && !m_rows[m_nPos].deleted;
+}
+
+void CMyRecordSet::LoadMembers() {
+    if (m_nPos >= m_rows.size())
+        return;
+    const Row& row = m_rows[m_nPos];
+    m_ID = row.key ? static_cast<int>(*row.key) : 0;
+    m_Material = row.name;
+    double* members[kNumberColumns] = {&m_E1GPa, &m_E2GPa, &m_G12GPa, &m_v12, &m_v23, &m_p, &m_Angle};
+    for (int i = 0; i < kNumberColumns; ++i)
+        *members[i] = row.numbers[i];
+}
+
+void CMyRecordSet::MoveFirst() {
+    RequireOpen("MoveFirst");
+    m_bAdding = false;
+    m_nPos = 0;
+    while (m_nPos < m_rows.size() && m_rows[m_nPos].deleted)
+        ++m_nPos;
+    LoadMembers();
+}
+
+void CMyRecordSet::MoveNext() {
+    RequireOpen("MoveNext");
+    if (IsEOF())
+        Raise(QStringLiteral("Attempt to move past the last material"), QString());
+    m_bAdding = false;
+    ++m_nPos;
+    while (m_nPos < m_rows.size() && m_rows[m_nPos].deleted)
+        ++m_nPos;
+    LoadMembers();
+}
+
+bool CMyRecordSet::CanUpdate() const { return !m_connection.isEmpty() && !m_bReadOnly; }
+
+void CMyRecordSet::AddNew() {
+    RequireOpen("AddNew");
+    if (!CanUpdate())
+        Raise(QStringLiteral("The material data source accepts no new rows"), QString());
+    m_bAdding = true;
+    m_ID = 0;
+    m_Material.clear();
+    for (double* member : {&m_E1GPa, &m_E2GPa, &m_G12GPa, &m_v12, &m_v23, &m_p, &m_Angle})
+        *member = kNullNumber;
+}
+
+void CMyRecordSet::Update() {
+    RequireOpen("Update");
+    if (!m_bAdding)
+        Raise(QStringLiteral("Update without AddNew"), QString());
+    m_bAdding = false;
+    const QStringList& columns = MaterialColumns();
+    const double values[kNumberColumns] = {m_E1GPa, m_E2GPa, m_G12GPa, m_v12, m_v23, m_p, m_Angle};
+    QStringList names;
+    QVariantList bound;
+    // The key is the data source's; an empty name and the null marker stay NULL.
+    if (!m_Material.isEmpty()) {
+        names << Quoted(columns[1]);
+        bound << m_Material;
+    }
+    for (int i = 0; i < kNumberColumns; ++i) {
+        if (values[i] != kNullNumber) {
+            names << Quoted(columns[i + 2]);
+            bound << values[i];
+        }
+    }
+    QString sql = QStringLiteral("INSERT INTO ") + TableName();
+    if (names.isEmpty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList marks;
+        for (int i = 0; i < names.size(); ++i)
+            marks << QStringLiteral("?");
+        sql += QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+               marks.join(QStringLiteral(", ")) + QStringLiteral(")");
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.prepare(sql))
+        Raise(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
+    for (int i = 0; i < bound.size(); ++i)
+        query.bindValue(i, bound[i]);
+    if (!query.exec())
+        Raise(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
+    LoadMembers();
+}
+
+void CMyRecordSet::Delete() {
+    RequireOpen("Delete");
+    if (!HasCurrentRow())
+        Raise(QStringLiteral("No current record"), QString());
+    if (m_bReadOnly)
+        Raise(QStringLiteral("The material data source accepts no changes"), QString());
+    const Row& row = m_rows[m_nPos];
+    const QStringList& columns = MaterialColumns();
+    QString sql = QStringLiteral("DELETE FROM ") + TableName() + QStringLiteral(" WHERE ");
+    QVariantList bound;
+    if (row.key) {
+        sql += Quoted(columns[0]) + QStringLiteral(" = ?");
+        bound << *row.key;
+    } else {
+        // A row without a key is found by its values; identical keyless rows go together.
+        QStringList terms;
+        terms << Quoted(columns[0]) + QStringLiteral(" IS NULL");
+        if (row.nameNull) {
+            terms << Quoted(columns[1]) + QStringLiteral(" IS NULL");
+        } else {
+            terms << Quoted(columns[1]) + QStringLiteral(" = ?");
+            bound << row.name;
+        }
+        for (int i = 0; i < kNumberColumns; ++i) {
+            if (row.numbers[i] == kNullNumber) {
+                terms << Quoted(columns[i + 2]) + QStringLiteral(" IS NULL");
+            } else {
+                terms << Quoted(columns[i + 2]) + QStringLiteral(" = ?");
+                bound << row.numbers[i];
+            }
+        }
+        sql += terms.join(QStringLiteral(" AND "));
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.prepare(sql))
+        Raise(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+    for (int i = 0; i < bound.size(); ++i)
+        query.bindValue(i, bound[i]);
+    if (!query.exec())
+        Raise(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+    m_rows[m_nPos].deleted = true;
+    if (m_bInTrans)
+        m_transDeleted.push_back(m_nPos);
+}
+
+void CMyRecordSet::Requery() {
+    RequireOpen("Requery");
+    RunQuery();
+}
+
+bool CMyRecordSet::CanTransact() const {
+    if (m_connection.isEmpty())
+        return false;
+    return QSqlDatabase::database(m_connection, false).driver()->hasFeature(QSqlDriver::Transactions);
+}
+
+void CMyRecordSet::BeginTrans() {
+    RequireOpen("BeginTrans");
+    m_transDeleted.clear();
+    m_bInTrans = true;
+    if (!CanTransact())
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        m_bInTrans = false;
+        Raise(QStringLiteral("Cannot start a transaction"), SqlErrorText(db.lastError()));
+    }
+}
+
+void CMyRecordSet::CommitTrans() {
+    RequireOpen("CommitTrans");
+    m_bInTrans = false;
+    m_transDeleted.clear();
+    if (!CanTransact())
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.commit())
+        Raise(QStringLiteral("Cannot store the change"), SqlErrorText(db.lastError()));
+}
+
+void CMyRecordSet::Rollback() {
+    // The rows deleted inside the unit of work are back in the table, so back in the keyset.
+    if (m_bInTrans && CanTransact()) {
+        for (std::size_t index : m_transDeleted)
+            if (index < m_rows.size())
+                m_rows[index].deleted = false;
+    }
+    m_bInTrans = false;
+    m_transDeleted.clear();
+    if (!CanTransact())
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.rollback();
+}
