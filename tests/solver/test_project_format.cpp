@@ -82,24 +82,6 @@ TEST(ProjectFormat, NumbersMatchTheCLibraryInTheCLocale) {
     EXPECT_EQ(FormatInt(-2147483647 - 1), "-2147483648");
 }
 
-TEST(ProjectFormat, InitialDocumentWritesTheFourKnownTexts) {
-    COstrelDoc doc;
-    EXPECT_EQ(FormatComProject(doc), kInitialComProject);
-    EXPECT_EQ(FormatComSolverInput(doc), kInitialComSolverInput);
-    EXPECT_EQ(FormatFGMProject(doc), kInitialFGMProject);
-    EXPECT_EQ(FormatFGMSolverInput(doc), kInitialFGMSolverInput);
-}
-
-TEST(ProjectFormat, ShellProjectsWithMaterialsAndLayers) {
-    COstrelDoc doc;
-    MakeLaminateShell(doc);
-    MakeGradedShell(doc);
-    EXPECT_EQ(FormatComProject(doc), kLaminateShellProject);
-    EXPECT_EQ(FormatComSolverInput(doc), kLaminateShellSolverInput);
-    EXPECT_EQ(FormatFGMProject(doc), kGradedShellProject);
-    EXPECT_EQ(FormatFGMSolverInput(doc), kGradedShellSolverInput);
-}
-
 TEST(ProjectFormat, CountsBeyondTheStoredRecordsWriteOnlyWhatIsThere) {
     COstrelDoc doc;
     doc.m_materials.clear();
@@ -133,47 +115,6 @@ TEST(ProjectFormat, GermanLocaleStillWritesAndReadsDecimalPoints) {
     EXPECT_EQ(fgm.radius, 3.75f);
 }
 
-TEST(ProjectFormat, ReaderTakesTheFileApart) {
-    ComProjectData com;
-    ProjectReadError error;
-    ASSERT_TRUE(ParseComProject(kLaminateShellProject, com, &error)) << error.reason;
-    EXPECT_EQ(com.title, "laminate");
-    EXPECT_EQ(com.nLayers, 2);
-    EXPECT_EQ(com.dimConst, 3.113646);
-    EXPECT_EQ(com.loadType, 5);
-    EXPECT_EQ(com.loadDir, 3);
-    EXPECT_EQ(com.output, 3);
-    EXPECT_EQ(com.timeTo, 20.25f);
-    ASSERT_EQ(com.materials.size(), 2u);
-    EXPECT_EQ(com.materials[1].m_strName, "glass");
-    EXPECT_EQ(com.materials[1].m_nNo, 2);
-    EXPECT_EQ(com.materials[1].m_fAngle, 45.0f);
-    EXPECT_EQ(com.materials[1].m_dDensity, 1.8);
-    ASSERT_EQ(com.layers.size(), 2u);
-    EXPECT_EQ(com.layers[1].m_strLayer, "Layer 2");
-    EXPECT_EQ(com.layers[1].m_strMaterial, "glass");
-    EXPECT_EQ(com.layers[1].m_nSublayers, 6);
-    EXPECT_EQ(com.bPlate, 0);
-    EXPECT_TRUE(com.hasRadius);
-    EXPECT_EQ(com.radius, 12.5f);
-
-    FGMProjectData fgm;
-    ASSERT_TRUE(ParseFGMProject(kGradedShellProject, fgm, &error)) << error.reason;
-    EXPECT_EQ(fgm.title, "graded");
-    EXPECT_EQ(fgm.loadType, 2);
-    ASSERT_EQ(fgm.layers.size(), 2u);
-    EXPECT_EQ(fgm.layers[0].m_strLayer, "Layer 1");
-    EXPECT_EQ(fgm.layers[1].m_nMaterial, 2);
-    EXPECT_EQ(fgm.layers[1].m_fVolFraction, 0.6f);
-    EXPECT_EQ(fgm.lastVolFraction, 0.9f);
-    EXPECT_EQ(fgm.radius, 3.75f);
-
-    ASSERT_TRUE(ParseComProject(kInitialComProject, com, &error));
-    EXPECT_TRUE(com.materials.empty());
-    EXPECT_TRUE(com.layers.empty());
-    EXPECT_FALSE(com.hasRadius);
-}
-
 TEST(ProjectFormat, BlanksInTitlesAndNamesComeBackWhole) {
     COstrelDoc doc;
     MakeLaminateShell(doc);
@@ -202,66 +143,6 @@ TEST(ProjectFormat, BlanksInTitlesAndNamesComeBackWhole) {
     EXPECT_EQ(fgm.materials[0].m_strName, "carbon fibre 12");
     EXPECT_EQ(fgm.layers[1].m_strLayer, "");
     EXPECT_EQ(fgm.layers[1].m_fThickness, 0.7f);
-}
-
-TEST(ProjectFormat, LayerListLongerOrShorterThanTheLayerNumber) {
-    COstrelDoc doc;
-    MakeLaminateShell(doc);
-    MakeGradedShell(doc);
-    for (int nLayers : {1, 5}) {
-        doc.m_nLayers = nLayers;
-        ComProjectData com;
-        ASSERT_TRUE(ParseComProject(FormatComProject(doc), com, nullptr));
-        EXPECT_EQ(com.nLayers, nLayers);
-        EXPECT_EQ(com.layers.size(), 2u);
-        EXPECT_EQ(com.radius, 12.5f) << "layer lines must not be taken for the tail";
-        FGMProjectData fgm;
-        ASSERT_TRUE(ParseFGMProject(FormatFGMProject(doc), fgm, nullptr));
-        EXPECT_EQ(fgm.nLayers, nLayers);
-        EXPECT_EQ(fgm.layers.size(), 2u);
-        EXPECT_EQ(fgm.lastVolFraction, 0.9f);
-    }
-}
-
-TEST(ProjectFormat, CrLfFilesReadAsLfFiles) {
-    auto crlf = [](std::string s) {
-        std::string out;
-        for (char c : s)
-            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        return out;
-    };
-    ComProjectData lf, dos;
-    ASSERT_TRUE(ParseComProject(kLaminateShellProject, lf, nullptr));
-    ASSERT_TRUE(ParseComProject(crlf(kLaminateShellProject), dos, nullptr));
-    EXPECT_EQ(dos.title, "laminate");
-    EXPECT_EQ(dos.layers[1].m_strMaterial, "glass");
-    EXPECT_EQ(dos.radius, lf.radius);
-    FGMProjectData fgm;
-    ASSERT_TRUE(ParseFGMProject(crlf(kGradedShellProject), fgm, nullptr));
-    EXPECT_EQ(fgm.title, "graded");
-    EXPECT_EQ(fgm.layers[1].m_strLayer, "Layer 2");
-}
-
-TEST(ProjectFormat, EveryShortenedFileIsRefusedAtTheLineWhereItEnds) {
-    for (const char* full : {kLaminateShellProject, kInitialComProject}) {
-        const auto lines = Lines(full);
-        for (std::size_t k = 0; k < lines.size(); ++k) {
-            ComProjectData com;
-            ProjectReadError error;
-            EXPECT_FALSE(ParseComProject(Join(lines, k), com, &error)) << k;
-            EXPECT_EQ(error.line, static_cast<int>(k) + 1) << error.reason;
-            EXPECT_NE(error.reason.find("ends before"), std::string::npos) << error.reason;
-        }
-    }
-    for (const char* full : {kGradedShellProject, kInitialFGMProject}) {
-        const auto lines = Lines(full);
-        for (std::size_t k = 0; k < lines.size(); ++k) {
-            FGMProjectData fgm;
-            ProjectReadError error;
-            EXPECT_FALSE(ParseFGMProject(Join(lines, k), fgm, &error)) << k;
-            EXPECT_EQ(error.line, static_cast<int>(k) + 1) << error.reason;
-        }
-    }
 }
 
 // Every number of every line, in turn, replaced by a word.
