@@ -472,8 +472,13 @@ void COstrelView::OnFilePrintPreview() {
     ::OnFilePrintPreview(m_capture, Grabber(), ScreenBitDepth(), Printer(), this);
 }
 
-bool COstrelView::PrintDirect() {
+bool COstrelView::PrintDirect(const QString& printerName) {
     if (!m_pDocument)
         return false;
-    return PrintOnDefaultPrinter(*m_pDocument, m_capture, Grabber(), ScreenBitDepth());
+    if (printerName.isEmpty())
+        return PrintOnDefaultPrinter(*m_pDocument, m_capture, Grabber(), ScreenBitDepth());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(printerName);
+    return ::OnFilePrint(*m_pDocument, m_capture, Grabber(), ScreenBitDepth(), printer, nullptr) ==
+           PrintOutcome::Printed;
 }

@@ -47,8 +47,9 @@ public:
     void OnSaveBitmap();
     void OnFilePrint();
     void OnFilePrintPreview();
-    // "/p file": prints this view's picture on the default printer without a dialog.
-    bool PrintDirect();
+    // "/p file" and "/pt file printer": prints this view's picture without a dialog, on the
+    // named printer or, with no name, on the default one. False (with a message) on failure.
+    bool PrintDirect(const QString& printerName = QString());
 
     // Draws one frame now and returns it at client size (null when the view has no context).
     QImage CaptureFrame();

@@ -9,6 +9,9 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLVersionFunctionsFactory>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -590,6 +593,35 @@ private slots:
         QCOMPARE(saved.size(), QSize(301, 200));
         const QImage drawn = view->grabFramebuffer();
         QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    void printAndPreviewGoThroughTheViewsPrinter() {
+        QTemporaryDir dir;
+        COstrelDoc doc;
+        CollectedMessages messages;
+        doc.m_services.messages = &messages;
+        LoadCurve(doc, {{0, 0}, {10, 1}}, 0, 10, 0, 1);
+        auto view = Show(doc, 320, 240);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = dir.path() + "/page.pdf";
+        printer.setOutputFileName(pdf);
+        view->SetPrinter(&printer);
+
+        bool previewShown = false;
+        WhenModal<QPrintPreviewDialog>([&](QPrintPreviewDialog* d) {
+            previewShown = true;
+            d->reject();
+        });
+        QVERIFY(view->OnCommand(Cmd::kFilePrintPreview));
+        QVERIFY(previewShown);
+        QVERIFY(view->m_capture.IsEmpty());
+
+        WhenModal<QPrintDialog>([](QPrintDialog* d) { d->accept(); });
+        QVERIFY(view->OnCommand(Cmd::kFilePrint));
+        QVERIFY2(messages.texts.empty(), messages.texts.empty() ? "" : messages.texts[0].c_str());
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        QVERIFY(view->m_capture.IsEmpty());  // freed at the end of the job
     }
 };
 
