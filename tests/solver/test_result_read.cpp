@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "ResultFiles.h"
 #include "WorkingDirectory.h"
 #include "test_run_support.h"
@@ -38,6 +40,22 @@ TEST(ParseResultText, ReadsNumbersAsTheCLibraryDoesInTheCLocale) {
     const CResultText r = ParseResultText("  \t0\r\n  4 \r\n+1.5 -2e-3\r\n.25\t1E2\n7 1e-60\n3 -1e-60");
     ASSERT_EQ(r.points.size(), 4u);
     EXPECT_EQ(Pairs(r.points, 4), (P{{1.5f, -2e-3f}, {0.25f, 100.0f}, {7.0f, 0.0f}, {3.0f, -0.0f}}));
+}
+
+TEST(ParseResultText, ADecimalCommaLocaleChangesNothing) {
+    // The window layer takes the user's locale; result files always have decimal points.
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const char* found = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            found = name;
+            break;
+        }
+    if (!found)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    const CResultText r = ParseResultText("0 1\n1.5 -2.25\n");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(Pairs(r.points, r.points.size()), (P{{1.5f, -2.25f}}));
 }
 
 TEST(ParseResultText, StopsAtTheFirstValueThatIsNoFiniteNumber) {
