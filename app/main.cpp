@@ -1,10 +1,15 @@
 #include <QApplication>
-#include <QMainWindow>
+
+#include "OstrelApp.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Pemblar");
-    window.showMaximized();
-    return app.exec();
+    QApplication application(argc, argv);
+    COstrelApp theApp;
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (!theApp.InitInstance(args))
+        return 1;
+    if (!theApp.RunsEventLoop())
+        return 0;
+    return application.exec();
 }

@@ -1,0 +1,70 @@
+#include "DocumentHost.h"
+
+#include <algorithm>
+
+#include "ChildFrm.h"
+#include "CommandTarget.h"
+
+CDocumentHost::CDocumentHost(QWidget* dialogParent, QObject* parent)
+    : QObject(parent), m_pDoc(std::make_unique<COstrelDoc>()), m_messages(dialogParent), m_files(dialogParent) {
+    m_pDoc->m_services.messages = &m_messages;
+    m_pDoc->m_services.files = &m_files;
+    m_pDoc->m_services.views = &m_views;
+}
+
+CDocumentHost::~CDocumentHost() {
+    // The carrier may refer to the document; it goes first.
+    m_carrier.reset();
+    m_pDoc->m_services = CDocServices{};
+}
+
+void CDocumentHost::SetCommandCarrier(std::unique_ptr<ICommandTarget> carrier) { m_carrier = std::move(carrier); }
+
+void CDocumentHost::SetProcessRunner(std::unique_ptr<IProcessRunner> runner) {
+    m_processes = std::move(runner);
+    m_pDoc->m_services.processes = m_processes.get();
+}
+
+void CDocumentHost::SetTitle(const QString& title) {
+    m_pDoc->m_strTitle = title.toStdString();
+    RetitleFrames();
+    emit TitleChanged();
+}
+
+void CDocumentHost::AddFrame(CChildFrame* frame, QWidget* view) {
+    m_frames.emplace_back(frame);
+    m_views.AddView(view);
+    RetitleFrames();
+}
+
+void CDocumentHost::RemoveFrame(CChildFrame* frame) {
+    m_views.RemoveView(frame ? frame->View() : nullptr);
+    std::erase_if(m_frames, [frame](const QPointer<CChildFrame>& f) { return f.isNull() || f == frame; });
+    if (m_frames.empty()) {
+        emit LastFrameClosed(this);
+        return;
+    }
+    RetitleFrames();
+    emit TitleChanged();
+}
+
+std::vector<CChildFrame*> CDocumentHost::Frames() const {
+    std::vector<CChildFrame*> live;
+    for (const auto& frame : m_frames)
+        if (frame)
+            live.push_back(frame);
+    return live;
+}
+
+void CDocumentHost::CloseAllFrames() {
+    for (CChildFrame* frame : Frames())
+        frame->close();
+}
+
+void CDocumentHost::RetitleFrames() {
+    // One window shows the title; several are told apart as "title:1", "title:2", ...
+    const auto frames = Frames();
+    const QString title = Title();
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i]->setWindowTitle(frames.size() == 1 ? title : QStringLiteral("%1:%2").arg(title).arg(i + 1));
+}

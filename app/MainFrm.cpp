@@ -1,0 +1,423 @@
+#include "MainFrm.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "ChildFrm.h"
+#include "CommandIds.h"
+#include "CommandTable.h"
+#include "DocumentHost.h"
+#include "HelpWindow.h"
+#include "KeyLockState.h"
+#include "OstrelApp.h"
+#include "ToolbarIcons.h"
+#include "ViewFactory.h"
+
+namespace {
+
+QString Text(const char* s) { return s ? QString::fromUtf8(s) : QString(); }
+
+// A QAction showing the table's texts for id under the given menu bar.
+QAction* MakeAction(const CCommandInfo& info, int menu, QObject* parent) {
+    const CMenuLabel label = MenuLabelFor(info.id, menu);
+    auto* action = new QAction(parent);
+    action->setText(label.text.empty() ? Text(info.prompt) : QString::fromStdString(label.text));
+    if (!label.shortcut.empty())
+        action->setShortcut(QKeySequence(QString::fromStdString(label.shortcut)));
+    action->setStatusTip(Text(info.prompt));
+    action->setToolTip(info.toolTip ? Text(info.toolTip) : action->text());
+    action->setData(info.id);
+    if (info.id == Cmd::kViewToolbar || info.id == Cmd::kViewStatusBar)
+        action->setCheckable(true);
+    if (info.places & kPlaceToolbar)
+        action->setIcon(ToolbarIcon(info.id));
+    return action;
+}
+
+bool HasLocalFile(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return false;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(COstrelApp* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+    setObjectName("MainFrame128");
+    setWindowTitle("Pemblar");
+    setWindowIcon(ApplicationIcon());
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName("mdiArea");
+    setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateFrameState(); });
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::ShowMaximised() {
+    if (QScreen* screen = this->screen())
+        setGeometry(screen->availableGeometry());
+    showMaximized();
+}
+
+bool CMainFrame::OnCreate() {
+    CreateActions();
+    for (const CMenuNode& node : MenuBarLayout(128))
+        m_menus128.push_back(BuildMenu(node, 128));
+    for (const CMenuNode& node : MenuBarLayout(129))
+        m_menus129.push_back(BuildMenu(node, 129));
+    if (!CreateToolBar()) {
+        qWarning("Failed to create toolbar");
+        return false;
+    }
+    if (!CreateStatusBar()) {
+        qWarning("Failed to create status bar");
+        return false;
+    }
+    ShowMenuBar(128);
+    UpdateRecentFileMenu();
+
+    // Enabling follows the document state; refresh it whenever the program is idle a moment
+    // as well as when a menu opens.
+    m_idleTimer = new QTimer(this);
+    m_idleTimer->setInterval(200);
+    connect(m_idleTimer, &QTimer::timeout, this, [this] {
+        UpdateCommandUI();
+        UpdateIndicators();
+    });
+    m_idleTimer->start();
+    UpdateCommandUI();
+    UpdateIndicators();
+    return true;
+}
+
+void CMainFrame::CreateActions() {
+    for (const CCommandInfo& info : CommandTable()) {
+        if (info.id == Cmd::kFileMruFirst)
+            continue;  // the recent-file entries are made below
+        QAction* action = MakeAction(info, 129, this);
+        connect(action, &QAction::triggered, this, [this, id = info.id] { RouteCommand(id); });
+        m_actions[info.id] = action;
+    }
+    m_open128 = MakeAction(*FindCommand(Cmd::kFileOpen), 128, this);
+    connect(m_open128, &QAction::triggered, this, [this] { RouteCommand(Cmd::kFileOpen); });
+
+    const CCommandInfo& recent = *FindCommand(Cmd::kFileMruFirst);
+    m_recentPlaceholder = MakeAction(recent, 129, this);
+    m_recentPlaceholder->setEnabled(false);
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        auto* action = new QAction(this);
+        action->setStatusTip(Text(recent.prompt));
+        action->setData(Cmd::kFileMruFirst + i);
+        connect(action, &QAction::triggered, this, [this, id = Cmd::kFileMruFirst + i] { RouteCommand(id); });
+        m_recentActions.push_back(action);
+    }
+}
+
+QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
+    auto* popup = new QMenu(QString::fromUtf8(node.title), this);
+    connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    for (const CMenuNode& child : node.children) {
+        switch (child.kind) {
+        case CMenuNode::Kind::Command: popup->addAction(Action(child.id, menu)); break;
+        case CMenuNode::Kind::Separator: popup->addSeparator(); break;
+        case CMenuNode::Kind::Popup: popup->addMenu(BuildMenu(child, menu)); break;
+        case CMenuNode::Kind::Recent:
+            popup->addAction(m_recentPlaceholder);
+            m_fileMenus.push_back(popup);
+            break;
+        }
+    }
+    return popup;
+}
+
+bool CMainFrame::CreateToolBar() {
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName("ToolBar128");
+    m_toolBar->setWindowTitle("Toolbar");
+    m_toolBar->setIconSize(QSize(kToolbarIconWidth, kToolbarIconHeight));
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : ToolbarLayout()) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = Action(id);
+        if (!action || action->icon().isNull())
+            return false;
+        m_toolBar->addAction(action);
+    }
+    setDockNestingEnabled(true);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    return true;
+}
+
+bool CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    if (!bar)
+        return false;
+    m_messagePane = new QLabel(kIdleMessage, bar);
+    m_messagePane->setObjectName("MessagePane");
+    bar->addWidget(m_messagePane, 1);
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_indicators[i] = new QLabel(names[i], bar);
+        m_indicators[i]->setObjectName(names[i]);
+        m_indicators[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_indicators[i]->setAlignment(Qt::AlignCenter);
+        m_indicators[i]->setMinimumWidth(m_indicators[i]->fontMetrics().horizontalAdvance("SCRL") + 10);
+        bar->addPermanentWidget(m_indicators[i]);
+    }
+    return true;
+}
+
+QAction* CMainFrame::Action(int id, int menu) const {
+    if (menu == 128 && id == Cmd::kFileOpen)
+        return m_open128;
+    if (IsRecentFileCommand(id))
+        return m_recentActions[id - Cmd::kFileMruFirst];
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::ShowMenuBar(int menu) {
+    if (menu == m_nCurrentMenu)
+        return;
+    m_nCurrentMenu = menu;
+    menuBar()->clear();  // removes the menus' actions only; the menus stay ours
+    for (QMenu* m : Menus(menu))
+        menuBar()->addMenu(m);
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+    auto* child = qobject_cast<CChildFrame*>(m_mdiArea->currentSubWindow());
+    if (child && !child->isHidden())
+        return child;
+    return nullptr;
+}
+
+std::vector<CChildFrame*> CMainFrame::ChildFrames() const {
+    std::vector<CChildFrame*> frames;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (auto* child = qobject_cast<CChildFrame*>(window); child && !child->isHidden())
+            frames.push_back(child);
+    return frames;
+}
+
+CChildFrame* CMainFrame::AddChildFrame(CDocumentHost* host) {
+    auto* child = new CChildFrame(host);
+    child->setWindowIcon(ApplicationIcon());
+    SetViewPrinter(child->View(), &m_app->Printer());
+    m_mdiArea->addSubWindow(child);
+    connect(child, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateFrameState(); }); });
+    connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateFrameState(); });
+    child->ActivateFrame();
+    m_mdiArea->setActiveSubWindow(child);
+    UpdateFrameState();
+    return child;
+}
+
+void CMainFrame::UpdateFrameState() {
+    const bool anyDocument = !ChildFrames().empty();
+    ShowMenuBar(anyDocument ? 129 : 128);
+    CChildFrame* active = ActiveChild();
+    setWindowTitle(active ? QStringLiteral("Pemblar - %1").arg(active->windowTitle()) : QStringLiteral("Pemblar"));
+    UpdateCommandUI();
+}
+
+std::vector<ICommandTarget*> CMainFrame::RoutingChain() const {
+    std::vector<ICommandTarget*> chain;
+    if (CChildFrame* child = ActiveChild()) {
+        if (ICommandTarget* view = child->ViewTarget())
+            chain.push_back(view);
+        if (CDocumentHost* host = child->Host(); host && host->CommandCarrier())
+            chain.push_back(host->CommandCarrier());
+        chain.push_back(child);
+    }
+    chain.push_back(const_cast<CMainFrame*>(this));
+    if (m_app)
+        chain.push_back(m_app);
+    return chain;
+}
+
+bool CMainFrame::IsCommandEnabled(int id) const {
+    bool carried = false;
+    for (ICommandTarget* target : RoutingChain()) {
+        if (!target->Carries(id))
+            continue;
+        carried = true;
+        if (const auto rule = target->OnUpdateCommand(id))
+            return *rule;
+    }
+    return carried;  // a command nobody carries is greyed
+}
+
+bool CMainFrame::RouteCommand(int id) {
+    if (!IsCommandEnabled(id))
+        return false;
+    bool handled = false;
+    for (ICommandTarget* target : RoutingChain()) {
+        if (target->Carries(id) && target->OnCommand(id)) {
+            handled = true;
+            break;
+        }
+    }
+    // A command can open or close windows: the chain above may be gone, so ask anew.
+    QTimer::singleShot(0, this, [this] { UpdateFrameState(); });
+    return handled;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    for (auto& [id, action] : m_actions)
+        action->setEnabled(IsCommandEnabled(id));
+    m_open128->setEnabled(IsCommandEnabled(Cmd::kFileOpen));
+    for (QAction* action : m_recentActions)
+        action->setEnabled(IsCommandEnabled(action->data().toInt()));
+    if (m_toolBar)
+        Action(Cmd::kViewToolbar)->setChecked(m_toolBar->isVisibleTo(this));
+    Action(Cmd::kViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+}
+
+void CMainFrame::UpdateRecentFileMenu() {
+    const CRecentFileList& list = m_app->RecentFiles();
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction* action = m_recentActions[i];
+        action->setText(list.MenuText(i));
+        action->setVisible(i < list.Count());
+    }
+    for (QMenu* menu : m_fileMenus) {
+        for (QAction* action : m_recentActions)
+            menu->removeAction(action);
+        for (int i = 0; i < list.Count(); ++i)
+            menu->insertAction(m_recentPlaceholder, m_recentActions[i]);
+    }
+    // "Recent File" holds the place, greyed, while the list is empty.
+    m_recentPlaceholder->setVisible(list.IsEmpty());
+    UpdateCommandUI();
+}
+
+void CMainFrame::UpdateIndicators() {
+    if (!m_indicators[0])
+        return;
+    const CKeyLocks locks = QueryKeyLocks();
+    m_indicators[0]->setEnabled(locks.caps);
+    m_indicators[1]->setEnabled(locks.num);
+    m_indicators[2]->setEnabled(locks.scroll);
+}
+
+void CMainFrame::SetMessageText(const QString& text) {
+    if (m_messagePane)
+        m_messagePane->setText(text.isEmpty() ? QString(kIdleMessage) : text);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    // Prompts go to the message pane, which falls back to the idle text; the status bar's own
+    // temporary message would cover the pane instead.
+    if (event->type() == QEvent::StatusTip) {
+        SetMessageText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    if (event->type() == QEvent::KeyRelease || event->type() == QEvent::WindowActivate)
+        UpdateIndicators();
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // No document is ever marked as changed, so nothing asks to save.
+    m_mdiArea->closeAllSubWindows();
+    if (m_helpWindow)
+        m_helpWindow->close();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (HasLocalFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    if (!HasLocalFile(event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            m_app->OpenDocumentFile(url.toLocalFile());
+}
+
+bool CMainFrame::Carries(int id) const {
+    switch (id) {
+    case Cmd::kViewToolbar:
+    case Cmd::kViewStatusBar:
+    case Cmd::kHelpFinder:
+        return true;
+    case Cmd::kWindowNew:
+    case Cmd::kWindowCascade:
+    case Cmd::kWindowTile:
+    case Cmd::kWindowArrange:
+        return ActiveChild() != nullptr;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+    case Cmd::kViewToolbar: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); break;
+    case Cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); break;
+    case Cmd::kHelpFinder: OnHelpFinder(); break;
+    case Cmd::kWindowNew: OnWindowNew(); break;
+    case Cmd::kWindowCascade: m_mdiArea->cascadeSubWindows(); break;
+    case Cmd::kWindowTile: m_mdiArea->tileSubWindows(); break;
+    case Cmd::kWindowArrange: OnWindowArrange(); break;
+    default: return false;
+    }
+    UpdateCommandUI();
+    return true;
+}
+
+void CMainFrame::OnHelpFinder() {
+    if (!m_helpWindow)
+        m_helpWindow = CreateHelpWindow(this);
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+void CMainFrame::OnWindowNew() {
+    CChildFrame* active = ActiveChild();
+    if (active && active->Host())
+        AddChildFrame(active->Host());
+}
+
+void CMainFrame::OnWindowArrange() {
+    // Minimised document windows in a row along the bottom edge, left to right.
+    int x = 0;
+    const int bottom = m_mdiArea->viewport()->height();
+    for (CChildFrame* child : ChildFrames()) {
+        if (!child->isMinimized())
+            continue;
+        child->move(x, bottom - child->height());
+        x += child->width();
+    }
+}

@@ -1,0 +1,110 @@
+#pragma once
+// The main window: menu bar (128 while no document is open, 129 while one is), toolbar 128,
+// status bar, and the area holding the document windows. It routes every command to the
+// active view, its document, the document window, itself and the application, in that order.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTextBrowser>
+
+#include <map>
+#include <vector>
+
+#include "CommandTarget.h"
+
+class CChildFrame;
+class CDocumentHost;
+class COstrelApp;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QTextBrowser;
+class QTimer;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public ICommandTarget {
+    Q_OBJECT
+public:
+    explicit CMainFrame(COstrelApp* app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Menus, toolbar and status bar. False when the toolbar or status bar cannot be built; the
+    // reason is written to the diagnostic log.
+    bool OnCreate();
+
+    // Maximised; the frame also covers the screen's free area itself, since without a window
+    // manager (a bare X server) nobody else would.
+    void ShowMaximised();
+
+    QMdiArea* MdiArea() const { return m_mdiArea; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    QLabel* MessagePane() const { return m_messagePane; }
+    QLabel* Indicator(int index) const { return m_indicators[index]; }  // 0 CAP, 1 NUM, 2 SCRL
+    // The menu bar on show: 128 or 129.
+    int CurrentMenu() const { return m_nCurrentMenu; }
+    // The top-level menus of menu bar 128 or 129.
+    const std::vector<QMenu*>& Menus(int menu) const { return menu == 128 ? m_menus128 : m_menus129; }
+    // The action of a command; menu 128 has its own for Open, whose label differs there.
+    QAction* Action(int id, int menu = 129) const;
+    QAction* RecentFilePlaceholder() const { return m_recentPlaceholder; }
+    const std::vector<QAction*>& RecentFileActions() const { return m_recentActions; }
+
+    CChildFrame* ActiveChild() const;
+    std::vector<CChildFrame*> ChildFrames() const;
+    // A new maximised window on host's document.
+    CChildFrame* AddChildFrame(CDocumentHost* host);
+
+    // Routing.
+    std::vector<ICommandTarget*> RoutingChain() const;
+    bool RouteCommand(int id);
+    bool IsCommandEnabled(int id) const;
+    // Enabled and checked states of every action, from the targets' rules.
+    void UpdateCommandUI();
+    // The recent-file entries of both File menus, from the application's list.
+    void UpdateRecentFileMenu();
+    // Menu bar and caption for the document windows present now.
+    void UpdateFrameState();
+
+    static constexpr const char* kIdleMessage = "For Help, press F1";
+
+    // ICommandTarget: toolbar and status-bar toggles, window commands, Help Topics.
+    bool OnCommand(int id) override;
+    bool Carries(int id) const override;
+
+    void OnHelpFinder();
+    void OnWindowNew();
+    void OnWindowArrange();
+    QTextBrowser* HelpWindow() const { return m_helpWindow; }
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    QMenu* BuildMenu(const struct CMenuNode& node, int menu);
+    bool CreateToolBar();
+    bool CreateStatusBar();
+    void ShowMenuBar(int menu);
+    void UpdateIndicators();
+    void SetMessageText(const QString& text);
+
+    COstrelApp* m_app;
+    QMdiArea* m_mdiArea = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_messagePane = nullptr;
+    QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
+    std::map<int, QAction*> m_actions;
+    QAction* m_open128 = nullptr;
+    QAction* m_recentPlaceholder = nullptr;
+    std::vector<QAction*> m_recentActions;
+    std::vector<QMenu*> m_menus128;
+    std::vector<QMenu*> m_menus129;
+    std::vector<QMenu*> m_fileMenus;  // where the recent-file entries go
+    int m_nCurrentMenu = 0;
+    QTimer* m_idleTimer = nullptr;
+    QPointer<QTextBrowser> m_helpWindow;
+};

@@ -1,0 +1,110 @@
+#pragma once
+// The application object: start-up, the one document type, the documents, the recent-file
+// list and the per-user settings, and the commands New, Print Setup, About, Exit and the
+// recent-file entries.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "CommandLineInfo.h"
+#include "CommandTable.h"
+#include "CommandTarget.h"
+#include "DocTemplate.h"
+#include "RecentFileList.h"
+#include "UiServices.h"
+
+class CChildFrame;
+class CDocumentHost;
+class CMainFrame;
+class QPrinter;
+class QSettings;
+class QWidget;
+
+class COstrelApp : public QObject, public ICommandTarget {
+    Q_OBJECT
+public:
+    explicit COstrelApp(QObject* parent = nullptr);
+    ~COstrelApp() override;
+
+    // Start-up in its fixed order; false ends the process. args: without the program name.
+    bool InitInstance(const QStringList& args);
+    // Writes the settings back; called when the event loop ends and on destruction.
+    void ExitInstance();
+    // False when the command line asked for work that is done once start-up returns (printing,
+    // unregistering, or a server start this platform has no server for).
+    bool RunsEventLoop() const { return m_bRunEventLoop; }
+
+    CMainFrame* MainFrame() const { return m_pMainWnd; }
+    CDocTemplate& DocTemplate() { return m_docTemplate; }
+    const CCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+
+    // Documents.
+    CDocumentHost* OnFileNew();
+    // The generic open route: a new document titled with the file's name, nothing read from
+    // it. An already open file is brought to the front instead. Null (with a message) when the
+    // file cannot be opened.
+    CDocumentHost* OpenDocumentFile(const QString& path);
+    std::vector<CDocumentHost*> Documents() const;
+
+    CRecentFileList& RecentFiles() { return m_recentFiles; }
+    void AddToRecentFileList(const QString& path);
+    void OnOpenRecentFile(int index);
+
+    // Shared by every view for printing and set by Print Setup.
+    QPrinter& Printer();
+    int m_nNumPreviewPages = 0;
+
+    // Runs for every document just made (New and open), before its first window exists: the
+    // place where the document's command carrier and process runner are plugged in.
+    using DocumentSetup = std::function<void(CDocumentHost& host)>;
+    void SetDocumentSetup(DocumentSetup setup) { m_documentSetup = std::move(setup); }
+    // "/p file" and "/pt file printer driver port": prints the view of the opened document.
+    using DirectPrint = std::function<bool(QWidget* view, CDocumentHost& host, const CCommandLineInfo& info)>;
+    void SetDirectPrint(DirectPrint print) { m_directPrint = std::move(print); }
+
+    // The settings store ("Local AppWizard-Generated Applications" / "Pemblar").
+    static constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
+    static constexpr const char* kAppName = "Pemblar";
+    static std::unique_ptr<QSettings> OpenSettings();
+
+    // ICommandTarget: New, Print Setup, About, Exit, the recent-file entries.
+    bool OnCommand(int id) override;
+    bool Carries(int id) const override;
+
+    void OnAppAbout();
+    void OnFilePrintSetup();
+
+    // Where the application's own messages go (a message box unless set).
+    void SetMessageSink(IMessageSink* sink) { m_messages = sink; }
+    // Tests replace the modal dialogs of About and Print Setup.
+    std::function<void()> m_aboutBox;
+    std::function<void()> m_printSetupBox;
+
+private:
+    void SetRegistryKey();
+    void LoadStdProfileSettings(int mruSize);
+    void SaveStdProfileSettings();
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+    bool PrintFromCommandLine(const CCommandLineInfo& info);
+    void UnregisterShellFileTypes();
+    CDocumentHost* CreateDocumentHost();
+    void OnDocumentClosed(CDocumentHost* host);
+    void ShowMessage(const QString& text);
+
+    CDocTemplate m_docTemplate{CDocTemplate::kDescription};
+    CRecentFileList m_recentFiles{kRecentFileCount};
+    CCommandLineInfo m_cmdInfo;
+    CMainFrame* m_pMainWnd = nullptr;
+    std::vector<CDocumentHost*> m_documents;
+    std::unique_ptr<QPrinter> m_printer;
+    DocumentSetup m_documentSetup;
+    DirectPrint m_directPrint;
+    IMessageSink* m_messages = nullptr;
+    bool m_bRunEventLoop = true;
+    bool m_bSettingsLoaded = false;
+};

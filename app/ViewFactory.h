@@ -1,0 +1,19 @@
+#pragma once
+// Makes the one view of a document window. Kept apart so the frames never depend on the view
+// class itself.
+
+#include <QString>
+
+class COstrelDoc;
+class ICommandTarget;
+class QPrinter;
+class QWidget;
+
+QWidget* CreateDocumentView(COstrelDoc* doc, QWidget* parent);
+// The view as a command target (the first in routing order); null when it carries nothing.
+ICommandTarget* ViewCommandTarget(QWidget* view);
+// Gives the view the program's shared printer (the one Print Setup sets up).
+void SetViewPrinter(QWidget* view, QPrinter* printer);
+// Prints the view's picture without a dialog: on the named printer, or on the default one when
+// printerName is empty. False when the view cannot print.
+bool PrintViewDirect(QWidget* view, const QString& printerName);
