@@ -78,6 +78,10 @@ void CMateselect::BuildLayout() {
     m_pName->setInsertPolicy(QComboBox::NoInsert);
     // A plain drop-down: the edit field keeps exactly what is typed.
     m_pName->setCompleter(nullptr);
+    // Nor does leaving the field or pressing Enter pick an entry whose text was typed: a name
+    // counts as picked only when it was chosen from the list (Enter goes to "OK").
+    QObject::disconnect(m_pName->lineEdit(), SIGNAL(editingFinished()), m_pName, nullptr);
+    QObject::disconnect(m_pName->lineEdit(), SIGNAL(returnPressed()), m_pName, nullptr);
     m_pName->setMinimumContentsLength(20);
     m_pName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
