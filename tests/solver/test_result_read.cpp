@@ -24,17 +24,6 @@ using P = std::vector<std::pair<float, float>>;
 
 }  // namespace
 
-TEST(ParseResultText, TheSecondHeadIntegerCountsAndTheRestOfTheFileIsIgnored) {
-    const CResultText r = ParseResultText("5 3\n0 1\n1 2\n2 3\n3 4\n4 5\n");
-    EXPECT_EQ(r.head, CResultText::Head::Ok);
-    EXPECT_EQ(r.announced, 3);
-    EXPECT_EQ(Pairs(r.points, r.points.size()), (P{{0, 1}, {1, 2}, {2, 3}}));
-
-    const CResultText empty = ParseResultText("0 0\n1 2\n");
-    EXPECT_EQ(empty.head, CResultText::Head::Ok);
-    EXPECT_TRUE(empty.points.empty());
-}
-
 TEST(ParseResultText, ReadsNumbersAsTheCLibraryDoesInTheCLocale) {
     // Signs, exponents, CR LF line ends; too small for a float reads as zero.
     const CResultText r = ParseResultText("  \t0\r\n  4 \r\n+1.5 -2e-3\r\n.25\t1E2\n7 1e-60\n3 -1e-60");

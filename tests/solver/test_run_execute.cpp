@@ -212,13 +212,3 @@ TEST_F(ExecuteTest, WithoutAProcessServiceTheRunIsHeadless) {
     EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_u.dat"), kResult);
 }
-
-TEST(ComponentCopyName, NamesTheCopiesOfBothKinds) {
-    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 1), "result_u.dat");
-    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 2), "result_v.dat");
-    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 3), "result_w.dat");
-    EXPECT_EQ(ComponentCopyName(FGMSolver(), 1), "resultfgm_u.dat");
-    EXPECT_EQ(ComponentCopyName(FGMSolver(), 3), "resultfgm_w.dat");
-    EXPECT_EQ(ComponentCopyName(CompositeSolver(), 0), std::nullopt);
-    EXPECT_EQ(ComponentCopyName(FGMSolver(), 4), std::nullopt);
-}
