@@ -1,0 +1,256 @@
+#include "LoadResponse.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace numerics {
+
+namespace {
+
+// Below these values of omega*T (T the last output time) the closed forms in cos(omega t) and
+// sin(omega t) lose digits to cancellation, so such modes take the stable forms point by point.
+constexpr double kSmallPhase = 0.05;
+constexpr int kReseed = 128;  // exact sin/cos every so many steps bounds the recurrence drift
+
+double Sinc(double x) { return std::abs(x) < 1e-4 ? 1.0 - x * x / 6.0 : std::sin(x) / x; }
+
+// sin(a t / 2) / a, with its limit t / 2 at a = 0.
+double HalfSine(double a, double t) { return 0.5 * t * Sinc(0.5 * a * t); }
+
+// (x - sin x) / x^3
+double RampKernel(double x) {
+    if (std::abs(x) < 0.1) {
+        const double x2 = x * x;
+        return 1.0 / 6.0 - x2 / 120.0 + x2 * x2 / 5040.0;
+    }
+    return (x - std::sin(x)) / (x * x * x);
+}
+
+// Exact one-interval update of q'' + omega^2 q = f0 + f1 s, 0 <= s <= length.
+struct CStep {
+    double a, b, c, d, omega2;
+    CStep(double omega, double length) {
+        const double x = omega * length;
+        a = std::cos(x);
+        b = length * Sinc(x);
+        c = 0.5 * length * length * Sinc(0.5 * x) * Sinc(0.5 * x);
+        d = length * length * length * RampKernel(x);
+        omega2 = omega * omega;
+    }
+    void Apply(double& q, double& qd, double f0, double f1) const {
+        const double nq = a * q + b * qd + c * f0 + d * f1;
+        const double nqd = -omega2 * b * q + a * qd + b * f0 + c * f1;
+        q = nq;
+        qd = nqd;
+    }
+};
+
+double SampledValue(const CLoadFunction& load, double t, double& slope) {
+    const auto& ts = load.times;
+    slope = 0;
+    if (ts.empty() || t < ts.front() || t >= ts.back()) return 0.0;
+    const size_t s = static_cast<size_t>(std::upper_bound(ts.begin(), ts.end(), t) - ts.begin()) - 1;
+    slope = (load.values[s + 1] - load.values[s]) / (ts[s + 1] - ts[s]);
+    return load.values[s] + slope * (t - ts[s]);
+}
+
+double SampledResponse(const CLoadFunction& load, double omega, double t) {
+    const auto& ts = load.times;
+    if (ts.size() < 2 || t <= ts.front()) return 0.0;
+    double q = 0, qd = 0, cur = ts.front();
+    for (size_t k = 1; k < ts.size() && cur < t; ++k) {
+        const double next = std::min(ts[k], t);
+        double slope = 0;
+        const double f0 = SampledValue(load, cur, slope);
+        CStep(omega, next - cur).Apply(q, qd, f0, slope);
+        cur = next;
+    }
+    if (cur < t) CStep(omega, t - cur).Apply(q, qd, 0.0, 0.0);
+    return q;
+}
+
+}  // namespace
+
+double ModalResponse(const CLoadFunction& load, double omega, double t) {
+    if (load.type == ELoadType::kSampled) return SampledResponse(load, omega, t);
+    if (t <= 0) return 0.0;
+    omega = std::abs(omega);
+    const double big = std::abs(load.dOmega);
+    switch (load.type) {
+    case ELoadType::kStep: {
+        const double s = HalfSine(omega, t);
+        return 2.0 * s * s;
+    }
+    case ELoadType::kImpulse:
+        return t * Sinc(omega * t);
+    case ELoadType::kCosine:
+        return 2.0 * HalfSine(omega + big, t) * HalfSine(omega - big, t);
+    case ELoadType::kSine: {
+        const double sign = load.dOmega < 0 ? -1.0 : 1.0;
+        if (omega * t < 1e-6) {
+            const double x = big * t;
+            return sign * t * t * x * RampKernel(x);
+        }
+        return sign *
+               (HalfSine(big + omega, t) * std::cos(0.5 * (big - omega) * t) -
+                std::cos(0.5 * (big + omega) * t) * HalfSine(big - omega, t)) /
+               omega;
+    }
+    default:
+        return 0.0;
+    }
+}
+
+CSampledPlan::CSampledPlan(const CLoadFunction& load, const CTimeGrid& grid) {
+    const auto& ts = load.times;
+    if (ts.size() < 2) {
+        nFirstOutput = grid.nPoints;
+        return;
+    }
+    dStart = ts.front();
+    int j = 0;
+    while (j < grid.nPoints && grid.At(j) <= dStart) ++j;
+    nFirstOutput = j;
+    size_t k = 1;
+    double cur = dStart;
+    while (j < grid.nPoints) {
+        const double out = grid.At(j);
+        while (k < ts.size() && ts[k] <= cur) ++k;
+        double next = out;
+        bool reachesOutput = true;
+        if (k < ts.size() && ts[k] < out) {
+            next = ts[k];
+            reachesOutput = false;
+        }
+        CInterval iv{};
+        iv.dLength = next - cur;
+        iv.dForce = SampledValue(load, cur, iv.dSlope);
+        iv.nOutput = reachesOutput ? j : -1;
+        iv.bUniform = std::abs(iv.dLength - grid.dStep) <= 1e-12 * grid.dStep;
+        intervals.push_back(iv);
+        cur = next;
+        if (reachesOutput) ++j;
+    }
+}
+
+void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSampledPlan* plan,
+                     const double* omega, const double* coeff, size_t count, double* out) {
+    const int n = grid.nPoints;
+    if (n <= 0) return;
+    const double tEnd = grid.Last();
+
+    if (load.type == ELoadType::kSampled) {
+        for (size_t p = 0; p < count; ++p) {
+            const double w = std::abs(omega[p]);
+            const CStep uniform(w, grid.dStep);
+            double q = 0, qd = 0;
+            for (const auto& iv : plan->intervals) {
+                if (iv.bUniform)
+                    uniform.Apply(q, qd, iv.dForce, iv.dSlope);
+                else
+                    CStep(w, iv.dLength).Apply(q, qd, iv.dForce, iv.dSlope);
+                if (iv.nOutput >= 0) out[iv.nOutput] += coeff[p] * q;
+            }
+        }
+        return;
+    }
+    if (tEnd <= 0) return;
+
+    int first = 0;  // the first time after the load starts
+    while (first < n && grid.At(first) <= 0) ++first;
+    const double big = std::abs(load.dOmega);
+    const double sign = (load.type == ELoadType::kSine && load.dOmega < 0) ? -1.0 : 1.0;
+    double constant = 0, cosBig = 0, sinBig = 0;  // terms shared by every mode
+
+    for (size_t p = 0; p < count; ++p) {
+        const double w = std::abs(omega[p]);
+        const double a = coeff[p];
+        const bool nearResonance = (load.type == ELoadType::kCosine || load.type == ELoadType::kSine) &&
+                                   std::abs(w - big) * tEnd < kSmallPhase;
+        if (w * tEnd < kSmallPhase || nearResonance) {
+            for (int j = first; j < n; ++j) out[j] += a * ModalResponse(load, w, grid.At(j));
+            continue;
+        }
+        // q(t) = alpha + beta cos(w t) + gamma sin(w t) + delta cos(W t) + eps sin(W t)
+        double beta = 0, gamma = 0;
+        switch (load.type) {
+        case ELoadType::kStep:
+            constant += a / (w * w);
+            beta = -1.0 / (w * w);
+            break;
+        case ELoadType::kImpulse:
+            gamma = 1.0 / w;
+            break;
+        case ELoadType::kCosine: {
+            const double r = 1.0 / (w * w - big * big);
+            cosBig += a * r;
+            beta = -r;
+            break;
+        }
+        case ELoadType::kSine: {
+            const double r = 1.0 / (w * w - big * big);
+            sinBig += sign * a * r;
+            gamma = -sign * (big / w) * r;
+            break;
+        }
+        default:
+            break;
+        }
+        beta *= a;
+        gamma *= a;
+        const double cStep = std::cos(w * grid.dStep), sStep = std::sin(w * grid.dStep);
+        double c = 0, s = 0;
+        for (int j = first; j < n; ++j) {
+            if ((j - first) % kReseed == 0) {
+                c = std::cos(w * grid.At(j));
+                s = std::sin(w * grid.At(j));
+            }
+            out[j] += beta * c + gamma * s;
+            const double nc = c * cStep - s * sStep;
+            s = s * cStep + c * sStep;
+            c = nc;
+        }
+    }
+    for (int j = first; j < n; ++j) {
+        const double t = grid.At(j);
+        out[j] += constant;
+        if (cosBig != 0) out[j] += cosBig * std::cos(big * t);
+        if (sinBig != 0) out[j] += sinBig * std::sin(big * t);
+    }
+}
+
+std::string ReadSampledLoad(const std::string& path, CLoadFunction& load) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot open " + path + " (the samples of the load f(t))";
+    load.times.clear();
+    load.values.clear();
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream fields(line);
+        std::string a, b, extra;
+        if (!(fields >> a)) continue;  // blank line
+        std::ostringstream where;
+        where << path << " line " << number << ": ";
+        double t = 0, f = 0;
+        const auto parse = [](const std::string& s, double& v) {
+            const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+            return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
+        };
+        if (!(fields >> b) || (fields >> extra) || !parse(a, t) || !parse(b, f))
+            return where.str() + "expected two numbers, a time and a load value";
+        if (!load.times.empty() && !(t > load.times.back()))
+            return where.str() + "the times must increase from line to line";
+        load.times.push_back(t);
+        load.values.push_back(f);
+    }
+    if (load.times.size() < 2) return path + ": the load needs at least two samples";
+    return {};
+}
+
+}  // namespace numerics

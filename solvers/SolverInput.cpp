@@ -1,0 +1,332 @@
+#include "SolverInput.h"
+
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+namespace numerics {
+
+namespace {
+
+// The file as numbered lines of blank-separated tokens.
+class CLines {
+public:
+    CLines(const std::string& text, std::string name) : m_strName(std::move(name)) {
+        std::string line;
+        std::istringstream in(text);
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            m_lines.push_back(line);
+        }
+    }
+
+    bool AtEnd() const { return m_nNext >= m_lines.size(); }
+    int LineNumber() const { return static_cast<int>(m_nNext); }  // of the line read last
+    const std::string& Name() const { return m_strName; }
+
+    // The next line whole (the title).
+    bool Whole(std::string& out, std::string& error) {
+        if (AtEnd()) return Missing("the title", error);
+        out = m_lines[m_nNext++];
+        return true;
+    }
+
+    // The next line as exactly `count` numbers (any count when count < 0).
+    bool Numbers(int count, std::vector<double>& out, const std::string& what, std::string& error) {
+        if (AtEnd()) return Missing(what, error);
+        out.clear();
+        std::istringstream fields(m_lines[m_nNext++]);
+        std::string token;
+        while (fields >> token) {
+            double v = 0;
+            const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
+            if (r.ec != std::errc() || r.ptr != token.data() + token.size() || !std::isfinite(v))
+                return Fail("expected " + what + ", found \"" + token + "\"", error);
+            out.push_back(v);
+        }
+        if (count >= 0 && static_cast<int>(out.size()) != count) {
+            std::ostringstream msg;
+            msg << "expected " << what << " (" << count << (count == 1 ? " number" : " numbers")
+                << "), found " << out.size();
+            return Fail(msg.str(), error);
+        }
+        return true;
+    }
+
+    // Token count of the next line without consuming it; -1 at the end.
+    int PeekCount() const {
+        if (AtEnd()) return -1;
+        std::istringstream fields(m_lines[m_nNext]);
+        std::string token;
+        int n = 0;
+        while (fields >> token) ++n;
+        return n;
+    }
+
+    bool OnlyBlankLinesLeft(std::string& error) {
+        while (!AtEnd()) {
+            if (PeekCount() != 0) {
+                ++m_nNext;
+                return Fail("unexpected text after the receiving point", error);
+            }
+            ++m_nNext;
+        }
+        return true;
+    }
+
+    bool Fail(const std::string& message, std::string& error) const { return FailAt(LineNumber(), message, error); }
+    std::string Message(const std::string& message) const { return MessageAt(LineNumber(), message); }
+    std::string MessageAt(int line, const std::string& message) const {
+        std::string error;
+        FailAt(line, message, error);
+        return error;
+    }
+    bool FailAt(int line, const std::string& message, std::string& error) const {
+        std::ostringstream out;
+        out << m_strName << " line " << line << ": " << message;
+        error = out.str();
+        return false;
+    }
+
+private:
+    bool Missing(const std::string& what, std::string& error) {
+        std::ostringstream out;
+        out << m_strName << " line " << m_lines.size() + 1 << ": the file ends where " << what
+            << " should be";
+        error = out.str();
+        return false;
+    }
+
+    std::string m_strName;
+    std::vector<std::string> m_lines;
+    size_t m_nNext = 0;
+};
+
+bool IsInteger(double v) { return std::floor(v) == v && std::abs(v) < 1e9; }
+
+// The lines every input ends with: structure model, load, direction and output, window, receiver.
+bool ReadTail(CLines& in, CProblem& p, double thickness, std::string& error) {
+    std::vector<double> v;
+    if (!in.Numbers(1, v, "the structure model (1 plate, 0 shell)", error)) return false;
+    if (v[0] != 0 && v[0] != 1) return in.Fail("the structure model must be 1 (plate) or 0 (shell)", error);
+    p.bShell = v[0] == 0;
+    if (p.bShell) {
+        if (!in.Numbers(1, v, "the shell radius", error)) return false;
+        if (!(v[0] > thickness)) {
+            std::ostringstream msg;
+            msg << "the shell radius " << v[0] << " mm must exceed the total thickness " << thickness << " mm";
+            return in.Fail(msg.str(), error);
+        }
+        p.dRadius = v[0];
+    }
+    if (!in.Numbers(2, v, "the load type and the frequency", error)) return false;
+    if (!IsInteger(v[0]) || v[0] < 1 || v[0] > 5) return in.Fail("the load type must be 1 to 5", error);
+    p.load.type = static_cast<ELoadType>(static_cast<int>(v[0]));
+    p.load.dOmega = v[1];
+    if (!in.Numbers(2, v, "the load direction and the output component", error)) return false;
+    if (!IsInteger(v[0]) || v[0] < 1 || v[0] > 3) return in.Fail("the load direction must be 1 (X), 2 (Y) or 3 (Z)", error);
+    if (!IsInteger(v[1]) || v[1] < 1 || v[1] > 3) return in.Fail("the output component must be 1 (U), 2 (V) or 3 (W)", error);
+    p.nLoadDir = static_cast<int>(v[0]);
+    p.nOutput = static_cast<int>(v[1]);
+    if (!in.Numbers(2, v, "the start and end of the time window", error)) return false;
+    if (!(v[1] > v[0])) {
+        std::ostringstream msg;
+        msg << "the time window " << v[0] << " to " << v[1] << " us is empty";
+        return in.Fail(msg.str(), error);
+    }
+    p.dTimeFrom = v[0];
+    p.dTimeTo = v[1];
+    if (!in.Numbers(1, v, "the receiving point", error)) return false;
+    p.dReceiverX = v[0];
+    return in.OnlyBlankLinesLeft(error);
+}
+
+CElement ConstantElement(double bottom, double top, const Voigt& c, double density) {
+    CElement e;
+    e.dBottom = bottom;
+    e.dTop = top;
+    e.stiffness.fill(c);
+    e.density.fill(density);
+    return e;
+}
+
+}  // namespace
+
+std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p) {
+    CLines in(text, name);
+    std::string error;
+    std::vector<double> v;
+    if (in.AtEnd()) return name + ": the file is empty";
+    in.Whole(p.strTitle, error);
+
+    if (!in.Numbers(3, v, "the layer count, the material count and the dimensionless constant", error)) return error;
+    if (!IsInteger(v[0]) || !IsInteger(v[1])) return in.Message("the layer and material counts must be integers");
+    const int layers = static_cast<int>(v[0]), materials = static_cast<int>(v[1]);
+    if (layers < 1) return in.Message("there must be at least one layer");
+    if (materials < 1) return in.Message("there must be at least one material");
+    if (!(v[2] > 0)) return in.Message("the dimensionless constant must be positive");
+    p.dCutoffConst = v[2];
+
+    struct CLayerLine { int nMaterial; double dThickness; int nLine; };
+    std::vector<CLayerLine> layerLines;
+    for (int i = 0; i < layers; ++i) {
+        if (!in.Numbers(2, v, "a layer's material number and thickness", error)) return error;
+        if (!IsInteger(v[0]) || v[0] < 1 || v[0] > materials) {
+            std::ostringstream msg;
+            msg << "layer " << i + 1 << " names material " << v[0] << ", but there are only " << materials;
+            return in.Message(msg.str());
+        }
+        if (!(v[1] > 0)) return in.Message("the thickness of layer " + std::to_string(i + 1) + " must be positive");
+        layerLines.push_back({static_cast<int>(v[0]), v[1], in.LineNumber()});
+    }
+    std::vector<double> angles, densities;
+    std::vector<int> densityLines;
+    for (int i = 0; i < materials; ++i) {
+        if (!in.Numbers(1, v, "the angle of material " + std::to_string(i + 1), error)) return error;
+        angles.push_back(v[0]);
+    }
+    for (int i = 0; i < materials; ++i) {
+        if (!in.Numbers(1, v, "the density of material " + std::to_string(i + 1), error)) return error;
+        densities.push_back(v[0]);
+        densityLines.push_back(in.LineNumber());
+    }
+    if (!in.Numbers(layers, v, "the sublayer count of every layer", error)) return error;
+    std::vector<int> sublayers;
+    for (double s : v) {
+        if (!IsInteger(s) || s < 0) return in.Message("the sublayer counts must be integers of 0 or more");
+        sublayers.push_back(s == 0 ? 1 : static_cast<int>(s));
+    }
+    std::vector<CPlyConstants> plies;
+    std::vector<int> plyLines;
+    for (int i = 0; i < materials; ++i) {
+        if (!in.Numbers(5, v, "E1, E2, G12, v12 and v23 of material " + std::to_string(i + 1), error)) return error;
+        CPlyConstants ply{v[0], v[1], v[2], v[3], v[4], angles[i]};
+        plies.push_back(ply);
+        plyLines.push_back(in.LineNumber());
+    }
+    // Only the materials the layers use must make sense.
+    std::vector<bool> used(materials, false);
+    for (const auto& l : layerLines) used[l.nMaterial - 1] = true;
+    for (int i = 0; i < materials; ++i) {
+        if (!used[i]) continue;
+        if (!(densities[i] > 0))
+            return in.MessageAt(densityLines[i], "the density of material " + std::to_string(i + 1) + " must be positive");
+        const std::string why = CheckPly(plies[i]);
+        if (!why.empty()) return in.MessageAt(plyLines[i], "material " + std::to_string(i + 1) + ": " + why);
+    }
+
+    double thickness = 0;
+    for (const auto& l : layerLines) thickness += l.dThickness;
+    // Elements from the bottom surface up: the file lists the layers from the top down.
+    p.model = CThicknessModel{};
+    double z = 0;
+    for (int i = layers - 1; i >= 0; --i) {
+        const auto& l = layerLines[i];
+        const Voigt c = PlyStiffness(plies[l.nMaterial - 1]);
+        const int count = sublayers[i];
+        for (int s = 0; s < count; ++s) {
+            const double bottom = z + l.dThickness * s / count;
+            const double top = (s + 1 == count) ? z + l.dThickness : z + l.dThickness * (s + 1) / count;
+            p.model.elements.push_back(ConstantElement(bottom, top, c, densities[l.nMaterial - 1]));
+        }
+        z += l.dThickness;
+    }
+    if (!ReadTail(in, p, thickness, error)) return error;
+    p.model.bShell = p.bShell;
+    p.model.dOuterRadius = p.dRadius;
+    return {};
+}
+
+CIsotropic MixRuleOfMixtures(const CIsotropic& a, const CIsotropic& b, double v1) {
+    const double v2 = 1.0 - v1;
+    return {v1 * a.dE + v2 * b.dE, v1 * a.dNu + v2 * b.dNu, v1 * a.dDensity + v2 * b.dDensity};
+}
+
+CIsotropic MixMoriTanaka(const CIsotropic& inc, const CIsotropic& mat, double v1) {
+    const auto bulk = [](const CIsotropic& m) { return m.dE / (3 * (1 - 2 * m.dNu)); };
+    const auto shear = [](const CIsotropic& m) { return m.dE / (2 * (1 + m.dNu)); };
+    const double km = bulk(mat), gm = shear(mat), ki = bulk(inc), gi = shear(inc);
+    const double v2 = 1.0 - v1;
+    const double k = km + v1 * (ki - km) / (1 + v2 * (ki - km) / (km + 4.0 * gm / 3.0));
+    const double f = gm * (9 * km + 8 * gm) / (6 * (km + 2 * gm));
+    const double g = gm + v1 * (gi - gm) / (1 + v2 * (gi - gm) / (gm + f));
+    CIsotropic out;
+    out.dE = 9 * k * g / (3 * k + g);
+    out.dNu = (3 * k - 2 * g) / (2 * (3 * k + g));
+    out.dDensity = v1 * inc.dDensity + v2 * mat.dDensity;
+    return out;
+}
+
+std::string ParseFgmInput(const std::string& text, const std::string& name, const CFgmOptions& options,
+                          CProblem& p) {
+    CLines in(text, name);
+    std::string error;
+    std::vector<double> v;
+    if (in.AtEnd()) return name + ": the file is empty";
+    p.strTitle.clear();
+    p.dCutoffConst = options.dCutoffConst;
+
+    // Material lines (E1, density, v12) until the line holding the layer count.
+    std::vector<CIsotropic> materials;
+    while (in.PeekCount() == 3) {
+        in.Numbers(3, v, "E1, density and v12", error);
+        const std::string label = "material " + std::to_string(materials.size() + 1);
+        if (!(v[1] > 0)) return in.Message("the density of " + label + " must be positive");
+        const std::string why = CheckIsotropic(v[0], v[2]);
+        if (!why.empty()) return in.Message(label + ": " + why);
+        materials.push_back({v[0], v[2], v[1]});
+    }
+    if (!in.Numbers(1, v, "the layer count (after the material lines of E1, density and v12)", error)) return error;
+    if (materials.empty()) return in.Message("no material lines (E1, density and v12) precede the layer count");
+    if (materials.size() > 2) return in.Message("a graded layer mixes two materials, but the file lists " + std::to_string(materials.size()));
+    if (!IsInteger(v[0]) || v[0] < 1) return in.Message("the layer count must be an integer of 1 or more");
+    const int layers = static_cast<int>(v[0]);
+    std::vector<double> fractions, thicknesses;
+    for (int i = 0; i < layers; ++i) {
+        if (!in.Numbers(2, v, "a layer's volume fraction and thickness", error)) return error;
+        if (!(v[0] >= 0 && v[0] <= 1)) return in.Message("the volume fraction of layer " + std::to_string(i + 1) + " must lie between 0 and 1");
+        if (!(v[1] > 0)) return in.Message("the thickness of layer " + std::to_string(i + 1) + " must be positive");
+        fractions.push_back(v[0]);
+        thicknesses.push_back(v[1]);
+    }
+    if (!in.Numbers(1, v, "the volume fraction at the bottom of the last layer", error)) return error;
+    if (!(v[0] >= 0 && v[0] <= 1)) return in.Message("the last layer's volume fraction must lie between 0 and 1");
+    fractions.push_back(v[0]);
+
+    double thickness = 0;
+    for (double t : thicknesses) thickness += t;
+    const auto mix = [&](double v1) {
+        if (materials.size() == 1) return materials[0];
+        return options.bMoriTanaka ? MixMoriTanaka(materials[0], materials[1], v1)
+                                   : MixRuleOfMixtures(materials[0], materials[1], v1);
+    };
+    p.model = CThicknessModel{};
+    double z = 0;
+    for (int i = layers - 1; i >= 0; --i) {
+        const double t = thicknesses[i];
+        const int count = options.nSublayers > 0
+                              ? options.nSublayers
+                              : std::max(2, static_cast<int>(std::ceil(2.0 * p.dCutoffConst * t / thickness)));
+        const double vTop = fractions[i], vBottom = fractions[i + 1];
+        for (int s = 0; s < count; ++s) {
+            CElement e;
+            e.dBottom = z + t * s / count;
+            e.dTop = (s + 1 == count) ? z + t : z + t * (s + 1) / count;
+            const auto zs = GaussPositions(e.dBottom, e.dTop);
+            for (int g = 0; g < kGaussPoints; ++g) {
+                const double v1 = vBottom + (vTop - vBottom) * (zs[g] - z) / t;
+                const CIsotropic m = mix(v1);
+                e.stiffness[g] = IsotropicStiffness(m.dE, m.dNu);
+                e.density[g] = m.dDensity;
+            }
+            p.model.elements.push_back(e);
+        }
+        z += t;
+    }
+    if (!ReadTail(in, p, thickness, error)) return error;
+    p.model.bShell = p.bShell;
+    p.model.dOuterRadius = p.dRadius;
+    return {};
+}
+
+}  // namespace numerics

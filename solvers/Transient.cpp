@@ -1,0 +1,177 @@
+#include "Transient.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <numbers>
+#include <sstream>
+#include <thread>
+
+#include "ModalSolver.h"
+
+namespace numerics {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+// Runs body(index, thread) for every index below count on `threads` threads.
+template <class Body>
+void ParallelFor(size_t count, int threads, Body body) {
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(std::max<size_t>(1, count))));
+    std::atomic<size_t> next{0};
+    auto worker = [&](int thread) {
+        for (size_t i; (i = next.fetch_add(1)) < count;) body(i, thread);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) pool.emplace_back(worker, t);
+    worker(0);
+    for (auto& th : pool) th.join();
+}
+
+}  // namespace
+
+double Taper(double k, double kMax) {
+    if (k >= kMax) return 0.0;
+    // Gaussian: the load it leaves behind in space is a Gaussian as well, so nothing of it
+    // reaches far ahead of the wave front, unlike the slowly decaying side lobes of a flat
+    // window with rounded edges.
+    const double s = k / kMax;
+    return std::exp(-kTaperExponent * s * s);
+}
+
+std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
+    out = CWavenumbers{};
+    const double h = p.model.Thickness();
+    out.dKMax = 2.0 * std::numbers::pi * p.dCutoffConst / h;
+    size_t count = 0;
+    if (p.bShell) {
+        out.dSpacing = 1.0;
+        out.dAngle = p.dReceiverX / p.dRadius;
+        count = static_cast<size_t>(std::ceil(out.dKMax * p.dRadius)) + 1;
+    } else {
+        const double speed = std::sqrt(p.model.FastestSpeedSquared());
+        const double tMax = std::max(0.0, p.dTimeTo);
+        // The taper spreads the load over a few cut-off wavelengths: keep them clear as well.
+        const double spread = 8.0 * TaperWidth(out.dKMax);
+        out.dPeriod = 1.05 * (std::abs(p.dReceiverX) + speed * tMax + spread) + h;
+        out.dSpacing = 2.0 * std::numbers::pi / out.dPeriod;
+        out.dAngle = p.dReceiverX;
+        count = static_cast<size_t>(std::ceil(out.dKMax / out.dSpacing)) + 1;
+    }
+    if (count > kMaxWavenumbers) {
+        std::ostringstream msg;
+        msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers
+            << "): shorten the time window, bring the receiver closer or lower the dimensionless constant";
+        return msg.str();
+    }
+    const double kScale = p.bShell ? 1.0 / p.dRadius : 1.0;  // kappa -> k on the top surface
+    for (size_t i = 0; i < count; ++i) {
+        const double kappa = out.dSpacing * static_cast<double>(i);
+        const double taper = Taper(kappa * kScale, out.dKMax);
+        if (taper <= 0) break;
+        out.kappa.push_back(kappa);
+        out.weight.push_back((i == 0 ? 0.5 : 1.0) * out.dSpacing / std::numbers::pi * taper);
+    }
+    return {};
+}
+
+CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
+    CTransientResult result;
+    CWavenumbers grid;
+    result.error = MakeWavenumbers(p, grid);
+    if (!result.error.empty()) return result;
+
+    const auto assemblyStart = Clock::now();
+    const CSafeMatrices matrices = Assemble(p.model);
+    const CModalSolver solver(matrices);
+    result.dAssemblySeconds = Seconds(assemblyStart);
+    result.nUnknowns = solver.Size();
+    result.nWavenumbers = grid.kappa.size();
+
+    const int a = p.nOutput - 1, b = p.nLoadDir - 1;  // 0 u, 1 v, 2 w
+    const bool aNormal = a == 2, bNormal = b == 2;
+    // w is carried as -i w~: mixed normal/in-plane pairs are odd in kappa and go with sine.
+    const double phaseSign = (aNormal == bNormal) ? 0.0 : (aNormal ? -1.0 : 1.0);
+
+    const size_t nk = grid.kappa.size();
+    const int n = solver.Size();
+    std::vector<double> omega(nk * n), coeff(nk * n);
+    const int threads = std::max(1, options.nThreads);
+    std::vector<CModalSolver::CWorkspace> spaces(threads);
+    std::vector<CModes> modes(threads);
+    std::mutex progressLock;
+    std::atomic<size_t> done{0};
+    int reported = -1;
+
+    const auto eigenStart = Clock::now();
+    ParallelFor(nk, threads, [&](size_t i, int t) {
+        const double kappa = grid.kappa[i];
+        solver.Solve(kappa, modes[t], spaces[t]);
+        const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
+                                              : phaseSign * std::sin(kappa * grid.dAngle);
+        const double scale = grid.weight[i] * phase;
+        for (int j = 0; j < n; ++j) {
+            omega[i * n + j] = std::sqrt(std::max(0.0, modes[t].omegaSquared(j)));
+            coeff[i * n + j] = scale * modes[t].top(a, j) * modes[t].top(b, j);
+        }
+        const size_t finished = done.fetch_add(1) + 1;
+        if (options.progress) {
+            const int percent = static_cast<int>(95 * finished / nk);
+            std::lock_guard<std::mutex> lock(progressLock);
+            if (percent > reported) {
+                reported = percent;
+                options.progress(percent);
+            }
+        }
+    });
+    result.dEigenSeconds = Seconds(eigenStart);
+
+    const auto synthesisStart = Clock::now();
+    CTimeGrid times;
+    times.nPoints = std::max(2, options.nPoints);
+    times.dFrom = p.dTimeFrom;
+    times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
+    std::unique_ptr<CSampledPlan> plan;
+    if (p.load.type == ELoadType::kSampled) plan = std::make_unique<CSampledPlan>(p.load, times);
+    // Chunks of wavenumbers, summed per thread, then added up.
+    std::vector<std::vector<double>> partial(threads, std::vector<double>(times.nPoints, 0.0));
+    const size_t chunk = 16;
+    const size_t chunks = (nk + chunk - 1) / chunk;
+    ParallelFor(chunks, threads, [&](size_t c, int t) {
+        const size_t first = c * chunk, last = std::min(nk, first + chunk);
+        AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
+                        partial[t].data());
+    });
+    result.time.resize(times.nPoints);
+    result.value.assign(times.nPoints, 0.0);
+    for (int j = 0; j < times.nPoints; ++j) {
+        result.time[j] = times.At(j);
+        for (int t = 0; t < threads; ++t) result.value[j] += partial[t][j];
+    }
+    result.dSynthesisSeconds = Seconds(synthesisStart);
+    if (options.progress) options.progress(99);
+    return result;
+}
+
+std::vector<std::vector<double>> Dispersion(const CThicknessModel& model, const std::vector<double>& kappas,
+                                            int modes) {
+    const CModalSolver solver(Assemble(model));
+    CModalSolver::CWorkspace ws;
+    std::vector<std::vector<double>> out;
+    for (double kappa : kappas) {
+        const Eigen::VectorXd w = solver.Frequencies(kappa, ws);
+        const int count = std::min<int>(modes, static_cast<int>(w.size()));
+        out.emplace_back(w.data(), w.data() + count);
+    }
+    return out;
+}
+
+}  // namespace numerics

@@ -1,0 +1,64 @@
+#pragma once
+// The transient response at the receiver: modes at every wavenumber (plate) or circumferential
+// order (shell), each mode's closed-form response to the load, the inverse transform as a
+// trapezoid sum with a smooth taper at the cut-off.
+//
+// Plate: u(x, t) = (1/2pi) integral U(k, t) e^{ikx} dk, the trapezoid rule with spacing dk,
+// which is the exact answer for a row of loads 2pi/dk apart. The spacing is chosen so that no
+// wave from a neighbouring load reaches the receiver within the window at the fastest front
+// speed: the result can never be aliased. Shell: the Fourier series around the circumference,
+// exact by nature (a wave that travels round the shell is physics, not aliasing).
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LoadResponse.h"
+#include "SolverInput.h"
+
+namespace numerics {
+
+struct CWavenumbers {
+    std::vector<double> kappa;   // k (1/mm) for a plate, n for a shell
+    std::vector<double> weight;  // trapezoid weight / pi, times the taper
+    double dKMax = 0;            // cut-off wavenumber on the top surface (1/mm)
+    double dAngle = 0;           // x for a plate, x / R for a shell: kappa * dAngle is the phase
+    double dSpacing = 0;         // dk (plate) or 1 (shell)
+    double dPeriod = 0;          // plate: distance between the images of the load (mm)
+};
+
+// The largest number of wavenumbers a run may use; a longer window is refused.
+inline constexpr size_t kMaxWavenumbers = 400000;
+
+// Empty error on success.
+std::string MakeWavenumbers(const CProblem& problem, CWavenumbers& out);
+
+// The taper on the transformed load: exp(-a (k / kMax)^2), zero from the cut-off on, where it
+// has fallen to exp(-a). In space the load becomes the Gaussian exp(-(x / w)^2) / (w sqrt(pi))
+// of half-width w = 2 sqrt(a) / kMax (TaperWidth).
+inline constexpr double kTaperExponent = 12.0;
+double Taper(double k, double kMax);
+inline double TaperWidth(double kMax) { return 2.0 * std::sqrt(kTaperExponent) / kMax; }
+
+struct CTransientResult {
+    std::vector<double> time, value;
+    double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
+    size_t nWavenumbers = 0;
+    int nUnknowns = 0;
+    std::string error;
+};
+
+struct CRunOptions {
+    int nPoints = 1001;
+    int nThreads = 1;
+    std::function<void(int percent)> progress;  // called from one thread at a time
+};
+
+CTransientResult SolveTransient(const CProblem& problem, const CRunOptions& options);
+
+// Lowest frequencies (rad/us) at each kappa.
+std::vector<std::vector<double>> Dispersion(const CThicknessModel& model, const std::vector<double>& kappas,
+                                            int modes);
+
+}  // namespace numerics
