@@ -58,6 +58,10 @@ COstrelView::COstrelView(COstrelDoc* doc, QWidget* parent)
 }
 
 COstrelView::~COstrelView() {
+    // The base class destroys the context after this body; its notice must not reach a view
+    // that is already gone.
+    if (m_hRC)
+        disconnect(m_hRC, nullptr, this, nullptr);
     makeCurrent();
     ReleaseGL();
     doneCurrent();
@@ -125,6 +129,9 @@ void COstrelView::initializeGL() {
         return;
     }
     BuildLogicalPalette();
+    // A context made when the widget is shown or moved to another window gets no resize of
+    // its own: give it the projection of the size the widget has now.
+    resizeGL(width(), height());
     // The widget may get a new context (when it moves to another top-level window): the old
     // one's display lists go with it and are built again on the next frame that needs them.
     connect(m_hRC, &QOpenGLContext::aboutToBeDestroyed, this,

@@ -322,6 +322,37 @@ private slots:
         QCOMPARE(view->m_nFontListBase, base);  // built once, reused
     }
 
+    void drawsOnAfterMovingToAnotherWindow() {
+        // Moving into another top-level window (as a document window does) gives the widget a
+        // new context: the glyph lists and the projection must follow.
+        COstrelDoc doc;
+        LoadCurve(doc, {{0, 0}, {10, 1}}, 0, 10, 0, 1);
+        auto view = Show(doc, 400, 300);
+        const QImage before = view->grabFramebuffer();
+        QVERIFY(view->m_nFontListBase != 0);
+
+        QWidget window;
+        window.resize(400, 300);
+        auto release = qScopeGuard([&] { view->setParent(nullptr); });
+        view->setParent(&window);
+        view->move(0, 0);
+        view->show();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage after = view->grabFramebuffer();
+        QVERIFY(view->m_nFontListBase != 0);
+        QCOMPARE(after, before);
+
+        // Made as a child before its window is first shown, as a document window makes it.
+        QWidget frame;
+        frame.resize(400, 300);
+        auto* child = new COstrelView(&doc, &frame);
+        child->resize(400, 300);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(child->grabFramebuffer(), before);
+    }
+
     void labelsAppearAtTheirPositions() {
         COstrelDoc doc;
         LoadCurve(doc, {}, 0, 10, -0.002f, 0.002f);
