@@ -105,6 +105,10 @@ void FillDatabase(QSqlDatabase& db, const std::vector<CSeedMaterial>& rows) {
         RaiseSql(QStringLiteral("Cannot create the material table"), db.lastError());
 }
 
+[[noreturn]] void FailSeedLine(int index, const char* why) {
+    throw CDBException("Seed material list, line " + std::to_string(index + 1) + ": " + why);
+}
+
 }  // namespace
 
 const QStringList& MaterialColumns() {
@@ -168,26 +172,23 @@ std::vector<CSeedMaterial> ParseSeedMaterials(const QString& text) {
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const QStringList fields = line.split(QLatin1Char(','));
-        auto fail = [n](const char* why) -> std::vector<CSeedMaterial> {
-            throw CDBException("Seed material list, line " + std::to_string(n + 1) + ": " + why);
-        };
         if (!headerSeen) {
             if (fields.size() < 9 || fields[0].trimmed() != MaterialColumns()[1])
-                return fail("the header does not name the material columns");
+                FailSeedLine(n, "the header does not name the material columns");
             headerSeen = true;
             continue;
         }
         if (fields.size() != 9)
-            return fail("a row has not nine fields");
+            FailSeedLine(n, "a row has not nine fields");
         CSeedMaterial row;
         row.name = fields[0].trimmed();
         if (row.name.isEmpty() || row.name.size() > 255)
-            return fail("a material name is empty or longer than 255 characters");
+            FailSeedLine(n, "a material name is empty or longer than 255 characters");
         for (int i = 0; i < 7; ++i) {
             bool ok = false;
             row.numbers[i] = fields[i + 1].trimmed().toDouble(&ok);
             if (!ok)
-                return fail("a value is not a number");
+                FailSeedLine(n, "a value is not a number");
         }
         row.source = fields[8].trimmed();
         rows.push_back(row);

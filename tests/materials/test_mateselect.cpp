@@ -424,13 +424,16 @@ private slots:
         QCOMPARE(TableRows(m_table).size(), 3);
     }
 
-    void deleteNeedsAPickedRow() {
+    void deleteAndUpdateNeedAPickedRow() {
         Open(ThreeMaterials());
-        // Right after opening no row is current: the confirmed delete ends with an error.
+        const QStringList before = TableRows(m_table);
+        // Right after opening no row is current: a confirmed update or delete ends with an error.
+        ClickAndConfirm("updateRecord", true);
         ClickAndConfirm("deleteRecord", true);
-        QCOMPARE(m_sink.messages.size(), 1);
+        QCOMPARE(m_sink.messages.size(), 2);
         QVERIFY(m_sink.messages[0].contains(QStringLiteral("No current record")));
-        QCOMPARE(TableRows(m_table).size(), 3);
+        QVERIFY(m_sink.messages[1].contains(QStringLiteral("No current record")));
+        QCOMPARE(TableRows(m_table), before);
         m_sink.messages.clear();
         Pick(QStringLiteral("carbon"));
         QCOMPARE(ClickAndConfirm("deleteRecord", false), QStringLiteral("Delete this record from the material set?"));
