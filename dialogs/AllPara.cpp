@@ -38,6 +38,7 @@ void CAllPara::BuildControls() {
     m_materialList = WithControlId(new CDropDownList(this), IDC_MATERIAL_LIST);
     m_tree = WithControlId(new QTreeWidget(this), IDC_TREE);
     SetUpLayerTree(m_tree);
+    m_tree->setMinimumWidth(FormLayout::DialogUnits(this, 140, 0).width());
 
     // Left column: title, input data, load type and direction.
     auto* left = new QVBoxLayout;

@@ -35,6 +35,7 @@ void CFGM::BuildControls() {
     m_materialList = WithControlId(new CDropDownList(this), IDC_MATERIAL_LIST);
     m_tree = WithControlId(new QTreeWidget(this), IDC_TREE);
     SetUpLayerTree(m_tree);
+    m_tree->setMinimumWidth(FormLayout::DialogUnits(this, 140, 0).width());
 
     // First column: title, input data, load type.
     auto* first = new QVBoxLayout;

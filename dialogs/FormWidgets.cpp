@@ -21,6 +21,10 @@ CDropDownList::CDropDownList(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     setMaxVisibleItems(12);
+    // Qt picks the entry equal to the typed text when the field loses the focus or Enter is
+    // pressed; here typing never picks, so those two reactions of the combo box are cut.
+    disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
+    disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
     connect(this, &QComboBox::activated, this, [this](int index) { m_nPicked = index; });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_nPicked = -1; });
 }
