@@ -83,6 +83,8 @@ QSurfaceFormat COstrelView::RequestedFormat() {
 
 bool COstrelView::PaintInProgress() { return g_bPaintInProgress; }
 
+bool COstrelView::OpenGLAvailable() { return ContextAvailable(); }
+
 // ---- Set-up and release ----------------------------------------------------------------
 
 bool COstrelView::SetupPixelFormat() {

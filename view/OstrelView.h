@@ -31,6 +31,9 @@ public:
 
     // The surface every view asks for: compatibility profile, RGBA 8-8-8, depth 16, double buffer.
     static QSurfaceFormat RequestedFormat();
+    // Whether this display can give a view its OpenGL context at all. Qt cannot even show an
+    // OpenGL widget on a display without one, so the shell asks before it makes a view.
+    static bool OpenGLAvailable();
     // True while any view of the program is drawing a frame; a paint arriving then is dropped.
     static bool PaintInProgress();
 
