@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -139,6 +141,12 @@ void CMateselect::BuildLayout() {
     m_pTree->setDragEnabled(false);
     m_pTree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pTree->setIconSize(QSize(kTreeIconWidth, kTreeIconHeight));
+    // The classic style draws the expand buttons with the connecting lines, also between the
+    // top-level nodes; the desktop style of the rest of the form may draw neither.
+    if (QStyle* lines = QStyleFactory::create(QStringLiteral("Windows"))) {
+        lines->setParent(m_pTree);
+        m_pTree->setStyle(lines);
+    }
     auto* selected = new QGroupBox(QStringLiteral("Selected"), this);
     auto* selectedLayout = new QVBoxLayout(selected);
     selectedLayout->addWidget(m_pTree);
