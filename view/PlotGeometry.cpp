@@ -1,6 +1,5 @@
 #include "PlotGeometry.h"
 
-#include <algorithm>
 #include <charconv>
 
 Rgb ColourToGl(Colour c) {
@@ -87,20 +86,6 @@ PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, i
     m.midX = plotWidth / 2;
     m.midY = plotHeight / 2;
     return m;
-}
-
-std::vector<PlotSegment> VisibleSegments(const std::vector<CCurvePoint>& curve, int nPoints,
-                                         const PlotMapping& mapping) {
-    std::vector<PlotSegment> segments;
-    const int n = std::min<long long>(nPoints, static_cast<long long>(curve.size()));
-    for (int i = 0; i + 1 < n; ++i) {
-        const CCurvePoint& p = curve[i];
-        const CCurvePoint& q = curve[i + 1];
-        if (mapping.SegmentShown(p, q))
-            segments.push_back({mapping.MapX(p.m_fX), mapping.MapY(p.m_fY), mapping.MapX(q.m_fX),
-                                mapping.MapY(q.m_fY)});
-    }
-    return segments;
 }
 
 namespace {

@@ -84,13 +84,6 @@ struct PlotMapping {
 PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, int width,
                                int height);
 
-struct PlotSegment {
-    double x1, y1, x2, y2;
-};
-// The segments of the first nPoints points, in drawing order, skipped ones left out.
-std::vector<PlotSegment> VisibleSegments(const std::vector<CCurvePoint>& curve, int nPoints,
-                                         const PlotMapping& mapping);
-
 // What the logical palette is built from: the pixel format's flags and colour layout.
 struct PixelFormatLayout {
     std::uint32_t flags = 0;
