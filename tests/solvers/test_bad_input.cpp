@@ -1,0 +1,148 @@
+// Bad input: a message naming the file and line, no result file, a non-zero exit; and inputs
+// exactly as the writers write them (title line whole, CR LF line ends) are accepted.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "SolverRunner.h"
+
+using namespace solvertest;
+
+namespace {
+
+CLaminate Valid() {
+    CLaminate lam;
+    lam.materials = {Isotropic(200, 0.25, 8.0), {140, 10, 5, 0.3, 0.45, 45, 1.6}};
+    lam.layers = {{2, 0.5, 1}, {1, 0.5, 0}};
+    lam.dTimeTo = 1;
+    return lam;
+}
+
+struct CBadCase {
+    const char* name;
+    std::string text;
+    const char* expected;  // part of the message
+};
+
+// Replaces line `number` (1-based) of text.
+std::string WithLine(const std::string& text, int number, const std::string& line) {
+    std::string out;
+    size_t start = 0;
+    for (int i = 1; start <= text.size(); ++i) {
+        const size_t end = text.find('\n', start);
+        const std::string current = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (end == std::string::npos && current.empty()) break;
+        out += (i == number ? line : current) + "\n";
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+void ExpectRefused(const std::string& program, const std::string& input, const std::string& text,
+                   const std::string& expected, const std::string& result) {
+    CTempDir dir;
+    dir.Write(input, text);
+    const CRun run = RunSolver(program, {}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_NE(run.strErr.find(expected), std::string::npos) << run.strErr;
+    EXPECT_FALSE(dir.Exists(result));
+}
+
+}  // namespace
+
+TEST(BadInput, LaminateRefusedWithTheLine) {
+    const std::string good = Valid().Text();
+    // Lines: 1 title, 2 counts, 3-4 layers, 5-6 angles, 7-8 densities, 9 sublayers,
+    // 10-11 constants, 12 plate, 13 load, 14 direction, 15 window, 16 receiver.
+    const std::vector<CBadCase> cases = {
+        {"material out of range", WithLine(good, 3, "3    0.5000"), "input.d line 3: layer 1 names material 3"},
+        {"zero thickness", WithLine(good, 4, "1    0.0000"), "input.d line 4: the thickness of layer 2"},
+        {"zero density", WithLine(good, 7, "0.0000"), "input.d line 7: the density of material 1"},
+        {"negative modulus", WithLine(good, 10, "-200.0000  200.0000  80.0000  0.2500  0.2500"), "input.d line 10: material 1: the moduli"},
+        {"indefinite", WithLine(good, 11, "140.0000  10.0000  5.0000  2.5000  0.4500"), "input.d line 11: material 2: the Poisson ratios"},
+        {"empty window", WithLine(good, 15, "5.00    5.00"), "input.d line 15: the time window"},
+        {"load type", WithLine(good, 13, "7    3.1400"), "input.d line 13: the load type"},
+        {"layer count larger than the lines", WithLine(good, 2, "3    2    3.113646"), "input.d line 5: expected a layer's material number"},
+        {"sublayers do not match", WithLine(good, 9, "1 "), "input.d line 9: expected the sublayer count"},
+        {"text for a number", WithLine(good, 16, "two"), "input.d line 16: expected the receiving point"},
+        {"trailing text", good + "9\n", "input.d line 17: unexpected text"},
+        {"short file", good.substr(0, good.find("1    3.1400")), "input.d line 13: the file ends"},
+        {"shell radius inside", WithLine(good, 12, "0 \n0.50"), "input.d line 13: the shell radius"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRefused(LUMDEX_PATH, "input.d", c.text, c.expected, "result.dat");
+    }
+}
+
+TEST(BadInput, MissingInputAndUnknownOptions) {
+    CTempDir dir;
+    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_NE(run.strErr.find("cannot open input.d"), std::string::npos);
+    run = RunSolver(KAVRIT_PATH, {}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_NE(run.strErr.find("cannot open inputfgm.dat"), std::string::npos);
+    dir.Write("input.d", Valid().Text());
+    run = RunSolver(LUMDEX_PATH, {"--bogus"}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_FALSE(dir.Exists("result.dat"));
+    // A sampled load without its samples.
+    CLaminate lam = Valid();
+    lam.nLoadType = 4;
+    dir.Write("input.d", lam.Text());
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_NE(run.strErr.find("ft.dat"), std::string::npos);
+    dir.Write("ft.dat", "0 1\n0 2\n");
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("ft.dat line 2: the times must increase"), std::string::npos) << run.strErr;
+    EXPECT_FALSE(dir.Exists("result.dat"));
+}
+
+TEST(BadInput, FailedRunLeavesAnOldResultAlone) {
+    CTempDir dir;
+    dir.Write("result.dat", "old");
+    dir.Write("input.d", WithLine(Valid().Text(), 15, "1.00    0.00"));
+    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    EXPECT_EQ(dir.Read("result.dat"), "old");
+}
+
+TEST(GoodInput, TitleWithBlanksAndCrLfLineEnds) {
+    CLaminate lam = Valid();
+    lam.strTitle = "two words   and 3 numbers 4 5";
+    CTempDir lf, crlf;
+    lf.Write("input.d", lam.Text(false));
+    crlf.Write("input.d", lam.Text(true));
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, {}, lf.Path()).nExit, 0);
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, {}, crlf.Path()).nExit, 0);
+    EXPECT_EQ(lf.Read("result.dat"), crlf.Read("result.dat"));
+    // No temporary file is left beside the result.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(lf.Path())) ++files;
+    EXPECT_EQ(files, 2u);
+}
+
+TEST(BadInput, GradedRefusedWithTheLine) {
+    CGraded g;
+    g.materials = {{200, 8, 0.3}, {70, 2.7, 0.33}};
+    g.layers = {{1.0, 0.5}, {0.5, 0.5}};
+    const std::string good = g.Text();
+    // Lines: 1-2 materials, 3 count, 4-5 layers, 6 last fraction, 7 plate, 8 load, 9 direction,
+    // 10 window, 11 receiver.
+    const std::vector<CBadCase> cases = {
+        {"fraction above one", WithLine(good, 5, "1.5000  0.5000"), "inputfgm.dat line 5: the volume fraction of layer 2"},
+        {"negative modulus", WithLine(good, 2, "-70.0000  2.7000  0.3300"), "inputfgm.dat line 2: material 2: the modulus"},
+        {"poisson ratio", WithLine(good, 1, "200.0000  8.0000  0.5000"), "inputfgm.dat line 1: material 1: the Poisson ratio"},
+        {"zero density", WithLine(good, 1, "200.0000  0.0000  0.3000"), "inputfgm.dat line 1: the density of material 1"},
+        {"three materials", "1.0000  1.0000  0.2000\n" + good, "inputfgm.dat line 4: a graded layer mixes two materials"},
+        {"no material", good.substr(good.find("2\n")), "inputfgm.dat line 1: no material lines"},
+        {"empty window", WithLine(good, 10, "3.00    1.00"), "inputfgm.dat line 10: the time window"},
+        {"count above the lines", WithLine(good, 3, "3"), "inputfgm.dat line 6: expected a layer's volume fraction"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRefused(KAVRIT_PATH, "inputfgm.dat", c.text, c.expected, "resultfgm.dat");
+    }
+}
