@@ -141,20 +141,20 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
     std::unique_ptr<CSampledPlan> plan;
     if (p.load.type == ELoadType::kSampled) plan = std::make_unique<CSampledPlan>(p.load, times);
-    // Chunks of wavenumbers, summed per thread, then added up.
-    std::vector<std::vector<double>> partial(threads, std::vector<double>(times.nPoints, 0.0));
-    const size_t chunk = 16;
-    const size_t chunks = (nk + chunk - 1) / chunk;
-    ParallelFor(chunks, threads, [&](size_t c, int t) {
-        const size_t first = c * chunk, last = std::min(nk, first + chunk);
+    // A fixed set of blocks of wavenumbers, each summed on its own and added up in order: the
+    // result does not depend on the number of threads or on which thread took which block.
+    const size_t blocks = std::min<size_t>(nk, 64);
+    std::vector<std::vector<double>> partial(blocks, std::vector<double>(times.nPoints, 0.0));
+    ParallelFor(blocks, threads, [&](size_t c, int) {
+        const size_t first = nk * c / blocks, last = nk * (c + 1) / blocks;
         AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
-                        partial[t].data());
+                        partial[c].data());
     });
     result.time.resize(times.nPoints);
     result.value.assign(times.nPoints, 0.0);
     for (int j = 0; j < times.nPoints; ++j) {
         result.time[j] = times.At(j);
-        for (int t = 0; t < threads; ++t) result.value[j] += partial[t][j];
+        for (size_t c = 0; c < blocks; ++c) result.value[j] += partial[c][j];
     }
     result.dSynthesisSeconds = Seconds(synthesisStart);
     if (options.progress) options.progress(99);
