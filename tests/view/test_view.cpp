@@ -384,6 +384,19 @@ private slots:
         // Nothing drawn where no label is: left of the value labels, right of the letter "T".
         QCOMPARE(CountIn(image, QRect(0, 0, 40, 300), IsFrameColour), 0);
         QCOMPARE(CountIn(image, QRect(330, 0, 70, 300), isBlue), 0);
+
+        // 200 wide: the value labels would start 5 pixels left of the window and are dropped
+        // whole; the shorter "0.0" still starts inside and is drawn.
+        view->resize(200, 300);
+        QApplication::processEvents();
+        const QImage narrow = view->grabFramebuffer();
+        const auto values = ValueLabels(-0.002f, 0.002f, 150);
+        for (int i : {0, 1, 3, 4})
+            QVERIFY2(CountIn(narrow, box(values[i], 50, 75).intersected(QRect(0, 0, 47, 300)),
+                             IsFrameColour) == 0,
+                     values[i].text.c_str());
+        QVERIFY(CountIn(narrow, box(values[2], 50, 75).intersected(QRect(0, 0, 47, 300)),
+                        IsFrameColour) > 3);
     }
 
     void twoViewsKeepTheirOwnColours() {
