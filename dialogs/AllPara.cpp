@@ -88,10 +88,17 @@ void CAllPara::BuildControls() {
 
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(left, 3);
-    columns->addLayout(middle, 2);
+    columns->addLayout(middle, 3);
     columns->addLayout(arrows);
     columns->addLayout(right, 3);
     resize(DialogUnits(this, 473, 238));
+    SetTabOrderById(this, {IDC_TITLE, IDC_FREQUENCY, IDC_DIM_CONST, IDC_TIME_FROM, IDC_TIME_TO,
+                           IDC_RECEIVER_X, IDC_LOAD_HT, IDC_LOAD_ANY, IDC_LOAD_DETA,
+                           IDC_LOAD_SIN, IDC_LOAD_EXP, IDC_LOAD_X, IDC_LOAD_Y, IDC_LOAD_Z,
+                           IDC_OUTPUT_U, IDC_OUTPUT_V, IDC_OUTPUT_W, IDC_LAYER_LIST,
+                           IDC_MATERIAL_LIST, IDC_SUBLAYERS, IDC_THICKNESS, IDC_PLATE,
+                           IDC_SHELL, IDC_RADIUS, IDC_ADD_LAYER, IDC_REMOVE_LAYER, IDC_TREE,
+                           kIdOk, kIdCancel});
 }
 
 void CAllPara::showEvent(QShowEvent* event) {

@@ -96,6 +96,13 @@ void CFGM::BuildControls() {
     columns->addLayout(arrows);
     columns->addLayout(fourth, 3);
     resize(DialogUnits(this, 477, 238));
+    SetTabOrderById(this, {IDC_TITLE, IDC_FREQUENCY, IDC_TIME_FROM, IDC_TIME_TO, IDC_LOAD_HT,
+                           IDC_LOAD_ANY, IDC_LOAD_DETA, IDC_LOAD_SIN, IDC_LOAD_EXP,
+                           IDC_MATERIAL_LIST, IDC_RECEIVER_X, IDC_LOAD_1, IDC_LOAD_2,
+                           IDC_LOAD_3, IDC_OUTPUT_1, IDC_OUTPUT_2, IDC_OUTPUT_3, IDC_LAYER_LIST,
+                           IDC_VOL_FRACTION, IDC_THICKNESS, IDC_LAST_VOL_FRACTION, IDC_PLATE,
+                           IDC_SHELL, IDC_RADIUS, IDC_ADD_LAYER, IDC_REMOVE_LAYER, IDC_TREE,
+                           kIdOk, kIdCancel});
 }
 
 void CFGM::showEvent(QShowEvent* event) {

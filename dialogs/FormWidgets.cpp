@@ -2,9 +2,22 @@
 
 #include <QIcon>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include "FieldReading.h"
 #include "QtUiServices.h"
+
+void SetTabOrderById(QWidget* root, std::initializer_list<int> ids) {
+    QWidget* previous = nullptr;
+    for (int id : ids) {
+        QWidget* next = FindControl(root, id);
+        if (previous && next)
+            QWidget::setTabOrder(previous, next);
+        if (next)
+            previous = next;
+    }
+}
 
 QWidget* FindControl(const QWidget* root, int id) {
     for (QWidget* widget : root->findChildren<QWidget*>()) {
@@ -150,6 +163,11 @@ void SetUpLayerTree(QTreeWidget* tree) {
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setIconSize(QSize(16, 15));
     tree->setUniformRowHeights(true);
+    // The classic style draws the dotted lines between nodes, top-level ones included.
+    if (QStyle* lines = QStyleFactory::create(QStringLiteral("Windows"))) {
+        lines->setParent(tree);
+        tree->setStyle(lines);
+    }
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // An inactive window keeps showing its selection in the active colour.
     QPalette palette = tree->palette();

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTreeWidget>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,8 @@ W* WithControlId(W* widget, int id) {
 
 // The widget below root with the given identifier, or null.
 QWidget* FindControl(const QWidget* root, int id);
+// Tab moves through the controls in this order.
+void SetTabOrderById(QWidget* root, std::initializer_list<int> ids);
 
 // An editable drop-down list. Only an entry picked from the list counts: typing into the edit
 // field leaves no entry picked, even when the typed text equals an entry.
