@@ -51,7 +51,9 @@ public:
     // The name under which the material being added enters the project.
     QString m_strSelName;
 
-    // The form's operations (also reached through its buttons and the name box).
+    // The form's operations (also reached through its buttons and the name box). Each shows a
+    // database error itself and ends there; only RefreshMaterialList, a step of the others,
+    // lets CDBException through to the operation it belongs to.
     void OnInitDialog();
     void OnSelchangeMaterial();
     void OnEditchangeMaterial();
