@@ -62,7 +62,8 @@ bool HasLocalFile(const QMimeData* data) {
 
 CMainFrame::CMainFrame(COstrelApp* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName("MainFrame128");
-    setWindowTitle("Pemblar");
+    m_strCaption = "Pemblar";
+    setWindowTitle(m_strCaption);
     setWindowIcon(ApplicationIcon());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName("mdiArea");
@@ -70,7 +71,15 @@ CMainFrame::CMainFrame(COstrelApp* app, QWidget* parent) : QMainWindow(parent), 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateFrameState(); });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The document windows go first, while everything they notify is still whole.
+    m_bDestroying = true;
+    if (m_idleTimer)
+        m_idleTimer->stop();
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    delete m_mdiArea;
+    m_mdiArea = nullptr;
+}
 
 void CMainFrame::ShowMaximised() {
     if (QScreen* screen = this->screen())
@@ -210,6 +219,8 @@ void CMainFrame::ShowMenuBar(int menu) {
 }
 
 CChildFrame* CMainFrame::ActiveChild() const {
+    if (!m_mdiArea)
+        return nullptr;
     auto* child = qobject_cast<CChildFrame*>(m_mdiArea->currentSubWindow());
     if (child && !child->isHidden())
         return child;
@@ -218,6 +229,8 @@ CChildFrame* CMainFrame::ActiveChild() const {
 
 std::vector<CChildFrame*> CMainFrame::ChildFrames() const {
     std::vector<CChildFrame*> frames;
+    if (!m_mdiArea)
+        return frames;
     for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::CreationOrder))
         if (auto* child = qobject_cast<CChildFrame*>(window); child && !child->isHidden())
             frames.push_back(child);
@@ -238,10 +251,13 @@ CChildFrame* CMainFrame::AddChildFrame(CDocumentHost* host) {
 }
 
 void CMainFrame::UpdateFrameState() {
+    if (m_bDestroying)
+        return;
     const bool anyDocument = !ChildFrames().empty();
     ShowMenuBar(anyDocument ? 129 : 128);
     CChildFrame* active = ActiveChild();
-    setWindowTitle(active ? QStringLiteral("Pemblar - %1").arg(active->windowTitle()) : QStringLiteral("Pemblar"));
+    m_strCaption = active ? QStringLiteral("Pemblar - %1").arg(active->windowTitle()) : QStringLiteral("Pemblar");
+    setWindowTitle(m_strCaption);
     UpdateCommandUI();
 }
 
@@ -288,6 +304,8 @@ bool CMainFrame::RouteCommand(int id) {
 }
 
 void CMainFrame::UpdateCommandUI() {
+    if (m_bDestroying)
+        return;
     for (auto& [id, action] : m_actions)
         action->setEnabled(IsCommandEnabled(id));
     m_open128->setEnabled(IsCommandEnabled(Cmd::kFileOpen));
@@ -336,6 +354,13 @@ bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         SetMessageText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
+    }
+    // A maximised document window writes its own title into the caption; the caption stays
+    // "Pemblar - <title>".
+    if (event->type() == QEvent::WindowTitleChange && !m_strCaption.isEmpty() && windowTitle() != m_strCaption) {
+        const bool handled = QMainWindow::event(event);
+        setWindowTitle(m_strCaption);
+        return handled;
     }
     if (event->type() == QEvent::KeyRelease || event->type() == QEvent::WindowActivate)
         UpdateIndicators();

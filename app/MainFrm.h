@@ -105,6 +105,8 @@ private:
     std::vector<QMenu*> m_menus129;
     std::vector<QMenu*> m_fileMenus;  // where the recent-file entries go
     int m_nCurrentMenu = 0;
+    bool m_bDestroying = false;
+    QString m_strCaption;
     QTimer* m_idleTimer = nullptr;
     QPointer<QTextBrowser> m_helpWindow;
 };
