@@ -1,12 +1,16 @@
 #include "ViewFactory.h"
 
+#include <QPalette>
 #include <QWidget>
 
 #include "CommandTarget.h"
 #include "OstrelDoc.h"
+#include "OstrelView.h"
 
-QWidget* CreateDocumentView(COstrelDoc* doc, QWidget* parent) {
-    (void)doc;
+namespace {
+
+// Stands in for the view where the display has no OpenGL: the window opens but never draws.
+QWidget* BlankView(QWidget* parent) {
     auto* view = new QWidget(parent);
     view->setAutoFillBackground(true);
     QPalette palette = view->palette();
@@ -15,15 +19,27 @@ QWidget* CreateDocumentView(COstrelDoc* doc, QWidget* parent) {
     return view;
 }
 
+}  // namespace
+
+QWidget* CreateDocumentView(COstrelDoc* doc, QWidget* parent) {
+    // Qt cannot show an OpenGL widget at all on a display without OpenGL, so ask first; the
+    // view's own set-up check then tells the user, as it would on a failed pixel format.
+    if (!COstrelView::OpenGLAvailable()) {
+        COstrelView probe(doc);
+        probe.SetupPixelFormat();
+        return BlankView(parent);
+    }
+    return new COstrelView(doc, parent);
+}
+
 ICommandTarget* ViewCommandTarget(QWidget* view) { return dynamic_cast<ICommandTarget*>(view); }
 
 void SetViewPrinter(QWidget* view, QPrinter* printer) {
-    (void)view;
-    (void)printer;
+    if (auto* curveView = qobject_cast<COstrelView*>(view))
+        curveView->SetPrinter(printer);
 }
 
 bool PrintViewDirect(QWidget* view, const QString& printerName) {
-    (void)view;
-    (void)printerName;
-    return false;
+    auto* curveView = qobject_cast<COstrelView*>(view);
+    return curveView && curveView->PrintDirect(printerName);
 }

@@ -443,13 +443,14 @@ private slots:
         m_app->SetMessageSink(&m_sink);
         m_app->SetDocumentSetup([&](CDocumentHost& host) {
             auto carrier = std::make_unique<CFakeCarrier>(
-                std::set<int>{Cmd::kFileOpen, Cmd::kExecuteComposite, Cmd::kFileClose, Cmd::kHelpFinder});
+                std::set<int>{Cmd::kFileOpen, Cmd::kExecuteComposite, Cmd::kFileClose, Cmd::kHelpFinder, Cmd::kOverview});
             carriers.push_back(carrier.get());
             host.SetCommandCarrier(std::move(carrier));
         });
         QVERIFY(m_app->InitInstance({}));
         CMainFrame* frame = m_app->MainFrame();
         QVERIFY(!frame->IsCommandEnabled(Cmd::kFileOpen));
+        QVERIFY(!frame->Action(Cmd::kOverview)->isEnabled());
         m_app->OnFileNew();
         QCOMPARE(carriers.size(), 1u);
         frame->UpdateCommandUI();
@@ -463,6 +464,11 @@ private slots:
         carriers[0]->executeEnabled = true;
         frame->UpdateCommandUI();
         QVERIFY(frame->Action(Cmd::kExecuteComposite)->isEnabled());
+        // The view comes first: the view's commands are available and reach the view only.
+        QVERIFY(frame->Action(Cmd::kOverview)->isEnabled());
+        QVERIFY(frame->Action(Cmd::kDisplayComCurrentU)->isEnabled());
+        QVERIFY(frame->RouteCommand(Cmd::kOverview));
+        QCOMPARE(carriers[0]->received, std::vector<int>{Cmd::kFileOpen});
         // The document comes before its window and the main window.
         QVERIFY(frame->RouteCommand(Cmd::kFileClose));
         QVERIFY(frame->RouteCommand(Cmd::kHelpFinder));
