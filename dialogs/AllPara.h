@@ -13,8 +13,6 @@
 
 class COstrelDoc;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 

@@ -109,7 +109,11 @@ void CLayerNumber::accept() {
     if (!read.Ok())
         return;
     if (value < kMinLayers || value > kMaxLayers) {
-        read.Fail(m_editLayers, "Please enter an integer between 1 and 200.");
+        const QByteArray message = QStringLiteral("Please enter an integer between %1 and %2.")
+                                       .arg(kMinLayers)
+                                       .arg(kMaxLayers)
+                                       .toUtf8();
+        read.Fail(m_editLayers, message.constData());
         return;
     }
     m_nLayers = value;
