@@ -14,6 +14,7 @@
 #include "CommandIds.h"
 #include "DocumentHost.h"
 #include "MainFrm.h"
+#include "ProcessProgress.h"
 #include "ViewFactory.h"
 
 // The help page is compiled into a static library; this keeps the linker from dropping it.
@@ -152,6 +153,8 @@ void COstrelApp::UnregisterShellFileTypes() {
 CDocumentHost* COstrelApp::CreateDocumentHost() {
     auto* host = new CDocumentHost(m_pMainWnd);
     connect(host, &CDocumentHost::LastFrameClosed, this, &COstrelApp::OnDocumentClosed);
+    // Solver runs keep the windows repainting and can be cancelled.
+    host->SetProcessRunner(std::make_unique<CProcessProgress>(m_pMainWnd));
     if (m_documentSetup)
         m_documentSetup(*host);
     m_documents.push_back(host);

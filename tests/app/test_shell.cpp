@@ -634,6 +634,9 @@ private slots:
         // The generic route captures the working directory too, so file commands have a home.
         QCOMPARE(QString::fromStdString(host->Doc().m_szStartDir), QDir::currentPath());
         QCOMPARE(m_app->RecentFiles()[0], path);
+        // Every document can run the solvers.
+        QVERIFY(host->Doc().m_services.processes);
+        QVERIFY(host->Doc().m_services.messages && host->Doc().m_services.files && host->Doc().m_services.views);
         // Text is no file: nothing to accept.
         QMimeData text;
         text.setText("hello");
