@@ -23,30 +23,104 @@ Eigen::MatrixXd StandardForm(const Eigen::LLT<Eigen::MatrixXd>& llt, const Eigen
 
 }  // namespace
 
-CModalSolver::CModalSolver(const CSafeMatrices& m) : m_nSize(static_cast<int>(m.M.rows())) {
-    Eigen::LLT<Eigen::MatrixXd> llt(m.M);
-    m_a1 = StandardForm(llt, m.K1);
-    m_a2 = StandardForm(llt, m.K2);
-    m_a3 = StandardForm(llt, m.K3);
+CModalSolver::CBlock CModalSolver::MakeBlock(const Eigen::MatrixXd& k1, const Eigen::MatrixXd& k2,
+                                             const Eigen::MatrixXd& k3, const Eigen::MatrixXd& m,
+                                             const Eigen::Matrix3d& topOfLast) {
+    CBlock b;
+    b.nSize = static_cast<int>(m.rows());
+    Eigen::LLT<Eigen::MatrixXd> llt(m);
+    b.a1 = StandardForm(llt, k1);
+    b.a2 = StandardForm(llt, k2);
+    b.a3 = StandardForm(llt, k3);
     const Eigen::Matrix3d lTop = Eigen::MatrixXd(llt.matrixL()).bottomRightCorner<3, 3>();
-    m_topMap = lTop.inverse().transpose();
+    b.topMap = topOfLast * lTop.inverse().transpose();
+    return b;
 }
 
-void CModalSolver::FormAndReduce(double kappa, CWorkspace& ws) const {
-    ws.a = (kappa * kappa) * m_a1 + kappa * m_a2 + m_a3;
+namespace {
+
+// The orthonormal basis of the mirror z -> -z (node i <-> node N-1-i, w~ changing sign): the
+// symmetric vectors first, then the antisymmetric ones; in each the pair (bottom, top) last.
+// Returns the basis as columns and the size of the symmetric part.
+Eigen::MatrixXd MirrorBasis(int nodes, int& symmetricCount) {
+    const int n = 3 * nodes;
+    const double r = std::sqrt(0.5);
+    std::vector<Eigen::VectorXd> even, odd;
+    const int middle = (nodes - 1) / 2;
+    const auto unit = [&](int node, int c) {
+        Eigen::VectorXd v = Eigen::VectorXd::Zero(n);
+        v(3 * node + c) = 1.0;
+        return v;
+    };
+    even.push_back(unit(middle, 0));
+    even.push_back(unit(middle, 1));
+    odd.push_back(unit(middle, 2));
+    for (int i = middle - 1; i >= 0; --i) {  // ends with node 0 and its mirror, the top
+        const int j = nodes - 1 - i;
+        for (int c = 0; c < 3; ++c) {
+            const double sign = c == 2 ? -1.0 : 1.0;  // w~ flips under the mirror
+            even.push_back(r * (unit(i, c) + sign * unit(j, c)));
+            odd.push_back(r * (unit(i, c) - sign * unit(j, c)));
+        }
+    }
+    Eigen::MatrixXd t(n, n);
+    int col = 0;
+    for (const auto& v : even) t.col(col++) = v;
+    for (const auto& v : odd) t.col(col++) = v;
+    symmetricCount = static_cast<int>(even.size());
+    return t;
+}
+
+}  // namespace
+
+CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) : m_nSize(static_cast<int>(m.M.rows())) {
+    const int nodes = m_nSize / 3;
+    if (splitSymmetric && nodes >= 3 && nodes % 2 == 1) {
+        int ns = 0;
+        const Eigen::MatrixXd t = MirrorBasis(nodes, ns);
+        const Eigen::MatrixXd k1 = t.transpose() * m.K1 * t, k2 = t.transpose() * m.K2 * t,
+                              k3 = t.transpose() * m.K3 * t, mm = t.transpose() * m.M * t;
+        const int na = m_nSize - ns;
+        // Split only when the mirror really is a symmetry: the coupling blocks vanish.
+        double coupling = 0, size = 0;
+        for (const Eigen::MatrixXd* x : {&k1, &k2, &k3, &mm}) {
+            coupling = std::max(coupling, x->topRightCorner(ns, na).cwiseAbs().maxCoeff());
+            size = std::max(size, x->cwiseAbs().maxCoeff());
+        }
+        if (coupling <= 1e-12 * size) {
+            // Top components of the last three vectors of each half: +-1/sqrt2 per the basis.
+            const double r = std::sqrt(0.5);
+            const Eigen::Matrix3d evenTop = Eigen::Vector3d(r, r, -r).asDiagonal();
+            const Eigen::Matrix3d oddTop = Eigen::Vector3d(-r, -r, r).asDiagonal();
+            m_blocks.push_back(MakeBlock(k1.topLeftCorner(ns, ns), k2.topLeftCorner(ns, ns),
+                                         k3.topLeftCorner(ns, ns), mm.topLeftCorner(ns, ns), evenTop));
+            m_blocks.push_back(MakeBlock(k1.bottomRightCorner(na, na), k2.bottomRightCorner(na, na),
+                                         k3.bottomRightCorner(na, na), mm.bottomRightCorner(na, na), oddTop));
+            return;
+        }
+    }
+    m_blocks.push_back(MakeBlock(m.K1, m.K2, m.K3, m.M, Eigen::Matrix3d::Identity()));
+}
+
+void CModalSolver::FormAndReduce(const CBlock& b, double kappa, CWorkspace& ws) {
+    const int n = b.nSize;
+    ws.a = (kappa * kappa) * b.a1 + kappa * b.a2 + b.a3;
     ws.tridiagonal.compute(ws.a);
     ws.d = ws.tridiagonal.diagonal();
-    ws.e.resize(m_nSize);
-    ws.e.head(m_nSize - 1) = ws.tridiagonal.subDiagonal();
-    ws.e(m_nSize - 1) = 0;
+    ws.e.resize(n);
+    ws.e.head(n - 1) = ws.tridiagonal.subDiagonal();
+    ws.e(n - 1) = 0;
 }
 
 Eigen::VectorXd CModalSolver::Frequencies(double kappa, CWorkspace& ws) const {
-    FormAndReduce(kappa, ws);
-    int info = 0;
-    dsterf_(&m_nSize, ws.d.data(), ws.e.data(), &info);
     Eigen::VectorXd omega(m_nSize);
-    for (int i = 0; i < m_nSize; ++i) omega(i) = std::sqrt(std::max(0.0, ws.d(i)));
+    int at = 0;
+    for (const CBlock& b : m_blocks) {
+        FormAndReduce(b, kappa, ws);
+        int info = 0;
+        dsterf_(&b.nSize, ws.d.data(), ws.e.data(), &info);
+        for (int i = 0; i < b.nSize; ++i) omega(at++) = std::sqrt(std::max(0.0, ws.d(i)));
+    }
     std::sort(omega.data(), omega.data() + m_nSize);
     return omega;
 }
@@ -105,9 +179,9 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, Eigen::Matrix3Xd& row
 
 }  // namespace
 
-void CModalSolver::Solve(double kappa, CModes& out, CWorkspace& ws) const {
-    const int n = m_nSize;
-    FormAndReduce(kappa, ws);
+void CModalSolver::SolveBlock(const CBlock& b, double kappa, CModes& out, CWorkspace& ws) {
+    const int n = b.nSize;
+    FormAndReduce(b, kappa, ws);
 
     // The last three rows of Q: Q^T applied to the last three unit vectors.
     ws.c = Eigen::MatrixXd::Zero(n, 3);
@@ -118,11 +192,27 @@ void CModalSolver::Solve(double kappa, CModes& out, CWorkspace& ws) const {
         // Never seen; the dense solver on the same standard-form matrix is the safe way out.
         Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(ws.a);
         out.omegaSquared = es.eigenvalues();
-        out.top = m_topMap * es.eigenvectors().bottomRows<3>();
+        out.top = b.topMap * es.eigenvectors().bottomRows<3>();
         return;
     }
     out.omegaSquared = ws.d;
-    out.top = m_topMap * rows;
+    out.top = b.topMap * rows;
+}
+
+void CModalSolver::Solve(double kappa, CModes& out, CWorkspace& ws) const {
+    if (m_blocks.size() == 1) {
+        SolveBlock(m_blocks[0], kappa, out, ws);
+        return;
+    }
+    out.omegaSquared.resize(m_nSize);
+    out.top.resize(3, m_nSize);
+    int at = 0;
+    for (const CBlock& b : m_blocks) {
+        SolveBlock(b, kappa, ws.part, ws);
+        out.omegaSquared.segment(at, b.nSize) = ws.part.omegaSquared;
+        out.top.middleCols(at, b.nSize) = ws.part.top;
+        at += b.nSize;
+    }
 }
 
 }  // namespace numerics

@@ -1,0 +1,80 @@
+// The eigen-solver's shortcuts (standard form once, three eigenvector rows through the QL
+// iterations, the split of mid-plane symmetric plates) against a plain dense generalised solve.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ModalSolver.h"
+#include "SolverInput.h"
+
+using namespace numerics;
+
+namespace {
+
+CThicknessModel Laminate(const std::string& layers, int count, const std::string& sublayers) {
+    const std::string text = "t\n" + std::to_string(count) + "    2    3.113646\n" + layers +
+                             "30.0000\n0.0000\n1.6000\n1.9000\n" + sublayers + "\n" +
+                             "181.0000  10.3000  7.1700  0.2800  0.4000\n"
+                             "70.0000  70.0000  26.0000  0.3300  0.3300\n"
+                             "1 \n1    3.1400\n3    3\n0.00    10.00\n2.0000\n";
+    CProblem p;
+    EXPECT_EQ(ParseCompositeInput(text, "input.d", p), "");
+    return p.model;
+}
+
+// Sum over modes of top(a) top(b) / (omega^2 + s): independent of how degenerate modes are
+// chosen, and of their order.
+Eigen::Matrix3d Resolvent(const CModes& m, double s) {
+    Eigen::Matrix3d g = Eigen::Matrix3d::Zero();
+    for (int j = 0; j < m.omegaSquared.size(); ++j)
+        g += m.top.col(j) * m.top.col(j).transpose() / (m.omegaSquared(j) + s);
+    return g;
+}
+
+CModes Dense(const CSafeMatrices& mats, double kappa) {
+    const Eigen::MatrixXd k = kappa * kappa * mats.K1 + kappa * mats.K2 + mats.K3;
+    Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> es(k, mats.M);
+    CModes m;
+    m.omegaSquared = es.eigenvalues();
+    m.top = es.eigenvectors().bottomRows<3>();
+    return m;
+}
+
+Eigen::VectorXd Sorted(Eigen::VectorXd v) {
+    std::sort(v.data(), v.data() + v.size());
+    return v;
+}
+
+}  // namespace
+
+TEST(ModalSolver, AgreesWithADenseGeneralisedSolve) {
+    // Symmetric [0/30/30/0] (split) and an unsymmetric stack (whole).
+    const CThicknessModel symmetric = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ");
+    const CThicknessModel unsymmetric = Laminate("1    0.2500\n2    0.5000\n", 2, "2 3 ");
+    for (const CThicknessModel* model : {&symmetric, &unsymmetric}) {
+        const CSafeMatrices mats = Assemble(*model);
+        const CModalSolver fast(mats), whole(mats, false);
+        EXPECT_EQ(fast.IsSplit(), model == &symmetric);
+        EXPECT_FALSE(whole.IsSplit());
+        CModalSolver::CWorkspace ws;
+        for (double kappa : {0.0, 0.7, 3.0, 25.0}) {
+            SCOPED_TRACE(testing::Message() << "kappa " << kappa << (fast.IsSplit() ? " split" : ""));
+            const CModes reference = Dense(mats, kappa);
+            CModes a, b;
+            fast.Solve(kappa, a, ws);
+            whole.Solve(kappa, b, ws);
+            const Eigen::VectorXd r = Sorted(reference.omegaSquared);
+            const double scale = r.cwiseAbs().maxCoeff();
+            EXPECT_LT((Sorted(a.omegaSquared) - r).cwiseAbs().maxCoeff(), 1e-10 * scale);
+            EXPECT_LT((Sorted(b.omegaSquared) - r).cwiseAbs().maxCoeff(), 1e-10 * scale);
+            for (double s : {0.5, 50.0}) {
+                const Eigen::Matrix3d g = Resolvent(reference, s);
+                EXPECT_LT((Resolvent(a, s) - g).cwiseAbs().maxCoeff(), 1e-9 * g.cwiseAbs().maxCoeff());
+                EXPECT_LT((Resolvent(b, s) - g).cwiseAbs().maxCoeff(), 1e-9 * g.cwiseAbs().maxCoeff());
+            }
+            // Frequencies only: the same spectrum.
+            const Eigen::VectorXd w = fast.Frequencies(kappa, ws);
+            EXPECT_NEAR(w(w.size() - 1) * w(w.size() - 1), r(r.size() - 1), 1e-9 * scale);
+        }
+    }
+}
