@@ -538,6 +538,17 @@ void TestForms::comTypingInAListPicksNothing() {
     QCOMPARE(doc->m_nComLayerCount, 1);
     QCOMPARE(doc->m_layers[0].m_strLayer, std::string("Layer 3"));
     QCOMPARE(doc->m_layers[0].m_strMaterial, std::string("glass"));
+
+    // The arrow keys in the edit field pick the neighbouring entry; Enter after typing is OK
+    // and still picks nothing.
+    QTest::keyClick(layers->lineEdit(), Qt::Key_Down);
+    QCOMPARE(layers->GetCurSel(), 3);
+    QCOMPARE(layers->currentText(), QString("Layer 4"));
+    TypeIntoList(layers, "Layer 1");
+    QTest::keyClick(layers->lineEdit(), Qt::Key_Return);
+    QCOMPARE(layers->GetCurSel(), -1);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), 1);
 }
 
 void TestForms::comRemoveMatchesTheFirstEqualRecord() {
