@@ -72,6 +72,52 @@ double SampledResponse(const CLoadFunction& load, double omega, double t) {
     return q;
 }
 
+// beta cos(w t) + gamma sin(w t) summed over a few modes at a time: the rotations of the
+// modes are independent, so interleaving them keeps the processor busy instead of waiting on
+// one recurrence.
+class COscillatorBatch {
+public:
+    static constexpr int kSize = 8;
+    bool Full() const { return m_nCount == kSize; }
+    void Add(double w, double beta, double gamma) {
+        m_w[m_nCount] = w;
+        m_beta[m_nCount] = beta;
+        m_gamma[m_nCount] = gamma;
+        ++m_nCount;
+    }
+    void Flush(const CTimeGrid& grid, int first, double* out) {
+        const int count = m_nCount;
+        if (count == 0) return;
+        double c[kSize], s[kSize], cs[kSize], ss[kSize];
+        for (int m = 0; m < count; ++m) {
+            cs[m] = std::cos(m_w[m] * grid.dStep);
+            ss[m] = std::sin(m_w[m] * grid.dStep);
+        }
+        for (int j0 = first; j0 < grid.nPoints; j0 += kReseed) {
+            const int j1 = std::min(grid.nPoints, j0 + kReseed);
+            for (int m = 0; m < count; ++m) {
+                c[m] = std::cos(m_w[m] * grid.At(j0));
+                s[m] = std::sin(m_w[m] * grid.At(j0));
+            }
+            for (int j = j0; j < j1; ++j) {
+                double sum = 0;
+                for (int m = 0; m < count; ++m) {
+                    sum += m_beta[m] * c[m] + m_gamma[m] * s[m];
+                    const double nc = c[m] * cs[m] - s[m] * ss[m];
+                    s[m] = s[m] * cs[m] + c[m] * ss[m];
+                    c[m] = nc;
+                }
+                out[j] += sum;
+            }
+        }
+        m_nCount = 0;
+    }
+
+private:
+    int m_nCount = 0;
+    double m_w[kSize], m_beta[kSize], m_gamma[kSize];
+};
+
 }  // namespace
 
 double ModalResponse(const CLoadFunction& load, double omega, double t) {
@@ -164,6 +210,7 @@ void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSa
     const double big = std::abs(load.dOmega);
     const double sign = (load.type == ELoadType::kSine && load.dOmega < 0) ? -1.0 : 1.0;
     double constant = 0, cosBig = 0, sinBig = 0;  // terms shared by every mode
+    COscillatorBatch batch;
 
     for (size_t p = 0; p < count; ++p) {
         const double w = std::abs(omega[p]);
@@ -199,21 +246,10 @@ void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSa
         default:
             break;
         }
-        beta *= a;
-        gamma *= a;
-        const double cStep = std::cos(w * grid.dStep), sStep = std::sin(w * grid.dStep);
-        double c = 0, s = 0;
-        for (int j = first; j < n; ++j) {
-            if ((j - first) % kReseed == 0) {
-                c = std::cos(w * grid.At(j));
-                s = std::sin(w * grid.At(j));
-            }
-            out[j] += beta * c + gamma * s;
-            const double nc = c * cStep - s * sStep;
-            s = s * cStep + c * sStep;
-            c = nc;
-        }
+        batch.Add(w, a * beta, a * gamma);
+        if (batch.Full()) batch.Flush(grid, first, out);
     }
+    batch.Flush(grid, first, out);
     for (int j = first; j < n; ++j) {
         const double t = grid.At(j);
         out[j] += constant;
