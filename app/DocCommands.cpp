@@ -1,0 +1,177 @@
+#include "DocCommands.h"
+
+#include <QDialog>
+
+#include "AllPara.h"
+#include "CommandIds.h"
+#include "FGM.h"
+#include "LayerNumber.h"
+#include "MaterialSource.h"
+#include "Mateselect.h"
+#include "OstrelDoc.h"
+#include "ProjectFiles.h"
+#include "RecordList.h"
+#include "SolverRun.h"
+
+CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent)
+    : m_doc(doc), m_parent(dialogParent) {}
+
+bool CDocCommands::Carries(int id) const {
+    switch (id) {
+    case Cmd::kMaterialSelected:
+    case Cmd::kLayerPara:
+    case Cmd::kInputComposite:
+    case Cmd::kInputFGM:
+    case Cmd::kExecuteComposite:
+    case Cmd::kExecuteFGM:
+    case Cmd::kFileOpen:
+    case Cmd::kOpenFGM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CDocCommands::OnCommand(int id) {
+    switch (id) {
+    case Cmd::kMaterialSelected: OnMaterialSelected(); return true;
+    case Cmd::kLayerPara: OnLayerPara(); return true;
+    case Cmd::kInputComposite: OnInputComposite(); return true;
+    case Cmd::kInputFGM: OnInputFGM(); return true;
+    case Cmd::kExecuteComposite:
+        // The toolbar may be a step behind the state; a run is only ever of the input written last.
+        if (m_doc.OnUpdateExecuteComposite())
+            OnExecuteComposite(m_doc);
+        return true;
+    case Cmd::kExecuteFGM:
+        if (m_doc.OnUpdateExecuteFGM())
+            OnExecuteFGM(m_doc);
+        return true;
+    case Cmd::kFileOpen: OnOpenComposite(m_doc); return true;
+    case Cmd::kOpenFGM: OnOpenFGM(m_doc); return true;
+    default: return false;
+    }
+}
+
+std::optional<bool> CDocCommands::OnUpdateCommand(int id) const {
+    switch (id) {
+    case Cmd::kInputComposite: return m_doc.OnUpdateInputComposite();
+    case Cmd::kInputFGM: return m_doc.OnUpdateInputFGM();
+    case Cmd::kExecuteComposite: return m_doc.OnUpdateExecuteComposite();
+    case Cmd::kExecuteFGM: return m_doc.OnUpdateExecuteFGM();
+    default: return std::nullopt;
+    }
+}
+
+int CDocCommands::RunForm(QDialog& form) const {
+    return m_runForm ? m_runForm(form) : form.exec();
+}
+
+void CDocCommands::OnMaterialSelected() {
+    CMateselect form(m_parent);
+    form.m_pSet = EnsureMaterialRecordSet(m_doc).get();
+    form.m_pDoc = &m_doc;
+    // The selection always starts empty; what the form adds stays even after Cancel.
+    if (m_doc.m_nMaterials != 0)
+        ClearRecords(m_doc.m_materials, m_doc.m_nMaterials);
+    if (RunForm(form) != 1)
+        return;
+    for (int i = 0; i < m_doc.m_nMaterials; ++i)
+        m_doc.m_materials[static_cast<std::size_t>(i)].m_nNo = i + 1;
+}
+
+void CDocCommands::OnLayerPara() {
+    CLayerNumber form(m_parent);
+    form.m_nLayers = m_doc.m_nLayers;
+    if (RunForm(form) == 1)
+        m_doc.m_nLayers = form.m_nLayers;
+}
+
+float CDocCommands::DefaultThickness(int nLayers) {
+    return nLayers == 0 ? 0.0f : static_cast<float>(1.0 / nLayers);
+}
+
+void CDocCommands::LoadCompositeForm(const COstrelDoc& doc, CAllPara& form) {
+    form.m_strTitle = doc.m_strComTitle;
+    form.m_dFrequency = doc.m_dFrequency;
+    form.m_dDimConst = doc.m_dDimConst;
+    form.m_fReceiverX = doc.m_fReceiverX;
+    form.m_fTimeFrom = doc.m_fTimeFrom;
+    form.m_fTimeTo = doc.m_fTimeTo;
+    form.m_nLoadType = doc.m_nLoadType;
+    form.m_nLoadDir = doc.m_nLoadDir;
+    form.m_nOutput = doc.m_nOutput;
+    form.m_bPlate = doc.m_bPlate;
+    form.m_fRadius = doc.m_fRadius;
+    form.m_fThickness = DefaultThickness(doc.m_nLayers);
+}
+
+void CDocCommands::StoreCompositeForm(const CAllPara& form, COstrelDoc& doc) {
+    doc.m_bPlate = form.m_bPlate;
+    doc.m_fRadius = form.m_fRadius;
+    doc.m_strComTitle = form.m_strTitle;
+    doc.m_dDimConst = form.m_dDimConst;
+    doc.m_dFrequency = form.m_dFrequency;
+    doc.m_fReceiverX = form.m_fReceiverX;
+    doc.m_fTimeFrom = form.m_fTimeFrom;
+    doc.m_fTimeTo = form.m_fTimeTo;
+    doc.m_nLoadType = form.m_nLoadType;
+    doc.m_nLoadDir = form.m_nLoadDir;
+    doc.m_nOutput = form.m_nOutput;
+}
+
+void CDocCommands::LoadFGMForm(const COstrelDoc& doc, CFGM& form) {
+    form.m_strTitle = doc.m_strFGMTitle;
+    form.m_dFrequency = doc.m_dFGMFrequency;
+    form.m_fReceiverX = doc.m_fFGMReceiverX;
+    form.m_fTimeFrom = doc.m_fFGMTimeFrom;
+    form.m_fTimeTo = doc.m_fFGMTimeTo;
+    form.m_fVolFraction = doc.m_fFGMVolFraction;
+    form.m_fLastVolFraction = doc.m_fFGMLastVolFraction;
+    form.m_nLoadType = doc.m_nFGMLoadType;
+    form.m_nLoadDir = doc.m_nFGMLoadDir;
+    form.m_nOutput = doc.m_nFGMOutput;
+    form.m_bPlate = doc.m_bFGMPlate;
+    form.m_fRadius = doc.m_fFGMRadius;
+    form.m_fThickness = DefaultThickness(doc.m_nLayers);
+}
+
+void CDocCommands::StoreFGMForm(const CFGM& form, COstrelDoc& doc) {
+    doc.m_strFGMTitle = form.m_strTitle;
+    doc.m_dFGMFrequency = form.m_dFrequency;
+    doc.m_fFGMReceiverX = form.m_fReceiverX;
+    doc.m_fFGMTimeFrom = form.m_fTimeFrom;
+    doc.m_fFGMTimeTo = form.m_fTimeTo;
+    doc.m_fFGMVolFraction = form.m_fVolFraction;
+    doc.m_fFGMLastVolFraction = form.m_fLastVolFraction;
+    doc.m_fFGMRadius = form.m_fRadius;
+    doc.m_nFGMLoadType = form.m_nLoadType;
+    doc.m_nFGMLoadDir = form.m_nLoadDir;
+    doc.m_nFGMOutput = form.m_nOutput;
+    doc.m_bFGMPlate = form.m_bPlate;
+}
+
+void CDocCommands::OnInputComposite() {
+    CAllPara form(&m_doc, m_parent);
+    LoadCompositeForm(m_doc, form);
+    if (RunForm(form) != 1)
+        return;
+    // Prepared before writing, so the run stays offered even when a write fails.
+    m_doc.m_nRunType = 0;
+    StoreCompositeForm(form, m_doc);
+    WriteComProject(m_doc);
+    if (WriteComSolverInput(m_doc) != 1)
+        m_doc.ShowMessage(kSolverInputFailed);
+}
+
+void CDocCommands::OnInputFGM() {
+    CFGM form(&m_doc, m_parent);
+    LoadFGMForm(m_doc, form);
+    if (RunForm(form) != 1)
+        return;
+    m_doc.m_nRunType = 1;
+    StoreFGMForm(form, m_doc);
+    WriteFGMProject(m_doc);
+    if (WriteFGMSolverInput(m_doc) != 1)
+        m_doc.ShowMessage(kSolverInputFailed);
+}
