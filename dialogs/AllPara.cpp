@@ -125,13 +125,8 @@ void CAllPara::OnInitDialog() {
         OnShell();
     RestoreRadioButtons();
 
-    const int nMaterials = ValidCount(m_pDoc->m_materials.size(), m_pDoc->m_nMaterials);
-    for (int i = 0; i < nMaterials; ++i)
-        m_materialList->AddString(m_pDoc->m_materials[static_cast<std::size_t>(i)].m_strName);
-    m_materialList->SetCurSel(0);
-    for (int i = 1; i <= m_pDoc->m_nLayers; ++i)
-        m_layerList->AddString(LayerLabel(i));
-    m_layerList->SetCurSel(0);
+    FillMaterialList(m_materialList, m_pDoc->m_materials, m_pDoc->m_nMaterials);
+    FillLayerList(m_layerList, m_pDoc->m_nLayers);
 
     m_imageList = LoadTreeIconList();
     FillLayerTree();
@@ -217,8 +212,7 @@ void CAllPara::OnAddLayer() {
 void CAllPara::OnRemoveLayer() {
     if (!m_pDoc)
         return;
-    const QList<QTreeWidgetItem*> selection = m_tree->selectedItems();
-    QTreeWidgetItem* selected = selection.isEmpty() ? nullptr : selection.first();
+    QTreeWidgetItem* selected = SelectedNode(m_tree);
     const std::vector<std::string> c = FirstChildCaptions(selected, 3);
     if (c.size() < 3)
         return;

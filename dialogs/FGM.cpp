@@ -131,13 +131,8 @@ void CFGM::OnInitDialog() {
     else if (m_bPlate == 0)
         OnShell();
 
-    const int nMaterials = ValidCount(m_pDoc->m_materials.size(), m_pDoc->m_nMaterials);
-    for (int i = 0; i < nMaterials; ++i)
-        m_materialList->AddString(m_pDoc->m_materials[static_cast<std::size_t>(i)].m_strName);
-    m_materialList->SetCurSel(0);
-    for (int i = 1; i <= m_pDoc->m_nLayers; ++i)
-        m_layerList->AddString(LayerLabel(i));
-    m_layerList->SetCurSel(0);
+    FillMaterialList(m_materialList, m_pDoc->m_materials, m_pDoc->m_nMaterials);
+    FillLayerList(m_layerList, m_pDoc->m_nLayers);
     RestoreRadioButtons();
 
     m_imageList = LoadTreeIconList();
@@ -220,8 +215,7 @@ void CFGM::OnAddLayer() {
 void CFGM::OnRemoveLayer() {
     if (!m_pDoc)
         return;
-    const QList<QTreeWidgetItem*> selection = m_tree->selectedItems();
-    QTreeWidgetItem* selected = selection.isEmpty() ? nullptr : selection.first();
+    QTreeWidgetItem* selected = SelectedNode(m_tree);
     const std::vector<std::string> c = FirstChildCaptions(selected, 2);
     if (c.size() < 2)
         return;

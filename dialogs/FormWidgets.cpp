@@ -218,3 +218,21 @@ std::vector<std::string> FirstChildCaptions(const QTreeWidgetItem* node, int n) 
         captions.push_back(node->child(i)->text(0).toStdString());
     return captions;
 }
+
+QTreeWidgetItem* SelectedNode(const QTreeWidget* tree) {
+    const QList<QTreeWidgetItem*> selection = tree->selectedItems();
+    return selection.isEmpty() ? nullptr : selection.first();
+}
+
+void FillMaterialList(CDropDownList* list, const std::vector<CMaterial>& materials, int count) {
+    const int valid = ValidCount(materials.size(), count);
+    for (int i = 0; i < valid; ++i)
+        list->AddString(materials[static_cast<std::size_t>(i)].m_strName);
+    list->SetCurSel(0);
+}
+
+void FillLayerList(CDropDownList* list, int layers) {
+    for (int i = 1; i <= layers; ++i)
+        list->AddString(LayerLabel(i));
+    list->SetCurSel(0);
+}

@@ -116,5 +116,11 @@ void SetUpLayerTree(QTreeWidget* tree);
 // Appends a node group at the end of the tree, collapsed; returns its top node.
 QTreeWidgetItem* AppendNodes(QTreeWidget* tree, const CTreeNode& node,
                              const QList<QPixmap>& images);
+// The node the user has selected, or null.
+QTreeWidgetItem* SelectedNode(const QTreeWidget* tree);
+// The selected materials' names, then the layer labels "Layer 1" to "Layer n"; in both lists
+// the first entry is picked.
+void FillMaterialList(CDropDownList* list, const std::vector<CMaterial>& materials, int count);
+void FillLayerList(CDropDownList* list, int layers);
 // The selected node's first children's captions (up to n of them, fewer when it has fewer).
 std::vector<std::string> FirstChildCaptions(const QTreeWidgetItem* node, int n);
