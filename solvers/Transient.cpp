@@ -103,7 +103,6 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
 
     const size_t nk = grid.kappa.size();
     const int n = solver.Size();
-    std::vector<double> omega(nk * n), coeff(nk * n);
     const int threads = std::max(1, options.nThreads);
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::vector<CModes> modes(threads);
@@ -111,52 +110,62 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     std::atomic<size_t> done{0};
     int reported = -1;
 
-    const auto eigenStart = Clock::now();
-    ParallelFor(nk, threads, [&](size_t i, int t) {
-        const double kappa = grid.kappa[i];
-        solver.Solve(kappa, modes[t], spaces[t]);
-        const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
-                                              : phaseSign * std::sin(kappa * grid.dAngle);
-        const double scale = grid.weight[i] * phase;
-        for (int j = 0; j < n; ++j) {
-            omega[i * n + j] = std::sqrt(std::max(0.0, modes[t].omegaSquared(j)));
-            coeff[i * n + j] = scale * modes[t].top(a, j) * modes[t].top(b, j);
-        }
-        const size_t finished = done.fetch_add(1) + 1;
-        if (options.progress) {
-            const int percent = static_cast<int>(95 * finished / nk);
-            std::lock_guard<std::mutex> lock(progressLock);
-            if (percent > reported) {
-                reported = percent;
-                options.progress(percent);
-            }
-        }
-    });
-    result.dEigenSeconds = Seconds(eigenStart);
-
-    const auto synthesisStart = Clock::now();
     CTimeGrid times;
     times.nPoints = std::max(2, options.nPoints);
     times.dFrom = p.dTimeFrom;
     times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
     std::unique_ptr<CSampledPlan> plan;
     if (p.load.type == ELoadType::kSampled) plan = std::make_unique<CSampledPlan>(p.load, times);
-    // A fixed set of blocks of wavenumbers, each summed on its own and added up in order: the
-    // result does not depend on the number of threads or on which thread took which block.
+
+    // Wavenumbers go in batches (modes of a batch are kept, then summed), so memory stays
+    // bounded however long the window. Within a batch a fixed set of blocks is summed on its
+    // own and the blocks are added up in order: the result does not depend on the number of
+    // threads or on which thread took which block.
+    const size_t batch = kBatchWavenumbers;
     const size_t blocks = std::min<size_t>(nk, 64);
     std::vector<std::vector<double>> partial(blocks, std::vector<double>(times.nPoints, 0.0));
-    ParallelFor(blocks, threads, [&](size_t c, int) {
-        const size_t first = nk * c / blocks, last = nk * (c + 1) / blocks;
-        AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
-                        partial[c].data());
-    });
+    std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
+    for (size_t start = 0; start < nk; start += batch) {
+        const size_t count = std::min(batch, nk - start);
+        const auto eigenStart = Clock::now();
+        ParallelFor(count, threads, [&](size_t local, int t) {
+            const size_t i = start + local;
+            const double kappa = grid.kappa[i];
+            solver.Solve(kappa, modes[t], spaces[t]);
+            const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
+                                                  : phaseSign * std::sin(kappa * grid.dAngle);
+            const double scale = grid.weight[i] * phase;
+            for (int j = 0; j < n; ++j) {
+                omega[local * n + j] = std::sqrt(std::max(0.0, modes[t].omegaSquared(j)));
+                coeff[local * n + j] = scale * modes[t].top(a, j) * modes[t].top(b, j);
+            }
+            const size_t finished = done.fetch_add(1) + 1;
+            if (options.progress) {
+                const int percent = static_cast<int>(95 * finished / nk);
+                std::lock_guard<std::mutex> lock(progressLock);
+                if (percent > reported) {
+                    reported = percent;
+                    options.progress(percent);
+                }
+            }
+        });
+        result.dEigenSeconds += Seconds(eigenStart);
+
+        const auto synthesisStart = Clock::now();
+        const size_t parts = std::min(blocks, count);
+        ParallelFor(parts, threads, [&](size_t c, int) {
+            const size_t first = count * c / parts, last = count * (c + 1) / parts;
+            AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
+                            partial[c].data());
+        });
+        result.dSynthesisSeconds += Seconds(synthesisStart);
+    }
     result.time.resize(times.nPoints);
     result.value.assign(times.nPoints, 0.0);
     for (int j = 0; j < times.nPoints; ++j) {
         result.time[j] = times.At(j);
         for (size_t c = 0; c < blocks; ++c) result.value[j] += partial[c][j];
     }
-    result.dSynthesisSeconds = Seconds(synthesisStart);
     if (options.progress) options.progress(99);
     return result;
 }

@@ -30,6 +30,8 @@ struct CWavenumbers {
 
 // The largest number of wavenumbers a run may use; a longer window is refused.
 inline constexpr size_t kMaxWavenumbers = 400000;
+// Wavenumbers whose modes are held at once.
+inline constexpr size_t kBatchWavenumbers = 4096;
 
 // Empty error on success.
 std::string MakeWavenumbers(const CProblem& problem, CWavenumbers& out);

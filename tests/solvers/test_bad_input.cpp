@@ -146,3 +146,16 @@ TEST(BadInput, GradedRefusedWithTheLine) {
         ExpectRefused(KAVRIT_PATH, "inputfgm.dat", c.text, c.expected, "resultfgm.dat");
     }
 }
+
+TEST(BadInput, WindowTooLongForTheWavenumberSpacingIsRefused) {
+    // Rather than alias waves from the load's images, a run that would need too fine a
+    // wavenumber spacing says so.
+    CLaminate lam = Valid();
+    lam.dTimeTo = 90000;
+    CTempDir dir;
+    dir.Write("input.d", lam.Text());
+    const CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.nExit, 0);
+    EXPECT_NE(run.strErr.find("wavenumbers"), std::string::npos) << run.strErr;
+    EXPECT_FALSE(dir.Exists("result.dat"));
+}
