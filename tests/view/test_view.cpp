@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLVersionFunctionsFactory>
@@ -351,6 +353,19 @@ private slots:
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QCOMPARE(child->grabFramebuffer(), before);
+
+        // In a maximised document window of a multiple-document area.
+        QMdiArea area;
+        area.resize(800, 600);
+        auto* inMdi = new COstrelView(&doc);
+        QMdiSubWindow* sub = area.addSubWindow(inMdi);
+        sub->showMaximized();
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        const QImage mdi = inMdi->grabFramebuffer();
+        QCOMPARE(inMdi->m_nWidth, mdi.width());
+        QVERIFY(LineAt(mdi, mdi.width() / 4, mdi.height() / 2, true, IsFrameColour));
+        QVERIFY(LineAt(mdi, 3 * mdi.width() / 4, mdi.height() / 2, true, IsFrameColour));
     }
 
     void labelsAppearAtTheirPositions() {
