@@ -269,7 +269,7 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
     // Material lines (E1, density, v12) until the line holding the layer count.
     std::vector<CIsotropic> materials;
     while (in.PeekCount() == 3) {
-        in.Numbers(3, v, "E1, density and v12", error);
+        if (!in.Numbers(3, v, "E1, density and v12 of a material", error)) return error;
         const std::string label = "material " + std::to_string(materials.size() + 1);
         if (!(v[1] > 0)) return in.Message("the density of " + label + " must be positive");
         const std::string why = CheckIsotropic(v[0], v[2]);

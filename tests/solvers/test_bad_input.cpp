@@ -138,6 +138,7 @@ TEST(BadInput, GradedRefusedWithTheLine) {
         {"zero density", WithLine(good, 1, "200.0000  0.0000  0.3000"), "inputfgm.dat line 1: the density of material 1"},
         {"three materials", "1.0000  1.0000  0.2000\n" + good, "inputfgm.dat line 4: a graded layer mixes two materials"},
         {"no material", good.substr(good.find("2\n")), "inputfgm.dat line 1: no material lines"},
+        {"text for a modulus", WithLine(good, 1, "200.0000  dense  0.3000"), "inputfgm.dat line 1: expected E1, density and v12"},
         {"empty window", WithLine(good, 10, "3.00    1.00"), "inputfgm.dat line 10: the time window"},
         {"count above the lines", WithLine(good, 3, "3"), "inputfgm.dat line 6: expected a layer's volume fraction"},
     };
