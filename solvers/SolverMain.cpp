@@ -148,6 +148,8 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     const std::string parseError = kind == ESolver::kLaminate ? ParseCompositeInput(text, input, problem)
                                                               : ParseFgmInput(text, input, cl.fgm, problem);
     if (!parseError.empty()) return fail(parseError);
+    const std::string sizeError = CheckModelSize(problem.model);
+    if (!sizeError.empty()) return fail(sizeError);
 
     if (cl.bDispersion) {
         PrintDispersion(problem, cl);

@@ -47,6 +47,14 @@ double Taper(double k, double kMax) {
     return std::exp(-kTaperExponent * s * s);
 }
 
+std::string CheckModelSize(const CThicknessModel& model) {
+    if (model.elements.size() <= kMaxElements) return {};
+    std::ostringstream msg;
+    msg << "the layers hold " << model.elements.size() << " sublayers in all (at most " << kMaxElements
+        << "): use fewer sublayers";
+    return msg.str();
+}
+
 std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     out = CWavenumbers{};
     const double h = p.model.Thickness();

@@ -148,7 +148,7 @@ TEST(BadInput, GradedRefusedWithTheLine) {
     }
 }
 
-TEST(BadInput, WindowTooLongForTheWavenumberSpacingIsRefused) {
+TEST(BadInput, ProblemsTooLargeAreRefused) {
     // Rather than alias waves from the load's images, a run that would need too fine a
     // wavenumber spacing says so.
     CLaminate lam = Valid();
@@ -159,4 +159,13 @@ TEST(BadInput, WindowTooLongForTheWavenumberSpacingIsRefused) {
     EXPECT_NE(run.nExit, 0);
     EXPECT_NE(run.strErr.find("wavenumbers"), std::string::npos) << run.strErr;
     EXPECT_FALSE(dir.Exists("result.dat"));
+
+    // Nor are thousands of sublayers taken on (the through-thickness matrices are dense).
+    lam = Valid();
+    lam.layers[0].nSublayers = 400;
+    lam.layers[1].nSublayers = 400;
+    dir.Write("input.d", lam.Text());
+    const CRun many = RunSolver(LUMDEX_PATH, {"--dispersion"}, dir.Path());
+    EXPECT_NE(many.nExit, 0);
+    EXPECT_NE(many.strErr.find("800 sublayers"), std::string::npos) << many.strErr;
 }
