@@ -133,6 +133,13 @@ TEST(Dispersion, ShellZeroModes) {
     EXPECT_GT(rows[0][2], 0.1);  // the breathing mode carries hoop stiffness
     EXPECT_LT(rows[1][0], 1e-6);
     EXPECT_GT(rows[1][1], 1e-3);
+
+    // A thin cylinder breathes at sqrt(E / (rho (1 - v^2))) / R (plane strain), R the
+    // mid-surface radius.
+    lam.dRadius = 200.5;
+    const auto thin = Frequencies(lam, {0}, 3);
+    const double breathing = std::sqrt(2.5 / (1.0 * (1 - 0.25 * 0.25))) / 200.0;
+    EXPECT_NEAR(thin[0][2], breathing, 1e-4 * breathing);
 }
 
 TEST(Dispersion, ShellOfLargeRadiusIsThePlate) {
