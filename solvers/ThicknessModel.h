@@ -5,9 +5,9 @@
 // and mass M.
 //
 // Unknowns per node: u (along x, or around the circumference of a shell), v (along y, the
-// line of the load and the shell's axis) and i*w's real partner (w is the outward normal
-// displacement). With w multiplied by -i the transformed problem is real and symmetric for
-// every monoclinic material (one whose symmetry plane is the plate plane). Node 0 is on the
+// line of the load and the shell's axis) and w~ = -i w (w the outward normal displacement).
+// With w = i w~ the transformed problem is real and symmetric for every monoclinic material
+// (one whose symmetry plane is the plate plane). Node 0 is on the
 // bottom surface; the top node comes last, so its three unknowns are the last three.
 
 #include <Eigen/Dense>

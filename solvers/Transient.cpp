@@ -67,7 +67,7 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     } else {
         const double speed = std::sqrt(p.model.FastestSpeedSquared());
         const double tMax = std::max(0.0, p.dTimeTo);
-        // The taper spreads the load over a few cut-off wavelengths: keep them clear as well.
+        // The tapered load is a Gaussian of half-width w: keep its tails (8 w) clear as well.
         const double spread = 8.0 * TaperWidth(out.dKMax);
         out.dPeriod = 1.05 * (std::abs(p.dReceiverX) + speed * tMax + spread) + h;
         out.dSpacing = 2.0 * std::numbers::pi / out.dPeriod;
@@ -106,7 +106,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
 
     const int a = p.nOutput - 1, b = p.nLoadDir - 1;  // 0 u, 1 v, 2 w
     const bool aNormal = a == 2, bNormal = b == 2;
-    // w is carried as -i w~: mixed normal/in-plane pairs are odd in kappa and go with sine.
+    // w is carried as i w~: mixed normal/in-plane pairs are odd in kappa and go with sine.
     const double phaseSign = (aNormal == bNormal) ? 0.0 : (aNormal ? -1.0 : 1.0);
 
     const size_t nk = grid.kappa.size();
