@@ -1,0 +1,58 @@
+// lumdex's input reader ("input.d") against any bytes.
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "SolverInputChecks.h"
+
+namespace {
+
+// Every sublayer is an element with three 6x6 matrices: the reader takes counts up to 1e9,
+// which one short file turns into more memory than any machine has. Such files are set aside
+// here so that the run keeps looking at everything else.
+bool TooManyElements(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    if (lines.size() < 2)
+        return false;
+    double layers = 0, materials = 0;
+    std::istringstream counts(lines[1]);
+    if (!(counts >> layers >> materials) || !(layers >= 1 && layers < 1e6 && materials >= 0 && materials < 1e6))
+        return false;
+    const size_t at = 2 + static_cast<size_t>(layers) + 2 * static_cast<size_t>(materials);
+    if (at >= lines.size())
+        return false;
+    std::istringstream sub(lines[at]);
+    double total = 0;
+    for (std::string token; sub >> token;)
+        total += std::fabs(std::strtod(token.c_str(), nullptr));
+    return !(total <= 20000);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    if (TooManyElements(text))
+        return 0;
+    numerics::CProblem first;
+    const std::string error = numerics::ParseCompositeInput(text, "input.d", first);
+    if (!error.empty()) {
+        fuzzcheck::CheckRefusal(text, "input.d", error);
+        return 0;
+    }
+    fuzzcheck::CheckAccepted(first);
+
+    numerics::CProblem again;
+    FUZZ_CHECK(numerics::ParseCompositeInput(text, "input.d", again).empty() && fuzzcheck::SameProblem(first, again),
+               "a second reading differs");
+    numerics::CProblem padded;
+    const std::string longer = text + "\n \n\t\n";
+    FUZZ_CHECK(numerics::ParseCompositeInput(longer, "input.d", padded).empty() && fuzzcheck::SameProblem(first, padded),
+               "blank lines at the end change the problem");
+    return 0;
+}
