@@ -11,6 +11,7 @@
 
 #include "AboutDlg.h"
 #include "ChildFrm.h"
+#include "DocCommands.h"
 #include "CommandIds.h"
 #include "DocumentHost.h"
 #include "MainFrm.h"
@@ -78,6 +79,7 @@ bool COstrelApp::InitInstance(const QStringList& args) {
     if (!m_bRunEventLoop)
         return true;
     m_pMainWnd->ShowMaximised();
+    m_pMainWnd->activateWindow();
     m_pMainWnd->update();
     return true;
 }
@@ -155,6 +157,7 @@ CDocumentHost* COstrelApp::CreateDocumentHost() {
     connect(host, &CDocumentHost::LastFrameClosed, this, &COstrelApp::OnDocumentClosed);
     // Solver runs keep the windows repainting and can be cancelled.
     host->SetProcessRunner(std::make_unique<CProcessProgress>(m_pMainWnd));
+    host->SetCommandCarrier(std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd));
     if (m_documentSetup)
         m_documentSetup(*host);
     m_documents.push_back(host);
