@@ -82,6 +82,7 @@ void CDocCommands::OnMaterialSelected() {
 
 void CDocCommands::OnLayerPara() {
     CLayerNumber form(m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
     form.m_nLayers = m_doc.m_nLayers;
     if (RunForm(form) == 1)
         m_doc.m_nLayers = form.m_nLayers;
@@ -153,6 +154,7 @@ void CDocCommands::StoreFGMForm(const CFGM& form, COstrelDoc& doc) {
 
 void CDocCommands::OnInputComposite() {
     CAllPara form(&m_doc, m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
     LoadCompositeForm(m_doc, form);
     if (RunForm(form) != 1)
         return;
@@ -166,6 +168,7 @@ void CDocCommands::OnInputComposite() {
 
 void CDocCommands::OnInputFGM() {
     CFGM form(&m_doc, m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
     LoadFGMForm(m_doc, form);
     if (RunForm(form) != 1)
         return;
