@@ -144,6 +144,8 @@ void CMainFrame::CreateActions() {
 QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
     auto* popup = new QMenu(QString::fromUtf8(node.title), this);
     connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    if (menu == 129 && QByteArray(node.title) == "&Window")
+        m_windowMenu = popup;
     for (const CMenuNode& child : node.children) {
         switch (child.kind) {
         case CMenuNode::Kind::Command: popup->addAction(Action(child.id, menu)); break;
@@ -255,6 +257,7 @@ void CMainFrame::UpdateFrameState() {
         return;
     const bool anyDocument = !ChildFrames().empty();
     ShowMenuBar(anyDocument ? 129 : 128);
+    UpdateWindowList();
     CChildFrame* active = ActiveChild();
     m_strCaption = active ? QStringLiteral("Pemblar - %1").arg(active->windowTitle()) : QStringLiteral("Pemblar");
     setWindowTitle(m_strCaption);
@@ -332,6 +335,40 @@ void CMainFrame::UpdateRecentFileMenu() {
     // "Recent File" holds the place, greyed, while the list is empty.
     m_recentPlaceholder->setVisible(list.IsEmpty());
     UpdateCommandUI();
+}
+
+void CMainFrame::UpdateWindowList() {
+    // As on every multiple-document desktop: the open windows below the Window commands, the
+    // active one checked.
+    if (!m_windowMenu)
+        return;
+    for (QAction* action : m_windowListActions) {
+        m_windowMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_windowListActions.clear();
+    const auto children = ChildFrames();
+    if (children.empty())
+        return;
+    m_windowListActions.push_back(m_windowMenu->addSeparator());
+    CChildFrame* active = ActiveChild();
+    for (std::size_t i = 0; i < children.size() && i < kMaxWindowListEntries; ++i) {
+        QString title = children[i]->windowTitle();
+        title.replace("&", "&&");
+        QAction* action = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title));
+        action->setCheckable(true);
+        action->setChecked(children[i] == active);
+        action->setStatusTip("Activate this window");
+        QPointer<CChildFrame> child = children[i];
+        connect(action, &QAction::triggered, this, [this, child] {
+            if (!child)
+                return;
+            if (child->isMinimized())
+                child->showNormal();
+            m_mdiArea->setActiveSubWindow(child);
+        });
+        m_windowListActions.push_back(action);
+    }
 }
 
 void CMainFrame::UpdateIndicators() {

@@ -67,6 +67,8 @@ public:
     void UpdateFrameState();
 
     static constexpr const char* kIdleMessage = "For Help, press F1";
+    // The Window menu lists this many document windows at most.
+    static constexpr int kMaxWindowListEntries = 9;
 
     // ICommandTarget: toolbar and status-bar toggles, window commands, Help Topics.
     bool OnCommand(int id) override;
@@ -90,6 +92,7 @@ private:
     bool CreateStatusBar();
     void ShowMenuBar(int menu);
     void UpdateIndicators();
+    void UpdateWindowList();
     void SetMessageText(const QString& text);
 
     COstrelApp* m_app;
@@ -104,6 +107,8 @@ private:
     std::vector<QMenu*> m_menus128;
     std::vector<QMenu*> m_menus129;
     std::vector<QMenu*> m_fileMenus;  // where the recent-file entries go
+    QMenu* m_windowMenu = nullptr;    // ends with the list of document windows
+    std::vector<QAction*> m_windowListActions;
     int m_nCurrentMenu = 0;
     bool m_bDestroying = false;
     QString m_strCaption;

@@ -238,6 +238,8 @@ private slots:
             "  &Cascade||Arrange windows so they overlap|Cascade Windows",
             "  &Tile||Arrange windows as non-overlapping tiles|Tile Windows",
             "  &Arrange Icons||Arrange icons at the bottom of the window|Arrange Icons",
+            "  -",
+            "  &1 Pemblar1||Activate this window|1 Pemblar1",
             "Pre-processing>",
             "  Material selected||Selecting Materail|Selecting Materail",
             "  LayerPara||Input the number of layers|Input the number of layers",
@@ -408,6 +410,20 @@ private slots:
         QVERIFY(host->Frames()[1]->isMaximized());
         QCOMPARE(frame->windowTitle(), QString("Pemblar - Pemblar1:2"));
         QVERIFY(host->Frames()[0]->View() != host->Frames()[1]->View());
+        // The Window menu lists both windows, the active one checked; choosing one activates it.
+        QMenu* windows = frame->Menus(129)[2];
+        QStringList listed;
+        QAction* firstEntry = nullptr;
+        for (QAction* a : windows->actions())
+            if (a->text().startsWith('&') && a->text().at(1).isDigit()) {
+                listed << a->text() + (a->isChecked() ? "*" : "");
+                if (!firstEntry)
+                    firstEntry = a;
+            }
+        QCOMPARE(listed, (QStringList{"&1 Pemblar1:1", "&2 Pemblar1:2*"}));
+        firstEntry->trigger();
+        QCOMPARE(frame->ActiveChild(), host->Frames()[0]);
+        QCOMPARE(frame->windowTitle(), QString("Pemblar - Pemblar1:1"));
 
         // Every view of the document redraws when the document says so.
         QVERIFY(frame->RouteCommand(Cmd::kWindowTile));
