@@ -26,12 +26,15 @@
 
 #include "AboutDlg.h"
 #include "ChildFrm.h"
+#include "CommandTable.h"
+#include "DocCommands.h"
 #include "CommandIds.h"
 #include "CommandLineInfo.h"
 #include "CommandTarget.h"
 #include "DocumentHost.h"
 #include "MainFrm.h"
 #include "OstrelApp.h"
+#include "OstrelView.h"
 #include "ToolbarIcons.h"
 
 namespace {
@@ -521,6 +524,33 @@ private slots:
         QTRY_VERIFY(m_app->Documents().empty());
         QVERIFY(frame->RouteCommand(Cmd::kHelpFinder));
         QVERIFY(frame->HelpWindow() && frame->HelpWindow()->isVisible());
+    }
+
+    void everyCommandReachesTheCarrierTheTableNames() {
+        CMainFrame* frame = StartApp();
+        m_app->OpenDocumentFile(WriteFile(m_work.path(), "carried.dat"));  // a recent-file entry too
+        QVERIFY(frame->ActiveChild());
+        auto kind = [&](ICommandTarget* t) {
+            if (dynamic_cast<COstrelView*>(t))
+                return CommandCarrier::View;
+            if (dynamic_cast<CDocCommands*>(t))
+                return CommandCarrier::Document;
+            if (dynamic_cast<CChildFrame*>(t))
+                return CommandCarrier::ChildFrame;
+            if (dynamic_cast<CMainFrame*>(t))
+                return CommandCarrier::MainFrame;
+            return CommandCarrier::App;
+        };
+        for (const CCommandInfo& info : CommandTable()) {
+            ICommandTarget* first = nullptr;
+            for (ICommandTarget* t : frame->RoutingChain())
+                if (t->Carries(info.id)) {
+                    first = t;
+                    break;
+                }
+            QVERIFY2(first, qPrintable(QString("nobody carries %1").arg(info.id)));
+            QVERIFY2(kind(first) == info.carrier, qPrintable(QString("%1 reaches the wrong carrier").arg(info.id)));
+        }
     }
 
     void recentFileListKeepsFourNewestFirst() {
