@@ -802,6 +802,10 @@ private slots:
         m_app->m_aboutBox = [&] { ++aboutShown; };
         QVERIFY(frame->RouteCommand(Cmd::kAppAbout));
         QCOMPARE(aboutShown, 1);
+        int setupShown = 0;
+        m_app->m_printSetupBox = [&] { ++setupShown; };
+        QVERIFY(frame->RouteCommand(Cmd::kFilePrintSetup));  // no document needed
+        QCOMPARE(setupShown, 1);
         QVERIFY(frame->RouteCommand(Cmd::kHelpFinder));
         QTextBrowser* help = frame->HelpWindow();
         QVERIFY(help && help->isVisible());
