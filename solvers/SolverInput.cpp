@@ -196,6 +196,13 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
         if (!IsInteger(s) || s < 0) return in.Message("the sublayer counts must be integers of 0 or more");
         sublayers.push_back(s == 0 ? 1 : static_cast<int>(s));
     }
+    double elements = 0;
+    for (int s : sublayers) elements += s;
+    if (elements > kMaxElements) {
+        std::ostringstream msg;
+        msg << "the layers hold " << elements << " sublayers in all (at most " << kMaxElements << "): use fewer sublayers";
+        return in.Message(msg.str());
+    }
     std::vector<CPlyConstants> plies;
     std::vector<int> plyLines;
     for (int i = 0; i < materials; ++i) {
@@ -300,13 +307,26 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
         return options.bMoriTanaka ? MixMoriTanaka(materials[0], materials[1], v1)
                                    : MixRuleOfMixtures(materials[0], materials[1], v1);
     };
+    // Elements per layer: given, or enough for the cut-off wavelength.
+    std::vector<int> counts;
+    double elements = 0;
+    for (double t : thicknesses) {
+        const double count = options.nSublayers > 0 ? options.nSublayers
+                                                    : std::max(2.0, std::ceil(2.0 * p.dCutoffConst * t / thickness));
+        elements += count;
+        counts.push_back(elements <= kMaxElements ? static_cast<int>(count) : 0);
+    }
+    if (elements > kMaxElements) {
+        std::ostringstream msg;
+        msg << name << ": the layers would need " << elements << " sublayers in all (at most " << kMaxElements
+            << "): give fewer with --sublayers or a smaller --cutoff";
+        return msg.str();
+    }
     p.model = CThicknessModel{};
     double z = 0;
     for (int i = layers - 1; i >= 0; --i) {
         const double t = thicknesses[i];
-        const int count = options.nSublayers > 0
-                              ? options.nSublayers
-                              : std::max(2, static_cast<int>(std::ceil(2.0 * p.dCutoffConst * t / thickness)));
+        const int count = counts[i];
         const double vTop = fractions[i], vBottom = fractions[i + 1];
         for (int s = 0; s < count; ++s) {
             CElement e;

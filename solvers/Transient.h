@@ -33,8 +33,6 @@ inline constexpr size_t kMaxWavenumbers = 400000;
 // Wavenumbers whose modes are held at once.
 inline constexpr size_t kBatchWavenumbers = 4096;
 
-// The most elements through the thickness a run may use (the matrices are dense).
-inline constexpr size_t kMaxElements = 500;
 // Empty when the model is small enough to solve, else why not.
 std::string CheckModelSize(const CThicknessModel& model);
 

@@ -51,7 +51,7 @@ void ExpectRefused(const std::string& program, const std::string& input, const s
 
 }  // namespace
 
-TEST(BadInput, LaminateRefusedWithTheLine) {
+TEST(SolverBadInput, LaminateRefusedWithTheLine) {
     const std::string good = Valid().Text();
     // Lines: 1 title, 2 counts, 3-4 layers, 5-6 angles, 7-8 densities, 9 sublayers,
     // 10-11 constants, 12 plate, 13 load, 14 direction, 15 window, 16 receiver.
@@ -76,7 +76,7 @@ TEST(BadInput, LaminateRefusedWithTheLine) {
     }
 }
 
-TEST(BadInput, MissingInputAndUnknownOptions) {
+TEST(SolverBadInput, MissingInputAndUnknownOptions) {
     CTempDir dir;
     CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
     EXPECT_NE(run.nExit, 0);
@@ -101,7 +101,7 @@ TEST(BadInput, MissingInputAndUnknownOptions) {
     EXPECT_FALSE(dir.Exists("result.dat"));
 }
 
-TEST(BadInput, FailedRunLeavesAnOldResultAlone) {
+TEST(SolverBadInput, FailedRunLeavesAnOldResultAlone) {
     CTempDir dir;
     dir.Write("result.dat", "old");
     dir.Write("input.d", WithLine(Valid().Text(), 15, "1.00    0.00"));
@@ -109,7 +109,7 @@ TEST(BadInput, FailedRunLeavesAnOldResultAlone) {
     EXPECT_EQ(dir.Read("result.dat"), "old");
 }
 
-TEST(GoodInput, TitleWithBlanksAndCrLfLineEnds) {
+TEST(SolverGoodInput, TitleWithBlanksAndCrLfLineEnds) {
     CLaminate lam = Valid();
     lam.strTitle = "two words   and 3 numbers 4 5";
     CTempDir lf, crlf;
@@ -124,7 +124,7 @@ TEST(GoodInput, TitleWithBlanksAndCrLfLineEnds) {
     EXPECT_EQ(files, 2u);
 }
 
-TEST(BadInput, GradedRefusedWithTheLine) {
+TEST(SolverBadInput, GradedRefusedWithTheLine) {
     CGraded g;
     g.materials = {{200, 8, 0.3}, {70, 2.7, 0.33}};
     g.layers = {{1.0, 0.5}, {0.5, 0.5}};
@@ -148,7 +148,7 @@ TEST(BadInput, GradedRefusedWithTheLine) {
     }
 }
 
-TEST(BadInput, ProblemsTooLargeAreRefused) {
+TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     // Rather than alias waves from the load's images, a run that would need too fine a
     // wavenumber spacing says so.
     CLaminate lam = Valid();
@@ -167,5 +167,17 @@ TEST(BadInput, ProblemsTooLargeAreRefused) {
     dir.Write("input.d", lam.Text());
     const CRun many = RunSolver(LUMDEX_PATH, {"--dispersion"}, dir.Path());
     EXPECT_NE(many.nExit, 0);
-    EXPECT_NE(many.strErr.find("800 sublayers"), std::string::npos) << many.strErr;
+    EXPECT_NE(many.strErr.find("input.d line 9: the layers hold 800 sublayers"), std::string::npos) << many.strErr;
+    // A count no machine could hold is refused before anything is built.
+    lam.layers[0].nSublayers = 999999999;
+    dir.Write("input.d", lam.Text());
+    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).strErr.find("sublayers in all"), std::string::npos);
+    CGraded g;
+    g.materials = {{200, 8, 0.3}};
+    g.layers = {{1.0, 1.0}};
+    dir.Write("inputfgm.dat", g.Text());
+    const CRun graded = RunSolver(KAVRIT_PATH, {"--cutoff", "1e9"}, dir.Path());
+    EXPECT_NE(graded.nExit, 0);
+    EXPECT_NE(graded.strErr.find("sublayers in all"), std::string::npos) << graded.strErr;
+    EXPECT_FALSE(dir.Exists("resultfgm.dat"));
 }
