@@ -1,0 +1,359 @@
+// Write paths on a failing machine. Each case checks the same four things: the user is told
+// (and the call does not report success), the old file is exactly as it was, no temporary or
+// partial file is left where the program reads, and the working directory is home again.
+// The tests run as root, where permission bits do not stop a write: a read-only bind mount in a
+// private mount namespace does, and a file-size limit cuts writes as a full disk would.
+
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <csignal>
+#include <random>
+#include <thread>
+
+#include "../solver/test_run_support.h"
+#include "AtomicFile.h"
+#include "OstrelDoc.h"
+#include "PosixProcessRunner.h"
+#include "ProjectFiles.h"
+#include "ProjectFormat.h"
+#include "ResultFiles.h"
+#include "SolverRun.h"
+#include "WorkingDirectory.h"
+
+using namespace testsupport;
+
+namespace {
+
+// dir becomes read-only for this process only; undone when the object goes (and at exit).
+class CReadOnlyMount {
+public:
+    explicit CReadOnlyMount(const fs::path& dir) : m_dir(dir) {
+        static const bool privateNamespace =
+            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        m_mounted = privateNamespace && ::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        if (m_mounted && ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+            ::umount2(dir.c_str(), MNT_DETACH);
+            m_mounted = false;
+        }
+    }
+    ~CReadOnlyMount() {
+        if (m_mounted)
+            ::umount2(m_dir.c_str(), MNT_DETACH);
+    }
+    bool Active() const { return m_mounted; }
+
+private:
+    fs::path m_dir;
+    bool m_mounted = false;
+};
+
+// RLIMIT_FSIZE for this process and the children it starts. With SIGXFSZ ignored a write that
+// crosses the limit fails with EFBIG; with the default action the writer is killed by the signal.
+class CFileSizeLimit {
+public:
+    CFileSizeLimit(rlim_t bytes, bool ignoreSignal) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_oldHandler = std::signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~CFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+std::vector<std::string> Entries(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(temp.Path().empty());
+        home = temp.Path() / "home";
+        fs::create_directories(home / "elsewhere");
+        doc.m_szStartDir = home.string();
+        doc.m_services.messages = &messages;
+        doc.m_services.processes = &runner;
+    }
+    void TearDown() override { ChangeDirectory(temp.Path().string()); }
+
+    // Every command is started from somewhere else and must end at home.
+    void FromElsewhere() { ASSERT_TRUE(ChangeDirectory((home / "elsewhere").string())); }
+    void ExpectHome() const { EXPECT_EQ(CurrentDirectory(), home.string()); }
+
+    CTempDir temp;
+    fs::path home;
+    COstrelDoc doc;
+    CRecordingMessages messages;
+    CPosixProcessRunner runner{{}, {}, std::chrono::milliseconds(10)};
+};
+
+// ---- read-only directories ---------------------------------------------------------------
+
+TEST_F(FaultTest, ReadOnlyDirectoriesRefuseEveryWriteAndKeepTheOldFiles) {
+    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteComSolverInput(doc), 1);
+    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteFGMSolverInput(doc), 1);
+    const std::string project = ReadText(home / "input" / "COM_project.dat");
+    const std::string input = ReadText(home / "bin" / "input.d");
+    const std::string fgm = ReadText(home / "inputFGM" / "FGM_project.dat");
+    const std::string fgmInput = ReadText(home / "binFGM" / "inputfgm.dat");
+    doc.m_strComTitle = "COM_project";
+    doc.m_nLoadType = 4;  // something to write that differs from what is there
+    doc.m_nFGMLoadType = 4;
+    {
+        CReadOnlyMount ro(home);
+        if (!ro.Active())
+            GTEST_SKIP() << "no private read-only bind mount here";
+        // As root the permission bits would not stop this; the mount must.
+        EXPECT_FALSE(std::ofstream(home / "probe").is_open());
+        FromElsewhere();
+        EXPECT_EQ(WriteComProject(doc), 0);
+        ExpectHome();
+        FromElsewhere();
+        EXPECT_EQ(WriteComSolverInput(doc), 0);
+        ExpectHome();
+        FromElsewhere();
+        EXPECT_EQ(WriteFGMProject(doc), 0);
+        ExpectHome();
+        FromElsewhere();
+        EXPECT_EQ(WriteFGMSolverInput(doc), 0);
+        ExpectHome();
+        std::string why;
+        EXPECT_FALSE(WriteFileAtomically((home / "bin" / "input.d").string(), "x", &why));
+        EXPECT_NE(why.find("Read-only file system"), std::string::npos) << why;
+    }
+    // The project writers tell the user, with the file and the system's reason.
+    ASSERT_EQ(messages.texts.size(), 2u);
+    EXPECT_EQ(messages.texts[0].rfind("Cannot open the file for writing!\ninput/COM_project.dat", 0), 0u)
+        << messages.texts[0];
+    EXPECT_NE(messages.texts[0].find("Read-only file system"), std::string::npos) << messages.texts[0];
+    EXPECT_EQ(messages.texts[1].rfind("Cannot open the file for writing!\ninputFGM/FGM_project.dat", 0), 0u)
+        << messages.texts[1];
+    EXPECT_EQ(ReadText(home / "input" / "COM_project.dat"), project);
+    EXPECT_EQ(ReadText(home / "bin" / "input.d"), input);
+    EXPECT_EQ(ReadText(home / "inputFGM" / "FGM_project.dat"), fgm);
+    EXPECT_EQ(ReadText(home / "binFGM" / "inputfgm.dat"), fgmInput);
+    for (const char* dir : {"input", "inputFGM", "binFGM"})
+        EXPECT_EQ(Entries(home / dir).size(), 1u) << dir;
+}
+
+TEST_F(FaultTest, AReadOnlyRunDirectoryKeepsTheOldResultAndRunsNothing) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    WriteText(home / "bin" / "result.dat", "0 1\n0 7\n");
+    CReadOnlyMount ro(home / "bin");
+    if (!ro.Active())
+        GTEST_SKIP() << "no private read-only bind mount here";
+    FromElsewhere();
+    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::OldResultStuck);
+    ExpectHome();
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0].rfind("The old result \"bin/result.dat\" cannot be removed (Read-only file system)", 0), 0u)
+        << messages.texts[0];
+    EXPECT_EQ(ReadText(home / "bin" / "result.dat"), "0 1\n0 7\n");
+    EXPECT_FALSE(fs::exists(home / "output"));
+}
+
+// ---- directories that vanish -------------------------------------------------------------
+
+// Another program takes the project directory away and puts it back (or makes a new one) while
+// the project is saved, over and over. Whichever way each save goes, it must be told truly: a
+// success leaves the whole new file, a failure the old one and a message, never a temporary.
+TEST_F(FaultTest, AProjectDirectoryThatComesAndGoesNeverLosesOrFakesASave) {
+    const fs::path input = home / "input";
+    const fs::path away = home / "input.away";
+    std::mt19937 random(12345);
+    int saved = 0, refused = 0;
+    for (int round = 0; round < 400; ++round) {
+        // First half: an empty directory removed and made anew; second half: one that holds
+        // the old project, moved away and back.
+        const bool withOldFile = round >= 200;
+        if (withOldFile && round == 200) {
+            ASSERT_EQ(WriteComProject(doc), 1);
+        }
+        const std::string before = withOldFile ? ReadText(input / "COM_project.dat") : std::string();
+        doc.m_fReceiverX = static_cast<float>(round);
+        const std::string expected = FormatComProject(doc);
+        const size_t messagesBefore = messages.texts.size();
+        std::atomic<bool> stop{false};
+        const int delay = static_cast<int>(random() % 200);
+        std::thread other([&] {
+            for (int spin = 0; spin < delay; ++spin)
+                std::this_thread::yield();
+            do {
+                if (withOldFile) {
+                    if (::rename(input.c_str(), away.c_str()) == 0)
+                        ::rename(away.c_str(), input.c_str());
+                } else if (::rmdir(input.c_str()) == 0) {
+                    ::mkdir(input.c_str(), 0755);
+                }
+            } while (!stop);
+        });
+        FromElsewhere();
+        const int result = WriteComProject(doc);
+        stop = true;
+        other.join();
+        ExpectHome();
+        ASSERT_TRUE(fs::is_directory(input)) << "round " << round;
+        const fs::path file = input / "COM_project.dat";
+        if (result == 1) {
+            ++saved;
+            EXPECT_EQ(messages.texts.size(), messagesBefore) << "round " << round;
+            EXPECT_EQ(ReadText(file), expected) << "round " << round;
+        } else {
+            ++refused;
+            ASSERT_EQ(messages.texts.size(), messagesBefore + 1) << "round " << round;
+            EXPECT_EQ(messages.texts.back().rfind("Cannot open the file for writing!\n", 0), 0u) << messages.texts.back();
+            if (withOldFile)
+                EXPECT_EQ(ReadText(file), before) << "round " << round;
+        }
+        const std::vector<std::string> left = Entries(input);
+        EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"COM_project.dat"}) << "round " << round;
+        EXPECT_EQ(Entries(home), (std::vector<std::string>{"elsewhere", "input"})) << "round " << round;
+        if (!withOldFile)
+            fs::remove(file);  // so that the next round's directory can vanish again
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    RecordProperty("saved", saved);
+    RecordProperty("refused", refused);
+}
+
+// The solver takes its own run directory away after writing its result: the run that checked
+// the directory first must not keep anything, must say so, and earlier copies stay.
+TEST_F(FaultTest, ARunDirectoryThatVanishesDuringTheRunKeepsNothing) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::Kept);
+    const std::string kept = ReadText(home / "output" / "COM_project" / "result_u.dat");
+    ASSERT_FALSE(kept.empty());
+    fs::copy_file(fs::path(FAULT_SOLVERS) / "removes_its_directory", home / "bin" / "lumdex",
+                  fs::copy_options::overwrite_existing);
+    messages.texts.clear();
+    FromElsewhere();
+    const RunResult result = ExecuteSolver(doc, CompositeSolver(), 1, "COM_project");
+    ExpectHome();
+    EXPECT_NE(result, RunResult::Kept);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("result"), std::string::npos) << messages.texts[0];
+    EXPECT_FALSE(fs::exists(home / "bin"));
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_u.dat"), kept);
+    EXPECT_EQ(Entries(home / "output" / "COM_project"), std::vector<std::string>{"result_u.dat"});
+}
+
+// ---- solvers that die while writing --------------------------------------------------------
+
+class RealSolverFaultTest : public FaultTest {
+protected:
+    void SetUp() override {
+        FaultTest::SetUp();
+        // A two-layer cross-ply plate that the real solver answers in well under a second.
+        CMaterial m;
+        m.m_strName = "carbon";
+        m.m_nNo = 1;
+        m.m_dE1 = 181;
+        m.m_dE2 = 10.3;
+        m.m_dG12 = 7.17;
+        m.m_dV12 = 0.28;
+        m.m_dV23 = 0.4;
+        m.m_dDensity = 1.6;
+        doc.m_materials = {m};
+        doc.m_nMaterials = 1;
+        CLayer layer;
+        layer.m_strLayer = "Layer 1";
+        layer.m_nMaterial = 1;
+        layer.m_fThickness = 0.5f;
+        layer.m_nSublayers = 2;
+        doc.m_layers = {layer, layer};
+        doc.m_nComLayerCount = 2;
+        doc.m_nLayers = 2;
+        doc.m_nOutput = 3;
+        ASSERT_EQ(WriteComSolverInput(doc), 1);
+        fs::copy_file(LUMDEX_PATH, home / "bin" / "lumdex");
+        ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project"), RunResult::Kept) << Messages();
+        kept = ReadText(home / "output" / "COM_project" / "result_w.dat");
+        keptInBin = ReadText(home / "bin" / "result_w.dat");
+        ASSERT_GT(kept.size(), 4096u);
+        ASSERT_EQ(keptInBin, kept);
+        messages.texts.clear();
+    }
+    std::string Messages() const {
+        std::string all;
+        for (const auto& t : messages.texts)
+            all += t + "\n";
+        return all;
+    }
+    // The copies of the earlier run are untouched and nothing of the failed run was kept.
+    void ExpectEarlierCopiesOnly() {
+        EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_w.dat"), kept);
+        EXPECT_EQ(ReadText(home / "bin" / "result_w.dat"), keptInBin);
+        EXPECT_EQ(Entries(home / "output" / "COM_project"), std::vector<std::string>{"result_w.dat"});
+        EXPECT_FALSE(fs::exists(home / "bin" / "result.dat"));
+    }
+    std::string kept, keptInBin;
+};
+
+TEST_F(RealSolverFaultTest, AResultCutByTheFileSizeLimitIsReportedAndNotKept) {
+    RunResult result;
+    {
+        CFileSizeLimit limit(2048, /*ignoreSignal=*/true);
+        FromElsewhere();
+        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project");
+    }
+    ExpectHome();
+    EXPECT_EQ(result, RunResult::Failed) << Messages();
+    ASSERT_EQ(messages.texts.size(), 1u) << Messages();
+    EXPECT_EQ(messages.texts[0].rfind("The solver lumdex failed with exit code", 0), 0u) << Messages();
+    ExpectEarlierCopiesOnly();
+    // The solver cleaned up after its own failed write.
+    EXPECT_EQ(Entries(home / "bin"), (std::vector<std::string>{"input.d", "lumdex", "result_w.dat"}));
+}
+
+TEST_F(RealSolverFaultTest, ASolverKilledBySIGXFSZHalfwayThroughItsResultKeepsNothing) {
+    RunResult result;
+    {
+        CFileSizeLimit limit(2048, /*ignoreSignal=*/false);
+        FromElsewhere();
+        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project");
+    }
+    ExpectHome();
+    EXPECT_EQ(result, RunResult::Crashed) << Messages();
+    ASSERT_EQ(messages.texts.size(), 1u) << Messages();
+    EXPECT_EQ(messages.texts[0].rfind("The solver lumdex ended abnormally (terminated by signal " +
+                                          std::to_string(SIGXFSZ), 0), 0u) << Messages();
+    ExpectEarlierCopiesOnly();
+}
+
+TEST_F(RealSolverFaultTest, ASolverKilledWhileWritingStraightIntoItsResultKeepsNothing) {
+    fs::copy_file(fs::path(FAULT_SOLVERS) / "killed_while_writing", home / "bin" / "lumdex",
+                  fs::copy_options::overwrite_existing);
+    FromElsewhere();
+    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project"), RunResult::Crashed);
+    ExpectHome();
+    ASSERT_EQ(messages.texts.size(), 1u) << Messages();
+    EXPECT_EQ(messages.texts[0].rfind("The solver lumdex ended abnormally (terminated by signal 9", 0), 0u) << Messages();
+    EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_w.dat"), kept);
+    EXPECT_EQ(ReadText(home / "bin" / "result_w.dat"), keptInBin);
+    // The broken file is the solver's own; the curve the program reads is the kept copy.
+    doc.m_nResultComp = 3;
+    EXPECT_EQ(ReadComResult(doc), 1);
+    EXPECT_GT(doc.m_nPoints, 100);
+}
+
+}  // namespace
