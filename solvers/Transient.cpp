@@ -76,8 +76,12 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     }
     if (count > kMaxWavenumbers) {
         std::ostringstream msg;
-        msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers
-            << "): shorten the time window, bring the receiver closer or lower the dimensionless constant";
+        if (p.bShell)
+            msg << "the shell would need " << count << " circumferential orders (at most " << kMaxWavenumbers
+                << "): lower the dimensionless constant or the radius";
+        else
+            msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers
+                << "): shorten the time window, bring the receiver closer or lower the dimensionless constant";
         return msg.str();
     }
     const double kScale = p.bShell ? 1.0 / p.dRadius : 1.0;  // kappa -> k on the top surface

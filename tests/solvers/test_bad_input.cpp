@@ -159,6 +159,11 @@ TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     EXPECT_NE(run.nExit, 0);
     EXPECT_NE(run.strErr.find("wavenumbers"), std::string::npos) << run.strErr;
     EXPECT_FALSE(dir.Exists("result.dat"));
+    lam.dTimeTo = 1;
+    lam.bPlate = 0;
+    lam.dRadius = 1e6;
+    dir.Write("input.d", lam.Text());
+    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).strErr.find("circumferential orders"), std::string::npos);
 
     // Nor are thousands of sublayers taken on (the through-thickness matrices are dense).
     lam = Valid();
