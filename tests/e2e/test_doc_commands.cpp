@@ -1,0 +1,278 @@
+// The document's commands with their forms played by the test: what reaches the forms, what
+// comes back after OK and Cancel, numbering, and the enabling of the two runs.
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "AllPara.h"
+#include "CommandIds.h"
+#include "DocCommands.h"
+#include "FGM.h"
+#include "LayerNumber.h"
+#include "Mateselect.h"
+#include "OstrelDoc.h"
+#include "RecordList.h"
+
+namespace {
+
+class CRecordingSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+CMaterial Material(const std::string& name, int no) {
+    CMaterial m;
+    m.m_strName = name;
+    m.m_nNo = no;
+    m.m_dE1 = 100;
+    return m;
+}
+
+}  // namespace
+
+class DocCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void formsOpenWithTheDocumentsValuesAndTheThickness();
+    void cancelChangesNoParameterAndNoEnabling();
+    void okCopiesBackPreparesTheRunAndWritesBothFiles();
+    void okInTheOtherFormSwapsTheEnabling();
+    void solverInputThatCannotBeWrittenIsReported();
+    void materialSelectionStartsEmptyAndOkNumbersInListOrder();
+    void layerNumberChangesOnlyTheCount();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<COstrelDoc> m_doc;
+    std::unique_ptr<CDocCommands> m_commands;
+    CRecordingSink m_sink;
+    QString m_previous;
+};
+
+void DocCommandsTest::init() {
+    m_previous = QDir::currentPath();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    m_doc = std::make_unique<COstrelDoc>();
+    QVERIFY(m_doc->OnNewDocument());
+    m_sink.messages.clear();
+    m_doc->m_services.messages = &m_sink;
+    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr);
+}
+
+void DocCommandsTest::cleanup() {
+    m_commands.reset();
+    m_doc.reset();
+    QDir::setCurrent(m_previous);
+    m_dir.reset();
+}
+
+void DocCommandsTest::formsOpenWithTheDocumentsValuesAndTheThickness() {
+    m_doc->m_strComTitle = "plate_a";
+    m_doc->m_dFrequency = 2.5;
+    m_doc->m_nLoadType = 4;
+    m_doc->m_bPlate = 0;
+    m_doc->m_fRadius = 12.5f;
+    m_doc->m_strFGMTitle = "graded";
+    m_doc->m_fFGMVolFraction = 0.3f;
+    m_doc->m_fFGMLastVolFraction = 0.7f;
+    for (int layers : {4, 3, 0}) {
+        m_doc->m_nLayers = layers;
+        const float expected = layers == 4 ? 0.25f : layers == 3 ? static_cast<float>(1.0 / 3.0) : 0.0f;
+        struct Seen {
+            bool composite = false, fgm = false;
+            std::string comTitle, fgmTitle;
+            double frequency = 0;
+            int loadType = 0, plate = -1, sublayers = 0;
+            float radius = 0, comThickness = -1, fgmThickness = -1, volFraction = 0, lastVolFraction = 0;
+        } seen;
+        m_commands->SetFormRunner([&seen](QDialog& dialog) {
+            if (auto* form = qobject_cast<CAllPara*>(&dialog)) {
+                seen.composite = true;
+                seen.comTitle = form->m_strTitle;
+                seen.frequency = form->m_dFrequency;
+                seen.loadType = form->m_nLoadType;
+                seen.plate = form->m_bPlate;
+                seen.radius = form->m_fRadius;
+                seen.comThickness = form->m_fThickness;
+                seen.sublayers = form->m_nSublayers;
+            } else if (auto* fgm = qobject_cast<CFGM*>(&dialog)) {
+                seen.fgm = true;
+                seen.fgmTitle = fgm->m_strTitle;
+                seen.volFraction = fgm->m_fVolFraction;
+                seen.lastVolFraction = fgm->m_fLastVolFraction;
+                seen.fgmThickness = fgm->m_fThickness;
+            }
+            return 2;
+        });
+        m_commands->OnCommand(Cmd::kInputComposite);
+        m_commands->OnCommand(Cmd::kInputFGM);
+        QVERIFY(seen.composite && seen.fgm);
+        QCOMPARE(seen.comTitle, std::string("plate_a"));
+        QCOMPARE(seen.frequency, 2.5);
+        QCOMPARE(seen.loadType, 4);
+        QCOMPARE(seen.plate, 0);
+        QCOMPARE(seen.radius, 12.5f);
+        QCOMPARE(seen.comThickness, expected);
+        QCOMPARE(seen.sublayers, 1);
+        QCOMPARE(seen.fgmTitle, std::string("graded"));
+        QCOMPARE(seen.volFraction, 0.3f);
+        QCOMPARE(seen.lastVolFraction, 0.7f);
+        QCOMPARE(seen.fgmThickness, expected);
+    }
+}
+
+void DocCommandsTest::cancelChangesNoParameterAndNoEnabling() {
+    m_doc->m_nRunType = 1;
+    m_commands->SetFormRunner([](QDialog& dialog) {
+        if (auto* form = qobject_cast<CAllPara*>(&dialog)) {
+            form->m_strTitle = "changed";
+            form->m_dFrequency = 99;
+            form->m_bPlate = 0;
+        }
+        if (auto* fgm = qobject_cast<CFGM*>(&dialog))
+            fgm->m_fLastVolFraction = 0.9f;
+        return 2;
+    });
+    m_commands->OnCommand(Cmd::kInputComposite);
+    m_commands->OnCommand(Cmd::kInputFGM);
+    QCOMPARE(m_doc->m_strComTitle, std::string("COM_project"));
+    QCOMPARE(m_doc->m_dFrequency, 3.14);
+    QCOMPARE(m_doc->m_bPlate, 1);
+    QCOMPARE(m_doc->m_fFGMLastVolFraction, 0.0f);
+    QCOMPARE(m_doc->m_nRunType, 1);
+    QVERIFY(!QDir("input").exists() && !QDir("bin").exists());
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteComposite), std::optional<bool>(false));
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteFGM), std::optional<bool>(true));
+}
+
+void DocCommandsTest::okCopiesBackPreparesTheRunAndWritesBothFiles() {
+    m_commands->SetFormRunner([](QDialog& dialog) {
+        auto* form = qobject_cast<CAllPara*>(&dialog);
+        form->m_strTitle = "shell_b";
+        form->m_bPlate = 0;
+        form->m_fRadius = 40;
+        form->m_nOutput = 3;
+        form->m_fTimeTo = 20;
+        form->m_fThickness = 0.125f;  // offered only: never kept by the document
+        return 1;
+    });
+    m_commands->OnCommand(Cmd::kInputComposite);
+    QCOMPARE(m_doc->m_nRunType, 0);
+    QCOMPARE(m_doc->m_strComTitle, std::string("shell_b"));
+    QCOMPARE(m_doc->m_bPlate, 0);
+    QCOMPARE(m_doc->m_fRadius, 40.0f);
+    QCOMPARE(m_doc->m_nOutput, 3);
+    QCOMPARE(m_doc->m_fTimeTo, 20.0f);
+    QVERIFY(QFile::exists("input/shell_b.dat"));
+    QVERIFY(QFile::exists("bin/input.d"));
+    QVERIFY(m_sink.messages.empty());
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteComposite), std::optional<bool>(true));
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteFGM), std::optional<bool>(false));
+}
+
+void DocCommandsTest::okInTheOtherFormSwapsTheEnabling() {
+    m_commands->SetFormRunner([](QDialog&) { return 1; });
+    m_commands->OnCommand(Cmd::kInputComposite);
+    QCOMPARE(m_doc->m_nRunType, 0);
+    m_commands->OnCommand(Cmd::kInputFGM);
+    QCOMPARE(m_doc->m_nRunType, 1);
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteComposite), std::optional<bool>(false));
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteFGM), std::optional<bool>(true));
+    QVERIFY(QFile::exists("inputFGM/FGM_project.dat"));
+    QVERIFY(QFile::exists("binFGM/inputfgm.dat"));
+    // A disabled run does nothing even when its command arrives (a stale toolbar).
+    m_commands->OnCommand(Cmd::kExecuteComposite);
+    QCOMPARE(m_doc->m_nRunType, 1);
+    QVERIFY(m_sink.messages.empty());
+}
+
+void DocCommandsTest::solverInputThatCannotBeWrittenIsReported() {
+    // "binFGM" blocked by a plain file: the project file is written, the solver input is not.
+    QFile blocker("binFGM");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_commands->SetFormRunner([](QDialog&) { return 1; });
+    m_commands->OnCommand(Cmd::kInputFGM);
+    QCOMPARE(m_doc->m_nRunType, 1);
+    QVERIFY(QFile::exists("inputFGM/FGM_project.dat"));
+    QCOMPARE(m_sink.messages.size(), std::size_t(1));
+    QCOMPARE(m_sink.messages[0], std::string(CDocCommands::kSolverInputFailed));
+    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+}
+
+void DocCommandsTest::materialSelectionStartsEmptyAndOkNumbersInListOrder() {
+    for (int i = 0; i < 3; ++i)
+        AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("old" + std::to_string(i), i + 1));
+    CLayer layer;
+    layer.m_strMaterial = "old1";
+    layer.m_nMaterial = 2;
+    AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, layer);
+    // Cancel at once: nothing is selected any more.
+    m_commands->SetFormRunner([this](QDialog& dialog) {
+        [&] { QVERIFY(qobject_cast<CMateselect*>(&dialog)); }();
+        [&] { QCOMPARE(m_doc->m_nMaterials, 0); }();
+        return 2;
+    });
+    m_commands->OnCommand(Cmd::kMaterialSelected);
+    QCOMPARE(m_doc->m_nMaterials, 0);
+    // The form appends with numbers of its own; OK numbers them 1, 2, 3 in list order.
+    m_commands->SetFormRunner([this](QDialog&) {
+        AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("c", 7));
+        AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("a", 7));
+        AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("b", 0));
+        return 1;
+    });
+    m_commands->OnCommand(Cmd::kMaterialSelected);
+    QCOMPARE(m_doc->m_nMaterials, 3);
+    QCOMPARE(m_doc->m_materials[0].m_strName, std::string("c"));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(m_doc->m_materials[i].m_nNo, i + 1);
+    // Layers keep the name and number they had.
+    QCOMPARE(m_doc->m_nComLayerCount, 1);
+    QCOMPARE(m_doc->m_layers[0].m_strMaterial, std::string("old1"));
+    QCOMPARE(m_doc->m_layers[0].m_nMaterial, 2);
+}
+
+void DocCommandsTest::layerNumberChangesOnlyTheCount() {
+    CLayer layer;
+    for (int i = 0; i < 3; ++i)
+        AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, layer);
+    m_commands->SetFormRunner([](QDialog& dialog) {
+        auto* form = qobject_cast<CLayerNumber*>(&dialog);
+        [&] { QCOMPARE(form->m_nLayers, 1); }();
+        form->m_nLayers = 2;
+        return 1;
+    });
+    m_commands->OnCommand(Cmd::kLayerPara);
+    QCOMPARE(m_doc->m_nLayers, 2);
+    QCOMPARE(m_doc->m_nComLayerCount, 3);
+    m_commands->SetFormRunner([](QDialog& dialog) {
+        qobject_cast<CLayerNumber*>(&dialog)->m_nLayers = 9;
+        return 2;
+    });
+    m_commands->OnCommand(Cmd::kLayerPara);
+    QCOMPARE(m_doc->m_nLayers, 2);
+    QCOMPARE(m_doc->m_nRunType, -1);
+}
+
+int main(int argc, char** argv) {
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    qputenv("ODBCINI", (data.path() + "/none.ini").toLocal8Bit());
+    qputenv("ODBCSYSINI", data.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    DocCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_doc_commands.moc"
