@@ -30,6 +30,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 run_one() {
   local t=$1 dir="$work/$1"
+  # Findings of an earlier run are kept aside, so that this run counts only its own.
+  if [ -d "$dir/crashes" ] && [ -n "$(ls -A "$dir/crashes")" ]; then
+    mkdir -p "$dir/crashes.old"
+    mv "$dir/crashes/"* "$dir/crashes.old/"
+  fi
   mkdir -p "$dir/corpus" "$dir/crashes"
   cp -n "$root/tests/fuzz/corpus/$t/"* "$dir/corpus/" 2>/dev/null || true
   local rc=0
