@@ -10,7 +10,7 @@ build="$root/build"
 if [ "${PEMBLAR_SANITIZE:-0}" = 1 ]; then
   build="$root/build-asan"
   "$root/scripts/build.sh" "$build" -DPEMBLAR_TESTS=ON -DPEMBLAR_SANITIZE=ON
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+  export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:abort_on_error=1
   # Leaks inside third-party libraries only (Qt plugins, fontconfig, Mesa, ODBC): see the file.
   export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
