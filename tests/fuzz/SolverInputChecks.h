@@ -54,7 +54,7 @@ inline void CheckAccepted(const numerics::CProblem& p) {
     FUZZ_CHECK(std::isfinite(p.load.dOmega) && std::isfinite(p.dReceiverX) && std::isfinite(p.dCutoffConst), "numbers");
     FUZZ_CHECK(p.model.bShell == p.bShell && SameBits(p.model.dOuterRadius, p.dRadius), "model shape");
     const auto& el = p.model.elements;
-    FUZZ_CHECK(!el.empty(), "no elements");
+    FUZZ_CHECK(!el.empty() && el.size() <= numerics::kMaxElements, "element count " + std::to_string(el.size()));
     FUZZ_CHECK(el.front().dBottom == 0, "the stack does not start at the bottom surface");
     for (size_t i = 0; i < el.size(); ++i) {
         FUZZ_CHECK(std::isfinite(el[i].dTop) && el[i].dTop >= el[i].dBottom,
