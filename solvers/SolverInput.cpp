@@ -254,9 +254,14 @@ CIsotropic MixMoriTanaka(const CIsotropic& inc, const CIsotropic& mat, double v1
     const auto shear = [](const CIsotropic& m) { return m.dE / (2 * (1 + m.dNu)); };
     const double km = bulk(mat), gm = shear(mat), ki = bulk(inc), gi = shear(inc);
     const double v2 = 1.0 - v1;
-    const double k = km + v1 * (ki - km) / (1 + v2 * (ki - km) / (km + 4.0 * gm / 3.0));
+    // The estimates km + v1 (ki - km) / (1 + v2 (ki - km) / (km + 4 gm / 3)) and its shear twin,
+    // rearranged into sums of positive terms: no difference of the phases' moduli is formed, so
+    // phases many decades apart keep both moduli instead of cancelling to 0/0.
+    const double a = km + 4.0 * gm / 3.0;
+    const double k = (v1 * a * ki + v2 * km * (ki + 4.0 * gm / 3.0)) / (v1 * a + v2 * (ki + 4.0 * gm / 3.0));
     const double f = gm * (9 * km + 8 * gm) / (6 * (km + 2 * gm));
-    const double g = gm + v1 * (gi - gm) / (1 + v2 * (gi - gm) / (gm + f));
+    const double b = gm + f;
+    const double g = (v1 * b * gi + v2 * gm * (gi + f)) / (v1 * b + v2 * (gi + f));
     CIsotropic out;
     out.dE = 9 * k * g / (3 * k + g);
     out.dNu = (3 * k - 2 * g) / (2 * (3 * k + g));

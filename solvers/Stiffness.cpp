@@ -45,6 +45,10 @@ Voigt RotationAboutZ(double theta) {
 
 }  // namespace
 
+namespace {
+constexpr double kPlyMargin = 1e-9;
+}  // namespace
+
 std::string CheckPly(const CPlyConstants& p) {
     std::ostringstream out;
     if (!(p.dE1 > 0) || !(p.dE2 > 0) || !(p.dG12 > 0)) {
@@ -52,8 +56,11 @@ std::string CheckPly(const CPlyConstants& p) {
             << ", G12 = " << p.dG12 << " GPa)";
         return out.str();
     }
-    if (!std::isfinite(p.dV12) || !std::isfinite(p.dV23) || !(p.dV23 > -1.0) ||
-        !PositiveDefinite(PlyCompliance(p))) {
+    // The closed-form conditions of a transversely isotropic ply, with a margin: a compliance
+    // that is singular only to rounding passes a factorisation but inverts to infinities.
+    const double axial = 1.0 - p.dV23 - 2.0 * p.dV12 * p.dV12 * p.dE2 / p.dE1;
+    if (!std::isfinite(p.dV12) || !std::isfinite(p.dV23) || !(p.dV23 > -1.0) || !(1.0 - p.dV23 > kPlyMargin) ||
+        !(axial > kPlyMargin) || !PositiveDefinite(PlyCompliance(p))) {
         out << "the Poisson ratios v12 = " << p.dV12 << " and v23 = " << p.dV23
             << " make the stiffness indefinite";
         return out.str();

@@ -1,6 +1,8 @@
 // Ply and isotropic stiffness, the turn about the normal, and the mixing rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "SolverInput.h"
 #include "Stiffness.h"
 
@@ -38,6 +40,9 @@ TEST(Stiffness, IndefiniteConstantsRefused) {
     EXPECT_FALSE(CheckPly({140, 10, 5, 1.97, 0.45, 0}).empty());
     EXPECT_TRUE(CheckPly({140, 10, 5, 1.95, 0.45, 0}).empty());
     EXPECT_FALSE(CheckPly({140, 0, 5, 0.3, 0.45, 0}).empty());
+    // Singular only to rounding: a factorisation passes it, its inverse is infinite.
+    EXPECT_FALSE(CheckPly({140, 10, 5, 0.0, 1.0 - 1e-13, 0}).empty());
+    EXPECT_FALSE(CheckPly({1, 1, 1, std::sqrt(0.225), 0.55, 0}).empty());
     EXPECT_FALSE(CheckIsotropic(200, 0.5).empty());
     EXPECT_FALSE(CheckIsotropic(0, 0.3).empty());
     EXPECT_TRUE(CheckIsotropic(200, -0.5).empty());
@@ -57,4 +62,16 @@ TEST(Stiffness, MixingRules) {
     EXPECT_NEAR(same.dE, 200, 1e-9);
     // Mori-Tanaka with the stiff phase as inclusion lies below the rule of mixtures.
     EXPECT_LT(MixMoriTanaka(steel, alu, 0.5).dE, half.dE);
+}
+
+TEST(Stiffness, MoriTanakaKeepsPhasesManyDecadesApart) {
+    const CIsotropic soft{1e-10, 0.3, 1.0}, stiff{1e10, 0.25, 2.0};
+    for (double v : {0.0, 0.25, 0.5, 1.0}) {
+        const CIsotropic a = MixMoriTanaka(soft, stiff, v), b = MixMoriTanaka(stiff, soft, v);
+        EXPECT_TRUE(std::isfinite(a.dE) && a.dE > 0) << v;
+        EXPECT_TRUE(std::isfinite(b.dE) && b.dE > 0) << v;
+        EXPECT_TRUE(a.dNu > -1 && a.dNu < 0.5) << v;
+    }
+    EXPECT_NEAR(MixMoriTanaka(soft, stiff, 1.0).dE / soft.dE, 1.0, 1e-9);
+    EXPECT_NEAR(MixMoriTanaka(soft, stiff, 0.0).dE / stiff.dE, 1.0, 1e-9);
 }
