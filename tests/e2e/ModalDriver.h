@@ -41,6 +41,10 @@ private:
         if (!modal || modal == m_last || !modal->isVisible())
             return;
         m_last = modal;
+        // The solver's progress window comes and goes by itself, sometimes too fast to be
+        // seen: it is never a step of the script.
+        if (modal->inherits("CProcessProgressDialog"))
+            return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             messages.push_back(box->text().toStdString());
             box->accept();
