@@ -8,6 +8,9 @@ namespace numerics {
 
 namespace {
 
+// How far from singular a ply's compliance must stay, relative to one.
+constexpr double kPlyMargin = 1e-9;
+
 // Compliance in the ply's own axes (1 fibre, 2 in-plane transverse, 3 normal).
 Voigt PlyCompliance(const CPlyConstants& p) {
     const double e3 = p.dE2, g13 = p.dG12, v13 = p.dV12;
@@ -43,10 +46,6 @@ Voigt RotationAboutZ(double theta) {
     return t;
 }
 
-}  // namespace
-
-namespace {
-constexpr double kPlyMargin = 1e-9;
 }  // namespace
 
 std::string CheckPly(const CPlyConstants& p) {
