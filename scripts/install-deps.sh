@@ -8,7 +8,7 @@ packages=(
   libgl1-mesa-dev libgl1-mesa-dri libglx-mesa0 libx11-dev
   unixodbc unixodbc-dev libsqliteodbc sqlite3
   libeigen3-dev liblapack-dev libopenblas-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev ccache
   xvfb xauth xfonts-base fonts-dejavu-core
   python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
