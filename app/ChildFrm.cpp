@@ -7,6 +7,9 @@
 CChildFrame::CChildFrame(CDocumentHost* host, QWidget* parent) : QMdiSubWindow(parent), m_host(host) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_view = CreateDocumentView(&host->Doc(), this);
+    // A view squeezed to nothing loses its picture for good (it comes back black when the
+    // window grows again), so the window never gets smaller than a small drawing.
+    m_view->setMinimumSize(kMinimumViewSize);
     setWidget(m_view);
     host->AddFrame(this, m_view);
 }

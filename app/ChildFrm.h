@@ -3,6 +3,7 @@
 
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QSize>
 
 #include "CommandTarget.h"
 
@@ -12,6 +13,7 @@ class CChildFrame : public QMdiSubWindow, public ICommandTarget {
     Q_OBJECT
 public:
     CChildFrame(CDocumentHost* host, QWidget* parent = nullptr);
+    static constexpr QSize kMinimumViewSize{64, 48};
     ~CChildFrame() override;
 
     CDocumentHost* Host() const { return m_host; }

@@ -1,5 +1,7 @@
 #include "MainFrm.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -13,6 +15,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
@@ -27,6 +31,7 @@
 #include "OstrelApp.h"
 #include "ToolbarIcons.h"
 #include "ViewFactory.h"
+#include "WindowArrangement.h"
 
 namespace {
 
@@ -47,6 +52,16 @@ QAction* MakeAction(const CCommandInfo& info, int menu, QObject* parent) {
     if (info.places & kPlaceToolbar)
         action->setIcon(ToolbarIcon(info.id));
     return action;
+}
+
+// How far one document window stands below and right of the one before it: its title bar.
+int TitleBarStep(const QWidget* window) {
+    QStyleOptionTitleBar option;
+    option.initFrom(window);
+    option.titleBarFlags = Qt::SubWindow;
+    const int title = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, window);
+    const int frame = window->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    return std::max(8, title + frame);
 }
 
 bool HasLocalFile(const QMimeData* data) {
@@ -244,6 +259,9 @@ CChildFrame* CMainFrame::AddChildFrame(CDocumentHost* host) {
     child->setWindowIcon(ApplicationIcon());
     SetViewPrinter(child->View(), &m_app->Printer());
     m_mdiArea->addSubWindow(child);
+    // The place the window goes back to when it is restored (by the user, by activating
+    // another maximised window, by Cascade): a usable size, never its bare title bar.
+    child->setGeometry(DefaultChildGeometry(m_mdiArea->viewport()->size(), m_nChildrenMade++, TitleBarStep(child)));
     connect(child, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateFrameState(); }); });
     connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateFrameState(); });
     child->ActivateFrame();
@@ -449,7 +467,7 @@ bool CMainFrame::OnCommand(int id) {
     case Cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); break;
     case Cmd::kHelpFinder: OnHelpFinder(); break;
     case Cmd::kWindowNew: OnWindowNew(); break;
-    case Cmd::kWindowCascade: m_mdiArea->cascadeSubWindows(); break;
+    case Cmd::kWindowCascade: OnWindowCascade(); break;
     case Cmd::kWindowTile: m_mdiArea->tileSubWindows(); break;
     case Cmd::kWindowArrange: OnWindowArrange(); break;
     default: return false;
@@ -470,6 +488,30 @@ void CMainFrame::OnWindowNew() {
     CChildFrame* active = ActiveChild();
     if (active && active->Host())
         AddChildFrame(active->Host());
+}
+
+void CMainFrame::OnWindowCascade() {
+    // The windows overlap at a usable size, the active one in front. (The area's own cascade
+    // sizes windows from their size hints, which an OpenGL view does not give.)
+    std::vector<CChildFrame*> order;
+    CChildFrame* active = ActiveChild();
+    for (CChildFrame* child : ChildFrames())
+        if (child != active && !child->isMinimized())
+            order.push_back(child);
+    if (active && !active->isMinimized())
+        order.push_back(active);
+    if (order.empty())
+        return;
+    const std::vector<QRect> places =
+        CascadeGeometries(m_mdiArea->viewport()->size(), int(order.size()), TitleBarStep(order.front()));
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i]->isMaximized())
+            order[i]->showNormal();
+        order[i]->setGeometry(places[i]);
+        order[i]->raise();
+    }
+    if (active)
+        m_mdiArea->setActiveSubWindow(active);
 }
 
 void CMainFrame::OnWindowArrange() {

@@ -76,6 +76,7 @@ public:
 
     void OnHelpFinder();
     void OnWindowNew();
+    void OnWindowCascade();
     void OnWindowArrange();
     QTextBrowser* HelpWindow() const { return m_helpWindow; }
 
@@ -110,6 +111,7 @@ private:
     QMenu* m_windowMenu = nullptr;    // ends with the list of document windows
     std::vector<QAction*> m_windowListActions;
     int m_nCurrentMenu = 0;
+    int m_nChildrenMade = 0;  // steps each new window's restored place
     bool m_bDestroying = false;
     QString m_strCaption;
     QTimer* m_idleTimer = nullptr;

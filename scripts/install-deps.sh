@@ -9,7 +9,7 @@ packages=(
   unixodbc unixodbc-dev libsqliteodbc sqlite3
   libeigen3-dev liblapack-dev libopenblas-dev
   libgtest-dev libgmock-dev libbenchmark-dev ccache
-  xvfb xauth xfonts-base fonts-dejavu-core
+  xvfb xauth xfonts-base fonts-dejavu-core openbox libxcb1-dev
   python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
   locales
