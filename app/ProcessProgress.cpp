@@ -112,7 +112,11 @@ ProcessOutcome CProcessProgress::Run(const ProcessRequest& request) {
 
     CProcessProgressDialog dialog(QFileInfo(QString::fromStdString(request.program)).fileName(),
                                   QString::fromStdString(request.workingDirectory), m_parent);
-    CLineSplitter splitter([&dialog](const std::string& line) { dialog.AppendLine(QString::fromStdString(line)); });
+    CLastLines lastLines;
+    CLineSplitter splitter([&](const std::string& line) {
+        lastLines.Add(line);
+        dialog.AppendLine(QString::fromStdString(line));
+    });
     const auto readOutput = [&] {
         const QByteArray bytes = process.readAllStandardOutput();
         splitter.Feed(bytes.constData(), static_cast<size_t>(bytes.size()));
@@ -150,6 +154,7 @@ ProcessOutcome CProcessProgress::Run(const ProcessRequest& request) {
         process.waitForFinished(-1);
     readOutput();
     splitter.Finish();
+    outcome.lastLines = lastLines.Lines();
 
     if (dialog.CancelRequested()) {
         outcome.status = ProcessOutcome::Status::Cancelled;

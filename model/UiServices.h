@@ -49,6 +49,7 @@ struct ProcessOutcome {
     Status status = Status::FailedToStart;
     int exitCode = -1;
     std::string errorText;               // why it did not start, or the signal it died of
+    std::vector<std::string> lastLines;  // the last lines it printed, where it says why it failed
 };
 
 // Starts a child process without a shell and waits for it. A window implementation shows

@@ -1,5 +1,7 @@
 #include "PosixProcessRunner.h"
 
+#include "SolverRun.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -88,6 +90,28 @@ void CLineSplitter::Finish() {
     m_lastWasCR = false;
 }
 
+void CLastLines::Add(const std::string& line) {
+    if (ParseProgressPercent(line))
+        return;
+    std::string shown;
+    for (const char c : line) {
+        if (shown.size() >= kLineLength) {
+            shown += "...";
+            break;
+        }
+        const auto u = static_cast<unsigned char>(c);
+        shown.push_back(u < 0x20 || u == 0x7f ? (c == '\t' ? ' ' : '?') : c);
+    }
+    const auto begin = shown.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return;
+    shown.erase(0, begin);
+    shown.erase(shown.find_last_not_of(' ') + 1);
+    if (m_lines.size() == kLines)
+        m_lines.erase(m_lines.begin());
+    m_lines.push_back(std::move(shown));
+}
+
 std::string ResolveProgram(const std::string& program, const std::string& workingDirectory) {
     if (program.empty())
         return {};
@@ -172,7 +196,12 @@ ProcessOutcome CPosixProcessRunner::Run(const ProcessRequest& request) {
     }
 
     ::fcntl(readEnd.fd, F_SETFL, ::fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
-    CLineSplitter splitter(m_onLine);
+    CLastLines lastLines;
+    CLineSplitter splitter([&](const std::string& line) {
+        lastLines.Add(line);
+        if (m_onLine)
+            m_onLine(line);
+    });
     char buffer[4096];
     bool pipeOpen = true;
     bool cancelled = false;
@@ -226,6 +255,7 @@ ProcessOutcome CPosixProcessRunner::Run(const ProcessRequest& request) {
         }
     }
     splitter.Finish();
+    outcome.lastLines = lastLines.Lines();
 
     if (cancelled) {
         outcome.status = ProcessOutcome::Status::Cancelled;

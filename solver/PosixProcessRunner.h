@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "UiServices.h"
 
@@ -43,6 +44,20 @@ private:
     std::function<void(const std::string&)> m_onLine;
     std::string m_pending;
     bool m_lastWasCR = false;
+};
+
+// Keeps the last few lines a solver printed, where it says why it failed: blank lines and
+// "progress N%" lines are passed over, each line is cut to a readable length and its control
+// characters are shown as '?', so any output makes a sound message.
+class CLastLines {
+public:
+    static constexpr std::size_t kLines = 3;
+    static constexpr std::size_t kLineLength = 300;
+    void Add(const std::string& line);
+    const std::vector<std::string>& Lines() const { return m_lines; }
+
+private:
+    std::vector<std::string> m_lines;
 };
 
 // The program a request names, made absolute: a relative path with a slash is taken from the

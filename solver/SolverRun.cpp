@@ -43,6 +43,16 @@ bool KeepCopy(COstrelDoc& doc, const std::string& from, const std::string& to) {
     return false;
 }
 
+// What the solver last said, to follow a failure message; nothing when it said nothing.
+std::string SolverSaid(const std::string& program, const ProcessOutcome& outcome) {
+    if (outcome.lastLines.empty())
+        return {};
+    std::string text = "\n\nThe solver's last output:";
+    for (const std::string& line : outcome.lastLines)
+        text += "\n" + line;
+    return text;
+}
+
 RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::string& home) {
     const std::string runDir = Join(home, setup.runDir);
     if (!IsDirectory(runDir)) {
@@ -75,19 +85,19 @@ RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::stri
         return RunResult::FailedToStart;
     case ProcessOutcome::Status::Crashed:
         doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText +
-                        "); no result was kept.");
+                        "); no result was kept." + SolverSaid(program, outcome));
         return RunResult::Crashed;
     case ProcessOutcome::Status::Finished:
         break;
     }
     if (outcome.exitCode != 0) {
         doc.ShowMessage("The solver " + program + " failed with exit code " + std::to_string(outcome.exitCode) +
-                        "; no result was kept.");
+                        "; no result was kept." + SolverSaid(program, outcome));
         return RunResult::Failed;
     }
     if (!IsRegularFile(result)) {
         doc.ShowMessage("The solver " + program + " wrote no result file " + Quoted(setup.resultName) +
-                        "; no result was kept.");
+                        "; no result was kept." + SolverSaid(program, outcome));
         return RunResult::NoResult;
     }
     return RunResult::Kept;

@@ -60,6 +60,7 @@ private slots:
     void failuresComeBackAsOutcomes();
     void elapsedTimeText();
     void executeCompositeThroughTheWindow();
+    void aFailedRunSaysWhyInItsMessage();
 };
 
 void TestProcessProgress::showsOutputElapsedTimeAndProgressWhileRepainting() {
@@ -145,6 +146,7 @@ void TestProcessProgress::failuresComeBackAsOutcomes() {
     const ProcessOutcome failed = runner.Run(ProcessRequest{"./lumdex", {}, temp.Path().string()});
     QCOMPARE(failed.status, ProcessOutcome::Status::Finished);
     QCOMPARE(failed.exitCode, 3);
+    QCOMPARE(failed.lastLines, std::vector<std::string>{"input.d: bad layer count"});
 
     const ProcessOutcome crashed = runner.Run(ProcessRequest{"./Kavrit", {}, temp.Path().string()});
     QCOMPARE(crashed.status, ProcessOutcome::Status::Crashed);
@@ -187,6 +189,30 @@ void TestProcessProgress::executeCompositeThroughTheWindow() {
     OnExecuteComposite(doc);
     QCOMPARE(doc.m_nRunType, 0);
     QCOMPARE(messages.texts, std::vector<std::string>{"The solver run was cancelled; no result was kept."});
+}
+
+void TestProcessProgress::aFailedRunSaysWhyInItsMessage() {
+    // The real FGM solver on an input it refuses: its reason reaches the user after the
+    // progress window has gone.
+    CTempDir temp;
+    fs::create_directories(temp.Path() / "binFGM");
+    fs::copy_file(KAVRIT_PATH, temp.Path() / "binFGM" / "Kavrit");
+    WriteText(temp.Path() / "binFGM" / "inputfgm.dat", "abc\n");
+    CRecordingMessages messages;
+    CProcessProgress runner;
+    COstrelDoc doc;
+    doc.m_szStartDir = temp.Path().string();
+    doc.m_services.messages = &messages;
+    doc.m_services.processes = &runner;
+    doc.m_nRunType = 1;
+    doc.m_nFGMOutput = 1;
+    OnExecuteFGM(doc);
+    QCOMPARE(messages.texts.size(), 1u);
+    const std::string& text = messages.texts[0];
+    QVERIFY2(text.rfind("The solver Kavrit failed with exit code 1; no result was kept.\n\nThe solver's last output:\n", 0) == 0,
+             text.c_str());
+    QVERIFY2(text.find("Kavrit: inputfgm.dat line 1: expected the layer count") != std::string::npos, text.c_str());
+    QVERIFY(!OpenDialog());
 }
 
 QTEST_MAIN(TestProcessProgress)

@@ -109,7 +109,8 @@ TEST_F(ExecuteTest, AStaleResultIsRemovedAndNeverKeptWhenTheSolverWritesNothing)
     EXPECT_FALSE(fs::exists(home / "bin" / "result.dat"));
     EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), "old u\n") << "the older copy is not replaced";
     EXPECT_FALSE(fs::exists(home / "output" / "COM_project" / "result_u.dat"));
-    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.");
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.\n\n"
+                             "The solver's last output:\nnothing to solve");
     EXPECT_EQ(doc.m_nRunType, -1);
 }
 
@@ -118,7 +119,9 @@ TEST_F(ExecuteTest, ANonZeroExitKeepsNothingEvenWhenAResultWasWritten) {
     RunComposite();
     EXPECT_TRUE(fs::exists(home / "bin" / "result.dat"));
     EXPECT_TRUE(NoCopiesAnywhere());
-    EXPECT_EQ(OnlyMessage(), "The solver lumdex failed with exit code 3; no result was kept.");
+    // The solver's own reason follows, so the user learns why without the progress window.
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex failed with exit code 3; no result was kept.\n\n"
+                             "The solver's last output:\ninput.d: bad layer count");
     EXPECT_EQ(doc.m_nRunType, -1);
 }
 
@@ -154,7 +157,8 @@ TEST_F(ExecuteTest, TheSolverComesFromTheRunDirectoryFirstThenFromThePath) {
 
     // On the path only: that one runs (and writes nothing).
     RunComposite();
-    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.");
+    EXPECT_EQ(OnlyMessage(), "The solver lumdex wrote no result file \"result.dat\"; no result was kept.\n\n"
+                             "The solver's last output:\nnothing to solve");
 
     // In "bin" as well: the one in "bin" wins.
     messages.texts.clear();

@@ -91,6 +91,27 @@ TEST(LineSplitter, EndsLinesAtNewlinesCarriageReturnsAndTheEnd) {
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "progress 10%", "progress 20%", "", "last"}));
 }
 
+TEST(LastLines, KeepTheLastThreeSayingLinesReadably) {
+    CLastLines last;
+    for (const char* line : {"reading", "progress 10%", "line one", "", "   ", "line two", "progress 100%", "\tline three  "})
+        last.Add(line);
+    EXPECT_EQ(last.Lines(), (std::vector<std::string>{"line one", "line two", "line three"}));
+    last.Add("bell\a and escape\x1b[31m");
+    EXPECT_EQ(last.Lines().back(), "bell? and escape?[31m");
+    last.Add(std::string(100000, 'x'));
+    EXPECT_EQ(last.Lines().back(), std::string(CLastLines::kLineLength, 'x') + "...");
+    EXPECT_EQ(last.Lines().size(), CLastLines::kLines);
+}
+
+TEST(PosixProcessRunner, KeepsWhatTheSolverLastSaid) {
+    CTempDir temp;
+    InstallSolver("exits_nonzero", temp.Path(), "lumdex");
+    CPosixProcessRunner runner;
+    const ProcessOutcome outcome = runner.Run(ProcessRequest{"./lumdex", {}, temp.Path().string()});
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_EQ(outcome.lastLines, std::vector<std::string>{"input.d: bad layer count"});
+}
+
 TEST(ProgressLine, AcceptsOnlyTheSolversForm) {
     EXPECT_EQ(ParseProgressPercent("progress 0%"), 0);
     EXPECT_EQ(ParseProgressPercent("progress 42%"), 42);
