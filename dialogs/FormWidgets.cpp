@@ -1,6 +1,12 @@
 #include "FormWidgets.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QIcon>
+#include <QScreen>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleFactory>
@@ -40,6 +46,7 @@ CDropDownList::CDropDownList(QWidget* parent) : QComboBox(parent) {
     disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
     connect(this, &QComboBox::activated, this, [this](int index) { m_nPicked = index; });
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_nPicked = -1; });
+    ShowWholeEntries(this);
 }
 
 void CDropDownList::SetCurSel(int index) {
@@ -60,6 +67,7 @@ std::string CDropDownList::GetItemText(int index) const {
 void CDropDownList::AddString(const std::string& text) {
     const bool wasEmpty = count() == 0;
     addItem(QString::fromStdString(text));
+    FitListToEntries(this);
     // Adding the first entry would make it current; only an explicit pick picks it.
     if (wasEmpty && m_nPicked < 0)
         setEditText(QString());
@@ -153,6 +161,41 @@ void ShowField(QLineEdit* edit, const std::string& value) {
     edit->setText(QString::fromStdString(value));
 }
 
+void ShowWholeEntries(QComboBox* box) {
+    // Setting a text puts the cursor at its end, which scrolls a long name's start out of view.
+    const auto showStart = [box] {
+        if (QLineEdit* edit = box->lineEdit())
+            edit->setCursorPosition(0);
+    };
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, showStart);
+    QObject::connect(box, &QComboBox::activated, box, showStart);
+    QObject::connect(box, &QComboBox::currentTextChanged, box, [box](const QString& text) { box->setToolTip(text); });
+    // Room in the field itself for names of ordinary length.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(24);
+}
+
+void FitListToEntries(QComboBox* box) {
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    // Margins, the frame and a scroll bar; never wider than the screen.
+    int width = widest + 4 * metrics.averageCharWidth() + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (const QScreen* screen = box->screen())
+        width = std::min(width, screen->availableGeometry().width());
+    box->view()->setMinimumWidth(std::max(width, box->width()));
+}
+
+void ShowWholeCaptions(QTreeWidget* tree) {
+    tree->setTextElideMode(Qt::ElideNone);
+    tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+}
+
 void SetUpLayerTree(QTreeWidget* tree) {
     tree->setHeaderHidden(true);
     tree->setColumnCount(1);
@@ -169,6 +212,7 @@ void SetUpLayerTree(QTreeWidget* tree) {
         tree->setStyle(lines);
     }
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ShowWholeCaptions(tree);
     // An inactive window keeps showing its selection in the active colour.
     QPalette palette = tree->palette();
     palette.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -191,6 +235,7 @@ QIcon NodeIcon(const CTreeNode& node, const QList<QPixmap>& images) {
 
 QTreeWidgetItem* MakeItem(const CTreeNode& node, const QList<QPixmap>& images) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(node.caption)});
+    item->setToolTip(0, item->text(0));
     item->setIcon(0, NodeIcon(node, images));
     item->setData(0, kImageRole, node.image);
     item->setData(0, kSelectedImageRole, node.selectedImage);

@@ -54,6 +54,8 @@ public:
     void AddString(const std::string& text);
 
 private:
+    void FitEntries();
+
     int m_nPicked = -1;
 };
 
@@ -111,8 +113,17 @@ void ShowField(QLineEdit* edit, const std::string& value);
 inline constexpr int kImageRole = Qt::UserRole + 1;
 inline constexpr int kSelectedImageRole = Qt::UserRole + 2;
 
-// The tree style of the forms: expand buttons, lines, no dragging, the selection kept visible.
+// The tree style of the forms: expand buttons, lines, no dragging, the selection kept visible,
+// and every caption shown whole (the column as wide as its longest caption, a horizontal
+// scroll bar where the tree is narrower).
 void SetUpLayerTree(QTreeWidget* tree);
+// Just the whole-caption part of it, for trees of another style.
+void ShowWholeCaptions(QTreeWidget* tree);
+// A combo box whose edit field shows the start of a long entry, whose open list is wide enough
+// for its longest entry and whose tool tip holds the whole text.
+void ShowWholeEntries(QComboBox* box);
+// Widens the open list of box to its longest entry.
+void FitListToEntries(QComboBox* box);
 // Appends a node group at the end of the tree, collapsed; returns its top node.
 QTreeWidgetItem* AppendNodes(QTreeWidget* tree, const CTreeNode& node,
                              const QList<QPixmap>& images);

@@ -23,6 +23,7 @@
 #include "DeleteRecord.h"
 #include "FieldReading.h"
 #include "FormatSevenDigits.h"
+#include "FormWidgets.h"
 #include "MyRecordSet.h"
 #include "OstrelDoc.h"
 #include "QtUiServices.h"
@@ -84,8 +85,7 @@ void CMateselect::BuildLayout() {
     // counts as picked only when it was chosen from the list (Enter goes to "OK").
     QObject::disconnect(m_pName->lineEdit(), SIGNAL(editingFinished()), m_pName, nullptr);
     QObject::disconnect(m_pName->lineEdit(), SIGNAL(returnPressed()), m_pName, nullptr);
-    m_pName->setMinimumContentsLength(20);
-    m_pName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ShowWholeEntries(m_pName);
 
     m_pE1 = NumberEdit(this, "e1");            // 1004
     m_pE2 = NumberEdit(this, "e2");            // 1005
@@ -147,6 +147,7 @@ void CMateselect::BuildLayout() {
         lines->setParent(m_pTree);
         m_pTree->setStyle(lines);
     }
+    ShowWholeCaptions(m_pTree);
     auto* selected = new QGroupBox(QStringLiteral("Selected"), this);
     auto* selectedLayout = new QVBoxLayout(selected);
     selectedLayout->addWidget(m_pTree);
@@ -241,6 +242,7 @@ void CMateselect::ShowValues() {
     m_pV12->setText(QString::fromStdString(FormatDoubleField(m_dV12)));
     m_pV23->setText(QString::fromStdString(FormatDoubleField(m_dV23)));
     m_pName->setEditText(m_strMaterial);
+    m_pName->lineEdit()->setCursorPosition(0);
 }
 
 bool CMateselect::ReadForm() {
@@ -291,11 +293,13 @@ void CMateselect::InsertSortedName(const QString& name) {
     while (at < m_pName->count() && QString::compare(m_pName->itemText(at), name, Qt::CaseInsensitive) <= 0)
         ++at;
     m_pName->insertItem(at, name);
+    FitListToEntries(m_pName);
 }
 
 void CMateselect::PickEntry(int index) {
     m_pName->setCurrentIndex(index);
     m_pName->setEditText(m_pName->itemText(index));
+    m_pName->lineEdit()->setCursorPosition(0);
     m_nCurSel = index;
 }
 
@@ -486,6 +490,7 @@ void CMateselect::OnAddMaterial() {
 QTreeWidgetItem* CMateselect::AddNode(QTreeWidgetItem* parent, const QString& caption, int image) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_pTree);
     item->setText(0, caption);
+    item->setToolTip(0, caption);
     if (image < m_images.size()) {
         QIcon icon(m_images[image]);
         // The material node shows the open folder while it is selected.

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <charconv>
 
 #include "FieldReading.h"
@@ -39,11 +40,20 @@ CLineWidth::CLineWidth(QWidget* parent, IMessageSink* messages)
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("2"));
 
-    m_label->setGeometry(DialogUnits(19, 20, 37, 8));
-    m_edit->setGeometry(DialogUnits(69, 19, 62, 12));
+    // The label is as wide as its text needs (the font may be wider than the layout's units
+    // assume); the field and the form move over by what it takes beyond its place.
+    QRect label = DialogUnits(19, 20, 37, 8);
+    QRect edit = DialogUnits(69, 19, 62, 12);
+    const int gap = DialogUnits(0, 0, 4, 0).width();
+    label.setWidth(std::max(label.width(), m_label->sizeHint().width()));
+    label.setHeight(std::max(label.height(), m_label->sizeHint().height()));
+    const int shift = std::max(0, label.right() + gap - edit.left());
+    edit.translate(shift, 0);
+    m_label->setGeometry(label);
+    m_edit->setGeometry(edit);
     m_ok->setGeometry(DialogUnits(37, 50, 41, 14));
     m_cancel->setGeometry(DialogUnits(100, 50, 41, 14));
-    setFixedSize(DialogUnits(0, 0, 178, 79).size());
+    setFixedSize(DialogUnits(0, 0, 178, 79).size() + QSize(shift, 0));
 
     connect(m_ok, &QPushButton::clicked, this, &CLineWidth::accept);
     connect(m_cancel, &QPushButton::clicked, this, &CLineWidth::reject);

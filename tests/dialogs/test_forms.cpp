@@ -11,7 +11,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
 
 #include "AllPara.h"
@@ -19,6 +22,7 @@
 #include "LayerNumber.h"
 #include "OstrelDoc.h"
 #include "TreeIcons.h"
+#include "WholeTextChecks.h"
 
 namespace {
 
@@ -213,6 +217,7 @@ class TestForms : public QObject {
 private slots:
     // Laminate form
     void comControlsLabelsAndLayout();
+    void treesAndListsShowTheirTextsWhole();
     void comOpensWithTheDocumentsValues();
     void comOpensWithoutLayersOrMaterials();
     void comRadioSetsCarryTheirCodes();
@@ -445,6 +450,44 @@ void TestForms::comPlateAndShellSwitchTheRadius() {
     QCOMPARE(form.result(), 1);
     QCOMPARE(form.m_bPlate, 1);
     QCOMPARE(form.m_fRadius, 25.5f);
+}
+
+void TestForms::treesAndListsShowTheirTextsWhole() {
+    auto doc = MakeDoc(2);
+    CMaterial longName = Material("T300/5208 carbon/epoxy, unidirectional prepreg", 1, 181);
+    longName.m_dE2 = 10.3456789;
+    longName.m_dDensity = 1.6012345;
+    doc->m_materials[0] = longName;
+    {
+        CAllPara form(doc.get());
+        Load(form, *doc);
+        form.m_fThickness = 0.0001234567f;
+        Open(form);
+        QComboBox* materials = Control<QComboBox>(&form, 1012);
+        Pick(materials, 0);
+        QString why;
+        QVERIFY2(ShowsEntriesWhole(materials, &why), qPrintable(why));
+        Click(Control<QPushButton>(&form, 1025));
+        Click(Control<QPushButton>(&form, 1025));
+        QCOMPARE(form.Tree()->topLevelItemCount(), 2);
+        QCOMPARE(CutCaptions(form.Tree()), QStringList());
+        form.reject();
+    }
+    {
+        CFGM form(doc.get());
+        Load(form, *doc);
+        form.m_fVolFraction = 0.523456789f;
+        form.m_fThickness = 0.0001234567f;
+        Open(form);
+        QComboBox* materials = Control<QComboBox>(&form, 1012);
+        Pick(materials, 0);
+        QString why;
+        QVERIFY2(ShowsEntriesWhole(materials, &why), qPrintable(why));
+        Click(Control<QPushButton>(&form, 1025));
+        QCOMPARE(form.Tree()->topLevelItemCount(), 1);
+        QCOMPARE(CutCaptions(form.Tree()), QStringList());
+        form.reject();
+    }
 }
 
 void TestForms::comAddLayersBuildsRecordsAndNodes() {

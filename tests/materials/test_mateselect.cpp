@@ -17,6 +17,7 @@
 #include "Mateselect.h"
 #include "MyRecordSet.h"
 #include "OstrelDoc.h"
+#include "WholeTextChecks.h"
 
 using namespace materials_test;
 
@@ -217,6 +218,17 @@ private slots:
         QCOMPARE(m_doc->m_materials[0].m_dE1, 0.0);
         QCOMPARE(m_doc->m_materials[0].m_fAngle, 0.0f);
         QVERIFY(Node("Alumina/constants/E1(GPa) : 0."));
+    }
+
+    void longNamesAndValuesAreShownWhole() {
+        Open({Row("T300/5208 carbon/epoxy, unidirectional prepreg", 181.123456, 10.3456789, 7.17, 0.28, 0.4,
+                  1.6012345, 0),
+              Row("glass", 38.6, 8.27, 4.14, 0.26, 0.4, 1.8, 0)});
+        Pick(QStringLiteral("T300/5208 carbon/epoxy, unidirectional prepreg"));
+        QString why;
+        QVERIFY2(ShowsEntriesWhole(NameBox(), &why), qPrintable(why));
+        Click("addMaterial");
+        QCOMPARE(CutCaptions(Tree()), QStringList());
     }
 
     void nameListSortedWithoutCaseAndKeepsEqualNames() {

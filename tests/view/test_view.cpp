@@ -471,6 +471,10 @@ private slots:
         QVERIFY(ok->isDefault());
         // Label left of the field on one line; the buttons side by side below, same size.
         QVERIFY(labels[0]->geometry().right() < edit->geometry().left());
+        // The label's whole text fits, " :" included, with a font of any width.
+        QVERIFY2(labels[0]->width() >= labels[0]->fontMetrics().horizontalAdvance(labels[0]->text()),
+                 qPrintable(QString::number(labels[0]->width())));
+        QVERIFY(labels[0]->height() >= labels[0]->fontMetrics().height());
         QCOMPARE(ok->geometry().top(), cancel->geometry().top());
         QCOMPARE(ok->size(), cancel->size());
         QVERIFY(ok->geometry().top() > edit->geometry().bottom());
