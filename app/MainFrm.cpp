@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTextBrowser>
@@ -63,6 +64,19 @@ int TitleBarStep(const QWidget* window) {
     const int frame = window->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
     return std::max(8, title + frame);
 }
+
+// Menus in which a greyed entry can be highlighted, so the status bar explains it too (the
+// prompt of "Open..." without a document, of "Recent File", of an Execute that waits for its
+// input).
+class CMenuPromptStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 bool HasLocalFile(const QMimeData* data) {
     if (!data || !data->hasUrls())
@@ -158,6 +172,11 @@ void CMainFrame::CreateActions() {
 
 QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
     auto* popup = new QMenu(QString::fromUtf8(node.title), this);
+    if (!m_menuStyle) {
+        m_menuStyle = new CMenuPromptStyle;
+        m_menuStyle->setParent(this);
+    }
+    popup->setStyle(m_menuStyle);
     connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     if (menu == 129 && QByteArray(node.title) == "&Window")
         m_windowMenu = popup;

@@ -19,6 +19,7 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QStyle;
 class QTextBrowser;
 class QTimer;
 class QToolBar;
@@ -115,5 +116,6 @@ private:
     bool m_bDestroying = false;
     QString m_strCaption;
     QTimer* m_idleTimer = nullptr;
+    QStyle* m_menuStyle = nullptr;  // lets greyed menu entries show their prompts
     QPointer<QTextBrowser> m_helpWindow;
 };

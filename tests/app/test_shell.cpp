@@ -668,6 +668,36 @@ private slots:
         help->hide();
         QTRY_COMPARE(frame->MessagePane()->text(), QString("For Help, press F1"));
 
+        // Greyed entries explain themselves as well: Open... and Recent File without a document.
+        QMenu* file = frame->Menus(128)[0];
+        frame->menuBar()->setActiveAction(file->menuAction());
+        QTRY_VERIFY(file->isVisible());
+        QVERIFY(!frame->Action(Cmd::kFileOpen, 128)->isEnabled());
+        QTest::mouseMove(file, file->actionGeometry(frame->Action(Cmd::kFileOpen, 128)).center());
+        QTRY_COMPARE(frame->MessagePane()->text(), QString("Open a composite document"));
+        QVERIFY(!frame->RecentFilePlaceholder()->isEnabled());
+        QTest::mouseMove(file, file->actionGeometry(frame->RecentFilePlaceholder()).center());
+        QTRY_COMPARE(frame->MessagePane()->text(), QString("Open this document"));
+        file->hide();
+        QTRY_COMPARE(frame->MessagePane()->text(), QString("For Help, press F1"));
+        // Execute composite before any input was written.
+        m_app->OnFileNew();
+        QMenu* computing = frame->Menus(129)[4];
+        QCOMPARE(computing->title(), QString("Computing"));
+        frame->menuBar()->setActiveAction(computing->menuAction());
+        QTRY_VERIFY(computing->isVisible());
+        QVERIFY(!frame->Action(Cmd::kExecuteComposite)->isEnabled());
+        QTest::mouseMove(computing, computing->actionGeometry(frame->Action(Cmd::kExecuteComposite)).center());
+        QTRY_COMPARE(frame->MessagePane()->text(), QString("Computing composite"));
+        // A greyed entry stays greyed: highlighting it carries nothing out.
+        QTest::mouseClick(computing, Qt::LeftButton, {}, computing->actionGeometry(frame->Action(Cmd::kExecuteComposite)).center());
+        QVERIFY(frame->Action(Cmd::kExecuteComposite)->isEnabled() == false);
+        computing->hide();
+        QTRY_COMPARE(frame->MessagePane()->text(), QString("For Help, press F1"));
+        for (CDocumentHost* host : m_app->Documents())
+            host->CloseAllFrames();
+        QTRY_VERIFY(m_app->Documents().empty());
+
         // View, Status Bar hides and shows it.
         QVERIFY(frame->RouteCommand(Cmd::kViewStatusBar));
         QVERIFY(!frame->statusBar()->isVisible());
