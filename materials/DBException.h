@@ -14,8 +14,14 @@
 
 class CDBException : public std::runtime_error {
 public:
-    explicit CDBException(const std::string& error) : std::runtime_error(error), m_strError(error) {}
+    explicit CDBException(const std::string& error, const std::string& detail = {}, bool connectionLost = false)
+        : std::runtime_error(error), m_strError(error), m_strDetail(detail), m_bConnectionLost(connectionLost) {}
 
     // The text shown to the user: the driver's own words where the driver gave some.
     std::string m_strError;
+    // Just the driver's words (empty when it gave none), for a caller that words the failure
+    // in terms of its own action.
+    std::string m_strDetail;
+    // The connection to the data source was found gone; the next action connects afresh.
+    bool m_bConnectionLost = false;
 };

@@ -375,23 +375,49 @@ void CMateselect::WriteNewRow() {
         m_pSet->Update();
 }
 
+namespace {
+
+// A failed step of Update, told as what it means for the row: the driver's words, and whether
+// the connection went with it.
+[[noreturn]] void RaiseUpdateFailure(const CDBException& error, const std::string& outcome) {
+    const std::string detail = error.m_strDetail.empty() ? error.m_strError : error.m_strDetail;
+    std::string text = "The material could not be updated; " + outcome + ": " + detail;
+    if (error.m_bConnectionLost)
+        text += "\n\nThe connection to the material data source was lost; it is made again at the next action.";
+    throw CDBException(text, error.m_strDetail, error.m_bConnectionLost);
+}
+
+}  // namespace
+
 void CMateselect::ReplaceCurrentRow() {
     // One unit of work: when the new row is refused, the old one is still in the table. A
     // driver without transactions writes the new row first, so a refusal loses nothing there
     // either.
     if (!m_pSet->CanTransact()) {
-        WriteNewRow();
-        m_pSet->Delete();
+        try {
+            WriteNewRow();
+        } catch (const CDBException& error) {
+            RaiseUpdateFailure(error, "the old row is kept");
+        }
+        try {
+            m_pSet->Delete();
+        } catch (const CDBException& error) {
+            RaiseUpdateFailure(error, "the new row was added but the old row could not be removed");
+        }
         return;
     }
-    m_pSet->BeginTrans();
     try {
-        m_pSet->Delete();
-        WriteNewRow();
-        m_pSet->CommitTrans();
-    } catch (...) {
-        m_pSet->Rollback();
-        throw;
+        m_pSet->BeginTrans();
+        try {
+            m_pSet->Delete();
+            WriteNewRow();
+            m_pSet->CommitTrans();
+        } catch (...) {
+            m_pSet->Rollback();
+            throw;
+        }
+    } catch (const CDBException& error) {
+        RaiseUpdateFailure(error, "the old row is kept");
     }
 }
 
@@ -402,6 +428,10 @@ void CMateselect::OnAddRecord() {
         // A field that does not read ends the action: nothing is written from stale values.
         if (!ReadForm())
             return;
+        // A table that could not be read when the form opened (a server that was down) is read
+        // now, so a new row can be added once the data source is back.
+        if (!m_pSet->IsOpen())
+            m_pSet->Open();
         const QString name = m_strMaterial;
         if (!m_pSet->IsBOF())
             m_pSet->MoveFirst();

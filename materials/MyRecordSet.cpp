@@ -64,7 +64,51 @@ void CMyRecordSet::Raise(const QString& what, const QString& detail) const {
     QString text = what;
     if (!detail.isEmpty())
         text += QStringLiteral(": ") + detail;
-    throw CDBException(text.toStdString());
+    throw CDBException(text.toStdString(), detail.toStdString());
+}
+
+void CMyRecordSet::DisconnectNow() {
+    if (m_connection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
+    // The server rolls back what a vanished connection left open.
+    m_bTransLost = m_bTransBegun;
+    m_bTransBegun = false;
+}
+
+bool CMyRecordSet::DropConnectionIfLost() {
+    if (m_connection.isEmpty())
+        return false;
+    {
+        // A driver keeps calling a connection open after its server went away; only a
+        // statement tells. One that needs no table fails only when the connection is gone
+        // (or, on some servers, inside a transaction that failed, where closing is harmless:
+        // the server rolls it back).
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen()) {
+            QSqlQuery probe(db);
+            if (probe.exec(QStringLiteral("SELECT 1")) && probe.next())
+                return false;
+        }
+    }
+    DisconnectNow();
+    return true;
+}
+
+void CMyRecordSet::RaiseStatement(const QString& what, const QString& detail) {
+    if (!DropConnectionIfLost())
+        Raise(what, detail);
+    QString text = what;
+    if (!detail.isEmpty())
+        text += QStringLiteral(": ") + detail;
+    text += QStringLiteral("\n\nThe connection to the material data source was lost; it is made again at the next action.");
+    throw CDBException(text.toStdString(), detail.toStdString(), true);
 }
 
 QString CMyRecordSet::Quoted(const QString& column) const {
@@ -122,6 +166,20 @@ void CMyRecordSet::Connect() {
 }
 
 void CMyRecordSet::RunQuery() {
+    Connect();
+    try {
+        RunQueryOnce();
+    } catch (const CDBException& error) {
+        // A connection that died since the last statement (a restarted server) is made again
+        // once; reading twice changes nothing.
+        if (!error.m_bConnectionLost)
+            throw;
+        Connect();
+        RunQueryOnce();
+    }
+}
+
+void CMyRecordSet::RunQueryOnce() {
     QStringList columns;
     for (const QString& column : MaterialColumns())
         columns << Quoted(column);
@@ -129,7 +187,7 @@ void CMyRecordSet::RunQuery() {
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
                     QStringLiteral(" FROM ") + TableName()))
-        Raise(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
     std::vector<Row> rows;
     while (query.next()) {
         Row row;
@@ -146,7 +204,7 @@ void CMyRecordSet::RunQuery() {
         rows.push_back(std::move(row));
     }
     if (query.lastError().isValid())
-        Raise(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
     query.finish();
     m_rows = std::move(rows);
     m_transDeleted.clear();
@@ -158,7 +216,6 @@ void CMyRecordSet::RunQuery() {
 void CMyRecordSet::Open() {
     if (m_bOpen)
         Close();
-    Connect();
     RunQuery();
     m_bOpen = true;
 }
@@ -172,7 +229,10 @@ void CMyRecordSet::Close() {
 
 void CMyRecordSet::RequireOpen(const char* operation) const {
     if (!m_bOpen)
-        Raise(QStringLiteral("The material table is not open"), QString::fromLatin1(operation));
+        Raise(QStringLiteral("The material table is not open, so \"") + QString::fromLatin1(operation) +
+                  QStringLiteral("\" cannot be done. Its data source could not be read when the list was last "
+                                 "filled; check that the database can be reached, then close the form and open it again"),
+              QString());
 }
 
 bool CMyRecordSet::IsBOF() const { return !m_bOpen || m_rows.empty(); }
@@ -218,6 +278,8 @@ bool CMyRecordSet::CanUpdate() const { return !m_connection.isEmpty() && !m_bRea
 
 void CMyRecordSet::AddNew() {
     RequireOpen("AddNew");
+    // A connection closed because it was lost is made again for the new row.
+    Connect();
     if (!CanUpdate())
         Raise(QStringLiteral("The material data source accepts no new rows"), QString());
     m_bAdding = true;
@@ -232,6 +294,7 @@ void CMyRecordSet::Update() {
     if (!m_bAdding)
         Raise(QStringLiteral("Update without AddNew"), QString());
     m_bAdding = false;
+    Connect();
     const QStringList& columns = MaterialColumns();
     const double values[kNumberColumns] = {m_E1GPa, m_E2GPa, m_G12GPa, m_v12, m_v23, m_p, m_Angle};
     QStringList names;
@@ -259,11 +322,11 @@ void CMyRecordSet::Update() {
     }
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (!query.prepare(sql))
-        Raise(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
     for (int i = 0; i < bound.size(); ++i)
         query.bindValue(i, bound[i]);
     if (!query.exec())
-        Raise(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot add the material"), SqlErrorText(query.lastError()));
     LoadMembers();
 }
 
@@ -271,6 +334,7 @@ void CMyRecordSet::Delete() {
     RequireOpen("Delete");
     if (!HasCurrentRow())
         Raise(QStringLiteral("No current record"), QString());
+    Connect();
     if (m_bReadOnly)
         Raise(QStringLiteral("The material data source accepts no changes"), QString());
     const Row& row = m_rows[m_nPos];
@@ -302,11 +366,11 @@ void CMyRecordSet::Delete() {
     }
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (!query.prepare(sql))
-        Raise(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
     for (int i = 0; i < bound.size(); ++i)
         query.bindValue(i, bound[i]);
     if (!query.exec())
-        Raise(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+        RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
     m_rows[m_nPos].deleted = true;
     if (m_bInTrans)
         m_transDeleted.push_back(m_nPos);
@@ -326,38 +390,57 @@ bool CMyRecordSet::CanTransact() const {
 void CMyRecordSet::BeginTrans() {
     RequireOpen("BeginTrans");
     m_transDeleted.clear();
+    Connect();
     m_bInTrans = true;
+    m_bTransLost = false;
     if (!CanTransact())
         return;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_bInTrans = false;
-        Raise(QStringLiteral("Cannot start a transaction"), SqlErrorText(db.lastError()));
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.transaction()) {
+            m_bTransBegun = true;
+            return;
+        }
+        error = SqlErrorText(db.lastError());
     }
+    m_bInTrans = false;
+    RaiseStatement(QStringLiteral("Cannot start a transaction"), error);
 }
 
 void CMyRecordSet::CommitTrans() {
     RequireOpen("CommitTrans");
     m_bInTrans = false;
     m_transDeleted.clear();
-    if (!CanTransact())
+    if (!m_bTransBegun || m_connection.isEmpty())
         return;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.commit())
-        Raise(QStringLiteral("Cannot store the change"), SqlErrorText(db.lastError()));
+    m_bTransBegun = false;
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.commit())
+            return;
+        error = SqlErrorText(db.lastError());
+    }
+    RaiseStatement(QStringLiteral("Cannot store the change"), error);
 }
 
 void CMyRecordSet::Rollback() {
-    // The rows deleted inside the unit of work are back in the table, so back in the keyset.
-    if (m_bInTrans && CanTransact()) {
+    // The rows deleted inside the unit of work are back in the table, so back in the keyset;
+    // also when the connection was lost on the way.
+    if (m_bInTrans && (m_bTransBegun || m_bTransLost)) {
         for (std::size_t index : m_transDeleted)
             if (index < m_rows.size())
                 m_rows[index].deleted = false;
     }
     m_bInTrans = false;
+    m_bTransLost = false;
     m_transDeleted.clear();
-    if (!CanTransact())
+    if (!m_bTransBegun || m_connection.isEmpty()) {
+        m_bTransBegun = false;
         return;
+    }
+    m_bTransBegun = false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.rollback();
 }

@@ -75,13 +75,20 @@ private:
     };
 
     void Connect();
+    // Closes our connection when a failed statement left it dead (a restarted or unreachable
+    // server), so the next action connects afresh; true when it did.
+    bool DropConnectionIfLost();
+    void DisconnectNow();
     void RunQuery();
+    void RunQueryOnce();
     void LoadMembers();
     void RequireOpen(const char* operation) const;
     bool HasCurrentRow() const;
     QString Quoted(const QString& column) const;
     QString TableName() const;
     [[noreturn]] void Raise(const QString& what, const QString& detail) const;
+    // Raises a failed statement's error, first closing the connection if it is gone.
+    [[noreturn]] void RaiseStatement(const QString& what, const QString& detail);
 
     CMaterialSource m_source;
     bool m_bSourceChosen = false;
@@ -90,6 +97,8 @@ private:
     bool m_bAdding = false;
     bool m_bReadOnly = false;
     bool m_bInTrans = false;
+    bool m_bTransBegun = false;  // the data source itself holds an open transaction
+    bool m_bTransLost = false;   // it did, until the connection was lost
     std::vector<std::size_t> m_transDeleted;  // rows deleted since BeginTrans
     std::vector<Row> m_rows;
     std::size_t m_nPos = 0;  // index into m_rows; m_rows.size() is past the end

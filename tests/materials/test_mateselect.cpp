@@ -413,7 +413,10 @@ private slots:
         TypeName(QString());
         ClickAndConfirm("updateRecord", true);
         QCOMPARE(m_sink.messages.size(), 1);
-        QVERIFY(m_sink.messages[0].startsWith(QStringLiteral("Cannot add the material")));
+        // Said as what happened to the row: nothing was deleted.
+        QVERIFY2(m_sink.messages[0].startsWith(QStringLiteral("The material could not be updated; the old row is kept: ")),
+                 qPrintable(m_sink.messages[0]));
+        QVERIFY(!m_sink.messages[0].contains(QStringLiteral("delete"), Qt::CaseInsensitive));
         QCOMPARE(TableRows(m_table), before);
         QVERIFY(m_form->isVisible());
         // The form goes on working: a proper name replaces the row.
@@ -523,6 +526,28 @@ private slots:
         QCOMPARE(m_sink.messages.size(), 3);
         QCOMPARE(TableRows(m_table).size(), 3);
         QCOMPARE(ListEntries(), (QStringList{"Alumina", "carbon", "glass"}));
+    }
+
+    void addAfterAFailedOpenSaysWhyAndWorksOnceTheTableIsBack() {
+        // The table's file is not there when the form opens (a share not mounted yet).
+        QFile::remove(m_table);
+        OpenOn(SqliteMaterialSource(m_table, false));
+        QCOMPARE(m_sink.messages.size(), 1);
+        QVERIFY(!m_set->IsOpen());
+        TypeName(QStringLiteral("steel"));
+        const QString asked = ClickAndConfirm("addRecord", true);
+        QVERIFY2(asked.isEmpty(), qPrintable(asked));  // nothing to confirm while there is no table
+        QCOMPARE(m_sink.messages.size(), 2);
+        // The reason, not the record set's inner state.
+        QVERIFY2(m_sink.messages[1].contains(QStringLiteral("does not exist")), qPrintable(m_sink.messages[1]));
+        QVERIFY(!m_sink.messages[1].contains(QStringLiteral("AddNew")));
+        // Once the table is back the same form adds the row.
+        WriteTable(m_table, ThreeMaterials());
+        TypeName(QStringLiteral("steel"));
+        ClickAndConfirm("addRecord", true);
+        QCOMPARE(m_sink.messages.size(), 2);
+        QCOMPARE(ListEntries(), (QStringList{"Alumina", "carbon", "glass", "steel"}));
+        QCOMPARE(TableRows(m_table).size(), 4);
     }
 
     void unreachableDataSourceLeavesTheProjectListUsable() {
