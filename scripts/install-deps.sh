@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6sql6-sqlite libqt6sql6-odbc
   libgl1-mesa-dev libgl1-mesa-dri libglx-mesa0 libx11-dev
-  unixodbc unixodbc-dev libsqliteodbc sqlite3
+  unixodbc unixodbc-dev libsqliteodbc sqlite3 postgresql odbc-postgresql
   libeigen3-dev liblapack-dev libopenblas-dev
   libgtest-dev libgmock-dev libbenchmark-dev ccache
   xvfb xauth xfonts-base fonts-dejavu-core openbox libxcb1-dev

@@ -6,6 +6,7 @@
 #include "OstrelDoc.h"
 #include "RecordList.h"
 #include "WorkingDirectory.h"
+#include "../ScopedTempDir.h"
 
 TEST(Document, FreshDocumentHoldsEveryInitialValue) {
     COstrelDoc doc;
@@ -127,8 +128,8 @@ TEST(RecordList, GrowsPastTheInitialEntriesAndRefillsAfterClearing) {
 
 TEST(Document, BothCreationRoutesCaptureTheWorkingDirectory) {
     const std::string before = CurrentDirectory();
-    const auto dir = std::filesystem::temp_directory_path() / "pemblar-doc-capture";
-    std::filesystem::create_directories(dir);
+    const CScopedTempDir temp("pemblar-doc-capture");
+    const auto dir = temp.Path();
     ASSERT_TRUE(ChangeDirectory(dir.string()));
     COstrelDoc created;
     EXPECT_TRUE(created.OnNewDocument());

@@ -4,12 +4,14 @@
 #include <fstream>
 
 #include "WorkingDirectory.h"
+#include "../ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
 TEST(WorkingDirectory, GuardReturnsHomeWhateverHappensInside) {
     const std::string before = CurrentDirectory();
-    const fs::path home = fs::temp_directory_path() / "pemblar-guard-home";
+    const CScopedTempDir temp("pemblar-guard-home");
+    const fs::path home = temp.Path();
     fs::create_directories(home / "sub");
     {
         CDirectoryGuard guard(home.string());
@@ -22,7 +24,8 @@ TEST(WorkingDirectory, GuardReturnsHomeWhateverHappensInside) {
 
 TEST(WorkingDirectory, LongPathsAreHandled) {
     const std::string before = CurrentDirectory();
-    fs::path deep = fs::temp_directory_path() / "pemblar-deep";
+    const CScopedTempDir temp("pemblar-deep");
+    fs::path deep = temp.Path();
     for (int i = 0; i < 12; ++i)
         deep /= std::string(40, static_cast<char>('a' + i));
     fs::create_directories(deep);
@@ -33,9 +36,8 @@ TEST(WorkingDirectory, LongPathsAreHandled) {
 }
 
 TEST(WorkingDirectory, MakeDirectoryAcceptsAnExistingDirectoryOnly) {
-    const fs::path base = fs::temp_directory_path() / "pemblar-mkdir";
-    fs::remove_all(base);
-    fs::create_directories(base);
+    const CScopedTempDir temp("pemblar-mkdir");
+    const fs::path base = temp.Path();
     EXPECT_TRUE(MakeDirectory((base / "a").string()));
     EXPECT_TRUE(MakeDirectory((base / "a").string()));
     std::ofstream((base / "file").string()) << "x";

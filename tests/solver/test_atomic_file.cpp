@@ -8,16 +8,20 @@
 #include <sstream>
 
 #include "AtomicFile.h"
+#include "../ScopedTempDir.h"
+
+#include <memory>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// The directories of this run's cases, removed when the test program ends.
 fs::path FreshDir(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("pemblar-atomic-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
+    static std::vector<std::unique_ptr<CScopedTempDir>> made;
+    made.push_back(std::make_unique<CScopedTempDir>("pemblar-atomic-" + name));
+    return made.back()->Path();
 }
 
 std::string Slurp(const fs::path& path) {

@@ -11,9 +11,12 @@
 #include <fstream>
 
 #include "ProjectFiles.h"
+#include <memory>
+
 #include "ProjectFormat.h"
 #include "WorkingDirectory.h"
 #include "test_project_support.h"
+#include "../ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 using namespace projtest;
@@ -77,8 +80,8 @@ protected:
     void SetUp() override {
         m_before = CurrentDirectory();
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_root = fs::temp_directory_path() / ("pemblar-project-" + name);
-        fs::remove_all(m_root);
+        m_rootDir = std::make_unique<CScopedTempDir>("pemblar-project-" + name);
+        m_root = m_rootDir->Path();
         fs::create_directories(m_root / "home");
         fs::create_directories(m_root / "elsewhere");
         m_home = fs::canonical(m_root / "home");
@@ -87,7 +90,10 @@ protected:
         // Start every operation from somewhere else: they must still end in the home.
         ChangeDirectory((m_root / "elsewhere").string());
     }
-    void TearDown() override { ChangeDirectory(m_before); }
+    void TearDown() override {
+        ChangeDirectory(m_before);
+        m_rootDir.reset();
+    }
 
     void Wire(COstrelDoc& d) {
         d.m_szStartDir = m_home.string();
@@ -99,6 +105,7 @@ protected:
     // Every operation leaves the process in the document's directory.
     void ExpectHome() { EXPECT_EQ(CurrentDirectory(), m_home.string()); }
 
+    std::unique_ptr<CScopedTempDir> m_rootDir;
     fs::path m_root, m_home;
     std::string m_before;
     RecordingSink sink;

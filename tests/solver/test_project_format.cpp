@@ -8,6 +8,7 @@
 
 #include "ProjectFormat.h"
 #include "test_project_support.h"
+#include "../ScopedTempDir.h"
 
 using namespace projtest;
 
@@ -43,8 +44,7 @@ public:
             m_active = true;
             return;
         }
-        const auto dir = std::filesystem::temp_directory_path() / "pemblar-locales";
-        std::filesystem::create_directories(dir);
+        const auto dir = m_locales.Path();
         const std::string command = "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() +
                                     "' >/dev/null 2>&1";
         if (std::system(command.c_str()) == 0) {
@@ -59,6 +59,7 @@ public:
     bool Active() const { return m_active; }
 
 private:
+    CScopedTempDir m_locales{"pemblar-locales"};
     bool m_active = false;
 };
 
