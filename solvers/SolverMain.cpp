@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "DispersionCurves.h"
 #include "InputFile.h"
 #include "Limits.h"
 #include "ResultFile.h"
@@ -31,42 +32,80 @@ struct CCommandLine {
     int nThreads = 0;
     std::vector<double> kappas;
     CFgmOptions fgm;
+    // --dispersion over a range (--wavenumbers, --frequencies, --fd) and where its table goes.
+    bool bCurves = false;
+    bool bPerThickness = false;  // --fd: the frequency range is frequency times thickness
+    CDispersionRequest curves;
+    std::string strCurvesFile;
 };
 
-// One command-line option: a flag, a whole count or a number, each with its bounds; the usage
-// text is made from the same table. A new option is one more row.
+// One value of an option: a whole count or a number within bounds, or free text (a file name).
+struct CValue {
+    const char* name;
+    double dLeast = 0, dMost = 0;  // a number outside is refused
+    bool bWhole = false;           // a count rather than a number
+    bool bText = false;
+};
+
+// One command-line option with its values; the usage text is made from the same table, so a
+// new option is one more row.
 struct COption {
     const char* name;
-    const char* value;       // nullptr for a flag
     bool bGradedOnly;
-    double dLeast, dMost;    // a value outside is refused
-    bool bWhole;             // a count rather than a number
-    bool bLeastOpen;         // the least value itself is refused (a positive number)
-    std::function<void(CCommandLine&, double)> set;
+    std::vector<CValue> values;  // none for a flag
+    std::function<void(CCommandLine&, const std::vector<double>&, const char* text)> set;
     const char* help;
 };
 
+using CNumbers = std::vector<double>;
+
+CValue Count(const char* name, double least, double most) { return {name, least, most, true, false}; }
+CValue Number(const char* name, double least, double most) { return {name, least, most, false, false}; }
+
+// --wavenumbers, --frequencies and --fd: a range and a number of points.
+void SetCurves(CCommandLine& c, const CNumbers& v, EDispersionRange range, double scale, bool perThickness) {
+    c.bCurves = true;
+    c.bPerThickness = perThickness;
+    c.curves.range = range;
+    c.curves.dFrom = v[0] * scale;
+    c.curves.dTo = v[1] * scale;
+    c.curves.nPoints = static_cast<int>(v[2]);
+}
+constexpr double kMHz = 2.0 * 3.14159265358979323846;  // MHz -> rad/us
+
 const std::vector<COption>& Options() {
     static const std::vector<COption> table = {
-        {"--points", "N", false, 2, kMaxPoints, true, false, [](CCommandLine& c, double v) { c.nPoints = static_cast<int>(v); },
+        {"--points", false, {Count("N", 2, kMaxPoints)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nPoints = static_cast<int>(v[0]); },
          "output samples over the time window (default 1001)"},
-        {"--threads", "N", false, 1, kMaxThreads, true, false, [](CCommandLine& c, double v) { c.nThreads = static_cast<int>(v); },
+        {"--threads", false, {Count("N", 1, kMaxThreads)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nThreads = static_cast<int>(v[0]); },
          "threads for the eigen-solves and the synthesis (default: all cores)"},
-        {"--timing", nullptr, false, 0, 0, false, false, [](CCommandLine& c, double) { c.bTiming = true; },
+        {"--timing", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bTiming = true; },
          "print the wall time of assembly, eigen-solves and synthesis"},
-        {"--dispersion", nullptr, false, 0, 0, false, false, [](CCommandLine& c, double) { c.bDispersion = true; },
+        {"--dispersion", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bDispersion = true; },
          "print the lowest --modes frequencies in rad/us at each KAPPA:\n"
          "                  the wavenumber in 1/mm for a plate, the circumferential order for a shell"},
-        {"--modes", "N", false, 1, kMaxModes, true, false, [](CCommandLine& c, double v) { c.nModes = static_cast<int>(v); },
-         "frequencies per KAPPA for --dispersion (default 10)"},
-        {"--sublayers", "N", true, 1, static_cast<double>(kMaxElements), true, false,
-         [](CCommandLine& c, double v) { c.fgm.nSublayers = static_cast<int>(v); },
+        {"--modes", false, {Count("N", 1, kMaxModes)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nModes = static_cast<int>(v[0]); },
+         "frequencies per KAPPA (default 10), lines of a range"},
+        {"--wavenumbers", false, {Number("K0", -kMaxKappa, kMaxKappa), Number("K1", -kMaxKappa, kMaxKappa), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kWavenumber, 1.0, false); },
+         "N wavenumbers from K0 to K1 (1/mm; orders for a shell)"},
+        {"--frequencies", false, {Number("F0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("F1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, false); },
+         "the frequencies F0 to F1 (MHz) over N wavenumbers"},
+        {"--fd", false, {Number("FD0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("FD1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, true); },
+         "frequency times thickness FD0 to FD1 (MHz mm) over N wavenumbers;\n"
+         "                  every mode traced as one line: frequency, wavenumber, phase and group velocity"},
+        {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
+         "write the table of a range to FILE (atomically) instead of standard output"},
+        {"--sublayers", true, {Count("N", 1, static_cast<double>(kMaxElements))},
+         [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.nSublayers = static_cast<int>(v[0]); },
          "elements per layer (default: from the cut-off wavelength)"},
-        {"--cutoff", "C", true, kMinCutoff, kMaxCutoff, false, false,
-         [](CCommandLine& c, double v) { c.fgm.dCutoffConst = v; }, "the dimensionless cut-off constant (default 3.113646)"},
-        {"--mori-tanaka", nullptr, true, 0, 0, false, false, [](CCommandLine& c, double) { c.fgm.bMoriTanaka = true; },
+        {"--cutoff", true, {Number("C", kMinCutoff, kMaxCutoff)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.dCutoffConst = v[0]; }, "the dimensionless cut-off constant (default 3.113646)"},
+        {"--mori-tanaka", true, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.fgm.bMoriTanaka = true; },
          "mix the two materials by Mori-Tanaka instead of the rule of mixtures"},
-        {"--help", nullptr, false, 0, 0, false, false, [](CCommandLine& c, double) { c.bHelp = true; }, "this text"},
+        {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;
 }
@@ -77,10 +116,12 @@ void Usage(ESolver kind, std::ostream& out) {
     const char* result = kind == ESolver::kLaminate ? "result.dat" : "resultfgm.dat";
     out << "usage: " << name << " [options]                 reads " << input << ", writes " << result << "\n"
         << "       " << name << " --dispersion [--modes N] [KAPPA ...]\n"
+        << "       " << name << " --dispersion RANGE [--modes N] [--output FILE]\n"
         << "options:\n";
     for (const COption& o : Options()) {
         if (o.bGradedOnly && kind != ESolver::kGraded) continue;
-        std::string head = std::string(o.name) + (o.value ? std::string(" ") + o.value : "");
+        std::string head = o.name;
+        for (const CValue& v : o.values) head += std::string(" ") + v.name;
         head.resize(std::max<size_t>(head.size() + 1, 16), ' ');
         out << "  " << head << o.help << "\n";
     }
@@ -92,16 +133,20 @@ bool ToNumber(const char* text, double& v) {
     return r.ec == std::errc() && r.ptr == end && std::isfinite(v);
 }
 
-// Why the value text does not suit the option, or empty (with the value in v).
-std::string OptionValueProblem(const COption& o, const char* text, double& v) {
+// Why the text does not suit the option's value, or empty (with the number in v).
+std::string ValueProblem(const COption& o, const CValue& value, const char* text, double& v) {
     std::ostringstream need;
-    need << o.name << " needs " << (o.bWhole ? "a whole count" : "a number") << " from " << (o.bLeastOpen ? "above " : "")
-         << Num(o.dLeast) << " to " << Num(o.dMost);
+    need << o.name << " needs ";
+    if (value.bText) need << "a " << value.name;
+    else
+        need << (o.values.size() > 1 ? std::string(value.name) + ", " : "") << (value.bWhole ? "a whole count" : "a number")
+             << " from " << Num(value.dLeast) << " to " << Num(value.dMost);
     if (!text) return need.str();
+    if (value.bText) return *text ? "" : need.str();
     if (!ToNumber(text, v)) return need.str() + ", not \"" + Excerpt(text) + "\"";
-    const bool whole = !o.bWhole || v == std::floor(v);
-    const bool inside = (o.bLeastOpen ? v > o.dLeast : v >= o.dLeast) && v <= o.dMost;
-    if (!inside && whole && v > o.dMost) return need.str() + ": " + Excerpt(text) + " is too large";
+    const bool whole = !value.bWhole || v == std::floor(v);
+    const bool inside = v >= value.dLeast && v <= value.dMost;
+    if (!inside && whole && v > value.dMost && value.dMost > 0) return need.str() + ": " + Excerpt(text) + " is too large";
     if (!whole || !inside) return need.str() + ", not " + Excerpt(text);
     return {};
 }
@@ -114,16 +159,19 @@ std::string ParseArguments(ESolver kind, int argc, char** argv, CCommandLine& cl
             if (arg == o.name && (!o.bGradedOnly || kind == ESolver::kGraded)) option = &o;
         if (arg == "-h") option = &Options().back();
         if (option) {
-            double v = 0;
-            if (option->value) {
-                const std::string why = OptionValueProblem(*option, i + 1 < argc ? argv[++i] : nullptr, v);
+            CNumbers numbers(option->values.size(), 0.0);
+            const char* text = nullptr;
+            for (size_t k = 0; k < option->values.size(); ++k) {
+                const char* value = i + 1 < argc ? argv[++i] : nullptr;
+                const std::string why = ValueProblem(*option, option->values[k], value, numbers[k]);
                 if (!why.empty()) return why;
+                if (option->values[k].bText) text = value;
             }
-            option->set(cl, v);
+            option->set(cl, numbers, text);
             continue;
         }
         double kappa = 0;
-        if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \"" + Excerpt(arg) + "\"";
+        if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \\"" + Excerpt(arg) + "\\"";
         if (!(std::abs(kappa) <= kMaxKappa))
             return "KAPPA " + Excerpt(arg) + " lies outside " + Num(-kMaxKappa) + " to " + Num(kMaxKappa);
         cl.kappas.push_back(kappa);
@@ -160,6 +208,32 @@ std::string PrintDispersion(const CProblem& p, const CCommandLine& cl) {
     return {};
 }
 
+template <class Fail>
+int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) {
+    if (cl.bPerThickness) {
+        const double h = p.model.Thickness();
+        cl.curves.dFrom /= h;
+        cl.curves.dTo /= h;
+    }
+    cl.curves.nModes = cl.nModes;
+    // Progress lines only when the table goes to a file: standard output is then free for them.
+    std::function<void(int)> progress;
+    if (!cl.strCurvesFile.empty()) {
+        progress = [](int percent) { std::cout << "progress " << percent << "%" << std::endl; };
+        progress(0);
+    }
+    const CDispersionCurves curves = TraceDispersion(p.model, cl.curves, progress);
+    if (!curves.error.empty()) return fail(curves.error);
+    const std::string table = FormatDispersionCurves(curves, p.bShell);
+    if (cl.strCurvesFile.empty()) {
+        std::fwrite(table.data(), 1, table.size(), stdout);
+        std::fflush(stdout);
+        return 0;
+    }
+    const std::string writeError = WriteFileAtomically(cl.strCurvesFile, table);
+    return writeError.empty() ? 0 : fail(writeError);
+}
+
 const char* QuantityName(int output) {
     switch (output) {
     case 1: return "displacement U";
@@ -193,6 +267,12 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cout);
         return 0;
     }
+    if ((cl.bCurves || !cl.strCurvesFile.empty()) && (!cl.bDispersion || !cl.bCurves || !cl.kappas.empty())) {
+        std::cerr << name << ": a dispersion range (--wavenumbers, --frequencies or --fd) goes with --dispersion, "
+                  << "without KAPPA values\n";
+        Usage(kind, std::cerr);
+        return 2;
+    }
     if (!cl.bDispersion) RemoveStaleTemporaries(output);
 
     std::string text;
@@ -205,6 +285,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     const std::string sizeError = CheckModelSize(problem.model);
     if (!sizeError.empty()) return fail(sizeError);
 
+    if (cl.bDispersion && cl.bCurves) return WriteDispersionCurves(problem, cl, fail);
     if (cl.bDispersion) {
         const std::string error = PrintDispersion(problem, cl);
         return error.empty() ? 0 : fail(error);
