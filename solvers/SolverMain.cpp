@@ -122,7 +122,7 @@ void Usage(ESolver kind, std::ostream& out) {
         if (o.bGradedOnly && kind != ESolver::kGraded) continue;
         std::string head = o.name;
         for (const CValue& v : o.values) head += std::string(" ") + v.name;
-        head.resize(std::max<size_t>(head.size() + 1, 16), ' ');
+        head.resize(head.size() < 15 ? 16 : std::max<size_t>(head.size() + 1, 24), ' ');
         out << "  " << head << o.help << "\n";
     }
 }
@@ -171,7 +171,7 @@ std::string ParseArguments(ESolver kind, int argc, char** argv, CCommandLine& cl
             continue;
         }
         double kappa = 0;
-        if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \\"" + Excerpt(arg) + "\\"";
+        if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \"" + Excerpt(arg) + "\"";
         if (!(std::abs(kappa) <= kMaxKappa))
             return "KAPPA " + Excerpt(arg) + " lies outside " + Num(-kMaxKappa) + " to " + Num(kMaxKappa);
         cl.kappas.push_back(kappa);
