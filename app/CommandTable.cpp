@@ -97,6 +97,9 @@ constexpr std::array kTable = {
                  "Export image", M129, C::View},
     CCommandInfo{Cmd::kPlotCopy, "Copy\tCtrl+C", nullptr, "Copy the plot to the clipboard as an image", "Copy", M129,
                  C::View},
+    CCommandInfo{Cmd::kStudy, "Study...", nullptr,
+                 "Run the project over many receiving points or values of one parameter, here or on a Slurm cluster",
+                 "Study", M129, C::Document},
     CCommandInfo{Cmd::kHelpFinder, "&Help Topics", nullptr, "List Help topics", "Help Topics", M128 | M129,
                  C::MainFrame},
     CCommandInfo{Cmd::kAppAbout, "&About Pemblar...", nullptr,
@@ -143,6 +146,7 @@ std::vector<CMenuNode> BuildMenu129() {
                                                 Item(kDisplayFGMExistingW)})})}),
         Popup("Plot", {Item(kPlotAddCurve), Item(kPlotRemoveCurves), Sep(), Item(kPlotZoomIn), Item(kPlotZoomOut),
                        Item(kPlotOverview), Sep(), Item(kPlotExportData), Item(kPlotExportImage), Item(kPlotCopy)}),
+        Popup("&Study", {Item(kStudy)}),
         Popup("&Help", {Item(kHelpFinder), Sep(), Item(kAppAbout)}),
     };
 }

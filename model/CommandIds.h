@@ -53,4 +53,6 @@ constexpr int kPlotOverview = 33004;     // the same as the toolbar's Overview, 
 constexpr int kPlotExportData = 33005;
 constexpr int kPlotExportImage = 33006;
 constexpr int kPlotCopy = 33007;
+// Added commands, numbered on from the last of the original ones.
+constexpr int kStudy = 32850;               // Study, "Study..."
 }  // namespace Cmd

@@ -13,6 +13,7 @@ packages=(
   python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
   locales
+  libtomlplusplus-dev slurm-wlm munge
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -282,6 +282,8 @@ private slots:
             "  Export data...||Write the shown curves as a CSV file|Export data",
             "  Export image...||Write the plot as a PNG or SVG image|Export image",
             "  Copy|Ctrl+C|Copy the plot to the clipboard as an image|Copy",
+            "&Study>",
+            "  Study...||Run the project over many receiving points or values of one parameter, here or on a Slurm cluster|Study",
             "&Help>",
             "  &Help Topics||List Help topics|Help Topics",
             "  -",
