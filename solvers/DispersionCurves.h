@@ -1,0 +1,72 @@
+#pragma once
+// Dispersion curves of the through-thickness model: for every mode its frequency, wavenumber,
+// phase and group velocity over a range, each mode one continuous line.
+//
+// The modes are followed from one wavenumber to the next by the overlap of their
+// mass-normalised eigenvectors (phi_a^T M phi_b), not by the order of their frequencies, so a
+// line goes straight through a crossing. The group velocity comes from the eigenvector,
+// c_g = phi^T K'(kappa) phi / (2 omega phi^T M phi), which is the exact derivative of the
+// model's own omega(kappa).
+//
+// Where the problem splits exactly (a stack that is its own mirror image about the mid-plane,
+// and plies whose v motion does not couple to u and w) it is solved in the separate parts,
+// and the lines take the family's name: S0, S1, ... (symmetric), A0, ... (antisymmetric) and
+// SH0, SH1, ... (shear horizontal); otherwise they are named M0, M1, ... from the lowest.
+// Dispersion is not the hot path: every wavenumber is a dense eigen-solve with eigenvectors.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ThicknessModel.h"
+
+namespace numerics {
+
+enum class EDispersionRange {
+    kWavenumber,  // kappa from dFrom to dTo (1/mm for a plate, circumferential order for a shell)
+    kFrequency,   // omega from dFrom to dTo (rad/us)
+};
+
+struct CDispersionRequest {
+    EDispersionRange range = EDispersionRange::kWavenumber;
+    double dFrom = 0, dTo = 0;
+    int nPoints = 100;  // wavenumbers sampled
+    int nModes = 10;    // lines: the lowest at the first wavenumber
+    // false solves the whole problem at once even where it splits (names are then M0, ...):
+    // for checking the tracing itself.
+    bool bSplit = true;
+};
+
+struct CModePoint {
+    double dKappa = 0;       // the sampled kappa (k, or n for a shell)
+    double dOmega = 0;       // rad/us
+    double dWavenumber = 0;  // k along the top surface, 1/mm (n / R for a shell)
+    double dPhase = 0;       // omega / k, mm/us
+    double dGroup = 0;       // d omega / d k, mm/us
+};
+
+struct CModeLine {
+    std::string strName;
+    std::vector<CModePoint> points;  // ascending kappa
+};
+
+struct CDispersionCurves {
+    std::vector<CModeLine> lines;
+    bool bMirrorSymmetric = false;  // families named S, A (and SH where v decouples)
+    std::string error;
+};
+
+// The most wavenumbers one run may sample.
+inline constexpr int kMaxDispersionPoints = 20000;
+
+// Empty when the request can be computed, else why not.
+std::string CheckDispersionRequest(const CDispersionRequest& request);
+
+CDispersionCurves TraceDispersion(const CThicknessModel& model, const CDispersionRequest& request,
+                                  const std::function<void(int percent)>& progress = {});
+
+// The table written by --dispersion with a range: comment lines starting with '#', then one line
+// per point, "name frequency_MHz wavenumber phase group", each mode's points together.
+std::string FormatDispersionCurves(const CDispersionCurves& curves, bool shell);
+
+}  // namespace numerics
