@@ -12,6 +12,7 @@
 #include "ProjectFiles.h"
 #include "RecordList.h"
 #include "SolverRun.h"
+#include "StudyLauncher.h"
 
 CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent)
     : m_doc(doc), m_parent(dialogParent) {}
@@ -26,6 +27,7 @@ bool CDocCommands::Carries(int id) const {
     case Cmd::kExecuteFGM:
     case Cmd::kFileOpen:
     case Cmd::kOpenFGM:
+    case Cmd::kStudy:
         return true;
     default:
         return false;
@@ -49,6 +51,7 @@ bool CDocCommands::OnCommand(int id) {
         return true;
     case Cmd::kFileOpen: OnOpenComposite(m_doc); return true;
     case Cmd::kOpenFGM: OnOpenFGM(m_doc); return true;
+    case Cmd::kStudy: OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}); return true;
     default: return false;
     }
 }

@@ -43,4 +43,7 @@ constexpr int kDisplayFGMExistingU = 32796;
 constexpr int kDisplayFGMExistingV = 32797;
 constexpr int kDisplayFGMExistingW = 32798;
 constexpr int kOpenFGM = 32799;
+
+// Added commands, numbered on from the last of the original ones.
+constexpr int kStudy = 32850;               // Study, "Study..."
 }  // namespace Cmd

@@ -270,6 +270,8 @@ private slots:
             "      Display curve(T- U)||Display existing curve(T- U)|Display existing curve(T- U)",
             "      Display curve(T- V)||Display existing curve(T- V)|Display existing curve(T- V)",
             "      Display curve(T- W)||Display existing curve(T- W)|Display existing curve(T- W)",
+            "&Study>",
+            "  Study...||Run the project over many receiving points or values of one parameter, here or on a Slurm cluster|Study",
             "&Help>",
             "  &Help Topics||List Help topics|Help Topics",
             "  -",
