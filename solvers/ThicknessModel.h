@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "BandReduction.h"
+#include "Limits.h"
 #include "Stiffness.h"
 
 namespace numerics {
 
 inline constexpr int kGaussPoints = 3;
-// The most elements through the thickness a model may have.
-inline constexpr size_t kMaxElements = 500;
 
 struct CElement {
     double dBottom = 0;  // z of the bottom node, measured up from the bottom surface
