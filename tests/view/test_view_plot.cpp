@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QOpenGLContext>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTimer>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -22,6 +24,7 @@
 
 #include "CommandIds.h"
 #include "CurveSources.h"
+#include "ImageSizeDlg.h"
 #include "OstrelDoc.h"
 #include "OstrelView.h"
 #include "PlotPainter.h"
@@ -59,6 +62,15 @@ bool NearPixel(const QImage& image, int x, int y, QColor colour) {
                 return true;
     return false;
 }
+
+struct FixedFile : IFileChooser {
+    std::string path;
+    std::vector<FileDialogRequest> requests;
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
+        requests.push_back(request);
+        return path;
+    }
+};
 
 const QColor kBlue(0, 0, 255);
 const QColor kFrame(26, 128, 26);
@@ -374,6 +386,39 @@ private slots:
         doc.m_services.messages = &messages;
         QVERIFY(!view->ExportImageTo(dir.filePath("x/plot.png").toStdString(), QSize(320, 200)));
         QCOMPARE(messages.texts.size(), std::size_t(1));
+    }
+
+    void exportImageAsksForTheSizeThenTheFile() {
+        QTemporaryDir dir;
+        COstrelDoc doc;
+        FixedFile files;
+        files.path = dir.filePath("asked.svg").toStdString();
+        doc.m_services.files = &files;
+        LoadCurve(doc, {{0, 0}, {10, 1}});
+        auto view = Show(doc, 320, 240);
+        QTimer::singleShot(0, [] {
+            for (int i = 0; i < 200; ++i) {
+                if (auto* dialog = qobject_cast<CImageSizeDlg*>(QApplication::activeModalWidget())) {
+                    QCOMPARE(dialog->ChosenSize(), QSize(320, 240));  // starts at the view's size
+                    dialog->findChild<QSpinBox*>("width")->setValue(640);
+                    dialog->findChild<QSpinBox*>("height")->setValue(480);
+                    dialog->accept();
+                    return;
+                }
+                QTest::qWait(10);
+            }
+            qFatal("no size dialog");
+        });
+        QVERIFY(view->OnCommand(Cmd::kPlotExportImage));
+        QCOMPARE(files.requests.size(), std::size_t(1));
+        QVERIFY(files.requests[0].save);
+        QFile svg(dir.filePath("asked.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("viewBox=\"0 0 640 480\""));
+        // Export data through its command, into the chosen file.
+        files.path = dir.filePath("asked.csv").toStdString();
+        QVERIFY(view->OnCommand(Cmd::kPlotExportData));
+        QCOMPARE(ReadText(dir.filePath("asked.csv")), std::string("t (us),U (mm)\n0,0\n10,1\n"));
     }
 
     void copyPutsTheFrameOnTheClipboard() {
