@@ -204,6 +204,22 @@ std::vector<CSeedMaterial> LoadSeedMaterials() {
     return ParseSeedMaterials(QString::fromUtf8(file.readAll()));
 }
 
+QString SeedMaterialsCsv(const std::vector<CSeedMaterial>& rows) {
+    QStringList header;
+    for (int i = 1; i < MaterialColumns().size(); ++i)
+        header << MaterialColumns()[i];
+    QString text = header.join(QLatin1Char(',')) + QLatin1Char('\n');
+    for (const CSeedMaterial& row : rows) {
+        QString name = row.name;
+        name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        text += QLatin1Char('"') + name + QLatin1Char('"');
+        for (double value : row.numbers)
+            text += QLatin1Char(',') + QString::number(value, 'g', 15);
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
 void CreateMaterialDatabase(const QString& path, const std::vector<CSeedMaterial>& rows) {
     const QFileInfo target(path);
     if (!QDir().mkpath(target.absolutePath()))

@@ -50,6 +50,11 @@ std::vector<CSeedMaterial> ParseSeedMaterials(const QString& text);
 // The seed list compiled into the program.
 std::vector<CSeedMaterial> LoadSeedMaterials();
 
+// The rows as a CSV file for loading into a shared table (for example with psql's \copy): a
+// header of the eight column names the program writes, then one row per material; names are
+// quoted, numbers in C notation.
+QString SeedMaterialsCsv(const std::vector<CSeedMaterial>& rows);
+
 // Makes a new SQLite file at path with the table and the given rows. The file appears only
 // complete: it is built under a temporary name and renamed into place. Raises CDBException.
 void CreateMaterialDatabase(const QString& path, const std::vector<CSeedMaterial>& rows);

@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <cmath>
 
+#include <algorithm>
+
 #include "DBException.h"
 #include "MaterialTestSupport.h"
 #include "MyRecordSet.h"
@@ -362,6 +364,54 @@ private slots:
                                    "E-glass/epoxy", "S-glass/epoxy", "Kevlar 49/epoxy", "titanium Ti-6Al-4V",
                                    "zirconia ZrO2 (3Y-TZP)", "silicon nitride Si3N4 (hot-pressed)"})
             QVERIFY2(names.contains(QString::fromLatin1(wanted)), wanted);
+    }
+
+    void seedRowsAgreeWithTheirHandbookValues() {
+        // E1, E2, G12, v12 as the cited tables give them; a seed value may differ by rounding
+        // only (5 % at most).
+        struct Reference {
+            const char* name;
+            double e1, e2, g12, v12;
+        };
+        const Reference references[] = {
+            {"T300/5208 carbon/epoxy", 181, 10.3, 7.17, 0.28}, {"AS/3501 carbon/epoxy", 138, 8.96, 7.1, 0.3},
+            {"AS4/3501-6 carbon/epoxy", 147, 10.3, 7.0, 0.27}, {"E-glass/epoxy", 41, 10.4, 4.3, 0.28},
+            {"S-glass/epoxy", 45, 11, 4.5, 0.29},               {"Kevlar/epoxy", 80, 5.5, 2.2, 0.34},
+            {"Kevlar 49/epoxy", 76, 5.5, 2.3, 0.34},           {"T300/914C carbon/epoxy", 138, 11, 5.5, 0.28},
+            {"E-glass/MY750 epoxy", 45.6, 16.2, 5.83, 0.278},   {"Boron/epoxy B(4)/5505", 204, 18.5, 5.59, 0.23},
+        };
+        const std::vector<CSeedMaterial> seed = LoadSeedMaterials();
+        for (const Reference& ref : references) {
+            const auto row = std::find_if(seed.begin(), seed.end(), [&](const CSeedMaterial& m) { return m.name == QLatin1String(ref.name); });
+            QVERIFY2(row != seed.end(), ref.name);
+            const double wanted[4] = {ref.e1, ref.e2, ref.g12, ref.v12};
+            for (int i = 0; i < 4; ++i)
+                QVERIFY2(std::fabs(row->numbers[i] - wanted[i]) <= 0.05 * wanted[i],
+                         qPrintable(QStringLiteral("%1, value %2: %3 for %4").arg(ref.name).arg(i).arg(row->numbers[i]).arg(wanted[i])));
+        }
+        // A row that could not be checked says so.
+        for (const CSeedMaterial& row : seed)
+            if (row.name.startsWith(QLatin1String("alumina Al2O3 99.5")))
+                QVERIFY2(row.source.contains(QLatin1String("not checked")), qPrintable(row.source));
+    }
+
+    void seedListExportsAsCsvForCopy() {
+        CSeedMaterial steel;
+        steel.name = QStringLiteral("steel \"S355\", rolled");
+        const double numbers[7] = {210, 210, 80.77, 0.3, 0.3, 7.85, 0};
+        std::copy(std::begin(numbers), std::end(numbers), steel.numbers);
+        steel.source = QStringLiteral("EC3");
+        CSeedMaterial tiny;
+        tiny.name = QStringLiteral("x");
+        const double small[7] = {1e-7, 2.5e21, 1, 0.125, 0.5, 1234567.891, -45};
+        std::copy(std::begin(small), std::end(small), tiny.numbers);
+        QCOMPARE(SeedMaterialsCsv({steel, tiny}),
+                 QStringLiteral("Material,E1(GPa),E2(GPa),G12(GPa),v12,v23,p,Angle\n"
+                                "\"steel \"\"S355\"\", rolled\",210,210,80.77,0.3,0.3,7.85,0\n"
+                                "\"x\",1e-07,2.5e+21,1,0.125,0.5,1234567.891,-45\n"));
+        // The program's own list, every row of it.
+        const QString all = SeedMaterialsCsv(LoadSeedMaterials());
+        QCOMPARE(all.count(QLatin1Char('\n')), int(LoadSeedMaterials().size()) + 1);
     }
 
     void seedListErrorsNameTheLine() {

@@ -190,7 +190,9 @@ class TestRecordSetPostgres : public QObject {
         QFile sources(odbc + QStringLiteral("/odbc.ini"));
         QVERIFY(sources.open(QIODevice::WriteOnly));
         sources.write(QStringLiteral("[Material]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\n"
-                                     "Database=postgres\nUsername=pemblar\n")
+                                     "Database=postgres\nUsername=pemblar\n\n"
+                                     "[MaterialReaders]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\n"
+                                     "Database=postgres\nUsername=pemblar\nReadOnly=1\n")
                           .arg(m_server->Port())
                           .toUtf8());
     }
@@ -268,6 +270,45 @@ private slots:
         set.Update();
         set.Requery();
         QCOMPARE(Names(set), (QStringList{"glass", "carbon", "steel"}));
+    }
+
+    void seedListLoadsWithTheInstalledProgramAndReadOnlyIsKept() {
+        if (!m_skip.isEmpty())
+            QSKIP(qPrintable(m_skip));
+        // The way the README fills a shared table: the program's export, then psql's \copy.
+        const QString csv = m_server->Root() + QStringLiteral("/seed.csv");
+        QProcess exporter;
+        exporter.start(QStringLiteral(PEMBLAR_PROGRAM), {QStringLiteral("--export-seed-materials"), csv});
+        QVERIFY(exporter.waitForFinished(60000));
+        QCOMPARE(exporter.exitCode(), 0);
+        QFile::setPermissions(csv, QFile::permissions(csv) | QFile::ReadOther);
+        const QString psql = ServerBinDir() + QStringLiteral("/psql");
+        QProcess loader;
+        loader.setProcessChannelMode(QProcess::MergedChannels);
+        loader.start(psql, {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_server->Port()),
+                            QStringLiteral("-U"), QStringLiteral("pemblar"), QStringLiteral("-d"), QStringLiteral("postgres"),
+                            QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"),
+                            QStringLiteral("\\copy material (\"Material\",\"E1(GPa)\",\"E2(GPa)\",\"G12(GPa)\",\"v12\",\"v23\",\"p\",\"Angle\") "
+                                           "FROM '%1' CSV HEADER").arg(csv)});
+        QVERIFY(loader.waitForFinished(60000));
+        QVERIFY2(loader.exitCode() == 0, loader.readAll().constData());
+        CMyRecordSet set(OdbcMaterialSource(QStringLiteral("Material")));
+        set.Open();
+        const QStringList names = Names(set);
+        const std::vector<CSeedMaterial> seed = LoadSeedMaterials();
+        QVERIFY(names.size() >= int(seed.size()));
+        for (const CSeedMaterial& row : seed)
+            QVERIFY2(names.contains(row.name), qPrintable(row.name));
+        // The same table through a data source the driver is told to keep read-only.
+        CMyRecordSet readers(OdbcMaterialSource(QStringLiteral("MaterialReaders")));
+        readers.Open();
+        QVERIFY(!readers.CanUpdate());
+        QCOMPARE(Names(readers), names);
+        // Leave the table as the other cases expect it.
+        for (set.MoveFirst(); !set.IsEOF(); set.MoveNext())
+            if (set.m_Material != QLatin1String("glass") && set.m_Material != QLatin1String("carbon") &&
+                set.m_Material != QLatin1String("steel"))
+                set.Delete();
     }
 
     void theFormWorksAfterARestart() {
