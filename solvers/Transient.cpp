@@ -155,8 +155,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     if (!result.error.empty()) return result;
 
     const auto assemblyStart = Clock::now();
-    const CSafeMatrices matrices = Assemble(p.model);
-    const CModalSolver solver(matrices);
+    const CModalSolver solver(AssembleBands(p.model));
     result.dAssemblySeconds = Seconds(assemblyStart);
     result.nUnknowns = solver.Size();
     result.nWavenumbers = grid.kappa.size();
@@ -170,7 +169,6 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     const int n = solver.Size();
     const int threads = std::max(1, options.nThreads);
     std::vector<CModalSolver::CWorkspace> spaces(threads);
-    std::vector<CModes> modes(threads);
     std::mutex progressLock;
     std::atomic<size_t> done{0};
     int reported = -1;
@@ -191,19 +189,23 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     const size_t blocks = std::min<size_t>(nk, 64);
     std::vector<std::vector<double>> partial(blocks, std::vector<double>(length, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
+    std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
     for (size_t start = 0; start < nk; start += batch) {
         const size_t count = std::min(batch, nk - start);
         const auto eigenStart = Clock::now();
         ParallelFor(count, threads, [&](size_t local, int t) {
             const size_t i = start + local;
             const double kappa = grid.kappa[i];
-            solver.Solve(kappa, modes[t], spaces[t]);
+            double* w = &omega[local * n];
+            double* c = &coeff[local * n];
+            const int found = solver.SolveProducts(kappa, a, b, w, c, spaces[t]);
+            modeCount[local] = static_cast<size_t>(found);
             const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
                                                   : phaseSign * std::sin(kappa * grid.dAngle);
             const double scale = grid.weight[i] * phase;
-            for (int j = 0; j < n; ++j) {
-                omega[local * n + j] = std::sqrt(std::max(0.0, modes[t].omegaSquared(j)));
-                coeff[local * n + j] = scale * modes[t].top(a, j) * modes[t].top(b, j);
+            for (int j = 0; j < found; ++j) {
+                w[j] = std::sqrt(std::max(0.0, w[j]));
+                c[j] *= scale;
             }
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {
@@ -218,10 +220,20 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
         result.dEigenSeconds += Seconds(eigenStart);
 
         const auto synthesisStart = Clock::now();
+        // Modes that cannot reach the output were never solved for: pack the rest together.
+        offset[0] = 0;
+        for (size_t local = 0; local < count; ++local) {
+            const size_t from = local * n, to = offset[local], m = modeCount[local];
+            if (from != to) {
+                std::copy(omega.begin() + from, omega.begin() + from + m, omega.begin() + to);
+                std::copy(coeff.begin() + from, coeff.begin() + from + m, coeff.begin() + to);
+            }
+            offset[local + 1] = to + m;
+        }
         const size_t parts = std::min(blocks, count);
         ParallelFor(parts, threads, [&](size_t c, int) {
-            const size_t first = count * c / parts, last = count * (c + 1) / parts;
-            AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
+            const size_t first = offset[count * c / parts], last = offset[count * (c + 1) / parts];
+            AccumulateModes(p.load, times, plan.get(), &omega[first], &coeff[first], last - first,
                             partial[c].data());
         });
         result.dSynthesisSeconds += Seconds(synthesisStart);
@@ -239,7 +251,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
 
 std::vector<std::vector<double>> Dispersion(const CThicknessModel& model, const std::vector<double>& kappas,
                                             int modes) {
-    const CModalSolver solver(Assemble(model));
+    const CModalSolver solver(AssembleBands(model));
     CModalSolver::CWorkspace ws;
     std::vector<std::vector<double>> out;
     for (double kappa : kappas) {
