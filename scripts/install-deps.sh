@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6sql6-sqlite libqt6sql6-odbc
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-odbc
   libgl1-mesa-dev libgl1-mesa-dri libglx-mesa0 libx11-dev
   unixodbc unixodbc-dev libsqliteodbc sqlite3
   libeigen3-dev liblapack-dev libopenblas-dev
@@ -13,6 +13,7 @@ packages=(
   python3 python3-pil imagemagick ghostscript
   clang libclang-rt-14-dev
   locales
+  libtomlplusplus-dev slurm-wlm munge
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,210 @@
+#include "PlotModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot {
+
+Rgb SeriesColour(std::size_t index) {
+    // Blue first (the curve view's default), then colours that stay apart on white and in print.
+    static constexpr Rgb kPalette[] = {
+        MakeRgb(0, 0, 255),   MakeRgb(220, 20, 60),  MakeRgb(0, 140, 0),    MakeRgb(255, 140, 0),
+        MakeRgb(148, 0, 211), MakeRgb(0, 150, 170),  MakeRgb(139, 69, 19),  MakeRgb(255, 0, 200),
+        MakeRgb(100, 100, 100), MakeRgb(128, 128, 0),
+    };
+    return kPalette[index % (sizeof kPalette / sizeof kPalette[0])];
+}
+
+std::optional<Range> DataRange(std::span<const Series> series) {
+    std::optional<Range> r;
+    for (const Series& s : series)
+        for (const Point& p : s.points) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y))
+                continue;
+            if (!r) {
+                r = Range{p.x, p.x, p.y, p.y};
+                continue;
+            }
+            r->xMin = std::min(r->xMin, p.x);
+            r->xMax = std::max(r->xMax, p.x);
+            r->yMin = std::min(r->yMin, p.y);
+            r->yMax = std::max(r->yMax, p.y);
+        }
+    return r;
+}
+
+std::optional<Range> Union(const std::optional<Range>& a, const std::optional<Range>& b) {
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return Range{std::min(a->xMin, b->xMin), std::max(a->xMax, b->xMax), std::min(a->yMin, b->yMin),
+                 std::max(a->yMax, b->yMax)};
+}
+
+namespace {
+
+void PadAxis(double& lo, double& hi, double fraction) {
+    const double extent = hi - lo;
+    if (extent > 0) {
+        lo -= extent * fraction;
+        hi += extent * fraction;
+        return;
+    }
+    const double room = lo == 0 ? 1.0 : std::abs(lo) * 0.1;
+    lo -= room;
+    hi += room;
+}
+
+// The narrowest extent an axis may have around centre c.
+double MinimumExtent(double lo, double hi) {
+    const double magnitude = std::max({std::abs(lo), std::abs(hi), 1e-300});
+    return magnitude * 1e-6;
+}
+
+// Fits [lo, hi] between the smallest and largest allowed extent, keeping its centre.
+void LimitAxis(double& lo, double& hi, double fullExtent) {
+    const double centre = 0.5 * (lo + hi);
+    double extent = hi - lo;
+    const double smallest = MinimumExtent(lo, hi);
+    const double largest = std::max(fullExtent, smallest) * 1e6;
+    if (!(extent >= smallest))
+        extent = smallest;
+    else if (extent > largest)
+        extent = largest;
+    else
+        return;
+    lo = centre - 0.5 * extent;
+    hi = centre + 0.5 * extent;
+}
+
+}  // namespace
+
+Range Padded(const Range& data, double fraction) {
+    Range r = data;
+    PadAxis(r.xMin, r.xMax, fraction);
+    PadAxis(r.yMin, r.yMax, fraction);
+    return r;
+}
+
+void ViewState::SetFullRange(const Range& full) {
+    m_full = full;
+    m_shown = full;
+}
+
+void ViewState::SetShown(const Range& shown) { m_shown = shown; }
+
+Range ViewState::Limited(Range r) const {
+    LimitAxis(r.xMin, r.xMax, m_full.Width());
+    LimitAxis(r.yMin, r.yMax, m_full.Height());
+    return r;
+}
+
+void ViewState::ZoomAbout(Point about, double factorX, double factorY) {
+    if (!(factorX > 0) || !(factorY > 0) || !std::isfinite(about.x) || !std::isfinite(about.y))
+        return;
+    Range r = m_shown;
+    if (factorX != 1.0 && r.Width() > 0) {
+        r.xMin = about.x - (about.x - r.xMin) * factorX;
+        r.xMax = about.x + (r.xMax - about.x) * factorX;
+    }
+    if (factorY != 1.0 && r.Height() > 0) {
+        r.yMin = about.y - (about.y - r.yMin) * factorY;
+        r.yMax = about.y + (r.yMax - about.y) * factorY;
+    }
+    const Range limited = Limited(r);
+    // At a limit the range stays where it is rather than drifting away from the pointer.
+    if (factorX != 1.0 && limited.Width() != r.Width()) {
+        r.xMin = m_shown.xMin;
+        r.xMax = m_shown.xMax;
+    }
+    if (factorY != 1.0 && limited.Height() != r.Height()) {
+        r.yMin = m_shown.yMin;
+        r.yMax = m_shown.yMax;
+    }
+    m_shown = r;
+}
+
+void ViewState::ZoomTo(Point a, Point b) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y))
+        return;
+    Range r = m_shown;
+    if (a.x != b.x) {
+        r.xMin = std::min(a.x, b.x);
+        r.xMax = std::max(a.x, b.x);
+    }
+    if (a.y != b.y) {
+        r.yMin = std::min(a.y, b.y);
+        r.yMax = std::max(a.y, b.y);
+    }
+    m_shown = Limited(r);
+}
+
+void ViewState::Pan(double dx, double dy) {
+    if (!std::isfinite(dx) || !std::isfinite(dy))
+        return;
+    m_shown.xMin += dx;
+    m_shown.xMax += dx;
+    m_shown.yMin += dy;
+    m_shown.yMax += dy;
+}
+
+void ViewState::PanByFraction(double fx, double fy) {
+    Pan(fx * m_shown.Width(), fy * m_shown.Height());
+}
+
+std::optional<Nearest> NearestPoint(std::span<const Series> series, Point pointer, double pixelsPerX,
+                                    double pixelsPerY, const std::optional<Range>& within, double maxPixels) {
+    if (!std::isfinite(pointer.x) || !std::isfinite(pointer.y))
+        return std::nullopt;
+    std::optional<Nearest> best;
+    double bestSquare = maxPixels * maxPixels;
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        const std::vector<Point>& points = series[s].points;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const Point& p = points[i];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || (within && !within->Contains(p)))
+                continue;
+            const double dx = (p.x - pointer.x) * pixelsPerX;
+            const double dy = (p.y - pointer.y) * pixelsPerY;
+            const double square = dx * dx + dy * dy;
+            if (square <= bestSquare && (!best || square < bestSquare)) {
+                bestSquare = square;
+                best = Nearest{s, i, p, 0};
+            }
+        }
+    }
+    if (best)
+        best->pixels = std::sqrt(bestSquare);
+    return best;
+}
+
+std::optional<std::pair<double, double>> Grid::ValueRange() const {
+    std::optional<std::pair<double, double>> r;
+    for (const double v : values) {
+        if (!std::isfinite(v))
+            continue;
+        if (!r)
+            r = std::pair{v, v};
+        r->first = std::min(r->first, v);
+        r->second = std::max(r->second, v);
+    }
+    return r;
+}
+
+Rgb DivergingColour(double v, double vMin, double vMax) {
+    double t = vMax > vMin ? (v - vMin) / (vMax - vMin) : 0.5;
+    if (!std::isfinite(t))
+        t = 0.5;
+    t = std::clamp(t, 0.0, 1.0);
+    // Dark blue -> white -> dark red, through the middle.
+    auto mix = [](double a, double b, double f) { return int(std::lround(a + (b - a) * f)); };
+    if (t < 0.5) {
+        const double f = t / 0.5;
+        return MakeRgb(mix(20, 255, f), mix(40, 255, f), mix(160, 255, f));
+    }
+    const double f = (t - 0.5) / 0.5;
+    return MakeRgb(mix(255, 170, f), mix(255, 20, f), mix(255, 20, f));
+}
+
+}  // namespace plot

@@ -1,0 +1,172 @@
+#include "PlotWidget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace plot {
+
+namespace {
+constexpr double kReadoutPixels = 30;  // a series point farther from the pointer is not "nearest"
+}
+
+PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setMinimumSize(160, 120);
+    m_style.font = font();
+    m_view.SetFullRange(Range{0, 1, 0, 1});
+}
+
+Range PlotWidget::FullRangeOf(const PlotContent& content) const {
+    std::optional<Range> r = DataRange(content.series);
+    if (content.grid && content.grid->nx > 0 && content.grid->ny > 0)
+        r = Union(r, content.grid->extent);
+    if (!r)
+        return Range{0, 1, 0, 1};
+    // A colour grid fills its extent exactly; curves get a little room.
+    return content.series.empty() ? Padded(*r, 0.0) : Padded(*r, 0.02);
+}
+
+void PlotWidget::SetContent(PlotContent content) {
+    m_content = std::move(content);
+    m_view.SetFullRange(FullRangeOf(m_content));
+    Changed();
+}
+
+void PlotWidget::UpdateContent(PlotContent content) {
+    m_content = std::move(content);
+    const Range shown = m_view.Shown();
+    m_view.SetFullRange(FullRangeOf(m_content));
+    m_view.SetShown(shown);
+    update();
+}
+
+void PlotWidget::SetStyle(const PlotStyle& style) {
+    m_style = style;
+    update();
+}
+
+QRectF PlotWidget::PlotArea() const { return PlotRect(QRectF(rect()), m_content, m_view.Shown(), m_style); }
+
+void PlotWidget::Overview() {
+    m_view.Overview();
+    Changed();
+}
+
+void PlotWidget::ZoomIn() {
+    m_gestures.Key(m_view, Qt::Key_Plus, Qt::NoModifier);
+    Changed();
+}
+
+void PlotWidget::ZoomOut() {
+    m_gestures.Key(m_view, Qt::Key_Minus, Qt::NoModifier);
+    Changed();
+}
+
+void PlotWidget::Changed() {
+    update();
+    emit viewChanged();
+}
+
+bool PlotWidget::ExportCsv(const QString& path, QString* error) const {
+    const std::string text = SeriesCsvText(m_content.series, m_content.x);
+    return SaveFileAtomically(path, QByteArray::fromStdString(text), error);
+}
+
+bool PlotWidget::ExportImage(const QString& path, QSize size, QString* error) const {
+    return ExportPlotImage(path, size, m_content, m_view.Shown(), m_style, error);
+}
+
+QImage PlotWidget::RenderImage(QSize size) const {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintPlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), m_content, m_view.Shown(), m_style);
+    return image;
+}
+
+void PlotWidget::CopyImage() const {
+    if (QClipboard* clipboard = QApplication::clipboard())
+        clipboard->setImage(RenderImage(size()));
+}
+
+void PlotWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    PaintPlot(painter, QRectF(rect()), m_content, m_view.Shown(), m_style);
+    if (const std::optional<QRectF> band = m_gestures.RubberBand()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(*band);
+    }
+}
+
+void PlotWidget::wheelEvent(QWheelEvent* event) {
+    if (m_gestures.Wheel(m_view, PlotArea(), event->position(), event->angleDelta().y(), event->modifiers()))
+        Changed();
+    event->accept();
+}
+
+void PlotWidget::mousePressEvent(QMouseEvent* event) {
+    if (!m_gestures.Press(PlotArea(), event->position(), event->button()))
+        QWidget::mousePressEvent(event);
+}
+
+void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (m_gestures.Move(m_view, PlotArea(), event->position())) {
+        if (!m_gestures.RubberBand())
+            emit viewChanged();
+        update();
+    }
+    UpdateReadout(event->position());
+}
+
+void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_gestures.Release(m_view, PlotArea(), event->position(), event->button()))
+        Changed();
+    update();  // the rubber band goes
+}
+
+void PlotWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_gestures.Dragging()) {
+        m_gestures.Cancel();
+        update();
+        return;
+    }
+    if (m_gestures.Key(m_view, event->key(), event->modifiers()))
+        Changed();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void PlotWidget::leaveEvent(QEvent* event) {
+    if (!m_readout.isEmpty()) {
+        m_readout.clear();
+        emit readoutChanged(m_readout);
+    }
+    QWidget::leaveEvent(event);
+}
+
+void PlotWidget::UpdateReadout(QPointF pos) {
+    const QRectF area = PlotArea();
+    QString text;
+    if (area.contains(pos)) {
+        const Mapping map{m_view.Shown(), area};
+        const Point p = map.ToData(pos);
+        const std::optional<Nearest> nearest =
+            NearestPoint(m_content.series, p, map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(), kReadoutPixels);
+        text = ReadoutText(m_content, p, nearest);
+        if (nearest)
+            emit hoveredPoint(int(nearest->series), int(nearest->index));
+    }
+    if (text != m_readout) {
+        m_readout = text;
+        emit readoutChanged(m_readout);
+    }
+}
+
+}  // namespace plot

@@ -1,0 +1,242 @@
+#include "StudyCommands.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "LocalRun.h"
+#include "SlurmRun.h"
+#include "StudyFile.h"
+#include "StudyPlan.h"
+#include "StudyResults.h"
+#include "StudyStatus.h"
+#include "StudyTask.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Say(const StudyCommandIO& io, const std::string& line) {
+    if (io.out)
+        io.out(line);
+}
+
+int Complain(const StudyCommandIO& io, const std::string& line) {
+    if (io.err)
+        io.err("pemblar-study: " + line);
+    return 1;
+}
+
+bool Cancelled(const StudyCommandIO& io) {
+    return io.cancel && io.cancel();
+}
+
+void SayReport(const StudyCommandIO& io, const std::string& report) {
+    std::size_t start = 0;
+    while (start < report.size()) {
+        const std::size_t end = report.find('\n', start);
+        Say(io, report.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+}
+
+bool AllDone(const std::vector<TaskStatus>& statuses) {
+    for (const TaskStatus& s : statuses)
+        if (s.state != TaskState::Done)
+            return false;
+    return true;
+}
+
+// The ending of run and resume: the state of every task, and the results gathered when whole.
+int Conclude(const StudyManifest& m, const QueueStates& queue, const StudyCommandIO& io) {
+    const std::vector<TaskStatus> statuses = TaskStatuses(m, queue);
+    SayReport(io, StatusReport(m, statuses));
+    if (!AllDone(statuses))
+        return 1;
+    std::string error;
+    if (!CollectResults(m, &error))
+        return Complain(io, error);
+    Say(io, "results: " + (fs::path(m.studyDir) / "results.csv").string());
+    return 0;
+}
+
+int RunLocally(const StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks,
+               const StudyCommandIO& io) {
+    CStudyLock lock(m.studyDir);
+    if (!lock.Held())
+        return Complain(io, "the study is already running (" + lock.Holder() + ")");
+    LocalRunOptions options;
+    options.jobs = s.jobs;
+    options.cancel = io.cancel;
+    options.report = io.out;
+    const RunSummary summary = RunTasksLocally(m, tasks, options);
+    if (summary.cancelled > 0)
+        Say(io, "cancelled; complete tasks are kept, \"pemblar-study resume\" runs the rest");
+    return Conclude(m, {}, io);
+}
+
+// Waits until no task of the study is queued or running, saying the progress.
+int Follow(const StudyManifest& m, const StudyCommandIO& io) {
+    int said = -1;
+    for (;;) {
+        const QueueStates queue = QuerySlurm(m);
+        const std::vector<TaskStatus> statuses = TaskStatuses(m, queue);
+        int done = 0;
+        bool active = false;
+        for (const TaskStatus& s : statuses) {
+            done += s.state == TaskState::Done;
+            active = active || s.state == TaskState::Running || s.state == TaskState::Pending;
+        }
+        const int percent = static_cast<int>(100LL * done / static_cast<long long>(statuses.size()));
+        if (percent != said) {
+            Say(io, "progress " + std::to_string(percent) + "%");
+            said = percent;
+        }
+        if (!active)
+            return Conclude(m, queue, io);
+        for (int waited = 0; waited < io.pollMilliseconds; waited += 100) {
+            if (Cancelled(io)) {
+                Say(io, "stopped following; the jobs go on (\"pemblar-study status\" or \"cancel\")");
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+}
+
+int Submit(StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks, const StudyCommandIO& io) {
+    std::string jobId, error;
+    if (!SubmitTasks(m, s, tasks, &jobId, &error))
+        return Complain(io, error);
+    Say(io, "submitted job array " + jobId + " (tasks " + CompressRanges(tasks) + ")");
+    return io.wait ? Follow(m, io) : 0;
+}
+
+int Execute(StudyManifest& m, const StudyDefinition& def, const std::vector<int>& tasks, const StudyCommandIO& io) {
+    if (def.scheduler.kind == SchedulerKind::Slurm)
+        return Submit(m, def.scheduler, tasks, io);
+    return RunLocally(m, def.scheduler, tasks, io);
+}
+
+bool OpenStudy(const std::string& studyFile, StudyDefinition& def, StudyManifest& m, const StudyCommandIO& io) {
+    std::string error;
+    if (!ReadStudyFile(studyFile, def, &error)) {
+        Complain(io, error);
+        return false;
+    }
+    const std::string dir = StudyDirectory(def, &error);
+    if (dir.empty() || !ReadManifest(dir, m, &error)) {
+        Complain(io, error);
+        return false;
+    }
+    return true;
+}
+
+QueueStates QueueOf(const StudyManifest& m) {
+    return m.scheduler == "slurm" ? QuerySlurm(m) : QueueStates{};
+}
+
+}  // namespace
+
+std::string StudyDirectoryOf(const std::string& studyFile, std::string* error) {
+    StudyDefinition def;
+    if (!ReadStudyFile(studyFile, def, error))
+        return {};
+    return StudyDirectory(def, error);
+}
+
+int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io) {
+    StudyDefinition def;
+    StudyManifest m;
+    std::string error;
+    if (!ReadStudyFile(studyFile, def, &error) || !PrepareStudy(def, m, &error))
+        return Complain(io, error);
+    Say(io, "study " + m.name + ": " + std::to_string(m.cases.size()) + " cases, " +
+                std::to_string(m.receivers.size()) + " receiving points, " + std::to_string(m.tasks.size()) +
+                " tasks in " + m.studyDir);
+    std::vector<int> all;
+    for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t)
+        all.push_back(t);
+    return Execute(m, def, all, io);
+}
+
+int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io) {
+    StudyDefinition def;
+    StudyManifest m;
+    if (!OpenStudy(studyFile, def, m, io))
+        return 1;
+    // The place to run may change between run and resume (a study that outgrew this machine).
+    m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
+    m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
+    const QueueStates queue = QueueOf(m);
+    const std::vector<int> tasks = TasksToResume(TaskStatuses(m, queue));
+    if (tasks.empty()) {
+        Say(io, "nothing to resume: every task is complete, queued or running");
+        return m.scheduler == "slurm" && io.wait ? Follow(m, io) : Conclude(m, queue, io);
+    }
+    for (int t : tasks)
+        RemoveTaskScratch(m, t);
+    Say(io, "resuming tasks " + CompressRanges(tasks));
+    std::string error;
+    if (m.scheduler == "local" && !WriteManifest(m, &error))
+        return Complain(io, error);
+    return Execute(m, def, tasks, io);
+}
+
+int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io) {
+    StudyDefinition def;
+    StudyManifest m;
+    if (!OpenStudy(studyFile, def, m, io))
+        return 1;
+    if (m.scheduler == "local") {
+        CStudyLock probe(m.studyDir);
+        if (!probe.Held())
+            Say(io, "a local run is going on (" + probe.Holder() + ")");
+    }
+    const std::vector<TaskStatus> statuses = TaskStatuses(m, QueueOf(m));
+    SayReport(io, StatusReport(m, statuses));
+    std::error_code ec;
+    if (AllDone(statuses) && !fs::exists(fs::path(m.studyDir) / "results.csv", ec)) {
+        std::string error;
+        if (!CollectResults(m, &error))
+            return Complain(io, error);
+    }
+    if (AllDone(statuses))
+        Say(io, "results: " + (fs::path(m.studyDir) / "results.csv").string());
+    return 0;
+}
+
+int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io) {
+    StudyDefinition def;
+    StudyManifest m;
+    if (!OpenStudy(studyFile, def, m, io))
+        return 1;
+    std::string error;
+    const bool ok = m.scheduler == "slurm" ? CancelSlurm(m, &error) : StopLocalRun(m.studyDir, &error);
+    if (!ok)
+        return Complain(io, error);
+    Say(io, m.scheduler == "slurm" ? "cancelled the study's jobs" : "stopped the local run");
+    return 0;
+}
+
+int StudyRunTaskCommand(const std::string& studyDir, int task, const StudyCommandIO& io) {
+    StudyManifest m;
+    std::string error;
+    if (!ReadManifest(studyDir, m, &error))
+        return Complain(io, error);
+    TaskHooks hooks;
+    hooks.cancel = io.cancel;
+    int said = -1;
+    hooks.progress = [&](double f) {
+        const int percent = static_cast<int>(f * 100);
+        if (percent != said)
+            Say(io, "progress " + std::to_string(said = percent) + "%");
+    };
+    const TaskOutcome out = RunStudyTask(m, task, hooks);
+    if (out.status != TaskOutcome::Status::Done)
+        return Complain(io, "task " + std::to_string(task) + ": " + out.reason);
+    Say(io, "task " + std::to_string(task) + " done");
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The commands of pemblar-study as functions, so the program's window can run the same ones:
+// run, resume, status, cancel, and run-task (what a Slurm array task executes). Each returns
+// the exit status: 0 when what was asked is complete (or submitted, without waiting), 1 when it
+// is not (a failed task, a refused file, a cancel).
+
+#include <functional>
+#include <string>
+
+struct StudyCommandIO {
+    std::function<void(const std::string&)> out;   // one line at a time
+    std::function<void(const std::string&)> err;   // one line at a time
+    std::function<bool()> cancel;                  // asked several times a second
+    bool wait = true;                              // slurm: follow the array until it ends
+    int pollMilliseconds = 2000;                   // slurm: how often to ask the queue
+};
+
+int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io);
+int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io);
+int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io);
+int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io);
+int StudyRunTaskCommand(const std::string& studyDir, int task, const StudyCommandIO& io);
+
+// The study directory a study file leads to; empty with *error when the file or project is unusable.
+std::string StudyDirectoryOf(const std::string& studyFile, std::string* error);

@@ -1,0 +1,586 @@
+#include "StudyFile.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+#include "ProjectFormat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxStudyFileSize = 1u << 20;
+
+// Parsing stops at the first fault; this carries it out of the nested readers.
+struct CFault {
+    StudyFileError* out;
+    bool failed = false;
+    void Set(const toml::node* where, std::string reason) {
+        if (failed)
+            return;
+        failed = true;
+        if (out) {
+            out->line = where ? static_cast<int>(where->source().begin.line) : 0;
+            out->reason = std::move(reason);
+        }
+    }
+};
+
+// Only known keys: a misspelt key must not silently fall back to a default.
+bool OnlyKeys(const toml::table& t, std::initializer_list<std::string_view> keys, const std::string& where,
+              CFault& fault) {
+    for (auto&& [key, value] : t) {
+        bool known = false;
+        for (auto k : keys)
+            known = known || key.str() == k;
+        if (!known) {
+            fault.Set(&value, "unknown key \"" + std::string(key.str()) + "\"" + where);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadNumber(const toml::node& n, const std::string& what, double& out, CFault& fault) {
+    const auto v = n.value<double>();
+    if (!v || !(n.is_floating_point() || n.is_integer())) {
+        fault.Set(&n, what + " must be a number");
+        return false;
+    }
+    if (!std::isfinite(*v)) {
+        fault.Set(&n, what + " must be a finite number");
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+bool ReadInt(const toml::node& n, const std::string& what, long long lo, long long hi, long long& out,
+             CFault& fault) {
+    if (!n.is_integer()) {
+        fault.Set(&n, what + " must be a whole number");
+        return false;
+    }
+    const long long v = *n.value<long long>();
+    if (v < lo || v > hi) {
+        fault.Set(&n, what + " must be from " + std::to_string(lo) + " to " + std::to_string(hi));
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+bool ReadString(const toml::node& n, const std::string& what, std::string& out, CFault& fault) {
+    if (!n.is_string()) {
+        fault.Set(&n, what + " must be a string in quotes");
+        return false;
+    }
+    out = *n.value<std::string>();
+    if (out.find('\0') != std::string::npos || out.find_first_of("\r\n") != std::string::npos) {
+        fault.Set(&n, what + " must be one line");
+        return false;
+    }
+    return true;
+}
+
+// values = [...], or from/to with step or count.
+bool ReadValues(const toml::table& t, const toml::node& where, const std::string& what, std::vector<double>& out,
+                CFault& fault) {
+    const toml::node* values = t.get("values");
+    const toml::node* from = t.get("from");
+    const toml::node* to = t.get("to");
+    const toml::node* step = t.get("step");
+    const toml::node* count = t.get("count");
+    if (values) {
+        if (from || to || step || count) {
+            fault.Set(values, what + ": give either values or a range (from, to, step or count), not both");
+            return false;
+        }
+        const toml::array* a = values->as_array();
+        if (!a || a->empty()) {
+            fault.Set(values, what + ": values must be a list of at least one number");
+            return false;
+        }
+        if (a->size() > static_cast<std::size_t>(kMaxSweepValues)) {
+            fault.Set(values, what + ": at most " + std::to_string(kMaxSweepValues) + " values");
+            return false;
+        }
+        for (const toml::node& v : *a) {
+            double d = 0;
+            if (!ReadNumber(v, what + ": each value", d, fault))
+                return false;
+            out.push_back(d);
+        }
+        return true;
+    }
+    if (!from || !to || (!step == !count)) {
+        fault.Set(&where, what + ": give values = [...], or from and to with either step or count");
+        return false;
+    }
+    double a = 0, b = 0;
+    if (!ReadNumber(*from, what + ": from", a, fault) || !ReadNumber(*to, what + ": to", b, fault))
+        return false;
+    std::string why;
+    if (step) {
+        double s = 0;
+        if (!ReadNumber(*step, what + ": step", s, fault))
+            return false;
+        out = StepRange(a, b, s, &why);
+    } else {
+        long long n = 0;
+        if (!ReadInt(*count, what + ": count", 1, kMaxSweepValues, n, fault))
+            return false;
+        out = CountRange(a, b, n, &why);
+    }
+    if (out.empty()) {
+        fault.Set(step ? step : count, what + ": " + why);
+        return false;
+    }
+    return true;
+}
+
+bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParameter& p, CFault& fault) {
+    const std::string what = "[[vary]] number " + std::to_string(number);
+    if (!OnlyKeys(t, {"parameter", "layer", "values", "from", "to", "step", "count"}, " in " + what, fault))
+        return false;
+    const toml::node* name = t.get("parameter");
+    std::string s;
+    if (!name) {
+        fault.Set(&t, what + ": parameter is missing (frequency, thickness, angle or volume_fraction)");
+        return false;
+    }
+    if (!ReadString(*name, what + ": parameter", s, fault))
+        return false;
+    if (s == "frequency")
+        p.kind = ParameterKind::Frequency;
+    else if (s == "thickness")
+        p.kind = ParameterKind::Thickness;
+    else if (s == "angle")
+        p.kind = ParameterKind::Angle;
+    else if (s == "volume_fraction")
+        p.kind = ParameterKind::VolumeFraction;
+    else {
+        fault.Set(name, what + ": unknown parameter \"" + s + "\" (frequency, thickness, angle or volume_fraction)");
+        return false;
+    }
+    if (p.kind == ParameterKind::Angle && kind == StudyKind::FGM) {
+        fault.Set(name, what + ": an FGM layer has no fibre angle");
+        return false;
+    }
+    if (p.kind == ParameterKind::VolumeFraction && kind == StudyKind::Composite) {
+        fault.Set(name, what + ": a composite layer has no volume fraction");
+        return false;
+    }
+    const toml::node* layer = t.get("layer");
+    if (p.kind == ParameterKind::Frequency) {
+        if (layer) {
+            fault.Set(layer, what + ": the frequency belongs to no layer");
+            return false;
+        }
+    } else {
+        long long l = 0;
+        if (!layer) {
+            fault.Set(&t, what + ": layer is missing (1 is the top layer)");
+            return false;
+        }
+        if (!ReadInt(*layer, what + ": layer", 1, 100000, l, fault))
+            return false;
+        p.layer = static_cast<int>(l);
+    }
+    if (!ReadValues(t, t, what, p.values, fault))
+        return false;
+    for (double v : p.values) {
+        const bool bad = (p.kind == ParameterKind::Thickness && !(v > 0)) ||
+                         (p.kind == ParameterKind::Frequency && v < 0) ||
+                         (p.kind == ParameterKind::VolumeFraction && (v < 0 || v > 1));
+        if (bad) {
+            const char* rule = p.kind == ParameterKind::Thickness   ? "every thickness must be positive"
+                               : p.kind == ParameterKind::Frequency ? "no frequency may be negative"
+                                                                    : "every volume fraction must be from 0 to 1";
+            fault.Set(&t, what + ": " + rule);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadScheduler(const toml::table& t, SchedulerSettings& s, CFault& fault) {
+    if (!OnlyKeys(t,
+                  {"type", "jobs", "partition", "time", "memory", "cpus_per_task", "max_running", "options",
+                   "program", "receivers_per_task"},
+                  " in [scheduler]", fault))
+        return false;
+    std::string type = "local";
+    long long n = 0;
+    if (auto* v = t.get("type"); v && !ReadString(*v, "scheduler type", type, fault))
+        return false;
+    if (type == "local")
+        s.kind = SchedulerKind::Local;
+    else if (type == "slurm")
+        s.kind = SchedulerKind::Slurm;
+    else {
+        fault.Set(t.get("type"), "scheduler type must be \"local\" or \"slurm\"");
+        return false;
+    }
+    if (auto* v = t.get("jobs")) {
+        if (!ReadInt(*v, "jobs", 0, 4096, n, fault))
+            return false;
+        s.jobs = static_cast<int>(n);
+    }
+    if (auto* v = t.get("cpus_per_task")) {
+        if (!ReadInt(*v, "cpus_per_task", 1, 4096, n, fault))
+            return false;
+        s.cpusPerTask = static_cast<int>(n);
+    }
+    if (auto* v = t.get("max_running")) {
+        if (!ReadInt(*v, "max_running", 0, 100000, n, fault))
+            return false;
+        s.maxRunning = static_cast<int>(n);
+    }
+    if (auto* v = t.get("receivers_per_task")) {
+        if (!ReadInt(*v, "receivers_per_task", 0, kMaxStudyReceivers, n, fault))
+            return false;
+        s.receiversPerTask = static_cast<int>(n);
+    }
+    const std::pair<const char*, std::string*> strings[] = {
+        {"partition", &s.partition}, {"time", &s.timeLimit}, {"memory", &s.memory}, {"program", &s.program}};
+    for (auto [key, target] : strings)
+        if (auto* v = t.get(key); v && !ReadString(*v, key, *target, fault))
+            return false;
+    if (auto* v = t.get("options")) {
+        const toml::array* a = v->as_array();
+        if (!a) {
+            fault.Set(v, "options must be a list of strings, [\"--account=abc\"]");
+            return false;
+        }
+        for (const toml::node& o : *a) {
+            std::string text;
+            if (!ReadString(o, "each of options", text, fault))
+                return false;
+            s.options.push_back(text);
+        }
+    }
+    return true;
+}
+
+std::string AbsoluteFrom(const std::string& base, const std::string& path) {
+    const fs::path p(path);
+    return (p.is_absolute() ? p : fs::path(base) / p).lexically_normal().string();
+}
+
+// The kind follows the project's directory unless the file says otherwise.
+StudyKind KindFromProjectPath(const std::string& path) {
+    return fs::path(path).parent_path().filename() == "inputFGM" ? StudyKind::FGM : StudyKind::Composite;
+}
+
+bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinition& def, CFault& fault) {
+    if (!OnlyKeys(root, {"project", "name", "kind", "solver", "points", "receivers", "vary", "scheduler"}, "",
+                  fault))
+        return false;
+    const toml::node* project = root.get("project");
+    if (!project) {
+        fault.Set(nullptr, "the study names no project (project = \"input/title.dat\")");
+        return false;
+    }
+    std::string text;
+    if (!ReadString(*project, "project", text, fault))
+        return false;
+    if (text.empty()) {
+        fault.Set(project, "project must name a project file");
+        return false;
+    }
+    def.projectFile = AbsoluteFrom(baseDir, text);
+    def.kind = KindFromProjectPath(def.projectFile);
+    if (auto* v = root.get("kind")) {
+        if (!ReadString(*v, "kind", text, fault))
+            return false;
+        if (text == "composite")
+            def.kind = StudyKind::Composite;
+        else if (text == "fgm")
+            def.kind = StudyKind::FGM;
+        else {
+            fault.Set(v, "kind must be \"composite\" or \"fgm\"");
+            return false;
+        }
+    }
+    if (auto* v = root.get("name")) {
+        if (!ReadString(*v, "name", def.name, fault))
+            return false;
+    }
+    if (def.name.empty() || def.name == "." || def.name == ".." ||
+        def.name.find('/') != std::string::npos) {
+        fault.Set(root.get("name"), "the study name \"" + def.name + "\" cannot be a directory name");
+        return false;
+    }
+    def.solver = def.kind == StudyKind::FGM ? "Kavrit" : "lumdex";
+    if (auto* v = root.get("solver")) {
+        if (!ReadString(*v, "solver", text, fault))
+            return false;
+        if (text.empty()) {
+            fault.Set(v, "solver must name a program");
+            return false;
+        }
+        def.solver = text.find('/') == std::string::npos ? text : AbsoluteFrom(baseDir, text);
+    }
+    if (auto* v = root.get("points")) {
+        long long n = 0;
+        if (!ReadInt(*v, "points", 2, 1000000, n, fault))
+            return false;
+        def.points = static_cast<int>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<double> StepRange(double from, double to, double step, std::string* error) {
+    if (!(step > 0) || !std::isfinite(step)) {
+        if (error)
+            *error = "step must be positive";
+        return {};
+    }
+    if (to < from) {
+        if (error)
+            *error = "to must not be below from";
+        return {};
+    }
+    // A margin of a millionth of a step keeps "0 to 1 by 0.1" at eleven values.
+    const double n = std::floor((to - from) / step + 1e-6);
+    if (!(n < kMaxSweepValues)) {
+        if (error)
+            *error = "the range holds more than " + std::to_string(kMaxSweepValues) + " values";
+        return {};
+    }
+    std::vector<double> out;
+    for (long long i = 0; i <= static_cast<long long>(n); ++i)
+        out.push_back(from + static_cast<double>(i) * step);
+    return out;
+}
+
+std::vector<double> CountRange(double from, double to, long long count, std::string* error) {
+    if (count < 1 || count > kMaxSweepValues) {
+        if (error)
+            *error = "count must be from 1 to " + std::to_string(kMaxSweepValues);
+        return {};
+    }
+    if (count == 1) {
+        if (from != to) {
+            if (error)
+                *error = "a single value needs from equal to to";
+            return {};
+        }
+        return {from};
+    }
+    std::vector<double> out;
+    for (long long i = 0; i < count; ++i)
+        out.push_back(from + (to - from) * static_cast<double>(i) / static_cast<double>(count - 1));
+    out.back() = to;
+    return out;
+}
+
+bool ParseStudyText(std::string_view text, const std::string& baseDir, const std::string& defaultName,
+                    StudyDefinition& out, StudyFileError* error) {
+    StudyDefinition def;
+    def.name = defaultName;
+    CFault fault{error};
+    toml::table root;
+    try {
+        root = toml::parse(text);
+    } catch (const toml::parse_error& e) {
+        if (error) {
+            error->line = static_cast<int>(e.source().begin.line);
+            error->reason = std::string(e.description());
+        }
+        return false;
+    }
+    if (!ReadTop(root, baseDir, def, fault))
+        return false;
+    if (const toml::node* r = root.get("receivers")) {
+        const toml::table* t = r->as_table();
+        if (!t) {
+            fault.Set(r, "receivers must be a table: [receivers] with from, to and step or count, or values");
+            return false;
+        }
+        if (!OnlyKeys(*t, {"values", "from", "to", "step", "count"}, " in [receivers]", fault) ||
+            !ReadValues(*t, *r, "[receivers]", def.receivers, fault))
+            return false;
+        if (def.receivers.size() > static_cast<std::size_t>(kMaxStudyReceivers)) {
+            fault.Set(r, "at most " + std::to_string(kMaxStudyReceivers) + " receiving points");
+            return false;
+        }
+        def.receiverSweep = true;
+    }
+    if (const toml::node* v = root.get("vary")) {
+        const toml::array* a = v->as_array();
+        if (!a) {
+            fault.Set(v, "vary must be written [[vary]], one table per parameter");
+            return false;
+        }
+        long long cases = 1;
+        for (const toml::node& n : *a) {
+            const toml::table* t = n.as_table();
+            if (!t) {
+                fault.Set(&n, "vary must be written [[vary]], one table per parameter");
+                return false;
+            }
+            StudyParameter p;
+            if (!ReadParameter(*t, static_cast<int>(def.parameters.size()) + 1, def.kind, p, fault))
+                return false;
+            for (const StudyParameter& q : def.parameters)
+                if (q.kind == p.kind && q.layer == p.layer) {
+                    fault.Set(&n, ParameterDescription(p) + " is varied twice");
+                    return false;
+                }
+            cases *= static_cast<long long>(p.values.size());
+            if (cases > kMaxStudyCases) {
+                fault.Set(&n, "the parameters make more than " + std::to_string(kMaxStudyCases) + " cases");
+                return false;
+            }
+            def.parameters.push_back(std::move(p));
+        }
+    }
+    if (!def.receiverSweep && def.parameters.empty()) {
+        fault.Set(nullptr, "the study varies nothing: add [receivers] or a [[vary]] table");
+        return false;
+    }
+    if (const toml::node* s = root.get("scheduler")) {
+        const toml::table* t = s->as_table();
+        if (!t) {
+            fault.Set(s, "scheduler must be a table [scheduler]");
+            return false;
+        }
+        if (!ReadScheduler(*t, def.scheduler, fault))
+            return false;
+    }
+    out = std::move(def);
+    return true;
+}
+
+bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error)
+            *error = path + ": cannot be opened";
+        return false;
+    }
+    std::string text;
+    char buffer[1 << 14];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxStudyFileSize) {
+            if (error)
+                *error = path + ": too large to be a study file";
+            return false;
+        }
+    }
+    const fs::path p = fs::absolute(path);
+    StudyFileError why;
+    if (!ParseStudyText(text, p.parent_path().string(), p.stem().string(), out, &why)) {
+        if (error)
+            *error = path + (why.line > 0 ? ", line " + std::to_string(why.line) : std::string()) + ": " + why.reason;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::ostringstream o;
+    o << toml::value<std::string>(s);
+    return o.str();
+}
+
+std::string Number(double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    std::string s = buffer;
+    if (s.find_first_of(".eEn") == std::string::npos)
+        s += ".0";
+    return s;
+}
+
+std::string NumberList(const std::vector<double>& values) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        out += (i ? ", " : "") + Number(values[i]);
+    return out + "]";
+}
+
+const char* ParameterKey(ParameterKind k) {
+    switch (k) {
+    case ParameterKind::Frequency: return "frequency";
+    case ParameterKind::Thickness: return "thickness";
+    case ParameterKind::Angle: return "angle";
+    case ParameterKind::VolumeFraction: return "volume_fraction";
+    }
+    return "frequency";
+}
+
+}  // namespace
+
+std::string FormatStudyText(const StudyDefinition& def) {
+    std::string out;
+    out += "project = " + Quote(def.projectFile) + "\n";
+    out += "name = " + Quote(def.name) + "\n";
+    out += std::string("kind = \"") + (def.kind == StudyKind::FGM ? "fgm" : "composite") + "\"\n";
+    out += "solver = " + Quote(def.solver) + "\n";
+    if (def.points > 0)
+        out += "points = " + std::to_string(def.points) + "\n";
+    if (def.receiverSweep)
+        out += "\n[receivers]\nvalues = " + NumberList(def.receivers) + "\n";
+    for (const StudyParameter& p : def.parameters) {
+        out += std::string("\n[[vary]]\nparameter = \"") + ParameterKey(p.kind) + "\"\n";
+        if (p.kind != ParameterKind::Frequency)
+            out += "layer = " + std::to_string(p.layer) + "\n";
+        out += "values = " + NumberList(p.values) + "\n";
+    }
+    const SchedulerSettings& s = def.scheduler;
+    out += std::string("\n[scheduler]\ntype = \"") + (s.kind == SchedulerKind::Slurm ? "slurm" : "local") + "\"\n";
+    if (s.jobs > 0)
+        out += "jobs = " + std::to_string(s.jobs) + "\n";
+    if (!s.partition.empty())
+        out += "partition = " + Quote(s.partition) + "\n";
+    if (!s.timeLimit.empty())
+        out += "time = " + Quote(s.timeLimit) + "\n";
+    if (!s.memory.empty())
+        out += "memory = " + Quote(s.memory) + "\n";
+    if (s.cpusPerTask != 1)
+        out += "cpus_per_task = " + std::to_string(s.cpusPerTask) + "\n";
+    if (s.maxRunning > 0)
+        out += "max_running = " + std::to_string(s.maxRunning) + "\n";
+    if (s.receiversPerTask > 0)
+        out += "receivers_per_task = " + std::to_string(s.receiversPerTask) + "\n";
+    if (!s.program.empty())
+        out += "program = " + Quote(s.program) + "\n";
+    if (!s.options.empty()) {
+        out += "options = [";
+        for (std::size_t i = 0; i < s.options.size(); ++i)
+            out += (i ? ", " : "") + Quote(s.options[i]);
+        out += "]\n";
+    }
+    return out;
+}
+
+std::string ParameterDescription(const StudyParameter& p) {
+    switch (p.kind) {
+    case ParameterKind::Frequency: return "the load frequency";
+    case ParameterKind::Thickness: return "the thickness of layer " + std::to_string(p.layer);
+    case ParameterKind::Angle: return "the fibre angle of layer " + std::to_string(p.layer);
+    case ParameterKind::VolumeFraction: return "the volume fraction of layer " + std::to_string(p.layer);
+    }
+    return {};
+}
+
+std::string ParameterColumn(const StudyParameter& p) {
+    std::string s = ParameterKey(p.kind);
+    if (p.kind != ParameterKind::Frequency)
+        s += "_L" + std::to_string(p.layer);
+    return s;
+}

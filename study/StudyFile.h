@@ -1,0 +1,72 @@
+#pragma once
+// The study file: which project, what to vary, where to run. TOML (see docs/studies.md); the
+// reader checks everything, so a definition that comes back is complete and bounded.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class StudyKind { Composite, FGM };
+
+// What one sweep changes in the project. Layer numbers are 1-based, as the forms show them.
+enum class ParameterKind { Frequency, Thickness, Angle, VolumeFraction };
+
+struct StudyParameter {
+    ParameterKind kind = ParameterKind::Frequency;
+    int layer = 0;               // Thickness, Angle, VolumeFraction
+    std::vector<double> values;  // in the order the cases run
+};
+
+enum class SchedulerKind { Local, Slurm };
+
+struct SchedulerSettings {
+    SchedulerKind kind = SchedulerKind::Local;
+    int jobs = 0;                // local: cases at once; 0 = one per core
+    std::string partition;       // slurm: empty = the cluster's default
+    std::string timeLimit;       // slurm --time, "00:30:00"
+    std::string memory;          // slurm --mem, "2G"
+    int cpusPerTask = 1;         // slurm --cpus-per-task, also the solver's --threads
+    int maxRunning = 0;          // slurm array throttle "%N"; 0 = none
+    std::vector<std::string> options;  // further sbatch options, passed as they are
+    std::string program;         // the pemblar-study the tasks run; empty = this one
+    int receiversPerTask = 0;    // receivers solved by one task; 0 = all of a case
+};
+
+struct StudyDefinition {
+    std::string name;            // the study's directory below the project's output tree
+    std::string projectFile;     // absolute
+    StudyKind kind = StudyKind::Composite;
+    std::string solver;          // program name or absolute path
+    int points = 0;              // solver --points; 0 = the solver's default
+    bool receiverSweep = false;
+    std::vector<double> receivers;           // receiverSweep only
+    std::vector<StudyParameter> parameters;  // every combination is one case
+    SchedulerSettings scheduler;
+};
+
+struct StudyFileError {
+    int line = 0;  // 0 when the fault belongs to no line
+    std::string reason;
+};
+
+// Limits that keep any accepted file bounded in time and disk.
+constexpr int kMaxSweepValues = 10000;
+constexpr int kMaxStudyCases = 10000;
+constexpr int kMaxStudyReceivers = 10000;
+
+// baseDir: the study file's directory, against which relative paths are taken.
+bool ParseStudyText(std::string_view text, const std::string& baseDir, const std::string& defaultName,
+                    StudyDefinition& out, StudyFileError* error);
+bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* error);
+
+// The text of a study file that reads back as def (paths written absolute).
+std::string FormatStudyText(const StudyDefinition& def);
+
+// "angle of layer 2", "frequency"; and the short column name "angle_L2".
+std::string ParameterDescription(const StudyParameter& p);
+std::string ParameterColumn(const StudyParameter& p);
+
+// Values from, from+step, ... up to to (with a rounding margin), or count values from..to
+// both ends included. Empty with *error when the range is unusable.
+std::vector<double> StepRange(double from, double to, double step, std::string* error);
+std::vector<double> CountRange(double from, double to, long long count, std::string* error);

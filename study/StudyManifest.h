@@ -1,0 +1,68 @@
+#pragma once
+// A started study frozen on disk: every case and task with its directory, the receivers and the
+// solver, and the Slurm submissions. Written once by run (and by resume, for new submissions),
+// always atomically; the tasks read it, wherever they run, so the study file and the project may
+// change afterwards without changing a started study.
+
+#include <string>
+#include <vector>
+
+struct StudyCase {
+    std::vector<double> values;  // one per varied parameter, in the manifest's column order
+    std::string dir;             // "case-0001", relative to the study directory
+};
+
+// One unit of work: a block of receivers of one case, solved by one solver run (or one run per
+// receiver with a solver that takes a single receiving point).
+struct StudyTask {
+    int caseIndex = 0;           // 0-based into cases
+    int firstReceiver = 0;       // 0-based into receivers
+    int receiverCount = 1;
+    std::string dir;             // "case-0001/block-0001": present only when complete
+};
+
+struct StudySubmission {
+    std::string jobId;           // Slurm's job id of the array
+    std::vector<int> tasks;      // 1-based task numbers it holds
+};
+
+struct StudyManifest {
+    std::string name;
+    std::string studyDir;        // absolute
+    std::string kind;            // "composite" or "fgm"
+    std::string title;           // the project's title
+    std::string solver;          // program name or absolute path
+    std::string inputName;       // "input.d" or "inputfgm.dat"
+    std::string resultName;      // "result.dat" or "resultfgm.dat"
+    std::string resultStem;      // "result" or "resultfgm": numbered results are <stem>_r0001.dat
+    int points = 0;              // 0: the solver's default
+    int threads = 1;             // solver --threads
+    int component = 1;           // 1 U, 2 V, 3 W: what the results hold
+    bool receiverSweep = false;
+    std::vector<double> receivers;            // without a sweep: the project's one point
+    std::vector<std::string> columns;         // "angle_L2"
+    std::vector<std::string> descriptions;    // "the fibre angle of layer 2"
+    std::vector<StudyCase> cases;
+    std::vector<StudyTask> tasks;
+    std::string scheduler;       // "local" or "slurm"
+    std::vector<StudySubmission> submissions;
+};
+
+constexpr int kMaxStudyTasks = 100000;
+inline constexpr const char* kManifestName = "manifest.toml";
+
+std::string FormatManifest(const StudyManifest& m);
+bool ParseManifest(const std::string& text, StudyManifest& out, std::string* error);
+bool ReadManifest(const std::string& studyDir, StudyManifest& out, std::string* error);
+bool WriteManifest(const StudyManifest& m, std::string* error);
+
+// Absolute paths of a task's pieces.
+std::string TaskDir(const StudyManifest& m, int task);          // complete results
+std::string TaskFailedMarker(const StudyManifest& m, int task); // "<dir>.failed": why it failed
+std::string CaseDir(const StudyManifest& m, int caseIndex);
+
+// "<stem>_r0001.dat": the n-th (1-based) result of a block.
+std::string NumberedResultName(const std::string& stem, int n);
+
+// "1-3,7,9-10" for sorted task numbers; and back (empty with *error when malformed).
+std::string CompressRanges(const std::vector<int>& sorted);

@@ -1,0 +1,236 @@
+#include "StudyPlan.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "OstrelDoc.h"
+#include "ProjectFormat.h"
+#include "WorkingDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxProjectFileSize = 16u << 20;
+
+bool Fail(std::string* error, std::string reason) {
+    if (error)
+        *error = std::move(reason);
+    return false;
+}
+
+bool ReadText(const std::string& path, std::string& text, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Fail(error, path + ": the project file cannot be opened");
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    if (text.size() > kMaxProjectFileSize)
+        return Fail(error, path + ": too large to be a project file");
+    return true;
+}
+
+// The project as a document, ready for formatting.
+struct CProject {
+    ComProjectData com;
+    FGMProjectData fgm;
+    std::string title;
+    std::string home;  // the project's directory: the parent of "input" / "inputFGM"
+};
+
+bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error) {
+    std::string text;
+    if (!ReadText(def.projectFile, text, error))
+        return false;
+    ProjectReadError why;
+    const bool ok = def.kind == StudyKind::FGM ? ParseFGMProject(text, p.fgm, &why) : ParseComProject(text, p.com, &why);
+    if (!ok)
+        return Fail(error, def.projectFile + ", line " + std::to_string(why.line) + ": " + why.reason);
+    p.title = def.kind == StudyKind::FGM ? p.fgm.title : p.com.title;
+    if (!IsPlainPathComponent(p.title))
+        return Fail(error, def.projectFile + ": the title \"" + p.title + "\" cannot be a directory name");
+    p.home = fs::path(def.projectFile).parent_path().parent_path().string();
+    return true;
+}
+
+void FillDocument(const StudyDefinition& def, const CProject& p, COstrelDoc& doc) {
+    doc.m_szStartDir = p.home;
+    if (def.kind == StudyKind::FGM)
+        ApplyFGMProject(p.fgm, doc);
+    else
+        ApplyComProject(p.com, doc);
+}
+
+std::string Numbered(const char* stem, std::size_t n) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%s-%04zu", stem, n);
+    return buffer;
+}
+
+// Every combination of the parameters' values, the first parameter varying slowest.
+std::vector<std::vector<double>> Combinations(const std::vector<StudyParameter>& params) {
+    std::vector<std::vector<double>> out{{}};
+    for (const StudyParameter& p : params) {
+        std::vector<std::vector<double>> next;
+        for (const auto& head : out)
+            for (double v : p.values) {
+                next.push_back(head);
+                next.back().push_back(v);
+            }
+        out = std::move(next);
+    }
+    return out;
+}
+
+std::string CaseInput(const StudyDefinition& def, const CProject& project, const StudyCase& c, std::string* error) {
+    COstrelDoc doc;
+    FillDocument(def, project, doc);
+    for (std::size_t i = 0; i < def.parameters.size(); ++i)
+        if (!ApplyParameter(doc, def.kind, def.parameters[i], c.values[i], error))
+            return {};
+    return def.kind == StudyKind::FGM ? FormatFGMSolverInput(doc) : FormatComSolverInput(doc);
+}
+
+}  // namespace
+
+bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, double value, std::string* error) {
+    const int count = kind == StudyKind::FGM ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
+    if (p.kind == ParameterKind::Frequency) {
+        (kind == StudyKind::FGM ? doc.m_dFGMFrequency : doc.m_dFrequency) = value;
+        return true;
+    }
+    if (p.layer < 1 || p.layer > count)
+        return Fail(error, ParameterDescription(p) + ": the project has " + std::to_string(count) + " layers");
+    const auto index = static_cast<std::size_t>(p.layer - 1);
+    if (kind == StudyKind::FGM) {
+        CFGMLayer& layer = doc.m_fgmLayers[index];
+        if (p.kind == ParameterKind::Thickness)
+            layer.m_fThickness = static_cast<float>(value);
+        else
+            layer.m_fVolFraction = static_cast<float>(value);
+        return true;
+    }
+    CLayer& layer = doc.m_layers[index];
+    if (p.kind == ParameterKind::Thickness) {
+        layer.m_fThickness = static_cast<float>(value);
+        return true;
+    }
+    const int material = layer.m_nMaterial;
+    if (material < 1 || material > doc.m_nMaterials)
+        return Fail(error, ParameterDescription(p) + ": the layer names material " + std::to_string(material) +
+                               ", which the project does not hold");
+    bool shared = false;
+    for (int i = 0; i < count; ++i)
+        shared = shared || (i != p.layer - 1 && doc.m_layers[static_cast<std::size_t>(i)].m_nMaterial == material);
+    if (shared) {
+        CMaterial copy = doc.m_materials[static_cast<std::size_t>(material - 1)];
+        doc.m_materials.resize(static_cast<std::size_t>(doc.m_nMaterials));
+        doc.m_materials.push_back(copy);
+        ++doc.m_nMaterials;
+        layer.m_nMaterial = doc.m_nMaterials;
+    }
+    doc.m_materials[static_cast<std::size_t>(layer.m_nMaterial - 1)].m_fAngle = static_cast<float>(value);
+    return true;
+}
+
+std::string WithReceiver(const std::string& inputText, double x) {
+    std::size_t end = inputText.size();
+    while (end > 0 && (inputText[end - 1] == '\n' || inputText[end - 1] == '\r' || inputText[end - 1] == ' '))
+        --end;
+    const std::size_t lineStart = inputText.find_last_of('\n', end == 0 ? 0 : end - 1);
+    const std::size_t start = lineStart == std::string::npos ? 0 : lineStart + 1;
+    return inputText.substr(0, start) + FormatFixed(x, 4) + inputText.substr(end);
+}
+
+std::string StudyDirectory(const StudyDefinition& def, std::string* error) {
+    CProject project;
+    if (!LoadProject(def, project, error))
+        return {};
+    const char* output = def.kind == StudyKind::FGM ? "outputFGM" : "output";
+    return (fs::path(project.home) / output / project.title / "studies" / def.name).string();
+}
+
+bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
+    CProject project;
+    if (!LoadProject(def, project, error))
+        return false;
+    const bool fgm = def.kind == StudyKind::FGM;
+    m = StudyManifest{};
+    m.name = def.name;
+    m.studyDir = StudyDirectory(def, error);
+    m.kind = fgm ? "fgm" : "composite";
+    m.title = project.title;
+    m.solver = def.solver;
+    m.inputName = fgm ? "inputfgm.dat" : "input.d";
+    m.resultName = fgm ? "resultfgm.dat" : "result.dat";
+    m.resultStem = fgm ? "resultfgm" : "result";
+    m.points = def.points;
+    m.component = fgm ? project.fgm.output : project.com.output;
+    m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
+    m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
+    m.receiverSweep = def.receiverSweep;
+    m.receivers = def.receiverSweep ? def.receivers
+                                    : std::vector<double>{fgm ? project.fgm.receiverX : project.com.receiverX};
+    for (const StudyParameter& p : def.parameters) {
+        m.columns.push_back(ParameterColumn(p));
+        m.descriptions.push_back(ParameterDescription(p));
+    }
+    const auto combos = Combinations(def.parameters);
+    const int nReceivers = static_cast<int>(m.receivers.size());
+    const int block = def.scheduler.receiversPerTask > 0 ? def.scheduler.receiversPerTask : nReceivers;
+    const long long blocks = (nReceivers + block - 1) / block;
+    if (static_cast<long long>(combos.size()) * blocks > kMaxStudyTasks)
+        return Fail(error, "the study would need more than " + std::to_string(kMaxStudyTasks) +
+                               " tasks; give each task more receivers (receivers_per_task)");
+    for (std::size_t c = 0; c < combos.size(); ++c) {
+        m.cases.push_back(StudyCase{combos[c], Numbered("case", c + 1)});
+        for (int b = 0; b < blocks; ++b) {
+            StudyTask t;
+            t.caseIndex = static_cast<int>(c);
+            t.firstReceiver = b * block;
+            t.receiverCount = std::min(block, nReceivers - b * block);
+            t.dir = m.cases.back().dir + "/" + Numbered("block", static_cast<std::size_t>(b) + 1);
+            m.tasks.push_back(t);
+        }
+    }
+    return true;
+}
+
+bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
+    if (!PlanStudy(def, m, error))
+        return false;
+    std::error_code ec;
+    const fs::path dir(m.studyDir);
+    if (fs::exists(dir / kManifestName, ec))
+        return Fail(error, m.studyDir + " already holds this study; \"pemblar-study resume\" continues it, or "
+                                        "remove the directory to start again");
+    fs::create_directories(dir, ec);
+    if (ec)
+        return Fail(error, m.studyDir + ": cannot be made: " + ec.message());
+    CProject project;
+    if (!LoadProject(def, project, error))
+        return false;
+    // A sampled load reads the load curve beside the input.
+    const fs::path loadCurve = fs::path(project.home) / (def.kind == StudyKind::FGM ? "binFGM" : "bin") / "ft.dat";
+    const bool hasLoadCurve = fs::is_regular_file(loadCurve, ec);
+    for (std::size_t c = 0; c < m.cases.size(); ++c) {
+        const std::string input = CaseInput(def, project, m.cases[c], error);
+        if (input.empty())
+            return false;
+        const fs::path caseDir = dir / m.cases[c].dir;
+        fs::create_directories(caseDir, ec);
+        if (ec)
+            return Fail(error, caseDir.string() + ": cannot be made: " + ec.message());
+        const std::string withReceiver = WithReceiver(input, m.receivers.front());
+        if (!WriteFileAtomically((caseDir / m.inputName).string(), withReceiver, error))
+            return false;
+        if (hasLoadCurve && !CopyFileAtomically(loadCurve.string(), (caseDir / "ft.dat").string(), error))
+            return false;
+    }
+    return WriteManifest(m, error);
+}

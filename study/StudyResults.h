@@ -1,0 +1,26 @@
+#pragma once
+// The results of a started study read back: for every case, one curve per receiving point (empty
+// where the task is not complete), and the whole as one CSV table.
+
+#include <string>
+#include <vector>
+
+#include "MateCon.h"
+#include "StudyManifest.h"
+
+struct StudyResults {
+    // curves[case][receiver]: the points of that result, empty when it is not there yet.
+    std::vector<std::vector<std::vector<CCurvePoint>>> curves;
+    int complete = 0;  // results read
+    int missing = 0;   // results of tasks not complete
+};
+
+// Reads every complete task's results. False with *error only when a complete task's result is
+// unreadable (a complete directory never holds a bad file, so that is damage worth saying).
+bool LoadStudyResults(const StudyManifest& m, StudyResults& out, std::string* error);
+
+// "case,<columns>...,receiver_x,time,value" and one line per point, "C" number format.
+std::string FormatResultsCsv(const StudyManifest& m, const StudyResults& r);
+
+// Writes "results.csv" into the study directory, atomically.
+bool CollectResults(const StudyManifest& m, std::string* error);

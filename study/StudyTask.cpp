@@ -1,0 +1,226 @@
+#include "StudyTask.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "PosixProcessRunner.h"
+#include "ProjectFormat.h"
+#include "ResultFiles.h"
+#include "SolverRun.h"
+#include "StudyPlan.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxResultFileSize = 256u << 20;
+// A solver that does not know an option exits with this status (and writes nothing).
+constexpr int kUnknownOptionExit = 2;
+
+bool ReadText(const fs::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    return true;
+}
+
+std::string ScratchName(const std::string& taskDir) {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return taskDir + ".run-" + host + "-" + std::to_string(::getpid());
+}
+
+struct CRun {
+    ProcessOutcome outcome;
+    std::string lastLines;  // what the solver said last, for the failure reason
+};
+
+CRun RunSolver(const StudyManifest& m, const fs::path& dir, const std::vector<std::string>& args,
+               const TaskHooks& hooks, double from, double span) {
+    std::string tail;
+    CPosixProcessRunner runner(
+        [&](const std::string& line) {
+            if (const auto percent = ParseProgressPercent(line)) {
+                if (hooks.progress)
+                    hooks.progress(from + span * *percent / 100.0);
+                return;
+            }
+            if (!line.empty())
+                tail = line;
+        },
+        hooks.cancel);
+    ProcessRequest request;
+    request.program = m.solver;
+    request.arguments = args;
+    request.workingDirectory = dir.string();
+    CRun run;
+    run.outcome = runner.Run(request);
+    run.lastLines = tail;
+    return run;
+}
+
+std::vector<std::string> CommonArgs(const StudyManifest& m) {
+    std::vector<std::string> args;
+    if (m.points > 0)
+        args.insert(args.end(), {"--points", std::to_string(m.points)});
+    args.insert(args.end(), {"--threads", std::to_string(m.threads)});
+    return args;
+}
+
+// Empty when the run ended well; else why not.
+std::string RunProblem(const StudyManifest& m, const CRun& run) {
+    switch (run.outcome.status) {
+    case ProcessOutcome::Status::Cancelled: return "cancelled";
+    case ProcessOutcome::Status::FailedToStart: return "the solver could not be started: " + run.outcome.errorText;
+    case ProcessOutcome::Status::Crashed: return m.solver + " " + run.outcome.errorText;
+    case ProcessOutcome::Status::Finished: break;
+    }
+    if (run.outcome.exitCode != 0)
+        return m.solver + " failed with exit code " + std::to_string(run.outcome.exitCode) +
+               (run.lastLines.empty() ? "" : ": " + run.lastLines);
+    return {};
+}
+
+// Solves the block's receivers one run each, rewriting the receiving point of the input.
+std::string RunEachReceiver(const StudyManifest& m, const StudyTask& t, const fs::path& scratch,
+                            const std::string& input, const TaskHooks& hooks) {
+    for (int i = 0; i < t.receiverCount; ++i) {
+        const double x = m.receivers[static_cast<std::size_t>(t.firstReceiver + i)];
+        std::string error;
+        if (!WriteFileAtomically((scratch / m.inputName).string(), WithReceiver(input, x), &error))
+            return error;
+        const CRun run =
+            RunSolver(m, scratch, CommonArgs(m), hooks, static_cast<double>(i) / t.receiverCount, 1.0 / t.receiverCount);
+        if (std::string p = RunProblem(m, run); !p.empty())
+            return p;
+        std::error_code ec;
+        fs::rename(scratch / m.resultName, scratch / NumberedResultName(m.resultStem, i + 1), ec);
+        if (ec)
+            return m.solver + " wrote no result " + m.resultName + " for x = " + FormatFixed(x, 4);
+    }
+    return {};
+}
+
+std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& scratch, const TaskHooks& hooks) {
+    const fs::path caseDir = fs::path(m.studyDir) / m.cases[static_cast<std::size_t>(t.caseIndex)].dir;
+    std::string input, error;
+    if (!ReadText(caseDir / m.inputName, input))
+        return (caseDir / m.inputName).string() + ": the case's input cannot be read";
+    std::error_code ec;
+    if (fs::exists(caseDir / "ft.dat", ec) && !CopyFileAtomically((caseDir / "ft.dat").string(),
+                                                                   (scratch / "ft.dat").string(), &error))
+        return error;
+    std::string receivers;
+    for (int i = 0; i < t.receiverCount; ++i)
+        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 6) + "\n";
+    if (!WriteFileAtomically((scratch / "receivers.txt").string(), receivers, &error))
+        return error;
+    if (!m.receiverSweep)
+        return RunEachReceiver(m, t, scratch, input, hooks);
+    if (!WriteFileAtomically((scratch / m.inputName).string(), input, &error))
+        return error;
+    std::vector<std::string> args = CommonArgs(m);
+    args.insert(args.end(), {"--receivers", "receivers.txt"});
+    const CRun run = RunSolver(m, scratch, args, hooks, 0, 1);
+    // A solver that takes one receiving point: one run per receiver instead.
+    if (run.outcome.status == ProcessOutcome::Status::Finished && run.outcome.exitCode == kUnknownOptionExit &&
+        !fs::exists(scratch / NumberedResultName(m.resultStem, 1), ec))
+        return RunEachReceiver(m, t, scratch, input, hooks);
+    return RunProblem(m, run);
+}
+
+void FlushToDisk(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void WriteFailure(const StudyManifest& m, int task, const std::string& reason) {
+    std::string ignored;
+    WriteFileAtomically(TaskFailedMarker(m, task), reason + "\n", &ignored);
+}
+
+}  // namespace
+
+std::string CheckResultFile(const std::string& path) {
+    std::string text;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec)
+        return fs::path(path).filename().string() + " is missing";
+    if (size > kMaxResultFileSize)
+        return fs::path(path).filename().string() + " is too large";
+    if (!ReadText(path, text))
+        return fs::path(path).filename().string() + " cannot be read";
+    const CResultText parsed = ParseResultText(text);
+    if (parsed.head != CResultText::Head::Ok || parsed.announced < 1)
+        return fs::path(path).filename().string() + " has no usable head";
+    if (static_cast<int>(parsed.points.size()) != parsed.announced)
+        return fs::path(path).filename().string() + " holds " + std::to_string(parsed.points.size()) +
+               " finite points of the " + std::to_string(parsed.announced) + " it announces";
+    return {};
+}
+
+void RemoveTaskScratch(const StudyManifest& m, int task) {
+    const fs::path dir = TaskDir(m, task);
+    const std::string prefix = dir.filename().string() + ".run-";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir.parent_path(), ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind(prefix, 0) == 0)
+            fs::remove_all(it->path(), ec);
+}
+
+TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hooks) {
+    TaskOutcome out;
+    if (task < 1 || task > static_cast<int>(m.tasks.size())) {
+        out.reason = "no task " + std::to_string(task) + " (the study has " + std::to_string(m.tasks.size()) + ")";
+        return out;
+    }
+    const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
+    const std::string final = TaskDir(m, task);
+    std::error_code ec;
+    fs::remove(TaskFailedMarker(m, task), ec);
+    if (fs::is_directory(final, ec)) {
+        out.status = TaskOutcome::Status::Done;
+        return out;
+    }
+    const fs::path scratch = ScratchName(final);
+    fs::remove_all(scratch, ec);
+    fs::create_directories(scratch, ec);
+    if (ec) {
+        out.reason = scratch.string() + ": cannot be made: " + ec.message();
+        WriteFailure(m, task, out.reason);
+        return out;
+    }
+    std::string problem = RunTask(m, t, scratch, hooks);
+    for (int i = 1; problem.empty() && i <= t.receiverCount; ++i)
+        problem = CheckResultFile((scratch / NumberedResultName(m.resultStem, i)).string());
+    if (problem.empty()) {
+        // The results are on disk before the directory that announces them appears.
+        for (int i = 1; i <= t.receiverCount; ++i)
+            FlushToDisk(scratch / NumberedResultName(m.resultStem, i));
+        FlushToDisk(scratch);
+        fs::rename(scratch, final, ec);
+        if (!ec) {
+            out.status = TaskOutcome::Status::Done;
+            return out;
+        }
+        problem = final + ": cannot be put in place: " + ec.message();
+    }
+    fs::remove_all(scratch, ec);
+    out.status = problem == "cancelled" ? TaskOutcome::Status::Cancelled : TaskOutcome::Status::Failed;
+    out.reason = problem;
+    WriteFailure(m, task, problem);
+    return out;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// One task of a study, wherever it runs (a local worker, a Slurm array task): the case's input is
+// copied into a scratch directory beside the task's final one, the solver runs there, every
+// result is checked, and only then is the scratch directory renamed into place. A task that
+// fails leaves "<dir>.failed" with the reason; one that is killed leaves only scratch, which the
+// next run removes. So a task's directory is complete or absent.
+
+#include <functional>
+#include <string>
+
+#include "StudyManifest.h"
+
+struct TaskOutcome {
+    enum class Status { Done, Failed, Cancelled };
+    Status status = Status::Failed;
+    std::string reason;  // Failed / Cancelled: one line for the user
+};
+
+struct TaskHooks {
+    std::function<bool()> cancel;                      // asked several times a second
+    std::function<void(double fraction)> progress;     // 0..1 through the task
+};
+
+// task is 1-based. Removes the task's failure marker first.
+TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hooks);
+
+// Scratch directories of a task left by a run that died ("<block>.run-*").
+void RemoveTaskScratch(const StudyManifest& m, int task);
+
+// Every result of a finished run directory, checked: a head, as many finite points as it
+// announces. Empty when all is well, else what is wrong.
+std::string CheckResultFile(const std::string& path);

@@ -1,0 +1,95 @@
+// Tick values and label texts, the curve view's rule for small and large amplitudes.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+
+#include "AxisFormat.h"
+
+using namespace plot;
+
+namespace {
+
+std::vector<double> Five(double lo, double hi) {
+    std::vector<double> v;
+    for (int i = 0; i <= 4; ++i)
+        v.push_back(lo + i * (hi - lo) / 4);
+    return v;
+}
+
+std::vector<std::string> Texts(const LabelFormat& f, const std::vector<double>& values) {
+    std::vector<std::string> t;
+    for (const double v : values)
+        t.push_back(f.Format(v));
+    return t;
+}
+
+}  // namespace
+
+TEST(FixedDecimals, KeepsFourDecimalsWhereTheyShowThreeDigits) {
+    const auto values = Five(-1000, 1000);  // a 1e+3 amplitude
+    const LabelFormat f = FixedDecimalsFormat(values, 4);
+    EXPECT_FALSE(f.scaled);
+    EXPECT_EQ(f.Suffix(), "");
+    EXPECT_EQ(Texts(f, values),
+              (std::vector<std::string>{"-1000.0000", "-500.0000", "0.0", "500.0000", "1000.0000"}));
+    EXPECT_EQ(Texts(FixedDecimalsFormat(Five(0, 10), 2), Five(0, 10)),
+              (std::vector<std::string>{"0.0", "2.50", "5.00", "7.50", "10.00"}));
+    EXPECT_FALSE(FixedDecimalsFormat(Five(0, 0.0123), 4).scaled);  // "0.0123": three digits
+}
+
+TEST(FixedDecimals, SmallAmplitudesTakeACommonPowerOfTen) {
+    const auto values = Five(-2e-6, 2e-6);  // a 1e-6 amplitude: every label was "0.0000"
+    const LabelFormat f = FixedDecimalsFormat(values, 4);
+    EXPECT_TRUE(f.scaled);
+    EXPECT_EQ(f.exponent, -6);
+    EXPECT_EQ(f.Suffix(), "x 1e-6");
+    EXPECT_EQ(Texts(f, values), (std::vector<std::string>{"-2.00", "-1.00", "0.0", "1.00", "2.00"}));
+
+    const auto mixed = Five(-3.1e-5, 7.9e-5);
+    const LabelFormat g = FixedDecimalsFormat(mixed, 4);
+    EXPECT_EQ(g.Suffix(), "x 1e-5");
+    EXPECT_EQ(Texts(g, mixed), (std::vector<std::string>{"-3.10", "-0.35", "2.40", "5.15", "7.90"}));
+    // Two digits ("0.0020") are fewer than three as well.
+    EXPECT_EQ(FixedDecimalsFormat(Five(-0.002, 0.002), 4).Suffix(), "x 1e-3");
+    // 0.00999 rounds to "0.0100", three digits; 0.00994 to "0.0099", two.
+    EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{0.00999}, 4).scaled);
+    EXPECT_TRUE(FixedDecimalsFormat(std::vector<double>{0.00994}, 4).scaled);
+    // All zero (or nothing): the plain format.
+    EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{0, 0}, 4).scaled);
+}
+
+TEST(FixedDecimals, NoDecimalCommaInAnyLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no comma locale installed";
+    EXPECT_EQ(FixedDecimalsFormat(Five(0, 4e-5), 4).Format(1e-5), "1.00");
+    EXPECT_EQ(FormatFixed(-0.5, 4), "-0.5000");
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(NiceTicks, RoundStepsInsideTheRange) {
+    EXPECT_EQ(NiceTicks(0, 10, 5), (std::vector<double>{0, 2, 4, 6, 8, 10}));
+    EXPECT_EQ(NiceTicks(-0.33, 0.77, 5), (std::vector<double>{-0.2, 0, 0.2, 0.4, 0.6}));
+    EXPECT_DOUBLE_EQ(NiceStep(0, 1e-5, 5), 2e-6);
+    EXPECT_TRUE(NiceTicks(1, 1, 5).empty());
+    EXPECT_TRUE(NiceTicks(0, INFINITY, 5).empty());
+    EXPECT_TRUE(NiceTicks(0, NAN, 5).empty());
+    EXPECT_LE(NiceTicks(-1e308, 1e308, 5).size(), 20u);
+    for (const double t : NiceTicks(-0.3, 0.3, 6))
+        EXPECT_FALSE(std::signbit(t) && t == 0);  // no "-0"
+}
+
+TEST(NiceTicks, LabelsShowTheStepAndScaleExtremes) {
+    const auto ticks = NiceTicks(0, 1.5, 6);
+    const LabelFormat f = NiceTickFormat(ticks, NiceStep(0, 1.5, 6));
+    EXPECT_EQ(Texts(f, ticks), (std::vector<std::string>{"0.0", "0.2", "0.4", "0.6", "0.8", "1.0", "1.2", "1.4"}));
+    const auto tiny = NiceTicks(0, 1e-5, 5);
+    const LabelFormat g = NiceTickFormat(tiny, NiceStep(0, 1e-5, 5));
+    EXPECT_EQ(g.Suffix(), "x 1e-5");
+    EXPECT_EQ(Texts(g, tiny), (std::vector<std::string>{"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}));
+    const auto big = NiceTicks(0, 3e6, 3);
+    EXPECT_EQ(NiceTickFormat(big, NiceStep(0, 3e6, 3)).Suffix(), "x 1e+6");
+    EXPECT_EQ(PowerOfTenText(3), "1e+3");
+}

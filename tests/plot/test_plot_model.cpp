@@ -1,0 +1,126 @@
+// Ranges, zoom and pan, nearest-point look-up and polyline clipping.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "PlotModel.h"
+#include "PlotPainter.h"
+
+using namespace plot;
+
+namespace {
+
+Series Make(std::vector<Point> points, std::string name = "s") {
+    Series s;
+    s.name = std::move(name);
+    s.points = std::move(points);
+    return s;
+}
+
+}  // namespace
+
+TEST(PlotRange, CoversEveryFiniteMaterialPointOfEverySeries) {
+    const std::vector<Series> series = {Make({{0, 1}, {NAN, 100}, {2, -3}}), Make({}),
+                                        Make({{INFINITY, 0}, {-1, 0.5}, {5, 2}})};
+    const std::optional<Range> r = DataRange(series);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, (Range{-1, 5, -3, 2}));
+    EXPECT_FALSE(DataRange(std::vector<Series>{Make({{NAN, NAN}})}));
+    EXPECT_EQ(*Union(r, Range{-10, 0, 0, 10}), (Range{-10, 5, -3, 10}));
+}
+
+TEST(PlotRange, PaddingGivesAnEmptyAxisRoomToScale) {
+    EXPECT_EQ(Padded(Range{0, 10, 2, 2}, 0.1), (Range{-1, 11, 1.8, 2.2}));
+    EXPECT_EQ(Padded(Range{0, 0, 0, 0}, 0.1), (Range{-1, 1, -1, 1}));
+}
+
+TEST(PlotZoom, WheelZoomKeepsThePointUnderThePointer) {
+    ViewState v;
+    v.SetFullRange({0, 100, -1, 1});
+    v.ZoomAbout({25, 0.5}, 0.5, 1.0);
+    EXPECT_DOUBLE_EQ(v.Shown().xMin, 12.5);
+    EXPECT_DOUBLE_EQ(v.Shown().xMax, 62.5);
+    EXPECT_EQ(v.Shown().yMin, -1);  // the other axis stays
+    EXPECT_EQ(v.Shown().yMax, 1);
+    EXPECT_FALSE(v.IsOverview());
+    v.ZoomAbout({25, 0.5}, 2.0, 0.5);
+    EXPECT_DOUBLE_EQ(v.Shown().xMin, 0);
+    EXPECT_DOUBLE_EQ(v.Shown().xMax, 100);
+    EXPECT_DOUBLE_EQ(v.Shown().yMin, -0.25);
+    EXPECT_DOUBLE_EQ(v.Shown().yMax, 0.75);
+    v.Overview();
+    EXPECT_TRUE(v.IsOverview());
+}
+
+TEST(PlotZoom, ZoomStopsAtAMillionthOfTheMagnitudeInsteadOfCollapsing) {
+    ViewState v;
+    v.SetFullRange({1000, 1001, 0, 1});
+    for (int i = 0; i < 200; ++i)
+        v.ZoomAbout({1000.5, 0.5}, 0.5, 0.5);
+    EXPECT_GE(v.Shown().Width(), 1001 * 1e-6 * 0.999);
+    EXPECT_GT(v.Shown().Height(), 0);
+    EXPECT_LE(v.Shown().xMin, 1000.5);
+    EXPECT_GE(v.Shown().xMax, 1000.5);
+    for (int i = 0; i < 200; ++i)
+        v.ZoomAbout({1000.5, 0.5}, 2, 2);
+    EXPECT_TRUE(std::isfinite(v.Shown().Width()));
+    EXPECT_LE(v.Shown().Width(), 1e6 * 1.0001);
+}
+
+TEST(PlotZoom, RectangleInAnyOrderAndBadInputIgnored) {
+    ViewState v;
+    v.SetFullRange({0, 10, 0, 10});
+    v.ZoomTo({8, 1}, {2, 4});
+    EXPECT_EQ(v.Shown(), (Range{2, 8, 1, 4}));
+    v.ZoomTo({3, 2}, {5, 2});  // no height: only the time axis changes
+    EXPECT_EQ(v.Shown(), (Range{3, 5, 1, 4}));
+    v.ZoomTo({NAN, 0}, {1, 1});
+    v.ZoomAbout({1, 1}, 0, 1);
+    v.ZoomAbout({1, 1}, NAN, 1);
+    v.Pan(INFINITY, 0);
+    EXPECT_EQ(v.Shown(), (Range{3, 5, 1, 4}));
+    v.PanByFraction(0.5, -1);
+    EXPECT_EQ(v.Shown(), (Range{4, 6, -2, 1}));
+}
+
+TEST(PlotNearest, MeasuredInPixelsNotInDataUnits) {
+    // (1.5, 10) is nearer the pointer (1, 10) in data units, (1, 40) on a screen that shows
+    // 100 pixels per time unit and 1 pixel per value unit.
+    const std::vector<Series> series = {Make({{0, -50}, {1, 40}}, "steep"), Make({{1.5, 10}}, "flat")};
+    const auto n = NearestPoint(series, {1, 10}, 100, 1);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->series, 0u);
+    EXPECT_EQ(n->index, 1u);
+    EXPECT_DOUBLE_EQ(n->pixels, 30);
+    const auto m = NearestPoint(series, {1, 10}, 1, 1);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->series, 1u);
+    EXPECT_EQ(m->index, 0u);
+    EXPECT_FALSE(NearestPoint(series, {1, 10}, 100, 1, std::nullopt, 29.9));
+    EXPECT_FALSE(NearestPoint(series, {1, 10}, 100, 1, Range{5, 6, 0, 1}));
+    EXPECT_FALSE(NearestPoint(series, {NAN, 10}, 100, 1));
+}
+
+TEST(PlotClip, SegmentsAreCutAtTheFrameAndBrokenWhereTheyLeave) {
+    const Range r{0, 10, 0, 10};
+    // In, out across the right edge, back in across the top edge, then a non-finite point.
+    const std::vector<Point> line = {{1, 1}, {5, 5}, {15, 5}, {5, 15}, {5, 5}, {NAN, 0}, {6, 6}, {7, 7}};
+    const auto pieces = ClipPolyline(line, r);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0], (std::vector<Point>{{1, 1}, {5, 5}, {10, 5}}));
+    EXPECT_EQ(pieces[1], (std::vector<Point>{{5, 10}, {5, 5}}));
+    EXPECT_EQ(pieces[2], (std::vector<Point>{{6, 6}, {7, 7}}));
+    // A segment passing through the corner region entirely outside leaves nothing.
+    EXPECT_TRUE(ClipPolyline({{-5, 5}, {5, -5}, {20, -5}}, r).size() <= 1);
+    EXPECT_TRUE(ClipPolyline({{11, 11}, {20, 20}}, r).empty());
+}
+
+TEST(PlotMapping, PixelsAndDataAreInverse) {
+    const Mapping m{Range{0, 10, -1, 1}, QRectF(100, 50, 200, 100)};
+    EXPECT_EQ(m.ToPixel({0, -1}), QPointF(100, 150));
+    EXPECT_EQ(m.ToPixel({10, 1}), QPointF(300, 50));
+    const Point p = m.ToData(QPointF(150, 75));
+    EXPECT_DOUBLE_EQ(p.x, 2.5);
+    EXPECT_DOUBLE_EQ(p.y, 0.5);
+}

@@ -1,0 +1,116 @@
+# Sourced by the Slurm tests: a single-node Slurm (munged, slurmctld, slurmd) on localhost, all
+# of its files in one temporary directory, stopped and removed by slurm_stop.
+# slurm_start sets SLURM_CONF and SLURM_TEST_DIR; it returns 77 with the reason on stderr when the
+# packages are missing or the daemons do not come up.
+
+slurm_free_port() {
+  python3 - <<'PY'
+import socket
+s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
+PY
+}
+
+slurm_start() {
+  local tool
+  for tool in munged mungekey slurmctld slurmd sbatch squeue scancel sinfo; do
+    if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "/usr/sbin/$tool" ]; then
+      echo "SKIP: $tool is not installed (Debian packages slurm-wlm and munge; scripts/install-deps.sh)" >&2
+      return 77
+    fi
+  done
+  export PATH="$PATH:/usr/sbin"
+  SLURM_TEST_DIR=$(mktemp -d /tmp/pemblar-slurm-XXXXXX)
+  local d=$SLURM_TEST_DIR
+  mkdir -p "$d/munge" "$d/state" "$d/spool" "$d/log"
+  chmod 700 "$d/munge"
+  if ! mungekey --create --keyfile="$d/munge/munge.key" >/dev/null 2>&1; then
+    dd if=/dev/urandom of="$d/munge/munge.key" bs=1024 count=1 2>/dev/null
+  fi
+  chmod 600 "$d/munge/munge.key"
+  munged --force --key-file="$d/munge/munge.key" --socket="$d/munge/munge.socket" \
+    --pid-file="$d/munge/munged.pid" --log-file="$d/log/munged.log" --seed-file="$d/munge/seed" \
+    >"$d/log/munged.out" 2>&1 || {
+      echo "SKIP: munged does not start: $(tail -n 3 "$d/log/munged.out" "$d/log/munged.log" 2>/dev/null)" >&2
+      slurm_stop; return 77; }
+
+  local host ctldport dport user
+  host=$(hostname -s)
+  ctldport=$(slurm_free_port)
+  dport=$(slurm_free_port)
+  while [ "$dport" = "$ctldport" ]; do dport=$(slurm_free_port); done
+  user=$(id -un)
+  cat >"$d/slurm.conf" <<CONF
+ClusterName=pemblartest
+SlurmctldHost=$host(127.0.0.1)
+SlurmctldPort=$ctldport
+SlurmdPort=$dport
+SlurmUser=$user
+SlurmdUser=root
+AuthType=auth/munge
+AuthInfo=socket=$d/munge/munge.socket
+CredType=cred/munge
+StateSaveLocation=$d/state
+SlurmdSpoolDir=$d/spool/slurmd-%n
+SlurmctldPidFile=$d/slurmctld.pid
+SlurmdPidFile=$d/slurmd.pid
+SlurmctldLogFile=$d/log/slurmctld.log
+SlurmdLogFile=$d/log/slurmd.log
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+SelectType=select/cons_tres
+SelectTypeParameters=CR_Core
+JobAcctGatherType=jobacct_gather/none
+AccountingStorageType=accounting_storage/none
+MpiDefault=none
+ReturnToService=2
+SchedulerType=sched/backfill
+SchedulerParameters=sched_interval=1
+MessageTimeout=10
+SlurmctldTimeout=30
+SlurmdTimeout=30
+InactiveLimit=0
+KillWait=2
+MinJobAge=300
+NodeName=$host NodeAddr=127.0.0.1 CPUs=$(nproc) RealMemory=1000 State=UNKNOWN
+PartitionName=pemblar Nodes=$host Default=YES MaxTime=INFINITE State=UP
+CONF
+  export SLURM_CONF="$d/slurm.conf"
+  slurmctld -i -f "$SLURM_CONF" >"$d/log/slurmctld.out" 2>&1 || {
+    echo "SKIP: slurmctld does not start: $(tail -n 5 "$d/log/slurmctld.log" "$d/log/slurmctld.out" 2>/dev/null)" >&2
+    slurm_stop; return 77; }
+  slurmd -f "$SLURM_CONF" >"$d/log/slurmd.out" 2>&1 || {
+    echo "SKIP: slurmd does not start: $(tail -n 5 "$d/log/slurmd.log" "$d/log/slurmd.out" 2>/dev/null)" >&2
+    slurm_stop; return 77; }
+  local i
+  for i in $(seq 1 60); do
+    if sinfo -h -N -o '%T' 2>/dev/null | grep -qx idle; then
+      return 0
+    fi
+    sleep 0.5
+  done
+  echo "SKIP: the Slurm node did not become idle: $(sinfo -N 2>&1 | tail -n 2); $(tail -n 5 "$d/log/slurmctld.log" "$d/log/slurmd.log" 2>/dev/null)" >&2
+  slurm_stop
+  return 77
+}
+
+slurm_kill_pidfile() {
+  local f=$1 pid i
+  [ -f "$f" ] || return 0
+  pid=$(cat "$f" 2>/dev/null) || return 0
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for i in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
+}
+
+slurm_stop() {
+  [ -n "${SLURM_TEST_DIR:-}" ] && [ -d "$SLURM_TEST_DIR" ] || return 0
+  slurm_kill_pidfile "$SLURM_TEST_DIR/slurmd.pid"
+  slurm_kill_pidfile "$SLURM_TEST_DIR/slurmctld.pid"
+  slurm_kill_pidfile "$SLURM_TEST_DIR/munge/munged.pid"
+  rm -rf "$SLURM_TEST_DIR"
+  SLURM_TEST_DIR=
+}

@@ -1,0 +1,328 @@
+// Whole studies run on this machine: the real solver, scripted solvers for the two receiver
+// interfaces and for failures, a run killed halfway and resumed, and a cancel from outside.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "PosixProcessRunner.h"
+#include "ResultFiles.h"
+#include "StudyCommands.h"
+#include "StudyManifest.h"
+#include "StudyPlan.h"
+#include "StudyStatus.h"
+#include "StudyTestSupport.h"
+
+extern char** environ;
+
+using namespace studytest;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kFakes = FAKE_SOLVERS;
+
+struct CCapture {
+    std::vector<std::string> lines;
+    StudyCommandIO io;
+    CCapture() {
+        io.out = [this](const std::string& l) { lines.push_back(l); };
+        io.err = [this](const std::string& l) { lines.push_back("E " + l); };
+    }
+    bool Said(const std::string& part) const {
+        for (const std::string& l : lines)
+            if (l.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+    std::string All() const {
+        std::string s;
+        for (const std::string& l : lines)
+            s += l + "\n";
+        return s;
+    }
+};
+
+// Environment for the scripted solvers, put back at the end of a test.
+class CEnv {
+public:
+    void Set(const char* name, const std::string& value) {
+        m_names.push_back(name);
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~CEnv() {
+        for (const char* n : m_names)
+            ::unsetenv(n);
+    }
+
+private:
+    std::vector<const char*> m_names;
+};
+
+std::string StudyFile(const CTempProject& p, const std::string& solver, const std::string& body) {
+    return p.Write("s.toml", "project = \"input/plate.dat\"\nsolver = \"" + solver + "\"\n" + body);
+}
+
+StudyManifest Manifest(const CTempProject& p) {
+    StudyManifest m;
+    std::string error;
+    EXPECT_TRUE(ReadManifest(p.Path("output/plate/studies/s"), m, &error)) << error;
+    return m;
+}
+
+int Lines(const std::string& text) {
+    int n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
+std::vector<CCurvePoint> Curve(const std::string& path) {
+    return ParseResultText(ReadAll(path)).points;
+}
+
+// Every task directory there is holds every one of its results: nothing half-made.
+void ExpectWholeOrAbsent(const StudyManifest& m) {
+    for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t) {
+        if (!fs::exists(TaskDir(m, t)))
+            continue;
+        for (int i = 1; i <= m.tasks[t - 1].receiverCount; ++i)
+            EXPECT_EQ(Curve(TaskDir(m, t) + "/" + NumberedResultName(m.resultStem, i)).size(), 3u)
+                << TaskDir(m, t);
+    }
+}
+
+TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    const std::string file = StudyFile(p, LUMDEX_PATH,
+                                       "points = 41\n[receivers]\nvalues = [1.0, 2.5, 4.0]\n"
+                                       "[scheduler]\nreceivers_per_task = 2\njobs = 2\n");
+    CCapture out;
+    ASSERT_EQ(StudyRunCommand(file, out.io), 0) << out.All();
+    EXPECT_TRUE(out.Said("3 tasks") || out.Said("2 tasks")) << out.All();
+    EXPECT_TRUE(out.Said("progress 100%"));
+    const StudyManifest m = Manifest(p);
+    ASSERT_EQ(m.tasks.size(), 2u);
+    // The same case with one receiving point, solved alone.
+    const std::string single = p.Path("single");
+    fs::create_directories(single);
+    const std::string input = ReadAll(m.studyDir + "/case-0001/input.d");
+    const std::string results[] = {TaskDir(m, 1) + "/result_r0001.dat", TaskDir(m, 1) + "/result_r0002.dat",
+                                   TaskDir(m, 2) + "/result_r0001.dat"};
+    for (int i = 0; i < 3; ++i) {
+        p.Write("single/input.d", WithReceiver(input, m.receivers[static_cast<std::size_t>(i)]));
+        CPosixProcessRunner runner;
+        const ProcessOutcome o = runner.Run(ProcessRequest{LUMDEX_PATH, {"--points", "41"}, single});
+        ASSERT_EQ(o.exitCode, 0);
+        const auto alone = Curve(single + "/result.dat");
+        const auto swept = Curve(results[i]);
+        ASSERT_EQ(alone.size(), 41u);
+        ASSERT_EQ(swept.size(), 41u);
+        float peak = 0;
+        for (const CCurvePoint& q : alone)
+            peak = std::max(peak, std::fabs(q.m_fY));
+        ASSERT_GT(peak, 0);
+        for (std::size_t k = 0; k < alone.size(); ++k) {
+            EXPECT_EQ(swept[k].m_fX, alone[k].m_fX);
+            EXPECT_NEAR(swept[k].m_fY, alone[k].m_fY, 1e-5 * peak) << "receiver " << i << " point " << k;
+        }
+    }
+    const std::string csv = ReadAll(m.studyDir + "/results.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "case,receiver_x,time,value");
+    EXPECT_EQ(Lines(csv), 1 + 3 * 41);
+}
+
+TEST(StudyRun, ASolverWithAReceiverListRunsOncePerTask) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_LOG", p.Path("runs.log"));
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver",
+                                       "[receivers]\nfrom = 1\nto = 5\nstep = 1\n"
+                                       "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2]\n");
+    CCapture out;
+    ASSERT_EQ(StudyRunCommand(file, out.io), 0) << out.All();
+    EXPECT_EQ(Lines(ReadAll(p.Path("runs.log"))), 2);
+    const StudyManifest m = Manifest(p);
+    const auto fourth = Curve(TaskDir(m, 2) + "/result_r0004.dat");
+    ASSERT_EQ(fourth.size(), 3u);
+    EXPECT_FLOAT_EQ(fourth[1].m_fY, 40.0f);
+    EXPECT_EQ(ReadAll(TaskDir(m, 2) + "/receivers.txt"), "1.000000\n2.000000\n3.000000\n4.000000\n5.000000\n");
+}
+
+TEST(StudyRun, ASolverWithoutOneRunsOncePerReceiver) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_LOG", p.Path("runs.log"));
+    const std::string file = StudyFile(p, kFakes + "/single_solver", "[receivers]\nvalues = [1.5, 3, -2]\n");
+    CCapture out;
+    ASSERT_EQ(StudyRunCommand(file, out.io), 0) << out.All();
+    EXPECT_EQ(Lines(ReadAll(p.Path("runs.log"))), 4);  // the refused list, then one per receiver
+    const StudyManifest m = Manifest(p);
+    EXPECT_FLOAT_EQ(Curve(TaskDir(m, 1) + "/result_r0001.dat")[1].m_fY, 15.0f);
+    EXPECT_FLOAT_EQ(Curve(TaskDir(m, 1) + "/result_r0003.dat")[1].m_fY, -20.0f);
+    EXPECT_FALSE(fs::exists(TaskDir(m, 1) + "/result.dat"));
+}
+
+TEST(StudyRun, AFailedTaskIsMarkedAndResumeRunsOnlyIt) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_LOG", p.Path("runs.log"));
+    env.Set("PEMBLAR_FAKE_FAIL_CASE", "case-0002");
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver",
+                                       "[receivers]\nvalues = [1, 2]\n"
+                                       "[[vary]]\nparameter = \"thickness\"\nlayer = 1\nvalues = [0.1, 0.2, 0.3]\n");
+    CCapture first;
+    EXPECT_EQ(StudyRunCommand(file, first.io), 1);
+    EXPECT_TRUE(first.Said("task 2 (case-0002/block-0001) failed")) << first.All();
+    EXPECT_TRUE(first.Said("refused on purpose")) << first.All();
+    const StudyManifest m = Manifest(p);
+    EXPECT_FALSE(fs::exists(TaskDir(m, 2)));
+    EXPECT_FALSE(fs::exists(m.studyDir + "/results.csv"));
+    const auto statuses = TaskStatuses(m, {});
+    EXPECT_EQ(statuses[1].state, TaskState::Failed);
+    EXPECT_EQ(statuses[0].state, TaskState::Done);
+
+    // Running it again is refused: the study exists; resume is the way on.
+    CCapture again;
+    EXPECT_EQ(StudyRunCommand(file, again.io), 1);
+    EXPECT_TRUE(again.Said("resume")) << again.All();
+
+    ::unsetenv("PEMBLAR_FAKE_FAIL_CASE");
+    fs::remove(p.Path("runs.log"));
+    CCapture resumed;
+    ASSERT_EQ(StudyResumeCommand(file, resumed.io), 0) << resumed.All();
+    EXPECT_TRUE(resumed.Said("resuming tasks 2")) << resumed.All();
+    EXPECT_EQ(Lines(ReadAll(p.Path("runs.log"))), 1);
+    EXPECT_FALSE(fs::exists(TaskFailedMarker(m, 2)));
+    EXPECT_EQ(Lines(ReadAll(m.studyDir + "/results.csv")), 1 + 3 * 2 * 3);
+    CCapture nothing;
+    EXPECT_EQ(StudyResumeCommand(file, nothing.io), 0);
+    EXPECT_TRUE(nothing.Said("nothing to resume")) << nothing.All();
+}
+
+TEST(StudyRun, ANonFiniteResultIsAFailure) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_NAN", "1");
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver", "[receivers]\nvalues = [1, 2]\n");
+    CCapture out;
+    EXPECT_EQ(StudyRunCommand(file, out.io), 1);
+    EXPECT_TRUE(out.Said("finite points")) << out.All();
+    const StudyManifest m = Manifest(p);
+    EXPECT_FALSE(fs::exists(TaskDir(m, 1)));
+    EXPECT_TRUE(fs::exists(TaskFailedMarker(m, 1)));
+}
+
+// pemblar-study as a child in its own process group, as a user's terminal would run it.
+pid_t StartStudyProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    std::string program = PEMBLAR_STUDY_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return pid;
+}
+
+template <class Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+int Done(const StudyManifest& m) {
+    int n = 0;
+    for (const TaskStatus& s : TaskStatuses(m, {}))
+        n += s.state == TaskState::Done;
+    return n;
+}
+
+TEST(StudyRun, AKilledRunLeavesEachTaskWholeOrAbsentAndResumeFinishesIt) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_SLEEP", "0.3");
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver",
+                                       "[receivers]\nvalues = [1, 2, 3, 4]\n"
+                                       "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2, 3]\n"
+                                       "[scheduler]\njobs = 2\nreceivers_per_task = 2\n");
+    const pid_t pid = StartStudyProgram({"run", file});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(p.Path("output/plate/studies/s/case-0001/block-0001")); }));
+    ::kill(-pid, SIGKILL);  // the program and its solvers, with no chance to tidy up
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    const StudyManifest m = Manifest(p);
+    const int doneBefore = Done(m);
+    EXPECT_GE(doneBefore, 1);
+    EXPECT_LT(doneBefore, 6);
+    ExpectWholeOrAbsent(m);
+
+    env.Set("PEMBLAR_FAKE_SLEEP", "0");
+    CCapture resumed;
+    ASSERT_EQ(StudyResumeCommand(file, resumed.io), 0) << resumed.All();
+    EXPECT_EQ(Done(m), 6);
+    ExpectWholeOrAbsent(m);
+    for (const auto& e : fs::recursive_directory_iterator(m.studyDir))
+        EXPECT_EQ(e.path().string().find(".run-"), std::string::npos) << e.path();
+}
+
+TEST(StudyRun, CancelStopsALocalRunAndKeepsWhatIsComplete) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_SLEEP", "0.4");
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver",
+                                       "[receivers]\nvalues = [1]\n"
+                                       "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2, 3, 4, 5, 6]\n"
+                                       "[scheduler]\njobs = 1\n");
+    CCapture idle;
+    const pid_t pid = StartStudyProgram({"run", file});
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(p.Path("output/plate/studies/s/case-0001/block-0001")); }));
+    CCapture cancel;
+    ASSERT_EQ(StudyCancelCommand(file, cancel.io), 0) << cancel.All();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    const StudyManifest m = Manifest(p);
+    EXPECT_LT(Done(m), 6);
+    ExpectWholeOrAbsent(m);
+    CCapture status2;
+    EXPECT_EQ(StudyStatusCommand(file, status2.io), 0);
+    EXPECT_TRUE(status2.Said("cancelled") || status2.Said("not started")) << status2.All();
+    EXPECT_FALSE(status2.Said("a local run is going on")) << status2.All();
+    CCapture none;
+    EXPECT_EQ(StudyCancelCommand(file, none.io), 1);
+    EXPECT_TRUE(none.Said("no run of this study")) << none.All();
+}
+
+}  // namespace
