@@ -43,4 +43,7 @@ constexpr int kDisplayFGMExistingU = 32796;
 constexpr int kDisplayFGMExistingV = 32797;
 constexpr int kDisplayFGMExistingW = 32798;
 constexpr int kOpenFGM = 32799;
+// Added after the original set: "ft.dat" for "Any f(t)", and the dispersion curves of the stack.
+constexpr int kSampledLoad = 32900;
+constexpr int kDispersionCurves = 32901;
 }  // namespace Cmd
