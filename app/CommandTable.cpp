@@ -86,6 +86,9 @@ constexpr std::array kTable = {
     CCommandInfo{Cmd::kCurveColor, nullptr, nullptr, "Select curve color", "Select curve color", TB, C::View},
     CCommandInfo{Cmd::kLineStyle, nullptr, nullptr, "Line style", "Line style", TB, C::View},
     CCommandInfo{Cmd::kOverview, nullptr, nullptr, "Overview ", "Overview ", TB, C::View},
+    CCommandInfo{Cmd::kStudy, "Study...", nullptr,
+                 "Run the project over many receiving points or values of one parameter, here or on a Slurm cluster",
+                 "Study", M129, C::Document},
     CCommandInfo{Cmd::kHelpFinder, "&Help Topics", nullptr, "List Help topics", "Help Topics", M128 | M129,
                  C::MainFrame},
     CCommandInfo{Cmd::kAppAbout, "&About Pemblar...", nullptr,
@@ -131,6 +134,7 @@ std::vector<CMenuNode> BuildMenu129() {
                                                Item(kDisplayFGMCurrentW)}),
                              Popup("Existing", {Item(kDisplayFGMExistingU), Item(kDisplayFGMExistingV),
                                                 Item(kDisplayFGMExistingW)})})}),
+        Popup("&Study", {Item(kStudy)}),
         Popup("&Help", {Item(kHelpFinder), Sep(), Item(kAppAbout)}),
     };
 }

@@ -12,6 +12,7 @@
 #include "ProjectFiles.h"
 #include "RecordList.h"
 #include "SolverRun.h"
+#include "StudyLauncher.h"
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "SampledLoadDlg.h"
@@ -56,6 +57,7 @@ bool CDocCommands::Carries(int id) const {
     case Cmd::kOpenFGM:
     case Cmd::kSampledLoad:
     case Cmd::kDispersionCurves:
+    case Cmd::kStudy:
         return true;
     default:
         return false;
@@ -87,6 +89,7 @@ bool CDocCommands::OnCommand(int id) {
         if (OnUpdateDispersionCurves())
             OnDispersionCurves();
         return true;
+    case Cmd::kStudy: OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}); return true;
     default: return false;
     }
 }

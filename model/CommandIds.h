@@ -43,7 +43,9 @@ constexpr int kDisplayFGMExistingU = 32796;
 constexpr int kDisplayFGMExistingV = 32797;
 constexpr int kDisplayFGMExistingW = 32798;
 constexpr int kOpenFGM = 32799;
-// Added after the original set: "ft.dat" for "Any f(t)", and the dispersion curves of the stack.
-constexpr int kSampledLoad = 32900;
-constexpr int kDispersionCurves = 32901;
+
+// Added commands, numbered on from the last of the original ones.
+constexpr int kStudy = 32850;               // Study, "Study..."
+constexpr int kSampledLoad = 32900;         // Pre-processing, "Sampled load..."
+constexpr int kDispersionCurves = 32901;    // Computing, "Dispersion curves..."
 }  // namespace Cmd

@@ -1,0 +1,38 @@
+#include "GridReadout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot {
+
+std::optional<GridCell> GridCellAt(const Grid& grid, Point p) {
+    const Range& e = grid.extent;
+    if (grid.nx <= 0 || grid.ny <= 0 || grid.values.size() < std::size_t(grid.nx) * std::size_t(grid.ny) ||
+        !(e.Width() > 0) || !(e.Height() > 0) || !e.Contains(p))
+        return std::nullopt;
+    GridCell c;
+    c.ix = std::clamp(int(std::floor((p.x - e.xMin) / e.Width() * grid.nx)), 0, grid.nx - 1);
+    c.iy = std::clamp(int(std::floor((p.y - e.yMin) / e.Height() * grid.ny)), 0, grid.ny - 1);
+    c.value = grid.At(c.ix, c.iy);
+    return c;
+}
+
+QString GridReadoutText(const PlotContent& content, Point p) {
+    if (!content.grid)
+        return {};
+    const std::optional<GridCell> cell = GridCellAt(*content.grid, p);
+    if (!cell)
+        return {};
+    const auto withUnit = [](const std::string& unit) {
+        return unit.empty() ? QString() : QStringLiteral(" ") + QString::fromStdString(unit);
+    };
+    QString text = QStringLiteral("%1 = %2%3, %4 = %5%6, %7 = ")
+                       .arg(QString::fromStdString(content.x.name), ReadoutNumber(p.x), withUnit(content.x.unit),
+                            QString::fromStdString(content.y.name), ReadoutNumber(p.y), withUnit(content.y.unit),
+                            QString::fromStdString(content.grid->name));
+    if (!std::isfinite(cell->value))
+        return text + QStringLiteral("no value");
+    return text + ReadoutNumber(cell->value) + withUnit(content.grid->unit);
+}
+
+}  // namespace plot

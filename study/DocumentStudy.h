@@ -1,0 +1,30 @@
+#pragma once
+// A study built from the active document: what the "Study..." form asks, turned into a study
+// definition over the document's own project file, and written as a study file beside it.
+
+#include <string>
+
+#include "StudyFile.h"
+
+class COstrelDoc;
+
+struct DocumentStudyChoice {
+    StudyKind kind = StudyKind::Composite;
+    std::string name = "study";
+    bool receiverSweep = true;           // false: one parameter of the project
+    ParameterKind parameter = ParameterKind::Angle;
+    int layer = 1;
+    double from = 0, to = 10, step = 1;  // receiving points (mm) or the parameter's values
+    SchedulerSettings scheduler;
+    int points = 0;
+};
+
+// The definition (with its values) for the document; false with *error when the choice does
+// not fit (a step that makes no values, a layer the project lacks, a bad name).
+bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& choice, StudyDefinition& out,
+                        std::string* error);
+
+// Writes the document's project file ("input"/title.dat or "inputFGM"/title.dat, as Input does)
+// and the study file "<name>.study.toml" beside it; returns the study file's path, or empty with
+// *error.
+std::string WriteDocumentStudy(COstrelDoc& doc, const StudyDefinition& def, std::string* error);

@@ -1,0 +1,52 @@
+#pragma once
+// The "Study" form: what to vary (the receiving point from/to/step, or one parameter of a layer)
+// and where to run (this machine, or Slurm with its partition and limits). OK checks the choice
+// against the document and stays open with a message when it does not fit.
+
+#include <QDialog>
+
+#include "DocumentStudy.h"
+
+class COstrelDoc;
+class QComboBox;
+class QDoubleSpinBox;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+
+class CStudyDialog : public QDialog {
+    Q_OBJECT
+public:
+    CStudyDialog(const COstrelDoc& doc, QWidget* parent = nullptr);
+
+    // What the fields say now.
+    DocumentStudyChoice Choice() const;
+    // The definition OK accepted.
+    const StudyDefinition& Definition() const { return m_definition; }
+
+    // The fields, for tests that play the user.
+    QLineEdit* m_name = nullptr;
+    QComboBox* m_kind = nullptr;
+    QRadioButton* m_receivers = nullptr;
+    QRadioButton* m_parameterSweep = nullptr;
+    QComboBox* m_parameter = nullptr;
+    QSpinBox* m_layer = nullptr;
+    QDoubleSpinBox* m_from = nullptr;
+    QDoubleSpinBox* m_to = nullptr;
+    QDoubleSpinBox* m_step = nullptr;
+    QSpinBox* m_points = nullptr;
+    QComboBox* m_scheduler = nullptr;
+    QLineEdit* m_partition = nullptr;
+    QLineEdit* m_timeLimit = nullptr;
+    QSpinBox* m_cpus = nullptr;
+    QSpinBox* m_perTask = nullptr;
+
+public slots:
+    void accept() override;
+
+private:
+    void UpdateEnabling();
+
+    const COstrelDoc& m_doc;
+    StudyDefinition m_definition;
+};

@@ -1,0 +1,119 @@
+#include "StudyPlotData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+std::string Short(double v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", v);
+    return buffer;
+}
+
+const std::vector<CCurvePoint>* FirstCurve(const StudyResults& r, int caseIndex) {
+    for (const auto& c : r.curves[static_cast<std::size_t>(caseIndex)])
+        if (!c.empty())
+            return &c;
+    return nullptr;
+}
+
+std::vector<plot::Point> Points(const std::vector<CCurvePoint>& curve) {
+    std::vector<plot::Point> out;
+    out.reserve(curve.size());
+    for (const CCurvePoint& p : curve)
+        out.push_back({p.m_fX, p.m_fY});
+    return out;
+}
+
+}  // namespace
+
+bool ShowsAsBScan(const StudyManifest& m) {
+    return m.receiverSweep && m.receivers.size() > 1;
+}
+
+std::string ComponentName(const StudyManifest& m) {
+    return m.component == 2 ? "V" : m.component == 3 ? "W" : "U";
+}
+
+std::string CaseLabel(const StudyManifest& m, int caseIndex) {
+    if (m.columns.empty())
+        return "case " + std::to_string(caseIndex + 1);
+    std::string s;
+    for (std::size_t i = 0; i < m.columns.size(); ++i)
+        s += (i ? ", " : "") + m.columns[i] + " = " + Short(m.cases[static_cast<std::size_t>(caseIndex)].values[i]);
+    return s;
+}
+
+plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, int caseIndex) {
+    plot::PlotContent content;
+    content.x = {"x", "mm"};
+    content.y = {"t", "us"};
+    content.title = "B-scan of " + ComponentName(m) + (m.cases.size() > 1 ? ", " + CaseLabel(m, caseIndex) : "");
+    const std::vector<CCurvePoint>* first = FirstCurve(r, caseIndex);
+    if (!first || first->size() < 2 || m.receivers.size() < 2)
+        return content;
+    std::vector<std::size_t> order(m.receivers.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return m.receivers[a] < m.receivers[b]; });
+    plot::Grid grid;
+    grid.name = ComponentName(m);
+    grid.unit = "mm";
+    grid.nx = static_cast<int>(order.size());
+    grid.ny = static_cast<int>(first->size());
+    const double x0 = m.receivers[order.front()], x1 = m.receivers[order.back()];
+    const double dx = x1 > x0 ? (x1 - x0) / (grid.nx - 1) : 1.0;
+    const double t0 = first->front().m_fX, t1 = first->back().m_fX;
+    const double dt = t1 > t0 ? (t1 - t0) / (grid.ny - 1) : 1.0;
+    grid.extent = {x0 - dx / 2, x1 + dx / 2, t0 - dt / 2, t1 + dt / 2};
+    grid.values.assign(static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny),
+                       std::numeric_limits<double>::quiet_NaN());
+    for (int ix = 0; ix < grid.nx; ++ix) {
+        const auto& curve = r.curves[static_cast<std::size_t>(caseIndex)][order[static_cast<std::size_t>(ix)]];
+        for (int iy = 0; iy < grid.ny && iy < static_cast<int>(curve.size()); ++iy)
+            grid.values[static_cast<std::size_t>(iy) * grid.nx + ix] = curve[static_cast<std::size_t>(iy)].m_fY;
+    }
+    content.grid = std::move(grid);
+    return content;
+}
+
+plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, int receiverIndex) {
+    plot::PlotContent content;
+    content.x = {"t", "us"};
+    content.y = {ComponentName(m), "mm"};
+    content.title = ComponentName(m) + " at x = " + Short(m.receivers[static_cast<std::size_t>(receiverIndex)]) + " mm";
+    for (std::size_t c = 0; c < r.curves.size(); ++c) {
+        const auto& curve = r.curves[c][static_cast<std::size_t>(receiverIndex)];
+        if (curve.empty())
+            continue;
+        plot::Series s;
+        s.name = CaseLabel(m, static_cast<int>(c));
+        s.unit = "mm";
+        s.colour = plot::SeriesColour(c);
+        s.singlePrecision = true;
+        s.points = Points(curve);
+        content.series.push_back(std::move(s));
+    }
+    return content;
+}
+
+std::string ContentCsv(const plot::PlotContent& content, const StudyManifest& m, const StudyResults& r,
+                       int caseIndex, bool bscan) {
+    if (!bscan)
+        return plot::SeriesCsvText(content.series, content.x, plot::CsvLayout::Wide);
+    // A B-scan as columns of curves: one per receiving point, the time down the rows.
+    std::vector<plot::Series> columns;
+    for (std::size_t x = 0; x < m.receivers.size(); ++x) {
+        const auto& curve = r.curves[static_cast<std::size_t>(caseIndex)][x];
+        plot::Series s;
+        s.name = ComponentName(m) + " at x = " + Short(m.receivers[x]);
+        s.unit = "mm";
+        s.singlePrecision = true;
+        s.points = Points(curve);
+        columns.push_back(std::move(s));
+    }
+    return plot::SeriesCsvText(columns, plot::AxisName{"t", "us"}, plot::CsvLayout::Wide);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// A study's results as plot content: a receiver sweep as a B-scan (displacement over receiving
+// point and time, one column per receiver) and a parameter sweep as a family of curves (one per
+// case, at one receiving point), and both as CSV.
+
+#include <string>
+
+#include "PlotPainter.h"
+#include "StudyManifest.h"
+#include "StudyResults.h"
+
+// A B-scan needs at least two receiving points.
+bool ShowsAsBScan(const StudyManifest& m);
+
+// "W", "U", "V" for the manifest's component.
+std::string ComponentName(const StudyManifest& m);
+
+// "angle_L2 = 30, frequency = 1.5" (or "case 1" when nothing else varies).
+std::string CaseLabel(const StudyManifest& m, int caseIndex);
+
+// The B-scan of one case. Columns in ascending receiving point; receivers are taken as evenly
+// spaced from the first to the last (as ranges make them). Missing results are empty columns.
+plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, int caseIndex);
+
+// One curve per case at receiver receiverIndex; cases without that result are left out.
+plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, int receiverIndex);
+
+// The CSV of what a content shows: time rows, one column per receiver (B-scan) or case (family).
+std::string ContentCsv(const plot::PlotContent& content, const StudyManifest& m, const StudyResults& r,
+                       int caseIndex, bool bscan);

@@ -1,0 +1,130 @@
+#include "StudyWindow.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "GridReadout.h"
+#include "PlotWidget.h"
+#include "StudyPlotData.h"
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_manifest(std::move(manifest)), m_results(std::move(results)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_bscan = ShowsAsBScan(m_manifest);
+    setWindowTitle(tr("Study %1 - %2").arg(Q(m_manifest.name), Q(m_manifest.title)));
+
+    m_chooser = new QComboBox(this);
+    if (m_bscan) {
+        for (int c = 0; c < static_cast<int>(m_manifest.cases.size()); ++c)
+            m_chooser->addItem(Q(CaseLabel(m_manifest, c)));
+    } else {
+        for (double x : m_manifest.receivers)
+            m_chooser->addItem(tr("x = %1 mm").arg(x));
+    }
+    auto* csv = new QPushButton(tr("Export CSV..."), this);
+    auto* png = new QPushButton(tr("Export PNG..."), this);
+    auto* overview = new QPushButton(tr("Overview"), this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(m_bscan ? tr("Case:") : tr("Receiving point:"), this));
+    bar->addWidget(m_chooser, 1);
+    bar->addWidget(overview);
+    bar->addWidget(csv);
+    bar->addWidget(png);
+
+    m_plot = new plot::PlotWidget(this);
+    m_plot->installEventFilter(this);
+    m_readout = new QLabel(this);
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* missing = new QLabel(this);
+    if (m_results.missing > 0)
+        missing->setText(tr("%1 of %2 results are not there yet (\"pemblar-study resume\" runs them).")
+                             .arg(m_results.missing)
+                             .arg(m_results.missing + m_results.complete));
+    missing->setVisible(m_results.missing > 0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(missing);
+    layout->addWidget(m_plot, 1);
+    layout->addWidget(m_readout);
+
+    connect(m_chooser, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyWindow::ShowChoice);
+    connect(csv, &QPushButton::clicked, this, &CStudyWindow::OnExportCsv);
+    connect(png, &QPushButton::clicked, this, &CStudyWindow::OnExportPng);
+    connect(overview, &QPushButton::clicked, m_plot, &plot::PlotWidget::Overview);
+    connect(m_plot, &plot::PlotWidget::readoutChanged, this, [this](const QString& text) {
+        // Over a B-scan the cell's value says more than the nearest curve point (there is none).
+        if (!m_bscan)
+            SetReadout(text);
+    });
+    resize(820, 600);
+    ShowChoice(0);
+}
+
+void CStudyWindow::ShowChoice(int index) {
+    const int count = m_bscan ? static_cast<int>(m_manifest.cases.size()) : static_cast<int>(m_manifest.receivers.size());
+    if (index < 0 || index >= count)
+        return;
+    m_choice = index;
+    m_plot->SetContent(m_bscan ? BScanContent(m_manifest, m_results, index)
+                               : FamilyContent(m_manifest, m_results, index));
+}
+
+bool CStudyWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_plot && m_bscan) {
+        if (event->type() == QEvent::MouseMove) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            const plot::Mapping map{m_plot->View().Shown(), m_plot->PlotArea()};
+            SetReadout(map.rect.contains(e->position())
+                           ? plot::GridReadoutText(m_plot->Content(), map.ToData(e->position()))
+                           : QString());
+        } else if (event->type() == QEvent::Leave) {
+            SetReadout(QString());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CStudyWindow::SetReadout(const QString& text) {
+    m_readoutText = text;
+    m_readout->setText(text);
+}
+
+bool CStudyWindow::ExportCsv(const QString& path, QString* error) const {
+    const std::string text = ContentCsv(m_plot->Content(), m_manifest, m_results, m_choice, m_bscan);
+    return plot::SaveFileAtomically(path, QByteArray::fromStdString(text), error);
+}
+
+bool CStudyWindow::ExportPng(const QString& path, QString* error) const {
+    return m_plot->ExportImage(path, m_plot->size().expandedTo(QSize(640, 400)), error);
+}
+
+void CStudyWindow::OnExportCsv() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export CSV"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".csv"),
+                                                      tr("CSV files (*.csv)"));
+    QString error;
+    if (!path.isEmpty() && !ExportCsv(path, &error))
+        QMessageBox::warning(this, tr("Pemblar"), error);
+}
+
+void CStudyWindow::OnExportPng() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export PNG"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".png"),
+                                                      tr("PNG images (*.png)"));
+    QString error;
+    if (!path.isEmpty() && !ExportPng(path, &error))
+        QMessageBox::warning(this, tr("Pemblar"), error);
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The results of a study in a window of their own: a B-scan (receiving point against time, a
+// colour map with its colour bar) for a receiver sweep, one per case, or a family of curves
+// (one per case) at a chosen receiving point; zoom and pan as in every plot, the value under the
+// pointer in the status line, and export as CSV or PNG.
+
+#include <QWidget>
+
+#include "StudyManifest.h"
+#include "StudyResults.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace plot {
+class PlotWidget;
+}
+
+class CStudyWindow : public QWidget {
+    Q_OBJECT
+public:
+    CStudyWindow(StudyManifest manifest, StudyResults results, QWidget* parent = nullptr);
+
+    bool IsBScan() const { return m_bscan; }
+    plot::PlotWidget* Plot() const { return m_plot; }
+    QComboBox* Chooser() const { return m_chooser; }
+    const QString& ReadoutText() const { return m_readoutText; }
+
+    // Export what is shown; false with a reason.
+    bool ExportCsv(const QString& path, QString* error) const;
+    bool ExportPng(const QString& path, QString* error) const;
+
+public slots:
+    void ShowChoice(int index);  // a case of a B-scan, a receiving point of a family
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void OnExportCsv();
+    void OnExportPng();
+
+private:
+    void SetReadout(const QString& text);
+
+    StudyManifest m_manifest;
+    StudyResults m_results;
+    bool m_bscan = false;
+    int m_choice = 0;
+    plot::PlotWidget* m_plot = nullptr;
+    QComboBox* m_chooser = nullptr;
+    QLabel* m_readout = nullptr;
+    QString m_readoutText;
+};

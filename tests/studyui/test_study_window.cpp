@@ -1,0 +1,205 @@
+// The study windows through real widgets: studies run for real (scripted and real solvers),
+// their results shown as a B-scan (colour checked pixel by pixel) and as a family of curves,
+// the read-out under the pointer, the CSV and PNG exports, and the command from form to window.
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <cmath>
+
+#include "GridReadout.h"
+#include "OstrelDoc.h"
+#include "PlotWidget.h"
+#include "ProjectFormat.h"
+#include "StudyCommands.h"
+#include "StudyDialog.h"
+#include "StudyLauncher.h"
+#include "StudyPlotData.h"
+#include "StudyTestSupport.h"
+#include "StudyWindow.h"
+
+using namespace studytest;
+
+namespace {
+
+// The shared-ply project reads W (load and output direction 3).
+std::string WProject() {
+    return kSharedPlyProject;
+}
+
+struct CStudy {
+    StudyManifest manifest;
+    StudyResults results;
+};
+
+CStudy RunStudy(const CTempProject& p, const std::string& body) {
+    p.Write("input/plate.dat", WProject());
+    const std::string file = p.Write("s.toml", "project = \"input/plate.dat\"\nsolver = \"" +
+                                                   std::string(FAKE_SOLVERS) + "/receivers_solver\"\n" + body);
+    StudyCommandIO io;
+    std::string said;
+    io.err = [&](const std::string& l) { said += l; };
+    const int status = StudyRunCommand(file, io);
+    CStudy s;
+    std::string error;
+    if (status != 0 || !ReadManifest(p.Path("output/plate/studies/s"), s.manifest, &error) ||
+        !LoadStudyResults(s.manifest, s.results, &error))
+        qWarning() << "study failed:" << QString::fromStdString(said + error);
+    return s;
+}
+
+}  // namespace
+
+class TestStudyWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void bscanHoldsOneColumnPerReceiver() {
+        CTempProject p;
+        const CStudy s = RunStudy(p, "[receivers]\nvalues = [4, 1, 2, 3, 5]\n"
+                                     "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2]\n");
+        QVERIFY(ShowsAsBScan(s.manifest));
+        const plot::PlotContent c = BScanContent(s.manifest, s.results, 1);
+        QVERIFY(c.grid);
+        const plot::Grid& g = *c.grid;
+        QCOMPARE(g.nx, 5);
+        QCOMPARE(g.ny, 3);
+        QCOMPARE(g.name, std::string("W"));
+        // Columns ascend in x whatever order the study file gave; the fake writes 10 x at t = 1.
+        for (int ix = 0; ix < 5; ++ix)
+            QCOMPARE(g.At(ix, 1), 10.0 * (ix + 1));
+        QCOMPARE(g.extent.xMin, 0.5);
+        QCOMPARE(g.extent.xMax, 5.5);
+        QCOMPARE(g.extent.yMin, -0.5);
+        QCOMPARE(g.extent.yMax, 2.5);
+        QCOMPARE(c.title, std::string("B-scan of W, frequency = 2"));
+        // The read-out names the cell's value.
+        QCOMPARE(plot::GridReadoutText(c, {3.1, 0.9}), QStringLiteral("x = 3.1 mm, t = 0.9 us, W = 30 mm"));
+        QVERIFY(plot::GridReadoutText(c, {9, 0.9}).isEmpty());
+    }
+
+    void bscanWindowPaintsTheColourMapAndReadsOut() {
+        CTempProject p;
+        CStudy s = RunStudy(p, "[receivers]\nvalues = [1, 2, 3, 4]\n[scheduler]\nreceivers_per_task = 2\n");
+        // One block lost: its columns stay empty, and the window says so.
+        s.results.curves[0][2].clear();
+        s.results.curves[0][3].clear();
+        s.results.missing = 2;
+        s.results.complete = 2;
+        CStudyWindow w(s.manifest, s.results);
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.IsBScan());
+        plot::PlotWidget* plotWidget = w.Plot();
+        const QImage image = plotWidget->grab().toImage();
+        const plot::Mapping map{plotWidget->View().Shown(), plotWidget->PlotArea()};
+        const auto pixel = [&](double x, double t) {
+            const QPointF at = map.ToPixel({x, t});
+            return QColor(image.pixel(int(at.x()), int(at.y())));
+        };
+        // The scale is symmetric about zero up to the largest |value| (20 at x = 2, t = 2 is 40):
+        // 40 is the darkest red, 0 white, and a cell without a result the background.
+        const plot::Rgb red = plot::DivergingColour(40, -40, 40);
+        QCOMPARE(pixel(2, 2), QColor(plot::RgbRed(red), plot::RgbGreen(red), plot::RgbBlue(red)));
+        QCOMPARE(pixel(1, 0), QColor(Qt::white));
+        const plot::Rgb mid = plot::DivergingColour(10, -40, 40);
+        QCOMPARE(pixel(1, 1), QColor(plot::RgbRed(mid), plot::RgbGreen(mid), plot::RgbBlue(mid)));
+        QCOMPARE(pixel(4, 1), plotWidget->Style().background);
+
+        QTest::mouseMove(plotWidget, map.ToPixel({2, 1}).toPoint());
+        QTRY_VERIFY(w.ReadoutText().contains(QStringLiteral("W = 20 mm")));
+        QTest::mouseMove(plotWidget, map.ToPixel({4, 1}).toPoint());
+        QTRY_VERIFY(w.ReadoutText().endsWith(QStringLiteral("W = no value")));
+
+        const QString csv = QString::fromStdString(p.Path("bscan.csv"));
+        const QString png = QString::fromStdString(p.Path("bscan.png"));
+        QString error;
+        QVERIFY2(w.ExportCsv(csv, &error), qPrintable(error));
+        QVERIFY2(w.ExportPng(png, &error), qPrintable(error));
+        const std::string text = ReadAll(csv.toStdString());
+        QCOMPARE(QString::fromStdString(text.substr(0, text.find('\n'))),
+                 QStringLiteral("t (us),W at x = 1 (mm),W at x = 2 (mm),W at x = 3 (mm),W at x = 4 (mm)"));
+        QVERIFY(text.find("\n1,10,20,,\n") != std::string::npos);
+        QImage back(png);
+        QVERIFY(!back.isNull());
+        QVERIFY(back.width() >= 640 && back.height() >= 400);
+    }
+
+    void parameterSweepIsAFamilyOfCurves() {
+        CTempProject p;
+        const CStudy s = RunStudy(p, "[receivers]\nvalues = [2]\n"
+                                     "[[vary]]\nparameter = \"angle\"\nlayer = 2\nvalues = [0, 45, 90]\n");
+        QVERIFY(!ShowsAsBScan(s.manifest));
+        CStudyWindow w(s.manifest, s.results);
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const plot::PlotContent& c = w.Plot()->Content();
+        QVERIFY(!c.grid);
+        QCOMPARE(int(c.series.size()), 3);
+        QCOMPARE(c.series[1].name, std::string("angle_L2 = 45"));
+        QCOMPARE(c.series[2].points[1].y, 20.0);
+        QCOMPARE(c.x.name, std::string("t"));
+        QCOMPARE(c.y.name, std::string("W"));
+        QCOMPARE(w.Chooser()->count(), 1);
+        QString error;
+        const QString csv = QString::fromStdString(p.Path("family.csv"));
+        QVERIFY(w.ExportCsv(csv, &error));
+        const std::string text = ReadAll(csv.toStdString());
+        QCOMPARE(QString::fromStdString(text.substr(0, text.find('\n'))),
+                 QStringLiteral("t (us),angle_L2 = 0 (mm),angle_L2 = 45 (mm),angle_L2 = 90 (mm)"));
+    }
+
+    void studyCommandRunsTheDocumentWithTheRealSolver() {
+        CTempProject p;
+        qputenv("PEMBLAR_STUDY", PEMBLAR_STUDY_PATH);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QByteArray(SOLVERS_DIR) + ":" + path);
+        COstrelDoc doc;
+        ComProjectData data;
+        ProjectReadError why;
+        QVERIFY(ParseComProject(WProject(), data, &why));
+        ApplyComProject(data, doc);
+        doc.m_szStartDir = p.Dir();
+        int forms = 0;
+        StudyLaunchHooks hooks;
+        hooks.runForm = [&](QDialog& form) {
+            ++forms;
+            auto& f = static_cast<CStudyDialog&>(form);
+            f.m_name->setText(QStringLiteral("along"));
+            f.m_from->setValue(1);
+            f.m_to->setValue(3);
+            f.m_step->setValue(1);
+            f.m_points->setValue(21);
+            f.accept();
+            return f.result();
+        };
+        hooks.ask = [](const QString&) { return int(QMessageBox::Yes); };
+        CStudyWindow* w = OnStudy(doc, nullptr, hooks);
+        QVERIFY(w);
+        QVERIFY(w->IsBScan());
+        const plot::PlotContent& c = w->Plot()->Content();
+        QVERIFY(c.grid);
+        QCOMPARE(c.grid->nx, 3);
+        QCOMPARE(c.grid->ny, 21);
+        QVERIFY(QFile::exists(QString::fromStdString(p.Path("output/plate/studies/along/results.csv"))));
+        QVERIFY(QFile::exists(QString::fromStdString(p.Path("input/along.study.toml"))));
+        w->close();
+        // The same name again resumes: nothing to run, the results come back.
+        CStudyWindow* again = OnStudy(doc, nullptr, hooks);
+        QVERIFY(again);
+        QCOMPARE(forms, 2);
+        again->close();
+        qputenv("PATH", path);
+        qunsetenv("PEMBLAR_STUDY");
+    }
+};
+
+QTEST_MAIN(TestStudyWindow)
+#include "test_study_window.moc"
