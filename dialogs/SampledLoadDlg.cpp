@@ -8,14 +8,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "FieldReading.h"
 #include "FormLayout.h"
 #include "FormWidgets.h"
 #include "PlotWidget.h"
 #include "QtUiServices.h"
+#include "WorkingDirectory.h"
 
 namespace {
 
@@ -183,19 +182,12 @@ void CSampledLoadDlg::SwitchProject(int index) {
 }
 
 bool CSampledLoadDlg::ImportFile(const std::string& path) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    std::string error;
+    std::string text, reason, error;
     CLoadSamples samples;
-    if (ec || !in)
-        error = "the file cannot be opened";
-    else if (size > kMaxImportBytes)
-        error = "the file is too large to be a load table";
-    else {
-        std::ostringstream all;
-        all << in.rdbuf();
-        error = ParseLoadTable(all.str(), samples);
+    switch (ReadRegularFile(path, kMaxImportBytes, text, reason)) {
+    case ReadFileOutcome::Read: error = ParseLoadTable(text, samples); break;
+    case ReadFileOutcome::TooLarge: error = "the file is too large to be a load table"; break;
+    default: error = reason.empty() ? "the file cannot be opened" : reason; break;
     }
     if (!error.empty()) {
         const std::string text = "Cannot import the load!\n" + path + (error.rfind("line ", 0) == 0 ? ", " : ": ") +

@@ -1,6 +1,7 @@
 #pragma once
 // The process's current directory, and a guard that puts it back on every exit path.
 
+#include <cstddef>
 #include <string>
 
 std::string CurrentDirectory();
@@ -21,6 +22,20 @@ public:
 private:
     std::string m_home;
 };
+
+// True when dir (absolute, or relative to the current directory) is an existing directory that
+// resolves, through every symbolic link on the way, to home itself or to a directory below it.
+// Nothing is written through a directory for which this is false: a link planted in the
+// working tree must not carry project files or results elsewhere.
+bool ResolvesInsideTree(const std::string& home, const std::string& dir);
+// The message for such a directory; shown names it as the user knows it ("bin", "output/x").
+std::string OutsideTreeMessage(const std::string& shown);
+
+// Reads a whole regular file of at most maxBytes. A FIFO, a device, a directory or a larger
+// file is refused without blocking or filling memory; the reason is set on failure.
+enum class ReadFileOutcome { Read, CannotOpen, NotRegular, TooLarge };
+ReadFileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                                std::string& reason);
 
 // True when name is usable as one file or directory name below a working directory:
 // not empty, no '/', no NUL, and neither "." nor "..".

@@ -142,7 +142,8 @@ bool CopyFileAtomically(const std::string& from, const std::string& to, std::str
         SetError(error, "empty file name");
         return false;
     }
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in place of the source must not hang the copy at open.
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
         SetError(error, Reason(from, "cannot open for reading", errno));
         return false;
@@ -154,6 +155,10 @@ bool CopyFileAtomically(const std::string& from, const std::string& to, std::str
     struct stat st {};
     if (::fstat(in, &st) == 0 && S_ISDIR(st.st_mode)) {
         SetError(error, Reason(from, "cannot copy", EISDIR));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        SetError(error, from + ": cannot copy: not a regular file");
         return false;
     }
     CTempFile temp(to);

@@ -24,7 +24,7 @@ namespace {
 
 constexpr int kMaxModes = 100;
 // A table larger than this is not the solver's (20000 points of 100 modes fit easily).
-constexpr std::uintmax_t kMaxTableBytes = 512u << 20;
+constexpr std::size_t kMaxTableBytes = 512u << 20;
 
 std::string Number(double v) {
     char buffer[40];
@@ -125,6 +125,11 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
     const std::string runDir = (fs::path(doc.m_szStartDir) / setup.runDir).string();
     const std::string workDir = (fs::path(runDir) / kDispersionDir).string();
     MakeDirectories(workDir);
+    // The solver writes where it runs: never through a link out of the working tree.
+    if (!ResolvesInsideTree(doc.m_szStartDir, workDir)) {
+        doc.ShowMessage(OutsideTreeMessage(std::string(setup.runDir) + "/" + kDispersionDir) + " The solver was not run.");
+        return DispersionOutcome::Failed;
+    }
     std::string error;
     const std::string inputName = s.nProject == 0 ? "input.d" : "inputfgm.dat";
     if (!WriteFileAtomically((fs::path(workDir) / inputName).string(), input, &error)) {
@@ -161,15 +166,12 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
                         "; no dispersion curves were computed.");
         return DispersionOutcome::Failed;
     }
-    const std::uintmax_t size = fs::file_size(tablePath, ec);
-    std::ifstream in(tablePath, std::ios::binary);
-    if (ec || !in || size > kMaxTableBytes) {
+    std::string text, reason;
+    if (ReadRegularFile(tablePath, kMaxTableBytes, text, reason) != ReadFileOutcome::Read) {
         doc.ShowMessage("The solver " + program + " wrote no dispersion table \"" + kDispersionFile + "\".");
         return DispersionOutcome::Failed;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    const std::string parseError = ParseDispersionTable(all.str(), out);
+    const std::string parseError = ParseDispersionTable(text, out);
     if (!parseError.empty()) {
         doc.ShowMessage(std::string("The dispersion table cannot be read: ") + kDispersionFile + ", " + parseError + ".");
         return DispersionOutcome::Failed;

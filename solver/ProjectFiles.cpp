@@ -33,7 +33,7 @@ bool EnterDirectory(const char* dir, std::string* error) {
 
 // The common road of every writer: start in m_szStartDir, go into dir, replace name
 // atomically, and come back on every path.
-bool WriteInto(const COstrelDoc& doc, const char* dir, const std::string& name,
+bool WriteInto(COstrelDoc& doc, const char* dir, const std::string& name,
                const std::string& bytes, std::string* error) {
     CDirectoryGuard home(doc.m_szStartDir);
     if (!ChangeDirectory(home.Home())) {
@@ -43,6 +43,14 @@ bool WriteInto(const COstrelDoc& doc, const char* dir, const std::string& name,
     }
     if (!EnterDirectory(dir, error))
         return false;
+    if (!ResolvesInsideTree(home.Home(), ".")) {
+        // Reported here for the solver inputs, whose callers say nothing of their own.
+        if (error)
+            *error = std::string(dir) + ": the directory leads outside the working directory (through a symbolic link)";
+        else
+            doc.ShowMessage(OutsideTreeMessage(dir));
+        return false;
+    }
     std::string why;
     if (!WriteFileAtomically(name, bytes, &why)) {
         if (error)
@@ -72,33 +80,6 @@ int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
     return 1;
 }
 
-enum class ReadOutcome { Read, CannotOpen, TooLarge };
-
-ReadOutcome ReadWholeFile(const std::string& path, std::string& text, std::string& reason) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return ReadOutcome::CannotOpen;
-    }
-    char buffer[1 << 14];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > kMaxProjectFileSize) {
-            std::fclose(f);
-            return ReadOutcome::TooLarge;
-        }
-    }
-    const bool failed = std::ferror(f) != 0;
-    const int err = errno;
-    std::fclose(f);
-    if (failed) {
-        reason = std::strerror(err);
-        return ReadOutcome::CannotOpen;
-    }
-    return ReadOutcome::Read;
-}
-
 // The open commands: dialog in dir, then the chosen file parsed completely before anything
 // of the document changes. The chosen path once the project was read, else empty.
 template <class Data, class Parse, class Apply>
@@ -120,15 +101,16 @@ std::string OpenProject(COstrelDoc& doc, const char* dir, const char* title, Par
         return {};
 
     std::string text, reason;
-    switch (ReadWholeFile(*chosen, text, reason)) {
-    case ReadOutcome::CannotOpen:
+    switch (ReadRegularFile(*chosen, kMaxProjectFileSize, text, reason)) {
+    case ReadFileOutcome::CannotOpen:
+    case ReadFileOutcome::NotRegular:
         doc.ShowMessage(std::string(kCannotRead) + "\n" + *chosen + ": " + reason);
         return {};
-    case ReadOutcome::TooLarge:
+    case ReadFileOutcome::TooLarge:
         doc.ShowMessage("Cannot read the project file!\n" + *chosen +
                         ": the file is too large to be a project file.");
         return {};
-    case ReadOutcome::Read:
+    case ReadFileOutcome::Read:
         break;
     }
     Data data;

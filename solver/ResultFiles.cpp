@@ -98,22 +98,8 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The whole file, or none when it cannot be opened or read (a directory, for instance).
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[1 << 16];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        return std::nullopt;
-    return bytes;
-}
+// The largest result the solvers write: 100000 points of at most 34 bytes, with room to spare.
+constexpr std::size_t kMaxResultFileSize = 16u << 20;
 
 int ReadCurrent(COstrelDoc& doc, const SolverSetup& setup) {
     CDirectoryGuard guard(doc.m_szStartDir);
@@ -231,12 +217,24 @@ int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName
 }
 
 int ReadResultFile(COstrelDoc& doc, const std::string& path, const char* openFailedText) {
-    std::optional<std::string> bytes = ReadWholeFile(path);
-    if (!bytes) {
+    std::string bytes, reason;
+    switch (ReadRegularFile(path, kMaxResultFileSize, bytes, reason)) {
+    case ReadFileOutcome::CannotOpen:
         doc.ShowMessage(openFailedText);
         return 0;
+    case ReadFileOutcome::NotRegular:
+        // A FIFO or a device in place of the result is never read: it could block or never end.
+        doc.ShowMessage("The result " + fs::path(path).filename().string() + " is " +
+                        (reason == "it is a directory" ? "a directory" : "not a regular file") + "; nothing was read.");
+        return 0;
+    case ReadFileOutcome::TooLarge:
+        doc.ShowMessage("The result " + fs::path(path).filename().string() +
+                        " is larger than any result the solvers write; nothing was read.");
+        return 0;
+    case ReadFileOutcome::Read:
+        break;
     }
-    return ApplyResult(doc, ParseResultText(*bytes), fs::path(path).filename().string());
+    return ApplyResult(doc, ParseResultText(bytes), fs::path(path).filename().string());
 }
 
 int ReadComResult(COstrelDoc& doc) {

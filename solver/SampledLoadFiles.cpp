@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -102,15 +102,6 @@ void ForEachLine(const std::string& text, F&& f) {
     }
 }
 
-bool ReadSmallFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return text.size() <= kMaxTableBytes;
-}
-
 const char* ShapeName(ELoadShape s) {
     switch (s) {
     case ELoadShape::ToneBurst: return "tone-burst";
@@ -136,6 +127,11 @@ bool WriteBelowHome(const COstrelDoc& doc, const char* dir, const std::string& n
     CDirectoryGuard home(doc.m_szStartDir);
     if (!ChangeDirectory(home.Home()) || !(ChangeDirectory(dir) || (MakeDirectory(dir) && ChangeDirectory(dir)))) {
         if (error) *error = std::string(dir) + ": cannot create or enter the directory";
+        return false;
+    }
+    // Nothing is written through a link that leads out of the working tree.
+    if (!ResolvesInsideTree(home.Home(), ".")) {
+        if (error) *error = OutsideTreeMessage(dir);
         return false;
     }
     std::string why;
@@ -370,15 +366,15 @@ bool WriteSampledLoad(COstrelDoc& doc, ELoadProject project, const CSampledLoad&
 
 void RestoreSampledLoad(COstrelDoc& doc, ELoadProject project, const std::string& projectPath) {
     const std::string path = LoadSettingsPath(projectPath);
-    std::string text;
-    {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) return;
-    }
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return;  // a project without a sampled load
+    std::string text, reason, error;
     CSampledLoad load;
-    std::string error;
-    if (!ReadSmallFile(path, text)) error = "the file cannot be read";
-    if (error.empty()) error = ParseLoadSettings(text, load);
+    switch (ReadRegularFile(path, kMaxTableBytes, text, reason)) {
+    case ReadFileOutcome::Read: error = ParseLoadSettings(text, load); break;
+    case ReadFileOutcome::TooLarge: error = "the file is too large to be a load's settings"; break;
+    default: error = reason.empty() ? "the file cannot be read" : reason; break;
+    }
     if (error.empty()) {
         const CDirs dirs = DirsOf(doc, project);
         load.m_bDefined = true;

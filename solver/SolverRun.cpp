@@ -50,6 +50,11 @@ RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::stri
                         " does not exist, so the solver has no input; enter the parameters first.");
         return RunResult::NoRunDirectory;
     }
+    // The solver writes where it runs: a run directory that leads out of the tree is not used.
+    if (!ResolvesInsideTree(home, runDir)) {
+        doc.ShowMessage(OutsideTreeMessage(setup.runDir) + " The solver was not run.");
+        return RunResult::NoRunDirectory;
+    }
 
     // A result left by an earlier run must never pass for this run's.
     const std::string result = Join(runDir, setup.resultName);
@@ -111,10 +116,20 @@ RunResult KeepCopies(COstrelDoc& doc, const SolverSetup& setup, int outputCompon
                         Quoted(setup.runDir) + " only.");
         return ok ? RunResult::Kept : RunResult::CopyFailed;
     }
+    if (!ResolvesInsideTree(home, outputDir)) {
+        if (copyName)
+            doc.ShowMessage(OutsideTreeMessage(setup.outputDir) + " The result was kept in " + Quoted(setup.runDir) +
+                            " only.");
+        return RunResult::CopyFailed;
+    }
     const std::string titleDir = Join(outputDir, title);
     MakeDirectory(titleDir);
     if (copyName) {
-        if (!IsDirectory(titleDir)) {
+        if (IsDirectory(titleDir) && !ResolvesInsideTree(home, titleDir)) {
+            doc.ShowMessage(OutsideTreeMessage(std::string(setup.outputDir) + "/" + title) + " The result was kept in " +
+                            Quoted(setup.runDir) + " only.");
+            ok = false;
+        } else if (!IsDirectory(titleDir)) {
             doc.ShowMessage("The directory " + Quoted(std::string(setup.outputDir) + "/" + title) +
                             " cannot be made; the result was kept in " + Quoted(setup.runDir) + " only.");
             ok = false;

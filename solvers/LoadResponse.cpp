@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <sstream>
+
+#include "InputFile.h"
+#include "Limits.h"
 
 namespace numerics {
 
@@ -119,6 +121,14 @@ private:
 };
 
 }  // namespace
+
+double SynthesisSamples(const CLoadFunction& load, double t0, double t1, int points) {
+    (void)t0;
+    (void)t1;
+    // The exact recursion visits every sample and every output time.
+    return load.type == ELoadType::kSampled ? static_cast<double>(points) + static_cast<double>(load.times.size())
+                                            : static_cast<double>(points);
+}
 
 double ModalResponse(const CLoadFunction& load, double omega, double t) {
     if (load.type == ELoadType::kSampled) return SampledResponse(load, omega, t);
@@ -258,11 +268,11 @@ void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSa
     }
 }
 
-std::string ReadSampledLoad(const std::string& path, CLoadFunction& load) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open " + path + " (the samples of the load f(t))";
+std::string ParseSampledLoad(const std::string& text, const std::string& name, CLoadFunction& load) {
     load.times.clear();
     load.values.clear();
+    if (const int line = FirstCrOnlyLine(text)) return CrOnlyMessage(name, line);
+    std::istringstream in(text);
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
@@ -271,22 +281,36 @@ std::string ReadSampledLoad(const std::string& path, CLoadFunction& load) {
         std::istringstream fields(line);
         std::string a, b, extra;
         if (!(fields >> a)) continue;  // blank line
-        std::ostringstream where;
-        where << path << " line " << number << ": ";
+        const std::string where = name + " line " + std::to_string(number) + ": ";
         double t = 0, f = 0;
         const auto parse = [](const std::string& s, double& v) {
             const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
             return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
         };
         if (!(fields >> b) || (fields >> extra) || !parse(a, t) || !parse(b, f))
-            return where.str() + "expected two numbers, a time and a load value";
+            return where + "expected two numbers, a time and a load value, found \"" + Excerpt(line) + "\"";
+        if (!(std::abs(t) <= kMaxTime))
+            return where + "the time " + Excerpt(a, 24) + " us lies outside " + Num(-kMaxTime) + " to " + Num(kMaxTime) + " us";
+        if (!(std::abs(f) <= kMaxLoadValue))
+            return where + "the load value " + Excerpt(b, 24) + " lies outside " + Num(-kMaxLoadValue) + " to " + Num(kMaxLoadValue);
         if (!load.times.empty() && !(t > load.times.back()))
-            return where.str() + "the times must increase from line to line";
+            return where + "the times must increase from line to line";
+        if (!load.times.empty() && !(t - load.times.back() >= kMinLoadStep))
+            return where + "the time step from the line before is below " + Num(kMinLoadStep) + " us";
+        if (load.times.size() >= kMaxLoadSamples)
+            return where + "the load has more than " + std::to_string(kMaxLoadSamples) + " samples";
         load.times.push_back(t);
         load.values.push_back(f);
     }
-    if (load.times.size() < 2) return path + ": the load needs at least two samples";
+    if (load.times.size() < 2) return name + ": the load needs at least two samples";
     return {};
+}
+
+std::string ReadSampledLoad(const std::string& path, CLoadFunction& load) {
+    std::string text;
+    const std::string error = ReadInputFile(path, kMaxLoadBytes, text);
+    if (!error.empty()) return error + " (the samples of the load f(t))";
+    return ParseSampledLoad(text, path, load);
 }
 
 }  // namespace numerics

@@ -26,6 +26,10 @@ struct CTimeGrid {
     double Last() const { return At(nPoints - 1); }
 };
 
+// How many time samples per mode the synthesis of the load over the window t0..t1 at `points`
+// output times computes (the output times, or the sampled load's own grid).
+double SynthesisSamples(const CLoadFunction& load, double t0, double t1, int points);
+
 // One mode's response at one time, by the numerically stable forms (for checks and for modes
 // the fast path cannot take).
 double ModalResponse(const CLoadFunction& load, double omega, double t);
@@ -50,8 +54,10 @@ public:
 void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSampledPlan* plan,
                      const double* omega, const double* coeff, size_t count, double* out);
 
-// Reads "ft.dat": two numbers per line (time, value), times increasing; blank lines ignored.
-// Returns an error message naming the line, or empty.
+// Reads "ft.dat": two numbers per line (time, value), times increasing by at least
+// kMinLoadStep; blank lines ignored. Returns an error message naming the line, or empty.
 std::string ReadSampledLoad(const std::string& path, CLoadFunction& load);
+// The same for the file's text; name is used in messages.
+std::string ParseSampledLoad(const std::string& text, const std::string& name, CLoadFunction& load);
 
 }  // namespace numerics

@@ -14,124 +14,63 @@ namespace numerics {
 
 namespace {
 
-Eigen::MatrixXd StandardForm(const Eigen::LLT<Eigen::MatrixXd>& llt, const Eigen::MatrixXd& k) {
-    const auto l = llt.matrixL();
-    Eigen::MatrixXd x = l.solve(k);                 // L^-1 K
-    Eigen::MatrixXd a = l.solve(x.transpose());     // L^-1 K L^-T
-    return 0.5 * (a + a.transpose());
+// The widest coupling a block's basis can have between two of its unknowns (an element spans
+// nine consecutive unknowns of the whole; a block only ever thins that out).
+constexpr int kScanWidth = 3 * kAssembledWidth;
+// Relative size below which a coupling counts as absent (rounding of a 90 degree turn).
+constexpr double kCouplingTolerance = 1e-12;
+
+double MaxAbs(const CSymBand& x) {
+    double m = 0;
+    for (int j = 0; j < x.Size(); ++j)
+        for (int i = j; i <= std::min(x.Size() - 1, j + x.Width()); ++i) m = std::max(m, std::abs(x(i, j)));
+    return m;
 }
 
-}  // namespace
+// Whether the mirror z -> -z (node i <-> node N-1-i, w~ changing sign) maps every matrix onto
+// itself, so that symmetric and antisymmetric modes separate.
+bool IsMirrorSymmetric(const CBandMatrices& m) {
+    const int n = m.M.Size(), nodes = n / 3;
+    const auto mirror = [&](int dof) { return 3 * (nodes - 1 - dof / 3) + dof % 3; };
+    const auto sign = [](int dof) { return dof % 3 == 2 ? -1.0 : 1.0; };
+    for (const CSymBand* x : {&m.K1, &m.K2, &m.K3, &m.M}) {
+        const double limit = kCouplingTolerance * MaxAbs(*x);
+        for (int j = 0; j < n; ++j)
+            for (int i = j; i <= std::min(n - 1, j + x->Width()); ++i) {
+                const double image = sign(i) * sign(j) * x->Get(mirror(i), mirror(j));
+                if (std::abs((*x)(i, j) - image) > limit) return false;
+            }
+    }
+    return true;
+}
 
-CModalSolver::CBlock CModalSolver::MakeBlock(const Eigen::MatrixXd& k1, const Eigen::MatrixXd& k2,
-                                             const Eigen::MatrixXd& k3, const Eigen::MatrixXd& m,
-                                             const Eigen::Matrix3d& topOfLast) {
-    CBlock b;
-    b.nSize = static_cast<int>(m.rows());
-    Eigen::LLT<Eigen::MatrixXd> llt(m);
-    b.a1 = StandardForm(llt, k1);
-    b.a2 = StandardForm(llt, k2);
-    b.a3 = StandardForm(llt, k3);
-    const Eigen::Matrix3d lTop = Eigen::MatrixXd(llt.matrixL()).bottomRightCorner<3, 3>();
-    b.topMap = topOfLast * lTop.inverse().transpose();
+// Whether no matrix couples v with u or w~.
+bool ShearIsApart(const CBandMatrices& m) {
+    const int n = m.M.Size();
+    for (const CSymBand* x : {&m.K1, &m.K2, &m.K3, &m.M}) {
+        const double limit = kCouplingTolerance * MaxAbs(*x);
+        for (int j = 0; j < n; ++j)
+            for (int i = j; i <= std::min(n - 1, j + x->Width()); ++i)
+                if (((i % 3 == 1) != (j % 3 == 1)) && std::abs((*x)(i, j)) > limit) return false;
+    }
+    return true;
+}
+
+CSymBand BandOf(const Eigen::MatrixXd& x) {
+    const int n = static_cast<int>(x.rows());
+    CSymBand b(n, kAssembledWidth);
+    for (int j = 0; j < n; ++j)
+        for (int i = j; i <= std::min(n - 1, j + kAssembledWidth); ++i) b(i, j) = x(i, j);
     return b;
 }
 
-namespace {
-
-// The orthonormal basis of the mirror z -> -z (node i <-> node N-1-i, w~ changing sign): the
-// symmetric vectors first, then the antisymmetric ones; in each the pair (bottom, top) last.
-// Returns the basis as columns and the size of the symmetric part.
-Eigen::MatrixXd MirrorBasis(int nodes, int& symmetricCount) {
-    const int n = 3 * nodes;
-    const double r = std::sqrt(0.5);
-    std::vector<Eigen::VectorXd> even, odd;
-    const int middle = (nodes - 1) / 2;
-    const auto unit = [&](int node, int c) {
-        Eigen::VectorXd v = Eigen::VectorXd::Zero(n);
-        v(3 * node + c) = 1.0;
-        return v;
-    };
-    even.push_back(unit(middle, 0));
-    even.push_back(unit(middle, 1));
-    odd.push_back(unit(middle, 2));
-    for (int i = middle - 1; i >= 0; --i) {  // ends with node 0 and its mirror, the top
-        const int j = nodes - 1 - i;
-        for (int c = 0; c < 3; ++c) {
-            const double sign = c == 2 ? -1.0 : 1.0;  // w~ flips under the mirror
-            even.push_back(r * (unit(i, c) + sign * unit(j, c)));
-            odd.push_back(r * (unit(i, c) - sign * unit(j, c)));
-        }
-    }
-    Eigen::MatrixXd t(n, n);
-    int col = 0;
-    for (const auto& v : even) t.col(col++) = v;
-    for (const auto& v : odd) t.col(col++) = v;
-    symmetricCount = static_cast<int>(even.size());
-    return t;
-}
-
-}  // namespace
-
-CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) : m_nSize(static_cast<int>(m.M.rows())) {
-    const int nodes = m_nSize / 3;
-    if (splitSymmetric && nodes >= 3 && nodes % 2 == 1) {
-        int ns = 0;
-        const Eigen::MatrixXd t = MirrorBasis(nodes, ns);
-        const Eigen::MatrixXd k1 = t.transpose() * m.K1 * t, k2 = t.transpose() * m.K2 * t,
-                              k3 = t.transpose() * m.K3 * t, mm = t.transpose() * m.M * t;
-        const int na = m_nSize - ns;
-        // Split only when the mirror really is a symmetry: the coupling blocks vanish.
-        double coupling = 0, size = 0;
-        for (const Eigen::MatrixXd* x : {&k1, &k2, &k3, &mm}) {
-            coupling = std::max(coupling, x->topRightCorner(ns, na).cwiseAbs().maxCoeff());
-            size = std::max(size, x->cwiseAbs().maxCoeff());
-        }
-        if (coupling <= 1e-12 * size) {
-            // Top components of the last three vectors of each half: +-1/sqrt2 per the basis.
-            const double r = std::sqrt(0.5);
-            const Eigen::Matrix3d evenTop = Eigen::Vector3d(r, r, -r).asDiagonal();
-            const Eigen::Matrix3d oddTop = Eigen::Vector3d(-r, -r, r).asDiagonal();
-            m_blocks.push_back(MakeBlock(k1.topLeftCorner(ns, ns), k2.topLeftCorner(ns, ns),
-                                         k3.topLeftCorner(ns, ns), mm.topLeftCorner(ns, ns), evenTop));
-            m_blocks.push_back(MakeBlock(k1.bottomRightCorner(na, na), k2.bottomRightCorner(na, na),
-                                         k3.bottomRightCorner(na, na), mm.bottomRightCorner(na, na), oddTop));
-            return;
-        }
-    }
-    m_blocks.push_back(MakeBlock(m.K1, m.K2, m.K3, m.M, Eigen::Matrix3d::Identity()));
-}
-
-void CModalSolver::FormAndReduce(const CBlock& b, double kappa, CWorkspace& ws) {
-    const int n = b.nSize;
-    ws.a = (kappa * kappa) * b.a1 + kappa * b.a2 + b.a3;
-    ws.tridiagonal.compute(ws.a);
-    ws.d = ws.tridiagonal.diagonal();
-    ws.e.resize(n);
-    ws.e.head(n - 1) = ws.tridiagonal.subDiagonal();
-    ws.e(n - 1) = 0;
-}
-
-Eigen::VectorXd CModalSolver::Frequencies(double kappa, CWorkspace& ws) const {
-    Eigen::VectorXd omega(m_nSize);
-    int at = 0;
-    for (const CBlock& b : m_blocks) {
-        FormAndReduce(b, kappa, ws);
-        int info = 0;
-        dsterf_(&b.nSize, ws.d.data(), ws.e.data(), &info);
-        for (int i = 0; i < b.nSize; ++i) omega(at++) = std::sqrt(std::max(0.0, ws.d(i)));
-    }
-    std::sort(omega.data(), omega.data() + m_nSize);
-    return omega;
-}
-
-namespace {
-
 // Implicit QL with Wilkinson shifts on the tridiagonal (d, e), e(i) coupling i and i+1. Each
 // rotation acts on the rows of the eigenvector matrix one by one, so only the rows wanted
-// (here three) are carried along: O(n^2) instead of O(n^3).
-bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, Eigen::Matrix3Xd& rows) {
+// are carried along: O(n^2) instead of O(n^3).
+bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, CCarriedRows& carried) {
     const int n = static_cast<int>(d.size());
+    const int count = carried.count;
+    Eigen::Matrix3Xd& rows = carried.rows;
     const double eps = std::numeric_limits<double>::epsilon();
     for (int l = 0; l < n; ++l) {
         int iter = 0, m = l;
@@ -149,7 +88,9 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, Eigen::Matrix3Xd& row
             int i = m - 1;
             for (; i >= l; --i) {
                 const double f = s * e(i), b = c * e(i);
-                e(i + 1) = r = std::hypot(f, g);
+                // |f|, |g| are of the size of the spectrum: no overflow, and the square root
+                // is several times cheaper than hypot.
+                e(i + 1) = r = std::sqrt(f * f + g * g);
                 if (r == 0) {
                     d(i + 1) -= p;
                     e(m) = 0;
@@ -162,7 +103,7 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, Eigen::Matrix3Xd& row
                 p = s * r;
                 d(i + 1) = g + p;
                 g = c * r - b;
-                for (int k = 0; k < 3; ++k) {
+                for (int k = 0; k < count; ++k) {
                     const double zf = rows(k, i + 1);
                     rows(k, i + 1) = s * rows(k, i) + c * zf;
                     rows(k, i) = c * rows(k, i) - s * zf;
@@ -179,40 +120,178 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, Eigen::Matrix3Xd& row
 
 }  // namespace
 
-void CModalSolver::SolveBlock(const CBlock& b, double kappa, CModes& out, CWorkspace& ws) {
-    const int n = b.nSize;
-    FormAndReduce(b, kappa, ws);
+CModalSolver::CModalSolver(const CBandMatrices& m, bool splitSymmetric) { Build(m, splitSymmetric); }
 
-    // The last three rows of Q: Q^T applied to the last three unit vectors.
-    ws.c = Eigen::MatrixXd::Zero(n, 3);
-    for (int j = 0; j < 3; ++j) ws.c(n - 3 + j, j) = 1.0;
-    ws.c = ws.tridiagonal.matrixQ().transpose() * ws.c;
-    Eigen::Matrix3Xd rows = ws.c.transpose();
-    if (!TridiagonalQl(ws.d, ws.e, rows)) {
-        // Never seen; the dense solver on the same standard-form matrix is the safe way out.
-        Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es(ws.a);
-        out.omegaSquared = es.eigenvalues();
-        out.top = b.topMap * es.eigenvectors().bottomRows<3>();
-        return;
+CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) {
+    CBandMatrices bands{BandOf(m.K1), BandOf(m.K2), BandOf(m.K3), BandOf(m.M)};
+    Build(bands, splitSymmetric);
+}
+
+void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric) {
+    m_nSize = m.M.Size();
+    const int nodes = m_nSize / 3;
+    std::vector<std::vector<CBasisVector>> groups;
+    m_bMirror = splitSymmetric && nodes >= 3 && nodes % 2 == 1 && IsMirrorSymmetric(m);
+    if (m_bMirror) {
+        // Symmetric and antisymmetric combinations of each node and its image, from the middle
+        // node outward, so that each half keeps the band; the pair (bottom, top) comes last.
+        const double r = std::sqrt(0.5);
+        const int middle = (nodes - 1) / 2;
+        std::vector<CBasisVector> even, odd;
+        even.push_back({{3 * middle, 0}, {1.0, 0}, 1, 0});
+        even.push_back({{3 * middle + 1, 0}, {1.0, 0}, 1, 1});
+        odd.push_back({{3 * middle + 2, 0}, {1.0, 0}, 1, 2});
+        for (int i = middle - 1; i >= 0; --i) {
+            const int j = nodes - 1 - i;
+            for (int c = 0; c < 3; ++c) {
+                const double sign = c == 2 ? -1.0 : 1.0;  // w~ flips under the mirror
+                even.push_back({{3 * i + c, 3 * j + c}, {r, sign * r}, 2, c});
+                odd.push_back({{3 * i + c, 3 * j + c}, {r, -sign * r}, 2, c});
+            }
+        }
+        groups = {even, odd};
+    } else {
+        std::vector<CBasisVector> whole;
+        for (int dof = 0; dof < m_nSize; ++dof) whole.push_back({{dof, 0}, {1.0, 0}, 1, dof % 3});
+        groups = {whole};
     }
-    out.omegaSquared = ws.d;
-    out.top = b.topMap * rows;
+    m_bShearApart = ShearIsApart(m);
+    for (const auto& group : groups) {
+        if (!m_bShearApart) {
+            AddBlock(m, group);
+            continue;
+        }
+        std::vector<CBasisVector> lamb, shear;
+        for (const CBasisVector& v : group) (v.component == 1 ? shear : lamb).push_back(v);
+        if (!lamb.empty()) AddBlock(m, lamb);
+        if (!shear.empty()) AddBlock(m, shear);
+    }
+}
+
+void CModalSolver::AddBlock(const CBandMatrices& m, const std::vector<CBasisVector>& basis) {
+    CBlock b;
+    const int n = static_cast<int>(basis.size());
+    b.nSize = n;
+    const auto project = [&](const CSymBand& x, int i, int j) {
+        double v = 0;
+        for (int s = 0; s < basis[i].terms; ++s)
+            for (int t = 0; t < basis[j].terms; ++t)
+                v += basis[i].coeff[s] * basis[j].coeff[t] * x.Get(basis[i].dof[s], basis[j].dof[t]);
+        return v;
+    };
+    // The half-widths the basis really has.
+    int ka = 0, kb = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = j; i <= std::min(n - 1, j + kScanWidth); ++i) {
+            if (project(m.K1, i, j) != 0 || project(m.K2, i, j) != 0 || project(m.K3, i, j) != 0)
+                ka = std::max(ka, i - j);
+            if (project(m.M, i, j) != 0) kb = std::max(kb, i - j);
+        }
+    // The reduction to standard form wants the stiffness at least one wider than the mass.
+    ka = std::max(ka, kb + 1);
+    b.ka = ka;
+    b.kb = kb;
+    CSymBand mass(n, kb);
+    for (CSymBand* x : {&b.a1, &b.a2, &b.a3}) x->Resize(n, ka);
+    for (int j = 0; j < n; ++j) {
+        for (int i = j; i <= std::min(n - 1, j + ka); ++i) {
+            b.a1(i, j) = project(m.K1, i, j);
+            b.a2(i, j) = project(m.K2, i, j);
+            b.a3(i, j) = project(m.K3, i, j);
+        }
+        for (int i = j; i <= std::min(n - 1, j + kb); ++i) mass(i, j) = project(m.M, i, j);
+    }
+    FactorFromBottom(mass, kb, b.uT);  // a mass matrix is positive definite
+    const int top = m.M.Size() - 3;
+    b.top = Eigen::Matrix3Xd::Zero(3, n);
+    for (int i = 0; i < n; ++i)
+        for (int s = 0; s < basis[i].terms; ++s)
+            if (basis[i].dof[s] >= top) b.top(basis[i].dof[s] - top, i) = basis[i].coeff[s];
+    for (int d = 0; d < 3; ++d) b.moves[d] = b.top.row(d).cwiseAbs().maxCoeff() > 0;
+    m_blocks.push_back(std::move(b));
+}
+
+void CModalSolver::Reduce(const CBlock& b, double kappa, CWorkspace& ws, bool withRows) {
+    const int n = b.nSize, ka = b.ka;
+    const int width = std::max(ka + b.kb, ka + 1);
+    if (ws.a.Size() != n || ws.a.Width() != width)
+        ws.a.Resize(n, width);
+    else
+        ws.a.SetZero();
+    const double k2 = kappa * kappa;
+    for (int j = 0; j < n; ++j) {
+        const int last = std::min(n - 1, j + ka) - j;
+        double* out = ws.a.Column(j);
+        const double* x1 = b.a1.Column(j);
+        const double* x2 = b.a2.Column(j);
+        const double* x3 = b.a3.Column(j);
+        for (int k = 0; k <= last; ++k) out[k] = k2 * x1[k] + kappa * x2[k] + x3[k];
+    }
+    CCarriedRows* rows = withRows ? &ws.rows : nullptr;
+    ReduceToStandard(ws.a, ka, b.uT, b.kb, rows);
+    ReduceToTridiagonal(ws.a, ka, ws.d, ws.e, rows);
+}
+
+void CModalSolver::Diagonalise(CWorkspace& ws) {
+    const Eigen::VectorXd d = ws.d, e = ws.e;
+    const Eigen::Matrix3Xd rows = ws.rows.rows;
+    if (TridiagonalQl(ws.d, ws.e, ws.rows)) return;
+    // Never seen; a dense solve of the same tridiagonal matrix is the safe way out.
+    const int n = static_cast<int>(d.size());
+    Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> es;
+    es.computeFromTridiagonal(d, e.head(std::max(0, n - 1)), Eigen::ComputeEigenvectors);
+    ws.d = es.eigenvalues();
+    ws.rows.rows = rows * es.eigenvectors();
 }
 
 void CModalSolver::Solve(double kappa, CModes& out, CWorkspace& ws) const {
-    if (m_blocks.size() == 1) {
-        SolveBlock(m_blocks[0], kappa, out, ws);
-        return;
-    }
     out.omegaSquared.resize(m_nSize);
     out.top.resize(3, m_nSize);
     int at = 0;
     for (const CBlock& b : m_blocks) {
-        SolveBlock(b, kappa, ws.part, ws);
-        out.omegaSquared.segment(at, b.nSize) = ws.part.omegaSquared;
-        out.top.middleCols(at, b.nSize) = ws.part.top;
+        ws.rows.rows = b.top;
+        ws.rows.count = 3;
+        Reduce(b, kappa, ws, true);
+        Diagonalise(ws);
+        out.omegaSquared.segment(at, b.nSize) = ws.d;
+        out.top.middleCols(at, b.nSize) = ws.rows.rows;
         at += b.nSize;
     }
+}
+
+int CModalSolver::SolveProducts(double kappa, int a, int b, double* omegaSquared, double* product,
+                                CWorkspace& ws) const {
+    int at = 0;
+    for (const CBlock& block : m_blocks) {
+        if (!block.moves[a] || !block.moves[b]) continue;
+        const int n = block.nSize;
+        ws.rows.rows.resize(3, n);
+        ws.rows.rows.row(0) = block.top.row(a);
+        ws.rows.rows.row(1) = block.top.row(b);
+        ws.rows.count = a == b ? 1 : 2;
+        Reduce(block, kappa, ws, true);
+        Diagonalise(ws);
+        const int second = a == b ? 0 : 1;
+        for (int j = 0; j < n; ++j) {
+            omegaSquared[at + j] = ws.d(j);
+            product[at + j] = ws.rows.rows(0, j) * ws.rows.rows(second, j);
+        }
+        at += n;
+    }
+    return at;
+}
+
+Eigen::VectorXd CModalSolver::Frequencies(double kappa, CWorkspace& ws) const {
+    Eigen::VectorXd omega(m_nSize);
+    int at = 0;
+    for (const CBlock& b : m_blocks) {
+        Reduce(b, kappa, ws, false);
+        int info = 0;
+        dsterf_(&b.nSize, ws.d.data(), ws.e.data(), &info);
+        for (int i = 0; i < b.nSize; ++i) omega(at++) = std::sqrt(std::max(0.0, ws.d(i)));
+    }
+    std::sort(omega.data(), omega.data() + m_nSize);
+    return omega;
 }
 
 }  // namespace numerics

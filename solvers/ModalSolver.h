@@ -1,21 +1,27 @@
 #pragma once
 // The generalised symmetric eigenproblem K(kappa) phi = omega^2 M phi of the thickness model,
-// solved for many kappa. M is factored once (M = L L^T) and the three stiffness matrices are
-// turned into standard form once, so each kappa costs one tridiagonal reduction. Only the top
-// node's part of each mass-normalised mode is ever needed (the load and the receiver are both
-// on the top surface); with the top unknowns last it is a 3x3 triangular map of the last three
-// components of the standard-form vectors. Those three rows are carried through the QL
-// iterations alone, so the whole eigenvector matrix is never formed.
-// (Eigen's tridiagonal reduction is several times faster than LAPACK's at these sizes.)
+// solved for many kappa. The matrices are banded (an element spans nine consecutive unknowns),
+// and every step keeps the band: M is factored once, and each kappa costs a banded reduction
+// to standard form and to tridiagonal form, O(n^2 b) instead of O(n^3) (BandReduction.h).
+// Only the top node's part of each mass-normalised mode is ever needed (the load and the
+// receiver are both on the top surface): those rows alone are carried through the reductions
+// and the QL iterations, so no eigenvector matrix is ever formed.
 //
-// A plate symmetric about its mid-plane (every symmetric lay-up, a homogeneous plate) has
-// modes that are either symmetric or antisymmetric: the problem then splits into two halves,
-// each solved alone, which makes a reduction about four times cheaper.
+// Exact symmetries split the problem into independent blocks, each solved alone:
+//  - a plate symmetric about its mid-plane (every symmetric lay-up, a homogeneous plate) has
+//    modes that are either symmetric or antisymmetric; the nodes are paired from the middle
+//    outward, which keeps each half banded;
+//  - where no ply couples the motion along the load line to the others (plies at 0 or 90
+//    degrees, isotropic or graded layers), the shear-horizontal motion (v) is apart from the
+//    Lamb motion (u, w~).
+// A block whose top node cannot move in the direction of the load or of the output adds
+// nothing to that response and is skipped there.
 
 #include <Eigen/Dense>
-#include <Eigen/Eigenvalues>
+#include <array>
 #include <vector>
 
+#include "BandReduction.h"
 #include "ThicknessModel.h"
 
 namespace numerics {
@@ -28,33 +34,54 @@ struct CModes {
 class CModalSolver {
 public:
     // splitSymmetric false keeps the problem whole (for checks).
+    explicit CModalSolver(const CBandMatrices& matrices, bool splitSymmetric = true);
     explicit CModalSolver(const CSafeMatrices& matrices, bool splitSymmetric = true);
 
     int Size() const { return m_nSize; }
-    bool IsSplit() const { return m_blocks.size() == 2; }
+    int BlockCount() const { return static_cast<int>(m_blocks.size()); }
+    bool IsSplit() const { return m_bMirror; }
+    bool IsShearApart() const { return m_bShearApart; }
+
     // Per-thread scratch space; one per thread calling Solve.
     struct CWorkspace {
-        Eigen::Tridiagonalization<Eigen::MatrixXd> tridiagonal;
-        Eigen::MatrixXd a, c;
+        CSymBand a;
         Eigen::VectorXd d, e;
-        CModes part;
+        CCarriedRows rows;
     };
 
+    // Every mode with all three top components.
     void Solve(double kappa, CModes& out, CWorkspace& ws) const;
+    // Only the modes that can carry a load along a to an output along b (0 u, 1 v, 2 w~):
+    // omega^2 and top(a) top(b) of each, written from the start of the arrays (room for Size()).
+    // Returns how many.
+    int SolveProducts(double kappa, int a, int b, double* omegaSquared, double* product, CWorkspace& ws) const;
     Eigen::VectorXd Frequencies(double kappa, CWorkspace& ws) const;  // omega, ascending
 
 private:
     struct CBlock {
         int nSize = 0;
-        Eigen::MatrixXd a1, a2, a3;  // standard form
-        Eigen::Matrix3d topMap;      // last three standard-form components -> top (u, v, w~)
+        int ka = 0, kb = 0;           // half-widths of the stiffness and the mass
+        CSymBand a1, a2, a3;          // K1, K2, K3 in the block's basis
+        CSymBand uT;                  // M = U U^T
+        Eigen::Matrix3Xd top;         // top (u, v, w~) as a combination of the block's unknowns
+        std::array<bool, 3> moves{};  // whether the top node can move along u, v, w~
     };
-    static CBlock MakeBlock(const Eigen::MatrixXd& k1, const Eigen::MatrixXd& k2, const Eigen::MatrixXd& k3,
-                            const Eigen::MatrixXd& m, const Eigen::Matrix3d& topOfLast);
-    static void FormAndReduce(const CBlock& b, double kappa, CWorkspace& ws);
-    static void SolveBlock(const CBlock& b, double kappa, CModes& out, CWorkspace& ws);
+    // A unit vector of the block's basis: one or two unknowns (a node and its mirror image).
+    struct CBasisVector {
+        int dof[2];
+        double coeff[2];
+        int terms;
+        int component;  // 0 u, 1 v, 2 w~
+    };
+    void Build(const CBandMatrices& m, bool splitSymmetric);
+    void AddBlock(const CBandMatrices& m, const std::vector<CBasisVector>& basis);
+    // Forms K(kappa) of the block in ws.a and reduces it; rows (when given) are carried along.
+    static void Reduce(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
+    // The QL iterations; false (never seen) falls back to a dense tridiagonal solve.
+    static void Diagonalise(CWorkspace& ws);
 
     int m_nSize = 0;
+    bool m_bMirror = false, m_bShearApart = false;
     std::vector<CBlock> m_blocks;
 };
 

@@ -2,7 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
+
+#include "InputFile.h"
+#include "Limits.h"
 
 namespace numerics {
 
@@ -41,7 +45,7 @@ public:
             double v = 0;
             const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
             if (r.ec != std::errc() || r.ptr != token.data() + token.size() || !std::isfinite(v))
-                return Fail("expected " + what + ", found \"" + token + "\"", error);
+                return Fail("expected " + what + ", found \"" + Excerpt(token) + "\"", error);
             out.push_back(v);
         }
         if (count >= 0 && static_cast<int>(out.size()) != count) {
@@ -102,7 +106,24 @@ private:
     size_t m_nNext = 0;
 };
 
-bool IsInteger(double v) { return std::floor(v) == v && std::abs(v) < 1e9; }
+bool IsInteger(double v) { return std::floor(v) == v && std::abs(v) < kMaxCount; }
+
+// Why v is not a count from least to most, or empty. A whole number beyond every sensible
+// count is "too large", not "no integer".
+std::string CountProblem(double v, double least, double most) {
+    if (v != std::floor(v)) return "must be a whole number";
+    if (v < least) return "must be at least " + Num(least);
+    if (v > most) return "is too large (at most " + Num(most) + ")";
+    return {};
+}
+
+// Why v lies outside [least, most] (both magnitudes when symmetric), or empty.
+std::string RangeProblem(double v, double least, double most, const char* unit) {
+    if (v >= least && v <= most) return {};
+    std::ostringstream out;
+    out << "(" << Num(v) << unit << ") must lie between " << Num(least) << " and " << Num(most) << unit;
+    return out.str();
+}
 
 // The lines every input ends with: structure model, load, direction and output, window, receiver.
 bool ReadTail(CLines& in, CProblem& p, double thickness, std::string& error) {
@@ -117,11 +138,15 @@ bool ReadTail(CLines& in, CProblem& p, double thickness, std::string& error) {
             msg << "the shell radius " << v[0] << " mm must exceed the total thickness " << thickness << " mm";
             return in.Fail(msg.str(), error);
         }
+        const std::string why = RangeProblem(v[0], kMinLength, kMaxLength, " mm");
+        if (!why.empty()) return in.Fail("the shell radius " + why, error);
         p.dRadius = v[0];
     }
     if (!in.Numbers(2, v, "the load type and the frequency", error)) return false;
     if (!IsInteger(v[0]) || v[0] < 1 || v[0] > 5) return in.Fail("the load type must be 1 to 5", error);
     p.load.type = static_cast<ELoadType>(static_cast<int>(v[0]));
+    if (const std::string why = RangeProblem(v[1], -kMaxFrequency, kMaxFrequency, " rad/us"); !why.empty())
+        return in.Fail("the load frequency " + why, error);
     p.load.dOmega = v[1];
     if (!in.Numbers(2, v, "the load direction and the output component", error)) return false;
     if (!IsInteger(v[0]) || v[0] < 1 || v[0] > 3) return in.Fail("the load direction must be 1 (X), 2 (Y) or 3 (Z)", error);
@@ -134,11 +159,27 @@ bool ReadTail(CLines& in, CProblem& p, double thickness, std::string& error) {
         msg << "the time window " << v[0] << " to " << v[1] << " us is empty";
         return in.Fail(msg.str(), error);
     }
+    for (double t : {v[0], v[1]})
+        if (const std::string why = RangeProblem(t, -kMaxTime, kMaxTime, " us"); !why.empty())
+            return in.Fail("the time window's ends " + why, error);
     p.dTimeFrom = v[0];
     p.dTimeTo = v[1];
     if (!in.Numbers(1, v, "the receiving point", error)) return false;
+    if (const std::string why = RangeProblem(v[0], -kMaxDistance, kMaxDistance, " mm"); !why.empty())
+        return in.Fail("the receiving point " + why, error);
     p.dReceiverX = v[0];
     return in.OnlyBlankLinesLeft(error);
+}
+
+// The moduli and the Poisson ratio of a ply that CheckPly found consistent, against their bounds.
+std::string PlyBoundProblem(const CPlyConstants& ply) {
+    const struct { const char* name; double value; } moduli[] = {{"E1", ply.dE1}, {"E2", ply.dE2}, {"G12", ply.dG12}};
+    for (const auto& m : moduli)
+        if (const std::string why = RangeProblem(m.value, kMinModulus, kMaxModulus, " GPa"); !why.empty())
+            return std::string("the modulus ") + m.name + " " + why;
+    if (const std::string why = RangeProblem(ply.dV12, -kMaxPoisson, kMaxPoisson, ""); !why.empty())
+        return "the Poisson ratio v12 " + why;
+    return {};
 }
 
 CElement ConstantElement(double bottom, double top, const Voigt& c, double density) {
@@ -153,6 +194,7 @@ CElement ConstantElement(double bottom, double top, const Voigt& c, double densi
 }  // namespace
 
 std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p) {
+    if (const int line = FirstCrOnlyLine(text)) return CrOnlyMessage(name, line);
     CLines in(text, name);
     std::string error;
     std::vector<double> v;
@@ -160,11 +202,15 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     in.Whole(p.strTitle, error);
 
     if (!in.Numbers(3, v, "the layer count, the material count and the dimensionless constant", error)) return error;
-    if (!IsInteger(v[0]) || !IsInteger(v[1])) return in.Message("the layer and material counts must be integers");
+    // Every layer holds at least one sublayer, so the element bound bounds the layers too.
+    if (const std::string why = CountProblem(v[0], 1, kMaxElements); !why.empty())
+        return in.Message("the layer count " + Num(v[0]) + " " + why);
+    if (const std::string why = CountProblem(v[1], 1, kMaxMaterials); !why.empty())
+        return in.Message("the material count " + Num(v[1]) + " " + why);
     const int layers = static_cast<int>(v[0]), materials = static_cast<int>(v[1]);
-    if (layers < 1) return in.Message("there must be at least one layer");
-    if (materials < 1) return in.Message("there must be at least one material");
     if (!(v[2] > 0)) return in.Message("the dimensionless constant must be positive");
+    if (const std::string why = RangeProblem(v[2], kMinCutoff, kMaxCutoff, ""); !why.empty())
+        return in.Message("the dimensionless constant " + why);
     p.dCutoffConst = v[2];
 
     struct CLayerLine { int nMaterial; double dThickness; int nLine; };
@@ -177,12 +223,16 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
             return in.Message(msg.str());
         }
         if (!(v[1] > 0)) return in.Message("the thickness of layer " + std::to_string(i + 1) + " must be positive");
+        if (const std::string why = RangeProblem(v[1], kMinLength, kMaxLength, " mm"); !why.empty())
+            return in.Message("the thickness of layer " + std::to_string(i + 1) + " " + why);
         layerLines.push_back({static_cast<int>(v[0]), v[1], in.LineNumber()});
     }
     std::vector<double> angles, densities;
     std::vector<int> densityLines;
     for (int i = 0; i < materials; ++i) {
         if (!in.Numbers(1, v, "the angle of material " + std::to_string(i + 1), error)) return error;
+        if (const std::string why = RangeProblem(v[0], -kMaxAngle, kMaxAngle, " degrees"); !why.empty())
+            return in.Message("the angle of material " + std::to_string(i + 1) + " " + why);
         angles.push_back(v[0]);
     }
     for (int i = 0; i < materials; ++i) {
@@ -192,12 +242,13 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     }
     if (!in.Numbers(layers, v, "the sublayer count of every layer", error)) return error;
     std::vector<int> sublayers;
-    for (double s : v) {
-        if (!IsInteger(s) || s < 0) return in.Message("the sublayer counts must be integers of 0 or more");
-        sublayers.push_back(s == 0 ? 1 : static_cast<int>(s));
-    }
     double elements = 0;
-    for (int s : sublayers) elements += s;
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (const std::string why = CountProblem(v[i], 0, kMaxCount); !why.empty())
+            return in.Message("the sublayer count " + Num(v[i]) + " of layer " + std::to_string(i + 1) + " " + why);
+        elements += v[i] == 0 ? 1 : v[i];
+        sublayers.push_back(elements <= kMaxElements ? std::max(1, static_cast<int>(v[i])) : 0);
+    }
     if (elements > kMaxElements) {
         std::ostringstream msg;
         msg << "the layers hold " << elements << " sublayers in all (at most " << kMaxElements << "): use fewer sublayers";
@@ -216,10 +267,15 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     for (const auto& l : layerLines) used[l.nMaterial - 1] = true;
     for (int i = 0; i < materials; ++i) {
         if (!used[i]) continue;
+        const std::string label = "material " + std::to_string(i + 1);
         if (!(densities[i] > 0))
-            return in.MessageAt(densityLines[i], "the density of material " + std::to_string(i + 1) + " must be positive");
+            return in.MessageAt(densityLines[i], "the density of " + label + " must be positive");
+        if (const std::string why = RangeProblem(densities[i], kMinDensity, kMaxDensity, " g/cm3"); !why.empty())
+            return in.MessageAt(densityLines[i], "the density of " + label + " " + why);
         const std::string why = CheckPly(plies[i]);
-        if (!why.empty()) return in.MessageAt(plyLines[i], "material " + std::to_string(i + 1) + ": " + why);
+        if (!why.empty()) return in.MessageAt(plyLines[i], label + ": " + why);
+        const std::string bound = PlyBoundProblem(plies[i]);
+        if (!bound.empty()) return in.MessageAt(plyLines[i], label + ": " + bound);
     }
 
     double thickness = 0;
@@ -271,6 +327,7 @@ CIsotropic MixMoriTanaka(const CIsotropic& inc, const CIsotropic& mat, double v1
 
 std::string ParseFgmInput(const std::string& text, const std::string& name, const CFgmOptions& options,
                           CProblem& p) {
+    if (const int line = FirstCrOnlyLine(text)) return CrOnlyMessage(name, line);
     CLines in(text, name);
     std::string error;
     std::vector<double> v;
@@ -284,20 +341,27 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
         if (!in.Numbers(3, v, "E1, density and v12 of a material", error)) return error;
         const std::string label = "material " + std::to_string(materials.size() + 1);
         if (!(v[1] > 0)) return in.Message("the density of " + label + " must be positive");
+        if (const std::string why = RangeProblem(v[1], kMinDensity, kMaxDensity, " g/cm3"); !why.empty())
+            return in.Message("the density of " + label + " " + why);
         const std::string why = CheckIsotropic(v[0], v[2]);
         if (!why.empty()) return in.Message(label + ": " + why);
+        if (const std::string bound = RangeProblem(v[0], kMinModulus, kMaxModulus, " GPa"); !bound.empty())
+            return in.Message(label + ": the modulus E1 " + bound);
         materials.push_back({v[0], v[2], v[1]});
     }
     if (!in.Numbers(1, v, "the layer count (after the material lines of E1, density and v12)", error)) return error;
     if (materials.empty()) return in.Message("no material lines (E1, density and v12) precede the layer count");
     if (materials.size() > 2) return in.Message("a graded layer mixes two materials, but the file lists " + std::to_string(materials.size()));
-    if (!IsInteger(v[0]) || v[0] < 1) return in.Message("the layer count must be an integer of 1 or more");
+    if (const std::string why = CountProblem(v[0], 1, kMaxElements); !why.empty())
+        return in.Message("the layer count " + Num(v[0]) + " " + why);
     const int layers = static_cast<int>(v[0]);
     std::vector<double> fractions, thicknesses;
     for (int i = 0; i < layers; ++i) {
         if (!in.Numbers(2, v, "a layer's volume fraction and thickness", error)) return error;
         if (!(v[0] >= 0 && v[0] <= 1)) return in.Message("the volume fraction of layer " + std::to_string(i + 1) + " must lie between 0 and 1");
         if (!(v[1] > 0)) return in.Message("the thickness of layer " + std::to_string(i + 1) + " must be positive");
+        if (const std::string why = RangeProblem(v[1], kMinLength, kMaxLength, " mm"); !why.empty())
+            return in.Message("the thickness of layer " + std::to_string(i + 1) + " " + why);
         fractions.push_back(v[0]);
         thicknesses.push_back(v[1]);
     }

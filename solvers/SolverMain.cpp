@@ -1,9 +1,10 @@
 #include "SolverMain.h"
 
 #include <charconv>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "DispersionCurves.h"
+#include "InputFile.h"
+#include "Limits.h"
 #include "ResultFile.h"
 #include "SolverInput.h"
 #include "Transient.h"
@@ -36,108 +39,148 @@ struct CCommandLine {
     std::string strCurvesFile;
 };
 
+// One value of an option: a whole count or a number within bounds, or free text (a file name).
+struct CValue {
+    const char* name;
+    double dLeast = 0, dMost = 0;  // a number outside is refused
+    bool bWhole = false;           // a count rather than a number
+    bool bText = false;
+};
+
+// One command-line option with its values; the usage text is made from the same table, so a
+// new option is one more row.
+struct COption {
+    const char* name;
+    bool bGradedOnly;
+    std::vector<CValue> values;  // none for a flag
+    std::function<void(CCommandLine&, const std::vector<double>&, const char* text)> set;
+    const char* help;
+};
+
+using CNumbers = std::vector<double>;
+
+CValue Count(const char* name, double least, double most) { return {name, least, most, true, false}; }
+CValue Number(const char* name, double least, double most) { return {name, least, most, false, false}; }
+
+// --wavenumbers, --frequencies and --fd: a range and a number of points.
+void SetCurves(CCommandLine& c, const CNumbers& v, EDispersionRange range, double scale, bool perThickness) {
+    c.bCurves = true;
+    c.bPerThickness = perThickness;
+    c.curves.range = range;
+    c.curves.dFrom = v[0] * scale;
+    c.curves.dTo = v[1] * scale;
+    c.curves.nPoints = static_cast<int>(v[2]);
+}
+constexpr double kMHz = 2.0 * 3.14159265358979323846;  // MHz -> rad/us
+
+const std::vector<COption>& Options() {
+    static const std::vector<COption> table = {
+        {"--points", false, {Count("N", 2, kMaxPoints)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nPoints = static_cast<int>(v[0]); },
+         "output samples over the time window (default 1001)"},
+        {"--threads", false, {Count("N", 1, kMaxThreads)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nThreads = static_cast<int>(v[0]); },
+         "threads for the eigen-solves and the synthesis (default: all cores)"},
+        {"--timing", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bTiming = true; },
+         "print the wall time of assembly, eigen-solves and synthesis"},
+        {"--dispersion", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bDispersion = true; },
+         "print the lowest --modes frequencies in rad/us at each KAPPA:\n"
+         "                  the wavenumber in 1/mm for a plate, the circumferential order for a shell"},
+        {"--modes", false, {Count("N", 1, kMaxModes)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nModes = static_cast<int>(v[0]); },
+         "frequencies per KAPPA (default 10), lines of a range"},
+        {"--wavenumbers", false, {Number("K0", -kMaxKappa, kMaxKappa), Number("K1", -kMaxKappa, kMaxKappa), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kWavenumber, 1.0, false); },
+         "N wavenumbers from K0 to K1 (1/mm; orders for a shell)"},
+        {"--frequencies", false, {Number("F0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("F1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, false); },
+         "the frequencies F0 to F1 (MHz) over N wavenumbers"},
+        {"--fd", false, {Number("FD0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("FD1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, true); },
+         "frequency times thickness FD0 to FD1 (MHz mm) over N wavenumbers;\n"
+         "                  every mode traced as one line: frequency, wavenumber, phase and group velocity"},
+        {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
+         "write the table of a range to FILE (atomically) instead of standard output"},
+        {"--sublayers", true, {Count("N", 1, static_cast<double>(kMaxElements))},
+         [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.nSublayers = static_cast<int>(v[0]); },
+         "elements per layer (default: from the cut-off wavelength)"},
+        {"--cutoff", true, {Number("C", kMinCutoff, kMaxCutoff)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.dCutoffConst = v[0]; }, "the dimensionless cut-off constant (default 3.113646)"},
+        {"--mori-tanaka", true, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.fgm.bMoriTanaka = true; },
+         "mix the two materials by Mori-Tanaka instead of the rule of mixtures"},
+        {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
+    };
+    return table;
+}
+
 void Usage(ESolver kind, std::ostream& out) {
     const char* name = kind == ESolver::kLaminate ? "lumdex" : "Kavrit";
     const char* input = kind == ESolver::kLaminate ? "input.d" : "inputfgm.dat";
     const char* result = kind == ESolver::kLaminate ? "result.dat" : "resultfgm.dat";
     out << "usage: " << name << " [options]                 reads " << input << ", writes " << result << "\n"
         << "       " << name << " --dispersion [--modes N] [KAPPA ...]\n"
-        << "options:\n"
-        << "  --points N      output samples over the time window (default 1001)\n"
-        << "  --threads N     threads for the eigen-solves and the synthesis (default: all cores)\n"
-        << "  --timing        print the wall time of assembly, eigen-solves and synthesis\n"
-        << "  --dispersion    print the lowest N (default 10) frequencies in rad/us at each KAPPA:\n"
-        << "                  the wavenumber in 1/mm for a plate, the circumferential order for a shell\n"
         << "       " << name << " --dispersion RANGE [--modes N] [--output FILE]\n"
-        << "  --wavenumbers K0 K1 N   N wavenumbers from K0 to K1 (1/mm; orders for a shell)\n"
-        << "  --frequencies F0 F1 N   the frequencies F0 to F1 (MHz) over N wavenumbers\n"
-        << "  --fd FD0 FD1 N          frequency times thickness FD0 to FD1 (MHz mm) over N wavenumbers\n"
-        << "                  every mode traced as one line: frequency, wavenumber, phase and group velocity\n"
-        << "  --output FILE   write that table to FILE (atomically) instead of standard output\n";
-    if (kind == ESolver::kGraded)
-        out << "  --sublayers N   elements per layer (default: from the cut-off wavelength)\n"
-            << "  --cutoff C      the dimensionless cut-off constant (default 3.113646)\n"
-            << "  --mori-tanaka   mix the two materials by Mori-Tanaka instead of the rule of mixtures\n";
+        << "options:\n";
+    for (const COption& o : Options()) {
+        if (o.bGradedOnly && kind != ESolver::kGraded) continue;
+        std::string head = o.name;
+        for (const CValue& v : o.values) head += std::string(" ") + v.name;
+        head.resize(head.size() < 15 ? 16 : std::max<size_t>(head.size() + 1, 24), ' ');
+        out << "  " << head << o.help << "\n";
+    }
 }
 
 bool ToNumber(const char* text, double& v) {
     const char* end = text + std::strlen(text);
     const auto r = std::from_chars(text, end, v);
-    return r.ec == std::errc() && r.ptr == end;
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(v);
 }
 
-bool ToCount(const char* text, int& v, int least) {
-    double d = 0;
-    if (!ToNumber(text, d) || d < least || d > 1e7 || d != static_cast<int>(d)) return false;
-    v = static_cast<int>(d);
-    return true;
-}
-
-// The dispersion range options; "-" when `arg` is none of them, empty when it was read.
-std::string ParseCurvesArgument(const std::string& arg, int argc, char** argv, int& i, CCommandLine& cl) {
-    const bool wavenumbers = arg == "--wavenumbers", frequencies = arg == "--frequencies", fd = arg == "--fd";
-    if (arg == "--output") {
-        if (i + 1 >= argc || !*argv[i + 1]) return "--output needs a file name";
-        cl.strCurvesFile = argv[++i];
-        return {};
-    }
-    if (!wavenumbers && !frequencies && !fd) return "-";
-    double from = 0, to = 0;
-    int points = 0;
-    if (i + 3 >= argc || !ToNumber(argv[i + 1], from) || !ToNumber(argv[i + 2], to) ||
-        !ToCount(argv[i + 3], points, 1))
-        return arg + " needs a start, an end and a number of points";
-    i += 3;
-    cl.bCurves = true;
-    cl.bPerThickness = fd;
-    cl.curves.range = wavenumbers ? EDispersionRange::kWavenumber : EDispersionRange::kFrequency;
-    const double scale = wavenumbers ? 1.0 : 2.0 * 3.14159265358979323846;  // MHz -> rad/us
-    cl.curves.dFrom = from * scale;
-    cl.curves.dTo = to * scale;
-    cl.curves.nPoints = points;
+// Why the text does not suit the option's value, or empty (with the number in v).
+std::string ValueProblem(const COption& o, const CValue& value, const char* text, double& v) {
+    std::ostringstream need;
+    need << o.name << " needs ";
+    if (value.bText) need << "a " << value.name;
+    else
+        need << (o.values.size() > 1 ? std::string(value.name) + ", " : "") << (value.bWhole ? "a whole count" : "a number")
+             << " from " << Num(value.dLeast) << " to " << Num(value.dMost);
+    if (!text) return need.str();
+    if (value.bText) return *text ? "" : need.str();
+    if (!ToNumber(text, v)) return need.str() + ", not \"" + Excerpt(text) + "\"";
+    const bool whole = !value.bWhole || v == std::floor(v);
+    const bool inside = v >= value.dLeast && v <= value.dMost;
+    if (!inside && whole && v > value.dMost && value.dMost > 0) return need.str() + ": " + Excerpt(text) + " is too large";
+    if (!whole || !inside) return need.str() + ", not " + Excerpt(text);
     return {};
 }
 
 std::string ParseArguments(ESolver kind, int argc, char** argv, CCommandLine& cl) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        const auto count = [&](int& target, int least) {
-            return hasValue && ToCount(argv[++i], target, least);
-        };
-        if (arg == "--help" || arg == "-h") cl.bHelp = true;
-        else if (arg == "--dispersion") cl.bDispersion = true;
-        else if (arg == "--timing") cl.bTiming = true;
-        else if (const std::string e = ParseCurvesArgument(arg, argc, argv, i, cl); e != "-") {
-            if (!e.empty()) return e;
-        } else if (arg == "--modes") { if (!count(cl.nModes, 1)) return "--modes needs a count of 1 or more"; }
-        else if (arg == "--points") { if (!count(cl.nPoints, 2)) return "--points needs a count of 2 or more"; }
-        else if (arg == "--threads") { if (!count(cl.nThreads, 1)) return "--threads needs a count of 1 or more"; }
-        else if (kind == ESolver::kGraded && arg == "--sublayers") {
-            if (!count(cl.fgm.nSublayers, 1)) return "--sublayers needs a count of 1 or more";
-        } else if (kind == ESolver::kGraded && arg == "--cutoff") {
-            if (!hasValue || !ToNumber(argv[++i], cl.fgm.dCutoffConst) || !(cl.fgm.dCutoffConst > 0))
-                return "--cutoff needs a positive number";
-        } else if (kind == ESolver::kGraded && arg == "--mori-tanaka") cl.fgm.bMoriTanaka = true;
-        else {
-            double kappa = 0;
-            if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \"" + arg + "\"";
-            cl.kappas.push_back(kappa);
+        const COption* option = nullptr;
+        for (const COption& o : Options())
+            if (arg == o.name && (!o.bGradedOnly || kind == ESolver::kGraded)) option = &o;
+        if (arg == "-h") option = &Options().back();
+        if (option) {
+            CNumbers numbers(option->values.size(), 0.0);
+            const char* text = nullptr;
+            for (size_t k = 0; k < option->values.size(); ++k) {
+                const char* value = i + 1 < argc ? argv[++i] : nullptr;
+                const std::string why = ValueProblem(*option, option->values[k], value, numbers[k]);
+                if (!why.empty()) return why;
+                if (option->values[k].bText) text = value;
+            }
+            option->set(cl, numbers, text);
+            continue;
         }
+        double kappa = 0;
+        if (!cl.bDispersion || !ToNumber(arg.c_str(), kappa)) return "unknown argument \"" + Excerpt(arg) + "\"";
+        if (!(std::abs(kappa) <= kMaxKappa))
+            return "KAPPA " + Excerpt(arg) + " lies outside " + Num(-kMaxKappa) + " to " + Num(kMaxKappa);
+        cl.kappas.push_back(kappa);
     }
     return {};
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return true;
-}
-
-void PrintDispersion(const CProblem& p, const CCommandLine& cl) {
+// Empty when every frequency is finite, else what overflowed.
+std::string PrintDispersion(const CProblem& p, const CCommandLine& cl) {
     std::vector<double> kappas = cl.kappas;
     if (kappas.empty()) {
         if (p.bShell) {
@@ -149,6 +192,11 @@ void PrintDispersion(const CProblem& p, const CCommandLine& cl) {
         }
     }
     const auto rows = Dispersion(p.model, kappas, cl.nModes);
+    for (size_t i = 0; i < kappas.size(); ++i)
+        for (double w : rows[i])
+            if (!std::isfinite(w) || !std::isfinite(kappas[i]))
+                return "the frequencies at KAPPA = " + Num(kappas[i]) +
+                       " overflowed: the input's values are too extreme to compute with";
     std::printf("# %s omega_1 ... omega_%d (rad/us)\n",
                 p.bShell ? "circumferential order n," : "wavenumber k (1/mm),", cl.nModes);
     for (size_t i = 0; i < kappas.size(); ++i) {
@@ -157,6 +205,7 @@ void PrintDispersion(const CProblem& p, const CCommandLine& cl) {
         std::printf("\n");
     }
     std::fflush(stdout);
+    return {};
 }
 
 template <class Fail>
@@ -185,9 +234,20 @@ int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) 
     return writeError.empty() ? 0 : fail(writeError);
 }
 
+const char* QuantityName(int output) {
+    switch (output) {
+    case 1: return "displacement U";
+    case 2: return "displacement V";
+    default: return "displacement W";
+    }
+}
+
 }  // namespace
 
 int SolverMain(ESolver kind, int argc, char** argv) {
+    // Beyond the file-size limit a write then fails with EFBIG ("File too large") and is reported
+    // like any failed write, instead of the signal killing the run with a partial temporary file.
+    std::signal(SIGXFSZ, SIG_IGN);
     const char* name = kind == ESolver::kLaminate ? "lumdex" : "Kavrit";
     const std::string input = kind == ESolver::kLaminate ? "input.d" : "inputfgm.dat";
     const std::string output = kind == ESolver::kLaminate ? "result.dat" : "resultfgm.dat";
@@ -213,9 +273,11 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cerr);
         return 2;
     }
+    if (!cl.bDispersion) RemoveStaleTemporaries(output);
 
     std::string text;
-    if (!ReadWholeFile(input, text)) return fail("cannot open " + input + ": " + std::strerror(errno));
+    if (const std::string readError = ReadInputFile(input, kMaxInputBytes, text); !readError.empty())
+        return fail(readError);
     CProblem problem;
     const std::string parseError = kind == ESolver::kLaminate ? ParseCompositeInput(text, input, problem)
                                                               : ParseFgmInput(text, input, cl.fgm, problem);
@@ -225,21 +287,24 @@ int SolverMain(ESolver kind, int argc, char** argv) {
 
     if (cl.bDispersion && cl.bCurves) return WriteDispersionCurves(problem, cl, fail);
     if (cl.bDispersion) {
-        PrintDispersion(problem, cl);
-        return 0;
+        const std::string error = PrintDispersion(problem, cl);
+        return error.empty() ? 0 : fail(error);
     }
     if (problem.load.type == ELoadType::kSampled) {
         const std::string loadError = ReadSampledLoad("ft.dat", problem.load);
         if (!loadError.empty()) return fail(loadError);
     }
+    if (const std::string runError = CheckRunSize(problem, cl.nPoints); !runError.empty()) return fail(runError);
 
     CRunOptions run;
     run.nPoints = cl.nPoints;
-    run.nThreads = cl.nThreads > 0 ? cl.nThreads : std::max(1u, std::thread::hardware_concurrency());
+    run.nThreads = cl.nThreads > 0 ? cl.nThreads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     run.progress = [](int percent) { std::cout << "progress " << percent << "%" << std::endl; };
     run.progress(0);
     const CTransientResult result = SolveTransient(problem, run);
     if (!result.error.empty()) return fail(result.error);
+    const std::string curveError = CheckCurveFinite(result.time, result.value, QuantityName(problem.nOutput));
+    if (!curveError.empty()) return fail(curveError);
 
     const std::string writeError =
         WriteFileAtomically(output, FormatResult(problem.nOutput, result.time, result.value));

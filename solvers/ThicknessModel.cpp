@@ -33,13 +33,13 @@ double CThicknessModel::FastestSpeedSquared() const {
     return best;
 }
 
-CSafeMatrices Assemble(const CThicknessModel& model) {
-    const int n = model.DofCount();
-    CSafeMatrices m;
-    m.K1 = Eigen::MatrixXd::Zero(n, n);
-    m.K2 = Eigen::MatrixXd::Zero(n, n);
-    m.K3 = Eigen::MatrixXd::Zero(n, n);
-    m.M = Eigen::MatrixXd::Zero(n, n);
+namespace {
+
+// Every element's contribution at every Gauss point, in a fixed order: sink(first, k1, k2, k3,
+// mass) adds the 9 x 9 blocks (already weighted) at unknowns first.. first + 8, and mass(a, b)
+// per component between local nodes a and b.
+template <class Sink>
+void ForEachContribution(const CThicknessModel& model, Sink&& sink) {
     const double h = model.Thickness();
     const double innerRadius = model.dOuterRadius - h;
     const double z0 = model.elements.empty() ? 0.0 : model.elements.front().dBottom;
@@ -79,16 +79,50 @@ CSafeMatrices Assemble(const CThicknessModel& model) {
             const Eigen::Matrix<double, 9, 9> k1 = b1.transpose() * cb1;
             const Eigen::Matrix<double, 9, 9> k2 = b1.transpose() * cb0 + b0.transpose() * cb1;
             const Eigen::Matrix<double, 9, 9> k3 = b0.transpose() * cb0;
-            m.K1.block<9, 9>(first, first) += weight * k1;
-            m.K2.block<9, 9>(first, first) += weight * k2;
-            m.K3.block<9, 9>(first, first) += weight * k3;
+            double mass[3][3];
             for (int a = 0; a < 3; ++a)
-                for (int bb = 0; bb < 3; ++bb) {
-                    const double mass = weight * el.density[g] * N[a] * N[bb];
-                    for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass;
-                }
+                for (int bb = 0; bb < 3; ++bb) mass[a][bb] = weight * el.density[g] * N[a] * N[bb];
+            sink(first, Eigen::Matrix<double, 9, 9>(weight * k1), Eigen::Matrix<double, 9, 9>(weight * k2),
+                 Eigen::Matrix<double, 9, 9>(weight * k3), mass);
         }
     }
+}
+
+}  // namespace
+
+CSafeMatrices Assemble(const CThicknessModel& model) {
+    const int n = model.DofCount();
+    CSafeMatrices m;
+    m.K1 = Eigen::MatrixXd::Zero(n, n);
+    m.K2 = Eigen::MatrixXd::Zero(n, n);
+    m.K3 = Eigen::MatrixXd::Zero(n, n);
+    m.M = Eigen::MatrixXd::Zero(n, n);
+    ForEachContribution(model, [&](int first, const auto& k1, const auto& k2, const auto& k3, const auto& mass) {
+        m.K1.block<9, 9>(first, first) += k1;
+        m.K2.block<9, 9>(first, first) += k2;
+        m.K3.block<9, 9>(first, first) += k3;
+        for (int a = 0; a < 3; ++a)
+            for (int bb = 0; bb < 3; ++bb)
+                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass[a][bb];
+    });
+    return m;
+}
+
+CBandMatrices AssembleBands(const CThicknessModel& model) {
+    const int n = model.DofCount();
+    CBandMatrices m;
+    for (CSymBand* x : {&m.K1, &m.K2, &m.K3, &m.M}) x->Resize(n, kAssembledWidth);
+    ForEachContribution(model, [&](int first, const auto& k1, const auto& k2, const auto& k3, const auto& mass) {
+        for (int c = 0; c < 9; ++c)
+            for (int r = c; r < 9; ++r) {
+                m.K1(first + r, first + c) += k1(r, c);
+                m.K2(first + r, first + c) += k2(r, c);
+                m.K3(first + r, first + c) += k3(r, c);
+            }
+        for (int a = 0; a < 3; ++a)
+            for (int bb = 0; bb <= a; ++bb)
+                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass[a][bb];
+    });
     return m;
 }
 

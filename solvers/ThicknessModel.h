@@ -14,13 +14,13 @@
 #include <array>
 #include <vector>
 
+#include "BandReduction.h"
+#include "Limits.h"
 #include "Stiffness.h"
 
 namespace numerics {
 
 inline constexpr int kGaussPoints = 3;
-// The most elements through the thickness a model may have (its matrices are dense).
-inline constexpr size_t kMaxElements = 500;
 
 struct CElement {
     double dBottom = 0;  // z of the bottom node, measured up from the bottom surface
@@ -51,5 +51,13 @@ struct CSafeMatrices {
 // For a plate kappa is the wavenumber k (1/mm); for a shell it is the circumferential order n
 // (per radian), and every matrix carries the radius of the volume element.
 CSafeMatrices Assemble(const CThicknessModel& model);
+
+// The same matrices in band storage (unknowns in the same order: an element spans nine
+// consecutive unknowns), the same sums in the same order, without n x n storage.
+inline constexpr int kAssembledWidth = 8;
+struct CBandMatrices {
+    CSymBand K1, K2, K3, M;
+};
+CBandMatrices AssembleBands(const CThicknessModel& model);
 
 }  // namespace numerics

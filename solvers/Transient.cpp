@@ -59,38 +59,77 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     out = CWavenumbers{};
     const double h = p.model.Thickness();
     out.dKMax = 2.0 * std::numbers::pi * p.dCutoffConst / h;
-    size_t count = 0;
+    // The count is decided in floating point: converting a double beyond every integer type
+    // first would be undefined (and has been seen to give one wavenumber).
+    double count = 0;
     if (p.bShell) {
         out.dSpacing = 1.0;
         out.dAngle = p.dReceiverX / p.dRadius;
-        count = static_cast<size_t>(std::ceil(out.dKMax * p.dRadius)) + 1;
+        count = std::ceil(out.dKMax * p.dRadius) + 1;
     } else {
         const double speed = std::sqrt(p.model.FastestSpeedSquared());
-        const double tMax = std::max(0.0, p.dTimeTo);
+        if (!std::isfinite(speed) || !(speed > 0))
+            return "the fastest wave speed of the model is not a finite positive number: the moduli and "
+                   "densities are too far apart";
+        // The waves run from the start of the load, which a sampled one may place before 0.
+        double start = 0;
+        if (p.load.type == ELoadType::kSampled && !p.load.times.empty()) start = std::min(0.0, p.load.times.front());
+        const double tMax = std::max(0.0, p.dTimeTo - start);
         // The tapered load is a Gaussian of half-width w: keep its tails (8 w) clear as well.
         const double spread = 8.0 * TaperWidth(out.dKMax);
         out.dPeriod = 1.05 * (std::abs(p.dReceiverX) + speed * tMax + spread) + h;
         out.dSpacing = 2.0 * std::numbers::pi / out.dPeriod;
         out.dAngle = p.dReceiverX;
-        count = static_cast<size_t>(std::ceil(out.dKMax / out.dSpacing)) + 1;
+        count = std::ceil(out.dKMax / out.dSpacing) + 1;
     }
-    if (count > kMaxWavenumbers) {
+    if (!(count <= static_cast<double>(kMaxWavenumbers))) {
         std::ostringstream msg;
+        msg.precision(3);
         if (p.bShell)
             msg << "the shell would need " << count << " circumferential orders (at most " << kMaxWavenumbers
-                << "): lower the dimensionless constant or the radius";
+                << "): too many; lower the dimensionless constant or the radius";
         else
             msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers
-                << "): shorten the time window, bring the receiver closer or lower the dimensionless constant";
+                << "): too many; shorten the time window, bring the receiver closer or lower the dimensionless "
+                   "constant";
         return msg.str();
     }
+    const size_t n = static_cast<size_t>(count);
     const double kScale = p.bShell ? 1.0 / p.dRadius : 1.0;  // kappa -> k on the top surface
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const double kappa = out.dSpacing * static_cast<double>(i);
         const double taper = Taper(kappa * kScale, out.dKMax);
         if (taper <= 0) break;
         out.kappa.push_back(kappa);
         out.weight.push_back((i == 0 ? 0.5 : 1.0) * out.dSpacing / std::numbers::pi * taper);
+    }
+    return {};
+}
+
+CRunWork EstimateRunWork(const CProblem& p, size_t wavenumbers, int points) {
+    const double n = p.model.DofCount();
+    const double k = static_cast<double>(wavenumbers);
+    return {k * n * n * n, k * n * SynthesisSamples(p.load, p.dTimeFrom, p.dTimeTo, points)};
+}
+
+std::string CheckRunSize(const CProblem& p, int points) {
+    CWavenumbers grid;
+    const std::string error = MakeWavenumbers(p, grid);
+    if (!error.empty()) return error;
+    const CRunWork work = EstimateRunWork(p, grid.kappa.size(), points);
+    std::ostringstream msg;
+    msg.precision(3);
+    if (!(work.dEigen <= kMaxEigenWork)) {
+        msg << "the run is too large: " << grid.kappa.size() << " wavenumbers of " << p.model.DofCount()
+            << " unknowns (" << work.dEigen << " units of work, at most " << kMaxEigenWork
+            << "); use fewer sublayers, a shorter window or a lower dimensionless constant";
+        return msg.str();
+    }
+    if (!(work.dSynthesis <= kMaxSynthesisWork)) {
+        msg << "the run is too large: " << grid.kappa.size() << " wavenumbers of " << p.model.DofCount()
+            << " unknowns at " << points << " output points (" << work.dSynthesis << " units of work, at most "
+            << kMaxSynthesisWork << "); use fewer --points, fewer sublayers or a shorter window";
+        return msg.str();
     }
     return {};
 }
@@ -102,8 +141,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     if (!result.error.empty()) return result;
 
     const auto assemblyStart = Clock::now();
-    const CSafeMatrices matrices = Assemble(p.model);
-    const CModalSolver solver(matrices);
+    const CModalSolver solver(AssembleBands(p.model));
     result.dAssemblySeconds = Seconds(assemblyStart);
     result.nUnknowns = solver.Size();
     result.nWavenumbers = grid.kappa.size();
@@ -117,7 +155,6 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     const int n = solver.Size();
     const int threads = std::max(1, options.nThreads);
     std::vector<CModalSolver::CWorkspace> spaces(threads);
-    std::vector<CModes> modes(threads);
     std::mutex progressLock;
     std::atomic<size_t> done{0};
     int reported = -1;
@@ -137,19 +174,23 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     const size_t blocks = std::min<size_t>(nk, 64);
     std::vector<std::vector<double>> partial(blocks, std::vector<double>(times.nPoints, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
+    std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
     for (size_t start = 0; start < nk; start += batch) {
         const size_t count = std::min(batch, nk - start);
         const auto eigenStart = Clock::now();
         ParallelFor(count, threads, [&](size_t local, int t) {
             const size_t i = start + local;
             const double kappa = grid.kappa[i];
-            solver.Solve(kappa, modes[t], spaces[t]);
+            double* w = &omega[local * n];
+            double* c = &coeff[local * n];
+            const int found = solver.SolveProducts(kappa, a, b, w, c, spaces[t]);
+            modeCount[local] = static_cast<size_t>(found);
             const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
                                                   : phaseSign * std::sin(kappa * grid.dAngle);
             const double scale = grid.weight[i] * phase;
-            for (int j = 0; j < n; ++j) {
-                omega[local * n + j] = std::sqrt(std::max(0.0, modes[t].omegaSquared(j)));
-                coeff[local * n + j] = scale * modes[t].top(a, j) * modes[t].top(b, j);
+            for (int j = 0; j < found; ++j) {
+                w[j] = std::sqrt(std::max(0.0, w[j]));
+                c[j] *= scale;
             }
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {
@@ -164,10 +205,20 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
         result.dEigenSeconds += Seconds(eigenStart);
 
         const auto synthesisStart = Clock::now();
+        // Modes that cannot reach the output were never solved for: pack the rest together.
+        offset[0] = 0;
+        for (size_t local = 0; local < count; ++local) {
+            const size_t from = local * n, to = offset[local], m = modeCount[local];
+            if (from != to) {
+                std::copy(omega.begin() + from, omega.begin() + from + m, omega.begin() + to);
+                std::copy(coeff.begin() + from, coeff.begin() + from + m, coeff.begin() + to);
+            }
+            offset[local + 1] = to + m;
+        }
         const size_t parts = std::min(blocks, count);
         ParallelFor(parts, threads, [&](size_t c, int) {
-            const size_t first = count * c / parts, last = count * (c + 1) / parts;
-            AccumulateModes(p.load, times, plan.get(), &omega[first * n], &coeff[first * n], (last - first) * n,
+            const size_t first = offset[count * c / parts], last = offset[count * (c + 1) / parts];
+            AccumulateModes(p.load, times, plan.get(), &omega[first], &coeff[first], last - first,
                             partial[c].data());
         });
         result.dSynthesisSeconds += Seconds(synthesisStart);
@@ -184,7 +235,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
 
 std::vector<std::vector<double>> Dispersion(const CThicknessModel& model, const std::vector<double>& kappas,
                                             int modes) {
-    const CModalSolver solver(Assemble(model));
+    const CModalSolver solver(AssembleBands(model));
     CModalSolver::CWorkspace ws;
     std::vector<std::vector<double>> out;
     for (double kappa : kappas) {

@@ -28,8 +28,6 @@ struct CWavenumbers {
     double dPeriod = 0;          // plate: distance between the images of the load (mm)
 };
 
-// The largest number of wavenumbers a run may use; a longer window is refused.
-inline constexpr size_t kMaxWavenumbers = 400000;
 // Wavenumbers whose modes are held at once.
 inline constexpr size_t kBatchWavenumbers = 4096;
 
@@ -38,6 +36,16 @@ std::string CheckModelSize(const CThicknessModel& model);
 
 // Empty error on success.
 std::string MakeWavenumbers(const CProblem& problem, CWavenumbers& out);
+
+// What a run costs, in the units of the work bounds of Limits.h.
+struct CRunWork {
+    double dEigen = 0;      // wavenumbers x unknowns^3
+    double dSynthesis = 0;  // wavenumbers x unknowns x time samples of the synthesis
+};
+CRunWork EstimateRunWork(const CProblem& problem, size_t wavenumbers, int points);
+// Empty when a transient run of the problem at `points` output times stays within the bounds
+// (wavenumber count and work), else why not.
+std::string CheckRunSize(const CProblem& problem, int points);
 
 // The taper on the transformed load: exp(-a (k / kMax)^2), zero from the cut-off on, where it
 // has fallen to exp(-a). In space the load becomes the Gaussian exp(-(x / w)^2) / (w sqrt(pi))

@@ -27,6 +27,10 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
         return Fail(error, "The project title \"" + title + "\" cannot name a file; change it in the parameters first.");
     if (!IsPlainPathComponent(c.name) || c.name.find_first_of(" \t\r\n") != std::string::npos)
         return Fail(error, "The study name \"" + c.name + "\" cannot name a directory (no blanks or slashes).");
+    const int layerCount = fgm ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
+    if (layerCount < 1 || doc.m_nMaterials < 1)
+        return Fail(error, std::string("The project has no ") + (layerCount < 1 ? "layers" : "materials") +
+                               " yet; enter its parameters first.");
     StudyDefinition def;
     def.name = c.name;
     def.kind = c.kind;

@@ -56,7 +56,8 @@ std::string ThisProgram() {
 std::string BatchScript(const StudyManifest& m, const std::string& program) {
     return "#!/bin/sh\n"
            "# Written by pemblar-study: one task of the study " + m.name + " per array index.\n"
-           "exec " + ShellQuote(program) + " run-task " + ShellQuote(m.studyDir) + " \"$SLURM_ARRAY_TASK_ID\"\n";
+           "exec " + ShellQuote(program) + " run-task " + ShellQuote(m.studyDir) + " \"$SLURM_ARRAY_TASK_ID\" " + ShellQuote(m.id) +
+           "\n";
 }
 
 std::vector<std::string> SbatchArguments(const StudyManifest& m, const SchedulerSettings& s,

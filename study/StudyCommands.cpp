@@ -221,11 +221,14 @@ int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io) {
     return 0;
 }
 
-int StudyRunTaskCommand(const std::string& studyDir, int task, const StudyCommandIO& io) {
+int StudyRunTaskCommand(const std::string& studyDir, int task, const std::string& studyId, const StudyCommandIO& io) {
     StudyManifest m;
     std::string error;
     if (!ReadManifest(studyDir, m, &error))
         return Complain(io, error);
+    if (!studyId.empty() && studyId != m.id)
+        return Complain(io, "task " + std::to_string(task) + " belongs to an earlier study in " + studyDir +
+                                ", which was started again since; nothing done");
     TaskHooks hooks;
     hooks.cancel = io.cancel;
     int said = -1;

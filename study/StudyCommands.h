@@ -19,7 +19,8 @@ int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io);
 int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io);
 int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io);
 int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io);
-int StudyRunTaskCommand(const std::string& studyDir, int task, const StudyCommandIO& io);
+// studyId: the id the task was submitted for; a study started again since then is left alone.
+int StudyRunTaskCommand(const std::string& studyDir, int task, const std::string& studyId, const StudyCommandIO& io);
 
 // The study directory a study file leads to; empty with *error when the file or project is unusable.
 std::string StudyDirectoryOf(const std::string& studyFile, std::string* error);

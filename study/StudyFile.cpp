@@ -142,6 +142,11 @@ bool ReadValues(const toml::table& t, const toml::node& where, const std::string
         fault.Set(step ? step : count, what + ": " + why);
         return false;
     }
+    for (double v : out)
+        if (!std::isfinite(v)) {
+            fault.Set(from, what + ": the range's values are too large to be numbers");
+            return false;
+        }
     return true;
 }
 

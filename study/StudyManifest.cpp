@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <toml++/toml.h>
@@ -67,6 +68,7 @@ bool SafeRelative(const std::string& s) {
 
 std::string FormatManifest(const StudyManifest& m) {
     toml::table root;
+    root.insert("id", m.id);
     root.insert("name", m.name);
     root.insert("study_dir", m.studyDir);
     root.insert("kind", m.kind);
@@ -137,6 +139,7 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
         return Fail(error, "line " + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
     }
     StudyManifest m;
+    m.id = root["id"].value_or(std::string());
     m.name = root["name"].value_or(std::string());
     m.studyDir = root["study_dir"].value_or(std::string());
     m.kind = root["kind"].value_or(std::string());
@@ -240,6 +243,13 @@ std::string NumberedResultName(const std::string& stem, int n) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "_r%04d.dat", n);
     return stem + buffer;
+}
+
+std::string NewStudyId() {
+    std::random_device random;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%08x%08x", random(), random());
+    return buffer;
 }
 
 std::string CompressRanges(const std::vector<int>& sorted) {

@@ -27,6 +27,7 @@ struct StudySubmission {
 };
 
 struct StudyManifest {
+    std::string id;              // made when the study starts: a task of a replaced study refuses to run
     std::string name;
     std::string studyDir;        // absolute
     std::string kind;            // "composite" or "fgm"
@@ -66,3 +67,6 @@ std::string NumberedResultName(const std::string& stem, int n);
 
 // "1-3,7,9-10" for sorted task numbers; and back (empty with *error when malformed).
 std::string CompressRanges(const std::vector<int>& sorted);
+
+// A fresh study id (random, hexadecimal).
+std::string NewStudyId();

@@ -161,6 +161,7 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error)
         return false;
     const bool fgm = def.kind == StudyKind::FGM;
     m = StudyManifest{};
+    m.id = NewStudyId();
     m.name = def.name;
     m.studyDir = StudyDirectory(def, error);
     m.kind = fgm ? "fgm" : "composite";

@@ -121,7 +121,8 @@ std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& 
         return error;
     std::string receivers;
     for (int i = 0; i < t.receiverCount; ++i)
-        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 6) + "\n";
+        // The precision of the input's own receiving point, so a list and one run per point agree.
+        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 4) + "\n";
     if (!WriteFileAtomically((scratch / "receivers.txt").string(), receivers, &error))
         return error;
     if (!m.receiverSweep)

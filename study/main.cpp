@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
         return StudyStatusCommand(file, io);
     if (command == "cancel")
         return StudyCancelCommand(file, io);
-    if (command == "run-task" && argc == 4) {
+    if (command == "run-task" && (argc == 4 || argc == 5)) {
         char* end = nullptr;
         const long task = std::strtol(argv[3], &end, 10);
         if (!end || *end != '\0' || task < 1)
             return Usage();
-        return StudyRunTaskCommand(file, static_cast<int>(task), io);
+        return StudyRunTaskCommand(file, static_cast<int>(task), argc == 5 ? argv[4] : "", io);
     }
     return Usage();
 }

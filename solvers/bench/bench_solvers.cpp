@@ -1,60 +1,220 @@
-// The reference problem: a cross-ply [0/90/90/0] carbon/epoxy plate, 0.125 mm plies of
-// 8 sublayers each, a Z step load read as W at 2 mm, window 0..20 us. Prints the best of
-// three runs for 1 and 2 threads, split into assembly, eigen-solves and synthesis (wall time),
-// with the processor time of all threads: on a busy machine the wall times of 2 threads only
-// shrink when a second core is free.
+// Timed runs of the solvers' core (not a test), printed as ratios:
+//  1. the standard case -- a cross-ply [0/90/90/0] carbon/epoxy plate, 0.25 mm plies of
+//     8 sublayers each, a Z step load read as W at 10 mm, 0..20 us -- solved whole (assembly,
+//     eigen part, synthesis) on one thread, against a plain dense LAPACK loop (dsyevd,
+//     eigenvalues only) over the same mirror-split standard-form matrices in the same run;
+//  2. the same plate at 2, 4, 8, 16, 32 sublayers per ply, 1 and 2 threads, and how the eigen
+//     part per wavenumber grows with the unknowns from 8 to 32 sublayers;
+//  3. two threads against one.
+// Each figure is the best of `repeats` runs (first argument, default 3). Wall time and processor
+// time are both printed: on a machine busy with other work only the processor time is steady,
+// and two threads only shrink the wall time when a second core is free.
 #include <algorithm>
-#include <ctime>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <string>
+#include <vector>
+
+#include <Eigen/Dense>
 
 #include "SolverInput.h"
 #include "Transient.h"
 
+extern "C" {
+void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
+             const int* lwork, int* iwork, const int* liwork, int* info);
+}
+
 using namespace numerics;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Wall(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+double Cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+std::string StandardInput(int sublayers) {
+    const std::string s = std::to_string(sublayers);
+    return "cross-ply [0/90/90/0]\n"
+           "4    2    3.113646\n"
+           "1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n"
+           "0.0000\n90.0000\n"
+           "1.6000\n1.6000\n" +
+           s + " " + s + " " + s + " " + s +
+           " \n"
+           "181.0000  10.3000  7.1700  0.2800  0.4000\n"
+           "181.0000  10.3000  7.1700  0.2800  0.4000\n"
+           "1 \n"
+           "1    3.1400\n"
+           "3    3\n"
+           "0.00    20.00\n"
+           "10.0000\n";
+}
+
+CProblem Parse(const std::string& text) {
+    CProblem problem;
+    const std::string error = ParseCompositeInput(text, "bench", problem);
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+    }
+    return problem;
+}
+
+struct CTimed {
+    CTransientResult result;
+    double dWall = 1e300, dCpu = 0;
+};
+
+CTimed Run(const CProblem& problem, int threads, int repeats) {
+    CTimed best;
+    for (int r = 0; r < repeats; ++r) {
+        CRunOptions options;
+        options.nThreads = threads;
+        const double cpu = Cpu();
+        const auto start = Clock::now();
+        CTransientResult result = SolveTransient(problem, options);
+        const double wall = Wall(start);
+        if (wall < best.dWall) {
+            best.dWall = wall;
+            best.dCpu = Cpu() - cpu;
+            best.result = std::move(result);
+        }
+    }
+    return best;
+}
+
+// The mirror-split standard-form matrices as a dense solver sees them (the symmetric and the
+// antisymmetric half, each L^-1 K_i L^-T), and the values-only dsyevd loop over every
+// wavenumber of the run.
+struct CDenseHalf {
+    Eigen::MatrixXd a1, a2, a3;
+};
+
+std::vector<CDenseHalf> DenseHalves(const CThicknessModel& model) {
+    const CSafeMatrices m = Assemble(model);
+    const int n = static_cast<int>(m.M.rows()), nodes = n / 3, middle = (nodes - 1) / 2;
+    const double r = std::sqrt(0.5);
+    std::vector<Eigen::VectorXd> even, odd;
+    const auto unit = [&](int dof) {
+        Eigen::VectorXd v = Eigen::VectorXd::Zero(n);
+        v(dof) = 1.0;
+        return v;
+    };
+    even.push_back(unit(3 * middle));
+    even.push_back(unit(3 * middle + 1));
+    odd.push_back(unit(3 * middle + 2));
+    for (int i = middle - 1; i >= 0; --i)
+        for (int c = 0; c < 3; ++c) {
+            const double sign = c == 2 ? -1.0 : 1.0;
+            const int j = nodes - 1 - i;
+            even.push_back(r * (unit(3 * i + c) + sign * unit(3 * j + c)));
+            odd.push_back(r * (unit(3 * i + c) - sign * unit(3 * j + c)));
+        }
+    std::vector<CDenseHalf> halves;
+    for (const auto* basis : {&even, &odd}) {
+        Eigen::MatrixXd t(n, basis->size());
+        for (size_t c = 0; c < basis->size(); ++c) t.col(c) = (*basis)[c];
+        const Eigen::LLT<Eigen::MatrixXd> llt(t.transpose() * m.M * t);
+        const auto standard = [&](const Eigen::MatrixXd& k) {
+            const Eigen::MatrixXd x = llt.matrixL().solve(t.transpose() * k * t);
+            const Eigen::MatrixXd a = llt.matrixL().solve(x.transpose());
+            return Eigen::MatrixXd(0.5 * (a + a.transpose()));
+        };
+        halves.push_back({standard(m.K1), standard(m.K2), standard(m.K3)});
+    }
+    return halves;
+}
+
+double DenseLoop(const std::vector<CDenseHalf>& halves, const std::vector<double>& kappas, int repeats,
+                 double& cpuOut) {
+    double best = 1e300;
+    for (int rep = 0; rep < repeats; ++rep) {
+        const double cpu = Cpu();
+        const auto start = Clock::now();
+        for (const CDenseHalf& h : halves) {
+            const int n = static_cast<int>(h.a1.rows());
+            int lwork = -1, liwork = -1, info = 0, iw = 0;
+            double w0 = 0;
+            Eigen::MatrixXd a = h.a3;
+            Eigen::VectorXd values(n);
+            dsyevd_("N", "L", &n, a.data(), &n, values.data(), &w0, &lwork, &iw, &liwork, &info);
+            lwork = static_cast<int>(w0);
+            liwork = std::max(1, iw);
+            std::vector<double> work(lwork);
+            std::vector<int> iwork(liwork);
+            for (double k : kappas) {
+                a = (k * k) * h.a1 + k * h.a2 + h.a3;
+                dsyevd_("N", "L", &n, a.data(), &n, values.data(), work.data(), &lwork, iwork.data(), &liwork,
+                        &info);
+            }
+        }
+        const double wall = Wall(start);
+        if (wall < best) {
+            best = wall;
+            cpuOut = Cpu() - cpu;
+        }
+    }
+    return best;
+}
+
+std::vector<double> Kappas(const CProblem& problem) {
+    CWavenumbers grid;
+    MakeWavenumbers(problem, grid);
+    return grid.kappa;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const std::string input =
-        "cross-ply [0/90/90/0]\n"
-        "4    2    3.113646\n"
-        "1    0.1250\n2    0.1250\n2    0.1250\n1    0.1250\n"
-        "0.0000\n90.0000\n"
-        "1.6000\n1.6000\n"
-        "8 8 8 8 \n"
-        "181.0000  10.3000  7.1700  0.2800  0.4000\n"
-        "181.0000  10.3000  7.1700  0.2800  0.4000\n"
-        "1 \n"
-        "1    3.1400\n"
-        "3    3\n"
-        "0.00    20.00\n"
-        "2.0000\n";
-    CProblem problem;
-    const std::string error = ParseCompositeInput(input, "bench", problem);
-    if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+
+    // 1. The standard case against the dense loop.
+    const CProblem standard = Parse(StandardInput(8));
+    const CTimed one = Run(standard, 1, repeats);
+    double denseCpu = 0;
+    const double dense = DenseLoop(DenseHalves(standard.model), Kappas(standard), repeats, denseCpu);
+    const double whole = one.result.dAssemblySeconds + one.result.dEigenSeconds + one.result.dSynthesisSeconds;
+    std::printf("standard case: %d unknowns, %zu wavenumbers, %zu points, 1 thread\n", one.result.nUnknowns,
+                one.result.nWavenumbers, one.result.time.size());
+    std::printf("  whole run %.3f s (assembly %.3f, eigen part %.3f, synthesis %.3f; processor %.3f s)\n", whole,
+                one.result.dAssemblySeconds, one.result.dEigenSeconds, one.result.dSynthesisSeconds, one.dCpu);
+    std::printf("  dense dsyevd values-only loop over the mirror halves %.3f s (processor %.3f s)\n", dense, denseCpu);
+    std::printf("  ratio whole run / dense loop: %.2f (processor time %.2f; target <= 1.0)\n", whole / dense,
+                one.dCpu / denseCpu);
+
+    // 2. Growth with the sublayers, 1 and 2 threads.
+    std::printf("\nsublayers per ply | unknowns | wavenumbers | 1 thread: total, eigen, processor | "
+                "2 threads: total, eigen, processor\n");
+    struct CRow {
+        int sublayers, unknowns;
+        double eigen1, total1, cpu1, total2, cpu2;
+    };
+    std::vector<CRow> rows;
+    for (int sublayers : {2, 4, 8, 16, 32}) {
+        const CProblem p = Parse(StandardInput(sublayers));
+        const CTimed t1 = Run(p, 1, repeats);
+        const CTimed t2 = Run(p, 2, repeats);
+        const double total1 = t1.result.dAssemblySeconds + t1.result.dEigenSeconds + t1.result.dSynthesisSeconds;
+        const double total2 = t2.result.dAssemblySeconds + t2.result.dEigenSeconds + t2.result.dSynthesisSeconds;
+        std::printf("%2d | %4d | %zu | %.3f s, %.3f s, %.3f s | %.3f s, %.3f s, %.3f s\n", sublayers,
+                    t1.result.nUnknowns, t1.result.nWavenumbers, total1, t1.result.dEigenSeconds, t1.dCpu, total2,
+                    t2.result.dEigenSeconds, t2.dCpu);
+        rows.push_back({sublayers, t1.result.nUnknowns, t1.result.dEigenSeconds, total1, t1.dCpu, total2, t2.dCpu});
     }
-    for (int threads : {1, 2}) {
-        CTransientResult best;
-        double bestTotal = 1e300, bestCpu = 0;
-        for (int r = 0; r < repeats; ++r) {
-            CRunOptions options;
-            options.nThreads = threads;
-            const std::clock_t cpuStart = std::clock();
-            CTransientResult result = SolveTransient(problem, options);
-            const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-            const double total = result.dAssemblySeconds + result.dEigenSeconds + result.dSynthesisSeconds;
-            if (total < bestTotal) {
-                bestTotal = total;
-                bestCpu = cpu;
-                best = std::move(result);
-            }
-        }
-        std::printf("threads %d: %d unknowns, %zu wavenumbers, %zu points: assembly %.3f s, eigen-solves %.3f s, "
-                    "synthesis %.3f s, total %.3f s (processor time %.3f s)\n",
-                    threads, best.nUnknowns, best.nWavenumbers, best.time.size(), best.dAssemblySeconds,
-                    best.dEigenSeconds, best.dSynthesisSeconds, bestTotal, bestCpu);
-    }
+    const CRow& r8 = rows[2];
+    const CRow& r32 = rows[4];
+    const double exponent = std::log(r32.eigen1 / r8.eigen1) / std::log(double(r32.unknowns) / r8.unknowns);
+    std::printf("eigen part per wavenumber from 8 to 32 sublayers grows like n^%.2f (target <= 2.2); "
+                "the whole run costs %.2fx (target <= 6)\n",
+                exponent, r32.total1 / r8.total1);
+
+    // 3. Threads.
+    std::printf("2 threads against 1 (standard case): %.2fx faster in wall time (target >= 1.8); "
+                "processor time 1 thread %.3f s, 2 threads %.3f s\n",
+                r8.total1 / r8.total2, r8.cpu1, r8.cpu2);
     return 0;
 }

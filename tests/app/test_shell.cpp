@@ -21,6 +21,8 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <fstream>
+
 #include <memory>
 #include <set>
 
@@ -274,6 +276,18 @@ private slots:
             "      Display curve(T- U)||Display existing curve(T- U)|Display existing curve(T- U)",
             "      Display curve(T- V)||Display existing curve(T- V)|Display existing curve(T- V)",
             "      Display curve(T- W)||Display existing curve(T- W)|Display existing curve(T- W)",
+            // Added after the Display menu: the curve view's plot commands.
+            "Plot>",
+            "  Add curve...||Draw the curve of another result file or CSV file over this one|Add curve",
+            "  Remove curves||Remove the added curves|Remove curves",
+            "  -",
+            "  Zoom in||Show a shorter time span (mouse wheel, + key)|Zoom in",
+            "  Zoom out||Show a longer time span (mouse wheel, - key)|Zoom out",
+            "  Overview||Show the whole curve (Home key)|Overview",
+            "  -",
+            "  Export data...||Write the shown curves as a CSV file|Export data",
+            "  Export image...||Write the plot as a PNG or SVG image|Export image",
+            "  Copy|Ctrl+C|Copy the plot to the clipboard as an image|Copy",
             "&Study>",
             "  Study...||Run the project over many receiving points or values of one parameter, here or on a Slurm cluster|Study",
             "&Help>",
@@ -454,6 +468,27 @@ private slots:
         QVERIFY(frame->RouteCommand(Cmd::kFileClose));
         QTRY_VERIFY(m_app->Documents().empty());
         QTRY_COMPARE(frame->CurrentMenu(), 128);
+    }
+
+    void windowTitlesNameTheCurveShown() {
+        CMainFrame* frame = StartApp();
+        CDocumentHost* host = m_app->OnFileNew();
+        QVERIFY(frame->RouteCommand(Cmd::kWindowNew));
+        // A current composite result for component W of a project receiving at x = 10 mm.
+        QVERIFY(QDir(m_work.path()).mkpath("bin"));
+        {
+            std::ofstream out((m_work.path() + "/bin/result_w.dat").toStdString());
+            out << "0 2\n0 0\n1 1e-4\n";
+        }
+        host->Doc().m_fReceiverX = 10;
+        QVERIFY(frame->RouteCommand(Cmd::kDisplayComCurrentW));
+        const QString shown = QStringLiteral(" - W (mm) at x = 10 mm, H(t) load");
+        QTRY_COMPARE(host->Frames()[1]->windowTitle(), "Pemblar1:2" + shown);
+        // The other window of the document follows at its next repaint.
+        QTRY_COMPARE(host->Frames()[0]->windowTitle(), "Pemblar1:1" + shown);
+        QCOMPARE(frame->windowTitle(), "Pemblar - Pemblar1:2" + shown);
+        host->Frames()[1]->close();
+        QTRY_COMPARE(host->Frames()[0]->windowTitle(), "Pemblar1" + shown);
     }
 
     void windowCommandsArrangeTheWindows() {

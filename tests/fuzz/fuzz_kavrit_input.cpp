@@ -1,9 +1,10 @@
 // Kavrit's input reader ("inputfgm.dat") against any bytes, under the mixing rule and element
-// count the first byte picks (as the command line would).
+// count the first byte picks (as the command line would), then the solver core on what it accepts.
 
 #include <cstdint>
 #include <string>
 
+#include "SolverCoreRun.h"
 #include "SolverInputChecks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,5 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(numerics::ParseFgmInput(longer, "inputfgm.dat", options, padded).empty() &&
                    fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
+    fuzzcheck::RunCore(first);
     return 0;
 }

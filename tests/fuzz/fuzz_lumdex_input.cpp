@@ -1,8 +1,9 @@
-// lumdex's input reader ("input.d") against any bytes.
+// lumdex's input reader ("input.d") against any bytes, then the solver core on what it accepts.
 
 #include <cstdint>
 #include <string>
 
+#include "SolverCoreRun.h"
 #include "SolverInputChecks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,5 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string longer = text + "\n \n\t\n";
     FUZZ_CHECK(numerics::ParseCompositeInput(longer, "input.d", padded).empty() && fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
+    fuzzcheck::RunCore(first);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -570,4 +571,41 @@ TEST_F(ProjectFiles, AMissingHomeDirectoryFailsInsteadOfWritingWhereverWeAre) {
     OnOpenComposite(doc);
     EXPECT_TRUE(Entries(m_root / "elsewhere").empty());
     EXPECT_EQ(sink.messages.size(), 2u);
+}
+
+TEST_F(ProjectFiles, DirectoriesLinkedOutOfTheTreeAreNeverWrittenThrough) {
+    const fs::path outside = m_root / "outside";
+    fs::create_directories(outside);
+    for (const char* name : {"input", "bin", "inputFGM", "binFGM"})
+        fs::create_directory_symlink(outside, m_home / name);
+    EXPECT_EQ(WriteComProject(doc), 0);
+    ExpectHome();
+    EXPECT_EQ(WriteComSolverInput(doc), 0);
+    EXPECT_EQ(WriteFGMProject(doc), 0);
+    EXPECT_EQ(WriteFGMSolverInput(doc), 0);
+    ExpectHome();
+    EXPECT_TRUE(fs::is_empty(outside));
+    ASSERT_EQ(sink.messages.size(), 4u);
+    EXPECT_NE(sink.messages[0].find("input: the directory leads outside the working directory"), std::string::npos)
+        << sink.messages[0];
+    EXPECT_NE(sink.messages[1].find("\"bin\" leads outside the working directory"), std::string::npos) << sink.messages[1];
+
+    // A link that stays inside the tree is an ordinary directory.
+    for (const char* name : {"input", "bin", "inputFGM", "binFGM"})
+        fs::remove(m_home / name);
+    fs::create_directories(m_home / "real-bin");
+    fs::create_directory_symlink(m_home / "real-bin", m_home / "bin");
+    EXPECT_EQ(WriteComSolverInput(doc), 1);
+    EXPECT_TRUE(fs::exists(m_home / "real-bin" / "input.d"));
+}
+
+TEST_F(ProjectFiles, SpecialFilesAreNotOpenedAsProjects) {
+    fs::create_directories(m_home / "input");
+    const fs::path fifo = m_home / "input" / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    chooser.answer = fifo.string();
+    OnOpenComposite(doc);  // returns instead of waiting for a writer
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("not a regular file"), std::string::npos) << sink.messages[0];
+    ExpectHome();
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <clocale>
 
 #include "ResultFiles.h"
@@ -270,4 +272,30 @@ TEST_F(ReaderTest, WithoutAnOutputDirectoryTheExistingReadersDoNothing) {
     EXPECT_EQ(doc.m_bCurveLoaded, 0);
     EXPECT_EQ(views.count, 0);
     EXPECT_FALSE(fs::exists(home / "output"));
+}
+
+TEST_F(ReaderTest, SpecialFilesInPlaceOfAResultAreNotRead) {
+    ASSERT_EQ(ReadCurrentU("0 2\n0 1\n1 2\n"), 1);
+    const int redraws = views.count;
+    fs::remove(home / "bin" / "result_u.dat");
+    // A FIFO would block the read for ever, /dev/zero would fill memory.
+    ASSERT_EQ(::mkfifo((home / "bin" / "result_u.dat").c_str(), 0600), 0);
+    doc.m_nResultComp = 1;
+    EXPECT_EQ(ReadComResult(doc), 0);
+    fs::remove(home / "bin" / "result_u.dat");
+    fs::create_symlink("/dev/zero", home / "bin" / "result_u.dat");
+    EXPECT_EQ(ReadComResult(doc), 0);
+    ASSERT_EQ(messages.texts.size(), 2u);
+    EXPECT_EQ(messages.texts[0], "The result result_u.dat is not a regular file; nothing was read.");
+    // Larger than any result the solvers write.
+    fs::remove(home / "bin" / "result_u.dat");
+    {
+        std::ofstream big(home / "bin" / "result_u.dat", std::ios::binary);
+        big.seekp((16 << 20) + 1);
+        big.put('\n');
+    }
+    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(messages.texts.at(2), "The result result_u.dat is larger than any result the solvers write; nothing was read.");
+    EXPECT_EQ(doc.m_nPoints, 2);
+    EXPECT_EQ(views.count, redraws);
 }

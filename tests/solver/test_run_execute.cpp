@@ -212,3 +212,37 @@ TEST_F(ExecuteTest, WithoutAProcessServiceTheRunIsHeadless) {
     EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "output" / "COM_project" / "result_u.dat"), kResult);
 }
+
+TEST_F(ExecuteTest, DirectoriesLinkedOutOfTheTreeAreNeverWrittenThrough) {
+    CTempDir outside;
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    doc.m_nOutput = 3;
+    // "output/COM_project" planted as a link to a directory elsewhere.
+    fs::create_directories(home / "output");
+    fs::create_directory_symlink(outside.Path(), home / "output" / "COM_project");
+    RunComposite();
+    EXPECT_NE(OnlyMessage().find("\"output/COM_project\" leads outside the working directory"), std::string::npos)
+        << OnlyMessage();
+    EXPECT_TRUE(fs::is_empty(outside.Path()));
+    EXPECT_TRUE(fs::exists(home / "bin" / "result_w.dat"));  // the copy beside the solver is kept
+
+    // "output" itself a link.
+    messages.texts.clear();
+    fs::remove(home / "output" / "COM_project");
+    fs::remove(home / "output");
+    fs::create_directory_symlink(outside.Path(), home / "output");
+    RunComposite();
+    EXPECT_NE(OnlyMessage().find("\"output\" leads outside"), std::string::npos) << OnlyMessage();
+    EXPECT_TRUE(fs::is_empty(outside.Path()));
+
+    // The run directory a link: the solver is not run there at all, and nothing is removed.
+    messages.texts.clear();
+    fs::copy_file(home / "bin" / "lumdex", outside.Path() / "lumdex");
+    std::ofstream(outside.Path() / "result.dat") << "someone else's";
+    fs::remove_all(home / "bin");
+    fs::create_directory_symlink(outside.Path(), home / "bin");
+    RunComposite();
+    EXPECT_NE(OnlyMessage().find("\"bin\" leads outside"), std::string::npos) << OnlyMessage();
+    EXPECT_EQ(ReadText(outside.Path() / "result.dat"), "someone else's");
+    EXPECT_FALSE(fs::exists(outside.Path() / "result_w.dat"));
+}

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "ProjectFiles.h"
 #include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
@@ -236,4 +238,25 @@ TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
     EXPECT_FALSE(fresh.m_comSampledLoad.m_bDefined);
     EXPECT_EQ(fresh.m_strComTitle, "laminate");  // the project itself was read
+
+    // A FIFO in place of the settings is refused without waiting for a writer.
+    fs::remove(m_root / "input" / "laminate.load");
+    ASSERT_EQ(::mkfifo((m_root / "input" / "laminate.load").c_str(), 0600), 0);
+    sink.messages.clear();
+    OnOpenComposite(fresh);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind("Cannot read the sampled load!\n", 0), 0u);
+    EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
+
+    // A run directory that is a link out of the working tree is not written through.
+    const fs::path outside = m_root / "outside";
+    fs::create_directories(outside);
+    fs::create_directories(m_root / "home2");
+    COstrelDoc other;
+    Wire(other);
+    other.m_szStartDir = (m_root / "home2").string();
+    fs::create_directory_symlink(outside, m_root / "home2" / "bin");
+    EXPECT_FALSE(WriteSampledLoad(other, ELoadProject::Composite, Burst(0.2, 5), &error));
+    EXPECT_NE(error.find("leads outside the working directory"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_empty(outside));
 }

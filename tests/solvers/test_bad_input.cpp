@@ -2,6 +2,10 @@
 // exactly as the writers write them (title line whole, CR LF line ends) are accepted.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "SolverRunner.h"
@@ -181,8 +185,169 @@ TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     g.materials = {{200, 8, 0.3}};
     g.layers = {{1.0, 1.0}};
     dir.Write("inputfgm.dat", g.Text());
-    const CRun graded = RunSolver(KAVRIT_PATH, {"--cutoff", "1e9"}, dir.Path());
+    const CRun graded = RunSolver(KAVRIT_PATH, {"--cutoff", "1000"}, dir.Path());
     EXPECT_NE(graded.nExit, 0);
     EXPECT_NE(graded.strErr.find("sublayers in all"), std::string::npos) << graded.strErr;
     EXPECT_FALSE(dir.Exists("resultfgm.dat"));
+}
+
+TEST(SolverBadInput, EveryOptionIsBoundedWithExitTwo) {
+    CTempDir dir;
+    dir.Write("input.d", Valid().Text());
+    const struct {
+        const char* program;
+        std::vector<std::string> args;
+        const char* expected;
+    } cases[] = {
+        {LUMDEX_PATH, {"--points", "10000000"}, "--points needs a whole count from 2 to 100000: 10000000 is too large"},
+        {LUMDEX_PATH, {"--threads", "10000000"}, "--threads needs a whole count from 1 to 256"},
+        {LUMDEX_PATH, {"--threads", "0"}, "--threads needs"},
+        {LUMDEX_PATH, {"--points", "2.5"}, "--points needs a whole count"},
+        {LUMDEX_PATH, {"--points"}, "--points needs"},
+        {LUMDEX_PATH, {"--dispersion", "--modes", "1e300"}, "--modes needs"},
+        {LUMDEX_PATH, {"--dispersion", "1e300"}, "KAPPA 1e300 lies outside"},
+        {LUMDEX_PATH, {"--points", "nan"}, "--points needs"},
+        {LUMDEX_PATH, {"--sublayers", "4"}, "unknown argument \"--sublayers\""},
+        {KAVRIT_PATH, {"--sublayers", "501"}, "--sublayers needs a whole count from 1 to 500"},
+        {KAVRIT_PATH, {"--cutoff", "inf"}, "--cutoff needs a number"},
+        {KAVRIT_PATH, {"--cutoff", "0"}, "--cutoff needs a number from 0.001 to 1000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const CRun run = RunSolver(c.program, c.args, dir.Path());
+        EXPECT_EQ(run.nExit, 2);
+        EXPECT_NE(run.strErr.find(c.expected), std::string::npos) << run.strErr;
+    }
+    EXPECT_FALSE(dir.Exists("result.dat"));
+}
+
+TEST(SolverBadInput, MessagesQuoteOnlyAShortPrefix) {
+    // A number of a megabyte is refused without echoing it whole.
+    CTempDir dir;
+    const std::string huge(1 << 20, '7');
+    dir.Write("input.d", WithLine(Valid().Text(), 16, huge + "x"));
+    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.strErr.find("input.d line 16: expected the receiving point"), std::string::npos) << run.strErr.substr(0, 200);
+    EXPECT_LT(run.strErr.size(), 200u);
+    run = RunSolver(LUMDEX_PATH, {"--points", huge.substr(0, 100000)}, dir.Path());  // below the argument limit
+    EXPECT_EQ(run.nExit, 2);
+    EXPECT_LT(run.strErr.size(), 2000u);
+    CLaminate lam = Valid();
+    lam.nLoadType = 4;
+    dir.Write("input.d", lam.Text());
+    dir.Write("ft.dat", "0 0\n" + huge + " 1\n");
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("ft.dat line 2: expected two numbers, a time and a load value, found \"7777"), std::string::npos) << run.strErr.substr(0, 200);
+    EXPECT_LT(run.strErr.size(), 200u);
+}
+
+TEST(SolverBadInput, DirectoriesAndCrOnlyLineEndsAreNamedAsSuch) {
+    CTempDir dir;
+    std::filesystem::create_directory(dir.File("input.d"));
+    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.strErr.find("input.d is a directory"), std::string::npos) << run.strErr;
+    std::filesystem::remove(dir.File("input.d"));
+
+    CLaminate lam = Valid();
+    lam.nLoadType = 4;
+    dir.Write("input.d", lam.Text());
+    std::filesystem::create_directory(dir.File("ft.dat"));
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("ft.dat is a directory"), std::string::npos) << run.strErr;
+    std::filesystem::remove(dir.File("ft.dat"));
+    dir.Write("ft.dat", "0 0\r0.1 1\r0.2 0\r");
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("ft.dat line 1: the line ends in a carriage return alone"), std::string::npos) << run.strErr;
+
+    std::string cr = Valid().Text();
+    for (char& c : cr)
+        if (c == '\n') c = '\r';
+    dir.Write("input.d", cr);
+    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("input.d line 1: the line ends in a carriage return alone"), std::string::npos)
+        << run.strErr;
+    CGraded g;
+    g.materials = {{200, 8, 0.3}};
+    g.layers = {{1.0, 1.0}};
+    std::string graded = g.Text();
+    graded[graded.find('\n')] = '\r';
+    dir.Write("inputfgm.dat", graded);
+    run = RunSolver(KAVRIT_PATH, {}, dir.Path());
+    EXPECT_NE(run.strErr.find("inputfgm.dat line 1: the line ends in a carriage return alone"), std::string::npos)
+        << run.strErr;
+    EXPECT_FALSE(dir.Exists("result.dat"));
+    EXPECT_FALSE(dir.Exists("resultfgm.dat"));
+}
+
+TEST(SolverBadInput, FileSizeLimitIsReportedAndLeavesNoTemporaryFile) {
+    CTempDir dir;
+    dir.Write("input.d", Valid().Text());
+    dir.Write("result.dat", "old");
+    // 4 blocks of 512 bytes: room for the messages, not for a result of 1001 points.
+    const CRun run = RunSolver("/bin/sh", {"-c", std::string("ulimit -f 4; exec ") + LUMDEX_PATH}, dir.Path());
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.strErr.find("cannot write result.dat: File too large"), std::string::npos) << run.strErr;
+    EXPECT_EQ(dir.Read("result.dat"), "old");
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(e.path().filename().string().find("result.dat."), std::string::npos) << e.path();
+}
+
+TEST(SolverBadInput, TemporaryFilesOfAKilledRunAreRemovedByTheNext) {
+    CTempDir dir;
+    dir.Write("input.d", Valid().Text());
+    dir.Write("result.dat.Ab12Cd", "partial result of a killed run");
+    dir.Write("result.dat.notmine", "a file of the user's");    // not a temporary name
+    dir.Write("result.dat.Busy01", "a run still writing");
+    // A writer at work holds a lock on its temporary file.
+    const int busy = ::open(dir.File("result.dat.Busy01").c_str(), O_RDONLY);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    EXPECT_EQ(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    ::close(busy);
+    EXPECT_FALSE(dir.Exists("result.dat.Ab12Cd"));
+    EXPECT_TRUE(dir.Exists("result.dat.notmine"));
+    EXPECT_TRUE(dir.Exists("result.dat.Busy01"));
+    EXPECT_TRUE(dir.Exists("result.dat"));
+    // A failed run cleans up as well.
+    dir.Write("input.d", "");
+    dir.Write("result.dat.Zz99zz", "");
+    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    EXPECT_FALSE(dir.Exists("result.dat.Zz99zz"));
+}
+
+TEST(SolverBadInput, ExtremeValuesAreRefusedWithTheirBounds) {
+    const std::string good = Valid().Text();
+    const std::vector<CBadCase> cases = {
+        {"huge thickness", WithLine(good, 4, "1    1e300"), "input.d line 4: the thickness of layer 2 (1e+300 mm) must lie between 1e-09 and 1e+06 mm"},
+        {"huge angle", WithLine(good, 5, "1e308"), "input.d line 5: the angle of material 1"},
+        {"tiny density", WithLine(good, 7, "1e-300"), "input.d line 7: the density of material 1 (1e-300 g/cm3) must lie between"},
+        {"huge modulus", WithLine(good, 10, "1e308  1e308  1e308  0.2500  0.2500"), "input.d line 10: material 1: the modulus E1"},
+        {"huge window", WithLine(good, 15, "0    1e308"), "input.d line 15: the time window's ends"},
+        {"huge frequency", WithLine(good, 13, "3    1e308"), "input.d line 13: the load frequency"},
+        {"huge receiver", WithLine(good, 16, "-1e308"), "input.d line 16: the receiving point"},
+        {"huge radius", WithLine(good, 12, "0 \n1e308"), "input.d line 13: the shell radius"},
+        {"huge count", WithLine(good, 2, "2147483648    2    3.113646"), "input.d line 2: the layer count 2.14748e+09 is too large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRefused(LUMDEX_PATH, "input.d", c.text, c.expected, "result.dat");
+    }
+    CLaminate lam = Valid();
+    lam.nLoadType = 4;
+    CTempDir dir;
+    dir.Write("input.d", lam.Text());
+    const std::pair<const char*, const char*> loads[] = {
+        {"0 0\n1e-320 1\n", "ft.dat line 2: the time step from the line before is below 1e-09 us"},
+        {"0 0\n0.5 1.7e308\n", "ft.dat line 2: the load value 1.7e308 lies outside"},
+        {"-1e308 0\n0.5 1\n", "ft.dat line 1: the time -1e308 us lies outside"},
+    };
+    for (const auto& [text, expected] : loads) {
+        dir.Write("ft.dat", text);
+        const CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+        EXPECT_EQ(run.nExit, 1);
+        EXPECT_NE(run.strErr.find(expected), std::string::npos) << run.strErr;
+        EXPECT_FALSE(dir.Exists("result.dat"));
+    }
 }

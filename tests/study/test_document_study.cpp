@@ -81,6 +81,11 @@ TEST(DocumentStudy, ChoicesThatDoNotFitAreRefusedWithAReason) {
     EXPECT_TRUE(BuildDocumentStudy(doc, c, def, &error)) << error;
     doc.m_strComTitle = "two words";
     refuse(c, "cannot name a file");
+    COstrelDoc fresh;
+    fresh.m_szStartDir = "/nowhere";
+    StudyDefinition none;
+    EXPECT_FALSE(BuildDocumentStudy(fresh, DocumentStudyChoice{}, none, &error));
+    EXPECT_NE(error.find("no layers yet"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -98,6 +98,7 @@ TEST(StudyFile, RefusesBadFilesWithTheirLine) {
         {"project = \"p.dat\"\n[receivers]\nvalues = [1, nan]\n", 3, "finite"},
         {"project = \"p.dat\"\n[receivers]\nvalues = [1, inf]\n", 3, "finite"},
         {"project = \"p.dat\"\n[receivers]\nvalues = [1, \"2\"]\n", 3, "number"},
+        {"project = \"p.dat\"\n[receivers]\nfrom = -1.7e308\nto = 1.7e308\ncount = 3\n", 3, "too large"},
         {"project = \"p.dat\"\n[receivers]\nvalues = []\n", 3, "at least one"},
         {"project = \"p.dat\"\n[receivers]\nvalues = [1]\nfrom = 0\n", 3, "not both"},
         {"project = \"p.dat\"\n[receivers]\nfrom = 0\nto = 1\n", 2, "either step or count"},

@@ -154,7 +154,7 @@ TEST(StudyRun, ASolverWithAReceiverListRunsOncePerTask) {
     const auto fourth = Curve(TaskDir(m, 2) + "/result_r0004.dat");
     ASSERT_EQ(fourth.size(), 3u);
     EXPECT_FLOAT_EQ(fourth[1].m_fY, 40.0f);
-    EXPECT_EQ(ReadAll(TaskDir(m, 2) + "/receivers.txt"), "1.000000\n2.000000\n3.000000\n4.000000\n5.000000\n");
+    EXPECT_EQ(ReadAll(TaskDir(m, 2) + "/receivers.txt"), "1.0000\n2.0000\n3.0000\n4.0000\n5.0000\n");
 }
 
 TEST(StudyRun, ASolverWithoutOneRunsOncePerReceiver) {
@@ -222,6 +222,23 @@ TEST(StudyRun, ANonFiniteResultIsAFailure) {
     const StudyManifest m = Manifest(p);
     EXPECT_FALSE(fs::exists(TaskDir(m, 1)));
     EXPECT_TRUE(fs::exists(TaskFailedMarker(m, 1)));
+}
+
+TEST(StudyRun, ATaskOfAStudyStartedAgainDoesNothing) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver", "[receivers]\nvalues = [1]\n");
+    StudyDefinition def;
+    StudyManifest m;
+    std::string error;
+    ASSERT_TRUE(ReadStudyFile(file, def, &error) && PrepareStudy(def, m, &error)) << error;
+    CCapture stale;
+    EXPECT_EQ(StudyRunTaskCommand(m.studyDir, 1, "0123abcd", stale.io), 1);
+    EXPECT_TRUE(stale.Said("belongs to an earlier study")) << stale.All();
+    EXPECT_FALSE(fs::exists(TaskDir(m, 1)));
+    CCapture current;
+    EXPECT_EQ(StudyRunTaskCommand(m.studyDir, 1, m.id, current.io), 0) << current.All();
+    EXPECT_TRUE(fs::is_directory(TaskDir(m, 1)));
 }
 
 // pemblar-study as a child in its own process group, as a user's terminal would run it.

@@ -196,6 +196,15 @@ private slots:
         QVERIFY(again);
         QCOMPARE(forms, 2);
         again->close();
+        // Or it starts again from nothing.
+        const std::string manifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
+        hooks.ask = [](const QString&) { return int(QMessageBox::No); };
+        CStudyWindow* fresh = OnStudy(doc, nullptr, hooks);
+        QVERIFY(fresh);
+        QVERIFY(ReadAll(p.Path("output/plate/studies/along/manifest.toml")) != manifest);  // a new study id
+        fresh->close();
+        hooks.ask = [](const QString&) { return int(QMessageBox::Cancel); };
+        QVERIFY(!OnStudy(doc, nullptr, hooks));
         qputenv("PATH", path);
         qunsetenv("PEMBLAR_STUDY");
     }
