@@ -106,17 +106,31 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     return {};
 }
 
-CRunWork EstimateRunWork(const CProblem& p, size_t wavenumbers, int points) {
+double ResolvedFrequency(const CProblem& p, const CWavenumbers& grid) {
+    return std::sqrt(p.model.FastestSpeedSquared()) * grid.dKMax;
+}
+
+CTimeGrid OutputTimes(const CProblem& p, int points) {
+    CTimeGrid times;
+    times.nPoints = std::max(2, points);
+    times.dFrom = p.dTimeFrom;
+    times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
+    return times;
+}
+
+CRunWork EstimateRunWork(const CProblem& p, const CWavenumbers& grid, int points) {
     const double n = p.model.DofCount();
-    const double k = static_cast<double>(wavenumbers);
-    return {k * n * n * n, k * n * SynthesisSamples(p.load, p.dTimeFrom, p.dTimeTo, points)};
+    const double k = static_cast<double>(grid.kappa.size());
+    if (p.load.type != ELoadType::kSampled) return {k * n * n * n, k * n * std::max(2, points)};
+    const CSampledPlan plan(p.load, OutputTimes(p, points), ResolvedFrequency(p, grid));
+    return {k * n * n * n, k * n * plan.SamplesPerMode() + plan.FinishWork()};
 }
 
 std::string CheckRunSize(const CProblem& p, int points) {
     CWavenumbers grid;
     const std::string error = MakeWavenumbers(p, grid);
     if (!error.empty()) return error;
-    const CRunWork work = EstimateRunWork(p, grid.kappa.size(), points);
+    const CRunWork work = EstimateRunWork(p, grid, points);
     std::ostringstream msg;
     msg.precision(3);
     if (!(work.dEigen <= kMaxEigenWork)) {
@@ -159,12 +173,13 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     std::atomic<size_t> done{0};
     int reported = -1;
 
-    CTimeGrid times;
-    times.nPoints = std::max(2, options.nPoints);
-    times.dFrom = p.dTimeFrom;
-    times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
+    const CTimeGrid times = OutputTimes(p, options.nPoints);
     std::unique_ptr<CSampledPlan> plan;
-    if (p.load.type == ELoadType::kSampled) plan = std::make_unique<CSampledPlan>(p.load, times);
+    if (p.load.type == ELoadType::kSampled)
+        plan = std::make_unique<CSampledPlan>(p.load, times,
+                                              options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, grid));
+    // A sampled load's blocks sum its responses on the plan's own grid (see CSampledPlan).
+    const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
 
     // Wavenumbers go in batches (modes of a batch are kept, then summed), so memory stays
     // bounded however long the window. Within a batch a fixed set of blocks is summed on its
@@ -172,7 +187,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     // threads or on which thread took which block.
     const size_t batch = kBatchWavenumbers;
     const size_t blocks = std::min<size_t>(nk, 64);
-    std::vector<std::vector<double>> partial(blocks, std::vector<double>(times.nPoints, 0.0));
+    std::vector<std::vector<double>> partial(blocks, std::vector<double>(length, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
     std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
     for (size_t start = 0; start < nk; start += batch) {
@@ -224,11 +239,12 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
         result.dSynthesisSeconds += Seconds(synthesisStart);
     }
     result.time.resize(times.nPoints);
-    result.value.assign(times.nPoints, 0.0);
-    for (int j = 0; j < times.nPoints; ++j) {
-        result.time[j] = times.At(j);
-        for (size_t c = 0; c < blocks; ++c) result.value[j] += partial[c][j];
-    }
+    std::vector<double> sum(length, 0.0);
+    for (size_t j = 0; j < length; ++j)
+        for (size_t c = 0; c < blocks; ++c) sum[j] += partial[c][j];
+    for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
+    if (plan) plan->Finish(sum, result.value);
+    else result.value = std::move(sum);
     if (options.progress) options.progress(99);
     return result;
 }

@@ -203,6 +203,17 @@ private slots:
         QCOMPARE(doc.m_fXMax, 10.0f);
     }
 
+    void zoomingOutStopsWhereTheDocumentsFloatsEnd() {
+        COstrelDoc doc;
+        LoadCurve(doc, {{0, -3e38f}, {10, 3e38f}});
+        auto view = Show(doc);
+        for (int i = 0; i < 10; ++i)
+            Wheel(view.get(), QPointF(150, 150), -120, Qt::ControlModifier);
+        QVERIFY(std::isfinite(doc.m_fYMin) && std::isfinite(doc.m_fYMax));
+        QCOMPARE(doc.m_fYMax, 3e38f);  // one more step would leave the floats: not taken
+        QVERIFY(!view->grabFramebuffer().isNull());
+    }
+
     void nothingToZoomBeforeACurve() {
         COstrelDoc doc;
         auto view = Show(doc);
