@@ -9,6 +9,10 @@ CChildFrame::CChildFrame(CDocumentHost* host, QWidget* parent) : QMdiSubWindow(p
     m_view = CreateDocumentView(&host->Doc(), this);
     setWidget(m_view);
     host->AddFrame(this, m_view);
+    OnViewDescriptionChanged(m_view, this, [this] {
+        if (m_host)
+            m_host->RetitleFrames();
+    });
 }
 
 CChildFrame::~CChildFrame() {

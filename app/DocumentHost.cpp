@@ -4,6 +4,7 @@
 
 #include "ChildFrm.h"
 #include "CommandTarget.h"
+#include "ViewFactory.h"
 
 CDocumentHost::CDocumentHost(QWidget* dialogParent, QObject* parent)
     : QObject(parent), m_pDoc(std::make_unique<COstrelDoc>()), m_messages(dialogParent), m_files(dialogParent) {
@@ -65,6 +66,11 @@ void CDocumentHost::RetitleFrames() {
     // One window shows the title; several are told apart as "title:1", "title:2", ...
     const auto frames = Frames();
     const QString title = Title();
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        frames[i]->setWindowTitle(frames.size() == 1 ? title : QStringLiteral("%1:%2").arg(title).arg(i + 1));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        QString text = frames.size() == 1 ? title : QStringLiteral("%1:%2").arg(title).arg(i + 1);
+        const QString shown = ViewDescription(frames[i]->View());
+        if (!shown.isEmpty())
+            text += QStringLiteral(" - ") + shown;
+        frames[i]->setWindowTitle(text);
+    }
 }

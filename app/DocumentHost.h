@@ -50,6 +50,9 @@ public:
 
     // Closes every window of the document (which then destroys it).
     void CloseAllFrames();
+    // Gives every window its title again: the document's title (":n" among several windows),
+    // then what its view shows, when it shows a curve.
+    void RetitleFrames();
 
 signals:
     void TitleChanged();
@@ -57,8 +60,6 @@ signals:
     void LastFrameClosed(CDocumentHost* host);
 
 private:
-    void RetitleFrames();
-
     std::unique_ptr<COstrelDoc> m_pDoc;
     CQtMessageSink m_messages;
     CQtFileChooser m_files;

@@ -43,3 +43,13 @@ bool PrintViewDirect(QWidget* view, const QString& printerName) {
     auto* curveView = qobject_cast<COstrelView*>(view);
     return curveView && curveView->PrintDirect(printerName);
 }
+
+QString ViewDescription(QWidget* view) {
+    auto* curveView = qobject_cast<COstrelView*>(view);
+    return curveView ? QString::fromStdString(curveView->Description()) : QString();
+}
+
+void OnViewDescriptionChanged(QWidget* view, QObject* context, std::function<void()> changed) {
+    if (auto* curveView = qobject_cast<COstrelView*>(view))
+        QObject::connect(curveView, &COstrelView::DescriptionChanged, context, [changed] { changed(); });
+}

@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class COstrelDoc;
+class QObject;
 class ICommandTarget;
 class QPrinter;
 class QWidget;
@@ -17,3 +20,7 @@ void SetViewPrinter(QWidget* view, QPrinter* printer);
 // Prints the view's picture without a dialog: on the named printer, or on the default one when
 // printerName is empty. False when the view cannot print.
 bool PrintViewDirect(QWidget* view, const QString& printerName);
+// What the view shows ("W (mm) at x = 10 mm, H(t) load"), empty without a curve; and a call
+// of changed (in context) whenever that text changes.
+QString ViewDescription(QWidget* view);
+void OnViewDescriptionChanged(QWidget* view, QObject* context, std::function<void()> changed);

@@ -44,6 +44,15 @@ constexpr int kDisplayFGMExistingV = 32797;
 constexpr int kDisplayFGMExistingW = 32798;
 constexpr int kOpenFGM = 32799;
 
+// The curve view's "Plot" menu.
+constexpr int kPlotAddCurve = 33000;
+constexpr int kPlotRemoveCurves = 33001;
+constexpr int kPlotZoomIn = 33002;
+constexpr int kPlotZoomOut = 33003;
+constexpr int kPlotOverview = 33004;     // the same as the toolbar's Overview, from the menu
+constexpr int kPlotExportData = 33005;
+constexpr int kPlotExportImage = 33006;
+constexpr int kPlotCopy = 33007;
 // Added commands, numbered on from the last of the original ones.
 constexpr int kStudy = 32850;               // Study, "Study..."
 }  // namespace Cmd

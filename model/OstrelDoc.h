@@ -86,6 +86,10 @@ public:
     CDocServices m_services;
     // The document's title ("Pemblar1", or the file name on the generic open route).
     std::string m_strTitle;
+    // Where the curve on show came from, set by the Display commands when a read brings a new
+    // curve: 0 not known, 1 composite, 2 FGM; and whether it is a kept copy from the output tree.
+    int m_nCurveFamily = 0;
+    int m_bCurveExisting = 0;
 
     static constexpr int kInitialMaterials = 20;
     static constexpr int kInitialLayers = 100;

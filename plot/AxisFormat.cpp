@@ -33,6 +33,12 @@ int DecimalsForStep(double step) {
     return std::max(0, -PowerOfTen(step * (1 + 1e-9)));
 }
 
+// The power of ten of m as shown with three significant digits: 9.9999e-7 shows as 1.00e-6.
+int ShownPowerOfTen(double m) {
+    const int e = PowerOfTen(m);
+    return std::round(m / std::pow(10.0, e) * 100) >= 1000 ? e + 1 : e;
+}
+
 }  // namespace
 
 std::string FormatFixed(double value, int decimals) {
@@ -73,7 +79,7 @@ LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bo
         return f;
     // Significant digits the largest label shows with the fixed decimals: its integer digits
     // plus the decimals, less the leading zeros after the point.
-    const int e = PowerOfTen(m);
+    const int e = ShownPowerOfTen(m);
     // Rounding to the fixed decimals may carry into the next power (0.99996 -> "1.0000").
     const double rounded = std::round(m * std::pow(10.0, decimals));
     const int shown = rounded == 0 ? 0 : PowerOfTen(rounded) + 1;
@@ -135,7 +141,7 @@ LabelFormat NiceTickFormat(std::span<const double> ticks, double step) {
     const double m = LargestMagnitude(ticks);
     if (m == 0)
         return f;
-    const int e = PowerOfTen(m);
+    const int e = ShownPowerOfTen(m);
     if (m < 1e-3 || m >= 1e5 || f.decimals > 4) {
         f.exponent = e;
         f.scaled = true;

@@ -169,6 +169,51 @@ QRectF PlotRect(const QRectF& target, const PlotContent& content, const Range& s
     return r;
 }
 
+namespace {
+
+// Parameters t0 <= t1 of the part of a + t (b - a), t in [0, 1], inside r; none when outside.
+std::optional<std::pair<double, double>> ClipParameters(Point a, Point b, const Range& r) {
+    double t0 = 0, t1 = 1;
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - r.xMin, r.xMax - a.x, a.y - r.yMin, r.yMax - a.y};
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0) {
+            if (q[k] < 0)
+                return std::nullopt;
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return std::nullopt;
+    }
+    // A segment that only touches the frame at one point leaves nothing to draw.
+    if (t0 == t1 && (dx != 0 || dy != 0))
+        return std::nullopt;
+    return std::pair{t0, t1};
+}
+
+Point At(Point a, Point b, double t) { return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}; }
+
+}  // namespace
+
+bool ClipSegment(Point& a, Point& b, const Range& r) {
+    if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y))
+        return false;
+    const auto t = ClipParameters(a, b, r);
+    if (!t)
+        return false;
+    const Point ca = t->first > 0 ? At(a, b, t->first) : a;
+    const Point cb = t->second < 1 ? At(a, b, t->second) : b;
+    a = ca;
+    b = cb;
+    return true;
+}
+
 std::vector<std::vector<Point>> ClipPolyline(const std::vector<Point>& points, const Range& r) {
     std::vector<std::vector<Point>> pieces;
     std::vector<Point> current;
@@ -178,43 +223,20 @@ std::vector<std::vector<Point>> ClipPolyline(const std::vector<Point>& points, c
         current.clear();
     };
     for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        Point a = points[i];
-        Point b = points[i + 1];
-        if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) {
+        const Point a = points[i];
+        const Point b = points[i + 1];
+        const bool finite = std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y);
+        const auto t = finite ? ClipParameters(a, b, r) : std::nullopt;
+        if (!t) {
             flush();
             continue;
         }
-        // Liang-Barsky: the part of a + t (b - a), t in [0, 1], inside r.
-        double t0 = 0, t1 = 1;
-        const double dx = b.x - a.x, dy = b.y - a.y;
-        const double p[4] = {-dx, dx, -dy, dy};
-        const double q[4] = {a.x - r.xMin, r.xMax - a.x, a.y - r.yMin, r.yMax - a.y};
-        bool inside = true;
-        for (int k = 0; k < 4 && inside; ++k) {
-            if (p[k] == 0) {
-                inside = q[k] >= 0;
-            } else {
-                const double t = q[k] / p[k];
-                if (p[k] < 0)
-                    t0 = std::max(t0, t);
-                else
-                    t1 = std::min(t1, t);
-                inside = t0 <= t1;
-            }
-        }
-        // A segment that only touches the frame at one point leaves nothing to draw.
-        if (!inside || (t0 == t1 && (dx != 0 || dy != 0))) {
+        if (current.empty() || t->first > 0) {
             flush();
-            continue;
+            current.push_back(t->first > 0 ? At(a, b, t->first) : a);
         }
-        const Point ca = t0 > 0 ? Point{a.x + t0 * dx, a.y + t0 * dy} : a;
-        const Point cb = t1 < 1 ? Point{a.x + t1 * dx, a.y + t1 * dy} : b;
-        if (current.empty() || t0 > 0) {
-            flush();
-            current.push_back(ca);
-        }
-        current.push_back(cb);
-        if (t1 < 1)
+        current.push_back(t->second < 1 ? At(a, b, t->second) : b);
+        if (t->second < 1)
             flush();
     }
     flush();

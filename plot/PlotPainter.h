@@ -72,6 +72,9 @@ QRectF PlotRect(const QRectF& target, const PlotContent& content, const Range& s
 void PaintPlot(QPainter& painter, const QRectF& target, const PlotContent& content, const Range& shown,
                const PlotStyle& style);
 
+// Cuts the segment a-b to its part inside r (Liang-Barsky); false when no part of it with any
+// length is inside (a segment of one point counts when the point is inside).
+bool ClipSegment(Point& a, Point& b, const Range& r);
 // The parts of a polyline inside r: a segment crossing the edge is cut at it; non-finite
 // points break the line. Each piece has at least two points.
 std::vector<std::vector<Point>> ClipPolyline(const std::vector<Point>& points, const Range& r);

@@ -10,6 +10,8 @@ struct DisplayCommand {
     int id;
     int component;                   // 1 U, 2 V, 3 W
     int (*reader)(COstrelDoc& doc);  // one of the result readers
+    int family;                      // 1 composite, 2 FGM
+    bool existing;                   // a kept copy chosen from the output tree
 };
 
 std::span<const DisplayCommand> DisplayCommands();
@@ -17,4 +19,6 @@ std::span<const DisplayCommand> DisplayCommands();
 const DisplayCommand* FindDisplayCommand(int id);
 // Both component selectors first (the axis letter follows them even when the read fails),
 // then the read. The reader's result is not needed: a success redraws every view itself.
-void RunDisplayCommand(COstrelDoc& doc, const DisplayCommand& command);
+// Returns true when the read brought a curve (then the document's m_nCurveFamily and
+// m_bCurveExisting name its source).
+bool RunDisplayCommand(COstrelDoc& doc, const DisplayCommand& command);

@@ -1,8 +1,14 @@
 #include "OstrelView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStatusTipEvent>
+#include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLVersionFunctionsFactory>
@@ -12,9 +18,13 @@
 #include <QSurfaceFormat>
 
 #include "CommandIds.h"
+#include "CurveSources.h"
 #include "DisplayCommands.h"
+#include "ImageSizeDlg.h"
 #include "LineWidth.h"
 #include "OstrelDoc.h"
+#include "PlotPainter.h"
+#include "SeriesCsv.h"
 
 namespace {
 
@@ -55,6 +65,9 @@ COstrelView::COstrelView(COstrelDoc* doc, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    // Keys zoom and pan, the pointer is read out: the view takes focus and follows the mouse.
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
 }
 
 COstrelView::~COstrelView() {
@@ -191,6 +204,12 @@ void COstrelView::paintGL() {
     m_gl->glPopMatrix();
     m_gl->glFinish();
     g_bPaintInProgress = false;
+    // Another view of the document may have loaded a new curve: the title follows, after the
+    // frame (retitling reaches the frames, which must not happen while drawing).
+    if (!m_bDescriptionPending && QString::fromStdString(Description()) != m_description) {
+        m_bDescriptionPending = true;
+        QMetaObject::invokeMethod(this, [this] { RefreshDescription(); }, Qt::QueuedConnection);
+    }
 }
 
 // ---- The plot --------------------------------------------------------------------------
@@ -200,6 +219,10 @@ void COstrelView::DrawScene() {
     DrawFrame(origin.x0, origin.y0);
     DrawAxes(origin.x0, origin.y0);
     DrawCurve();
+    // Additions over what the plot always shows; none of them in the view's first state.
+    DrawOverlays();
+    DrawLegend();
+    DrawRubberBand(origin.x0, origin.y0);
 }
 
 void COstrelView::DrawFrame(double x0, double y0) {
@@ -236,8 +259,11 @@ void COstrelView::DrawAxes(double x0, double y0) {
     }
     m_gl->glEnd();
     const COstrelDoc& doc = *m_pDocument;
-    for (const PlotLabel& label : TimeLabels(doc.m_fXMin, doc.m_fXMax, wx))
+    const AxisLabels timeAxis = TimeAxisLabels(doc.m_fXMin, doc.m_fXMax, wx);
+    for (const PlotLabel& label : timeAxis.labels)
         DrawLabel(label.x, label.y, label.text, label.highlighted);
+    if (timeAxis.power)
+        DrawLabel(timeAxis.power->x, timeAxis.power->y, timeAxis.power->text, timeAxis.power->highlighted);
 
     m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
     m_gl->glBegin(GL_LINES);
@@ -246,8 +272,11 @@ void COstrelView::DrawAxes(double x0, double y0) {
         m_gl->glVertex3d(h, k * wy / Plot::kTickIntervals, 0);
     }
     m_gl->glEnd();
-    for (const PlotLabel& label : ValueLabels(doc.m_fYMin, doc.m_fYMax, wy))
+    const AxisLabels valueAxis = ValueAxisLabels(doc.m_fYMin, doc.m_fYMax, wy);
+    for (const PlotLabel& label : valueAxis.labels)
         DrawLabel(label.x, label.y, label.text, label.highlighted);
+    if (valueAxis.power)
+        DrawLabel(valueAxis.power->x, valueAxis.power->y, valueAxis.power->text, valueAxis.power->highlighted);
 
     if (const std::optional<PlotLabel> letter = VerticalAxisLetter(doc.m_nLabelComp, wy))
         DrawLabel(letter->x, letter->y, letter->text, letter->highlighted);
@@ -267,14 +296,134 @@ void COstrelView::DrawCurve() {
     const std::vector<CCurvePoint>& curve = doc.m_curve;
     const long long n = std::min<long long>(doc.m_nPoints, static_cast<long long>(curve.size()));
     m_gl->glBegin(GL_LINES);
-    for (long long i = 0; i + 1 < n; ++i) {
-        const CCurvePoint& p = curve[i];
-        const CCurvePoint& q = curve[i + 1];
-        if (!mapping.SegmentShown(p, q))
-            continue;
-        m_gl->glVertex3f(GLfloat(mapping.MapX(p.m_fX)), GLfloat(mapping.MapY(p.m_fY)), 0.0f);
-        m_gl->glVertex3f(GLfloat(mapping.MapX(q.m_fX)), GLfloat(mapping.MapY(q.m_fY)), 0.0f);
+    if (!Zoomed()) {
+        for (long long i = 0; i + 1 < n; ++i) {
+            const CCurvePoint& p = curve[i];
+            const CCurvePoint& q = curve[i + 1];
+            if (!mapping.SegmentShown(p, q))
+                continue;
+            m_gl->glVertex3f(GLfloat(mapping.MapX(p.m_fX)), GLfloat(mapping.MapY(p.m_fY)), 0.0f);
+            m_gl->glVertex3f(GLfloat(mapping.MapX(q.m_fX)), GLfloat(mapping.MapY(q.m_fY)), 0.0f);
+        }
+    } else {
+        // Zoomed in, a segment crossing the frame is cut at it: skipping it would leave gaps at
+        // every edge of the zoomed part.
+        for (long long i = 0; i + 1 < n; ++i) {
+            plot::Point p{curve[i].m_fX, curve[i].m_fY};
+            plot::Point q{curve[i + 1].m_fX, curve[i + 1].m_fY};
+            if (!VisibleSegment(p, q, doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax, true))
+                continue;
+            m_gl->glVertex3f(GLfloat(mapping.MapX(p.x)), GLfloat(mapping.MapY(p.y)), 0.0f);
+            m_gl->glVertex3f(GLfloat(mapping.MapX(q.x)), GLfloat(mapping.MapY(q.y)), 0.0f);
+        }
     }
+    m_gl->glEnd();
+}
+
+void COstrelView::DrawOverlays() {
+    if (m_overlays.empty())
+        return;
+    const COstrelDoc& doc = *m_pDocument;
+    const PlotMapping mapping = ComputePlotMapping(doc.m_fXMin, doc.m_fXMax, doc.m_fYMin,
+                                                   doc.m_fYMax, m_nWidth, m_nHeight);
+    const bool cut = Zoomed();
+    m_gl->glLineWidth(m_fLineWidth);
+    for (const plot::Series& s : m_overlays) {
+        m_gl->glColor3f(GLfloat(plot::RgbRed(s.colour) / 255.0), GLfloat(plot::RgbGreen(s.colour) / 255.0),
+                        GLfloat(plot::RgbBlue(s.colour) / 255.0));
+        m_gl->glBegin(GL_LINES);
+        for (std::size_t i = 0; i + 1 < s.points.size(); ++i) {
+            plot::Point p = s.points[i], q = s.points[i + 1];
+            if (!VisibleSegment(p, q, doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax, cut))
+                continue;
+            m_gl->glVertex3d(mapping.MapX(p.x), mapping.MapY(p.y), 0.0);
+            m_gl->glVertex3d(mapping.MapX(q.x), mapping.MapY(q.y), 0.0);
+        }
+        m_gl->glEnd();
+    }
+}
+
+void COstrelView::DrawLegend() {
+    if (m_overlays.empty() || m_nFontListBase == 0)
+        return;
+    const std::vector<plot::Series> entries = [this] {
+        std::vector<plot::Series> names;  // names and colours only
+        plot::Series main;
+        main.name = MainCurveName(*m_pDocument);
+        main.colour = ToRgb(m_clrCurve);
+        names.push_back(main);
+        for (const plot::Series& s : m_overlays) {
+            plot::Series entry;
+            entry.name = s.name;
+            entry.colour = s.colour;
+            names.push_back(entry);
+        }
+        return names;
+    }();
+    // The glyph lists hold Latin-1: names are drawn in it, advances summed glyph by glyph.
+    const QFontMetrics metrics(font());
+    std::vector<std::string> texts;
+    std::vector<double> widths;
+    for (const plot::Series& e : entries) {
+        const QByteArray latin1 = QString::fromStdString(e.name).toLatin1();
+        texts.emplace_back(latin1.constData(), std::size_t(latin1.size()));
+        double w = 0;
+        for (const char c : latin1)
+            w += metrics.horizontalAdvance(QChar::fromLatin1(c));
+        widths.push_back(w);
+    }
+    const PlotOrigin origin = ComputePlotOrigin(m_nWidth, m_nHeight);
+    const LegendLayout legend = ComputeLegend(widths, metrics.height(), metrics.descent(), origin.Width(),
+                                              origin.Height());
+    const Rgb back = ColourToGl(m_clrBackground);
+    const Rgb c = Plot::kNormalColour;
+    m_gl->glColor3f(GLfloat(back.r), GLfloat(back.g), GLfloat(back.b));
+    m_gl->glBegin(GL_QUADS);
+    m_gl->glVertex3d(legend.left, legend.bottom, 0);
+    m_gl->glVertex3d(legend.right, legend.bottom, 0);
+    m_gl->glVertex3d(legend.right, legend.top, 0);
+    m_gl->glVertex3d(legend.left, legend.top, 0);
+    m_gl->glEnd();
+    m_gl->glLineWidth(1.0f);
+    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    m_gl->glBegin(GL_LINE_LOOP);
+    m_gl->glVertex3d(legend.left + 0.5, legend.bottom + 0.5, 0);
+    m_gl->glVertex3d(legend.right - 0.5, legend.bottom + 0.5, 0);
+    m_gl->glVertex3d(legend.right - 0.5, legend.top - 0.5, 0);
+    m_gl->glVertex3d(legend.left + 0.5, legend.top - 0.5, 0);
+    m_gl->glEnd();
+    m_gl->glLineWidth(2.0f);
+    for (std::size_t i = 0; i < legend.rows.size(); ++i) {
+        const LegendRow& row = legend.rows[i];
+        const plot::Rgb colour = entries[i].colour;
+        m_gl->glColor3f(GLfloat(plot::RgbRed(colour) / 255.0), GLfloat(plot::RgbGreen(colour) / 255.0),
+                        GLfloat(plot::RgbBlue(colour) / 255.0));
+        m_gl->glBegin(GL_LINES);
+        m_gl->glVertex3d(row.sampleX0, row.sampleY, 0);
+        m_gl->glVertex3d(row.sampleX1, row.sampleY, 0);
+        m_gl->glEnd();
+        DrawLabel(row.textX, row.textY, texts[i], false);
+    }
+    m_gl->glLineWidth(1.0f);
+}
+
+void COstrelView::DrawRubberBand(double x0, double y0) {
+    const std::optional<QRectF> band = m_gestures.RubberBand();
+    if (!band)
+        return;
+    // Widget coordinates (y down, logical pixels) to plot coordinates (y up, device pixels).
+    const double ratio = devicePixelRatioF();
+    const double left = band->left() * ratio - x0;
+    const double right = band->right() * ratio - x0;
+    const double top = m_nHeight - band->top() * ratio - y0;
+    const double bottom = m_nHeight - band->bottom() * ratio - y0;
+    m_gl->glLineWidth(1.0f);
+    m_gl->glColor3f(0.3f, 0.3f, 0.3f);
+    m_gl->glBegin(GL_LINE_LOOP);
+    m_gl->glVertex3d(left, bottom, 0);
+    m_gl->glVertex3d(right, bottom, 0);
+    m_gl->glVertex3d(right, top, 0);
+    m_gl->glVertex3d(left, top, 0);
     m_gl->glEnd();
 }
 
@@ -376,6 +525,14 @@ bool COstrelView::Carries(int id) const {
     case Cmd::kFileSave:
     case Cmd::kFilePrint:
     case Cmd::kFilePrintPreview:
+    case Cmd::kPlotAddCurve:
+    case Cmd::kPlotRemoveCurves:
+    case Cmd::kPlotZoomIn:
+    case Cmd::kPlotZoomOut:
+    case Cmd::kPlotOverview:
+    case Cmd::kPlotExportData:
+    case Cmd::kPlotExportImage:
+    case Cmd::kPlotCopy:
         return true;
     default:
         return FindDisplayCommand(id) != nullptr;
@@ -383,15 +540,27 @@ bool COstrelView::Carries(int id) const {
 }
 
 std::optional<bool> COstrelView::OnUpdateCommand(int id) const {
-    if (Carries(id))
-        return true;
-    return std::nullopt;
+    if (!Carries(id))
+        return std::nullopt;
+    const bool loaded = m_pDocument && m_pDocument->m_bCurveLoaded == 1;
+    switch (id) {
+    case Cmd::kPlotRemoveCurves: return !m_overlays.empty();
+    case Cmd::kPlotAddCurve:
+    case Cmd::kPlotZoomIn:
+    case Cmd::kPlotZoomOut:
+    case Cmd::kPlotOverview:
+    case Cmd::kPlotExportData:
+    case Cmd::kPlotExportImage:
+    case Cmd::kPlotCopy: return loaded;
+    default: return true;
+    }
 }
 
 bool COstrelView::OnCommand(int id) {
     if (const DisplayCommand* display = FindDisplayCommand(id)) {
-        if (m_pDocument)
-            RunDisplayCommand(*m_pDocument, *display);
+        if (m_pDocument && RunDisplayCommand(*m_pDocument, *display) && !m_overlays.empty())
+            CoverAllCurves();  // a new curve under added ones: show them all
+        RefreshDescription();
         return true;
     }
     switch (id) {
@@ -402,6 +571,14 @@ bool COstrelView::OnCommand(int id) {
     case Cmd::kFileSave: OnSaveBitmap(); return true;
     case Cmd::kFilePrint: OnFilePrint(); return true;
     case Cmd::kFilePrintPreview: OnFilePrintPreview(); return true;
+    case Cmd::kPlotAddCurve: OnAddCurve(); return true;
+    case Cmd::kPlotRemoveCurves: OnRemoveCurves(); return true;
+    case Cmd::kPlotZoomIn: OnZoomIn(); return true;
+    case Cmd::kPlotZoomOut: OnZoomOut(); return true;
+    case Cmd::kPlotOverview: OnOverview(); return true;
+    case Cmd::kPlotExportData: OnExportData(); return true;
+    case Cmd::kPlotExportImage: OnExportImage(); return true;
+    case Cmd::kPlotCopy: OnCopy(); return true;
     default: return false;
     }
 }
@@ -432,12 +609,347 @@ void COstrelView::OnLineStyle() {
 void COstrelView::OnOverview() {
     if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
         return;
+    if (!m_overlays.empty()) {
+        CoverAllCurves();
+        return;
+    }
     COstrelDoc& doc = *m_pDocument;
     doc.m_fXMin = doc.m_fFullXMin;
     doc.m_fYMin = doc.m_fFullYMin;
     doc.m_fXMax = doc.m_fFullXMax;
     doc.m_fYMax = doc.m_fFullYMax;
     update();
+}
+
+// ---- Zoom, pan and read-out ------------------------------------------------------------
+
+plot::Range COstrelView::FullRange() const {
+    if (!m_pDocument)
+        return {};
+    const COstrelDoc& doc = *m_pDocument;
+    const plot::Range own{doc.m_fFullXMin, doc.m_fFullXMax, doc.m_fFullYMin, doc.m_fFullYMax};
+    return *plot::Union(own, plot::DataRange(m_overlays));
+}
+
+plot::Range COstrelView::ShownRange() const {
+    if (!m_pDocument)
+        return {};
+    const COstrelDoc& doc = *m_pDocument;
+    return {doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax};
+}
+
+bool COstrelView::Zoomed() const {
+    // The document keeps its ranges in 32-bit floats: compare in them.
+    const plot::Range full = FullRange();
+    const COstrelDoc& doc = *m_pDocument;
+    return float(full.xMin) != doc.m_fXMin || float(full.xMax) != doc.m_fXMax || float(full.yMin) != doc.m_fYMin ||
+           float(full.yMax) != doc.m_fYMax;
+}
+
+void COstrelView::WriteShownRange(const plot::Range& r) {
+    COstrelDoc& doc = *m_pDocument;
+    doc.m_fXMin = float(r.xMin);
+    doc.m_fXMax = float(r.xMax);
+    doc.m_fYMin = float(r.yMin);
+    doc.m_fYMax = float(r.yMax);
+}
+
+void COstrelView::CoverAllCurves() {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+        return;
+    WriteShownRange(FullRange());
+    update();
+}
+
+QRectF COstrelView::PlotArea() const {
+    return QRectF(width() / 4.0, height() / 4.0, width() / 2.0, height() / 2.0);
+}
+
+template <class F>
+bool COstrelView::ChangeRange(F&& gesture) {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+        return false;
+    plot::ViewState view;
+    view.SetFullRange(FullRange());
+    view.SetShown(ShownRange());
+    const plot::Range before = view.Shown();
+    if (!gesture(view))
+        return false;
+    if (!(view.Shown() == before))
+        WriteShownRange(view.Shown());
+    update();
+    return true;
+}
+
+void COstrelView::OnZoomIn() {
+    ChangeRange([this](plot::ViewState& v) { return m_gestures.Key(v, Qt::Key_Plus, Qt::NoModifier); });
+}
+
+void COstrelView::OnZoomOut() {
+    ChangeRange([this](plot::ViewState& v) { return m_gestures.Key(v, Qt::Key_Minus, Qt::NoModifier); });
+}
+
+void COstrelView::wheelEvent(QWheelEvent* event) {
+    const QPointF pos = event->position();
+    const int delta = event->angleDelta().y();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    ChangeRange([&](plot::ViewState& v) { return m_gestures.Wheel(v, PlotArea(), pos, delta, modifiers); });
+    UpdateReadout(pos);
+    event->accept();
+}
+
+void COstrelView::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    if (m_pDocument && m_pDocument->m_bCurveLoaded == 1 &&
+        m_gestures.Press(PlotArea(), event->position(), event->button()))
+        return;
+    QOpenGLWidget::mousePressEvent(event);
+}
+
+void COstrelView::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF pos = event->position();
+    if (m_gestures.Dragging())
+        ChangeRange([&](plot::ViewState& v) { return m_gestures.Move(v, PlotArea(), pos); });
+    UpdateReadout(pos);
+}
+
+void COstrelView::mouseReleaseEvent(QMouseEvent* event) {
+    const QPointF pos = event->position();
+    const Qt::MouseButton button = event->button();
+    if (!ChangeRange([&](plot::ViewState& v) { return m_gestures.Release(v, PlotArea(), pos, button); }))
+        update();  // the rubber band goes
+    UpdateReadout(pos);
+}
+
+void COstrelView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_gestures.Dragging()) {
+        m_gestures.Cancel();
+        update();
+        return;
+    }
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (!ChangeRange([&](plot::ViewState& v) { return m_gestures.Key(v, key, modifiers); }))
+        QOpenGLWidget::keyPressEvent(event);
+}
+
+void COstrelView::leaveEvent(QEvent* event) {
+    ShowStatus(QString());
+    QOpenGLWidget::leaveEvent(event);
+}
+
+void COstrelView::ShowStatus(const QString& text) {
+    if (text == m_readout)
+        return;
+    m_readout = text;
+    emit ReadoutChanged(text);
+    // The frame's status bar shows status tips that reach it from its child widgets.
+    QStatusTipEvent tip(text);
+    QCoreApplication::sendEvent(this, &tip);
+}
+
+void COstrelView::UpdateReadout(QPointF pos) {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1) {
+        ShowStatus(QString());
+        return;
+    }
+    const QRectF area = PlotArea();
+    if (!area.contains(pos)) {
+        ShowStatus(QString::fromStdString(Description()));
+        return;
+    }
+    const COstrelDoc& doc = *m_pDocument;
+    const plot::Range shown = ShownRange();
+    const plot::Mapping map{shown, area};
+    const plot::Point at = map.ToData(pos);
+    const double px = map.PixelsPerX(), py = map.PixelsPerY();
+    // Nearest point among the document's curve (read in place: it may be large) and the
+    // added curves, measured on screen.
+    std::optional<plot::Nearest> nearest;
+    std::string nearestName;
+    double best = 1e300;
+    const long long n = std::min<long long>(doc.m_nPoints, static_cast<long long>(doc.m_curve.size()));
+    for (long long i = 0; i < n; ++i) {
+        const plot::Point p{doc.m_curve[i].m_fX, doc.m_curve[i].m_fY};
+        if (!shown.Contains(p))
+            continue;
+        const double dx = (p.x - at.x) * px, dy = (p.y - at.y) * py;
+        if (dx * dx + dy * dy < best) {
+            best = dx * dx + dy * dy;
+            nearest = plot::Nearest{0, std::size_t(i), p, 0};
+        }
+    }
+    if (nearest)
+        nearestName = MainCurveName(doc);
+    if (const auto o = plot::NearestPoint(m_overlays, at, px, py, shown); o && o->pixels * o->pixels < best) {
+        nearest = o;
+        nearestName = m_overlays[o->series].name;
+    }
+    const QString letter = QString::fromStdString(ComponentLetter(doc.m_nLabelComp));
+    const QString value = letter.isEmpty() ? QStringLiteral("value") : letter;
+    QString text = QStringLiteral("t = %1 us, %2 = %3 mm")
+                       .arg(plot::ReadoutNumber(at.x), value, plot::ReadoutNumber(at.y));
+    if (nearest)
+        text += QStringLiteral("  |  nearest point of %1: t = %2 us, %3 = %4 mm")
+                    .arg(QString::fromStdString(nearestName), plot::ReadoutNumber(nearest->point.x), value,
+                         plot::ReadoutNumber(nearest->point.y));
+    ShowStatus(text);
+}
+
+std::string COstrelView::Description() const { return m_pDocument ? CurveDescription(*m_pDocument) : std::string(); }
+
+void COstrelView::RefreshDescription() {
+    m_bDescriptionPending = false;
+    const QString description = QString::fromStdString(Description());
+    if (description == m_description)
+        return;
+    m_description = description;
+    emit DescriptionChanged(description);
+}
+
+// ---- Added curves and export -------------------------------------------------------------
+
+std::vector<plot::Series> COstrelView::ShownSeries() const {
+    std::vector<plot::Series> series;
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+        return series;
+    series.push_back(MainSeries(*m_pDocument, m_clrCurve));
+    series.insert(series.end(), m_overlays.begin(), m_overlays.end());
+    return series;
+}
+
+bool COstrelView::AddCurveFile(const std::string& path) {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+        return false;
+    LoadedCurves loaded = LoadCurveFile(path);
+    if (!loaded.error.empty()) {
+        m_pDocument->ShowMessage(loaded.error);
+        return false;
+    }
+    if (loaded.series.empty()) {
+        m_pDocument->ShowMessage("The file " + path + " holds no curve.");
+        return false;
+    }
+    for (plot::Series& s : loaded.series) {
+        s.colour = ToRgb(OverlayColour(m_overlays.size()));
+        m_overlays.push_back(std::move(s));
+    }
+    CoverAllCurves();
+    if (!loaded.warning.empty())
+        m_pDocument->ShowMessage(loaded.warning);
+    return true;
+}
+
+void COstrelView::OnAddCurve() {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+        return;
+    FileDialogRequest request;
+    request.title = "Add curve";
+    request.filter = "Curves (*.dat *.csv *.txt);;All files (*)";
+    request.startDir = m_pDocument->m_szStartDir;
+    if (const std::optional<std::string> path = m_pDocument->m_services.files->ChooseFile(request))
+        AddCurveFile(*path);
+}
+
+void COstrelView::OnRemoveCurves() {
+    if (m_overlays.empty())
+        return;
+    m_overlays.clear();
+    // Back to the document's own curve, as the spec'd Overview shows it.
+    OnOverview();
+    update();
+}
+
+bool COstrelView::ExportDataTo(const std::string& path) {
+    const std::vector<plot::Series> series = ShownSeries();
+    if (series.empty())
+        return false;
+    const std::string text = plot::SeriesCsvText(series, plot::AxisName{"t", kTimeUnit});
+    QString error;
+    if (!plot::SaveFileAtomically(QString::fromStdString(path), QByteArray::fromStdString(text), &error)) {
+        m_pDocument->ShowMessage("writing data to the file failed ! " + error.toStdString());
+        return false;
+    }
+    return true;
+}
+
+CurvePicture COstrelView::Picture() const {
+    CurvePicture picture;
+    picture.background = m_clrBackground;
+    picture.lineWidth = m_fLineWidth;
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+        return picture;
+    const COstrelDoc& doc = *m_pDocument;
+    picture.loaded = true;
+    picture.xMin = doc.m_fXMin;
+    picture.xMax = doc.m_fXMax;
+    picture.yMin = doc.m_fYMin;
+    picture.yMax = doc.m_fYMax;
+    picture.labelComp = doc.m_nLabelComp;
+    picture.series = ShownSeries();
+    picture.cutAtFrame = Zoomed();
+    picture.legend = !m_overlays.empty();
+    return picture;
+}
+
+bool COstrelView::ExportImageTo(const std::string& path, QSize size) {
+    if (!m_pDocument)
+        return false;
+    const CurvePicture picture = Picture();
+    const QFont labelFont = font();
+    QString error;
+    const bool ok = plot::ExportImageFile(
+        QString::fromStdString(path), size,
+        [&](QPainter& painter, const QRectF& target) {
+            PaintCurvePicture(painter, target.size().toSize(), picture, labelFont);
+        },
+        &error, QString::fromStdString(Description()));
+    if (!ok)
+        m_pDocument->ShowMessage("Cannot write the image: " + error.toStdString());
+    return ok;
+}
+
+void COstrelView::OnExportData() {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+        return;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Export data";
+    request.defaultExt = "csv";
+    request.initialName = "curve.csv";
+    request.filter = "CSV files (*.csv)";
+    request.startDir = m_pDocument->m_szStartDir;
+    if (const std::optional<std::string> path = m_pDocument->m_services.files->ChooseFile(request))
+        ExportDataTo(*path);
+}
+
+void COstrelView::OnExportImage() {
+    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+        return;
+    CImageSizeDlg sizeDialog(QSize(std::max(width(), CImageSizeDlg::kMinimum), std::max(height(), CImageSizeDlg::kMinimum)),
+                             this);
+    if (sizeDialog.exec() != QDialog::Accepted)
+        return;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Export image";
+    request.defaultExt = "png";
+    request.initialName = "curve.png";
+    request.filter = "Images (*.png *.svg)";
+    request.startDir = m_pDocument->m_szStartDir;
+    if (const std::optional<std::string> path = m_pDocument->m_services.files->ChooseFile(request))
+        ExportImageTo(*path, sizeDialog.ChosenSize());
+}
+
+void COstrelView::OnCopy() {
+    const QImage frame = CaptureFrame();
+    if (frame.isNull()) {
+        if (m_pDocument)
+            m_pDocument->ShowMessage("Cannot capture the view!");
+        return;
+    }
+    if (QClipboard* clipboard = QApplication::clipboard())
+        clipboard->setImage(frame);
 }
 
 // ---- Bitmap and printing ---------------------------------------------------------------

@@ -12,7 +12,10 @@
 
 #include "ClientCapture.h"
 #include "CommandTarget.h"
+#include "CurvePicture.h"
 #include "PlotGeometry.h"
+#include "PlotGestures.h"
+#include "PlotModel.h"
 
 class COstrelDoc;
 class QOpenGLContext;
@@ -54,6 +57,35 @@ public:
     // named printer or, with no name, on the default one. False (with a message) on failure.
     bool PrintDirect(const QString& printerName = QString());
 
+    // ---- Plot commands: zoom, added curves, export (all also reachable without dialogs) ----
+    void OnAddCurve();
+    void OnRemoveCurves();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnExportData();
+    void OnExportImage();
+    void OnCopy();
+    // Adds the curves of a result or CSV file in their own colours; false (after a message
+    // through the document) when nothing could be read. The range then covers every curve.
+    bool AddCurveFile(const std::string& path);
+    // The shown curves as CSV (plot::SeriesCsvText): time in us, then each curve in mm.
+    bool ExportDataTo(const std::string& path);
+    // The picture at the given size as PNG or SVG (by the file's suffix).
+    bool ExportImageTo(const std::string& path, QSize size);
+    // The document's curve and the added ones, as drawn (colours included).
+    std::vector<plot::Series> ShownSeries() const;
+    // The range covering the document's full range and every added curve.
+    plot::Range FullRange() const;
+    plot::Range ShownRange() const;
+    // The plot rectangle in widget coordinates (y down): the middle half of the view.
+    QRectF PlotArea() const;
+    // What the view shows, as in the title and the status bar ("" without a curve).
+    std::string Description() const;
+    // The last read-out text sent to the status bar.
+    const QString& Readout() const { return m_readout; }
+    // What Export image draws, for the current state and the given size.
+    CurvePicture Picture() const;
+
     // Draws one frame now and returns it at client size (null when the view has no context).
     QImage CaptureFrame();
     // Bits per pixel of the screen the view is on (24 or 32).
@@ -74,6 +106,9 @@ public:
     void DrawAxes(double x0, double y0);
     void DrawCurve();
     void DrawLabel(double x, double y, const std::string& text, bool highlighted);
+    void DrawOverlays();
+    void DrawLegend();
+    void DrawRubberBand(double x0, double y0);
 
     Colour m_clrBackground = MakeColour(255, 255, 255);
     Colour m_clrCurve = MakeColour(0, 0, 255);
@@ -84,14 +119,39 @@ public:
     QOpenGLContext* m_hRC = nullptr;          // owned by the widget; null until initialised
     std::vector<PaletteEntry> m_palette;      // only for indexed-colour formats (never on X11)
     CClientCapture m_capture;
+    // Curves added with "Add curve..." over the document's curve; they belong to this view.
+    std::vector<plot::Series> m_overlays;
+
+signals:
+    // Description() changed (a new curve, another component); the frame retitles itself.
+    void DescriptionChanged(const QString& description);
+    // The status-bar text: the values under the pointer and the nearest curve point, or what
+    // the view shows while the pointer is outside the plot.
+    void ReadoutChanged(const QString& text);
 
 protected:
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
     void showEvent(QShowEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    // Runs a gesture on the shown range (false: nothing changed) and writes the result back
+    // into the document's displayed range.
+    template <class F>
+    bool ChangeRange(F&& gesture);
+    void WriteShownRange(const plot::Range& r);
+    bool Zoomed() const;
+    void ShowStatus(const QString& text);
+    void UpdateReadout(QPointF pos);
+    void RefreshDescription();
+    void CoverAllCurves();
     void ReleaseGL();
     bool FillGlyphLists(GLuint base);
     FrameGrabber Grabber();
@@ -103,4 +163,8 @@ private:
     bool m_bPixelFormatOk = true;
     QPrinter* m_pPrinter = nullptr;
     std::unique_ptr<QPrinter> m_ownPrinter;
+    plot::PlotGestures m_gestures;
+    QString m_readout;
+    bool m_bDescriptionPending = false;
+    QString m_description;
 };

@@ -1,6 +1,9 @@
 #include "PlotGeometry.h"
 
+#include <algorithm>
 #include <charconv>
+
+#include "AxisFormat.h"
 
 Rgb ColourToGl(Colour c) {
     return {ColourRed(c) / 255.0, ColourGreen(c) / 255.0, ColourBlue(c) / 255.0};
@@ -59,6 +62,48 @@ std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy) {
     return labels;
 }
 
+namespace {
+
+std::array<double, 5> FiveValues(float lo, float hi) {
+    const double step = (double(hi) - double(lo)) / Plot::kTickIntervals;
+    std::array<double, 5> v;
+    for (int i = 0; i <= Plot::kTickIntervals; ++i)
+        v[i] = double(lo) + i * step;
+    return v;
+}
+
+}  // namespace
+
+AxisLabels TimeAxisLabels(float xMin, float xMax, double wx) {
+    AxisLabels axis{TimeLabels(xMin, xMax, wx), std::nullopt};
+    const std::array<double, 5> values = FiveValues(xMin, xMax);
+    const plot::LabelFormat format = plot::FixedDecimalsFormat(values, 2);
+    if (!format.scaled)
+        return axis;
+    for (int i = 0; i <= Plot::kTickIntervals; ++i)
+        axis.labels[i].text = format.Format(values[i]);
+    // Under the end of the axis, below the last label.
+    axis.power = PlotLabel{wx - Plot::kTickLength, -6 * Plot::kTickLength, format.Suffix(), false};
+    return axis;
+}
+
+AxisLabels ValueAxisLabels(float yMin, float yMax, double wy) {
+    AxisLabels axis{ValueLabels(yMin, yMax, wy), std::nullopt};
+    const std::array<double, 5> values = FiveValues(yMin, yMax);
+    const plot::LabelFormat format = plot::FixedDecimalsFormat(values, 4);
+    if (!format.scaled)
+        return axis;
+    for (int i = 0; i <= Plot::kTickIntervals; ++i) {
+        axis.labels[i].text = format.Format(values[i]);
+        // The scaled texts ("-2.50") are shorter than four-decimal ones: closer to the edge.
+        if (values[i] != 0.0)
+            axis.labels[i].x = -8 * Plot::kTickLength;
+    }
+    // Above the top of the axis, right of the axis letter.
+    axis.power = PlotLabel{3 * Plot::kTickLength, wy + 2 * Plot::kTickLength, format.Suffix(), false};
+    return axis;
+}
+
 std::optional<PlotLabel> VerticalAxisLetter(int labelComp, double wy) {
     static const char* const kLetters[] = {"U", "V", "W"};
     if (labelComp < 1 || labelComp > 3)
@@ -86,6 +131,30 @@ PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, i
     m.midX = plotWidth / 2;
     m.midY = plotHeight / 2;
     return m;
+}
+
+LegendLayout ComputeLegend(const std::vector<double>& textWidths, double lineHeight, double descent, double wx,
+                           double wy) {
+    constexpr double kInset = 5, kPad = 4, kSample = 20;
+    double widest = 0;
+    for (const double w : textWidths)
+        widest = std::max(widest, w);
+    LegendLayout legend;
+    legend.right = wx - kInset;
+    legend.top = wy - kInset;
+    legend.left = legend.right - (kPad + kSample + kPad + widest + kPad);
+    legend.bottom = legend.top - (kPad + lineHeight * double(textWidths.size()) + kPad);
+    for (std::size_t i = 0; i < textWidths.size(); ++i) {
+        LegendRow row;
+        const double rowBottom = legend.top - kPad - lineHeight * double(i + 1);
+        row.textX = legend.left + kPad + kSample + kPad;
+        row.textY = rowBottom + descent;
+        row.sampleX0 = legend.left + kPad;
+        row.sampleX1 = row.sampleX0 + kSample;
+        row.sampleY = rowBottom + lineHeight / 2;
+        legend.rows.push_back(row);
+    }
+    return legend;
 }
 
 namespace {

@@ -60,6 +60,16 @@ struct PlotLabel {
 // The five labels of each axis for a plot of width wx / height wy.
 std::array<PlotLabel, 5> TimeLabels(float xMin, float xMax, double wx);
 std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy);
+// The labels an axis shows: the five above while they show at least three significant digits;
+// otherwise labels of three significant digits over a common power of ten, which `power`
+// ("x 1e-5") names at the end of the axis (above the value axis, below the end of the time axis).
+struct AxisLabels {
+    std::array<PlotLabel, 5> labels;
+    std::optional<PlotLabel> power;
+};
+AxisLabels TimeAxisLabels(float xMin, float xMax, double wx);
+AxisLabels ValueAxisLabels(float yMin, float yMax, double wy);
+
 // "U", "V", "W" for components 1, 2, 3; no label for any other value.
 std::optional<PlotLabel> VerticalAxisLetter(int labelComp, double wy);
 PlotLabel HorizontalAxisLetter(double wx);
@@ -72,8 +82,9 @@ struct PlotMapping {
     bool emptyY = false;
     double midX = 0, midY = 0;   // where an empty axis puts every point (middle of the plot)
 
-    double MapX(float t) const { return emptyX ? midX : (double(t) - xMin) * sx; }
-    double MapY(float v) const { return emptyY ? midY : (double(v) - yMin) * sy; }
+    // Times and values of result files are floats; added curves may be doubles.
+    double MapX(double t) const { return emptyX ? midX : (t - xMin) * sx; }
+    double MapY(double v) const { return emptyY ? midY : (v - yMin) * sy; }
     // A segment is drawn whole or not at all: p from the left edge on, q up to the right edge,
     // both values inside the value range, bounds included.
     bool SegmentShown(const CCurvePoint& p, const CCurvePoint& q) const {
@@ -83,6 +94,20 @@ struct PlotMapping {
 };
 PlotMapping ComputePlotMapping(float xMin, float xMax, float yMin, float yMax, int width,
                                int height);
+
+// The legend of a view with added curves: a box in the top-right corner inside the plot, one
+// row per curve with a short line in the curve's colour and its name. Plot coordinates (relative
+// to the plot origin, y upwards), from the names' widths and the font's line height and descent.
+struct LegendRow {
+    double sampleX0 = 0, sampleX1 = 0, sampleY = 0;  // the line sample
+    double textX = 0, textY = 0;                     // raster position of the name (its baseline)
+};
+struct LegendLayout {
+    double left = 0, bottom = 0, right = 0, top = 0;  // the box
+    std::vector<LegendRow> rows;
+};
+LegendLayout ComputeLegend(const std::vector<double>& textWidths, double lineHeight, double descent, double wx,
+                           double wy);
 
 // What the logical palette is built from: the pixel format's flags and colour layout.
 struct PixelFormatLayout {

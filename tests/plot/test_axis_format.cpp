@@ -47,6 +47,11 @@ TEST(FixedDecimals, SmallAmplitudesTakeACommonPowerOfTen) {
     EXPECT_EQ(f.Suffix(), "x 1e-6");
     EXPECT_EQ(Texts(f, values), (std::vector<std::string>{"-2.00", "-1.00", "0.0", "1.00", "2.00"}));
 
+    // A float just below a power of ten takes that power ("1.00", not "10.00 x 1e-7").
+    const auto single = Five(double(-1e-6f), double(1e-6f));
+    EXPECT_EQ(FixedDecimalsFormat(single, 4).Suffix(), "x 1e-6");
+    EXPECT_EQ(FixedDecimalsFormat(single, 4).Format(single[4]), "1.00");
+
     const auto mixed = Five(-3.1e-5, 7.9e-5);
     const LabelFormat g = FixedDecimalsFormat(mixed, 4);
     EXPECT_EQ(g.Suffix(), "x 1e-5");

@@ -31,6 +31,29 @@ TEST(PlotLabels, ValueRangeAroundZeroTakesShortFormatInTheMiddle) {
               (std::vector<std::string>{"-0.0020", "-0.0010", "0.0", "0.0010", "0.0020"}));
 }
 
+TEST(PlotLabels, AxesWithTooFewDigitsTakeAPowerOfTen) {
+    // The fixed formats where they show three digits: no power, the same texts and places.
+    const AxisLabels plain = ValueAxisLabels(-0.02f, 0.02f, 150.0);
+    EXPECT_FALSE(plain.power);
+    EXPECT_EQ(Texts(plain.labels), Texts(ValueLabels(-0.02f, 0.02f, 150.0)));
+    EXPECT_FALSE(TimeAxisLabels(0.0f, 10.0f, 200.0).power);
+    // 1e-5 mm: every fixed label would read 0.0000.
+    const AxisLabels small = ValueAxisLabels(-2e-5f, 2e-5f, 150.0);
+    ASSERT_TRUE(small.power);
+    EXPECT_EQ(small.power->text, "x 1e-5");
+    EXPECT_DOUBLE_EQ(small.power->x, 15.0);
+    EXPECT_DOUBLE_EQ(small.power->y, 160.0);
+    EXPECT_EQ(Texts(small.labels), (std::vector<std::string>{"-2.00", "-1.00", "0.0", "1.00", "2.00"}));
+    EXPECT_DOUBLE_EQ(small.labels[0].x, -40.0);
+    EXPECT_DOUBLE_EQ(small.labels[2].x, -25.0);  // the zero keeps its place
+    // A time window of half a microsecond.
+    const AxisLabels time = TimeAxisLabels(0.0f, 0.5f, 200.0);
+    ASSERT_TRUE(time.power);
+    EXPECT_EQ(time.power->text, "x 1e-1");
+    EXPECT_EQ(Texts(time.labels), (std::vector<std::string>{"0.0", "1.25", "2.50", "3.75", "5.00"}));
+    EXPECT_DOUBLE_EQ(time.power->y, -30.0);
+}
+
 TEST(PlotLabels, NearZeroIsNotExactZero) {
     EXPECT_EQ(FormatTimeLabel(0.001), "0.00");
     EXPECT_EQ(FormatTimeLabel(-0.001), "-0.00");

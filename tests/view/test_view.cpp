@@ -370,7 +370,8 @@ private slots:
 
     void labelsAppearAtTheirPositions() {
         COstrelDoc doc;
-        LoadCurve(doc, {}, 0, 10, -0.002f, 0.002f);
+        // Values of which four decimals show three digits: the fixed formats and offsets hold.
+        LoadCurve(doc, {}, 0, 10, -0.02f, 0.02f);
         doc.m_nLabelComp = 2;
         auto view = Show(doc, 400, 300);
         const QImage image = view->grabFramebuffer();
@@ -389,7 +390,7 @@ private slots:
             r.setBottom(std::min(r.bottom(), 72));  // below the frame's bottom edge
             QVERIFY2(CountIn(image, r, IsFrameColour) > 3, label.text.c_str());
         }
-        for (const PlotLabel& label : ValueLabels(-0.002f, 0.002f, 150)) {
+        for (const PlotLabel& label : ValueLabels(-0.02f, 0.02f, 150)) {
             QRect r = box(label, 100, 75);
             r.setRight(std::min(r.right(), 97));  // left of the frame's left edge
             QVERIFY2(CountIn(image, r, IsFrameColour) > 3, label.text.c_str());
@@ -405,7 +406,7 @@ private slots:
         view->resize(200, 300);
         QTRY_COMPARE(view->m_nWidth, 200);
         const QImage narrow = view->grabFramebuffer();
-        const auto values = ValueLabels(-0.002f, 0.002f, 150);
+        const auto values = ValueLabels(-0.02f, 0.02f, 150);
         for (int i : {0, 1, 3, 4})
             QVERIFY2(CountIn(narrow, box(values[i], 50, 75).intersected(QRect(0, 0, 47, 300)),
                              IsFrameColour) == 0,
