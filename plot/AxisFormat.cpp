@@ -16,8 +16,11 @@ double LargestMagnitude(std::span<const double> values) {
     return m;
 }
 
-// floor(log10(m)) for m > 0, robust against log10 landing just below an exact power.
+// floor(log10(m)) for m > 0, robust against log10 landing just below an exact power; 0 for
+// anything that has no power (0, infinity, NaN).
 int PowerOfTen(double m) {
+    if (!(m > 0) || !std::isfinite(m))
+        return 0;
     int e = int(std::floor(std::log10(m)));
     if (std::pow(10.0, e + 1) <= m)
         ++e;
@@ -82,7 +85,7 @@ LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bo
     const int e = ShownPowerOfTen(m);
     // Rounding to the fixed decimals may carry into the next power (0.99996 -> "1.0000").
     const double rounded = std::round(m * std::pow(10.0, decimals));
-    const int shown = rounded == 0 ? 0 : PowerOfTen(rounded) + 1;
+    const int shown = rounded == 0 ? 0 : std::isfinite(rounded) ? PowerOfTen(rounded) + 1 : 3;
     if (shown >= 3)
         return f;
     f.exponent = e;

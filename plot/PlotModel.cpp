@@ -94,6 +94,14 @@ void ViewState::SetFullRange(const Range& full) {
 
 void ViewState::SetShown(const Range& shown) { m_shown = shown; }
 
+namespace {
+
+bool Finite(const Range& r) {
+    return std::isfinite(r.xMin) && std::isfinite(r.xMax) && std::isfinite(r.yMin) && std::isfinite(r.yMax);
+}
+
+}  // namespace
+
 Range ViewState::Limited(Range r) const {
     LimitAxis(r.xMin, r.xMax, m_full.Width());
     LimitAxis(r.yMin, r.yMax, m_full.Height());
@@ -122,7 +130,8 @@ void ViewState::ZoomAbout(Point about, double factorX, double factorY) {
         r.yMin = m_shown.yMin;
         r.yMax = m_shown.yMax;
     }
-    m_shown = r;
+    if (Finite(r))  // beyond the doubles (a range near 1e308): the view stays as it is
+        m_shown = r;
 }
 
 void ViewState::ZoomTo(Point a, Point b) {
@@ -137,16 +146,14 @@ void ViewState::ZoomTo(Point a, Point b) {
         r.yMin = std::min(a.y, b.y);
         r.yMax = std::max(a.y, b.y);
     }
-    m_shown = Limited(r);
+    if (const Range limited = Limited(r); Finite(limited))
+        m_shown = limited;
 }
 
 void ViewState::Pan(double dx, double dy) {
-    if (!std::isfinite(dx) || !std::isfinite(dy))
-        return;
-    m_shown.xMin += dx;
-    m_shown.xMax += dx;
-    m_shown.yMin += dy;
-    m_shown.yMax += dy;
+    const Range moved{m_shown.xMin + dx, m_shown.xMax + dx, m_shown.yMin + dy, m_shown.yMax + dy};
+    if (Finite(moved))
+        m_shown = moved;
 }
 
 void ViewState::PanByFraction(double fx, double fy) {

@@ -218,57 +218,74 @@ std::string LineError(std::size_t number, const std::string& what) {
     return "line " + std::to_string(number) + ": " + what;
 }
 
+// The non-empty, non-comment lines of a text one after the other, trimmed, with their numbers.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : m_text(text) {}
+    std::optional<Line> Next() {
+        while (m_start <= m_text.size()) {
+            std::size_t end = m_text.find('\n', m_start);
+            if (end == std::string_view::npos)
+                end = m_text.size();
+            ++m_number;
+            const std::string_view line = Trimmed(m_text.substr(m_start, end - m_start));
+            m_start = end + 1;
+            if (!line.empty() && line.front() != '#')
+                return Line{line, m_number};
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_start = 0;
+    std::size_t m_number = 0;
+};
+
 }  // namespace
 
 CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows) {
     CsvReadResult out;
-    std::vector<Line> lines;
-    std::size_t number = 0;
-    for (std::size_t start = 0; start <= text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        ++number;
-        const std::string_view line = Trimmed(text.substr(start, end - start));
-        if (!line.empty() && line.front() != '#')
-            lines.push_back({line, number});
-        start = end + 1;
-        if (lines.size() > maxRows + 1) {
-            out.error = "more than " + std::to_string(maxRows) + " rows";
-            return out;
-        }
-    }
-    if (lines.empty()) {
+    LineCursor cursor(text);
+    const std::optional<Line> first = cursor.Next();
+    if (!first) {
         out.error = "no data";
         return out;
     }
-    const char separator = GuessSeparator(lines.front().text);
-    std::vector<std::string> header = SplitCells(lines.front().text, separator);
+    const auto tooMany = [&] {
+        out.series.clear();
+        out.error = "more than " + std::to_string(maxRows) + " rows";
+        return out;
+    };
+    const char separator = GuessSeparator(first->text);
+    std::vector<std::string> header = SplitCells(first->text, separator);
     bool hasHeader = false;
     for (const std::string& cell : header)
         hasHeader = hasHeader || (!Trimmed(cell).empty() && !CellNumber(cell));
     const bool longForm = hasHeader && !header.empty() && Trimmed(header[0]) == "series";
+    std::size_t rows = 0;
 
     if (longForm) {
         if (header.size() < 3) {
-            out.error = LineError(lines.front().number, "expected the columns series, x, value");
+            out.error = LineError(first->number, "expected the columns series, x, value");
             return out;
         }
         out.x = SplitTitle(Trimmed(header[1]));
         const AxisName value = SplitTitle(Trimmed(header[2]));
         std::map<std::string, std::size_t> index;
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            const std::vector<std::string> cells = SplitCells(lines[i].text, separator);
+        while (const std::optional<Line> line = cursor.Next()) {
+            if (++rows > maxRows)
+                return tooMany();
+            const std::vector<std::string> cells = SplitCells(line->text, separator);
             const std::optional<double> x = cells.size() >= 3 ? CellNumber(cells[1]) : std::nullopt;
             const std::optional<double> y = cells.size() >= 3 ? CellNumber(cells[2]) : std::nullopt;
             if (!x || !y) {
-                out.error = LineError(lines[i].number, "expected a name and two numbers");
+                out.error = LineError(line->number, "expected a name and two numbers");
                 out.series.clear();
                 return out;
             }
             auto [it, added] = index.try_emplace(cells[0], out.series.size());
-            if (added)
-                {
+            if (added) {
                 Series fresh;
                 fresh.name = cells[0];
                 fresh.unit = value.unit;
@@ -282,7 +299,7 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows) {
 
     const std::size_t columns = header.size();
     if (columns < 2) {
-        out.error = LineError(lines.front().number, "expected at least two columns");
+        out.error = LineError(first->number, "expected at least two columns");
         return out;
     }
     for (std::size_t c = 1; c < columns; ++c) {
@@ -299,16 +316,19 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows) {
     }
     if (hasHeader)
         out.x = SplitTitle(Trimmed(header[0]));
-    for (std::size_t i = hasHeader ? 1 : 0; i < lines.size(); ++i) {
-        const std::vector<std::string> cells = SplitCells(lines[i].text, separator);
+    std::optional<Line> line = hasHeader ? cursor.Next() : first;
+    for (; line; line = cursor.Next()) {
+        if (++rows > maxRows)
+            return tooMany();
+        const std::vector<std::string> cells = SplitCells(line->text, separator);
         if (cells.size() > columns) {
-            out.error = LineError(lines[i].number, "more cells than the first line has");
+            out.error = LineError(line->number, "more cells than the first line has");
             out.series.clear();
             return out;
         }
         const std::optional<double> x = CellNumber(cells[0]);
         if (!x) {
-            out.error = LineError(lines[i].number, "the first cell is not a finite number");
+            out.error = LineError(line->number, "the first cell is not a finite number");
             out.series.clear();
             return out;
         }
@@ -317,7 +337,7 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows) {
                 continue;
             const std::optional<double> y = CellNumber(cells[c]);
             if (!y) {
-                out.error = LineError(lines[i].number, "cell " + std::to_string(c + 1) + " is not a finite number");
+                out.error = LineError(line->number, "cell " + std::to_string(c + 1) + " is not a finite number");
                 out.series.clear();
                 return out;
             }

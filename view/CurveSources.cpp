@@ -1,6 +1,8 @@
 #include "CurveSources.h"
 
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -131,11 +133,18 @@ LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes) {
             return out;
         }
     }
-    plot::CsvReadResult csv = plot::ReadSeriesCsv(*bytes);
+    plot::CsvReadResult csv = plot::ReadSeriesCsv(*bytes, 10'000'000);
     if (!csv.ok()) {
         out.error = "The file " + fileName + " is neither a result file nor a table of numbers (" + csv.error + ").";
         return out;
     }
+    // The view keeps its ranges in 32-bit floats: larger values cannot be placed on screen.
+    for (const plot::Series& s : csv.series)
+        for (const plot::Point& p : s.points)
+            if (std::abs(p.x) > FLT_MAX || std::abs(p.y) > FLT_MAX) {
+                out.error = "The file " + fileName + " holds values too large to be shown as a curve.";
+                return out;
+            }
     const bool several = csv.series.size() > 1;
     for (plot::Series& s : csv.series) {
         if (s.points.empty())

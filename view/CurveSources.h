@@ -41,8 +41,8 @@ struct LoadedCurves {
 // Reads a curve file: the result format ("count0 count" then pairs of time and value) when
 // the file begins with two integers and holds the points it announces, else CSV (see
 // plot::ReadSeriesCsv): the first column is the time, every further column a curve.
-// Files above maxBytes are refused.
-LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes = std::size_t(512) << 20);
+// Files above maxBytes are refused, and tables of more than ten million rows.
+LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes = std::size_t(256) << 20);
 
 // The colour the k-th added curve gets (never the default curve blue).
 Colour OverlayColour(std::size_t k);

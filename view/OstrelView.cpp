@@ -17,6 +17,9 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 
+#include <cfloat>
+#include <cmath>
+
 #include "CommandIds.h"
 #include "CurveSources.h"
 #include "DisplayCommands.h"
@@ -675,8 +678,12 @@ bool COstrelView::ChangeRange(F&& gesture) {
     const plot::Range before = view.Shown();
     if (!gesture(view))
         return false;
-    if (!(view.Shown() == before))
-        WriteShownRange(view.Shown());
+    // The document holds the range in 32-bit floats: a range they cannot hold is not taken.
+    const plot::Range& r = view.Shown();
+    const bool fits = std::abs(r.xMin) <= FLT_MAX && std::abs(r.xMax) <= FLT_MAX && std::abs(r.yMin) <= FLT_MAX &&
+                      std::abs(r.yMax) <= FLT_MAX;
+    if (fits && !(r == before))
+        WriteShownRange(r);
     update();
     return true;
 }

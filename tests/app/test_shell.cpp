@@ -21,6 +21,8 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <fstream>
+
 #include <memory>
 #include <set>
 
@@ -462,6 +464,27 @@ private slots:
         QVERIFY(frame->RouteCommand(Cmd::kFileClose));
         QTRY_VERIFY(m_app->Documents().empty());
         QTRY_COMPARE(frame->CurrentMenu(), 128);
+    }
+
+    void windowTitlesNameTheCurveShown() {
+        CMainFrame* frame = StartApp();
+        CDocumentHost* host = m_app->OnFileNew();
+        QVERIFY(frame->RouteCommand(Cmd::kWindowNew));
+        // A current composite result for component W of a project receiving at x = 10 mm.
+        QVERIFY(QDir(m_work.path()).mkpath("bin"));
+        {
+            std::ofstream out((m_work.path() + "/bin/result_w.dat").toStdString());
+            out << "0 2\n0 0\n1 1e-4\n";
+        }
+        host->Doc().m_fReceiverX = 10;
+        QVERIFY(frame->RouteCommand(Cmd::kDisplayComCurrentW));
+        const QString shown = QStringLiteral(" - W (mm) at x = 10 mm, H(t) load");
+        QTRY_COMPARE(host->Frames()[1]->windowTitle(), "Pemblar1:2" + shown);
+        // The other window of the document follows at its next repaint.
+        QTRY_COMPARE(host->Frames()[0]->windowTitle(), "Pemblar1:1" + shown);
+        QCOMPARE(frame->windowTitle(), "Pemblar - Pemblar1:2" + shown);
+        host->Frames()[1]->close();
+        QTRY_COMPARE(host->Frames()[0]->windowTitle(), "Pemblar1" + shown);
     }
 
     void windowCommandsArrangeTheWindows() {

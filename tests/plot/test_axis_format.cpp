@@ -61,6 +61,9 @@ TEST(FixedDecimals, SmallAmplitudesTakeACommonPowerOfTen) {
     // 0.00999 rounds to "0.0100", three digits; 0.00994 to "0.0099", two.
     EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{0.00999}, 4).scaled);
     EXPECT_TRUE(FixedDecimalsFormat(std::vector<double>{0.00994}, 4).scaled);
+    // The largest doubles neither overflow nor scale.
+    EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{-1.7e308, 1.7e308}, 4).scaled);
+    EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{NAN, INFINITY}, 4).scaled);
     // All zero (or nothing): the plain format.
     EXPECT_FALSE(FixedDecimalsFormat(std::vector<double>{0, 0}, 4).scaled);
 }

@@ -68,6 +68,15 @@ TEST(PlotZoom, ZoomStopsAtAMillionthOfTheMagnitudeInsteadOfCollapsing) {
     EXPECT_LE(v.Shown().Width(), 1e6 * 1.0001);
 }
 
+TEST(PlotZoom, NeverLeavesTheFiniteNumbers) {
+    ViewState v;
+    v.SetFullRange({-1e308, 1e308, 0, 1});
+    v.ZoomAbout({0, 0.5}, 10, 1);
+    v.Pan(1e308, 0);
+    v.PanByFraction(2, 0);
+    EXPECT_EQ(v.Shown(), (Range{-1e308, 1e308, 0, 1}));
+}
+
 TEST(PlotZoom, RectangleInAnyOrderAndBadInputIgnored) {
     ViewState v;
     v.SetFullRange({0, 10, 0, 10});

@@ -45,7 +45,7 @@ SlurmctldHost=$host(127.0.0.1)
 SlurmctldPort=$ctldport
 SlurmdPort=$dport
 SlurmUser=$user
-SlurmdUser=root
+SlurmdUser=$user
 AuthType=auth/munge
 AuthInfo=socket=$d/munge/munge.socket
 CredType=cred/munge

@@ -115,6 +115,7 @@ TEST(AddedCurves, UnreadableFilesSayWhy) {
     EXPECT_EQ(text.error, "The file notes.txt is neither a result file nor a table of numbers (no data).");
     EXPECT_TRUE(LoadCurveFile(dir.Write("bad.csv", "0,1\n1,inf\n")).series.empty());
     EXPECT_NE(LoadCurveFile(dir.Write("big.csv", "0,1\n1,2\n"), 4).error.find("too large"), std::string::npos);
+    EXPECT_NE(LoadCurveFile(dir.Write("huge.csv", "0,1\n1,1e300\n")).error.find("values too large"), std::string::npos);
     // A result head announcing no points is no curve; as a table it is the one point (0, 0).
     EXPECT_EQ(LoadCurveFile(dir.Write("head.dat", "0 0\n")).series.at(0).points.size(), 1u);
 }

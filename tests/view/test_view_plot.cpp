@@ -7,8 +7,11 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTimer>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -22,6 +25,7 @@
 
 #include "CommandIds.h"
 #include "CurveSources.h"
+#include "ImageSizeDlg.h"
 #include "OstrelDoc.h"
 #include "OstrelView.h"
 #include "PlotPainter.h"
@@ -60,6 +64,15 @@ bool NearPixel(const QImage& image, int x, int y, QColor colour) {
     return false;
 }
 
+struct FixedFile : IFileChooser {
+    std::string path;
+    std::vector<FileDialogRequest> requests;
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
+        requests.push_back(request);
+        return path;
+    }
+};
+
 const QColor kBlue(0, 0, 255);
 const QColor kFrame(26, 128, 26);
 
@@ -95,6 +108,13 @@ void Wheel(QWidget* w, QPointF pos, int delta, Qt::KeyboardModifiers mods = Qt::
     QApplication::sendEvent(w, &e);
 }
 
+// A pointer move delivered at once (QTest::mouseMove goes through the window system and may
+// arrive late when the machine is busy).
+void MoveTo(QWidget* w, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
 }  // namespace
 
 class TestViewPlot : public QObject {
@@ -121,7 +141,7 @@ private slots:
         auto view = Show(doc);
         // Drag from (t 0, v 0.5) to (t 5, v 0): widget y runs down, so v 0.5 is y 150.
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 150));
-        QTest::mouseMove(view.get(), QPoint(200, 225));
+        MoveTo(view.get(), QPoint(200, 225), Qt::LeftButton);
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 225));
         QCOMPARE(doc.m_fXMin, 0.0f);
         QCOMPARE(doc.m_fXMax, 5.0f);
@@ -167,7 +187,7 @@ private slots:
         // Middle drag by 20 pixels left: the curve follows, the range moves right by 20/200 of the span.
         const float before = doc.m_fXMin;
         QTest::mousePress(view.get(), Qt::MiddleButton, Qt::NoModifier, QPoint(200, 150));
-        QTest::mouseMove(view.get(), QPoint(180, 150));
+        MoveTo(view.get(), QPoint(180, 150), Qt::MiddleButton);
         QTest::mouseRelease(view.get(), Qt::MiddleButton, Qt::NoModifier, QPoint(180, 150));
         QVERIFY(std::abs(doc.m_fXMin - (before + 0.8f)) < 1e-4f);
         // Zoom commands and Overview through the command interface.
@@ -181,6 +201,17 @@ private slots:
         QTest::keyClick(view.get(), Qt::Key_Home);
         QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 150));
         QCOMPARE(doc.m_fXMax, 10.0f);
+    }
+
+    void zoomingOutStopsWhereTheDocumentsFloatsEnd() {
+        COstrelDoc doc;
+        LoadCurve(doc, {{0, -3e38f}, {10, 3e38f}});
+        auto view = Show(doc);
+        for (int i = 0; i < 10; ++i)
+            Wheel(view.get(), QPointF(150, 150), -120, Qt::ControlModifier);
+        QVERIFY(std::isfinite(doc.m_fYMin) && std::isfinite(doc.m_fYMax));
+        QCOMPARE(doc.m_fYMax, 3e38f);  // one more step would leave the floats: not taken
+        QVERIFY(!view->grabFramebuffer().isNull());
     }
 
     void nothingToZoomBeforeACurve() {
@@ -237,7 +268,7 @@ private slots:
         const QRectF area = view->PlotArea();
         // Over the point (2.5, 0.5).
         const QPoint over = plot::Mapping{view->ShownRange(), area}.ToPixel({2.5, 0.5}).toPoint();
-        QTest::mouseMove(view, over);
+        MoveTo(view, over);
         QTRY_VERIFY(!spy.isEmpty());
         const QString text = view->Readout();
         QVERIFY2(text.startsWith("t = 2.5") && text.contains(" us, U = ") &&
@@ -245,7 +276,7 @@ private slots:
                  qPrintable(text));
         QCOMPARE(window.statusBar()->currentMessage(), text);
         // Outside the plot the status bar says what is shown.
-        QTest::mouseMove(view, QPoint(10, 10));
+        MoveTo(view, QPoint(10, 10));
         QTRY_COMPARE(view->Readout(), QStringLiteral("U (mm)"));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("U (mm)"));
     }
@@ -376,11 +407,49 @@ private slots:
         QCOMPARE(messages.texts.size(), std::size_t(1));
     }
 
+    void exportImageAsksForTheSizeThenTheFile() {
+        QTemporaryDir dir;
+        COstrelDoc doc;
+        FixedFile files;
+        files.path = dir.filePath("asked.svg").toStdString();
+        doc.m_services.files = &files;
+        LoadCurve(doc, {{0, 0}, {10, 1}});
+        auto view = Show(doc, 320, 240);
+        QTimer::singleShot(0, [] {
+            for (int i = 0; i < 200; ++i) {
+                if (auto* dialog = qobject_cast<CImageSizeDlg*>(QApplication::activeModalWidget())) {
+                    QCOMPARE(dialog->ChosenSize(), QSize(320, 240));  // starts at the view's size
+                    dialog->findChild<QSpinBox*>("width")->setValue(640);
+                    dialog->findChild<QSpinBox*>("height")->setValue(480);
+                    dialog->accept();
+                    return;
+                }
+                QTest::qWait(10);
+            }
+            qFatal("no size dialog");
+        });
+        QVERIFY(view->OnCommand(Cmd::kPlotExportImage));
+        QCOMPARE(files.requests.size(), std::size_t(1));
+        QVERIFY(files.requests[0].save);
+        QFile svg(dir.filePath("asked.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("viewBox=\"0 0 640 480\""));
+        // Export data through its command, into the chosen file.
+        files.path = dir.filePath("asked.csv").toStdString();
+        QVERIFY(view->OnCommand(Cmd::kPlotExportData));
+        QCOMPARE(ReadText(dir.filePath("asked.csv")), std::string("t (us),U (mm)\n0,0\n10,1\n"));
+    }
+
     void copyPutsTheFrameOnTheClipboard() {
         COstrelDoc doc;
         LoadCurve(doc, {{0, 0}, {10, 1}});
         auto view = Show(doc, 320, 240);
-        QVERIFY(view->OnCommand(Cmd::kPlotCopy));
+        // Another test on the same X server may take the clipboard in between: try again then.
+        for (int tries = 0; tries < 5; ++tries) {
+            QVERIFY(view->OnCommand(Cmd::kPlotCopy));
+            if (QApplication::clipboard()->image().size() == QSize(320, 240))
+                break;
+        }
         QCOMPARE(QApplication::clipboard()->image().size(), QSize(320, 240));
     }
 
