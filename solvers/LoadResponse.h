@@ -4,6 +4,7 @@
 // rest, in closed form for each load type, and summed over many modes at once at the uniform
 // output times.
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -26,18 +27,38 @@ struct CTimeGrid {
     double Last() const { return At(nPoints - 1); }
 };
 
-// How many time samples per mode the synthesis of the load over the window t0..t1 at `points`
-// output times computes (the output times, or the sampled load's own grid).
-double SynthesisSamples(const CLoadFunction& load, double t0, double t1, int points);
-
 // One mode's response at one time, by the numerically stable forms (for checks and for modes
 // the fast path cannot take).
 double ModalResponse(const CLoadFunction& load, double omega, double t);
 
-// The intervals of a sampled load merged with the output times; built once, shared.
+// How a sampled load is summed over the modes, built once and shared by every block of modes.
+//
+// Fast path (omegaResolved > 0): the response is linear in f, and a piecewise-linear f is a sum
+// of ramps starting at its breakpoints (the slope changes, and the jumps at its two ends). So
+// each block of modes only computes the receiver's responses to a unit ramp R2, step R1 and
+// impulse R0 (R2' = R1, R2'' = R0, all in closed form per mode) on a fine uniform grid of lags;
+// Finish superposes R2 over the breakpoints by quintic Hermite interpolation, and adds the two
+// jumps from the exact step response. The cost per mode is the fine grid (a few times the
+// output times), whatever the number of samples. The grid step is 0.5 / omegaResolved at most
+// (refined from the output step by a whole factor, so every output time is a node).
+//
+// Exact path (omegaResolved <= 0, or a window that would need too fine a grid): each mode's
+// state is carried exactly over the pieces of the load merged with the output times, at a cost
+// of samples x modes.
 class CSampledPlan {
 public:
-    CSampledPlan(const CLoadFunction& load, const CTimeGrid& grid);
+    CSampledPlan(const CLoadFunction& load, const CTimeGrid& grid, double omegaResolved = 0);
+
+    bool Fast() const { return m_bFast; }
+    // Doubles per block buffer that AccumulateModes fills; Finish turns their sum into the
+    // grid.nPoints output values.
+    size_t BufferLength() const;
+    void Finish(const std::vector<double>& buffer, std::vector<double>& out) const;
+    // Time samples per mode, and the work of Finish (for the work estimate).
+    double SamplesPerMode() const;
+    double FinishWork() const { return 6.0 * grid.nPoints * static_cast<double>(bins.size()); }
+
+    // Exact path: the pieces.
     struct CInterval {
         double dLength;
         double dForce;   // at its start
@@ -48,9 +69,31 @@ public:
     std::vector<CInterval> intervals;
     double dStart = 0;   // the state is at rest here
     int nFirstOutput = 0;  // outputs before it are zero
+
+    // Fast path: lags g * dFine for g = 0 .. nNodes - 1; the breakpoints binned by lag offset.
+    CTimeGrid grid;
+    int nSub = 1;          // fine steps per output step
+    double dFine = 0;
+    int nNodes = 0;
+    struct CBin {
+        long nOffset;               // output k lags it by k nSub - nOffset fine steps, plus a part
+        std::array<double, 6> w;    // Hermite weights (times h, h^2) times the slope change
+    };
+    std::vector<CBin> bins;         // ascending offsets, one per fine cell holding breakpoints
+    double dJumpStart = 0, dJumpEnd = 0;      // the jumps at the first and last sample ...
+    double dTimeStart = 0, dTimeEnd = 0;      // ... and where they are
+
+private:
+    bool m_bFast = false;
 };
 
-// out[j] += sum_p coeff[p] * q(omega[p], t_j) for every output time.
+// The most fine-grid nodes of the fast path; a window that would need more is summed exactly.
+inline constexpr int kMaxSampledNodes = 1 << 16;
+// The most fine steps per output step.
+inline constexpr int kMaxSampledSubsteps = 64;
+
+// out[j] += sum_p coeff[p] * q(omega[p], t_j) for every output time. For a sampled load on the
+// fast path out holds plan->BufferLength() values instead, for plan->Finish.
 void AccumulateModes(const CLoadFunction& load, const CTimeGrid& grid, const CSampledPlan* plan,
                      const double* omega, const double* coeff, size_t count, double* out);
 

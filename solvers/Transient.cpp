@@ -106,17 +106,31 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
     return {};
 }
 
-CRunWork EstimateRunWork(const CProblem& p, size_t wavenumbers, int points) {
+double ResolvedFrequency(const CProblem& p, const CWavenumbers& grid) {
+    return std::sqrt(p.model.FastestSpeedSquared()) * grid.dKMax;
+}
+
+CTimeGrid OutputTimes(const CProblem& p, int points) {
+    CTimeGrid times;
+    times.nPoints = std::max(2, points);
+    times.dFrom = p.dTimeFrom;
+    times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
+    return times;
+}
+
+CRunWork EstimateRunWork(const CProblem& p, const CWavenumbers& grid, int points) {
     const double n = p.model.DofCount();
-    const double k = static_cast<double>(wavenumbers);
-    return {k * n * n * n, k * n * SynthesisSamples(p.load, p.dTimeFrom, p.dTimeTo, points)};
+    const double k = static_cast<double>(grid.kappa.size());
+    if (p.load.type != ELoadType::kSampled) return {k * n * n * n, k * n * std::max(2, points)};
+    const CSampledPlan plan(p.load, OutputTimes(p, points), ResolvedFrequency(p, grid));
+    return {k * n * n * n, k * n * plan.SamplesPerMode() + plan.FinishWork()};
 }
 
 std::string CheckRunSize(const CProblem& p, int points) {
     CWavenumbers grid;
     const std::string error = MakeWavenumbers(p, grid);
     if (!error.empty()) return error;
-    const CRunWork work = EstimateRunWork(p, grid.kappa.size(), points);
+    const CRunWork work = EstimateRunWork(p, grid, points);
     std::ostringstream msg;
     msg.precision(3);
     if (!(work.dEigen <= kMaxEigenWork)) {
@@ -149,12 +163,13 @@ struct CReceiverSynthesis {
     const CTimeGrid& times;
     const CSampledPlan* plan;
     double phaseSign;
+    size_t length;               // values per curve before a sampled load's Finish
     std::vector<double> angles;  // kappa * angle is the phase of each receiver
     Eigen::MatrixXd values;      // receivers x points
 
     void Add(size_t start, size_t count, const std::vector<double>& omega, const std::vector<double>& coeff,
              const std::vector<size_t>& modeCount, const std::vector<size_t>& offset, int threads) {
-        const int points = times.nPoints;
+        const Eigen::Index points = static_cast<Eigen::Index>(length);
         const int receivers = static_cast<int>(angles.size());
         const size_t rows = std::max<size_t>(1, std::min(count, kChunkValues / static_cast<size_t>(points)));
         using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
@@ -224,17 +239,24 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     std::atomic<size_t> done{0};
     int reported = -1;
 
-    CTimeGrid times;
-    times.nPoints = std::max(2, options.nPoints);
-    times.dFrom = p.dTimeFrom;
-    times.dStep = (p.dTimeTo - p.dTimeFrom) / (times.nPoints - 1);
+    const CTimeGrid times = OutputTimes(p, options.nPoints);
     std::unique_ptr<CSampledPlan> plan;
-    if (p.load.type == ELoadType::kSampled) plan = std::make_unique<CSampledPlan>(p.load, times);
+    if (p.load.type == ELoadType::kSampled)
+        plan = std::make_unique<CSampledPlan>(p.load, times,
+                                              options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, grid));
+    // A sampled load's blocks sum its responses on the plan's own grid (see CSampledPlan).
+    const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
     std::unique_ptr<CReceiverSynthesis> many;
+    if (receivers && static_cast<double>(receivers->size()) * static_cast<double>(length) > 4 * kMaxReceiverValues) {
+        // A sampled load sums on a finer grid than the output: bound what the curves hold.
+        result.error = "the receiving points would hold " + std::to_string(receivers->size() * length) +
+                       " values at once: use fewer receiving points or fewer --points";
+        return result;
+    }
     if (receivers) {
-        many.reset(new CReceiverSynthesis{p, grid, times, plan.get(), phaseSign, {}, {}});
+        many.reset(new CReceiverSynthesis{p, grid, times, plan.get(), phaseSign, length, {}, {}});
         for (double x : *receivers) many->angles.push_back(p.bShell ? x / p.dRadius : x);
-        many->values.setZero(static_cast<Eigen::Index>(receivers->size()), times.nPoints);
+        many->values.setZero(static_cast<Eigen::Index>(receivers->size()), static_cast<Eigen::Index>(length));
     }
 
     // Wavenumbers go in batches (modes of a batch are kept, then summed), so memory stays
@@ -243,7 +265,7 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     // threads or on which thread took which block.
     const size_t batch = kBatchWavenumbers;
     const size_t blocks = std::min<size_t>(nk, 64);
-    std::vector<std::vector<double>> partial(receivers ? 0 : blocks, std::vector<double>(times.nPoints, 0.0));
+    std::vector<std::vector<double>> partial(receivers ? 0 : blocks, std::vector<double>(length, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
     std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
     for (size_t start = 0; start < nk; start += batch) {
@@ -301,15 +323,19 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
         result.dSynthesisSeconds += Seconds(synthesisStart);
     }
     result.time.resize(times.nPoints);
-    result.value.assign(times.nPoints, 0.0);
-    for (int j = 0; j < times.nPoints; ++j) {
-        result.time[j] = times.At(j);
-        for (size_t c = 0; c < partial.size(); ++c) result.value[j] += partial[c][j];
-    }
+    std::vector<double> sum(length, 0.0);
+    for (size_t j = 0; j < length; ++j)
+        for (size_t c = 0; c < partial.size(); ++c) sum[j] += partial[c][j];
+    for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
+    if (plan) plan->Finish(sum, result.value);
+    else result.value = std::move(sum);
     if (many) {
         for (Eigen::Index r = 0; r < many->values.rows(); ++r) {
             const Eigen::VectorXd row = many->values.row(r).transpose();
-            result.receiverValues.emplace_back(row.data(), row.data() + row.size());
+            std::vector<double> buffer(row.data(), row.data() + row.size()), curve;
+            if (plan) plan->Finish(buffer, curve);
+            else curve = std::move(buffer);
+            result.receiverValues.push_back(std::move(curve));
         }
     }
     if (options.progress) options.progress(99);

@@ -42,7 +42,11 @@ struct CRunWork {
     double dEigen = 0;      // wavenumbers x unknowns^3
     double dSynthesis = 0;  // wavenumbers x unknowns x time samples of the synthesis
 };
-CRunWork EstimateRunWork(const CProblem& problem, size_t wavenumbers, int points);
+CRunWork EstimateRunWork(const CProblem& problem, const CWavenumbers& grid, int points);
+// The highest frequency a sampled load's fast synthesis resolves finely: the fastest front at
+// the cut-off wavenumber.
+double ResolvedFrequency(const CProblem& problem, const CWavenumbers& grid);
+CTimeGrid OutputTimes(const CProblem& problem, int points);
 // Empty when a transient run of the problem at `points` output times stays within the bounds
 // (wavenumber count and work), else why not.
 std::string CheckRunSize(const CProblem& problem, int points);
@@ -66,6 +70,7 @@ struct CTransientResult {
 struct CRunOptions {
     int nPoints = 1001;
     int nThreads = 1;
+    bool bExactSampledLoad = false;  // carry every mode over every piece of a sampled load (checks)
     std::function<void(int percent)> progress;  // called from one thread at a time
 };
 

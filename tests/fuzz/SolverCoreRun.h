@@ -61,9 +61,13 @@ inline void RunCore(const numerics::CProblem& p) {
     }
     std::unique_ptr<numerics::CSampledPlan> plan;
     if (load.type == numerics::ELoadType::kSampled)
-        plan = std::make_unique<numerics::CSampledPlan>(load, times);
-    std::vector<double> out(kCorePoints, 0.0);
+        plan = std::make_unique<numerics::CSampledPlan>(load, times, numerics::ResolvedFrequency(p, grid));
+    std::vector<double> out(plan ? plan->BufferLength() : kCorePoints, 0.0);
     numerics::AccumulateModes(load, times, plan.get(), omega.data(), coeff.data(), omega.size(), out.data());
+    if (plan) {
+        const std::vector<double> buffer = out;
+        plan->Finish(buffer, out);
+    }
     for (int j = 0; j < kCorePoints; ++j)
         FUZZ_CHECK(std::isfinite(out[j]), "synthesis at t = " + std::to_string(times.At(j)));
 }

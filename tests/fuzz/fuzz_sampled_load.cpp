@@ -1,6 +1,7 @@
 // The sampled load ("ft.dat") against any bytes: the reader refuses with the file and the line,
-// or the load it accepts is summed over a few modes at a few output times, finite and equal
-// (to rounding) to each mode's exact response piece by piece.
+// or the load it accepts is summed over a few modes at a few output times, both by the exact
+// recursion and by the superposition of ramp responses, finite and equal (to rounding and
+// interpolation) to each mode's exact response piece by piece.
 
 #include <algorithm>
 #include <cmath>
@@ -50,21 +51,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     grid.dStep = (to - from) / (grid.nPoints - 1);
     const std::vector<double> omega = {0.0, 1e-7 / std::max(span, 1e-300), 0.37, 2.5, 40.0 / std::max(span, 1e-9)};
     const std::vector<double> coeff = {1.0, -0.5, 0.25, 2.0, 0.75};
-    numerics::CSampledPlan plan(load, grid);
+    // Both syntheses: the exact recursion over the pieces, and the superposition of ramp
+    // responses resolving the fastest of these modes (as the solver resolves its cut-off).
+    const numerics::CSampledPlan exact(load, grid);
     std::vector<double> out(grid.nPoints, 0.0);
-    numerics::AccumulateModes(load, grid, &plan, omega.data(), coeff.data(), omega.size(), out.data());
+    numerics::AccumulateModes(load, grid, &exact, omega.data(), coeff.data(), omega.size(), out.data());
+    const numerics::CSampledPlan fastPlan(load, grid, *std::max_element(omega.begin(), omega.end()));
+    std::vector<double> buffer(fastPlan.BufferLength(), 0.0), fast;
+    numerics::AccumulateModes(load, grid, &fastPlan, omega.data(), coeff.data(), omega.size(), buffer.data());
+    fastPlan.Finish(buffer, fast);
+    FUZZ_CHECK(fast.size() == out.size(), "output count");
     if (load.times.size() > 200)
         return 0;  // the exact reference below costs samples x points per mode
+    // The superposition adds ramps of every slope change: its rounding is relative to their sizes.
+    const auto ramp = [](double w, double tau) {
+        if (tau <= 0)
+            return 0.0;
+        const double x = w * tau;
+        return std::abs(x) < 1e-3 ? tau * tau * tau / 6.0 : (x - std::sin(x)) / (w * w * w);
+    };
+    std::vector<double> changes(load.times.size(), 0.0);
+    for (size_t b = 0; b < load.times.size(); ++b) {
+        const double before = b > 0 ? (load.values[b] - load.values[b - 1]) / (load.times[b] - load.times[b - 1]) : 0.0;
+        const double after = b + 1 < load.times.size()
+                                 ? (load.values[b + 1] - load.values[b]) / (load.times[b + 1] - load.times[b])
+                                 : 0.0;
+        changes[b] = std::abs(after - before);
+    }
     for (int j = 0; j < grid.nPoints; ++j) {
-        double expected = 0, scale = 0;
+        const double t = grid.At(j);
+        double expected = 0, scale = 0, superposed = 0;
         for (size_t p = 0; p < omega.size(); ++p) {
-            const double q = numerics::ModalResponse(load, omega[p], grid.At(j));
+            const double q = numerics::ModalResponse(load, omega[p], t);
             expected += coeff[p] * q;
             scale += std::abs(coeff[p] * q);
+            double sizes = 0;
+            for (size_t b = 0; b < load.times.size(); ++b)
+                sizes += changes[b] * ramp(omega[p], t - load.times[b]);
+            superposed += std::abs(coeff[p]) * sizes;
         }
-        FUZZ_CHECK(std::isfinite(out[j]), "not finite at t = " + std::to_string(grid.At(j)));
+        FUZZ_CHECK(std::isfinite(out[j]) && std::isfinite(fast[j]), "not finite at t = " + std::to_string(t));
         FUZZ_CHECK(std::abs(out[j] - expected) <= 1e-6 * scale + 1e-300,
-                   "at t = " + std::to_string(grid.At(j)) + ": " + std::to_string(out[j]) + " against " +
+                   "recursion at t = " + std::to_string(t) + ": " + std::to_string(out[j]) + " against " +
+                       std::to_string(expected));
+        FUZZ_CHECK(std::abs(fast[j] - expected) <= 1e-6 * (scale + superposed) + 1e-300,
+                   "superposition at t = " + std::to_string(t) + ": " + std::to_string(fast[j]) + " against " +
                        std::to_string(expected));
     }
     return 0;

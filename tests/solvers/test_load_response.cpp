@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "LoadResponse.h"
+#include "SolverInput.h"
+#include "Transient.h"
 
 using namespace numerics;
 
@@ -88,4 +90,97 @@ TEST(LoadResponse, SummedModesEqualTheirPointForms) {
             }
         }
     }
+}
+
+namespace {
+
+// Relative L2 distance of the fast superposition from each mode's exact piece-by-piece response.
+double FastAgainstExact(const CLoadFunction& load, const CTimeGrid& grid, double omegaResolved,
+                        const std::vector<double>& omega, const std::vector<double>& coeff) {
+    const CSampledPlan fast(load, grid, omegaResolved);
+    EXPECT_TRUE(fast.Fast());
+    std::vector<double> buffer(fast.BufferLength(), 0.0), out;
+    // Two blocks, as the solver sums them: the fine grids add up before Finish.
+    const size_t half = omega.size() / 2;
+    AccumulateModes(load, grid, &fast, omega.data(), coeff.data(), half, buffer.data());
+    AccumulateModes(load, grid, &fast, omega.data() + half, coeff.data() + half, omega.size() - half, buffer.data());
+    fast.Finish(buffer, out);
+    const CSampledPlan exact(load, grid);
+    EXPECT_FALSE(exact.Fast());
+    std::vector<double> reference(grid.nPoints, 0.0);
+    AccumulateModes(load, grid, &exact, omega.data(), coeff.data(), omega.size(), reference.data());
+    double diff = 0, norm = 0;
+    for (int j = 0; j < grid.nPoints; ++j) {
+        diff += (out[j] - reference[j]) * (out[j] - reference[j]);
+        norm += reference[j] * reference[j];
+    }
+    return std::sqrt(diff / norm);
+}
+
+}  // namespace
+
+TEST(LoadResponse, SampledLoadSuperposedFromRampResponsesMatchesTheExactRecursion) {
+    // Modes up to three times the resolved frequency, weighted like a plate's (about 1 / omega).
+    const double resolved = 40.0;
+    std::vector<double> omega = {0.0, 1e-6, 0.02};
+    for (double w = 0.1; w < 3 * resolved; w *= 1.09) omega.push_back(w);
+    std::vector<double> coeff;
+    for (size_t i = 0; i < omega.size(); ++i) coeff.push_back((1.0 + 0.3 * std::sin(1.7 * i)) / (1.0 + omega[i]));
+    CTimeGrid grid{-0.5, 0.02, 251};  // starts before the load, ends after it
+    CLoadFunction load;
+    load.type = ELoadType::kSampled;
+    // A smooth pulse with ragged samples, off the output grid, jumping at both ends.
+    for (int i = 0; i <= 300; ++i) {
+        const double t = -0.2 + 3.0 * i / 300.0 + 0.003 * std::sin(7.0 * i);
+        load.times.push_back(t);
+        load.values.push_back(0.3 + std::exp(-4 * (t - 1) * (t - 1)) + 0.02 * std::cos(13.0 * i));
+    }
+    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
+    // A window that begins long after the load started, and a two-sample load inside one step.
+    grid = CTimeGrid{2.5, 0.01, 101};
+    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
+    load.times = {0.0031, 0.0092};
+    load.values = {1.0, -2.0};
+    grid = CTimeGrid{0.0, 0.05, 41};
+    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
+}
+
+TEST(LoadResponse, SampledLoadRunsEqualTheExactRecursionAndTheStepLoad) {
+    // A two-layer plate, W under a Z load: the whole run, fast against exact.
+    CProblem p;
+    ASSERT_EQ(ParseCompositeInput("t\n2 2 3.113646\n1 0.5\n2 0.5\n0\n45\n8\n1.6\n2 2\n200 200 80 0.25 0.25\n"
+                                  "140 10 5 0.3 0.45\n1\n4 0\n3 3\n0 2\n1\n",
+                                  "input.d", p),
+              "");
+    for (int i = 0; i <= 200; ++i) {
+        const double t = 0.01 * i * i / 100.0;  // ever longer pieces from 0 to 4 us
+        p.load.times.push_back(t);
+        p.load.values.push_back(std::sin(3 * t) + 0.5 * t);
+    }
+    CRunOptions options;
+    options.nPoints = 101;
+    const CTransientResult fast = SolveTransient(p, options);
+    options.bExactSampledLoad = true;
+    const CTransientResult exact = SolveTransient(p, options);
+    ASSERT_EQ(fast.value.size(), exact.value.size());
+    double diff = 0, norm = 0;
+    for (size_t j = 0; j < fast.value.size(); ++j) {
+        diff += (fast.value[j] - exact.value[j]) * (fast.value[j] - exact.value[j]);
+        norm += exact.value[j] * exact.value[j];
+    }
+    EXPECT_LT(std::sqrt(diff / norm), 1e-8);
+    EXPECT_GT(norm, 0);
+
+    // A load of 1 from 0 on, for longer than the window, is the step load.
+    p.load.times = {0.0, 50.0};
+    p.load.values = {1.0, 1.0};
+    options.bExactSampledLoad = false;
+    const CTransientResult held = SolveTransient(p, options);
+    CProblem stepped = p;
+    stepped.load.type = ELoadType::kStep;
+    const CTransientResult step = SolveTransient(stepped, options);
+    double peak = 0;
+    for (double v : step.value) peak = std::max(peak, std::abs(v));
+    ASSERT_GT(peak, 0);
+    for (size_t j = 0; j < step.value.size(); ++j) EXPECT_NEAR(held.value[j], step.value[j], 1e-10 * peak);
 }
