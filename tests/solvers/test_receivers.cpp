@@ -117,3 +117,22 @@ TEST(Receivers, BadListsAndBoundsAreRefused) {
     EXPECT_FALSE(dir.Exists("result_r0001.dat"));
     EXPECT_FALSE(dir.Exists("result.dat"));
 }
+
+TEST(Receivers, SampledLoadIsTheSingleRun) {
+    // A sampled load sums on its own finer grid before the output times are made.
+    CLaminate lam = Plate();
+    lam.nLoadType = 4;
+    lam.dReceiverX = 3;
+    const std::string ft = "0 0\n0.2 1\n0.5 0.3\n1.0 0\n";
+    CTempDir dir, alone;
+    for (const CTempDir* d : {&dir, &alone}) {
+        d->Write("input.d", lam.Text());
+        d->Write("ft.dat", ft);
+    }
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, {"--receiver-range", "3", "-1", "2", "--points", "301"}, dir.Path()).nExit, 0);
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, {"--points", "301"}, alone.Path()).nExit, 0);
+    const CCurve many = ReadCurve(dir.Read("result_r0001.dat")), single = ReadCurve(alone.Read("result.dat"));
+    EXPECT_GT(MaxAbs(single.u), 0);
+    EXPECT_LT(MaxDiff(many, single), 2e-8 * MaxAbs(single.u));
+    EXPECT_TRUE(dir.Exists("result_r0002.dat"));
+}
