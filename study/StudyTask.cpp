@@ -182,6 +182,16 @@ void RemoveTaskScratch(const StudyManifest& m, int task) {
             fs::remove_all(it->path(), ec);
 }
 
+bool HasTaskScratch(const StudyManifest& m, int task) {
+    const fs::path dir = TaskDir(m, task);
+    const std::string prefix = dir.filename().string() + ".run-";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir.parent_path(), ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
 TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hooks) {
     TaskOutcome out;
     if (task < 1 || task > static_cast<int>(m.tasks.size())) {

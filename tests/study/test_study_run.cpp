@@ -325,6 +325,13 @@ TEST(StudyRun, CancelStopsALocalRunAndKeepsWhatIsComplete) {
     CCapture idle;
     const pid_t pid = StartStudyProgram({"run", file});
     ASSERT_TRUE(WaitFor([&] { return fs::exists(p.Path("output/plate/studies/s/case-0001/block-0001")); }));
+    // Between two tasks no scratch exists for a moment: ask until one runs.
+    CCapture during;
+    EXPECT_TRUE(WaitFor([&] {
+        during.lines.clear();
+        return StudyStatusCommand(file, during.io) == 0 && during.Said(": running");
+    })) << during.All();
+    EXPECT_TRUE(during.Said("a local run is going on (pid " + std::to_string(pid))) << during.All();
     CCapture cancel;
     ASSERT_EQ(StudyCancelCommand(file, cancel.io), 0) << cancel.All();
     int status = 0;
