@@ -13,6 +13,34 @@
 #include "RecordList.h"
 #include "SolverRun.h"
 #include "StudyLauncher.h"
+#include "DispersionDlg.h"
+#include "DispersionWindow.h"
+#include "SampledLoadDlg.h"
+#include "SampledLoadFiles.h"
+
+namespace {
+
+ELoadProject ProjectOf(int index) { return index == 1 ? ELoadProject::FGM : ELoadProject::Composite; }
+
+void WriteLoad(COstrelDoc& doc, int project, CSampledLoad load) {
+    std::string error;
+    if (!WriteSampledLoad(doc, ProjectOf(project), load, &error))
+        doc.ShowMessage("Cannot write the sampled load!\n" + error);
+}
+
+// Once a project has a sampled load, its ft.dat follows the project: a new title gets its
+// settings file, a new time window the held end of a step.
+void RefreshSampledLoad(COstrelDoc& doc, int project) {
+    const CSampledLoad& load = project == 0 ? doc.m_comSampledLoad : doc.m_fgmSampledLoad;
+    const int type = project == 0 ? doc.m_nLoadType : doc.m_nFGMLoadType;
+    if (type != 4 || !load.m_bDefined)
+        return;
+    CSampledLoad updated = load;
+    updated.m_dEnd = project == 0 ? doc.m_fTimeTo : doc.m_fFGMTimeTo;
+    WriteLoad(doc, project, updated);
+}
+
+}  // namespace
 
 CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent)
     : m_doc(doc), m_parent(dialogParent) {}
@@ -27,6 +55,8 @@ bool CDocCommands::Carries(int id) const {
     case Cmd::kExecuteFGM:
     case Cmd::kFileOpen:
     case Cmd::kOpenFGM:
+    case Cmd::kSampledLoad:
+    case Cmd::kDispersionCurves:
     case Cmd::kStudy:
         return true;
     default:
@@ -51,6 +81,14 @@ bool CDocCommands::OnCommand(int id) {
         return true;
     case Cmd::kFileOpen: OnOpenComposite(m_doc); return true;
     case Cmd::kOpenFGM: OnOpenFGM(m_doc); return true;
+    case Cmd::kSampledLoad:
+        if (OnUpdateSampledLoad())
+            OnSampledLoad();
+        return true;
+    case Cmd::kDispersionCurves:
+        if (OnUpdateDispersionCurves())
+            OnDispersionCurves();
+        return true;
     case Cmd::kStudy: OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}); return true;
     default: return false;
     }
@@ -62,6 +100,8 @@ std::optional<bool> CDocCommands::OnUpdateCommand(int id) const {
     case Cmd::kInputFGM: return m_doc.OnUpdateInputFGM();
     case Cmd::kExecuteComposite: return m_doc.OnUpdateExecuteComposite();
     case Cmd::kExecuteFGM: return m_doc.OnUpdateExecuteFGM();
+    case Cmd::kSampledLoad: return OnUpdateSampledLoad();
+    case Cmd::kDispersionCurves: return OnUpdateDispersionCurves();
     default: return std::nullopt;
     }
 }
@@ -167,6 +207,7 @@ void CDocCommands::OnInputComposite() {
     WriteComProject(m_doc);
     if (WriteComSolverInput(m_doc) != 1)
         m_doc.ShowMessage(kSolverInputFailed);
+    RefreshSampledLoad(m_doc, 0);
 }
 
 void CDocCommands::OnInputFGM() {
@@ -180,4 +221,53 @@ void CDocCommands::OnInputFGM() {
     WriteFGMProject(m_doc);
     if (WriteFGMSolverInput(m_doc) != 1)
         m_doc.ShowMessage(kSolverInputFailed);
+    RefreshSampledLoad(m_doc, 1);
+}
+
+bool CDocCommands::OnUpdateSampledLoad() const {
+    return m_doc.m_nLoadType == 4 || m_doc.m_nFGMLoadType == 4;
+}
+
+bool CDocCommands::OnUpdateDispersionCurves() const {
+    return m_doc.m_nComLayerCount > 0 || m_doc.m_nFGMLayerCount > 0;
+}
+
+void CDocCommands::OnSampledLoad() {
+    CSampledLoadDlg form(m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
+    form.m_pFiles = m_doc.m_services.files;
+    form.m_offered = {m_doc.m_nLoadType == 4, m_doc.m_nFGMLoadType == 4};
+    form.m_loads = {m_doc.m_comSampledLoad, m_doc.m_fgmSampledLoad};
+    form.m_windowEnd = {m_doc.m_fTimeTo, m_doc.m_fFGMTimeTo};
+    // The kind whose input was written last, when it samples its load.
+    form.m_nProject = (m_doc.m_nRunType == 1 && form.m_offered[1]) || !form.m_offered[0] ? 1 : 0;
+    if (RunForm(form) != 1)
+        return;
+    WriteLoad(m_doc, form.m_nProject, form.m_loads[static_cast<size_t>(form.m_nProject)]);
+}
+
+void CDocCommands::OnDispersionCurves() {
+    CDispersionDlg form(m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
+    form.m_offered = {m_doc.m_nComLayerCount > 0, m_doc.m_nFGMLayerCount > 0};
+    form.m_settings = m_dispersion;
+    if (m_doc.m_nRunType >= 0)
+        form.m_settings.nProject = m_doc.m_nRunType;
+    if (!form.m_offered[static_cast<size_t>(form.m_settings.nProject)])
+        form.m_settings.nProject = form.m_offered[0] ? 0 : 1;
+    if (RunForm(form) != 1)
+        return;
+    m_dispersion = form.m_settings;
+    CDispersionTable table;
+    if (RunDispersion(m_doc, m_dispersion, table) != DispersionOutcome::Done)
+        return;
+    const std::string& title = m_dispersion.nProject == 0 ? m_doc.m_strComTitle : m_doc.m_strFGMTitle;
+    auto* window = new CDispersionWindow(std::move(table), m_dispersion.bPerThickness,
+                                         QStringLiteral("Dispersion curves - %1").arg(QString::fromStdString(title)),
+                                         m_parent ? m_parent->window() : nullptr);
+    window->m_strExportDir = m_doc.m_szStartDir;
+    window->m_pFiles = m_doc.m_services.files;
+    window->m_pMessages = m_doc.m_services.messages;
+    window->show();
+    m_lastDispersion = window;
 }

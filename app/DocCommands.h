@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "CommandTarget.h"
+#include "DispersionRun.h"
 
 class CAllPara;
 class CFGM;
@@ -29,6 +30,13 @@ public:
     void OnLayerPara();
     void OnInputComposite();
     void OnInputFGM();
+    void OnSampledLoad();
+    void OnDispersionCurves();
+    // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion a stack.
+    bool OnUpdateSampledLoad() const;
+    bool OnUpdateDispersionCurves() const;
+    // The last dispersion window opened (for tests), null once closed.
+    QWidget* LastDispersionWindow() const { return m_lastDispersion; }
 
     void SetFormRunner(FormRunner runner) { m_runForm = std::move(runner); }
 
@@ -48,4 +56,6 @@ private:
     COstrelDoc& m_doc;
     QPointer<QWidget> m_parent;
     FormRunner m_runForm;
+    QPointer<QWidget> m_lastDispersion;
+    CDispersionSettings m_dispersion;  // the last settings, offered again
 };

@@ -55,4 +55,6 @@ constexpr int kPlotExportImage = 33006;
 constexpr int kPlotCopy = 33007;
 // Added commands, numbered on from the last of the original ones.
 constexpr int kStudy = 32850;               // Study, "Study..."
+constexpr int kSampledLoad = 32900;         // Pre-processing, "Sampled load..."
+constexpr int kDispersionCurves = 32901;    // Computing, "Dispersion curves..."
 }  // namespace Cmd

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MateCon.h"
+#include "SampledLoad.h"
 #include "UiServices.h"
 
 class CMyRecordSet;  // the material table; owned here, defined by the materials layer
@@ -81,6 +82,10 @@ public:
     int m_nFGMOutput = 1;
     int m_bFGMPlate = 1;
     float m_fFGMRadius = 1.0f;
+
+    // The settings of each kind's "ft.dat" (load type 4), kept beside its project file.
+    CSampledLoad m_comSampledLoad;
+    CSampledLoad m_fgmSampledLoad;
 
     // Not part of the project: how this document reaches the user. Set by the window layer.
     CDocServices m_services;

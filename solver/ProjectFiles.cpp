@@ -7,6 +7,7 @@
 #include "AtomicFile.h"
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
+#include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 
 namespace {
@@ -80,12 +81,12 @@ int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
 }
 
 // The open commands: dialog in dir, then the chosen file parsed completely before anything
-// of the document changes.
+// of the document changes. The chosen path once the project was read, else empty.
 template <class Data, class Parse, class Apply>
-void OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse parse, Apply apply) {
+std::string OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse parse, Apply apply) {
     CDirectoryGuard home(doc.m_szStartDir);
     if (!ChangeDirectory(home.Home()) || !ChangeDirectory(dir))
-        return;  // no project directory yet: nothing to open
+        return {};  // no project directory yet: nothing to open
     FileDialogRequest request;
     request.title = title;
     request.defaultExt = "dat";
@@ -94,21 +95,21 @@ void OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse pars
     request.startDir = CurrentDirectory();
     request.hideReadOnly = true;
     if (!doc.m_services.files)
-        return;
+        return {};
     const auto chosen = doc.m_services.files->ChooseFile(request);
     if (!chosen || chosen->empty())
-        return;
+        return {};
 
     std::string text, reason;
     switch (ReadRegularFile(*chosen, kMaxProjectFileSize, text, reason)) {
     case ReadFileOutcome::CannotOpen:
     case ReadFileOutcome::NotRegular:
         doc.ShowMessage(std::string(kCannotRead) + "\n" + *chosen + ": " + reason);
-        return;
+        return {};
     case ReadFileOutcome::TooLarge:
         doc.ShowMessage("Cannot read the project file!\n" + *chosen +
                         ": the file is too large to be a project file.");
-        return;
+        return {};
     case ReadFileOutcome::Read:
         break;
     }
@@ -117,9 +118,10 @@ void OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse pars
     if (!parse(text, data, &error)) {
         doc.ShowMessage("Cannot read the project file!\n" + *chosen + ", line " +
                         std::to_string(error.line) + ": " + error.reason + ".");
-        return;
+        return {};
     }
     apply(data, doc);
+    return *chosen;
 }
 
 }  // namespace
@@ -147,11 +149,16 @@ int WriteFGMSolverInput(COstrelDoc& doc) {
 }
 
 void OnOpenComposite(COstrelDoc& doc) {
-    OpenProject<ComProjectData>(doc, "input", "Open Composite File", ParseComProject,
-                                ApplyComProject);
+    const std::string path = OpenProject<ComProjectData>(doc, "input", "Open Composite File",
+                                                         ParseComProject, ApplyComProject);
+    // A sampled load kept beside the project makes its ft.dat again.
+    if (!path.empty())
+        RestoreSampledLoad(doc, ELoadProject::Composite, path);
 }
 
 void OnOpenFGM(COstrelDoc& doc) {
-    OpenProject<FGMProjectData>(doc, "inputFGM", "Open FGM File", ParseFGMProject,
-                                ApplyFGMProject);
+    const std::string path = OpenProject<FGMProjectData>(doc, "inputFGM", "Open FGM File",
+                                                         ParseFGMProject, ApplyFGMProject);
+    if (!path.empty())
+        RestoreSampledLoad(doc, ELoadProject::FGM, path);
 }

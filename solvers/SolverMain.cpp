@@ -15,6 +15,7 @@
 #include "DispersionCurves.h"
 #include "InputFile.h"
 #include "Limits.h"
+#include "Receivers.h"
 #include "ResultFile.h"
 #include "SolverInput.h"
 #include "Transient.h"
@@ -37,6 +38,10 @@ struct CCommandLine {
     bool bPerThickness = false;  // --fd: the frequency range is frequency times thickness
     CDispersionRequest curves;
     std::string strCurvesFile;
+    // --receivers FILE or --receiver-range X0 X1 N: one result file per point.
+    std::string strReceiverFile;
+    bool bReceiverRange = false;
+    std::vector<double> receivers;
 };
 
 // One value of an option: a whole count or a number within bounds, or free text (a file name).
@@ -105,6 +110,15 @@ const std::vector<COption>& Options() {
          [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.dCutoffConst = v[0]; }, "the dimensionless cut-off constant (default 3.113646)"},
         {"--mori-tanaka", true, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.fgm.bMoriTanaka = true; },
          "mix the two materials by Mori-Tanaka instead of the rule of mixtures"},
+        {"--receivers", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strReceiverFile = text; },
+         "receiving points from FILE (one x in mm per line, # comments), one result file each:\n"
+         "                  result_r0001.dat ... (resultfgm_r0001.dat ... for Kavrit), in the file's order"},
+        {"--receiver-range", false, {Number("X0", -kMaxDistance, kMaxDistance), Number("X1", -kMaxDistance, kMaxDistance), Count("N", 1, static_cast<double>(kMaxReceivers))},
+         [](CCommandLine& c, const CNumbers& v, const char*) {
+             c.bReceiverRange = true;
+             c.receivers = ReceiverRange(v[0], v[1], static_cast<int>(v[2]));
+         },
+         "N receiving points from X0 to X1 (mm), both ends included, numbered result files as above"},
         {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;
@@ -242,6 +256,37 @@ const char* QuantityName(int output) {
     }
 }
 
+void PrintTiming(const CTransientResult& result, int threads) {
+    std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers, threads);
+    std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
+                result.dEigenSeconds, result.dSynthesisSeconds);
+    std::fflush(stdout);
+}
+
+// One set of eigen-solves, one result file per receiver, each written atomically, in order.
+template <class Fail>
+int WriteReceiverResults(const CProblem& problem, const CCommandLine& cl, const CRunOptions& run,
+                         const std::string& output, const Fail& fail) {
+    const CTransientResult result = SolveAtReceivers(problem, run, &cl.receivers);
+    if (!result.error.empty()) return fail(result.error);
+    for (size_t r = 0; r < result.receiverValues.size(); ++r) {
+        const std::string curveError =
+            CheckCurveFinite(result.time, result.receiverValues[r], QuantityName(problem.nOutput));
+        if (!curveError.empty()) return fail("receiving point " + Num(cl.receivers[r]) + ": " + curveError);
+    }
+    for (size_t r = 0; r < result.receiverValues.size(); ++r) {
+        const std::string writeError = WriteFileAtomically(
+            ReceiverFileName(output, r), FormatResult(problem.nOutput, result.time, result.receiverValues[r]));
+        if (!writeError.empty()) return fail(writeError);
+    }
+    run.progress(100);
+    if (cl.bTiming) {
+        std::printf("receivers %zu\n", cl.receivers.size());
+        PrintTiming(result, run.nThreads);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int SolverMain(ESolver kind, int argc, char** argv) {
@@ -273,6 +318,26 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cerr);
         return 2;
     }
+    const bool manyReceivers = cl.bReceiverRange || !cl.strReceiverFile.empty();
+    if (manyReceivers && (cl.bDispersion || (cl.bReceiverRange && !cl.strReceiverFile.empty()))) {
+        std::cerr << name << ": --receivers and --receiver-range go one at a time, without --dispersion\n";
+        Usage(kind, std::cerr);
+        return 2;
+    }
+    if (!cl.strReceiverFile.empty()) {
+        bool tooMany = false;
+        const std::string error = ReadReceivers(cl.strReceiverFile, kMaxReceivers, cl.receivers, tooMany);
+        if (tooMany) {
+            std::cerr << name << ": " << error << "\n";
+            return 2;
+        }
+        if (!error.empty()) return fail(error);
+    }
+    if (manyReceivers && static_cast<double>(cl.receivers.size()) * cl.nPoints > kMaxReceiverValues) {
+        std::cerr << name << ": " << cl.receivers.size() << " receiving points at " << cl.nPoints
+                  << " points each are more than " << Num(kMaxReceiverValues) << " values: use fewer of either\n";
+        return 2;
+    }
     if (!cl.bDispersion) RemoveStaleTemporaries(output);
 
     std::string text;
@@ -294,6 +359,12 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         const std::string loadError = ReadSampledLoad("ft.dat", problem.load);
         if (!loadError.empty()) return fail(loadError);
     }
+    if (manyReceivers) {
+        // The run's size follows from its farthest receiver.
+        problem.dReceiverX = cl.receivers.front();
+        for (double x : cl.receivers)
+            if (std::abs(x) > std::abs(problem.dReceiverX)) problem.dReceiverX = x;
+    }
     if (const std::string runError = CheckRunSize(problem, cl.nPoints); !runError.empty()) return fail(runError);
 
     CRunOptions run;
@@ -301,6 +372,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     run.nThreads = cl.nThreads > 0 ? cl.nThreads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     run.progress = [](int percent) { std::cout << "progress " << percent << "%" << std::endl; };
     run.progress(0);
+    if (manyReceivers) return WriteReceiverResults(problem, cl, run, output, fail);
     const CTransientResult result = SolveTransient(problem, run);
     if (!result.error.empty()) return fail(result.error);
     const std::string curveError = CheckCurveFinite(result.time, result.value, QuantityName(problem.nOutput));
@@ -310,13 +382,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         WriteFileAtomically(output, FormatResult(problem.nOutput, result.time, result.value));
     if (!writeError.empty()) return fail(writeError);
     run.progress(100);
-    if (cl.bTiming) {
-        std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers,
-                    run.nThreads);
-        std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
-                    result.dEigenSeconds, result.dSynthesisSeconds);
-        std::fflush(stdout);
-    }
+    if (cl.bTiming) PrintTiming(result, run.nThreads);
     return 0;
 }
 

@@ -148,10 +148,76 @@ std::string CheckRunSize(const CProblem& p, int points) {
     return {};
 }
 
+namespace {
+
+// u(x_r, t_j) = sum over wavenumbers k of phase(k x_r) G_k(t_j), G_k the modal sum at k
+// without its phase: the modal sums are made once for every receiver and the receivers are
+// one matrix product. Rows of G go in chunks so that memory stays bounded at any number of
+// points; receivers go in fixed blocks, so no sum depends on the number of threads.
+constexpr size_t kChunkValues = size_t(1) << 22;  // doubles of G held at once
+constexpr int kReceiverBlock = 16;
+
+struct CReceiverSynthesis {
+    const CProblem& problem;
+    const CWavenumbers& grid;
+    const CTimeGrid& times;
+    const CSampledPlan* plan;
+    double phaseSign;
+    size_t length;               // values per curve before a sampled load's Finish
+    std::vector<double> angles;  // kappa * angle is the phase of each receiver
+    Eigen::MatrixXd values;      // receivers x points
+
+    void Add(size_t start, size_t count, const std::vector<double>& omega, const std::vector<double>& coeff,
+             const std::vector<size_t>& modeCount, const std::vector<size_t>& offset, int threads) {
+        const Eigen::Index points = static_cast<Eigen::Index>(length);
+        const int receivers = static_cast<int>(angles.size());
+        const size_t rows = std::max<size_t>(1, std::min(count, kChunkValues / static_cast<size_t>(points)));
+        using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+        RowMajor g;
+        Eigen::MatrixXd phase;
+        for (size_t c0 = 0; c0 < count; c0 += rows) {
+            const size_t c1 = std::min(count, c0 + rows);
+            g.setZero(static_cast<Eigen::Index>(c1 - c0), points);
+            ParallelFor(c1 - c0, threads, [&](size_t l, int) {
+                const size_t local = c0 + l;
+                AccumulateModes(problem.load, times, plan, &omega[offset[local]], &coeff[offset[local]],
+                                modeCount[local], g.row(static_cast<Eigen::Index>(l)).data());
+            });
+            phase.resize(receivers, static_cast<Eigen::Index>(c1 - c0));
+            for (size_t l = 0; l < c1 - c0; ++l) {
+                const double kappa = grid.kappa[start + c0 + l];
+                for (int r = 0; r < receivers; ++r)
+                    phase(r, static_cast<Eigen::Index>(l)) = phaseSign == 0.0 ? std::cos(kappa * angles[r])
+                                                                              : phaseSign * std::sin(kappa * angles[r]);
+            }
+            const size_t blocks = (static_cast<size_t>(receivers) + kReceiverBlock - 1) / kReceiverBlock;
+            ParallelFor(blocks, threads, [&](size_t blk, int) {
+                const int r0 = static_cast<int>(blk) * kReceiverBlock;
+                const int nr = std::min(kReceiverBlock, receivers - r0);
+                values.middleRows(r0, nr).noalias() += phase.middleRows(r0, nr) * g;
+            });
+        }
+    }
+};
+
+}  // namespace
+
 CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
+    return SolveAtReceivers(p, options, nullptr);
+}
+
+CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options, const std::vector<double>* receivers) {
     CTransientResult result;
     CWavenumbers grid;
-    result.error = MakeWavenumbers(p, grid);
+    CProblem farthest = p;
+    if (receivers && !receivers->empty()) {
+        // The spacing of the wavenumbers must keep the images of the load away from every
+        // receiver: the farthest decides.
+        farthest.dReceiverX = receivers->front();
+        for (double x : *receivers)
+            if (std::abs(x) > std::abs(farthest.dReceiverX)) farthest.dReceiverX = x;
+    }
+    result.error = MakeWavenumbers(farthest, grid);
     if (!result.error.empty()) return result;
 
     const auto assemblyStart = Clock::now();
@@ -180,6 +246,18 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
                                               options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, grid));
     // A sampled load's blocks sum its responses on the plan's own grid (see CSampledPlan).
     const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
+    std::unique_ptr<CReceiverSynthesis> many;
+    if (receivers && static_cast<double>(receivers->size()) * static_cast<double>(length) > 4 * kMaxReceiverValues) {
+        // A sampled load sums on a finer grid than the output: bound what the curves hold.
+        result.error = "the receiving points would hold " + std::to_string(receivers->size() * length) +
+                       " values at once: use fewer receiving points or fewer --points";
+        return result;
+    }
+    if (receivers) {
+        many.reset(new CReceiverSynthesis{p, grid, times, plan.get(), phaseSign, length, {}, {}});
+        for (double x : *receivers) many->angles.push_back(p.bShell ? x / p.dRadius : x);
+        many->values.setZero(static_cast<Eigen::Index>(receivers->size()), static_cast<Eigen::Index>(length));
+    }
 
     // Wavenumbers go in batches (modes of a batch are kept, then summed), so memory stays
     // bounded however long the window. Within a batch a fixed set of blocks is summed on its
@@ -187,7 +265,7 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     // threads or on which thread took which block.
     const size_t batch = kBatchWavenumbers;
     const size_t blocks = std::min<size_t>(nk, 64);
-    std::vector<std::vector<double>> partial(blocks, std::vector<double>(length, 0.0));
+    std::vector<std::vector<double>> partial(receivers ? 0 : blocks, std::vector<double>(length, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
     std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
     for (size_t start = 0; start < nk; start += batch) {
@@ -200,8 +278,9 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
             double* c = &coeff[local * n];
             const int found = solver.SolveProducts(kappa, a, b, w, c, spaces[t]);
             modeCount[local] = static_cast<size_t>(found);
-            const double phase = phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
-                                                  : phaseSign * std::sin(kappa * grid.dAngle);
+            const double phase = many                ? 1.0  // each receiver's comes later
+                                 : phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
+                                                    : phaseSign * std::sin(kappa * grid.dAngle);
             const double scale = grid.weight[i] * phase;
             for (int j = 0; j < found; ++j) {
                 w[j] = std::sqrt(std::max(0.0, w[j]));
@@ -230,6 +309,11 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
             }
             offset[local + 1] = to + m;
         }
+        if (many) {
+            many->Add(start, count, omega, coeff, modeCount, offset, threads);
+            result.dSynthesisSeconds += Seconds(synthesisStart);
+            continue;
+        }
         const size_t parts = std::min(blocks, count);
         ParallelFor(parts, threads, [&](size_t c, int) {
             const size_t first = offset[count * c / parts], last = offset[count * (c + 1) / parts];
@@ -241,10 +325,19 @@ CTransientResult SolveTransient(const CProblem& p, const CRunOptions& options) {
     result.time.resize(times.nPoints);
     std::vector<double> sum(length, 0.0);
     for (size_t j = 0; j < length; ++j)
-        for (size_t c = 0; c < blocks; ++c) sum[j] += partial[c][j];
+        for (size_t c = 0; c < partial.size(); ++c) sum[j] += partial[c][j];
     for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
     if (plan) plan->Finish(sum, result.value);
     else result.value = std::move(sum);
+    if (many) {
+        for (Eigen::Index r = 0; r < many->values.rows(); ++r) {
+            const Eigen::VectorXd row = many->values.row(r).transpose();
+            std::vector<double> buffer(row.data(), row.data() + row.size()), curve;
+            if (plan) plan->Finish(buffer, curve);
+            else curve = std::move(buffer);
+            result.receiverValues.push_back(std::move(curve));
+        }
+    }
     if (options.progress) options.progress(99);
     return result;
 }

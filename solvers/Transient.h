@@ -60,6 +60,7 @@ inline double TaperWidth(double kMax) { return 2.0 * std::sqrt(kTaperExponent) /
 
 struct CTransientResult {
     std::vector<double> time, value;
+    std::vector<std::vector<double>> receiverValues;  // SolveAtReceivers: one curve per receiver
     double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
     size_t nWavenumbers = 0;
     int nUnknowns = 0;
@@ -74,6 +75,16 @@ struct CRunOptions {
 };
 
 CTransientResult SolveTransient(const CProblem& problem, const CRunOptions& options);
+
+// The most receiving points of one run, and of receivers times output points (the curves are
+// held together until the end).
+inline constexpr size_t kMaxReceivers = 10000;
+inline constexpr double kMaxReceiverValues = 5e7;
+// One set of eigen-solves for every receiving point x (mm along the top surface; the input's
+// own point is not used), one synthesis each: the curves in receiverValues, in the given order.
+// Without receivers it is SolveTransient.
+CTransientResult SolveAtReceivers(const CProblem& problem, const CRunOptions& options,
+                                  const std::vector<double>* receivers);
 
 // Lowest frequencies (rad/us) at each kappa.
 std::vector<std::vector<double>> Dispersion(const CThicknessModel& model, const std::vector<double>& kappas,

@@ -190,12 +190,18 @@ int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyManifest m;
     if (!OpenStudy(studyFile, def, m, io))
         return 1;
+    QueueStates queue = QueueOf(m);
     if (m.scheduler == "local") {
         CStudyLock probe(m.studyDir);
-        if (!probe.Held())
+        if (!probe.Held()) {
             Say(io, "a local run is going on (" + probe.Holder() + ")");
+            // While it goes on, a task with scratch is one of its workers' current tasks.
+            for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t)
+                if (HasTaskScratch(m, t))
+                    queue[t] = "RUNNING";
+        }
     }
-    const std::vector<TaskStatus> statuses = TaskStatuses(m, QueueOf(m));
+    const std::vector<TaskStatus> statuses = TaskStatuses(m, queue);
     SayReport(io, StatusReport(m, statuses));
     std::error_code ec;
     if (AllDone(statuses) && !fs::exists(fs::path(m.studyDir) / "results.csv", ec)) {

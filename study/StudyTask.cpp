@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kMaxResultFileSize = 256u << 20;
-// A solver that does not know an option exits with this status (and writes nothing).
+// A solver that refuses an option exits with this status and writes nothing: one that does not
+// know the receiver list, or one given more values than it takes in a run.
 constexpr int kUnknownOptionExit = 2;
 
 bool ReadText(const fs::path& path, std::string& text) {
@@ -132,7 +133,7 @@ std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& 
     std::vector<std::string> args = CommonArgs(m);
     args.insert(args.end(), {"--receivers", "receivers.txt"});
     const CRun run = RunSolver(m, scratch, args, hooks, 0, 1);
-    // A solver that takes one receiving point: one run per receiver instead.
+    // A solver that takes one receiving point (or not this many): one run per receiver instead.
     if (run.outcome.status == ProcessOutcome::Status::Finished && run.outcome.exitCode == kUnknownOptionExit &&
         !fs::exists(scratch / NumberedResultName(m.resultStem, 1), ec))
         return RunEachReceiver(m, t, scratch, input, hooks);
@@ -180,6 +181,16 @@ void RemoveTaskScratch(const StudyManifest& m, int task) {
     for (fs::directory_iterator it(dir.parent_path(), ec), end; !ec && it != end; it.increment(ec))
         if (it->path().filename().string().rfind(prefix, 0) == 0)
             fs::remove_all(it->path(), ec);
+}
+
+bool HasTaskScratch(const StudyManifest& m, int task) {
+    const fs::path dir = TaskDir(m, task);
+    const std::string prefix = dir.filename().string() + ".run-";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir.parent_path(), ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind(prefix, 0) == 0)
+            return true;
+    return false;
 }
 
 TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hooks) {

@@ -26,6 +26,7 @@ TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hook
 
 // Scratch directories of a task left by a run that died ("<block>.run-*").
 void RemoveTaskScratch(const StudyManifest& m, int task);
+bool HasTaskScratch(const StudyManifest& m, int task);
 
 // Every result of a finished run directory, checked: a head, as many finite points as it
 // announces. Empty when all is well, else what is wrong.

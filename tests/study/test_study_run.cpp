@@ -101,7 +101,11 @@ void ExpectWholeOrAbsent(const StudyManifest& m) {
 TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
     CTempProject p;
     p.Write("input/plate.dat", kSharedPlyProject);
-    const std::string file = StudyFile(p, LUMDEX_PATH,
+    // The real solver behind a line of log per run.
+    const std::string solver = p.Write("logged_lumdex", "#!/bin/sh\necho \"$*\" >> " + p.Path("runs.log") +
+                                                            "\nexec " + LUMDEX_PATH + " \"$@\"\n");
+    fs::permissions(solver, fs::perms::owner_all);
+    const std::string file = StudyFile(p, solver,
                                        "points = 41\n[receivers]\nvalues = [1.0, 2.5, 4.0]\n"
                                        "[scheduler]\nreceivers_per_task = 2\njobs = 2\n");
     CCapture out;
@@ -110,6 +114,9 @@ TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
     EXPECT_TRUE(out.Said("progress 100%"));
     const StudyManifest m = Manifest(p);
     ASSERT_EQ(m.tasks.size(), 2u);
+    // One solve per block: the solver took the receiver list.
+    EXPECT_EQ(ReadAll(p.Path("runs.log")),
+              "--points 41 --threads 1 --receivers receivers.txt\n--points 41 --threads 1 --receivers receivers.txt\n");
     // The same case with one receiving point, solved alone.
     const std::string single = p.Path("single");
     fs::create_directories(single);
@@ -137,6 +144,27 @@ TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
     const std::string csv = ReadAll(m.studyDir + "/results.csv");
     EXPECT_EQ(csv.substr(0, csv.find('\n')), "case,receiver_x,time,value");
     EXPECT_EQ(Lines(csv), 1 + 3 * 41);
+}
+
+TEST(StudyRun, AnFGMSweepRunsTheRealFGMSolver) {
+    CTempProject p;
+    p.Write("inputFGM/graded.dat",
+            "graded\n2    2\n  1    3.1400\n3    3\n0.00    4.00\n2.0000\n"
+            "steel  1  200.0000  0.0000  0.0000  0.3000  0.0000  0.0000  7.8000\n"
+            "alu  2  70.0000  0.0000  0.0000  0.3300  0.0000  0.0000  2.7000\n"
+            "Layer 1 1 0.2000 0.5000\nLayer 2 1 0.6000 0.5000\n0.9000\n1 \n");
+    const std::string file = p.Write("g.toml", "project = \"inputFGM/graded.dat\"\nsolver = \"" +
+                                                   std::string(KAVRIT_PATH) +
+                                                   "\"\npoints = 21\n[receivers]\nvalues = [1, 2]\n"
+                                                   "[[vary]]\nparameter = \"volume_fraction\"\nlayer = 2\nvalues = [0.2, 0.8]\n");
+    CCapture out;
+    ASSERT_EQ(StudyRunCommand(file, out.io), 0) << out.All();
+    StudyManifest m;
+    std::string error;
+    ASSERT_TRUE(ReadManifest(p.Path("outputFGM/graded/studies/g"), m, &error)) << error;
+    ASSERT_EQ(Curve(TaskDir(m, 2) + "/resultfgm_r0002.dat").size(), 21u);
+    // A different grading gives a different response.
+    EXPECT_NE(ReadAll(TaskDir(m, 1) + "/resultfgm_r0002.dat"), ReadAll(TaskDir(m, 2) + "/resultfgm_r0002.dat"));
 }
 
 TEST(StudyRun, ASolverWithAReceiverListRunsOncePerTask) {
@@ -325,6 +353,13 @@ TEST(StudyRun, CancelStopsALocalRunAndKeepsWhatIsComplete) {
     CCapture idle;
     const pid_t pid = StartStudyProgram({"run", file});
     ASSERT_TRUE(WaitFor([&] { return fs::exists(p.Path("output/plate/studies/s/case-0001/block-0001")); }));
+    // Between two tasks no scratch exists for a moment: ask until one runs.
+    CCapture during;
+    EXPECT_TRUE(WaitFor([&] {
+        during.lines.clear();
+        return StudyStatusCommand(file, during.io) == 0 && during.Said(": running");
+    })) << during.All();
+    EXPECT_TRUE(during.Said("a local run is going on (pid " + std::to_string(pid))) << during.All();
     CCapture cancel;
     ASSERT_EQ(StudyCancelCommand(file, cancel.io), 0) << cancel.All();
     int status = 0;

@@ -1,0 +1,185 @@
+#include "DispersionRun.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "DispersionCurves.h"
+#include "OstrelDoc.h"
+#include "PosixProcessRunner.h"
+#include "ProjectFormat.h"
+#include "SolverInput.h"
+#include "SolverRun.h"
+#include "Transient.h"
+#include "WorkingDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMaxModes = 100;
+// A table larger than this is not the solver's (20000 points of 100 modes fit easily).
+constexpr std::size_t kMaxTableBytes = 512u << 20;
+
+std::string Number(double v) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+bool ReadNumber(std::string_view text, double& v) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(v);
+}
+
+// The stack as the solver will see it, checked here so that a refusal reads as a sentence
+// in a message box rather than a line in a closing progress window.
+std::string CheckStack(const std::string& text, int project, double& thickness) {
+    numerics::CProblem problem;
+    const std::string error = project == 0
+                                  ? numerics::ParseCompositeInput(text, "input.d", problem)
+                                  : numerics::ParseFgmInput(text, "inputfgm.dat", numerics::CFgmOptions{}, problem);
+    if (!error.empty()) return error;
+    const std::string size = numerics::CheckModelSize(problem.model);
+    if (!size.empty()) return size;
+    thickness = problem.model.Thickness();
+    return {};
+}
+
+void MakeDirectories(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+}
+
+}  // namespace
+
+std::string CheckDispersionSettings(const CDispersionSettings& s) {
+    if (!std::isfinite(s.dFrom) || !std::isfinite(s.dTo) || s.dFrom < 0)
+        return "The range must start at 0 or above.";
+    if (!(s.dTo > s.dFrom)) return "The range must end above its start.";
+    if (s.nPoints < 2 || s.nPoints > numerics::kMaxDispersionPoints)
+        return "The number of points must be from 2 to " + std::to_string(numerics::kMaxDispersionPoints) + ".";
+    if (s.nModes < 1 || s.nModes > kMaxModes)
+        return "The number of modes must be from 1 to " + std::to_string(kMaxModes) + ".";
+    return {};
+}
+
+std::vector<std::string> DispersionArguments(const CDispersionSettings& s, const std::string& output) {
+    return {"--dispersion", s.bPerThickness ? "--fd" : "--frequencies", Number(s.dFrom), Number(s.dTo),
+            std::to_string(s.nPoints), "--modes", std::to_string(s.nModes), "--output", output};
+}
+
+std::string ParseDispersionTable(const std::string& text, CDispersionTable& out) {
+    CDispersionTable table;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string name, f[4], extra;
+        double v[4];
+        bool ok = static_cast<bool>(fields >> name >> f[0] >> f[1] >> f[2] >> f[3]) && !(fields >> extra);
+        for (int i = 0; ok && i < 4; ++i) ok = ReadNumber(f[i], v[i]);
+        if (!ok) return "line " + std::to_string(number) + ": expected a mode name and four numbers";
+        if (table.modes.empty() || table.modes.back().strName != name) {
+            for (const CDispersionMode& m : table.modes)
+                if (m.strName == name)
+                    return "line " + std::to_string(number) + ": the points of mode " + name + " are not together";
+            table.modes.push_back({name, {}, {}, {}, {}});
+        }
+        CDispersionMode& m = table.modes.back();
+        m.frequency.push_back(v[0]);
+        m.wavenumber.push_back(v[1]);
+        m.phase.push_back(v[2]);
+        m.group.push_back(v[3]);
+    }
+    out = std::move(table);
+    return {};
+}
+
+DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, CDispersionTable& out) {
+    CDirectoryGuard guard(doc.m_szStartDir);
+    const std::string refused = CheckDispersionSettings(s);
+    if (!refused.empty()) {
+        doc.ShowMessage(refused);
+        return DispersionOutcome::Refused;
+    }
+    const SolverSetup& setup = s.nProject == 0 ? CompositeSolver() : FGMSolver();
+    const std::string input = s.nProject == 0 ? FormatComSolverInput(doc) : FormatFGMSolverInput(doc);
+    double thickness = 0;
+    const std::string stackError = CheckStack(input, s.nProject, thickness);
+    if (!stackError.empty()) {
+        doc.ShowMessage("The dispersion curves cannot be computed for this stack: " + stackError +
+                        ". Enter the parameters first.");
+        return DispersionOutcome::Refused;
+    }
+
+    const std::string runDir = (fs::path(doc.m_szStartDir) / setup.runDir).string();
+    const std::string workDir = (fs::path(runDir) / kDispersionDir).string();
+    MakeDirectories(workDir);
+    // The solver writes where it runs: never through a link out of the working tree.
+    if (!ResolvesInsideTree(doc.m_szStartDir, workDir)) {
+        doc.ShowMessage(OutsideTreeMessage(std::string(setup.runDir) + "/" + kDispersionDir) + " The solver was not run.");
+        return DispersionOutcome::Failed;
+    }
+    std::string error;
+    const std::string inputName = s.nProject == 0 ? "input.d" : "inputfgm.dat";
+    if (!WriteFileAtomically((fs::path(workDir) / inputName).string(), input, &error)) {
+        doc.ShowMessage("The solver input for the dispersion curves cannot be written: " + error);
+        return DispersionOutcome::Failed;
+    }
+    const std::string tablePath = (fs::path(workDir) / kDispersionFile).string();
+    std::error_code ec;
+    fs::remove(tablePath, ec);  // an old table must never pass for this run's
+
+    ProcessRequest request = SolverRequest(setup, runDir);
+    if (request.program.rfind("./", 0) == 0) request.program = (fs::path(runDir) / setup.program).string();
+    request.workingDirectory = workDir;
+    request.arguments = DispersionArguments(s, kDispersionFile);
+    CPosixProcessRunner headless;
+    IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
+    const ProcessOutcome outcome = runner.Run(request);
+    const std::string program = setup.program;
+    switch (outcome.status) {
+    case ProcessOutcome::Status::Cancelled:
+        doc.ShowMessage("The dispersion run was cancelled.");
+        return DispersionOutcome::Cancelled;
+    case ProcessOutcome::Status::FailedToStart:
+        doc.ShowMessage("The solver " + program + " could not be started (" + outcome.errorText + "). Place it in \"" +
+                        setup.runDir + "\" or on the search path.");
+        return DispersionOutcome::Failed;
+    case ProcessOutcome::Status::Crashed:
+        doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText + ").");
+        return DispersionOutcome::Failed;
+    case ProcessOutcome::Status::Finished: break;
+    }
+    if (outcome.exitCode != 0) {
+        doc.ShowMessage("The solver " + program + " failed with exit code " + std::to_string(outcome.exitCode) +
+                        "; no dispersion curves were computed.");
+        return DispersionOutcome::Failed;
+    }
+    std::string text, reason;
+    if (ReadRegularFile(tablePath, kMaxTableBytes, text, reason) != ReadFileOutcome::Read) {
+        doc.ShowMessage("The solver " + program + " wrote no dispersion table \"" + kDispersionFile + "\".");
+        return DispersionOutcome::Failed;
+    }
+    const std::string parseError = ParseDispersionTable(text, out);
+    if (!parseError.empty()) {
+        doc.ShowMessage(std::string("The dispersion table cannot be read: ") + kDispersionFile + ", " + parseError + ".");
+        return DispersionOutcome::Failed;
+    }
+    if (out.modes.empty()) {
+        doc.ShowMessage("No mode propagates in the range asked for.");
+        return DispersionOutcome::Failed;
+    }
+    out.dThickness = thickness;
+    return DispersionOutcome::Done;
+}

@@ -1,0 +1,288 @@
+// "Sampled load..." and "Dispersion curves...": enabling, the forms played by the test, the
+// files they make, the real solver run, and the dispersion window's plot, read-out and exports.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CommandIds.h"
+#include "DispersionDlg.h"
+#include "DispersionWindow.h"
+#include "DocCommands.h"
+#include "OstrelDoc.h"
+#include "PlotWidget.h"
+#include "RecordList.h"
+#include "SampledLoadDlg.h"
+#include "SampledLoadFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CRecordingSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+class CScriptedChooser : public IFileChooser {
+public:
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
+        requests.push_back(request);
+        if (answers.empty()) return std::nullopt;
+        auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    std::vector<std::optional<std::string>> answers;
+    std::vector<FileDialogRequest> requests;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+CMaterial Ply(const std::string& name, int no, float angle) {
+    CMaterial m;
+    m.m_strName = name;
+    m.m_nNo = no;
+    m.m_dE1 = 140;
+    m.m_dE2 = 10;
+    m.m_dG12 = 5;
+    m.m_dV12 = 0.3;
+    m.m_dV23 = 0.45;
+    m.m_dDensity = 1.6;
+    m.m_fAngle = angle;
+    return m;
+}
+
+template <class T>
+T* Child(QWidget& form, const char* name) {
+    T* w = form.findChild<T*>(QString::fromLatin1(name));
+    if (!w) qFatal("no child %s", name);
+    return w;
+}
+
+}  // namespace
+
+class DispersionCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void enablingFollowsTheLoadTypeAndTheStack();
+    void sampledLoadFormPreviewsAndWritesFtDat();
+    void sampledLoadFormImportsAMeasurement();
+    void dispersionCurvesRunTheSolverAndShowTheModes();
+
+private:
+    void CrossPly();
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<COstrelDoc> m_doc;
+    std::unique_ptr<CDocCommands> m_commands;
+    CRecordingSink m_sink;
+    CScriptedChooser m_chooser;
+    QString m_previous;
+    fs::path m_home;
+};
+
+void DispersionCommandsTest::init() {
+    m_previous = QDir::currentPath();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    m_doc = std::make_unique<COstrelDoc>();
+    QVERIFY(m_doc->OnNewDocument());
+    m_home = fs::path(m_doc->m_szStartDir);
+    m_sink.messages.clear();
+    m_chooser = {};
+    m_doc->m_services.messages = &m_sink;
+    m_doc->m_services.files = &m_chooser;
+    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr);
+}
+
+void DispersionCommandsTest::cleanup() {
+    if (QWidget* w = m_commands->LastDispersionWindow()) delete w;
+    m_commands.reset();
+    m_doc.reset();
+    QDir::setCurrent(m_previous);
+    m_dir.reset();
+}
+
+void DispersionCommandsTest::CrossPly() {
+    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud0", 1, 0));
+    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud90", 2, 90));
+    for (int i : {1, 2, 2, 1}) {
+        CLayer l;
+        l.m_strLayer = "Layer " + std::to_string(m_doc->m_nComLayerCount + 1);
+        l.m_strMaterial = i == 1 ? "ud0" : "ud90";
+        l.m_nMaterial = i;
+        l.m_fThickness = 0.25f;
+        l.m_nSublayers = 2;
+        AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, l);
+    }
+    m_doc->m_nLayers = 4;
+}
+
+void DispersionCommandsTest::enablingFollowsTheLoadTypeAndTheStack() {
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kSampledLoad), std::optional<bool>(false));
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kDispersionCurves), std::optional<bool>(false));
+    QVERIFY(m_commands->Carries(Cmd::kSampledLoad) && m_commands->Carries(Cmd::kDispersionCurves));
+    m_doc->m_nFGMLoadType = 4;
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kSampledLoad), std::optional<bool>(true));
+    CrossPly();
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kDispersionCurves), std::optional<bool>(true));
+    // A disabled command does nothing, even when the toolbar or a shortcut is a step behind.
+    m_doc->m_nFGMLoadType = 1;
+    bool opened = false;
+    m_commands->SetFormRunner([&](QDialog&) { return opened = true, 2; });
+    m_commands->OnCommand(Cmd::kSampledLoad);
+    QVERIFY(!opened);
+}
+
+void DispersionCommandsTest::sampledLoadFormPreviewsAndWritesFtDat() {
+    m_doc->m_nLoadType = 4;
+    m_doc->m_strComTitle = "crossply";
+    std::vector<int> counts;
+    int projects = 0;
+    QString countText;
+    m_commands->SetFormRunner([&](QDialog& dialog) {
+        auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
+        if (!form) return 2;
+        form->show();
+        projects = Child<QComboBox>(*form, "project")->count();
+        counts.push_back(form->PreviewCount());
+        Child<QLineEdit>(*form, "cycles")->setText("3");
+        counts.push_back(form->PreviewCount());
+        countText = Child<QLabel>(*form, "count")->text();
+        Child<QLineEdit>(*form, "delay")->setText("x");
+        form->accept();  // refused: the form stays open
+        counts.push_back(form->result());
+        Child<QLineEdit>(*form, "delay")->setText("1");
+        form->accept();
+        return form->result() == QDialog::Accepted ? 1 : 2;
+    });
+    m_commands->OnCommand(Cmd::kSampledLoad);
+    QCOMPARE(projects, 1);  // only the project that samples its load
+    // 5 cycles at 40 samples a period, then 3; the refused OK left the form open.
+    QCOMPARE(counts, (std::vector<int>{201, 121, 0}));
+    QVERIFY(countText.startsWith("121 samples"));
+    QCOMPARE(m_sink.messages, std::vector<std::string>{"Please enter a number."});
+
+    CSampledLoad expected;
+    expected.m_dCycles = 3;
+    expected.m_dDelay = 1;
+    QCOMPARE(Slurp(m_home / "bin" / "ft.dat"), FormatLoadSamples(SampleLoad(expected)));
+    QCOMPARE(Slurp(m_home / "input" / "crossply.load"), FormatLoadSettings(expected));
+    QVERIFY(m_doc->m_comSampledLoad.m_bDefined);
+    QCOMPARE(m_doc->m_comSampledLoad.m_dCycles, 3.0);
+}
+
+void DispersionCommandsTest::sampledLoadFormImportsAMeasurement() {
+    m_doc->m_nFGMLoadType = 4;
+    m_doc->m_strFGMTitle = "graded";
+    const fs::path csv = m_home / "hammer.csv";
+    std::ofstream(csv) << "time (us),force\n0,0\n0.5,1\n1.5,0\n";
+    const fs::path bad = m_home / "bad.csv";
+    std::ofstream(bad) << "0,0\n0.5,1\n0.4,0\n";
+    m_chooser.answers = {bad.string(), csv.string()};
+    int count = 0;
+    QString source;
+    m_commands->SetFormRunner([&](QDialog& dialog) {
+        auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
+        if (!form) return 2;
+        form->show();
+        Child<QComboBox>(*form, "shape")->setCurrentIndex(3);
+        Child<QPushButton>(*form, "import")->click();  // the bad file: a message, nothing taken
+        Child<QPushButton>(*form, "import")->click();
+        count = form->PreviewCount();
+        source = Child<QLabel>(*form, "source")->text();
+        form->accept();
+        return form->result() == QDialog::Accepted ? 1 : 2;
+    });
+    m_commands->OnCommand(Cmd::kSampledLoad);
+    QCOMPARE(count, 3);
+    QCOMPARE(source, QString("hammer.csv"));
+    QCOMPARE(m_sink.messages.size(), size_t(1));
+    QCOMPARE(m_sink.messages[0],
+             "Cannot import the load!\n" + bad.string() + ", line 3: the times must increase from line to line.");
+    QCOMPARE(Slurp(m_home / "binFGM" / "ft.dat"), std::string("0 0\n0.5 1\n1.5 0\n"));
+    QVERIFY(fs::exists(m_home / "inputFGM" / "graded.load"));
+    QVERIFY(!fs::exists(m_home / "bin" / "ft.dat"));
+}
+
+void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
+    CrossPly();
+    fs::create_directories(m_home / "bin");
+    fs::create_symlink(LUMDEX_PATH, m_home / "bin" / "lumdex");
+    m_commands->SetFormRunner([&](QDialog& dialog) {
+        auto* form = qobject_cast<CDispersionDlg*>(&dialog);
+        if (!form) return 2;
+        form->show();
+        Child<QLineEdit>(*form, "from")->setText("0");
+        Child<QLineEdit>(*form, "to")->setText("1.5");
+        Child<QLineEdit>(*form, "points")->setText("60");
+        Child<QLineEdit>(*form, "modes")->setText("4");
+        form->accept();
+        return form->result() == QDialog::Accepted ? 1 : 2;
+    });
+    m_commands->OnCommand(Cmd::kDispersionCurves);
+    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    auto* window = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QString("Dispersion curves - COM_project"));
+    const CDispersionTable& table = window->Table();
+    QCOMPARE(table.modes.size(), size_t(4));
+    QCOMPARE(table.modes[0].strName, std::string("A0"));
+
+    // One series per mode; the phase velocity's range is cut where the cut-offs run away.
+    plot::PlotWidget* plotWidget = window->Plot();
+    QCOMPARE(plotWidget->Content().series.size(), size_t(4));
+    QCOMPARE(plotWidget->Content().x.unit, std::string("MHz mm"));
+    window->SetQuantity(EDispersionQuantity::Group);
+    QCOMPARE(plotWidget->Content().y.name, std::string("c_g"));
+
+    // The mode under the pointer, read out in full.
+    window->resize(900, 620);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const CDispersionMode& a0 = table.modes[0];
+    const size_t i = a0.frequency.size() / 2;
+    plot::Mapping map{plotWidget->View().Shown(), plotWidget->PlotArea()};
+    const QPointF at = map.ToPixel({a0.frequency[i] * table.dThickness, a0.group[i]});
+    QTest::mouseMove(plotWidget, at.toPoint());
+    QTRY_VERIFY(window->findChild<QLabel*>("mode")->text().startsWith("A0: f = "));
+
+    // Exports: the whole table as CSV, the plot as PNG and SVG, each through the chooser.
+    const fs::path csv = m_home / "modes.csv", png = m_home / "modes.png", svg = m_home / "modes.svg";
+    m_chooser.answers = {csv.string(), png.string(), svg.string()};
+    Child<QPushButton>(*window, "exportCsv")->click();
+    Child<QPushButton>(*window, "exportPng")->click();
+    Child<QPushButton>(*window, "exportSvg")->click();
+    QCOMPARE(m_chooser.requests.size(), size_t(3));
+    QVERIFY(m_chooser.requests[0].save);
+    QCOMPARE(m_chooser.requests[1].defaultExt, std::string("png"));
+    QCOMPARE(Slurp(csv), DispersionCsvText(table));
+    QCOMPARE(QImage(QString::fromStdString(png.string())).size(), QSize(1000, 650));
+    const std::string svgText = Slurp(svg);
+    QVERIFY(svgText.find("<svg") != std::string::npos);
+    QVERIFY(svgText.find("A0") != std::string::npos);  // the legend
+    QVERIFY(m_sink.messages.empty());
+
+    // The project's own solver input and result in "bin" are not touched by the run.
+    QVERIFY(!fs::exists(m_home / "bin" / "input.d"));
+    QVERIFY(fs::exists(m_home / "bin" / "dispersion" / "dispersion.dat"));
+}
+
+QTEST_MAIN(DispersionCommandsTest)
+#include "test_dispersion_commands.moc"

@@ -1,0 +1,202 @@
+// The "Dispersion curves..." run: the document's stack in its own directory, the real solver
+// started through the runner, the table read back; and everything that can go wrong told.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "DispersionRun.h"
+#include "PosixProcessRunner.h"
+#include "ProjectFormat.h"
+#include "RecordList.h"
+#include "WorkingDirectory.h"
+#include "test_project_support.h"
+
+namespace fs = std::filesystem;
+using namespace projtest;
+
+namespace {
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+fs::path FakeSolver(const char* name) {
+    if (const char* root = std::getenv("PEMBLAR_SOURCE_DIR")) return fs::path(root) / "tests/solver/fake_solvers" / name;
+    return fs::path(__FILE__).parent_path() / "fake_solvers" / name;
+}
+
+// Records what was asked and runs it for real (or cancels, as a person pressing Cancel).
+struct RecordingRunner : IProcessRunner {
+    std::vector<ProcessRequest> requests;
+    bool cancel = false;
+    CPosixProcessRunner real;
+    ProcessOutcome Run(const ProcessRequest& r) override {
+        requests.push_back(r);
+        if (cancel) return {ProcessOutcome::Status::Cancelled, -1, ""};
+        return real.Run(r);
+    }
+};
+
+class DispersionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_before = CurrentDirectory();
+        m_root = fs::temp_directory_path() /
+                 ("pemblar-dispersion-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "bin");
+        fs::create_directories(m_root / "binFGM");
+        m_root = fs::canonical(m_root);
+        fs::create_symlink(LUMDEX_PATH, m_root / "bin" / "lumdex");
+        fs::create_symlink(KAVRIT_PATH, m_root / "binFGM" / "Kavrit");
+        doc.m_szStartDir = m_root.string();
+        doc.m_services.messages = &sink;
+        doc.m_services.processes = &runner;
+    }
+    void TearDown() override {
+        ChangeDirectory(m_before);
+        fs::remove_all(m_root);
+    }
+    // [0/90/90/0], 0.25 mm plies of 2 sublayers.
+    void CrossPly() {
+        ClearRecords(doc.m_materials, doc.m_nMaterials);
+        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud0", 1, 140, 10, 5, 0.3, 0.45, 1.6, 0));
+        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud90", 2, 140, 10, 5, 0.3, 0.45, 1.6, 90));
+        ClearRecords(doc.m_layers, doc.m_nComLayerCount);
+        for (int i : {1, 2, 2, 1})
+            AppendRecord(doc.m_layers, doc.m_nComLayerCount,
+                         Layer(doc.m_nComLayerCount + 1, i == 1 ? "ud0" : "ud90", i, 0.25f, 2));
+        doc.m_nLayers = 4;
+    }
+    fs::path m_root;
+    std::string m_before;
+    COstrelDoc doc;
+    RecordingSink sink;
+    RecordingRunner runner;
+};
+
+}  // namespace
+
+TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
+    CrossPly();
+    CDispersionSettings s;
+    s.dFrom = 0;
+    s.dTo = 1;
+    s.nPoints = 40;
+    s.nModes = 3;
+    CDispersionTable table;
+    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << (sink.messages.empty() ? "" : sink.messages[0]);
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(CurrentDirectory(), m_root.string());
+    ASSERT_EQ(runner.requests.size(), 1u);
+    const ProcessRequest& r = runner.requests[0];
+    EXPECT_EQ(r.program, (m_root / "bin" / "lumdex").string());  // the solver in "bin", by its full name
+    EXPECT_EQ(r.workingDirectory, (m_root / "bin" / "dispersion").string());
+    EXPECT_EQ(r.arguments, (std::vector<std::string>{"--dispersion", "--fd", "0", "1", "40", "--modes", "3",
+                                                     "--output", "dispersion.dat"}));
+    // The stack went to its own directory; the project's input in "bin" is not touched.
+    EXPECT_EQ(Slurp(m_root / "bin" / "dispersion" / "input.d"), FormatComSolverInput(doc));
+    EXPECT_FALSE(fs::exists(m_root / "bin" / "input.d"));
+
+    EXPECT_DOUBLE_EQ(table.dThickness, 1.0);
+    std::vector<std::string> names;
+    for (const CDispersionMode& m : table.modes) {
+        names.push_back(m.strName);
+        ASSERT_FALSE(m.frequency.empty()) << m.strName;
+        for (size_t i = 0; i < m.frequency.size(); ++i) {
+            EXPECT_GE(m.frequency[i], 0);
+            EXPECT_LE(m.frequency[i], 1.0);
+            EXPECT_NEAR(m.phase[i], 2 * M_PI * m.frequency[i] / m.wavenumber[i], 1e-6 * m.phase[i]);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"A0", "SH0", "S0"}));
+    // SH0 of plies with one in-plane shear modulus: sqrt(G12 / rho) at every frequency.
+    for (double c : table.modes[1].group) EXPECT_NEAR(c, std::sqrt(5 / 1.6), 1e-6);
+}
+
+TEST_F(DispersionRun, GradedPlateRunsKavritInFrequency) {
+    ClearRecords(doc.m_materials, doc.m_nMaterials);
+    AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ceramic", 1, 380, 380, 150, 0.25, 0.25, 3.9, 0));
+    AppendRecord(doc.m_materials, doc.m_nMaterials, Material("metal", 2, 70, 70, 26, 0.33, 0.33, 2.7, 0));
+    ClearRecords(doc.m_fgmLayers, doc.m_nFGMLayerCount);
+    AppendRecord(doc.m_fgmLayers, doc.m_nFGMLayerCount, FGMLayer(1, 1, 1.0f, 2.0f));
+    doc.m_fFGMLastVolFraction = 0;
+    CDispersionSettings s;
+    s.nProject = 1;
+    s.bPerThickness = false;
+    s.dFrom = 0.1;
+    s.dTo = 0.5;
+    s.nPoints = 30;
+    s.nModes = 2;
+    CDispersionTable table;
+    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << (sink.messages.empty() ? "" : sink.messages[0]);
+    EXPECT_EQ(runner.requests[0].program, (m_root / "binFGM" / "Kavrit").string());
+    EXPECT_EQ(runner.requests[0].arguments[1], "--frequencies");
+    EXPECT_TRUE(fs::exists(m_root / "binFGM" / "dispersion" / "inputfgm.dat"));
+    // Graded through the thickness: no mirror symmetry, so the Lamb-type lines are numbered;
+    // isotropic at every point, v still moves alone (SH).
+    ASSERT_EQ(table.modes.size(), 2u);
+    EXPECT_EQ(table.modes[0].strName, "M0");
+    EXPECT_EQ(table.modes[1].strName, "SH0");
+    for (double f : table.modes[0].frequency) {
+        EXPECT_GE(f, 0.1);
+        EXPECT_LE(f, 0.5);
+    }
+}
+
+TEST_F(DispersionRun, FailuresAreToldAndNothingIsPassedOff) {
+    CDispersionTable table;
+    CDispersionSettings s;
+    // No layers yet: refused before any run, with the solver's reason.
+    EXPECT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Refused);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("Enter the parameters first."), std::string::npos);
+    EXPECT_TRUE(runner.requests.empty());
+
+    CrossPly();
+    for (auto bad : {CDispersionSettings{0, true, 1, 1, 10, 2}, CDispersionSettings{0, true, -1, 1, 10, 2},
+                     CDispersionSettings{0, true, 0, 1, 1, 2}, CDispersionSettings{0, true, 0, 1, 10, 0},
+                     CDispersionSettings{0, true, 0, NAN, 10, 2}})
+        EXPECT_EQ(RunDispersion(doc, bad, table), DispersionOutcome::Refused);
+    EXPECT_TRUE(runner.requests.empty());
+
+    sink.messages.clear();
+    runner.cancel = true;
+    EXPECT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Cancelled);
+    EXPECT_EQ(sink.messages.back(), "The dispersion run was cancelled.");
+    runner.cancel = false;
+
+    // A solver that fails, or succeeds without a table: an old table is never read as new.
+    std::ofstream(m_root / "bin" / "dispersion" / "dispersion.dat") << "A0 1 2 3 4\n";
+    for (const char* fake : {"exits_nonzero", "writes_nothing"}) {
+        fs::remove(m_root / "bin" / "lumdex");
+        fs::copy_file(FakeSolver(fake), m_root / "bin" / "lumdex");
+        fs::permissions(m_root / "bin" / "lumdex", fs::perms::owner_all);
+        sink.messages.clear();
+        EXPECT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Failed) << fake;
+        ASSERT_EQ(sink.messages.size(), 1u);
+        EXPECT_EQ(sink.messages[0], std::string(fake[0] == 'e' ? "The solver lumdex failed with exit code 3; no "
+                                                                 "dispersion curves were computed."
+                                                               : "The solver lumdex wrote no dispersion table "
+                                                                 "\"dispersion.dat\"."));
+    }
+    EXPECT_EQ(CurrentDirectory(), m_root.string());
+}
+
+TEST(DispersionTable, ReadsTheSolversTableAndRefusesOthers) {
+    CDispersionTable t;
+    EXPECT_EQ(ParseDispersionTable("# head\n# columns\nA0 0.1 1 0.6 0.9\r\nA0 0.2 2 0.63 0.95\nS0 0.3 1 1.6 1.5\n", t), "");
+    ASSERT_EQ(t.modes.size(), 2u);
+    EXPECT_EQ(t.modes[0].strName, "A0");
+    EXPECT_EQ(t.modes[0].frequency, (std::vector<double>{0.1, 0.2}));
+    EXPECT_EQ(t.modes[1].group, (std::vector<double>{1.5}));
+    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6\n", t), "line 1: expected a mode name and four numbers");
+    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6 inf\n", t), "line 1: expected a mode name and four numbers");
+    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6 1 2\n", t), "line 1: expected a mode name and four numbers");
+    EXPECT_EQ(ParseDispersionTable("A0 1 1 1 1\nS0 1 1 1 1\nA0 2 2 2 2\n", t),
+              "line 3: the points of mode A0 are not together");
+}
