@@ -273,13 +273,15 @@ CSampledPlan::CSampledPlan(const CLoadFunction& load, const CTimeGrid& outputs, 
         nFirstOutput = grid.nPoints;
         return;
     }
-    // The fast path: the finest whole subdivision of the output step the node budget allows.
+    // The fast path: the output step divided into whole fine steps of at most kSampledPhaseStep
+    // radians of the resolved frequency, within the node budget.
     if (omegaResolved > 0 && grid.nPoints >= 2 && grid.dStep > 0) {
         const double span = std::max(0.0, grid.Last() - ts.front());
         const double wanted = std::ceil(grid.dStep * omegaResolved / kSampledPhaseStep);
         const double fits = std::floor((kMaxSampledNodes - 3) * grid.dStep / std::max(span, grid.dStep));
-        const double sub = std::min({wanted, fits, static_cast<double>(kMaxSampledSubsteps)});
-        if (sub >= 1) {
+        // Coarser than that would lose accuracy: such a window is summed exactly instead.
+        const double sub = std::max(1.0, wanted);
+        if (sub <= fits) {
             m_bFast = true;
             nSub = static_cast<int>(std::max(1.0, sub));
             dFine = grid.dStep / nSub;

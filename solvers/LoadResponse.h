@@ -40,9 +40,10 @@ double ModalResponse(const CLoadFunction& load, double omega, double t);
 // Finish superposes R2 over the breakpoints by quintic Hermite interpolation, and adds the two
 // jumps from the exact step response. The cost per mode is the fine grid (a few times the
 // output times), whatever the number of samples. The grid step is 0.5 / omegaResolved at most
-// (refined from the output step by a whole factor, so every output time is a node).
+// (refined from the output step by a whole factor, so every output time is a node), and the
+// grid has at most kMaxSampledNodes nodes.
 //
-// Exact path (omegaResolved <= 0, or a window that would need too fine a grid): each mode's
+// Exact path (omegaResolved <= 0, or a window that would need more nodes): each mode's
 // state is carried exactly over the pieces of the load merged with the output times, at a cost
 // of samples x modes.
 class CSampledPlan {
@@ -89,8 +90,6 @@ private:
 
 // The most fine-grid nodes of the fast path; a window that would need more is summed exactly.
 inline constexpr int kMaxSampledNodes = 1 << 16;
-// The most fine steps per output step.
-inline constexpr int kMaxSampledSubsteps = 64;
 
 // out[j] += sum_p coeff[p] * q(omega[p], t_j) for every output time. For a sampled load on the
 // fast path out holds plan->BufferLength() values instead, for plan->Finish.

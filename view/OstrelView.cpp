@@ -862,7 +862,7 @@ void COstrelView::OnRemoveCurves() {
     if (m_overlays.empty())
         return;
     m_overlays.clear();
-    // Back to the document's own curve, as the spec'd Overview shows it.
+    // Back to the document's own curve, as Overview shows it.
     OnOverview();
     update();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@
 #include "LoadResponse.h"
 
 namespace {
+
+std::string G(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
 
 void CheckRefusal(const std::string& text, const std::string& error) {
     if (error == "ft.dat: the load needs at least two samples")
@@ -78,6 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  : 0.0;
         changes[b] = std::abs(after - before);
     }
+    // Both syntheses write a mode's step response as 1 / w^2 - cos(w t) / w^2 (and the ramp
+    // alike), which rounds to about 1e-16 of the static part: an absolute allowance.
+    double statics = 0, loadSize = std::abs(load.values.front()) + std::abs(load.values.back());
+    for (size_t p = 0; p < omega.size(); ++p)
+        if (omega[p] > 0)
+            statics += std::abs(coeff[p]) / (omega[p] * omega[p]);
+    for (double c : changes)
+        loadSize += c * (std::abs(span) + std::abs(first) + std::abs(last));
+    const double rounding = 1e-12 * statics * loadSize;
     for (int j = 0; j < grid.nPoints; ++j) {
         const double t = grid.At(j);
         double expected = 0, scale = 0, superposed = 0;
@@ -85,18 +101,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const double q = numerics::ModalResponse(load, omega[p], t);
             expected += coeff[p] * q;
             scale += std::abs(coeff[p] * q);
+            // A breakpoint within rounding of an output time may fall either side of it.
             double sizes = 0;
-            for (size_t b = 0; b < load.times.size(); ++b)
-                sizes += changes[b] * ramp(omega[p], t - load.times[b]);
+            for (size_t b = 0; b < load.times.size(); ++b) {
+                const double slack = 1e-12 * (std::abs(t) + std::abs(load.times[b]) + span);
+                sizes += changes[b] * ramp(omega[p], t - load.times[b] + slack);
+            }
+            numerics::CLoadFunction unit;
+            for (double at : {first, last}) {
+                const double jump = at == first ? load.values.front() : load.values.back();
+                const double slack = 1e-12 * (std::abs(t) + std::abs(at) + span);
+                sizes += std::abs(jump) * numerics::ModalResponse(unit, omega[p], t - at + slack);
+            }
             superposed += std::abs(coeff[p]) * sizes;
         }
         FUZZ_CHECK(std::isfinite(out[j]) && std::isfinite(fast[j]), "not finite at t = " + std::to_string(t));
         FUZZ_CHECK(std::abs(out[j] - expected) <= 1e-6 * scale + 1e-300,
-                   "recursion at t = " + std::to_string(t) + ": " + std::to_string(out[j]) + " against " +
-                       std::to_string(expected));
-        FUZZ_CHECK(std::abs(fast[j] - expected) <= 1e-6 * (scale + superposed) + 1e-300,
-                   "superposition at t = " + std::to_string(t) + ": " + std::to_string(fast[j]) + " against " +
-                       std::to_string(expected));
+                   "recursion at t = " + G(t) + ": " + G(out[j]) + " against " + G(expected));
+        // Interpolation at lags below one fine step errs by about (omega h)^4 / 1000 of the
+        // small response there; over a whole curve the error is far smaller (relative L2 1e-9).
+        FUZZ_CHECK(std::abs(fast[j] - expected) <= 1e-4 * (scale + superposed) + rounding + 1e-300,
+                   "superposition at t = " + G(t) + ": " + G(fast[j]) + " against " + G(expected));
     }
     return 0;
 }
