@@ -916,17 +916,23 @@ bool COstrelView::ExportImageTo(const std::string& path, QSize size) {
     return ok;
 }
 
+std::optional<std::string> COstrelView::ChooseExportFile(const char* title, const char* ext, const char* name,
+                                                         const char* filter) {
+    FileDialogRequest request;
+    request.save = true;
+    request.title = title;
+    request.defaultExt = ext;
+    request.initialName = name;
+    request.filter = filter;
+    request.startDir = m_pDocument->m_szStartDir;
+    return m_pDocument->m_services.files->ChooseFile(request);
+}
+
 void COstrelView::OnExportData() {
     if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
         return;
-    FileDialogRequest request;
-    request.save = true;
-    request.title = "Export data";
-    request.defaultExt = "csv";
-    request.initialName = "curve.csv";
-    request.filter = "CSV files (*.csv)";
-    request.startDir = m_pDocument->m_szStartDir;
-    if (const std::optional<std::string> path = m_pDocument->m_services.files->ChooseFile(request))
+    if (const std::optional<std::string> path =
+            ChooseExportFile("Export data", "csv", "curve.csv", "CSV files (*.csv)"))
         ExportDataTo(*path);
 }
 
@@ -937,14 +943,8 @@ void COstrelView::OnExportImage() {
                              this);
     if (sizeDialog.exec() != QDialog::Accepted)
         return;
-    FileDialogRequest request;
-    request.save = true;
-    request.title = "Export image";
-    request.defaultExt = "png";
-    request.initialName = "curve.png";
-    request.filter = "Images (*.png *.svg)";
-    request.startDir = m_pDocument->m_szStartDir;
-    if (const std::optional<std::string> path = m_pDocument->m_services.files->ChooseFile(request))
+    if (const std::optional<std::string> path =
+            ChooseExportFile("Export image", "png", "curve.png", "Images (*.png *.svg)"))
         ExportImageTo(*path, sizeDialog.ChosenSize());
 }
 

@@ -64,6 +64,9 @@ public:
     void OnZoomOut();
     void OnExportData();
     void OnExportImage();
+    // The save-file chooser of the export commands, starting in the document's directory.
+    std::optional<std::string> ChooseExportFile(const char* title, const char* ext, const char* name,
+                                                const char* filter);
     void OnCopy();
     // Adds the curves of a result or CSV file in their own colours; false (after a message
     // through the document) when nothing could be read. The range then covers every curve.
