@@ -8,6 +8,7 @@
 #include "LayerNumber.h"
 #include "MaterialSource.h"
 #include "Mateselect.h"
+#include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "ProjectFiles.h"
 #include "RecordList.h"
@@ -73,11 +74,11 @@ bool CDocCommands::OnCommand(int id) {
     case Cmd::kExecuteComposite:
         // The toolbar may be a step behind the state; a run is only ever of the input written last.
         if (m_doc.OnUpdateExecuteComposite())
-            OnExecuteComposite(m_doc);
+            OnExecuteComposite(m_doc, COstrelApp::StoredElementOrder());
         return true;
     case Cmd::kExecuteFGM:
         if (m_doc.OnUpdateExecuteFGM())
-            OnExecuteFGM(m_doc);
+            OnExecuteFGM(m_doc, COstrelApp::StoredElementOrder());
         return true;
     case Cmd::kFileOpen: OnOpenComposite(m_doc); return true;
     case Cmd::kOpenFGM: OnOpenFGM(m_doc); return true;
@@ -258,6 +259,7 @@ void CDocCommands::OnDispersionCurves() {
     if (RunForm(form) != 1)
         return;
     m_dispersion = form.m_settings;
+    m_dispersion.nElementOrder = COstrelApp::StoredElementOrder();
     CDispersionTable table;
     if (RunDispersion(m_doc, m_dispersion, table) != DispersionOutcome::Done)
         return;

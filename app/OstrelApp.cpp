@@ -16,6 +16,8 @@
 #include "DocumentHost.h"
 #include "MainFrm.h"
 #include "ProcessProgress.h"
+#include "SolverOptions.h"
+#include "SolverOptionsDlg.h"
 #include "ViewFactory.h"
 
 // The help page is compiled into a static library; this keeps the linker from dropping it.
@@ -243,6 +245,7 @@ QPrinter& COstrelApp::Printer() {
 
 bool COstrelApp::Carries(int id) const {
     return id == Cmd::kFileNew || id == Cmd::kFilePrintSetup || id == Cmd::kAppAbout || id == Cmd::kAppExit ||
+           id == Cmd::kSolverOptions ||
            (IsRecentFileCommand(id) && id - Cmd::kFileMruFirst < m_recentFiles.Count());
 }
 
@@ -255,6 +258,8 @@ bool COstrelApp::OnCommand(int id) {
         OnFilePrintSetup();
     else if (id == Cmd::kAppAbout)
         OnAppAbout();
+    else if (id == Cmd::kSolverOptions)
+        OnSolverOptions();
     else if (id == Cmd::kAppExit)
         m_pMainWnd->close();
     else
@@ -269,6 +274,15 @@ void COstrelApp::OnAppAbout() {
     }
     CAboutDlg dialog(m_pMainWnd);
     dialog.exec();
+}
+
+void COstrelApp::OnSolverOptions() {
+    auto settings = OpenSettings();
+    EditSolverOptions(*settings, m_pMainWnd, m_solverOptionsBox);
+}
+
+int COstrelApp::StoredElementOrder() {
+    return ReadElementOrder(*OpenSettings());
 }
 
 void COstrelApp::OnFilePrintSetup() {

@@ -57,4 +57,5 @@ constexpr int kPlotCopy = 33007;
 constexpr int kStudy = 32850;               // Study, "Study..."
 constexpr int kSampledLoad = 32900;         // Pre-processing, "Sampled load..."
 constexpr int kDispersionCurves = 32901;    // Computing, "Dispersion curves..."
+constexpr int kSolverOptions = 32902;       // Computing, "Solver options..."
 }  // namespace Cmd

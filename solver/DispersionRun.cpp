@@ -70,8 +70,12 @@ std::string CheckDispersionSettings(const CDispersionSettings& s) {
 }
 
 std::vector<std::string> DispersionArguments(const CDispersionSettings& s, const std::string& output) {
-    return {"--dispersion", s.bPerThickness ? "--fd" : "--frequencies", Number(s.dFrom), Number(s.dTo),
-            std::to_string(s.nPoints), "--modes", std::to_string(s.nModes), "--output", output};
+    std::vector<std::string> args{"--dispersion", s.bPerThickness ? "--fd" : "--frequencies", Number(s.dFrom),
+                                  Number(s.dTo), std::to_string(s.nPoints), "--modes", std::to_string(s.nModes),
+                                  "--output", output};
+    for (std::string& a : ElementOrderArguments(s.nElementOrder))
+        args.push_back(std::move(a));
+    return args;
 }
 
 std::string ParseDispersionTable(const std::string& text, CDispersionTable& out) {

@@ -16,6 +16,7 @@ struct CDispersionSettings {
     double dTo = 2;
     int nPoints = 200;           // wavenumbers sampled
     int nModes = 8;
+    int nElementOrder = 0;       // through the thickness: 0 the solver's choice, else fixed (1..32)
 };
 
 struct CDispersionMode {
@@ -31,7 +32,8 @@ struct CDispersionTable {
 
 // Why the settings cannot be run (a sentence), empty when they can.
 std::string CheckDispersionSettings(const CDispersionSettings& s);
-// The solver's arguments for the settings, the table going to `output`.
+// The solver's arguments for the settings, the table going to `output`; "--order P" last for a
+// fixed element order.
 std::vector<std::string> DispersionArguments(const CDispersionSettings& s, const std::string& output);
 // Reads the table the solver writes; empty on success, else the line at fault and why.
 std::string ParseDispersionTable(const std::string& text, CDispersionTable& out);

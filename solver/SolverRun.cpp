@@ -53,7 +53,7 @@ std::string SolverSaid(const std::string& program, const ProcessOutcome& outcome
     return text;
 }
 
-RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::string& home) {
+RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::string& home, int elementOrder) {
     const std::string runDir = Join(home, setup.runDir);
     if (!IsDirectory(runDir)) {
         doc.ShowMessage("The run directory " + Quoted(setup.runDir) +
@@ -78,7 +78,7 @@ RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::stri
 
     CPosixProcessRunner headless;
     IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
-    const ProcessOutcome outcome = runner.Run(SolverRequest(setup, runDir));
+    const ProcessOutcome outcome = runner.Run(SolverRequest(setup, runDir, elementOrder));
     const std::string program = setup.program;
     switch (outcome.status) {
     case ProcessOutcome::Status::Cancelled:
@@ -169,8 +169,17 @@ std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int compo
     return std::string(setup.copyStem) + suffixes[component - 1];
 }
 
-ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir) {
+bool IsFixedElementOrder(int order) { return order >= 1 && order <= kMaxElementOrder; }
+
+std::vector<std::string> ElementOrderArguments(int order) {
+    if (!IsFixedElementOrder(order))
+        return {};
+    return {"--order", std::to_string(order)};
+}
+
+ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir, int elementOrder) {
     ProcessRequest request;
+    request.arguments = ElementOrderArguments(elementOrder);
     request.workingDirectory = runDir;
     const std::string local = Join(runDir, setup.program);
     if (IsRegularFile(local) && ::access(local.c_str(), X_OK) == 0)
@@ -180,12 +189,13 @@ ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir
     return request;
 }
 
-RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title) {
+RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+                        int elementOrder) {
     CDirectoryGuard guard(doc.m_szStartDir);
     // Absolute names throughout: while the progress window is up, other windows may change
     // the process's directory.
     const std::string home = doc.m_szStartDir;
-    RunResult result = RunAndCheck(doc, setup, home);
+    RunResult result = RunAndCheck(doc, setup, home, elementOrder);
     if (result == RunResult::Kept)
         result = KeepCopies(doc, setup, outputComponent, title, home);
     // A cancelled run can be started again as it stands.
@@ -194,12 +204,12 @@ RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputCom
     return result;
 }
 
-void OnExecuteComposite(COstrelDoc& doc) {
-    ExecuteSolver(doc, CompositeSolver(), doc.m_nOutput, doc.m_strComTitle);
+void OnExecuteComposite(COstrelDoc& doc, int elementOrder) {
+    ExecuteSolver(doc, CompositeSolver(), doc.m_nOutput, doc.m_strComTitle, elementOrder);
 }
 
-void OnExecuteFGM(COstrelDoc& doc) {
-    ExecuteSolver(doc, FGMSolver(), doc.m_nFGMOutput, doc.m_strFGMTitle);
+void OnExecuteFGM(COstrelDoc& doc, int elementOrder) {
+    ExecuteSolver(doc, FGMSolver(), doc.m_nFGMOutput, doc.m_strFGMTitle, elementOrder);
 }
 
 std::optional<int> ParseProgressPercent(std::string_view line) {

@@ -5,13 +5,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "UiServices.h"
 
 class COstrelDoc;
 
-void OnExecuteComposite(COstrelDoc& doc);
-void OnExecuteFGM(COstrelDoc& doc);
+// The element order through the thickness the solvers are asked for: 0 leaves the choice to
+// them (per layer, from the run's frequency range), 1..kMaxElementOrder fixes it for every layer.
+inline constexpr int kAutomaticOrder = 0;
+inline constexpr int kMaxElementOrder = 32;  // the solvers' numerics::kMaxOrder
+bool IsFixedElementOrder(int order);
+// "--order P" for a fixed order, nothing for automatic (or for an order the solvers would refuse).
+std::vector<std::string> ElementOrderArguments(int order);
+
+void OnExecuteComposite(COstrelDoc& doc, int elementOrder = kAutomaticOrder);
+void OnExecuteFGM(COstrelDoc& doc, int elementOrder = kAutomaticOrder);
 
 // Where one kind of run lives and what it is called, relative to the document's directory.
 struct SolverSetup {
@@ -28,15 +37,16 @@ const SolverSetup& FGMSolver();
 std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int component);
 
 // How the solver is started: "./lumdex" when the run directory holds it, else the bare name
-// for a search of PATH. runDir is absolute.
-ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir);
+// for a search of PATH, with the element order's arguments. runDir is absolute.
+ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir, int elementOrder = kAutomaticOrder);
 
 // How a run ended, for the caller and for tests; the user hears about it through a message.
 enum class RunResult { Kept, NoRunDirectory, OldResultStuck, FailedToStart, Crashed, Failed, NoResult, Cancelled, CopyFailed };
 
 // The whole run of one kind: remove the old result, run, check, keep the copies, and set
 // m_nRunType (back to -1, except after a cancel). OnExecuteComposite/OnExecuteFGM call it.
-RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title);
+RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+                        int elementOrder = kAutomaticOrder);
 
 // A solver's "progress N%" line (blanks around allowed, N from 0 to 100); none for any other line.
 std::optional<int> ParseProgressPercent(std::string_view line);

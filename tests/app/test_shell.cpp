@@ -37,6 +37,7 @@
 #include "MainFrm.h"
 #include "OstrelApp.h"
 #include "OstrelView.h"
+#include "SolverOptionsDlg.h"
 #include "ToolbarIcons.h"
 
 namespace {
@@ -257,6 +258,9 @@ private slots:
             "  Execute FGM||Computing FGM|Computing FGM",
             "  -",
             "  Dispersion curves...||Compute and show the dispersion curves of the stack|Dispersion curves",
+            "  -",
+            "  Solver options...||Choose the element order the solvers use through the thickness: automatic or "
+            "fixed|Solver options",
             "Display>",
             "  Composite>",
             "    Current>",
@@ -315,6 +319,42 @@ private slots:
         m_app->Documents().front()->CloseAllFrames();
         QTRY_COMPARE(frame->CurrentMenu(), 128);
         QCOMPARE(DescribeMenuBar(frame), expected128);
+    }
+
+    void solverOptionsFromTheComputingMenuAreKeptForTheUser() {
+        CMainFrame* frame = StartApp();
+        m_app->OnFileNew();
+        QMenu* computing = frame->Menus(129)[4];
+        QCOMPARE(computing->title(), QString("Computing"));
+        QAction* options = frame->Action(Cmd::kSolverOptions);
+        QCOMPARE(computing->actions().back(), options);  // after the entries that were there before
+        QVERIFY(options->isEnabled());
+        QCOMPARE(COstrelApp::StoredElementOrder(), 0);
+
+        int shown = -1;
+        m_app->m_solverOptionsBox = [&](QDialog& d) {
+            auto* dialog = qobject_cast<CSolverOptionsDlg*>(&d);
+            shown = dialog ? dialog->m_nElementOrder : -2;
+            if (dialog) dialog->m_nElementOrder = 4;
+            return int(QDialog::Accepted);
+        };
+        options->trigger();
+        QCOMPARE(shown, 0);
+        QCOMPARE(COstrelApp::StoredElementOrder(), 4);
+        m_app->m_solverOptionsBox = [&](QDialog& d) {
+            shown = static_cast<CSolverOptionsDlg&>(d).m_nElementOrder;
+            static_cast<CSolverOptionsDlg&>(d).m_nElementOrder = 9;
+            return int(QDialog::Rejected);
+        };
+        options->trigger();
+        QCOMPARE(shown, 4);
+        QCOMPARE(COstrelApp::StoredElementOrder(), 4);
+        // Writing the recent files back at the end keeps it; it is in the test's own store.
+        m_app.reset();
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, COstrelApp::kRegistryKey,
+                           COstrelApp::kAppName);
+        QVERIFY(settings.fileName().startsWith(g_configDir));
+        QCOMPARE(settings.value("Solver/ElementOrder").toInt(), 4);
     }
 
     void toolbarHoldsItsButtonsInOrder() {
@@ -883,7 +923,7 @@ private slots:
         QCOMPARE(help->source(), QUrl("qrc:/help/index.html"));
         const QString text = help->toPlainText();
         for (const char* words : {"Pre-processing", "Execute composite", "Execute FGM", "Display curve(T- U)",
-                                  "Material selected", "Save bitmap"})
+                                  "Material selected", "Save bitmap", "Solver options...", "element order"})
             QVERIFY2(text.contains(words), words);
         // Exit closes everything without asking.
         m_app->OnFileNew();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -284,5 +285,14 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QVERIFY(fs::exists(m_home / "bin" / "dispersion" / "dispersion.dat"));
 }
 
-QTEST_MAIN(DispersionCommandsTest)
+int main(int argc, char** argv) {
+    // The runs read the element order from the settings: a store of this test's, never the user's.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    DispersionCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_dispersion_commands.moc"

@@ -1,7 +1,9 @@
 // The document's commands with their forms played by the test: what reaches the forms, what
-// comes back after OK and Cancel, numbering, and the enabling of the two runs.
+// comes back after OK and Cancel, numbering, the enabling of the two runs, and the element order
+// of the user's settings reaching the solvers.
 
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,8 +17,10 @@
 #include "FGM.h"
 #include "LayerNumber.h"
 #include "Mateselect.h"
+#include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "RecordList.h"
+#include "SolverOptions.h"
 
 namespace {
 
@@ -34,6 +38,29 @@ CMaterial Material(const std::string& name, int no) {
     return m;
 }
 
+// A solver that keeps its arguments, one a line, in "arguments.txt" where it runs, and leaves
+// the result file of the real one it stands for.
+void InstallRecordingSolver(const QString& dir, const QString& name, const char* result) {
+    QVERIFY(QDir().mkpath(dir));
+    QFile script(dir + "/" + name);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QByteArray("#!/bin/sh\n: > arguments.txt\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> arguments.txt; done\n"
+                            "printf '0 2\\n0 0\\n1 1\\n' > ") + result + "\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void StoreOrder(const QVariant& value) {
+    auto settings = COstrelApp::OpenSettings();
+    settings->setValue(kElementOrderKey, value);
+    settings->sync();
+}
+
 }  // namespace
 
 class DocCommandsTest : public QObject {
@@ -49,6 +76,7 @@ private slots:
     void solverInputThatCannotBeWrittenIsReported();
     void materialSelectionStartsEmptyAndOkNumbersInListOrder();
     void layerNumberChangesOnlyTheCount();
+    void executeRunsAskForTheStoredElementOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -265,12 +293,43 @@ void DocCommandsTest::layerNumberChangesOnlyTheCount() {
     QCOMPARE(m_doc->m_nRunType, -1);
 }
 
+void DocCommandsTest::executeRunsAskForTheStoredElementOrder() {
+    InstallRecordingSolver("bin", "lumdex", "result.dat");
+    InstallRecordingSolver("binFGM", "Kavrit", "resultfgm.dat");
+    m_commands->SetFormRunner([](QDialog&) { return 1; });
+    // Read anew for every run: a change in Solver options holds from the next run on.
+    StoreOrder(5);
+    m_commands->OnCommand(Cmd::kInputComposite);
+    m_commands->OnCommand(Cmd::kExecuteComposite);
+    QCOMPARE(ReadAll("bin/arguments.txt"), QByteArray("--order\n5\n"));
+    StoreOrder(0);
+    m_commands->OnCommand(Cmd::kInputComposite);
+    m_commands->OnCommand(Cmd::kExecuteComposite);
+    QCOMPARE(ReadAll("bin/arguments.txt"), QByteArray(""));
+    StoreOrder(32);
+    m_commands->OnCommand(Cmd::kInputFGM);
+    m_commands->OnCommand(Cmd::kExecuteFGM);
+    QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray("--order\n32\n"));
+    // A value the solvers would refuse leaves the choice to them.
+    StoreOrder("33");
+    m_commands->OnCommand(Cmd::kInputFGM);
+    m_commands->OnCommand(Cmd::kExecuteFGM);
+    QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray(""));
+    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    COstrelApp::OpenSettings()->remove(kElementOrderKey);
+}
+
 int main(int argc, char** argv) {
+    // The user's own settings are neither read nor written here.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     qputenv("ODBCINI", (data.path() + "/none.ini").toLocal8Bit());
     qputenv("ODBCSYSINI", data.path().toLocal8Bit());
     QApplication app(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
     DocCommandsTest test;
     return QTest::qExec(&test, argc, argv);
 }

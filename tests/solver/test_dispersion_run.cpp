@@ -187,6 +187,24 @@ TEST_F(DispersionRun, FailuresAreToldAndNothingIsPassedOff) {
     EXPECT_EQ(CurrentDirectory(), m_root.string());
 }
 
+TEST(DispersionArguments, AFixedElementOrderComesLastAndAutomaticAddsNothing) {
+    CDispersionSettings s;
+    s.bPerThickness = false;
+    s.dFrom = 0.5;
+    s.dTo = 3;
+    s.nPoints = 60;
+    s.nModes = 4;
+    const std::vector<std::string> plain{"--dispersion", "--frequencies", "0.5", "3", "60",
+                                         "--modes", "4", "--output", "d.dat"};
+    EXPECT_EQ(DispersionArguments(s, "d.dat"), plain);
+    s.nElementOrder = 12;
+    std::vector<std::string> fixed = plain;
+    fixed.insert(fixed.end(), {"--order", "12"});
+    EXPECT_EQ(DispersionArguments(s, "d.dat"), fixed);
+    s.nElementOrder = 40;  // beyond the solvers' limit: left to their choice
+    EXPECT_EQ(DispersionArguments(s, "d.dat"), plain);
+}
+
 TEST(DispersionTable, ReadsTheSolversTableAndRefusesOthers) {
     CDispersionTable t;
     EXPECT_EQ(ParseDispersionTable("# head\n# columns\nA0 0.1 1 0.6 0.9\r\nA0 0.2 2 0.63 0.95\nS0 0.3 1 1.6 1.5\n", t), "");

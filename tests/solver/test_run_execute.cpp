@@ -250,3 +250,33 @@ TEST_F(ExecuteTest, DirectoriesLinkedOutOfTheTreeAreNeverWrittenThrough) {
     EXPECT_EQ(ReadText(outside.Path() / "result.dat"), "someone else's");
     EXPECT_FALSE(fs::exists(outside.Path() / "result_w.dat"));
 }
+
+TEST(ElementOrder, OnlyAFixedOrderTheSolversTakeBecomesArguments) {
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(ElementOrderArguments(kAutomaticOrder), Args{});
+    EXPECT_EQ(ElementOrderArguments(1), (Args{"--order", "1"}));
+    EXPECT_EQ(ElementOrderArguments(2), (Args{"--order", "2"}));
+    EXPECT_EQ(ElementOrderArguments(kMaxElementOrder), (Args{"--order", "32"}));
+    // Beyond the solvers' limits the run is left to their own choice rather than refused.
+    for (int order : {-1, 33, 1000})
+        EXPECT_EQ(ElementOrderArguments(order), Args{}) << order;
+    EXPECT_EQ(SolverRequest(CompositeSolver(), "/nonexistent/bin").arguments, Args{});
+    EXPECT_EQ(SolverRequest(FGMSolver(), "/nonexistent/binFGM", 9).arguments, (Args{"--order", "9"}));
+}
+
+TEST_F(ExecuteTest, TheElementOrderReachesBothSolversAsArguments) {
+    InstallSolver("records_arguments", home / "bin", "lumdex");
+    InstallSolver("records_arguments", home / "binFGM", "Kavrit");
+    doc.m_nOutput = 1;
+    doc.m_nFGMOutput = 3;
+    doc.m_nRunType = 0;
+    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project", 7), RunResult::Kept) << OnlyMessage();
+    EXPECT_EQ(ReadText(home / "bin" / "arguments.txt"), "--order\n7\n");
+    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::Kept) << OnlyMessage();
+    EXPECT_EQ(ReadText(home / "bin" / "arguments.txt"), "");
+    doc.m_nRunType = 1;
+    OnExecuteFGM(doc, 32);
+    EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
+    EXPECT_EQ(ReadText(home / "binFGM" / "arguments.txt"), "--order\n32\n");
+    EXPECT_TRUE(fs::exists(home / "outputFGM" / "FGM_project" / "resultfgm_w.dat"));
+}
