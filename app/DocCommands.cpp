@@ -90,7 +90,9 @@ bool CDocCommands::OnCommand(int id) {
         if (OnUpdateDispersionCurves())
             OnDispersionCurves();
         return true;
-    case Cmd::kStudy: OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}); return true;
+    case Cmd::kStudy:
+        OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}, COstrelApp::StoredElementOrder());
+        return true;
     default: return false;
     }
 }

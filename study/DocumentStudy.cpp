@@ -36,6 +36,7 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
     def.kind = c.kind;
     def.solver = fgm ? "Kavrit" : "lumdex";
     def.points = c.points;
+    def.order = c.order;
     def.scheduler = c.scheduler;
     def.projectFile = (fs::path(doc.m_szStartDir) / (fgm ? "inputFGM" : "input") / (title + ".dat")).string();
     std::string why;

@@ -17,6 +17,7 @@ struct DocumentStudyChoice {
     double from = 0, to = 10, step = 1;  // receiving points (mm) or the parameter's values
     SchedulerSettings scheduler;
     int points = 0;
+    int order = 0;  // the element order of the user's solver options; 0 automatic
 };
 
 // The definition (with its values) for the document; false with *error when the choice does

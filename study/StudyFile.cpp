@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include "ProjectFormat.h"
+#include "SolverRun.h"
 
 namespace fs = std::filesystem;
 
@@ -285,7 +286,7 @@ StudyKind KindFromProjectPath(const std::string& path) {
 }
 
 bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinition& def, CFault& fault) {
-    if (!OnlyKeys(root, {"project", "name", "kind", "solver", "points", "receivers", "vary", "scheduler"}, "",
+    if (!OnlyKeys(root, {"project", "name", "kind", "solver", "points", "order", "receivers", "vary", "scheduler"}, "",
                   fault))
         return false;
     const toml::node* project = root.get("project");
@@ -338,6 +339,12 @@ bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinitio
         if (!ReadInt(*v, "points", 2, 1000000, n, fault))
             return false;
         def.points = static_cast<int>(n);
+    }
+    if (auto* v = root.get("order")) {
+        long long n = 0;
+        if (!ReadInt(*v, "order", 1, kMaxElementOrder, n, fault))
+            return false;
+        def.order = static_cast<int>(n);
     }
     return true;
 }
@@ -538,6 +545,8 @@ std::string FormatStudyText(const StudyDefinition& def) {
     out += "solver = " + Quote(def.solver) + "\n";
     if (def.points > 0)
         out += "points = " + std::to_string(def.points) + "\n";
+    if (def.order > 0)
+        out += "order = " + std::to_string(def.order) + "\n";
     if (def.receiverSweep)
         out += "\n[receivers]\nvalues = " + NumberList(def.receivers) + "\n";
     for (const StudyParameter& p : def.parameters) {

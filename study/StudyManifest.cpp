@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include "AtomicFile.h"
+#include "SolverRun.h"
 
 namespace fs = std::filesystem;
 
@@ -78,6 +79,8 @@ std::string FormatManifest(const StudyManifest& m) {
     root.insert("result", m.resultName);
     root.insert("result_stem", m.resultStem);
     root.insert("points", m.points);
+    if (m.order > 0)  // absent in manifests of automatic runs, as in those written before it existed
+        root.insert("order", m.order);
     root.insert("threads", m.threads);
     root.insert("component", m.component);
     root.insert("receiver_sweep", m.receiverSweep);
@@ -149,12 +152,14 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
     m.resultName = root["result"].value_or(std::string());
     m.resultStem = root["result_stem"].value_or(std::string());
     m.points = root["points"].value_or(0);
+    m.order = root["order"].value_or(0);
     m.threads = root["threads"].value_or(1);
     m.component = root["component"].value_or(1);
     m.receiverSweep = root["receiver_sweep"].value_or(false);
     m.scheduler = root["scheduler"].value_or(std::string("local"));
     if (m.studyDir.empty() || m.solver.empty() || !SafeRelative(m.inputName) || !SafeRelative(m.resultName) ||
-        m.resultStem.empty() || m.points < 0 || m.threads < 1)
+        m.resultStem.empty() || m.points < 0 || m.threads < 1 ||
+        m.order < 0 || m.order > kMaxElementOrder)
         return Fail(error, "the manifest's head is incomplete");
     if (!Numbers(root.get("receivers"), m.receivers) || m.receivers.empty() ||
         !Strings(root.get("columns"), m.columns) || !Strings(root.get("descriptions"), m.descriptions))

@@ -37,6 +37,7 @@ struct StudyManifest {
     std::string resultName;      // "result.dat" or "resultfgm.dat"
     std::string resultStem;      // "result" or "resultfgm": numbered results are <stem>_r0001.dat
     int points = 0;              // 0: the solver's default
+    int order = 0;               // solver --order; 0: the solvers' automatic choice
     int threads = 1;             // solver --threads
     int component = 1;           // 1 U, 2 V, 3 W: what the results hold
     bool receiverSweep = false;

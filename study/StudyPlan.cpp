@@ -171,6 +171,7 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error)
     m.resultName = fgm ? "resultfgm.dat" : "result.dat";
     m.resultStem = fgm ? "resultfgm" : "result";
     m.points = def.points;
+    m.order = def.order;
     m.component = fgm ? project.fgm.output : project.com.output;
     m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
     m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;

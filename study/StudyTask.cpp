@@ -74,6 +74,8 @@ std::vector<std::string> CommonArgs(const StudyManifest& m) {
     if (m.points > 0)
         args.insert(args.end(), {"--points", std::to_string(m.points)});
     args.insert(args.end(), {"--threads", std::to_string(m.threads)});
+    for (std::string& a : ElementOrderArguments(m.order))
+        args.push_back(std::move(a));
     return args;
 }
 

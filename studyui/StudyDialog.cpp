@@ -116,6 +116,7 @@ DocumentStudyChoice CStudyDialog::Choice() const {
     c.to = m_to->value();
     c.step = m_step->value();
     c.points = m_points->value();
+    c.order = m_nElementOrder;
     c.scheduler.kind = m_scheduler->currentIndex() == 1 ? SchedulerKind::Slurm : SchedulerKind::Local;
     if (c.scheduler.kind == SchedulerKind::Slurm) {
         c.scheduler.partition = m_partition->text().trimmed().toStdString();

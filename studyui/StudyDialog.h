@@ -21,6 +21,8 @@ public:
 
     // What the fields say now.
     DocumentStudyChoice Choice() const;
+    // The runs' element order (0 automatic): the user's solver options, not asked here.
+    int m_nElementOrder = 0;
     // The definition OK accepted.
     const StudyDefinition& Definition() const { return m_definition; }
 

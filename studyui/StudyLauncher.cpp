@@ -99,8 +99,9 @@ std::string StudyProgramPath() {
     return "pemblar-study";
 }
 
-CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks) {
+CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder) {
     CStudyDialog form(doc, parent);
+    form.m_nElementOrder = elementOrder;
     if ((hooks.runForm ? hooks.runForm(form) : form.exec()) != QDialog::Accepted)
         return nullptr;
     const StudyDefinition& def = form.Definition();

@@ -18,7 +18,8 @@ struct StudyLaunchHooks {
 };
 
 // Returns the results window it opened (owned by Qt, deleted on close), or null.
-CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks = {});
+// elementOrder: the solvers' --order for every case (0 leaves the choice to them).
+CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks = {}, int elementOrder = 0);
 
 // Where pemblar-study is: $PEMBLAR_STUDY when set, else beside the program, in the build tree's
 // study/, or on PATH.

@@ -30,6 +30,7 @@ TEST(DocumentStudy, TheChoiceBecomesAStudyOfTheDocumentsProject) {
     c.step = 0.5;
     c.scheduler.kind = SchedulerKind::Slurm;
     c.scheduler.partition = "short";
+    c.order = 4;  // the user's solver options
     StudyDefinition def;
     std::string error;
     ASSERT_TRUE(BuildDocumentStudy(doc, c, def, &error)) << error;
@@ -45,6 +46,7 @@ TEST(DocumentStudy, TheChoiceBecomesAStudyOfTheDocumentsProject) {
     EXPECT_EQ(back.receivers, def.receivers);
     EXPECT_EQ(back.scheduler.partition, "short");
     EXPECT_EQ(back.name, "along");
+    EXPECT_EQ(back.order, 4);
 }
 
 TEST(DocumentStudy, ChoicesThatDoNotFitAreRefusedWithAReason) {

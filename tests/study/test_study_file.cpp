@@ -123,6 +123,10 @@ TEST(StudyFile, RefusesBadFilesWithTheirLine) {
         {"project = \"p.dat\"\n[receivers]\nvalues = [1]\n[scheduler]\ncpus_per_task = 0\n", 5, "cpus_per_task"},
         {"project = \"p.dat\"\n[receivers]\nvalues = [1]\n[scheduler]\noptions = \"--x\"\n", 5, "list of strings"},
         {"project = \"p.dat\"\npoints = 1\n[receivers]\nvalues = [1]\n", 2, "points must be"},
+        {"project = \"p.dat\"\norder = 0\n[receivers]\nvalues = [1]\n", 2, "order must be"},
+        {"project = \"p.dat\"\norder = 33\n[receivers]\nvalues = [1]\n", 2, "order must be"},
+        {"project = \"p.dat\"\norder = 2.5\n[receivers]\nvalues = [1]\n", 2, "order"},
+        {"project = \"p.dat\"\norder = \"auto\"\n[receivers]\nvalues = [1]\n", 2, "order"},
         {"project = 3\n[receivers]\nvalues = [1]\n", 1, "string"},
         {"project = \"p.dat\"\nreceivers = [1, 2]\n", 2, "must be a table"},
     };
@@ -139,6 +143,7 @@ TEST(StudyFile, WrittenTextReadsBackTheSame) {
     def.projectFile = "/p/input/lam \"one\".dat";
     def.solver = "/opt/solvers/lumdex";
     def.points = 301;
+    def.order = 9;
     def.receiverSweep = true;
     def.receivers = {0.1, 2.0 / 3.0, 7};
     def.parameters.push_back(StudyParameter{ParameterKind::Angle, 3, {0, 22.5}});
@@ -153,6 +158,10 @@ TEST(StudyFile, WrittenTextReadsBackTheSame) {
     EXPECT_EQ(back.projectFile, def.projectFile);
     EXPECT_EQ(back.solver, def.solver);
     EXPECT_EQ(back.points, def.points);
+    EXPECT_EQ(back.order, 9);
+    // Automatic is the absence of the key.
+    def.order = 0;
+    EXPECT_EQ(FormatStudyText(def).find("order"), std::string::npos);
     EXPECT_EQ(back.receivers, def.receivers);  // bit for bit: 17 digits
     ASSERT_EQ(back.parameters.size(), 1u);
     EXPECT_EQ(back.parameters[0].layer, 3);

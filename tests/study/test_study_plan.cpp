@@ -181,6 +181,13 @@ TEST(StudyManifest, ReadsBackWhatItWrites) {
     ASSERT_EQ(back.submissions.size(), 2u);
     EXPECT_EQ(back.submissions[0].tasks, (std::vector<int>{1, 2}));
     EXPECT_EQ(back.submissions[1].jobId, "57");
+    EXPECT_EQ(back.order, 0);
+    StudyManifest ordered = m;
+    ordered.order = 12;
+    ASSERT_TRUE(ParseManifest(FormatManifest(ordered), back, &error)) << error;
+    EXPECT_EQ(back.order, 12);
+    ordered.order = 33;
+    EXPECT_FALSE(ParseManifest(FormatManifest(ordered), back, &error));
 
     // Directories from a damaged or hostile manifest never lead out of the study.
     for (const char* bad : {"../../etc", "/etc", "case-0001/../../x", ""}) {

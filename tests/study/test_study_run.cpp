@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <sstream>
 #include <thread>
 
 #include "PosixProcessRunner.h"
@@ -183,6 +184,31 @@ TEST(StudyRun, ASolverWithAReceiverListRunsOncePerTask) {
     ASSERT_EQ(fourth.size(), 3u);
     EXPECT_FLOAT_EQ(fourth[1].m_fY, 40.0f);
     EXPECT_EQ(ReadAll(TaskDir(m, 2) + "/receivers.txt"), "1.0000\n2.0000\n3.0000\n4.0000\n5.0000\n");
+}
+
+TEST(StudyRun, AFixedElementOrderReachesEverySolverRunAndStaysForResume) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    CEnv env;
+    env.Set("PEMBLAR_FAKE_LOG", p.Path("runs.log"));
+    env.Set("PEMBLAR_FAKE_FAIL_CASE", "case-0002");
+    const std::string file = StudyFile(p, kFakes + "/receivers_solver",
+                                       "order = 6\n[receivers]\nvalues = [1, 2]\n"
+                                       "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2]\n");
+    CCapture out;
+    EXPECT_EQ(StudyRunCommand(file, out.io), 1) << out.All();
+    EXPECT_EQ(Manifest(p).order, 6);
+    // The study file loses its order; the started study keeps the one it started with.
+    std::string text = ReadAll(file);
+    text.replace(text.find("order = 6\n"), 10, "");
+    p.Write("s.toml", text);
+    env.Set("PEMBLAR_FAKE_FAIL_CASE", "none");
+    ASSERT_EQ(StudyResumeCommand(file, out.io), 0) << out.All();
+    const std::string log = ReadAll(p.Path("runs.log"));
+    EXPECT_EQ(Lines(log), 3) << log;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_NE(line.find(" --threads 1 --order 6 --receivers receivers.txt"), std::string::npos) << line;
 }
 
 TEST(StudyRun, ASolverWithoutOneRunsOncePerReceiver) {
