@@ -3,9 +3,11 @@
 // "inputfgm.dat" for graded plates), checked, and turned into one problem description.
 // Every failure is a message that names the file and the line.
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "ElementOrder.h"
 #include "LoadResponse.h"
 #include "ThicknessModel.h"
 
@@ -23,16 +25,20 @@ struct CProblem {
     double dTimeFrom = 0;
     double dTimeTo = 10;
     double dReceiverX = 2;    // mm along the top surface (arc length on a shell)
+    std::vector<int> layerOrders;  // the element order of each layer, in the file's order
 };
 
 struct CFgmOptions {
     int nSublayers = 0;       // elements per layer; 0 chooses from the cut-off
     bool bMoriTanaka = false; // otherwise the rule of mixtures
     double dCutoffConst = 3.113646;
+    int nOrder = kAutomaticOrder;  // element order, or chosen per layer
 };
 
 // Both return an empty string on success. `text` is the whole file; `name` is used in messages.
-std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& problem);
+// `order` is the element order of every layer, or kAutomaticOrder to choose per layer.
+std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& problem,
+                                int order = kAutomaticOrder);
 std::string ParseFgmInput(const std::string& text, const std::string& name,
                           const CFgmOptions& options, CProblem& problem);
 
@@ -42,5 +48,18 @@ struct CIsotropic {
 };
 CIsotropic MixRuleOfMixtures(const CIsotropic& one, const CIsotropic& two, double v1);
 CIsotropic MixMoriTanaka(const CIsotropic& inclusion, const CIsotropic& matrix, double v1);
+
+// One layer of a stack before it becomes elements: its material at a height (mm) above the
+// layer's bottom.
+struct CLayerPlan {
+    double dThickness = 0;
+    int nElements = 1;
+    std::function<void(double height, Voigt& stiffness, double& density)> material;
+};
+
+// The elements of the layers (listed from the bottom up), of the given order or of the orders
+// ChooseOrders picks for the cut-off constant; the orders per layer, bottom first, in orders.
+CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst, int order,
+                                    std::vector<int>& orders);
 
 }  // namespace numerics

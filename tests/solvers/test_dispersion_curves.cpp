@@ -20,9 +20,10 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+// Quadratic elements: the tolerances below follow their convergence.
 CProblem Parse(const CLaminate& lam) {
     CProblem p;
-    const std::string error = ParseCompositeInput(lam.Text(), "input.d", p);
+    const std::string error = ParseCompositeInput(lam.Text(), "input.d", p, kQuadraticOrder);
     EXPECT_EQ(error, "");
     return p;
 }

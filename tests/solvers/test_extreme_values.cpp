@@ -108,8 +108,11 @@ TEST(ExtremeValues, EveryLaminateFieldIsRefusedOrGivesAFiniteCurve) {
                     std::ostringstream where;
                     where << "line " << line + 1 << " column " << column + 1 << " = " << value;
                     CProblem problem;
-                    ExpectRefusedOrFinite(ParseCompositeInput(text, "input.d", problem), "input.d", problem,
-                                          where.str());
+                    // Quadratic elements keep the sweep short: moduli decades apart make the
+                    // automatic order climb to its cap on nearly every case (the graded sweep
+                    // below and the fuzz targets run it).
+                    ExpectRefusedOrFinite(ParseCompositeInput(text, "input.d", problem, kQuadraticOrder), "input.d",
+                                          problem, where.str());
                 }
             }
         }
