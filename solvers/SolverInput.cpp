@@ -189,7 +189,8 @@ std::string PlyBoundProblem(const CPlyConstants& ply) {
 constexpr int kSpeedSamples = 9;
 
 // The highest frequency the cut-off lets a run excite, and each layer's slowest bulk wave.
-double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffConst, std::vector<CLayerWaves>& waves) {
+double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffConst, double shownFrequency,
+                        std::vector<CLayerWaves>& waves) {
     double thickness = 0, fastest = 0;
     for (const CLayerPlan& l : layers) {
         thickness += l.dThickness;
@@ -204,17 +205,22 @@ double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffCons
         w.dSlowestSpeed = std::sqrt(w.dSlowestSpeed);
         waves.push_back(w);
     }
-    return std::sqrt(fastest) * 2.0 * std::numbers::pi * cutoffConst / thickness;
+    return std::max(std::sqrt(fastest) * 2.0 * std::numbers::pi * cutoffConst / thickness, shownFrequency);
 }
 
 }  // namespace
 
-CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst, int order,
-                                    std::vector<int>& orders) {
+double ShownFrequency(double timeFrom, double timeTo, int points) {
+    if (points < 2 || !(timeTo > timeFrom)) return 0.0;
+    return std::numbers::pi * (points - 1) / (timeTo - timeFrom);
+}
+
+CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
+                                    double shownFrequency, int order, std::vector<int>& orders) {
     orders.assign(layers.size(), std::clamp(order, 1, kMaxOrder));
     if (order == kAutomaticOrder) {
         std::vector<CLayerWaves> waves;
-        const double omegaMax = HighestFrequency(layers, cutoffConst, waves);
+        const double omegaMax = HighestFrequency(layers, cutoffConst, shownFrequency, waves);
         orders = ChooseOrders(waves, omegaMax, kMaxUnknowns / 3);
     }
     CThicknessModel model;
@@ -243,7 +249,8 @@ namespace {
 
 }  // namespace
 
-std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p, int order) {
+std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p, int order,
+                                int points) {
     if (const int line = FirstCrOnlyLine(text)) return CrOnlyMessage(name, line);
     CLines in(text, name);
     std::string error;
@@ -341,9 +348,10 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
                             rho = density;
                         }});
     }
-    p.model = BuildThicknessModel(plan, p.dCutoffConst, order, p.layerOrders);
-    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     if (!ReadTail(in, p, thickness, error)) return error;
+    p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, points), order,
+                                  p.layerOrders);
+    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};
@@ -450,9 +458,10 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
                             density = m.dDensity;
                         }});
     }
-    p.model = BuildThicknessModel(plan, p.dCutoffConst, options.nOrder, p.layerOrders);
-    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     if (!ReadTail(in, p, thickness, error)) return error;
+    p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, options.nPoints),
+                                  options.nOrder, p.layerOrders);
+    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};

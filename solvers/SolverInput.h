@@ -13,6 +13,9 @@
 
 namespace numerics {
 
+// The output times of a run unless told otherwise.
+inline constexpr int kDefaultPoints = 1001;
+
 struct CProblem {
     std::string strTitle;
     CThicknessModel model;
@@ -33,12 +36,15 @@ struct CFgmOptions {
     bool bMoriTanaka = false; // otherwise the rule of mixtures
     double dCutoffConst = 3.113646;
     int nOrder = kAutomaticOrder;  // element order, or chosen per layer
+    int nPoints = kDefaultPoints;  // output times of the run (0: none, a dispersion run)
 };
 
 // Both return an empty string on success. `text` is the whole file; `name` is used in messages.
-// `order` is the element order of every layer, or kAutomaticOrder to choose per layer.
+// `order` is the element order of every layer, or kAutomaticOrder to choose per layer; the
+// automatic order also resolves every frequency a curve of `points` output times can show
+// (0 for a run without output times).
 std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& problem,
-                                int order = kAutomaticOrder);
+                                int order = kAutomaticOrder, int points = kDefaultPoints);
 std::string ParseFgmInput(const std::string& text, const std::string& name,
                           const CFgmOptions& options, CProblem& problem);
 
@@ -58,8 +64,12 @@ struct CLayerPlan {
 };
 
 // The elements of the layers (listed from the bottom up), of the given order or of the orders
-// ChooseOrders picks for the cut-off constant; the orders per layer, bottom first, in orders.
-CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst, int order,
-                                    std::vector<int>& orders);
+// ChooseOrders picks for the highest frequency: that of the fastest front at the cut-off
+// wavenumber, or the highest frequency the output times show (pi over their step), whichever
+// is higher. The orders per layer, bottom first, in orders.
+CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
+                                    double shownFrequency, int order, std::vector<int>& orders);
+// pi over the step of `points` output times over the window, or 0 without output times.
+double ShownFrequency(double timeFrom, double timeTo, int points);
 
 }  // namespace numerics

@@ -29,7 +29,7 @@ struct CCommandLine {
     bool bTiming = false;
     bool bHelp = false;
     int nModes = 10;
-    int nPoints = 1001;
+    int nPoints = kDefaultPoints;
     int nThreads = 0;
     int nOrder = kAutomaticOrder;
     std::vector<double> kappas;
@@ -352,8 +352,10 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         return fail(readError);
     CProblem problem;
     cl.fgm.nOrder = cl.nOrder;
-    const std::string parseError = kind == ESolver::kLaminate ? ParseCompositeInput(text, input, problem, cl.nOrder)
-                                                              : ParseFgmInput(text, input, cl.fgm, problem);
+    cl.fgm.nPoints = cl.bDispersion ? 0 : cl.nPoints;
+    const std::string parseError = kind == ESolver::kLaminate
+                                       ? ParseCompositeInput(text, input, problem, cl.nOrder, cl.fgm.nPoints)
+                                       : ParseFgmInput(text, input, cl.fgm, problem);
     if (!parseError.empty()) return fail(parseError);
     const std::string sizeError = CheckModelSize(problem.model);
     if (!sizeError.empty()) return fail(sizeError);

@@ -66,7 +66,7 @@ std::vector<double> LobattoNodes(int p) {
         }
         x[j] = t;
     }
-    for (int j = 0; j < p / 2; ++j) {  // exactly symmetric, so a symmetric stack mirrors exactly
+    for (int j = 0; j < (p + 1) / 2; ++j) {  // exactly symmetric, so a symmetric stack mirrors exactly
         const double m = 0.5 * (x[p - j] - x[j]);
         x[j] = -m;
         x[p - j] = m;
