@@ -34,7 +34,7 @@ double MirrorSign(int dof) { return dof % 3 == 2 ? -1.0 : 1.0; }
 
 bool IsMirrorSymmetric(const CSafeMatrices& m) {
     const int n = static_cast<int>(m.M.rows()), nodes = n / 3;
-    if (nodes < 3 || nodes % 2 == 0) return false;
+    if (nodes < 2) return false;
     const double limit = kCouplingTolerance * Largest(m);
     for (const Eigen::MatrixXd* x : {&m.K1, &m.K2, &m.K3, &m.M})
         for (int a = 0; a < n; ++a)
@@ -74,10 +74,12 @@ std::vector<CBasisColumn> SplitBasis(int n, bool mirror) {
         for (int d = 0; d < n; ++d) basis.push_back({unit(d), false, d % 3 == 1});
         return basis;
     }
-    const int nodes = n / 3, middle = (nodes - 1) / 2;
+    // An odd node count has a middle node, its own image; the other nodes pair with theirs.
+    const int nodes = n / 3, pairs = nodes / 2;
     const double r = std::sqrt(0.5);
-    for (int c = 0; c < 3; ++c) basis.push_back({unit(3 * middle + c), c == 2, c == 1});
-    for (int i = 0; i < middle; ++i)
+    if (nodes % 2 == 1)
+        for (int c = 0; c < 3; ++c) basis.push_back({unit(3 * pairs + c), c == 2, c == 1});
+    for (int i = 0; i < pairs; ++i)
         for (int c = 0; c < 3; ++c) {
             const int a = 3 * i + c, b = MirrorOf(a, nodes);
             const double s = MirrorSign(a);
@@ -162,7 +164,7 @@ std::vector<CPart> MakeParts(const CSafeMatrices& m, bool split, bool& mirrorSym
 double SlowestSpeedSquared(const CThicknessModel& model) {
     double slowest = std::numeric_limits<double>::infinity();
     for (const CElement& e : model.elements)
-        for (int g = 0; g < kGaussPoints; ++g) {
+        for (size_t g = 0; g < e.density.size(); ++g) {
             const Voigt& c = e.stiffness[g];
             Eigen::Matrix3d gamma;
             gamma << c(0, 0), c(0, 5), c(0, 4), c(0, 5), c(5, 5), c(4, 5), c(0, 4), c(4, 5), c(4, 4);

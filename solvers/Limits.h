@@ -36,6 +36,8 @@ inline constexpr size_t kMaxLoadBytes = 128u << 20;   // "ft.dat"
 
 // Model and run size.
 inline constexpr size_t kMaxElements = 500;           // elements through the thickness in all
+inline constexpr int kMaxOrder = 64;                  // polynomial order of an element (--order)
+inline constexpr int kMaxUnknowns = 3003;             // unknowns of the model (three per node)
 inline constexpr size_t kMaxWavenumbers = 400000;     // wavenumbers or circumferential orders
 inline constexpr int kMaxPoints = 100000;             // --points
 inline constexpr int kMaxThreads = 256;               // --threads

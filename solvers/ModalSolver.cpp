@@ -14,9 +14,9 @@ namespace numerics {
 
 namespace {
 
-// The widest coupling a block's basis can have between two of its unknowns (an element spans
-// nine consecutive unknowns of the whole; a block only ever thins that out).
-constexpr int kScanWidth = 3 * kAssembledWidth;
+// The widest coupling a block's basis can have between two of its unknowns, for a whole of
+// half-width `width` (a block only ever thins the element's couplings out).
+int ScanWidth(int width) { return 3 * width + 3; }
 // Relative size below which a coupling counts as absent (rounding of a 90 degree turn).
 constexpr double kCouplingTolerance = 1e-12;
 
@@ -56,11 +56,21 @@ bool ShearIsApart(const CBandMatrices& m) {
     return true;
 }
 
-CSymBand BandOf(const Eigen::MatrixXd& x) {
+// The half-width of the nonzero part of the dense matrices.
+int WidthOf(const CSafeMatrices& m) {
+    int width = 0;
+    for (const Eigen::MatrixXd* x : {&m.K1, &m.K2, &m.K3, &m.M})
+        for (int j = 0; j < x->cols(); ++j)
+            for (int i = j + width + 1; i < x->rows(); ++i)
+                if ((*x)(i, j) != 0) width = i - j;
+    return width;
+}
+
+CSymBand BandOf(const Eigen::MatrixXd& x, int width) {
     const int n = static_cast<int>(x.rows());
-    CSymBand b(n, kAssembledWidth);
+    CSymBand b(n, width);
     for (int j = 0; j < n; ++j)
-        for (int i = j; i <= std::min(n - 1, j + kAssembledWidth); ++i) b(i, j) = x(i, j);
+        for (int i = j; i <= std::min(n - 1, j + width); ++i) b(i, j) = x(i, j);
     return b;
 }
 
@@ -123,7 +133,8 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, CCarriedRows& carried
 CModalSolver::CModalSolver(const CBandMatrices& m, bool splitSymmetric) { Build(m, splitSymmetric); }
 
 CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) {
-    CBandMatrices bands{BandOf(m.K1), BandOf(m.K2), BandOf(m.K3), BandOf(m.M)};
+    const int width = WidthOf(m);
+    CBandMatrices bands{BandOf(m.K1, width), BandOf(m.K2, width), BandOf(m.K3, width), BandOf(m.M, width)};
     Build(bands, splitSymmetric);
 }
 
@@ -131,17 +142,20 @@ void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric) {
     m_nSize = m.M.Size();
     const int nodes = m_nSize / 3;
     std::vector<std::vector<CBasisVector>> groups;
-    m_bMirror = splitSymmetric && nodes >= 3 && nodes % 2 == 1 && IsMirrorSymmetric(m);
+    m_bMirror = splitSymmetric && nodes >= 2 && IsMirrorSymmetric(m);
     if (m_bMirror) {
         // Symmetric and antisymmetric combinations of each node and its image, from the middle
-        // node outward, so that each half keeps the band; the pair (bottom, top) comes last.
+        // outward, so that each half keeps the band; the pair (bottom, top) comes last. With an
+        // odd node count the middle node is its own image.
         const double r = std::sqrt(0.5);
-        const int middle = (nodes - 1) / 2;
+        const int middle = nodes / 2;  // the middle node, or the first node above the middle
         std::vector<CBasisVector> even, odd;
-        even.push_back({{3 * middle, 0}, {1.0, 0}, 1, 0});
-        even.push_back({{3 * middle + 1, 0}, {1.0, 0}, 1, 1});
-        odd.push_back({{3 * middle + 2, 0}, {1.0, 0}, 1, 2});
-        for (int i = middle - 1; i >= 0; --i) {
+        if (nodes % 2 == 1) {
+            even.push_back({{3 * middle, 0}, {1.0, 0}, 1, 0});
+            even.push_back({{3 * middle + 1, 0}, {1.0, 0}, 1, 1});
+            odd.push_back({{3 * middle + 2, 0}, {1.0, 0}, 1, 2});
+        }
+        for (int i = (nodes - 1) / 2 - (nodes % 2 == 1 ? 1 : 0); i >= 0; --i) {
             const int j = nodes - 1 - i;
             for (int c = 0; c < 3; ++c) {
                 const double sign = c == 2 ? -1.0 : 1.0;  // w~ flips under the mirror
@@ -182,7 +196,7 @@ void CModalSolver::AddBlock(const CBandMatrices& m, const std::vector<CBasisVect
     // The half-widths the basis really has.
     int ka = 0, kb = 0;
     for (int j = 0; j < n; ++j)
-        for (int i = j; i <= std::min(n - 1, j + kScanWidth); ++i) {
+        for (int i = j; i <= std::min(n - 1, j + ScanWidth(m.M.Width())); ++i) {
             if (project(m.K1, i, j) != 0 || project(m.K2, i, j) != 0 || project(m.K3, i, j) != 0)
                 ka = std::max(ka, i - j);
             if (project(m.M, i, j) != 0) kb = std::max(kb, i - j);

@@ -1,8 +1,11 @@
 #include "SolverInput.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <numbers>
 #include <sstream>
 
 #include "InputFile.h"
@@ -182,18 +185,72 @@ std::string PlyBoundProblem(const CPlyConstants& ply) {
     return {};
 }
 
-CElement ConstantElement(double bottom, double top, const Voigt& c, double density) {
-    CElement e;
-    e.dBottom = bottom;
-    e.dTop = top;
-    e.stiffness.fill(c);
-    e.density.fill(density);
-    return e;
+// The samples of a layer's material that bound its wave speeds.
+constexpr int kSpeedSamples = 9;
+
+// The highest frequency the cut-off lets a run excite, and each layer's slowest bulk wave.
+double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffConst, double shownFrequency,
+                        std::vector<CLayerWaves>& waves) {
+    double thickness = 0, fastest = 0;
+    for (const CLayerPlan& l : layers) {
+        thickness += l.dThickness;
+        CLayerWaves w{l.dThickness, l.nElements, std::numeric_limits<double>::infinity()};
+        for (int i = 0; i < kSpeedSamples; ++i) {
+            Voigt c;
+            double density = 0;
+            l.material(l.dThickness * i / (kSpeedSamples - 1), c, density);
+            fastest = std::max(fastest, FastestSpeedAlongXSquared(c, density));
+            w.dSlowestSpeed = std::min(w.dSlowestSpeed, SlowestBulkSpeedSquared(c, density));
+        }
+        w.dSlowestSpeed = std::sqrt(w.dSlowestSpeed);
+        waves.push_back(w);
+    }
+    return std::max(std::sqrt(fastest) * 2.0 * std::numbers::pi * cutoffConst / thickness, shownFrequency);
 }
 
 }  // namespace
 
-std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p) {
+double ShownFrequency(double timeFrom, double timeTo, int points) {
+    if (points < 2 || !(timeTo > timeFrom)) return 0.0;
+    return std::numbers::pi * (points - 1) / (timeTo - timeFrom);
+}
+
+CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
+                                    double shownFrequency, int order, std::vector<int>& orders) {
+    orders.assign(layers.size(), std::clamp(order, 1, kMaxOrder));
+    if (order == kAutomaticOrder) {
+        std::vector<CLayerWaves> waves;
+        const double omegaMax = HighestFrequency(layers, cutoffConst, shownFrequency, waves);
+        orders = ChooseOrders(waves, omegaMax, kMaxUnknowns / 3);
+    }
+    CThicknessModel model;
+    double z = 0;
+    for (size_t i = 0; i < layers.size(); ++i) {
+        const CLayerPlan& l = layers[i];
+        const double t = l.dThickness;
+        const int count = l.nElements;
+        for (int s = 0; s < count; ++s) {
+            CElement e;
+            e.dBottom = z + t * s / count;
+            e.dTop = (s + 1 == count) ? z + t : z + t * (s + 1) / count;
+            e.nOrder = orders[i];
+            const std::vector<double> zs = GaussPositions(e.dBottom, e.dTop, e.nOrder);
+            e.stiffness.resize(zs.size());
+            e.density.resize(zs.size());
+            for (size_t g = 0; g < zs.size(); ++g) l.material(zs[g] - z, e.stiffness[g], e.density[g]);
+            model.elements.push_back(std::move(e));
+        }
+        z += t;
+    }
+    return model;
+}
+
+namespace {
+
+}  // namespace
+
+std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p, int order,
+                                int points) {
     if (const int line = FirstCrOnlyLine(text)) return CrOnlyMessage(name, line);
     CLines in(text, name);
     std::string error;
@@ -281,20 +338,20 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     double thickness = 0;
     for (const auto& l : layerLines) thickness += l.dThickness;
     // Elements from the bottom surface up: the file lists the layers from the top down.
-    p.model = CThicknessModel{};
-    double z = 0;
+    std::vector<CLayerPlan> plan;
     for (int i = layers - 1; i >= 0; --i) {
         const auto& l = layerLines[i];
         const Voigt c = PlyStiffness(plies[l.nMaterial - 1]);
-        const int count = sublayers[i];
-        for (int s = 0; s < count; ++s) {
-            const double bottom = z + l.dThickness * s / count;
-            const double top = (s + 1 == count) ? z + l.dThickness : z + l.dThickness * (s + 1) / count;
-            p.model.elements.push_back(ConstantElement(bottom, top, c, densities[l.nMaterial - 1]));
-        }
-        z += l.dThickness;
+        const double density = densities[l.nMaterial - 1];
+        plan.push_back({l.dThickness, sublayers[i], [c, density](double, Voigt& out, double& rho) {
+                            out = c;
+                            rho = density;
+                        }});
     }
     if (!ReadTail(in, p, thickness, error)) return error;
+    p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, points), order,
+                                  p.layerOrders);
+    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};
@@ -391,28 +448,20 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
             << "): give fewer with --sublayers or a smaller --cutoff";
         return msg.str();
     }
-    p.model = CThicknessModel{};
-    double z = 0;
+    std::vector<CLayerPlan> plan;
     for (int i = layers - 1; i >= 0; --i) {
-        const double t = thicknesses[i];
-        const int count = counts[i];
         const double vTop = fractions[i], vBottom = fractions[i + 1];
-        for (int s = 0; s < count; ++s) {
-            CElement e;
-            e.dBottom = z + t * s / count;
-            e.dTop = (s + 1 == count) ? z + t : z + t * (s + 1) / count;
-            const auto zs = GaussPositions(e.dBottom, e.dTop);
-            for (int g = 0; g < kGaussPoints; ++g) {
-                const double v1 = vBottom + (vTop - vBottom) * (zs[g] - z) / t;
-                const CIsotropic m = mix(v1);
-                e.stiffness[g] = IsotropicStiffness(m.dE, m.dNu);
-                e.density[g] = m.dDensity;
-            }
-            p.model.elements.push_back(e);
-        }
-        z += t;
+        const double t = thicknesses[i];
+        plan.push_back({t, counts[i], [mix, vTop, vBottom, t](double height, Voigt& c, double& density) {
+                            const CIsotropic m = mix(vBottom + (vTop - vBottom) * height / t);
+                            c = IsotropicStiffness(m.dE, m.dNu);
+                            density = m.dDensity;
+                        }});
     }
     if (!ReadTail(in, p, thickness, error)) return error;
+    p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, options.nPoints),
+                                  options.nOrder, p.layerOrders);
+    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};

@@ -3,13 +3,18 @@
 // "inputfgm.dat" for graded plates), checked, and turned into one problem description.
 // Every failure is a message that names the file and the line.
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "ElementOrder.h"
 #include "LoadResponse.h"
 #include "ThicknessModel.h"
 
 namespace numerics {
+
+// The output times of a run unless told otherwise.
+inline constexpr int kDefaultPoints = 1001;
 
 struct CProblem {
     std::string strTitle;
@@ -23,16 +28,23 @@ struct CProblem {
     double dTimeFrom = 0;
     double dTimeTo = 10;
     double dReceiverX = 2;    // mm along the top surface (arc length on a shell)
+    std::vector<int> layerOrders;  // the element order of each layer, in the file's order
 };
 
 struct CFgmOptions {
     int nSublayers = 0;       // elements per layer; 0 chooses from the cut-off
     bool bMoriTanaka = false; // otherwise the rule of mixtures
     double dCutoffConst = 3.113646;
+    int nOrder = kAutomaticOrder;  // element order, or chosen per layer
+    int nPoints = kDefaultPoints;  // output times of the run (0: none, a dispersion run)
 };
 
 // Both return an empty string on success. `text` is the whole file; `name` is used in messages.
-std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& problem);
+// `order` is the element order of every layer, or kAutomaticOrder to choose per layer; the
+// automatic order also resolves every frequency a curve of `points` output times can show
+// (0 for a run without output times).
+std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& problem,
+                                int order = kAutomaticOrder, int points = kDefaultPoints);
 std::string ParseFgmInput(const std::string& text, const std::string& name,
                           const CFgmOptions& options, CProblem& problem);
 
@@ -42,5 +54,22 @@ struct CIsotropic {
 };
 CIsotropic MixRuleOfMixtures(const CIsotropic& one, const CIsotropic& two, double v1);
 CIsotropic MixMoriTanaka(const CIsotropic& inclusion, const CIsotropic& matrix, double v1);
+
+// One layer of a stack before it becomes elements: its material at a height (mm) above the
+// layer's bottom.
+struct CLayerPlan {
+    double dThickness = 0;
+    int nElements = 1;
+    std::function<void(double height, Voigt& stiffness, double& density)> material;
+};
+
+// The elements of the layers (listed from the bottom up), of the given order or of the orders
+// ChooseOrders picks for the highest frequency: that of the fastest front at the cut-off
+// wavenumber, or the highest frequency the output times show (pi over their step), whichever
+// is higher. The orders per layer, bottom first, in orders.
+CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
+                                    double shownFrequency, int order, std::vector<int>& orders);
+// pi over the step of `points` output times over the window, or 0 without output times.
+double ShownFrequency(double timeFrom, double timeTo, int points);
 
 }  // namespace numerics

@@ -29,8 +29,9 @@ struct CCommandLine {
     bool bTiming = false;
     bool bHelp = false;
     int nModes = 10;
-    int nPoints = 1001;
+    int nPoints = kDefaultPoints;
     int nThreads = 0;
+    int nOrder = kAutomaticOrder;
     std::vector<double> kappas;
     CFgmOptions fgm;
     // --dispersion over a range (--wavenumbers, --frequencies, --fd) and where its table goes.
@@ -103,6 +104,9 @@ const std::vector<COption>& Options() {
          "                  every mode traced as one line: frequency, wavenumber, phase and group velocity"},
         {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
          "write the table of a range to FILE (atomically) instead of standard output"},
+        {"--order", false, {Count("P", 1, kMaxOrder)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nOrder = static_cast<int>(v[0]); },
+         "polynomial order of the elements through the thickness (2: quadratic);\n"
+         "                  default: chosen per layer to resolve the run's frequencies to about 1e-6"},
         {"--sublayers", true, {Count("N", 1, static_cast<double>(kMaxElements))},
          [](CCommandLine& c, const CNumbers& v, const char*) { c.fgm.nSublayers = static_cast<int>(v[0]); },
          "elements per layer (default: from the cut-off wavelength)"},
@@ -256,7 +260,10 @@ const char* QuantityName(int output) {
     }
 }
 
-void PrintTiming(const CTransientResult& result, int threads) {
+void PrintTiming(const CProblem& problem, const CTransientResult& result, int threads) {
+    std::printf("element orders (layers from the top)");
+    for (int p : problem.layerOrders) std::printf(" %d", p);
+    std::printf("\n");
     std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers, threads);
     std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
                 result.dEigenSeconds, result.dSynthesisSeconds);
@@ -282,7 +289,7 @@ int WriteReceiverResults(const CProblem& problem, const CCommandLine& cl, const 
     run.progress(100);
     if (cl.bTiming) {
         std::printf("receivers %zu\n", cl.receivers.size());
-        PrintTiming(result, run.nThreads);
+        PrintTiming(problem, result, run.nThreads);
     }
     return 0;
 }
@@ -344,8 +351,11 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     if (const std::string readError = ReadInputFile(input, kMaxInputBytes, text); !readError.empty())
         return fail(readError);
     CProblem problem;
-    const std::string parseError = kind == ESolver::kLaminate ? ParseCompositeInput(text, input, problem)
-                                                              : ParseFgmInput(text, input, cl.fgm, problem);
+    cl.fgm.nOrder = cl.nOrder;
+    cl.fgm.nPoints = cl.bDispersion ? 0 : cl.nPoints;
+    const std::string parseError = kind == ESolver::kLaminate
+                                       ? ParseCompositeInput(text, input, problem, cl.nOrder, cl.fgm.nPoints)
+                                       : ParseFgmInput(text, input, cl.fgm, problem);
     if (!parseError.empty()) return fail(parseError);
     const std::string sizeError = CheckModelSize(problem.model);
     if (!sizeError.empty()) return fail(sizeError);
@@ -382,7 +392,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         WriteFileAtomically(output, FormatResult(problem.nOutput, result.time, result.value));
     if (!writeError.empty()) return fail(writeError);
     run.progress(100);
-    if (cl.bTiming) PrintTiming(result, run.nThreads);
+    if (cl.bTiming) PrintTiming(problem, result, run.nThreads);
     return 0;
 }
 

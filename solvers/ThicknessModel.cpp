@@ -2,22 +2,131 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace numerics {
 
 namespace {
 
-constexpr std::array<double, kGaussPoints> kAbscissa = {-0.7745966692414834, 0.0, 0.7745966692414834};
-constexpr std::array<double, kGaussPoints> kWeight = {5.0 / 9.0, 8.0 / 9.0, 5.0 / 9.0};
+// Legendre P_n(x) and P_{n-1}(x) by the three-term recurrence.
+void Legendre(int n, double x, double& pn, double& pn1) {
+    double p0 = 1.0, p1 = x;
+    if (n == 0) {
+        pn = 1.0;
+        pn1 = 0.0;
+        return;
+    }
+    for (int k = 2; k <= n; ++k) {
+        const double p2 = ((2.0 * k - 1.0) * x * p1 - (k - 1.0) * p0) / k;
+        p0 = p1;
+        p1 = p2;
+    }
+    pn = p1;
+    pn1 = p0;
+}
 
-using ElementB = Eigen::Matrix<double, 6, 9>;
+// The q point Gauss-Legendre rule on [-1, 1], ascending: Newton from the Chebyshev-like guess.
+void GaussRule(int q, std::vector<double>& x, std::vector<double>& w) {
+    x.assign(q, 0.0);
+    w.assign(q, 0.0);
+    for (int i = 0; i < (q + 1) / 2; ++i) {
+        double t = std::cos(std::numbers::pi * (i + 0.75) / (q + 0.5));
+        double pn = 0, pn1 = 0, dp = 0;
+        for (int it = 0; it < 100; ++it) {
+            Legendre(q, t, pn, pn1);
+            dp = q * (t * pn - pn1) / (t * t - 1.0);
+            const double step = pn / dp;
+            t -= step;
+            if (std::abs(step) < 1e-16) break;
+        }
+        Legendre(q, t, pn, pn1);
+        dp = q * (t * pn - pn1) / (t * t - 1.0);
+        const double weight = 2.0 / ((1.0 - t * t) * dp * dp);
+        x[q - 1 - i] = t;
+        x[i] = -t;
+        w[i] = w[q - 1 - i] = weight;
+    }
+    if (q % 2 == 1) x[q / 2] = 0.0;
+}
+
+// The p + 1 Gauss-Lobatto-Legendre points on [-1, 1], ascending: the ends and the roots of
+// P'_p, by Newton on x P_p - P_{p-1} from the Chebyshev-Lobatto points.
+std::vector<double> LobattoNodes(int p) {
+    std::vector<double> x(p + 1);
+    x[0] = -1.0;
+    x[p] = 1.0;
+    for (int j = 1; j < p; ++j) {
+        double t = -std::cos(std::numbers::pi * j / p);
+        for (int it = 0; it < 100; ++it) {
+            double pn = 0, pn1 = 0;
+            Legendre(p, t, pn, pn1);
+            const double step = (t * pn - pn1) / ((p + 1) * pn);
+            t -= step;
+            if (std::abs(step) < 1e-16) break;
+        }
+        x[j] = t;
+    }
+    for (int j = 0; j < (p + 1) / 2; ++j) {  // exactly symmetric, so a symmetric stack mirrors exactly
+        const double m = 0.5 * (x[p - j] - x[j]);
+        x[j] = -m;
+        x[p - j] = m;
+    }
+    if (p % 2 == 0) x[p / 2] = 0.0;
+    return x;
+}
+
+CReferenceElement MakeReference(int p) {
+    CReferenceElement r;
+    r.nOrder = p;
+    r.nodes = LobattoNodes(p);
+    GaussRule(p + 1, r.abscissa, r.weight);
+    const int q = p + 1, nodes = p + 1;
+    r.n.resize(q, nodes);
+    r.dn.resize(q, nodes);
+    for (int g = 0; g < q; ++g) {
+        const double s = r.abscissa[g];
+        for (int a = 0; a < nodes; ++a) {
+            double value = 1.0, slope = 0.0;
+            for (int b = 0; b < nodes; ++b) {
+                if (b == a) continue;
+                const double scale = 1.0 / (r.nodes[a] - r.nodes[b]);
+                // d(value * (s - x_b) scale) = slope * (s - x_b) scale + value * scale
+                slope = slope * (s - r.nodes[b]) * scale + value * scale;
+                value *= (s - r.nodes[b]) * scale;
+            }
+            r.n(g, a) = value;
+            r.dn(g, a) = slope;
+        }
+    }
+    if (p == kQuadraticOrder) {
+        // The quadratic element in closed form, as it has always been computed: its results
+        // stay the same to the last bit.
+        r.abscissa = {-0.7745966692414834, 0.0, 0.7745966692414834};
+        r.weight = {5.0 / 9.0, 8.0 / 9.0, 5.0 / 9.0};
+        for (int g = 0; g < 3; ++g) {
+            const double s = r.abscissa[g];
+            r.n.row(g) << 0.5 * s * (s - 1), 1 - s * s, 0.5 * s * (s + 1);
+            r.dn.row(g) << s - 0.5, -2 * s, s + 0.5;
+        }
+    }
+    return r;
+}
 
 }  // namespace
 
-std::array<double, kGaussPoints> GaussPositions(double bottom, double top) {
-    std::array<double, kGaussPoints> z{};
-    for (int g = 0; g < kGaussPoints; ++g)
-        z[g] = 0.5 * (bottom + top) + 0.5 * (top - bottom) * kAbscissa[g];
+const CReferenceElement& ReferenceElement(int order) {
+    static const std::vector<CReferenceElement> all = [] {
+        std::vector<CReferenceElement> v;
+        for (int p = 1; p <= kMaxOrder; ++p) v.push_back(MakeReference(p));
+        return v;
+    }();
+    return all[static_cast<size_t>(std::clamp(order, 1, kMaxOrder) - 1)];
+}
+
+std::vector<double> GaussPositions(double bottom, double top, int order) {
+    const CReferenceElement& ref = ReferenceElement(order);
+    std::vector<double> z(ref.abscissa.size());
+    for (size_t g = 0; g < z.size(); ++g) z[g] = 0.5 * (bottom + top) + 0.5 * (top - bottom) * ref.abscissa[g];
     return z;
 }
 
@@ -25,66 +134,90 @@ double CThicknessModel::Thickness() const {
     return elements.empty() ? 0.0 : elements.back().dTop - elements.front().dBottom;
 }
 
+int CThicknessModel::NodeCount() const {
+    int nodes = 1;
+    for (const CElement& e : elements) nodes += e.nOrder;
+    return nodes;
+}
+
+int CThicknessModel::HighestOrder() const {
+    int order = elements.empty() ? kQuadraticOrder : 1;
+    for (const CElement& e : elements) order = std::max(order, e.nOrder);
+    return order;
+}
+
 double CThicknessModel::FastestSpeedSquared() const {
     double best = 0;
     for (const CElement& e : elements)
-        for (int g = 0; g < kGaussPoints; ++g)
+        for (size_t g = 0; g < e.density.size(); ++g)
             best = std::max(best, FastestSpeedAlongXSquared(e.stiffness[g], e.density[g]));
     return best;
 }
 
 namespace {
 
-// Every element's contribution at every Gauss point, in a fixed order: sink(first, k1, k2, k3,
-// mass) adds the 9 x 9 blocks (already weighted) at unknowns first.. first + 8, and mass(a, b)
-// per component between local nodes a and b.
-template <class Sink>
-void ForEachContribution(const CThicknessModel& model, Sink&& sink) {
+// One element's contribution at each of its Gauss points: sink(first, k1, k2, k3, mass) adds
+// the blocks (already weighted) at unknowns first.. first + 3 (p + 1) - 1, and mass(a, b) per
+// component between local nodes a and b. Nd is the block size when known at compile time.
+template <int Nd, class Sink>
+void ElementContributions(const CThicknessModel& model, const CElement& el, int first, Sink& sink) {
+    using MatrixB = Eigen::Matrix<double, 6, Nd>;
+    using MatrixK = Eigen::Matrix<double, Nd, Nd>;
+    constexpr int kNodes = Nd == Eigen::Dynamic ? Eigen::Dynamic : Nd / 3;
+    using MatrixMass = Eigen::Matrix<double, kNodes, kNodes>;
+    const CReferenceElement& ref = ReferenceElement(el.nOrder);
+    const int nodes = el.nOrder + 1, nd = 3 * nodes;
     const double h = model.Thickness();
     const double innerRadius = model.dOuterRadius - h;
-    const double z0 = model.elements.empty() ? 0.0 : model.elements.front().dBottom;
-
-    for (size_t e = 0; e < model.elements.size(); ++e) {
-        const CElement& el = model.elements[e];
-        const double half = 0.5 * (el.dTop - el.dBottom);
-        const int first = 6 * static_cast<int>(e);  // 3 unknowns x 2 nodes per element
-        for (int g = 0; g < kGaussPoints; ++g) {
-            const double s = kAbscissa[g];
-            const double N[3] = {0.5 * s * (s - 1), 1 - s * s, 0.5 * s * (s + 1)};
-            const double dN[3] = {(s - 0.5) / half, -2 * s / half, (s + 0.5) / half};
-            const double z = 0.5 * (el.dBottom + el.dTop) + half * s;
-            double weight = kWeight[g] * half;
-            double inv = 1.0;  // 1/r for a shell
-            if (model.bShell) {
-                const double r = innerRadius + (z - z0);
-                weight *= r;
-                inv = 1.0 / r;
-            }
-            ElementB b1 = ElementB::Zero(), b0 = ElementB::Zero();
-            for (int a = 0; a < 3; ++a) {
-                const int u = 3 * a, v = 3 * a + 1, w = 3 * a + 2;
-                b1(0, u) = N[a] * inv;
-                b1(4, w) = -N[a] * inv;
-                b1(5, v) = N[a] * inv;
-                b0(2, w) = dN[a];
-                b0(3, v) = dN[a];
-                b0(4, u) = dN[a];
-                if (model.bShell) {
-                    b0(0, w) = N[a] * inv;
-                    b0(4, u) -= N[a] * inv;
-                }
-            }
-            const Voigt& c = el.stiffness[g];
-            const Eigen::Matrix<double, 6, 9> cb1 = c * b1, cb0 = c * b0;
-            const Eigen::Matrix<double, 9, 9> k1 = b1.transpose() * cb1;
-            const Eigen::Matrix<double, 9, 9> k2 = b1.transpose() * cb0 + b0.transpose() * cb1;
-            const Eigen::Matrix<double, 9, 9> k3 = b0.transpose() * cb0;
-            double mass[3][3];
-            for (int a = 0; a < 3; ++a)
-                for (int bb = 0; bb < 3; ++bb) mass[a][bb] = weight * el.density[g] * N[a] * N[bb];
-            sink(first, Eigen::Matrix<double, 9, 9>(weight * k1), Eigen::Matrix<double, 9, 9>(weight * k2),
-                 Eigen::Matrix<double, 9, 9>(weight * k3), mass);
+    const double z0 = model.elements.front().dBottom;
+    const double half = 0.5 * (el.dTop - el.dBottom);
+    for (size_t g = 0; g < ref.abscissa.size(); ++g) {
+        const double s = ref.abscissa[g];
+        const double z = 0.5 * (el.dBottom + el.dTop) + half * s;
+        double weight = ref.weight[g] * half;
+        double inv = 1.0;  // 1/r for a shell
+        if (model.bShell) {
+            const double r = innerRadius + (z - z0);
+            weight *= r;
+            inv = 1.0 / r;
         }
+        MatrixB b1 = MatrixB::Zero(6, nd), b0 = MatrixB::Zero(6, nd);
+        for (int a = 0; a < nodes; ++a) {
+            const double shape = ref.n(g, a), slope = ref.dn(g, a) / half;
+            const int u = 3 * a, v = 3 * a + 1, w = 3 * a + 2;
+            b1(0, u) = shape * inv;
+            b1(4, w) = -shape * inv;
+            b1(5, v) = shape * inv;
+            b0(2, w) = slope;
+            b0(3, v) = slope;
+            b0(4, u) = slope;
+            if (model.bShell) {
+                b0(0, w) = shape * inv;
+                b0(4, u) -= shape * inv;
+            }
+        }
+        const Voigt& c = el.stiffness[g];
+        const MatrixB cb1 = c * b1, cb0 = c * b0;
+        const MatrixK k1 = b1.transpose() * cb1;
+        const MatrixK k2 = b1.transpose() * cb0 + b0.transpose() * cb1;
+        const MatrixK k3 = b0.transpose() * cb0;
+        MatrixMass mass(nodes, nodes);
+        for (int a = 0; a < nodes; ++a)
+            for (int bb = 0; bb < nodes; ++bb) mass(a, bb) = weight * el.density[g] * ref.n(g, a) * ref.n(g, bb);
+        sink(first, MatrixK(weight * k1), MatrixK(weight * k2), MatrixK(weight * k3), mass);
+    }
+}
+
+// Every element's contributions, bottom to top, in a fixed order.
+template <class Sink>
+void ForEachContribution(const CThicknessModel& model, Sink&& sink) {
+    int first = 0;
+    for (const CElement& el : model.elements) {
+        if (el.nOrder == kQuadraticOrder)
+            ElementContributions<9>(model, el, first, sink);
+        else
+            ElementContributions<Eigen::Dynamic>(model, el, first, sink);
+        first += 3 * el.nOrder;  // the top node is the next element's bottom node
     }
 }
 
@@ -98,12 +231,13 @@ CSafeMatrices Assemble(const CThicknessModel& model) {
     m.K3 = Eigen::MatrixXd::Zero(n, n);
     m.M = Eigen::MatrixXd::Zero(n, n);
     ForEachContribution(model, [&](int first, const auto& k1, const auto& k2, const auto& k3, const auto& mass) {
-        m.K1.block<9, 9>(first, first) += k1;
-        m.K2.block<9, 9>(first, first) += k2;
-        m.K3.block<9, 9>(first, first) += k3;
-        for (int a = 0; a < 3; ++a)
-            for (int bb = 0; bb < 3; ++bb)
-                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass[a][bb];
+        const int nd = static_cast<int>(k1.rows()), nodes = nd / 3;
+        m.K1.block(first, first, nd, nd) += k1;
+        m.K2.block(first, first, nd, nd) += k2;
+        m.K3.block(first, first, nd, nd) += k3;
+        for (int a = 0; a < nodes; ++a)
+            for (int bb = 0; bb < nodes; ++bb)
+                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass(a, bb);
     });
     return m;
 }
@@ -111,17 +245,18 @@ CSafeMatrices Assemble(const CThicknessModel& model) {
 CBandMatrices AssembleBands(const CThicknessModel& model) {
     const int n = model.DofCount();
     CBandMatrices m;
-    for (CSymBand* x : {&m.K1, &m.K2, &m.K3, &m.M}) x->Resize(n, kAssembledWidth);
+    for (CSymBand* x : {&m.K1, &m.K2, &m.K3, &m.M}) x->Resize(n, model.BandWidth());
     ForEachContribution(model, [&](int first, const auto& k1, const auto& k2, const auto& k3, const auto& mass) {
-        for (int c = 0; c < 9; ++c)
-            for (int r = c; r < 9; ++r) {
+        const int nd = static_cast<int>(k1.rows()), nodes = nd / 3;
+        for (int c = 0; c < nd; ++c)
+            for (int r = c; r < nd; ++r) {
                 m.K1(first + r, first + c) += k1(r, c);
                 m.K2(first + r, first + c) += k2(r, c);
                 m.K3(first + r, first + c) += k3(r, c);
             }
-        for (int a = 0; a < 3; ++a)
+        for (int a = 0; a < nodes; ++a)
             for (int bb = 0; bb <= a; ++bb)
-                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass[a][bb];
+                for (int d = 0; d < 3; ++d) m.M(first + 3 * a + d, first + 3 * bb + d) += mass(a, bb);
     });
     return m;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The through-thickness finite-element model: quadratic elements (three nodes) stacked from
-// the bottom surface to the top, with the material known at each element's Gauss points, and
-// the matrices of its wavenumber-dependent stiffness K(kappa) = kappa^2 K1 + kappa K2 + K3
-// and mass M.
+// The through-thickness finite-element model: elements of polynomial order p (p + 1 nodes at
+// the Gauss-Lobatto-Legendre points, neighbours sharing their end nodes) stacked from the
+// bottom surface to the top, with the material known at each element's p + 1 Gauss points,
+// and the matrices of its wavenumber-dependent stiffness K(kappa) = kappa^2 K1 + kappa K2 + K3
+// and mass M. Order 2 is the classic quadratic element.
 //
 // Unknowns per node: u (along x, or around the circumference of a shell), v (along y, the
 // line of the load and the shell's axis) and w~ = -i w (w the outward normal displacement).
@@ -11,7 +12,6 @@
 // bottom surface; the top node comes last, so its three unknowns are the last three.
 
 #include <Eigen/Dense>
-#include <array>
 #include <vector>
 
 #include "BandReduction.h"
@@ -20,17 +20,29 @@
 
 namespace numerics {
 
-inline constexpr int kGaussPoints = 3;
+inline constexpr int kQuadraticOrder = 2;
+
+// An element of order p on the reference interval [-1, 1]: its nodes, its p + 1 point Gauss
+// rule (exact for the mass, which is of degree 2p), and the shape functions and their
+// derivatives at the Gauss points (n(g, a), dn(g, a) for node a).
+struct CReferenceElement {
+    int nOrder = 0;
+    std::vector<double> nodes, abscissa, weight;
+    Eigen::MatrixXd n, dn;
+};
+// Built once for every order from 1 to kMaxOrder; safe to call from any thread.
+const CReferenceElement& ReferenceElement(int order);
 
 struct CElement {
     double dBottom = 0;  // z of the bottom node, measured up from the bottom surface
     double dTop = 0;
-    std::array<Voigt, kGaussPoints> stiffness;
-    std::array<double, kGaussPoints> density{};
+    int nOrder = kQuadraticOrder;
+    std::vector<Voigt> stiffness;  // at the element's Gauss points, bottom to top
+    std::vector<double> density;
 };
 
-// The Gauss points of the interval [bottom, top].
-std::array<double, kGaussPoints> GaussPositions(double bottom, double top);
+// The Gauss points of an element of the given order on [bottom, top].
+std::vector<double> GaussPositions(double bottom, double top, int order);
 
 struct CThicknessModel {
     std::vector<CElement> elements;
@@ -38,8 +50,11 @@ struct CThicknessModel {
     double dOuterRadius = 0;  // shell only: the radius of the top (outer) surface
 
     double Thickness() const;
-    int NodeCount() const { return 2 * static_cast<int>(elements.size()) + 1; }
+    int NodeCount() const;
     int DofCount() const { return 3 * NodeCount(); }
+    int HighestOrder() const;
+    // The half-width of the assembled matrices: an element of order p spans 3 (p + 1) unknowns.
+    int BandWidth() const { return 3 * HighestOrder() + 2; }
     // The square of the fastest front speed along the plate, over every Gauss point.
     double FastestSpeedSquared() const;
 };
@@ -52,9 +67,8 @@ struct CSafeMatrices {
 // (per radian), and every matrix carries the radius of the volume element.
 CSafeMatrices Assemble(const CThicknessModel& model);
 
-// The same matrices in band storage (unknowns in the same order: an element spans nine
-// consecutive unknowns), the same sums in the same order, without n x n storage.
-inline constexpr int kAssembledWidth = 8;
+// The same matrices in band storage of width BandWidth() (unknowns in the same order), the
+// same sums in the same order, without n x n storage.
 struct CBandMatrices {
     CSymBand K1, K2, K3, M;
 };

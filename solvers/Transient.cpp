@@ -48,11 +48,18 @@ double Taper(double k, double kMax) {
 }
 
 std::string CheckModelSize(const CThicknessModel& model) {
-    if (model.elements.size() <= kMaxElements) return {};
     std::ostringstream msg;
-    msg << "the layers hold " << model.elements.size() << " sublayers in all (at most " << kMaxElements
-        << "): use fewer sublayers";
-    return msg.str();
+    if (model.elements.size() > kMaxElements) {
+        msg << "the layers hold " << model.elements.size() << " sublayers in all (at most " << kMaxElements
+            << "): use fewer sublayers";
+        return msg.str();
+    }
+    if (model.DofCount() > kMaxUnknowns) {
+        msg << "the model would have " << model.DofCount() << " unknowns (at most " << kMaxUnknowns
+            << "): use fewer sublayers or a lower --order";
+        return msg.str();
+    }
+    return {};
 }
 
 std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {

@@ -16,10 +16,11 @@
 namespace fuzzcheck {
 
 inline constexpr size_t kCoreMaxElements = 12;
+inline constexpr int kCoreMaxUnknowns = 600;  // high automatic orders: still milliseconds
 inline constexpr int kCorePoints = 9;
 
 inline void RunCore(const numerics::CProblem& p) {
-    if (p.model.elements.size() > kCoreMaxElements)
+    if (p.model.elements.size() > kCoreMaxElements || p.model.DofCount() > kCoreMaxUnknowns)
         return;
     numerics::CWavenumbers grid;
     if (!numerics::MakeWavenumbers(p, grid).empty())

@@ -23,9 +23,10 @@ inline bool SameProblem(const numerics::CProblem& a, const numerics::CProblem& b
     for (size_t i = 0; i < a.model.elements.size(); ++i) {
         const numerics::CElement& x = a.model.elements[i];
         const numerics::CElement& y = b.model.elements[i];
-        if (!SameBits(x.dBottom, y.dBottom) || !SameBits(x.dTop, y.dTop))
+        if (!SameBits(x.dBottom, y.dBottom) || !SameBits(x.dTop, y.dTop) || x.nOrder != y.nOrder ||
+            x.density.size() != y.density.size())
             return false;
-        for (int g = 0; g < numerics::kGaussPoints; ++g)
+        for (size_t g = 0; g < x.density.size(); ++g)
             if (!SameBits(x.density[g], y.density[g]) || !(x.stiffness[g].array() == y.stiffness[g].array()).all())
                 return false;
     }
@@ -61,7 +62,11 @@ inline void CheckAccepted(const numerics::CProblem& p) {
                    "element " + std::to_string(i) + " upside down");
         if (i > 0)
             FUZZ_CHECK(SameBits(el[i].dBottom, el[i - 1].dTop), "gap below element " + std::to_string(i));
-        for (int g = 0; g < numerics::kGaussPoints; ++g) {
+        FUZZ_CHECK(el[i].nOrder >= 1 && el[i].nOrder <= numerics::kMaxOrder &&
+                       el[i].density.size() == static_cast<size_t>(el[i].nOrder + 1) &&
+                       el[i].stiffness.size() == el[i].density.size(),
+                   "order of element " + std::to_string(i));
+        for (size_t g = 0; g < el[i].density.size(); ++g) {
             FUZZ_CHECK(std::isfinite(el[i].density[g]) && el[i].density[g] > 0,
                        "density of element " + std::to_string(i));
             FUZZ_CHECK(el[i].stiffness[g].allFinite(), "stiffness of element " + std::to_string(i));

@@ -59,8 +59,10 @@ TEST(CurvesUnchanged, BandedSolverReproducesTheDenseCurves) {
         SCOPED_TRACE(c.input);
         CProblem problem;
         const std::string text = Read(c.input);
-        ASSERT_EQ(c.graded ? ParseFgmInput(text, c.input, CFgmOptions{}, problem)
-                           : ParseCompositeInput(text, c.input, problem),
+        CFgmOptions quadratic;
+        quadratic.nOrder = kQuadraticOrder;
+        ASSERT_EQ(c.graded ? ParseFgmInput(text, c.input, quadratic, problem)
+                           : ParseCompositeInput(text, c.input, problem, kQuadraticOrder),
                   "");
         const std::vector<double> reference = Reference(c.reference);
         CRunOptions options;

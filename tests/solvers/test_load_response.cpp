@@ -150,7 +150,7 @@ TEST(LoadResponse, SampledLoadRunsEqualTheExactRecursionAndTheStepLoad) {
     CProblem p;
     ASSERT_EQ(ParseCompositeInput("t\n2 2 3.113646\n1 0.5\n2 0.5\n0\n45\n8\n1.6\n2 2\n200 200 80 0.25 0.25\n"
                                   "140 10 5 0.3 0.45\n1\n4 0\n3 3\n0 2\n1\n",
-                                  "input.d", p),
+                                  "input.d", p, kQuadraticOrder),
               "");
     for (int i = 0; i <= 200; ++i) {
         const double t = 0.01 * i * i / 100.0;  // ever longer pieces from 0 to 4 us

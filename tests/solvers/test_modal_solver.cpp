@@ -13,14 +13,14 @@ using namespace numerics;
 namespace {
 
 CThicknessModel Laminate(const std::string& layers, int count, const std::string& sublayers,
-                         const std::string& angles = "30.0000\n0.0000\n") {
+                         const std::string& angles = "30.0000\n0.0000\n", int order = kQuadraticOrder) {
     const std::string text = "t\n" + std::to_string(count) + "    2    3.113646\n" + layers + angles +
                              "1.6000\n1.9000\n" + sublayers + "\n" +
                              "181.0000  10.3000  7.1700  0.2800  0.4000\n"
                              "70.0000  70.0000  26.0000  0.3300  0.3300\n"
                              "1 \n1    3.1400\n3    3\n0.00    10.00\n2.0000\n";
     CProblem p;
-    EXPECT_EQ(ParseCompositeInput(text, "input.d", p), "");
+    EXPECT_EQ(ParseCompositeInput(text, "input.d", p, order), "");
     return p.model;
 }
 
@@ -57,11 +57,19 @@ TEST(ModalSolver, AgreesWithADenseGeneralisedSolve) {
     const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4,
                                               "2 2 2 2 ", "0.0000\n90.0000\n");
     const CThicknessModel crossUnsymmetric = Laminate("1    0.2500\n2    0.5000\n", 2, "2 3 ", "0.0000\n90.0000\n");
-    for (const CThicknessModel* model : {&symmetric, &unsymmetric, &crossPly, &crossUnsymmetric}) {
+    // Higher orders: [30/0/0/30] of order 6 (25 nodes), and [0/90/0] of order 3, whose ten nodes
+    // pair without a middle node.
+    const CThicknessModel symmetricSix = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4,
+                                                  "1 1 1 1 ", "30.0000\n0.0000\n", 6);
+    const CThicknessModel crossEven = Laminate("1    0.2500\n2    0.5000\n1    0.2500\n", 3, "1 1 1 ",
+                                               "0.0000\n90.0000\n", 3);
+    ASSERT_EQ(crossEven.NodeCount(), 10);
+    for (const CThicknessModel* model :
+         {&symmetric, &unsymmetric, &crossPly, &crossUnsymmetric, &symmetricSix, &crossEven}) {
         const CSafeMatrices mats = Assemble(*model);
         const CModalSolver fast(mats), whole(mats, false);
-        const bool mirrored = model == &symmetric || model == &crossPly;
-        const bool shear = model == &crossPly || model == &crossUnsymmetric;
+        const bool mirrored = model == &symmetric || model == &crossPly || model == &symmetricSix || model == &crossEven;
+        const bool shear = model == &crossPly || model == &crossUnsymmetric || model == &crossEven;
         EXPECT_EQ(fast.IsSplit(), mirrored);
         EXPECT_EQ(fast.IsShearApart(), shear);
         EXPECT_EQ(fast.BlockCount(), (mirrored ? 2 : 1) * (shear ? 2 : 1));

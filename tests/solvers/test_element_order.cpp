@@ -1,0 +1,178 @@
+// Elements of any order: the reference elements, the table behind the automatic order, the
+// choice itself, and the automatic order's transients on a new project's default stack (one
+// sublayer per layer) against converged curves, through the real solvers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ElementOrder.h"
+#include "Limits.h"
+#include "SolverRunner.h"
+#include "ThicknessModel.h"
+
+using namespace numerics;
+using namespace solvertest;
+
+namespace {
+
+double RelativeL2(const std::vector<double>& a, const std::vector<double>& b) {
+    double diff = 0, norm = 0;
+    for (size_t i = 0; i < b.size(); ++i) {
+        diff += (a[i] - b[i]) * (a[i] - b[i]);
+        norm += b[i] * b[i];
+    }
+    return std::sqrt(diff / norm);
+}
+
+struct CSolved {
+    CCurve curve;
+    std::string strOut;
+};
+
+template <class Input>
+CSolved Solve(const std::string& program, const std::string& inputName, const Input& input,
+              const std::vector<std::string>& args) {
+    CTempDir dir;
+    dir.Write(inputName, input.Text());
+    const CRun run = RunSolver(program, args, dir.Path());
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    return {ReadCurve(dir.Read(program == LUMDEX_PATH ? "result.dat" : "resultfgm.dat")), run.strOut};
+}
+
+// A new project's load, window and receiver: an X step load read as U at 2 mm over 0..10 us.
+template <class Input>
+void DefaultLoad(Input& in) {
+    in.nLoadType = 1;
+    in.nLoadDir = 1;
+    in.nOutput = 1;
+    in.dTimeFrom = 0;
+    in.dTimeTo = 10;
+    in.dReceiverX = 2;
+}
+
+}  // namespace
+
+TEST(ElementOrder, ReferenceElementsInterpolateAndIntegrateExactly) {
+    for (int p = 1; p <= kMaxOrder; ++p) {
+        SCOPED_TRACE(testing::Message() << "order " << p);
+        const CReferenceElement& r = ReferenceElement(p);
+        ASSERT_EQ(r.nodes.size(), static_cast<size_t>(p + 1));
+        ASSERT_EQ(r.abscissa.size(), static_cast<size_t>(p + 1));
+        EXPECT_EQ(r.nodes.front(), -1.0);
+        EXPECT_EQ(r.nodes.back(), 1.0);
+        for (int a = 0; a <= p; ++a) {
+            EXPECT_EQ(r.nodes[a], -r.nodes[p - a]);  // a symmetric stack must mirror exactly
+            if (a > 0) EXPECT_GT(r.nodes[a], r.nodes[a - 1]);
+        }
+        // The shape functions sum to one and their slopes to zero; the rule integrates the
+        // mass's highest degree, 2p, exactly.
+        double moment = 0;
+        for (int g = 0; g <= p; ++g) {
+            EXPECT_NEAR(r.n.row(g).sum(), 1.0, 1e-12);
+            EXPECT_NEAR(r.dn.row(g).sum(), 0.0, 1e-10 * r.dn.row(g).cwiseAbs().maxCoeff());
+            moment += r.weight[g] * std::pow(r.abscissa[g], 2 * p);
+        }
+        EXPECT_NEAR(moment, 2.0 / (2 * p + 1), 1e-14);
+        // The slope of the top node's function at the Gauss points against a difference.
+        const double s = r.abscissa[0], ds = 1e-6;
+        double above = 1, below = 1;
+        for (int b = 0; b < p; ++b) {
+            above *= (s + ds - r.nodes[b]) / (1.0 - r.nodes[b]);
+            below *= (s - ds - r.nodes[b]) / (1.0 - r.nodes[b]);
+        }
+        EXPECT_NEAR(r.dn(0, p), (above - below) / (2 * ds), 1e-6 * std::max(1.0, std::abs(r.dn(0, p))));
+    }
+}
+
+TEST(ElementOrder, TheTableIsTheMeasurementAndTheChoiceFollowsIt) {
+    for (int p : {2, 5, 8, 16, 33, kMaxOrder})
+        EXPECT_EQ(ResolvedPhase(p), std::floor(MeasureResolvedPhase(p, kOrderTolerance) * 1e4) / 1e4) << p;
+    for (int p = 3; p <= kMaxOrder; ++p) EXPECT_GT(ResolvedPhase(p), ResolvedPhase(p - 1)) << p;
+
+    // Phases per element of 0.1 (quadratic is enough), just above the order-7 bound, and beyond
+    // every order (the highest).
+    const double omega = 1.0;
+    const std::vector<CLayerWaves> layers = {{0.1, 1, 1.0}, {ResolvedPhase(7) * 1.001 * 2, 2, 1.0}, {1e3, 1, 1.0}};
+    EXPECT_EQ(ChooseOrders(layers, omega, 100000), (std::vector<int>{2, 8, kMaxOrder}));
+    // A node budget lowers the highest orders first: 1 + 2 + 2 * 8 + 20 = 39 nodes, and
+    // 1 + 2 + 2 * 6 + 6 = 21 (one more on each would make 24).
+    EXPECT_EQ(ChooseOrders(layers, omega, 39), (std::vector<int>{2, 8, 20}));
+    EXPECT_EQ(ChooseOrders(layers, omega, 22), (std::vector<int>{2, 6, 6}));
+}
+
+TEST(ElementOrder, DefaultStacksComeCloseToTheConvergedCurve) {
+    // One sublayer per layer, as a new project has it, under its X step load read as U at 2 mm.
+    // Isotropic: the automatic order (61) is within 1e-5 of the converged curve (four sublayers
+    // of order 32), where one quadratic element is 0.6 % off.
+    CLaminate iso;
+    iso.materials = {Isotropic(70, 0.33, 2.7)};
+    iso.layers = {{1, 1.0, 1}};
+    DefaultLoad(iso);
+    const CSolved automatic = Solve(LUMDEX_PATH, "input.d", iso, {"--timing"});
+    EXPECT_NE(automatic.strOut.find("element orders (layers from the top) 61\n"), std::string::npos)
+        << automatic.strOut;
+    CLaminate fine = iso;
+    fine.layers[0].nSublayers = 4;
+    const CSolved converged = Solve(LUMDEX_PATH, "input.d", fine, {"--order", "32"});
+    const CSolved quadratic = Solve(LUMDEX_PATH, "input.d", iso, {"--order", "2"});
+    ASSERT_EQ(automatic.curve.u.size(), converged.curve.u.size());
+    EXPECT_LT(RelativeL2(automatic.curve.u, converged.curve.u), 1e-5);
+    EXPECT_GT(RelativeL2(quadratic.curve.u, converged.curve.u), 1e-3);
+
+    // Cross-ply [0/90/90/0]: the step's reverberations through four plies leave an algebraic
+    // tail no order removes at one sublayer; the automatic order (35 per ply) still cuts the
+    // quadratic error by more than twenty times.
+    CLaminate cross;
+    cross.materials = {{181, 10.3, 7.17, 0.28, 0.4, 0, 1.6}, {181, 10.3, 7.17, 0.28, 0.4, 90, 1.6}};
+    cross.layers = {{1, 0.25, 1}, {2, 0.25, 1}, {2, 0.25, 1}, {1, 0.25, 1}};
+    DefaultLoad(cross);
+    const CSolved crossAuto = Solve(LUMDEX_PATH, "input.d", cross, {"--timing"});
+    EXPECT_NE(crossAuto.strOut.find("element orders (layers from the top) 35 35 35 35\n"), std::string::npos)
+        << crossAuto.strOut;
+    CLaminate crossFine = cross;
+    for (CLayerLine& l : crossFine.layers) l.nSublayers = 2;
+    const CSolved crossConverged = Solve(LUMDEX_PATH, "input.d", crossFine, {"--order", "24"});
+    const CSolved crossQuadratic = Solve(LUMDEX_PATH, "input.d", cross, {"--order", "2"});
+    const double autoError = RelativeL2(crossAuto.curve.u, crossConverged.curve.u);
+    EXPECT_LT(autoError, 1.2e-4);
+    EXPECT_GT(RelativeL2(crossQuadratic.curve.u, crossConverged.curve.u), 20 * autoError);
+}
+
+TEST(ElementOrder, GradedPlateOfTheDefaultSublayersComesCloseToTheConvergedCurve) {
+    // Graded properties are sampled at each element's own Gauss points, whatever its order.
+    CGraded g;
+    g.materials = {{380, 3.96, 0.25}, {70, 2.707, 0.33}};
+    g.layers = {{1.0, 0.5}, {0.5, 0.5}};
+    g.dLastFraction = 0;
+    DefaultLoad(g);
+    const CSolved automatic = Solve(KAVRIT_PATH, "inputfgm.dat", g, {});
+    const CSolved converged = Solve(KAVRIT_PATH, "inputfgm.dat", g, {"--order", "16"});
+    const CSolved quadratic = Solve(KAVRIT_PATH, "inputfgm.dat", g, {"--order", "2"});
+    const double autoError = RelativeL2(automatic.curve.u, converged.curve.u);
+    EXPECT_LT(autoError, 3e-5);
+    EXPECT_GT(RelativeL2(quadratic.curve.u, converged.curve.u), 10 * autoError)
+        << RelativeL2(quadratic.curve.u, converged.curve.u) << " " << autoError;
+}
+
+TEST(ElementOrder, OrderIsBoundedAndTheModelSizeChecked) {
+    CLaminate lam;
+    lam.materials = {Isotropic(70, 0.33, 2.7)};
+    lam.layers = {{1, 1.0, 100}};
+    CTempDir dir;
+    dir.Write("input.d", lam.Text());
+    for (const char* bad : {"0", "65", "2.5", "x"}) {
+        const CRun run = RunSolver(LUMDEX_PATH, {"--order", bad}, dir.Path());
+        EXPECT_EQ(run.nExit, 2) << bad;
+        EXPECT_NE(run.strErr.find("--order needs a whole count from 1 to 64"), std::string::npos) << run.strErr;
+    }
+    // 100 elements of order 12: 3603 unknowns, more than the model may have.
+    const CRun big = RunSolver(LUMDEX_PATH, {"--order", "12"}, dir.Path());
+    EXPECT_EQ(big.nExit, 1);
+    EXPECT_NE(big.strErr.find("the model would have 3603 unknowns (at most 3003)"), std::string::npos) << big.strErr;
+    EXPECT_FALSE(dir.Exists("result.dat"));
+    // The automatic order keeps within the bound by itself.
+    const CRun fits = RunSolver(LUMDEX_PATH, {"--timing", "--points", "11"}, dir.Path());
+    EXPECT_EQ(fits.nExit, 0) << fits.strErr;
+}
