@@ -1,7 +1,7 @@
 #pragma once
 // The solver options kept for the user across sessions: the element order through the
 // thickness, stored in the per-user settings under "Solver/ElementOrder" as a whole number,
-// 0 for automatic (the solvers choose per layer) and 1..32 for a fixed order.
+// 0 for automatic (the solvers choose per layer) and 1..kMaxElementOrder for a fixed order.
 
 class QSettings;
 class QVariant;

@@ -16,7 +16,7 @@ struct CDispersionSettings {
     double dTo = 2;
     int nPoints = 200;           // wavenumbers sampled
     int nModes = 8;
-    int nElementOrder = 0;       // through the thickness: 0 the solver's choice, else fixed (1..32)
+    int nElementOrder = 0;       // through the thickness: 0 the solver's choice, else fixed
 };
 
 struct CDispersionMode {

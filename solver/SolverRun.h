@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Limits.h"
 #include "UiServices.h"
 
 class COstrelDoc;
@@ -14,7 +15,7 @@ class COstrelDoc;
 // The element order through the thickness the solvers are asked for: 0 leaves the choice to
 // them (per layer, from the run's frequency range), 1..kMaxElementOrder fixes it for every layer.
 inline constexpr int kAutomaticOrder = 0;
-inline constexpr int kMaxElementOrder = 32;  // the solvers' numerics::kMaxOrder
+inline constexpr int kMaxElementOrder = numerics::kMaxOrder;
 bool IsFixedElementOrder(int order);
 // "--order P" for a fixed order, nothing for automatic (or for an order the solvers would refuse).
 std::vector<std::string> ElementOrderArguments(int order);

@@ -38,7 +38,7 @@ struct StudyDefinition {
     StudyKind kind = StudyKind::Composite;
     std::string solver;          // program name or absolute path
     int points = 0;              // solver --points; 0 = the solver's default
-    int order = 0;               // solver --order (1..32); 0 = the solvers' automatic choice
+    int order = 0;               // solver --order (1..kMaxElementOrder); 0 = the solvers' automatic choice
     bool receiverSweep = false;
     std::vector<double> receivers;           // receiverSweep only
     std::vector<StudyParameter> parameters;  // every combination is one case

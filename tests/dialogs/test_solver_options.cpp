@@ -10,6 +10,7 @@
 
 #include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
+#include "SolverRun.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ private slots:
 
     void aBadStoredValueShowsAutomatic_data() {
         QTest::addColumn<QString>("stored");
-        for (const char* v : {"abc", "0", "-3", "33", "2.5", "", "1e1", "99999999999"})
+        for (const char* v : {"abc", "0", "-3", "65", "2.5", "", "1e1", "99999999999"})
             QTest::newRow(v) << QString::fromLatin1(v);
     }
     void aBadStoredValueShowsAutomatic() {
@@ -148,12 +149,13 @@ private slots:
     void storedValuesReadAsOrders() {
         QCOMPARE(ElementOrderFromSetting(QVariant()), 0);
         QCOMPARE(ElementOrderFromSetting(QVariant(1)), 1);
-        QCOMPARE(ElementOrderFromSetting(QVariant(32)), 32);
+        QCOMPARE(ElementOrderFromSetting(QVariant(kMaxElementOrder)), kMaxElementOrder);
+        QCOMPARE(ElementOrderFromSetting(QVariant(kMaxElementOrder + 1)), 0);
         QCOMPARE(ElementOrderFromSetting(QVariant(QString(" 12 "))), 12);  // a hand-edited file
         QCOMPARE(ElementOrderFromSetting(QVariant(QStringList{"3", "4"})), 0);
         // An order the solvers would refuse is not written either.
         auto store = Store();
-        WriteElementOrder(*store, 40);
+        WriteElementOrder(*store, kMaxElementOrder + 1);
         QCOMPARE(store->value(kElementOrderKey).toInt(), 0);
     }
 };

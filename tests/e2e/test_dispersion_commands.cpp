@@ -19,11 +19,13 @@
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "DocCommands.h"
+#include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
 #include "RecordList.h"
 #include "SampledLoadDlg.h"
 #include "SampledLoadFiles.h"
+#include "SolverOptions.h"
 
 namespace fs = std::filesystem;
 
@@ -283,6 +285,25 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     // The project's own solver input and result in "bin" are not touched by the run.
     QVERIFY(!fs::exists(m_home / "bin" / "input.d"));
     QVERIFY(fs::exists(m_home / "bin" / "dispersion" / "dispersion.dat"));
+
+    // The element order of the solver options reaches the run: linear elements give other
+    // curves; a stored value that is no order is automatic again, and the same curves.
+    const auto runWithStoredOrder = [&](const QVariant& order) -> std::vector<double> {
+        auto settings = COstrelApp::OpenSettings();
+        settings->setValue(kElementOrderKey, order);
+        settings->sync();
+        delete m_commands->LastDispersionWindow();
+        m_commands->OnCommand(Cmd::kDispersionCurves);
+        auto* w = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
+        return w ? w->Table().modes[0].group : std::vector<double>{};
+    };
+    const std::vector<double> automatic = table.modes[0].group;
+    const std::vector<double> linear = runWithStoredOrder(1);
+    QVERIFY(!linear.empty());
+    QVERIFY(linear != automatic);
+    QCOMPARE(runWithStoredOrder(QStringLiteral("junk")), automatic);
+    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    COstrelApp::OpenSettings()->remove(kElementOrderKey);
 }
 
 int main(int argc, char** argv) {

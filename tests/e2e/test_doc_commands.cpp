@@ -311,7 +311,7 @@ void DocCommandsTest::executeRunsAskForTheStoredElementOrder() {
     m_commands->OnCommand(Cmd::kExecuteFGM);
     QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray("--order\n32\n"));
     // A value the solvers would refuse leaves the choice to them.
-    StoreOrder("33");
+    StoreOrder("65");
     m_commands->OnCommand(Cmd::kInputFGM);
     m_commands->OnCommand(Cmd::kExecuteFGM);
     QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray(""));

@@ -11,6 +11,7 @@
 #include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
 #include "RecordList.h"
+#include "SolverRun.h"
 #include "WorkingDirectory.h"
 #include "test_project_support.h"
 
@@ -118,6 +119,28 @@ TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
     for (double c : table.modes[1].group) EXPECT_NEAR(c, std::sqrt(5 / 1.6), 1e-6);
 }
 
+TEST_F(DispersionRun, AFixedElementOrderIsTakenByTheRealSolver) {
+    CrossPly();
+    CDispersionSettings s;
+    s.dTo = 1;
+    s.nPoints = 20;
+    s.nModes = 3;
+    for (int order : {2, 6}) {
+        s.nElementOrder = order;
+        CDispersionTable table;
+        ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done)
+            << order << ": " << (sink.messages.empty() ? "" : sink.messages[0]);
+        const std::vector<std::string>& args = runner.requests.back().arguments;
+        ASSERT_GE(args.size(), 2u);
+        EXPECT_EQ(args[args.size() - 2], "--order");
+        EXPECT_EQ(args.back(), std::to_string(order));
+        ASSERT_EQ(table.modes.size(), 3u);
+        EXPECT_EQ(table.modes[1].strName, "SH0");
+        // Uniform through the thickness: exact at every order.
+        for (double c : table.modes[1].group) EXPECT_NEAR(c, std::sqrt(5 / 1.6), 1e-6) << order;
+    }
+}
+
 TEST_F(DispersionRun, GradedPlateRunsKavritInFrequency) {
     ClearRecords(doc.m_materials, doc.m_nMaterials);
     AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ceramic", 1, 380, 380, 150, 0.25, 0.25, 3.9, 0));
@@ -201,7 +224,7 @@ TEST(DispersionArguments, AFixedElementOrderComesLastAndAutomaticAddsNothing) {
     std::vector<std::string> fixed = plain;
     fixed.insert(fixed.end(), {"--order", "12"});
     EXPECT_EQ(DispersionArguments(s, "d.dat"), fixed);
-    s.nElementOrder = 40;  // beyond the solvers' limit: left to their choice
+    s.nElementOrder = kMaxElementOrder + 1;  // beyond the solvers' limit: left to their choice
     EXPECT_EQ(DispersionArguments(s, "d.dat"), plain);
 }
 

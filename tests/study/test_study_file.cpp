@@ -124,7 +124,7 @@ TEST(StudyFile, RefusesBadFilesWithTheirLine) {
         {"project = \"p.dat\"\n[receivers]\nvalues = [1]\n[scheduler]\noptions = \"--x\"\n", 5, "list of strings"},
         {"project = \"p.dat\"\npoints = 1\n[receivers]\nvalues = [1]\n", 2, "points must be"},
         {"project = \"p.dat\"\norder = 0\n[receivers]\nvalues = [1]\n", 2, "order must be"},
-        {"project = \"p.dat\"\norder = 33\n[receivers]\nvalues = [1]\n", 2, "order must be"},
+        {"project = \"p.dat\"\norder = 65\n[receivers]\nvalues = [1]\n", 2, "order must be"},
         {"project = \"p.dat\"\norder = 2.5\n[receivers]\nvalues = [1]\n", 2, "order"},
         {"project = \"p.dat\"\norder = \"auto\"\n[receivers]\nvalues = [1]\n", 2, "order"},
         {"project = 3\n[receivers]\nvalues = [1]\n", 1, "string"},

@@ -186,7 +186,7 @@ TEST(StudyManifest, ReadsBackWhatItWrites) {
     ordered.order = 12;
     ASSERT_TRUE(ParseManifest(FormatManifest(ordered), back, &error)) << error;
     EXPECT_EQ(back.order, 12);
-    ordered.order = 33;
+    ordered.order = 65;
     EXPECT_FALSE(ParseManifest(FormatManifest(ordered), back, &error));
 
     // Directories from a damaged or hostile manifest never lead out of the study.

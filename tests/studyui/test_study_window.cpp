@@ -199,9 +199,14 @@ private slots:
         // Or it starts again from nothing.
         const std::string manifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
         hooks.ask = [](const QString&) { return int(QMessageBox::No); };
-        CStudyWindow* fresh = OnStudy(doc, nullptr, hooks);
+        // Started again with a fixed element order of the solver options: every task runs with it.
+        CStudyWindow* fresh = OnStudy(doc, nullptr, hooks, 3);
         QVERIFY(fresh);
-        QVERIFY(ReadAll(p.Path("output/plate/studies/along/manifest.toml")) != manifest);  // a new study id
+        const std::string freshManifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
+        QVERIFY(freshManifest != manifest);  // a new study id
+        QVERIFY(freshManifest.find("order = 3") != std::string::npos);
+        QVERIFY(ReadAll(p.Path("input/along.study.toml")).find("order = 3\n") != std::string::npos);
+        QVERIFY(QFile::exists(QString::fromStdString(p.Path("output/plate/studies/along/results.csv"))));
         fresh->close();
         hooks.ask = [](const QString&) { return int(QMessageBox::Cancel); };
         QVERIFY(!OnStudy(doc, nullptr, hooks));
