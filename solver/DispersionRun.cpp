@@ -39,11 +39,13 @@ bool ReadNumber(std::string_view text, double& v) {
 
 // The stack as the solver will see it, checked here so that a refusal reads as a sentence
 // in a message box rather than a line in a closing progress window.
-std::string CheckStack(const std::string& text, int project, double& thickness) {
+std::string CheckStack(const std::string& text, int project, int order, double& thickness) {
     numerics::CProblem problem;
-    const std::string error = project == 0
-                                  ? numerics::ParseCompositeInput(text, "input.d", problem)
-                                  : numerics::ParseFgmInput(text, "inputfgm.dat", numerics::CFgmOptions{}, problem);
+    numerics::CFgmOptions fgm;
+    fgm.nOrder = order;
+    fgm.nPoints = 0;  // a dispersion run has no output times
+    const std::string error = project == 0 ? numerics::ParseCompositeInput(text, "input.d", problem, order, 0)
+                                           : numerics::ParseFgmInput(text, "inputfgm.dat", fgm, problem);
     if (!error.empty()) return error;
     const std::string size = numerics::CheckModelSize(problem.model);
     if (!size.empty()) return size;
@@ -119,7 +121,7 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
     const SolverSetup& setup = s.nProject == 0 ? CompositeSolver() : FGMSolver();
     const std::string input = s.nProject == 0 ? FormatComSolverInput(doc) : FormatFGMSolverInput(doc);
     double thickness = 0;
-    const std::string stackError = CheckStack(input, s.nProject, thickness);
+    const std::string stackError = CheckStack(input, s.nProject, s.nElementOrder, thickness);
     if (!stackError.empty()) {
         doc.ShowMessage("The dispersion curves cannot be computed for this stack: " + stackError +
                         ". Enter the parameters first.");

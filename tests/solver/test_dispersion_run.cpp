@@ -186,6 +186,18 @@ TEST_F(DispersionRun, FailuresAreToldAndNothingIsPassedOff) {
                      CDispersionSettings{0, true, 0, NAN, 10, 2}})
         EXPECT_EQ(RunDispersion(doc, bad, table), DispersionOutcome::Refused);
     EXPECT_TRUE(runner.requests.empty());
+    // A fixed order too high for the stack, checked before any run: 40 elements of order 64
+    // are 2561 nodes.
+    sink.messages.clear();
+    for (auto& layer : doc.m_layers) layer.m_nSublayers = 10;
+    CDispersionSettings tooHigh;
+    tooHigh.nElementOrder = 64;
+    EXPECT_EQ(RunDispersion(doc, tooHigh, table), DispersionOutcome::Refused);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("the model would have 7683 unknowns (at most 3003)"), std::string::npos)
+        << sink.messages[0];
+    EXPECT_TRUE(runner.requests.empty());
+    for (auto& layer : doc.m_layers) layer.m_nSublayers = 2;
 
     sink.messages.clear();
     runner.cancel = true;
