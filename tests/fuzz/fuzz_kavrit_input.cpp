@@ -34,5 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
     fuzzcheck::RunCore(first);
+    if (first.model.DofCount() > fuzzcheck::kCoreMaxUnknowns) {
+        // Too many unknowns for the core at the automatic order: quadratic elements still run it.
+        numerics::CProblem quadratic;
+        options.nOrder = numerics::kQuadraticOrder;
+        FUZZ_CHECK(numerics::ParseFgmInput(text, "inputfgm.dat", options, quadratic).empty(),
+                   "refused at a fixed order");
+        fuzzcheck::CheckAccepted(quadratic);
+        fuzzcheck::RunCore(quadratic);
+    }
     return 0;
 }

@@ -24,5 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(numerics::ParseCompositeInput(longer, "input.d", padded).empty() && fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
     fuzzcheck::RunCore(first);
+    if (first.model.DofCount() > fuzzcheck::kCoreMaxUnknowns) {
+        // Too many unknowns for the core at the automatic order: quadratic elements still run it.
+        numerics::CProblem quadratic;
+        FUZZ_CHECK(numerics::ParseCompositeInput(text, "input.d", quadratic, numerics::kQuadraticOrder).empty(),
+                   "refused at a fixed order");
+        fuzzcheck::CheckAccepted(quadratic);
+        fuzzcheck::RunCore(quadratic);
+    }
     return 0;
 }
