@@ -253,6 +253,7 @@ TEST_F(FaultTest, ARunDirectoryThatVanishesDuringTheRunKeepsNothing) {
 
 class RealSolverFaultTest : public FaultTest {
 protected:
+    static constexpr int kQuadratic = 2;  // the runs are about files: quadratic elements keep them short
     void SetUp() override {
         FaultTest::SetUp();
         // A two-layer cross-ply plate that the real solver answers in well under a second.
@@ -278,7 +279,7 @@ protected:
         doc.m_nOutput = 3;
         ASSERT_EQ(WriteComSolverInput(doc), 1);
         fs::copy_file(LUMDEX_PATH, home / "bin" / "lumdex");
-        ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project"), RunResult::Kept) << Messages();
+        ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic), RunResult::Kept) << Messages();
         kept = ReadText(home / "output" / "COM_project" / "result_w.dat");
         keptInBin = ReadText(home / "bin" / "result_w.dat");
         ASSERT_GT(kept.size(), 4096u);
@@ -306,7 +307,7 @@ TEST_F(RealSolverFaultTest, AResultCutByTheFileSizeLimitIsReportedAndNotKept) {
     {
         CFileSizeLimit limit(2048, /*ignoreSignal=*/true);
         FromElsewhere();
-        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project");
+        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic);
     }
     ExpectHome();
     EXPECT_EQ(result, RunResult::Failed) << Messages();
@@ -324,7 +325,7 @@ TEST_F(RealSolverFaultTest, ASolverStartedWithSIGXFSZOnIgnoresItAndReportsTheFai
     {
         CFileSizeLimit limit(2048, /*ignoreSignal=*/false);
         FromElsewhere();
-        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project");
+        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic);
     }
     ExpectHome();
     EXPECT_EQ(result, RunResult::Failed) << Messages();
@@ -338,7 +339,7 @@ TEST_F(RealSolverFaultTest, ASolverKilledWhileWritingStraightIntoItsResultKeepsN
     fs::copy_file(fs::path(FAULT_SOLVERS) / "killed_while_writing", home / "bin" / "lumdex",
                   fs::copy_options::overwrite_existing);
     FromElsewhere();
-    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project"), RunResult::Crashed);
+    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic), RunResult::Crashed);
     ExpectHome();
     ASSERT_EQ(messages.texts.size(), 1u) << Messages();
     EXPECT_EQ(messages.texts[0].rfind("The solver lumdex ended abnormally (terminated by signal 9", 0), 0u) << Messages();

@@ -14,6 +14,9 @@ using namespace solvertest;
 
 namespace {
 
+// Quadratic elements: these runs are about files and messages, and stay short.
+const std::vector<std::string> kQuick = {"--order", "2"};
+
 CLaminate Valid() {
     CLaminate lam;
     lam.materials = {Isotropic(200, 0.25, 8.0), {140, 10, 5, 0.3, 0.45, 45, 1.6}};
@@ -82,7 +85,7 @@ TEST(SolverBadInput, LaminateRefusedWithTheLine) {
 
 TEST(SolverBadInput, MissingInputAndUnknownOptions) {
     CTempDir dir;
-    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    CRun run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.nExit, 0);
     EXPECT_NE(run.strErr.find("cannot open input.d"), std::string::npos);
     run = RunSolver(KAVRIT_PATH, {}, dir.Path());
@@ -96,11 +99,11 @@ TEST(SolverBadInput, MissingInputAndUnknownOptions) {
     CLaminate lam = Valid();
     lam.nLoadType = 4;
     dir.Write("input.d", lam.Text());
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.nExit, 0);
     EXPECT_NE(run.strErr.find("ft.dat"), std::string::npos);
     dir.Write("ft.dat", "0 1\n0 2\n");
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.strErr.find("ft.dat line 2: the times must increase"), std::string::npos) << run.strErr;
     EXPECT_FALSE(dir.Exists("result.dat"));
 }
@@ -109,7 +112,7 @@ TEST(SolverBadInput, FailedRunLeavesAnOldResultAlone) {
     CTempDir dir;
     dir.Write("result.dat", "old");
     dir.Write("input.d", WithLine(Valid().Text(), 15, "1.00    0.00"));
-    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    EXPECT_NE(RunSolver(LUMDEX_PATH, kQuick, dir.Path()).nExit, 0);
     EXPECT_EQ(dir.Read("result.dat"), "old");
 }
 
@@ -119,8 +122,8 @@ TEST(SolverGoodInput, TitleWithBlanksAndCrLfLineEnds) {
     CTempDir lf, crlf;
     lf.Write("input.d", lam.Text(false));
     crlf.Write("input.d", lam.Text(true));
-    ASSERT_EQ(RunSolver(LUMDEX_PATH, {}, lf.Path()).nExit, 0);
-    ASSERT_EQ(RunSolver(LUMDEX_PATH, {}, crlf.Path()).nExit, 0);
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, kQuick, lf.Path()).nExit, 0);
+    ASSERT_EQ(RunSolver(LUMDEX_PATH, kQuick, crlf.Path()).nExit, 0);
     EXPECT_EQ(lf.Read("result.dat"), crlf.Read("result.dat"));
     // No temporary file is left beside the result.
     size_t files = 0;
@@ -159,7 +162,7 @@ TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     lam.dTimeTo = 90000;
     CTempDir dir;
     dir.Write("input.d", lam.Text());
-    const CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    const CRun run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.nExit, 0);
     EXPECT_NE(run.strErr.find("wavenumbers"), std::string::npos) << run.strErr;
     EXPECT_FALSE(dir.Exists("result.dat"));
@@ -167,7 +170,7 @@ TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     lam.bPlate = 0;
     lam.dRadius = 1e6;
     dir.Write("input.d", lam.Text());
-    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).strErr.find("circumferential orders"), std::string::npos);
+    EXPECT_NE(RunSolver(LUMDEX_PATH, kQuick, dir.Path()).strErr.find("circumferential orders"), std::string::npos);
 
     // Nor are thousands of sublayers taken on (the through-thickness matrices are dense).
     lam = Valid();
@@ -180,7 +183,7 @@ TEST(SolverBadInput, ProblemsTooLargeAreRefused) {
     // A count no machine could hold is refused before anything is built.
     lam.layers[0].nSublayers = 999999999;
     dir.Write("input.d", lam.Text());
-    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).strErr.find("sublayers in all"), std::string::npos);
+    EXPECT_NE(RunSolver(LUMDEX_PATH, kQuick, dir.Path()).strErr.find("sublayers in all"), std::string::npos);
     CGraded g;
     g.materials = {{200, 8, 0.3}};
     g.layers = {{1.0, 1.0}};
@@ -226,7 +229,7 @@ TEST(SolverBadInput, MessagesQuoteOnlyAShortPrefix) {
     CTempDir dir;
     const std::string huge(1 << 20, '7');
     dir.Write("input.d", WithLine(Valid().Text(), 16, huge + "x"));
-    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    CRun run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_EQ(run.nExit, 1);
     EXPECT_NE(run.strErr.find("input.d line 16: expected the receiving point"), std::string::npos) << run.strErr.substr(0, 200);
     EXPECT_LT(run.strErr.size(), 200u);
@@ -237,7 +240,7 @@ TEST(SolverBadInput, MessagesQuoteOnlyAShortPrefix) {
     lam.nLoadType = 4;
     dir.Write("input.d", lam.Text());
     dir.Write("ft.dat", "0 0\n" + huge + " 1\n");
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.strErr.find("ft.dat line 2: expected two numbers, a time and a load value, found \"7777"), std::string::npos) << run.strErr.substr(0, 200);
     EXPECT_LT(run.strErr.size(), 200u);
 }
@@ -245,7 +248,7 @@ TEST(SolverBadInput, MessagesQuoteOnlyAShortPrefix) {
 TEST(SolverBadInput, DirectoriesAndCrOnlyLineEndsAreNamedAsSuch) {
     CTempDir dir;
     std::filesystem::create_directory(dir.File("input.d"));
-    CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    CRun run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_EQ(run.nExit, 1);
     EXPECT_NE(run.strErr.find("input.d is a directory"), std::string::npos) << run.strErr;
     std::filesystem::remove(dir.File("input.d"));
@@ -254,18 +257,18 @@ TEST(SolverBadInput, DirectoriesAndCrOnlyLineEndsAreNamedAsSuch) {
     lam.nLoadType = 4;
     dir.Write("input.d", lam.Text());
     std::filesystem::create_directory(dir.File("ft.dat"));
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.strErr.find("ft.dat is a directory"), std::string::npos) << run.strErr;
     std::filesystem::remove(dir.File("ft.dat"));
     dir.Write("ft.dat", "0 0\r0.1 1\r0.2 0\r");
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.strErr.find("ft.dat line 1: the line ends in a carriage return alone"), std::string::npos) << run.strErr;
 
     std::string cr = Valid().Text();
     for (char& c : cr)
         if (c == '\n') c = '\r';
     dir.Write("input.d", cr);
-    run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+    run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
     EXPECT_NE(run.strErr.find("input.d line 1: the line ends in a carriage return alone"), std::string::npos)
         << run.strErr;
     CGraded g;
@@ -286,7 +289,7 @@ TEST(SolverBadInput, FileSizeLimitIsReportedAndLeavesNoTemporaryFile) {
     dir.Write("input.d", Valid().Text());
     dir.Write("result.dat", "old");
     // 4 blocks of 512 bytes: room for the messages, not for a result of 1001 points.
-    const CRun run = RunSolver("/bin/sh", {"-c", std::string("ulimit -f 4; exec ") + LUMDEX_PATH}, dir.Path());
+    const CRun run = RunSolver("/bin/sh", {"-c", std::string("ulimit -f 4; exec ") + LUMDEX_PATH + " --order 2"}, dir.Path());
     EXPECT_EQ(run.nExit, 1);
     EXPECT_NE(run.strErr.find("cannot write result.dat: File too large"), std::string::npos) << run.strErr;
     EXPECT_EQ(dir.Read("result.dat"), "old");
@@ -304,7 +307,7 @@ TEST(SolverBadInput, TemporaryFilesOfAKilledRunAreRemovedByTheNext) {
     const int busy = ::open(dir.File("result.dat.Busy01").c_str(), O_RDONLY);
     ASSERT_GE(busy, 0);
     ASSERT_EQ(::flock(busy, LOCK_EX), 0);
-    EXPECT_EQ(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    EXPECT_EQ(RunSolver(LUMDEX_PATH, kQuick, dir.Path()).nExit, 0);
     ::close(busy);
     EXPECT_FALSE(dir.Exists("result.dat.Ab12Cd"));
     EXPECT_TRUE(dir.Exists("result.dat.notmine"));
@@ -313,7 +316,7 @@ TEST(SolverBadInput, TemporaryFilesOfAKilledRunAreRemovedByTheNext) {
     // A failed run cleans up as well.
     dir.Write("input.d", "");
     dir.Write("result.dat.Zz99zz", "");
-    EXPECT_NE(RunSolver(LUMDEX_PATH, {}, dir.Path()).nExit, 0);
+    EXPECT_NE(RunSolver(LUMDEX_PATH, kQuick, dir.Path()).nExit, 0);
     EXPECT_FALSE(dir.Exists("result.dat.Zz99zz"));
 }
 
@@ -345,7 +348,7 @@ TEST(SolverBadInput, ExtremeValuesAreRefusedWithTheirBounds) {
     };
     for (const auto& [text, expected] : loads) {
         dir.Write("ft.dat", text);
-        const CRun run = RunSolver(LUMDEX_PATH, {}, dir.Path());
+        const CRun run = RunSolver(LUMDEX_PATH, kQuick, dir.Path());
         EXPECT_EQ(run.nExit, 1);
         EXPECT_NE(run.strErr.find(expected), std::string::npos) << run.strErr;
         EXPECT_FALSE(dir.Exists("result.dat"));

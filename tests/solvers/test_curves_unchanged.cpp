@@ -81,7 +81,7 @@ TEST(CurvesUnchanged, BandedSolverReproducesTheDenseCurves) {
 TEST(CurvesUnchanged, ManyReceiversFromOneSolve) {
     // A mixed pair (X load read as W: odd in x, the sine transform) on an off-axis laminate.
     CProblem problem;
-    ASSERT_EQ(ParseCompositeInput(Read("offaxis.input.d"), "offaxis.input.d", problem), "");
+    ASSERT_EQ(ParseCompositeInput(Read("offaxis.input.d"), "offaxis.input.d", problem, kQuadraticOrder), "");
     const std::vector<double> receivers = {4.0, -2.5, 1.0};
     CRunOptions options;
     options.nPoints = 201;

@@ -34,7 +34,7 @@ CCurve RunPlate(const CLaminate& lam, const std::string& ft = "") {
     CTempDir dir;
     dir.Write("input.d", lam.Text());
     if (!ft.empty()) dir.Write("ft.dat", ft);
-    const CRun run = RunSolver(LUMDEX_PATH, {"--points", "2801"}, dir.Path());
+    const CRun run = RunSolver(LUMDEX_PATH, {"--order", "2", "--points", "2801"}, dir.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     return ReadCurve(dir.Read("result.dat"));
 }
@@ -89,7 +89,7 @@ TEST(ToneBurst, IsTheImpulseResponseConvolvedWithTheBurst) {
 
     // The envelope peaks when the burst's middle has travelled at A0's group velocity.
     numerics::CProblem problem;
-    ASSERT_EQ(numerics::ParseCompositeInput(Plate(2).Text(), "input.d", problem), "");
+    ASSERT_EQ(numerics::ParseCompositeInput(Plate(2).Text(), "input.d", problem, numerics::kQuadraticOrder), "");
     numerics::CDispersionRequest request;
     request.range = numerics::EDispersionRange::kFrequency;
     const double omega = 2 * kPi * kCentre;

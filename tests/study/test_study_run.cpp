@@ -107,7 +107,7 @@ TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
                                                             "\nexec " + LUMDEX_PATH + " \"$@\"\n");
     fs::permissions(solver, fs::perms::owner_all);
     const std::string file = StudyFile(p, solver,
-                                       "points = 41\n[receivers]\nvalues = [1.0, 2.5, 4.0]\n"
+                                       "points = 41\norder = 2\n[receivers]\nvalues = [1.0, 2.5, 4.0]\n"
                                        "[scheduler]\nreceivers_per_task = 2\njobs = 2\n");
     CCapture out;
     ASSERT_EQ(StudyRunCommand(file, out.io), 0) << out.All();
@@ -117,7 +117,8 @@ TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
     ASSERT_EQ(m.tasks.size(), 2u);
     // One solve per block: the solver took the receiver list.
     EXPECT_EQ(ReadAll(p.Path("runs.log")),
-              "--points 41 --threads 1 --receivers receivers.txt\n--points 41 --threads 1 --receivers receivers.txt\n");
+              "--points 41 --threads 1 --order 2 --receivers receivers.txt\n"
+              "--points 41 --threads 1 --order 2 --receivers receivers.txt\n");
     // The same case with one receiving point, solved alone.
     const std::string single = p.Path("single");
     fs::create_directories(single);
@@ -127,7 +128,7 @@ TEST(StudyRun, ReceiverSweepWithTheRealSolverMatchesSingleRuns) {
     for (int i = 0; i < 3; ++i) {
         p.Write("single/input.d", WithReceiver(input, m.receivers[static_cast<std::size_t>(i)]));
         CPosixProcessRunner runner;
-        const ProcessOutcome o = runner.Run(ProcessRequest{LUMDEX_PATH, {"--points", "41"}, single});
+        const ProcessOutcome o = runner.Run(ProcessRequest{LUMDEX_PATH, {"--points", "41", "--order", "2"}, single});
         ASSERT_EQ(o.exitCode, 0);
         const auto alone = Curve(single + "/result.dat");
         const auto swept = Curve(results[i]);
