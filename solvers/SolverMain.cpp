@@ -86,7 +86,7 @@ const std::vector<COption>& Options() {
         {"--threads", false, {Count("N", 1, kMaxThreads)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nThreads = static_cast<int>(v[0]); },
          "threads for the eigen-solves and the synthesis (default: all cores)"},
         {"--timing", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bTiming = true; },
-         "print the wall time of assembly, eigen-solves and synthesis"},
+         "print the element orders, the unknowns and the wall time of assembly, eigen-solves and synthesis"},
         {"--dispersion", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bDispersion = true; },
          "print the lowest --modes frequencies in rad/us at each KAPPA:\n"
          "                  the wavenumber in 1/mm for a plate, the circumferential order for a shell"},
