@@ -176,3 +176,40 @@ TEST(ElementOrder, OrderIsBoundedAndTheModelSizeChecked) {
     const CRun fits = RunSolver(LUMDEX_PATH, {"--timing", "--points", "11"}, dir.Path());
     EXPECT_EQ(fits.nExit, 0) << fits.strErr;
 }
+
+TEST(ElementOrder, ShellsAtHighOrderKeepTheirRigidMotionsAndBecomeThePlate) {
+    // Order 8 on a shell, whose hoop terms carry 1/r: the rigid motions stay at zero frequency
+    // (n = 1: the section's translation; n = 0: its turn about the axis and the axial slip),
+    // and a radius of 2000 thicknesses gives the plate's frequencies.
+    const auto frequencies = [](const CLaminate& lam, const std::vector<std::string>& kappas) {
+        CTempDir dir;
+        dir.Write("input.d", lam.Text());
+        std::vector<std::string> args = {"--order", "8", "--dispersion", "--modes", "6"};
+        args.insert(args.end(), kappas.begin(), kappas.end());
+        const CRun run = RunSolver(LUMDEX_PATH, args, dir.Path());
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        return ReadDispersion(run.strOut);
+    };
+    CLaminate shell;
+    shell.materials = {Isotropic(2.5, 0.25, 1.0)};
+    shell.layers = {{1, 1.0, 2}};
+    shell.bPlate = 0;
+    shell.dRadius = 5;
+    const auto rigid = frequencies(shell, {"0", "1"});
+    ASSERT_EQ(rigid.size(), 2u);
+    EXPECT_LT(rigid[0][1], 1e-5);  // [0] is the order itself
+    EXPECT_LT(rigid[0][2], 1e-5);
+    EXPECT_GT(rigid[0][3], 0.1);
+    EXPECT_LT(rigid[1][1], 1e-5);
+    EXPECT_GT(rigid[1][2], 1e-3);
+
+    shell.dRadius = 2000.5;
+    CLaminate plate = shell;
+    plate.bPlate = 1;
+    const auto s = frequencies(shell, {"2000", "4000"});
+    const auto p = frequencies(plate, {"1", "2"});
+    ASSERT_EQ(s.size(), 2u);
+    ASSERT_EQ(p.size(), 2u);
+    for (int i = 0; i < 2; ++i)
+        for (size_t m = 1; m < p[i].size(); ++m) EXPECT_NEAR(s[i][m], p[i][m], 1e-5) << "k " << i + 1 << " mode " << m;
+}
