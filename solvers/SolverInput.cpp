@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <sstream>
+#include <tuple>
 
 #include "InputFile.h"
 #include "Limits.h"
@@ -192,18 +194,26 @@ constexpr int kSpeedSamples = 9;
 double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffConst, double shownFrequency,
                         std::vector<CLayerWaves>& waves) {
     double thickness = 0, fastest = 0;
+    std::map<int, std::pair<double, double>> uniform;  // key -> fastest, slowest speed squared
     for (const CLayerPlan& l : layers) {
         thickness += l.dThickness;
-        CLayerWaves w{l.dThickness, l.nElements, std::numeric_limits<double>::infinity()};
-        for (int i = 0; i < kSpeedSamples; ++i) {
-            Voigt c;
-            double density = 0;
-            l.material(l.dThickness * i / (kSpeedSamples - 1), c, density);
-            fastest = std::max(fastest, FastestSpeedAlongXSquared(c, density));
-            w.dSlowestSpeed = std::min(w.dSlowestSpeed, SlowestBulkSpeedSquared(c, density));
+        double fast = 0, slow = std::numeric_limits<double>::infinity();
+        const auto known = uniform.find(l.nUniformMaterial);
+        if (known != uniform.end()) {
+            std::tie(fast, slow) = known->second;
+        } else {
+            const int samples = l.nUniformMaterial >= 0 ? 1 : kSpeedSamples;
+            for (int i = 0; i < samples; ++i) {
+                Voigt c;
+                double density = 0;
+                l.material(samples == 1 ? 0.0 : l.dThickness * i / (samples - 1), c, density);
+                fast = std::max(fast, FastestSpeedAlongXSquared(c, density));
+                slow = std::min(slow, SlowestBulkSpeedSquared(c, density));
+            }
+            if (l.nUniformMaterial >= 0) uniform[l.nUniformMaterial] = {fast, slow};
         }
-        w.dSlowestSpeed = std::sqrt(w.dSlowestSpeed);
-        waves.push_back(w);
+        fastest = std::max(fastest, fast);
+        waves.push_back({l.dThickness, l.nElements, std::sqrt(slow)});
     }
     return std::max(std::sqrt(fastest) * 2.0 * std::numbers::pi * cutoffConst / thickness, shownFrequency);
 }
@@ -343,10 +353,12 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
         const auto& l = layerLines[i];
         const Voigt c = PlyStiffness(plies[l.nMaterial - 1]);
         const double density = densities[l.nMaterial - 1];
-        plan.push_back({l.dThickness, sublayers[i], [c, density](double, Voigt& out, double& rho) {
+        plan.push_back({l.dThickness, sublayers[i],
+                        [c, density](double, Voigt& out, double& rho) {
                             out = c;
                             rho = density;
-                        }});
+                        },
+                        l.nMaterial});
     }
     if (!ReadTail(in, p, thickness, error)) return error;
     p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, points), order,

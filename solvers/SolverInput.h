@@ -61,6 +61,9 @@ struct CLayerPlan {
     double dThickness = 0;
     int nElements = 1;
     std::function<void(double height, Voigt& stiffness, double& density)> material;
+    // Layers of one uniform material share a key (0 and up), so its wave speeds are found once;
+    // -1 for a graded layer, sampled through its thickness.
+    int nUniformMaterial = -1;
 };
 
 // The elements of the layers (listed from the bottom up), of the given order or of the orders

@@ -16,7 +16,7 @@
 namespace fuzzcheck {
 
 inline constexpr size_t kCoreMaxElements = 12;
-inline constexpr int kCoreMaxUnknowns = 600;  // high automatic orders: still milliseconds
+inline constexpr int kCoreMaxUnknowns = 240;  // high automatic orders: still milliseconds
 inline constexpr int kCorePoints = 9;
 
 inline void RunCore(const numerics::CProblem& p) {
