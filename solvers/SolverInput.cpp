@@ -190,7 +190,8 @@ std::string PlyBoundProblem(const CPlyConstants& ply) {
 // The samples of a layer's material that bound its wave speeds.
 constexpr int kSpeedSamples = 9;
 
-// The highest frequency the cut-off lets a run excite, and each layer's slowest bulk wave.
+// The highest frequency a run must resolve (that of the cut-off, or the one its output times
+// show), and each layer's slowest bulk wave.
 double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffConst, double shownFrequency,
                         std::vector<CLayerWaves>& waves) {
     double thickness = 0, fastest = 0;
@@ -254,10 +255,6 @@ CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, doubl
     }
     return model;
 }
-
-namespace {
-
-}  // namespace
 
 std::string ParseCompositeInput(const std::string& text, const std::string& name, CProblem& p, int order,
                                 int points) {
