@@ -17,6 +17,10 @@ namespace {
 // The widest coupling a block's basis can have between two of its unknowns, for a whole of
 // half-width `width` (a block only ever thins the element's couplings out).
 int ScanWidth(int width) { return 3 * width + 3; }
+// Blocks of at least kDenseLeast unknowns whose stiffness half-width is at least 1 /
+// kDenseWidthShare of their size are reduced densely (measured on the element-order runs).
+constexpr int kDenseLeast = 32;
+constexpr int kDenseWidthShare = 4;
 // Relative size below which a coupling counts as absent (rounding of a 90 degree turn).
 constexpr double kCouplingTolerance = 1e-12;
 
@@ -216,6 +220,12 @@ void CModalSolver::AddBlock(const CBandMatrices& m, const std::vector<CBasisVect
         for (int i = j; i <= std::min(n - 1, j + kb); ++i) mass(i, j) = project(m.M, i, j);
     }
     FactorFromBottom(mass, kb, b.uT);  // a mass matrix is positive definite
+    b.bDense = n >= kDenseLeast && kDenseWidthShare * ka >= n;
+    if (b.bDense) {
+        b.u = Eigen::MatrixXd::Zero(n, n);
+        for (int j = 0; j < n; ++j)
+            for (int i = std::max(0, j - kb); i <= j; ++i) b.u(i, j) = b.uT(j, i);
+    }
     const int top = m.M.Size() - 3;
     b.top = Eigen::Matrix3Xd::Zero(3, n);
     for (int i = 0; i < n; ++i)
@@ -225,7 +235,39 @@ void CModalSolver::AddBlock(const CBandMatrices& m, const std::vector<CBasisVect
     m_blocks.push_back(std::move(b));
 }
 
+void CModalSolver::ReduceDense(const CBlock& b, double kappa, CWorkspace& ws, bool withRows) {
+    const int n = b.nSize, ka = b.ka;
+    Eigen::MatrixXd& a = ws.dense;
+    a.setZero(n, n);
+    const double k2 = kappa * kappa;
+    for (int j = 0; j < n; ++j)
+        for (int i = j; i <= std::min(n - 1, j + ka); ++i)
+            a(i, j) = a(j, i) = k2 * b.a1(i, j) + kappa * b.a2(i, j) + b.a3(i, j);
+    // C = U^-1 K U^-T, and the rows carried become rows U^-T, as X = U^-T has X^T M X = I.
+    const auto u = b.u.triangularView<Eigen::Upper>();
+    u.solveInPlace(a);
+    a.transposeInPlace();
+    u.solveInPlace(a);
+    Eigen::MatrixXd rows;
+    if (withRows) {
+        rows = ws.rows.rows.topRows(ws.rows.count).transpose();
+        u.solveInPlace(rows);
+    }
+    const Eigen::Tridiagonalization<Eigen::MatrixXd> tri(a);
+    ws.d = tri.diagonal();
+    ws.e.setZero(n);
+    ws.e.head(n - 1) = tri.subDiagonal();
+    if (withRows) {
+        rows.applyOnTheLeft(tri.matrixQ().transpose());  // rows Q, with C = Q T Q^T
+        ws.rows.rows.topRows(ws.rows.count) = rows.transpose();
+    }
+}
+
 void CModalSolver::Reduce(const CBlock& b, double kappa, CWorkspace& ws, bool withRows) {
+    if (b.bDense) {
+        ReduceDense(b, kappa, ws, withRows);
+        return;
+    }
     const int n = b.nSize, ka = b.ka;
     const int width = std::max(ka + b.kb, ka + 1);
     if (ws.a.Size() != n || ws.a.Width() != width)

@@ -5,7 +5,9 @@
 // to standard form and to tridiagonal form, O(n^2 b) instead of O(n^3) (BandReduction.h).
 // Only the top node's part of each mass-normalised mode is ever needed (the load and the
 // receiver are both on the top surface): those rows alone are carried through the reductions
-// and the QL iterations, so no eigenvector matrix is ever formed.
+// and the QL iterations, so no eigenvector matrix is ever formed. A block whose band is a large
+// part of its size (elements of high order) is reduced densely instead: O(n^3) in blocked
+// triangular solves and Householder steps beats O(n^2 b) plane rotations there.
 //
 // Exact symmetries split the problem into independent blocks, each solved alone:
 //  - a plate symmetric about its mid-plane (every symmetric lay-up, a homogeneous plate) has
@@ -41,10 +43,16 @@ public:
     int BlockCount() const { return static_cast<int>(m_blocks.size()); }
     bool IsSplit() const { return m_bMirror; }
     bool IsShearApart() const { return m_bShearApart; }
+    int DenseBlockCount() const {
+        int count = 0;
+        for (const CBlock& b : m_blocks) count += b.bDense ? 1 : 0;
+        return count;
+    }
 
     // Per-thread scratch space; one per thread calling Solve.
     struct CWorkspace {
         CSymBand a;
+        Eigen::MatrixXd dense;  // a wide block's K(kappa), then its standard form
         Eigen::VectorXd d, e;
         CCarriedRows rows;
     };
@@ -63,6 +71,8 @@ private:
         int ka = 0, kb = 0;           // half-widths of the stiffness and the mass
         CSymBand a1, a2, a3;          // K1, K2, K3 in the block's basis
         CSymBand uT;                  // M = U U^T
+        bool bDense = false;          // so wide that dense reductions are cheaper
+        Eigen::MatrixXd u;            // then U itself
         Eigen::Matrix3Xd top;         // top (u, v, w~) as a combination of the block's unknowns
         std::array<bool, 3> moves{};  // whether the top node can move along u, v, w~
     };
@@ -77,6 +87,7 @@ private:
     void AddBlock(const CBandMatrices& m, const std::vector<CBasisVector>& basis);
     // Forms K(kappa) of the block in ws.a and reduces it; rows (when given) are carried along.
     static void Reduce(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
+    static void ReduceDense(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
     // The QL iterations; false (never seen) falls back to a dense tridiagonal solve.
     static void Diagonalise(CWorkspace& ws);
 

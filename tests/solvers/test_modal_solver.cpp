@@ -64,8 +64,11 @@ TEST(ModalSolver, AgreesWithADenseGeneralisedSolve) {
     const CThicknessModel crossEven = Laminate("1    0.2500\n2    0.5000\n1    0.2500\n", 3, "1 1 1 ",
                                                "0.0000\n90.0000\n", 3);
     ASSERT_EQ(crossEven.NodeCount(), 10);
-    for (const CThicknessModel* model :
-         {&symmetric, &unsymmetric, &crossPly, &crossUnsymmetric, &symmetricSix, &crossEven}) {
+    // Order 6 in one element per ply makes blocks whose band is most of them (reduced densely);
+    // order 4 in four elements per ply keeps them banded.
+    const CThicknessModel unsymmetricFour = Laminate("1    0.2500\n2    0.5000\n", 2, "4 4 ", "30.0000\n0.0000\n", 4);
+    for (const CThicknessModel* model : {&symmetric, &unsymmetric, &crossPly, &crossUnsymmetric, &symmetricSix,
+                                         &crossEven, &unsymmetricFour}) {
         const CSafeMatrices mats = Assemble(*model);
         const CModalSolver fast(mats), whole(mats, false);
         const bool mirrored = model == &symmetric || model == &crossPly || model == &symmetricSix || model == &crossEven;
@@ -74,6 +77,7 @@ TEST(ModalSolver, AgreesWithADenseGeneralisedSolve) {
         EXPECT_EQ(fast.IsShearApart(), shear);
         EXPECT_EQ(fast.BlockCount(), (mirrored ? 2 : 1) * (shear ? 2 : 1));
         EXPECT_FALSE(whole.IsSplit());
+        EXPECT_EQ(fast.DenseBlockCount() > 0, model == &symmetricSix);
         // The banded assembly is the dense one.
         const CModalSolver banded(AssembleBands(*model));
         EXPECT_EQ(banded.BlockCount(), fast.BlockCount());
