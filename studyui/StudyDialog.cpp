@@ -5,6 +5,7 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -81,6 +82,9 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     head->addRow(tr("Study name"), m_name);
     head->addRow(tr("Project"), m_kind);
     head->addRow(tr("Output points"), m_points);
+    m_elementOrder = new QLabel(this);
+    head->addRow(tr("Element order"), m_elementOrder);
+    ShowElementOrder();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
@@ -93,6 +97,11 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     connect(m_parameter, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
     connect(m_scheduler, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
     UpdateEnabling();
+}
+
+void CStudyDialog::ShowElementOrder() {
+    const QString order = m_nElementOrder > 0 ? QString::number(m_nElementOrder) : tr("Automatic");
+    m_elementOrder->setText(tr("%1 (Computing, Solver options...)").arg(order));
 }
 
 void CStudyDialog::UpdateEnabling() {

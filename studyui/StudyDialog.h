@@ -10,6 +10,7 @@
 class COstrelDoc;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -21,8 +22,10 @@ public:
 
     // What the fields say now.
     DocumentStudyChoice Choice() const;
-    // The runs' element order (0 automatic): the user's solver options, not asked here.
+    // The runs' element order (0 automatic): the user's solver options, not asked here but
+    // shown (ShowElementOrder after setting it).
     int m_nElementOrder = 0;
+    void ShowElementOrder();
     // The definition OK accepted.
     const StudyDefinition& Definition() const { return m_definition; }
 
@@ -42,6 +45,7 @@ public:
     QLineEdit* m_timeLimit = nullptr;
     QSpinBox* m_cpus = nullptr;
     QSpinBox* m_perTask = nullptr;
+    QLabel* m_elementOrder = nullptr;
 
 public slots:
     void accept() override;

@@ -102,6 +102,7 @@ std::string StudyProgramPath() {
 CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder) {
     CStudyDialog form(doc, parent);
     form.m_nElementOrder = elementOrder;
+    form.ShowElementOrder();
     if ((hooks.runForm ? hooks.runForm(form) : form.exec()) != QDialog::Accepted)
         return nullptr;
     const StudyDefinition& def = form.Definition();

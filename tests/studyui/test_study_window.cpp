@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -168,10 +169,13 @@ private slots:
         ApplyComProject(data, doc);
         doc.m_szStartDir = p.Dir();
         int forms = 0;
+        QString shownOrder = QStringLiteral("Automatic");
         StudyLaunchHooks hooks;
         hooks.runForm = [&](QDialog& form) {
             ++forms;
             auto& f = static_cast<CStudyDialog&>(form);
+            // The order the runs will take, from the solver options.
+            if (f.m_elementOrder->text() != shownOrder + QStringLiteral(" (Computing, Solver options...)")) return 0;
             f.m_name->setText(QStringLiteral("along"));
             f.m_from->setValue(1);
             f.m_to->setValue(3);
@@ -200,6 +204,7 @@ private slots:
         const std::string manifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
         hooks.ask = [](const QString&) { return int(QMessageBox::No); };
         // Started again with a fixed element order of the solver options: every task runs with it.
+        shownOrder = QStringLiteral("3");
         CStudyWindow* fresh = OnStudy(doc, nullptr, hooks, 3);
         QVERIFY(fresh);
         const std::string freshManifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
