@@ -165,9 +165,7 @@ double SlowestSpeedSquared(const CThicknessModel& model) {
     double slowest = std::numeric_limits<double>::infinity();
     for (const CElement& e : model.elements)
         for (size_t g = 0; g < e.density.size(); ++g) {
-            const Voigt& c = e.stiffness[g];
-            Eigen::Matrix3d gamma;
-            gamma << c(0, 0), c(0, 5), c(0, 4), c(0, 5), c(5, 5), c(4, 5), c(0, 4), c(4, 5), c(4, 4);
+            const Eigen::Matrix3d gamma = ChristoffelMatrix(e.stiffness[g], 1.0, 0.0);
             const double low = Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d>(gamma).eigenvalues()(0);
             slowest = std::min(slowest, low / e.density[g]);
         }

@@ -59,17 +59,9 @@ double SlowestBulkSpeedSquared(const Voigt& c, double density) {
     double slowest = std::numeric_limits<double>::infinity();
     constexpr int kDirections = 36;  // every 5 degrees over a half turn
     for (int d = 0; d < kDirections; ++d) {
-        const double a = std::numbers::pi * d / kDirections, n1 = std::cos(a), n3 = std::sin(a);
-        // Strains (Voigt) of a plane wave along (n1, 0, n3) with amplitude (a1, a2, a3).
-        Eigen::Matrix<double, 6, 3> b = Eigen::Matrix<double, 6, 3>::Zero();
-        b(0, 0) = n1;
-        b(2, 2) = n3;
-        b(3, 1) = n3;
-        b(4, 0) = n3;
-        b(4, 2) = n1;
-        b(5, 1) = n1;
-        const Eigen::Matrix3d gamma = b.transpose() * c * b;
-        const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> es(gamma, Eigen::EigenvaluesOnly);
+        const double a = std::numbers::pi * d / kDirections;
+        const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> es(ChristoffelMatrix(c, std::cos(a), std::sin(a)),
+                                                                Eigen::EigenvaluesOnly);
         slowest = std::min(slowest, es.eigenvalues()(0) / density);
     }
     return slowest;

@@ -253,6 +253,7 @@ CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, doubl
         }
         z += t;
     }
+    std::reverse(orders.begin(), orders.end());
     return model;
 }
 
@@ -360,7 +361,6 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     if (!ReadTail(in, p, thickness, error)) return error;
     p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, points), order,
                                   p.layerOrders);
-    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};
@@ -470,7 +470,6 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
     if (!ReadTail(in, p, thickness, error)) return error;
     p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, options.nPoints),
                                   options.nOrder, p.layerOrders);
-    std::reverse(p.layerOrders.begin(), p.layerOrders.end());
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};

@@ -69,7 +69,7 @@ struct CLayerPlan {
 // The elements of the layers (listed from the bottom up), of the given order or of the orders
 // ChooseOrders picks for the highest frequency: that of the fastest front at the cut-off
 // wavenumber, or the highest frequency the output times show (pi over their step), whichever
-// is higher. The orders per layer, bottom first, in orders.
+// is higher. The orders per layer go to orders from the top layer down, as the files list them.
 CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
                                     double shownFrequency, int order, std::vector<int>& orders);
 // pi over the step of `points` output times over the window, or 0 without output times.

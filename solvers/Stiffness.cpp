@@ -100,12 +100,20 @@ Voigt IsotropicStiffness(double e, double nu) {
     return c;
 }
 
+Eigen::Matrix3d ChristoffelMatrix(const Voigt& c, double n1, double n3) {
+    // The strains (Voigt, engineering shear) of the plane wave for each unit amplitude.
+    Eigen::Matrix<double, 6, 3> b = Eigen::Matrix<double, 6, 3>::Zero();
+    b(0, 0) = n1;
+    b(2, 2) = n3;
+    b(3, 1) = n3;
+    b(4, 0) = n3;
+    b(4, 2) = n1;
+    b(5, 1) = n1;
+    return b.transpose() * c * b;
+}
+
 double FastestSpeedAlongXSquared(const Voigt& c, double density) {
-    Eigen::Matrix3d g;
-    g << c(0, 0), c(0, 5), c(0, 4),
-         c(5, 0), c(5, 5), c(5, 4),
-         c(4, 0), c(4, 5), c(4, 4);
-    Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> es(g, Eigen::EigenvaluesOnly);
+    Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> es(ChristoffelMatrix(c, 1.0, 0.0), Eigen::EigenvaluesOnly);
     return es.eigenvalues().maxCoeff() / density;
 }
 

@@ -25,6 +25,9 @@ Voigt PlyStiffness(const CPlyConstants& ply);
 std::string CheckIsotropic(double e, double nu);
 Voigt IsotropicStiffness(double e, double nu);
 
+// The Christoffel matrix C_ijkl n_j n_l of a plane wave along (n1, 0, n3), in the plate's axes.
+Eigen::Matrix3d ChristoffelMatrix(const Voigt& c, double n1, double n3);
+
 // Largest eigenvalue of the Christoffel matrix for propagation along x, divided by density:
 // the square of the fastest wave front the through-thickness model can carry along the plate.
 double FastestSpeedAlongXSquared(const Voigt& c, double density);

@@ -156,33 +156,35 @@ double CThicknessModel::FastestSpeedSquared() const {
 
 namespace {
 
-// One element's contribution at each of its Gauss points: sink(first, k1, k2, k3, mass) adds
-// the blocks (already weighted) at unknowns first.. first + 3 (p + 1) - 1, and mass(a, b) per
-// component between local nodes a and b. Nd is the block size when known at compile time.
-template <int Nd, class Sink>
-void ElementContributions(const CThicknessModel& model, const CElement& el, int first, Sink& sink) {
-    using MatrixB = Eigen::Matrix<double, 6, Nd>;
-    using MatrixK = Eigen::Matrix<double, Nd, Nd>;
-    constexpr int kNodes = Nd == Eigen::Dynamic ? Eigen::Dynamic : Nd / 3;
-    using MatrixMass = Eigen::Matrix<double, kNodes, kNodes>;
-    const CReferenceElement& ref = ReferenceElement(el.nOrder);
-    const int nodes = el.nOrder + 1, nd = 3 * nodes;
-    const double h = model.Thickness();
-    const double innerRadius = model.dOuterRadius - h;
-    const double z0 = model.elements.front().dBottom;
+// The volume weight of Gauss point g of an element (times r on a shell) and 1/r (1 on a plate).
+struct CPointWeight {
+    double dWeight, dInverseRadius;
+};
+CPointWeight PointWeight(const CThicknessModel& model, const CElement& el, const CReferenceElement& ref, size_t g) {
+    const double half = 0.5 * (el.dTop - el.dBottom);
+    const double z = 0.5 * (el.dBottom + el.dTop) + half * ref.abscissa[g];
+    CPointWeight w{ref.weight[g] * half, 1.0};
+    if (model.bShell) {
+        const double r = model.dOuterRadius - model.Thickness() + (z - model.elements.front().dBottom);
+        w.dWeight *= r;
+        w.dInverseRadius = 1.0 / r;
+    }
+    return w;
+}
+
+// A quadratic element's contribution at each of its three Gauss points, in the closed form it
+// has always had: sink(first, k1, k2, k3, mass) adds the 9 x 9 blocks (already weighted) at
+// unknowns first.. first + 8, and mass(a, b) per component between local nodes a and b.
+template <class Sink>
+void QuadraticContributions(const CThicknessModel& model, const CElement& el, int first, Sink& sink) {
+    using MatrixB = Eigen::Matrix<double, 6, 9>;
+    using MatrixK = Eigen::Matrix<double, 9, 9>;
+    const CReferenceElement& ref = ReferenceElement(kQuadraticOrder);
     const double half = 0.5 * (el.dTop - el.dBottom);
     for (size_t g = 0; g < ref.abscissa.size(); ++g) {
-        const double s = ref.abscissa[g];
-        const double z = 0.5 * (el.dBottom + el.dTop) + half * s;
-        double weight = ref.weight[g] * half;
-        double inv = 1.0;  // 1/r for a shell
-        if (model.bShell) {
-            const double r = innerRadius + (z - z0);
-            weight *= r;
-            inv = 1.0 / r;
-        }
-        MatrixB b1 = MatrixB::Zero(6, nd), b0 = MatrixB::Zero(6, nd);
-        for (int a = 0; a < nodes; ++a) {
+        const auto [weight, inv] = PointWeight(model, el, ref, g);
+        MatrixB b1 = MatrixB::Zero(), b0 = MatrixB::Zero();
+        for (int a = 0; a < 3; ++a) {
             const double shape = ref.n(g, a), slope = ref.dn(g, a) / half;
             const int u = 3 * a, v = 3 * a + 1, w = 3 * a + 2;
             b1(0, u) = shape * inv;
@@ -201,9 +203,9 @@ void ElementContributions(const CThicknessModel& model, const CElement& el, int 
         const MatrixK k1 = b1.transpose() * cb1;
         const MatrixK k2 = b1.transpose() * cb0 + b0.transpose() * cb1;
         const MatrixK k3 = b0.transpose() * cb0;
-        MatrixMass mass(nodes, nodes);
-        for (int a = 0; a < nodes; ++a)
-            for (int bb = 0; bb < nodes; ++bb) mass(a, bb) = weight * el.density[g] * ref.n(g, a) * ref.n(g, bb);
+        Eigen::Matrix3d mass;
+        for (int a = 0; a < 3; ++a)
+            for (int bb = 0; bb < 3; ++bb) mass(a, bb) = weight * el.density[g] * ref.n(g, a) * ref.n(g, bb);
         sink(first, MatrixK(weight * k1), MatrixK(weight * k2), MatrixK(weight * k3), mass);
     }
 }
@@ -218,9 +220,6 @@ void NodeBlockContributions(const CThicknessModel& model, const CElement& el, in
     using Pattern = Eigen::Matrix<double, 6, 3>;
     const CReferenceElement& ref = ReferenceElement(el.nOrder);
     const int nodes = el.nOrder + 1, nd = 3 * nodes;
-    const double h = model.Thickness();
-    const double innerRadius = model.dOuterRadius - h;
-    const double z0 = model.elements.front().dBottom;
     const double half = 0.5 * (el.dTop - el.dBottom);
     Pattern r = Pattern::Zero(), s = Pattern::Zero(), t = Pattern::Zero();
     r(0, 0) = 1;
@@ -236,14 +235,7 @@ void NodeBlockContributions(const CThicknessModel& model, const CElement& el, in
     Eigen::MatrixXd k1(nd, nd), k2(nd, nd), k3(nd, nd), mass(nodes, nodes);
     std::vector<double> pa(nodes), da(nodes);
     for (size_t g = 0; g < ref.abscissa.size(); ++g) {
-        const double z = 0.5 * (el.dBottom + el.dTop) + half * ref.abscissa[g];
-        double weight = ref.weight[g] * half;
-        double inv = 1.0;
-        if (model.bShell) {
-            const double radius = innerRadius + (z - z0);
-            weight *= radius;
-            inv = 1.0 / radius;
-        }
+        const auto [weight, inv] = PointWeight(model, el, ref, g);
         const Voigt& c = el.stiffness[g];
         const Eigen::Matrix3d rr = weight * (r.transpose() * c * r), rs = weight * (r.transpose() * c * s);
         const Eigen::Matrix3d ss = weight * (s.transpose() * c * s), rt = weight * (r.transpose() * c * t);
@@ -279,7 +271,7 @@ void ForEachContribution(const CThicknessModel& model, Sink&& sink) {
     int first = 0;
     for (const CElement& el : model.elements) {
         if (el.nOrder == kQuadraticOrder)
-            ElementContributions<9>(model, el, first, sink);
+            QuadraticContributions(model, el, first, sink);
         else
             NodeBlockContributions(model, el, first, sink);
         first += 3 * el.nOrder;  // the top node is the next element's bottom node
