@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "SolverInputChecks.h"
 #include "ModalSolver.h"
 #include "Transient.h"
 
@@ -71,6 +72,19 @@ inline void RunCore(const numerics::CProblem& p) {
     }
     for (int j = 0; j < kCorePoints; ++j)
         FUZZ_CHECK(std::isfinite(out[j]), "synthesis at t = " + std::to_string(times.At(j)));
+}
+
+// RunCore on the accepted problem; when it has too many unknowns for the core at the automatic
+// order, on the same input read with quadratic elements (parse(order, problem) reads it again).
+template <class Parse>
+void RunCoreAtSomeOrder(const numerics::CProblem& p, const Parse& parse) {
+    RunCore(p);
+    if (p.model.DofCount() <= kCoreMaxUnknowns)
+        return;
+    numerics::CProblem quadratic;
+    FUZZ_CHECK(parse(numerics::kQuadraticOrder, quadratic).empty(), "refused at a fixed order");
+    CheckAccepted(quadratic);
+    RunCore(quadratic);
 }
 
 }  // namespace fuzzcheck

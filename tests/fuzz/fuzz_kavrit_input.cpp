@@ -33,15 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(numerics::ParseFgmInput(longer, "inputfgm.dat", options, padded).empty() &&
                    fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
-    fuzzcheck::RunCore(first);
-    if (first.model.DofCount() > fuzzcheck::kCoreMaxUnknowns) {
-        // Too many unknowns for the core at the automatic order: quadratic elements still run it.
-        numerics::CProblem quadratic;
-        options.nOrder = numerics::kQuadraticOrder;
-        FUZZ_CHECK(numerics::ParseFgmInput(text, "inputfgm.dat", options, quadratic).empty(),
-                   "refused at a fixed order");
-        fuzzcheck::CheckAccepted(quadratic);
-        fuzzcheck::RunCore(quadratic);
-    }
+    fuzzcheck::RunCoreAtSomeOrder(first, [&](int order, numerics::CProblem& p) {
+        numerics::CFgmOptions fixed = options;
+        fixed.nOrder = order;
+        return numerics::ParseFgmInput(text, "inputfgm.dat", fixed, p);
+    });
     return 0;
 }

@@ -23,14 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string longer = text + "\n \n\t\n";
     FUZZ_CHECK(numerics::ParseCompositeInput(longer, "input.d", padded).empty() && fuzzcheck::SameProblem(first, padded),
                "blank lines at the end change the problem");
-    fuzzcheck::RunCore(first);
-    if (first.model.DofCount() > fuzzcheck::kCoreMaxUnknowns) {
-        // Too many unknowns for the core at the automatic order: quadratic elements still run it.
-        numerics::CProblem quadratic;
-        FUZZ_CHECK(numerics::ParseCompositeInput(text, "input.d", quadratic, numerics::kQuadraticOrder).empty(),
-                   "refused at a fixed order");
-        fuzzcheck::CheckAccepted(quadratic);
-        fuzzcheck::RunCore(quadratic);
-    }
+    fuzzcheck::RunCoreAtSomeOrder(first, [&](int order, numerics::CProblem& p) {
+        return numerics::ParseCompositeInput(text, "input.d", p, order);
+    });
     return 0;
 }

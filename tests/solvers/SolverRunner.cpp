@@ -93,6 +93,12 @@ std::string Format(const char* format, double a) {
 std::string Int(int v) { return std::to_string(v); }
 }  // namespace
 
+std::vector<std::string> AtOrder(int order, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"--order", std::to_string(order)};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
 CPly Isotropic(double e, double nu, double density) {
     return {e, e, e / (2 * (1 + nu)), nu, nu, 0.0, density};
 }

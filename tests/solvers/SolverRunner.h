@@ -31,6 +31,8 @@ struct CRun {
 
 // Runs the program with the arguments, in the directory, and waits for it.
 CRun RunSolver(const std::string& program, const std::vector<std::string>& args, const std::string& dir);
+// "--order P" followed by the arguments: a fixed element order for a run.
+std::vector<std::string> AtOrder(int order, const std::vector<std::string>& args);
 
 struct CCurve {
     int nFirst = 0, nCount = 0;

@@ -15,7 +15,7 @@ using namespace solvertest;
 namespace {
 
 // Quadratic elements: these runs are about files and messages, and stay short.
-const std::vector<std::string> kQuick = {"--order", "2"};
+const std::vector<std::string> kQuick = AtOrder(2, {});
 
 CLaminate Valid() {
     CLaminate lam;

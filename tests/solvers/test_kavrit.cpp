@@ -17,9 +17,7 @@ CCurve RunIn(const std::string& program, const std::string& input, const std::st
     CTempDir dir;
     dir.Write(input, text);
     // Quadratic elements: both solvers' curves are compared with each other, at any order alike.
-    std::vector<std::string> all = {"--order", "2"};
-    all.insert(all.end(), args.begin(), args.end());
-    const CRun run = RunSolver(program, all, dir.Path());
+    const CRun run = RunSolver(program, AtOrder(2, args), dir.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strOut.find("progress 100%"), std::string::npos);
     return ReadCurve(dir.Read(result));

@@ -25,9 +25,7 @@ CCurve Solve(const CLaminate& lam, const std::vector<std::string>& args = {}, co
     dir.Write("input.d", lam.Text());
     if (!ft.empty()) dir.Write("ft.dat", ft);
     // The expectations here were set on quadratic elements.
-    std::vector<std::string> all = {"--order", "2"};
-    all.insert(all.end(), args.begin(), args.end());
-    const CRun run = RunSolver(LUMDEX_PATH, all, dir.Path());
+    const CRun run = RunSolver(LUMDEX_PATH, AtOrder(2, args), dir.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strOut.find("progress 100%"), std::string::npos);
     return ReadCurve(dir.Read("result.dat"));
