@@ -1,6 +1,7 @@
 #include "DocCommands.h"
 
 #include <QDialog>
+#include <memory>
 
 #include "AllPara.h"
 #include "CommandIds.h"
@@ -10,6 +11,7 @@
 #include "Mateselect.h"
 #include "OstrelApp.h"
 #include "OstrelDoc.h"
+#include "ProjectKind.h"
 #include "ProjectFiles.h"
 #include "RecordList.h"
 #include "SolverRun.h"
@@ -69,8 +71,8 @@ bool CDocCommands::OnCommand(int id) {
     switch (id) {
     case Cmd::kMaterialSelected: OnMaterialSelected(); return true;
     case Cmd::kLayerPara: OnLayerPara(); return true;
-    case Cmd::kInputComposite: OnInputComposite(); return true;
-    case Cmd::kInputFGM: OnInputFGM(); return true;
+    case Cmd::kInputComposite: OnInput(CompositeKind()); return true;
+    case Cmd::kInputFGM: OnInput(FGMKind()); return true;
     case Cmd::kExecuteComposite:
         // The toolbar may be a step behind the state; a run is only ever of the input written last.
         if (m_doc.OnUpdateExecuteComposite())
@@ -134,97 +136,29 @@ void CDocCommands::OnLayerPara() {
         m_doc.m_nLayers = form.m_nLayers;
 }
 
-float CDocCommands::DefaultThickness(int nLayers) {
-    return nLayers == 0 ? 0.0f : static_cast<float>(1.0 / nLayers);
-}
-
-void CDocCommands::LoadCompositeForm(const COstrelDoc& doc, CAllPara& form) {
-    form.m_strTitle = doc.m_strComTitle;
-    form.m_dFrequency = doc.m_dFrequency;
-    form.m_dDimConst = doc.m_dDimConst;
-    form.m_fReceiverX = doc.m_fReceiverX;
-    form.m_fTimeFrom = doc.m_fTimeFrom;
-    form.m_fTimeTo = doc.m_fTimeTo;
-    form.m_nLoadType = doc.m_nLoadType;
-    form.m_nLoadDir = doc.m_nLoadDir;
-    form.m_nOutput = doc.m_nOutput;
-    form.m_bPlate = doc.m_bPlate;
-    form.m_fRadius = doc.m_fRadius;
-    form.m_fThickness = DefaultThickness(doc.m_nLayers);
-}
-
-void CDocCommands::StoreCompositeForm(const CAllPara& form, COstrelDoc& doc) {
-    doc.m_bPlate = form.m_bPlate;
-    doc.m_fRadius = form.m_fRadius;
-    doc.m_strComTitle = form.m_strTitle;
-    doc.m_dDimConst = form.m_dDimConst;
-    doc.m_dFrequency = form.m_dFrequency;
-    doc.m_fReceiverX = form.m_fReceiverX;
-    doc.m_fTimeFrom = form.m_fTimeFrom;
-    doc.m_fTimeTo = form.m_fTimeTo;
-    doc.m_nLoadType = form.m_nLoadType;
-    doc.m_nLoadDir = form.m_nLoadDir;
-    doc.m_nOutput = form.m_nOutput;
-}
-
-void CDocCommands::LoadFGMForm(const COstrelDoc& doc, CFGM& form) {
-    form.m_strTitle = doc.m_strFGMTitle;
-    form.m_dFrequency = doc.m_dFGMFrequency;
-    form.m_fReceiverX = doc.m_fFGMReceiverX;
-    form.m_fTimeFrom = doc.m_fFGMTimeFrom;
-    form.m_fTimeTo = doc.m_fFGMTimeTo;
-    form.m_fVolFraction = doc.m_fFGMVolFraction;
-    form.m_fLastVolFraction = doc.m_fFGMLastVolFraction;
-    form.m_nLoadType = doc.m_nFGMLoadType;
-    form.m_nLoadDir = doc.m_nFGMLoadDir;
-    form.m_nOutput = doc.m_nFGMOutput;
-    form.m_bPlate = doc.m_bFGMPlate;
-    form.m_fRadius = doc.m_fFGMRadius;
-    form.m_fThickness = DefaultThickness(doc.m_nLayers);
-}
-
-void CDocCommands::StoreFGMForm(const CFGM& form, COstrelDoc& doc) {
-    doc.m_strFGMTitle = form.m_strTitle;
-    doc.m_dFGMFrequency = form.m_dFrequency;
-    doc.m_fFGMReceiverX = form.m_fReceiverX;
-    doc.m_fFGMTimeFrom = form.m_fTimeFrom;
-    doc.m_fFGMTimeTo = form.m_fTimeTo;
-    doc.m_fFGMVolFraction = form.m_fVolFraction;
-    doc.m_fFGMLastVolFraction = form.m_fLastVolFraction;
-    doc.m_fFGMRadius = form.m_fRadius;
-    doc.m_nFGMLoadType = form.m_nLoadType;
-    doc.m_nFGMLoadDir = form.m_nLoadDir;
-    doc.m_nFGMOutput = form.m_nOutput;
-    doc.m_bFGMPlate = form.m_bPlate;
-}
-
-void CDocCommands::OnInputComposite() {
-    CAllPara form(&m_doc, m_parent);
-    form.m_pMessages = m_doc.m_services.messages;
-    LoadCompositeForm(m_doc, form);
-    if (RunForm(form) != 1)
+void CDocCommands::OnInput(const CProjectKind& kind) {
+    std::unique_ptr<CLayerStackForm> form;
+    if (kind.kind == EProjectKind::FGM)
+        form = std::make_unique<CFGM>(&m_doc, m_parent);
+    else
+        form = std::make_unique<CAllPara>(&m_doc, m_parent);
+    form->m_pMessages = m_doc.m_services.messages;
+    form->LoadFrom(m_doc);
+    if (RunForm(*form) != 1)
         return;
     // Prepared before writing, so the run stays offered even when a write fails.
-    m_doc.m_nRunType = 0;
-    StoreCompositeForm(form, m_doc);
-    WriteComProject(m_doc);
-    if (WriteComSolverInput(m_doc) != 1)
-        m_doc.ShowMessage(kSolverInputFailed);
-    RefreshSampledLoad(m_doc, 0);
-}
-
-void CDocCommands::OnInputFGM() {
-    CFGM form(&m_doc, m_parent);
-    form.m_pMessages = m_doc.m_services.messages;
-    LoadFGMForm(m_doc, form);
-    if (RunForm(form) != 1)
-        return;
-    m_doc.m_nRunType = 1;
-    StoreFGMForm(form, m_doc);
-    WriteFGMProject(m_doc);
-    if (WriteFGMSolverInput(m_doc) != 1)
-        m_doc.ShowMessage(kSolverInputFailed);
-    RefreshSampledLoad(m_doc, 1);
+    m_doc.m_nRunType = kind.index;
+    form->StoreTo(m_doc);
+    if (kind.kind == EProjectKind::FGM) {
+        WriteFGMProject(m_doc);
+        if (WriteFGMSolverInput(m_doc) != 1)
+            m_doc.ShowMessage(kSolverInputFailed);
+    } else {
+        WriteComProject(m_doc);
+        if (WriteComSolverInput(m_doc) != 1)
+            m_doc.ShowMessage(kSolverInputFailed);
+    }
+    RefreshSampledLoad(m_doc, kind.index);
 }
 
 bool CDocCommands::OnUpdateSampledLoad() const {

@@ -10,9 +10,8 @@
 #include "CommandTarget.h"
 #include "DispersionRun.h"
 
-class CAllPara;
-class CFGM;
 class COstrelDoc;
+struct CProjectKind;
 class QDialog;
 
 class CDocCommands : public ICommandTarget {
@@ -28,8 +27,9 @@ public:
 
     void OnMaterialSelected();
     void OnLayerPara();
-    void OnInputComposite();
-    void OnInputFGM();
+    // "Input composite parameters" / "Input FGM parameters": the kind's form, then after OK its
+    // project file and solver input.
+    void OnInput(const CProjectKind& kind);
     void OnSampledLoad();
     void OnDispersionCurves();
     // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion a stack.
@@ -39,14 +39,6 @@ public:
     QWidget* LastDispersionWindow() const { return m_lastDispersion; }
 
     void SetFormRunner(FormRunner runner) { m_runForm = std::move(runner); }
-
-    // The exchange between the document and the parameter forms, both directions.
-    static void LoadCompositeForm(const COstrelDoc& doc, CAllPara& form);
-    static void StoreCompositeForm(const CAllPara& form, COstrelDoc& doc);
-    static void LoadFGMForm(const COstrelDoc& doc, CFGM& form);
-    static void StoreFGMForm(const CFGM& form, COstrelDoc& doc);
-    // The layer thickness a parameter form offers: 1 / m_nLayers, 0 without layers.
-    static float DefaultThickness(int nLayers);
 
     static constexpr const char* kSolverInputFailed = "writing data to the file failed ! ";
 

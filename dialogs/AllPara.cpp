@@ -4,17 +4,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "FormLayout.h"
 #include "OstrelDoc.h"
+#include "ProjectKind.h"
 #include "RecordList.h"
-#include "TreeIcons.h"
 
-CAllPara::CAllPara(COstrelDoc* pDoc, QWidget* parent) : QDialog(parent), m_pDoc(pDoc) {
-    setWindowTitle(QStringLiteral("Parameter for Laminates"));
-    setProperty(kControlIdProperty, static_cast<int>(IDD));
+CAllPara::CAllPara(COstrelDoc* pDoc, QWidget* parent)
+    : CLayerStackForm(CompositeKind(), pDoc, parent, "Parameter for Laminates", IDD, IDC_THICKNESS) {
+    m_fRadius = 1;
     BuildControls();
 }
 
@@ -22,20 +21,10 @@ CAllPara::~CAllPara() = default;
 
 void CAllPara::BuildControls() {
     using namespace FormLayout;
-    m_editTitle = Edit(this, IDC_TITLE);
-    m_editFrequency = Edit(this, IDC_FREQUENCY);
-    m_editDimConst = Edit(this, IDC_DIM_CONST);
-    m_editTimeFrom = Edit(this, IDC_TIME_FROM);
-    m_editTimeTo = Edit(this, IDC_TIME_TO);
-    m_editReceiverX = Edit(this, IDC_RECEIVER_X);
-    m_editSublayers = Edit(this, IDC_SUBLAYERS);
-    m_editThickness = Edit(this, IDC_THICKNESS);
-    m_editRadius = Edit(this, IDC_RADIUS);
-    m_layerList = WithControlId(new CDropDownList(this), IDC_LAYER_LIST);
-    m_materialList = WithControlId(new CDropDownList(this), IDC_MATERIAL_LIST);
-    m_tree = WithControlId(new QTreeWidget(this), IDC_TREE);
-    SetUpLayerTree(m_tree);
-    m_tree->setMinimumWidth(FormLayout::DialogUnits(this, 140, 0).width());
+    m_editDimConst = AddField(IDC_DIM_CONST, TField<double>{&m_dDimConst, &COstrelDoc::m_dDimConst});
+    m_editSublayers = AddField(IDC_SUBLAYERS, TField<int>{&m_nSublayers});
+    SetReadingOrder({IDC_FREQUENCY, IDC_DIM_CONST, IDC_RECEIVER_X, IDC_TIME_FROM, IDC_TIME_TO, IDC_TITLE,
+                     IDC_THICKNESS, IDC_SUBLAYERS, IDC_RADIUS});
 
     // Left column: title, input data, load type and direction.
     auto* left = new QVBoxLayout;
@@ -74,20 +63,10 @@ void CAllPara::BuildControls() {
     middle->addWidget(StructureGroup(this, m_plateSet, m_editRadius));
     middle->addStretch();
 
-    auto* arrows = ArrowButtons(this, [this] { OnAddLayer(); }, [this] { OnRemoveLayer(); });
-
-    // Right column: the tree and the closing buttons.
-    auto* right = new QVBoxLayout;
-    auto* output = Group(this, "Output");
-    (new QVBoxLayout(output))->addWidget(m_tree);
-    right->addWidget(output, 1);
-    right->addLayout(OkCancel(this));
-
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(left, 3);
     columns->addLayout(middle, 3);
-    columns->addLayout(arrows);
-    columns->addLayout(right, 3);
+    AddTreeColumns(columns);
     resize(DialogUnits(this, 473, 238));
     SetTabOrderById(this, {IDC_TITLE, IDC_FREQUENCY, IDC_DIM_CONST, IDC_TIME_FROM, IDC_TIME_TO,
                            IDC_RECEIVER_X, IDC_LOAD_HT, IDC_LOAD_ANY, IDC_LOAD_DETA,
@@ -98,137 +77,40 @@ void CAllPara::BuildControls() {
                            kIdOk, kIdCancel});
 }
 
-void CAllPara::showEvent(QShowEvent* event) {
-    if (!m_bInitialised) {
-        m_bInitialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
-}
-
-void CAllPara::OnInitDialog() {
-    ShowField(m_editFrequency, m_dFrequency);
-    ShowField(m_editDimConst, m_dDimConst);
-    ShowField(m_editReceiverX, m_fReceiverX);
-    ShowField(m_editTimeFrom, m_fTimeFrom);
-    ShowField(m_editTimeTo, m_fTimeTo);
-    ShowField(m_editTitle, m_strTitle);
-    ShowField(m_editThickness, m_fThickness);
-    ShowField(m_editSublayers, m_nSublayers);
-    ShowField(m_editRadius, m_fRadius);
-
-    if (!m_pDoc)
-        return;
-    if (m_bPlate == 1)
-        OnPlate();
-    else if (m_bPlate == 0)
-        OnShell();
-    RestoreRadioButtons();
-
-    FillMaterialList(m_materialList, m_pDoc->m_materials, m_pDoc->m_nMaterials);
-    FillLayerList(m_layerList, m_pDoc->m_nLayers);
-
-    m_imageList = LoadTreeIconList();
-    FillLayerTree();
-}
-
-void CAllPara::RestoreRadioButtons() {
-    m_loadTypeSet.Restore();
-    m_loadDirSet.Restore();
-    m_outputSet.Restore();
-}
-
-void CAllPara::FillLayerTree() {
+std::vector<CTreeNode> CAllPara::RecordNodes() const {
+    std::vector<CTreeNode> nodes;
     const int count = ValidCount(m_pDoc->m_layers.size(), m_pDoc->m_nComLayerCount);
-    for (int i = 0; i < count; ++i) {
-        m_captions = CaptionsForRecord(m_pDoc->m_layers[static_cast<std::size_t>(i)],
-                                       m_pDoc->m_materials, m_pDoc->m_nMaterials);
-        InsertLayerNodes();
-    }
+    for (int i = 0; i < count; ++i)
+        nodes.push_back(CaptionsForRecord(m_pDoc->m_layers[static_cast<std::size_t>(i)], m_pDoc->m_materials,
+                                          m_pDoc->m_nMaterials)
+                            .Nodes());
+    return nodes;
 }
 
-void CAllPara::InsertLayerNodes() {
-    m_hLastLayer = AppendNodes(m_tree, m_captions.Nodes(), m_imageList);
-}
-
-void CAllPara::OnPlate() {
-    m_plateSet.Click(1);
-}
-
-void CAllPara::OnShell() {
-    m_plateSet.Click(0);
-}
-
-bool CAllPara::TakeFields() {
-    CFieldReader read(this, m_pMessages);
-    read.Double(m_editFrequency, m_dFrequency);
-    read.Double(m_editDimConst, m_dDimConst);
-    read.Float(m_editReceiverX, m_fReceiverX);
-    read.Float(m_editTimeFrom, m_fTimeFrom);
-    read.Float(m_editTimeTo, m_fTimeTo);
-    read.Text(m_editTitle, m_strTitle);
-    read.Float(m_editThickness, m_fThickness);
-    read.Integer(m_editSublayers, m_nSublayers);
-    read.Float(m_editRadius, m_fRadius);
-    return read.Ok();
-}
-
-void CAllPara::OnAddLayer() {
-    if (!m_pDoc)
-        return;
-    // A field that does not read is reported; the layer is still built from the fields as
-    // they stand.
-    TakeFields();
-    m_captions.Reset();
-    const int layer = m_layerList->GetCurSel();
-    if (layer < 0)
-        return;
-    m_captions.m_strLayer = m_layerList->GetItemText(layer);
-    const int material = m_materialList->GetCurSel();
-    if (material < 0)
-        return;
-    m_captions.m_strMaterial = m_materialList->GetItemText(material);
-
-    const int nMaterials = ValidCount(m_pDoc->m_materials.size(), m_pDoc->m_nMaterials);
-    for (int i = 0; i < nMaterials; ++i) {
-        const CMaterial& selected = m_pDoc->m_materials[static_cast<std::size_t>(i)];
-        if (selected.m_strName == m_captions.m_strMaterial) {
-            m_nMaterial = selected.m_nNo;
-            m_captions.AppendMaterial(selected);
-        }
-    }
-    m_captions.AppendLayer(m_fThickness, m_nSublayers);
-    InsertLayerNodes();
+CTreeNode CAllPara::AppendLayerRecord(const std::string& label, const std::string& material, int materialNo,
+                                      const std::vector<const CMaterial*>& matches) {
+    CComLayerCaptions captions;
+    captions.m_strLayer = label;
+    captions.m_strMaterial = material;
+    for (const CMaterial* selected : matches)
+        captions.AppendMaterial(*selected);
+    captions.AppendLayer(m_fThickness, m_nSublayers);
 
     CLayer record;
-    record.m_strLayer = m_captions.m_strLayer;
-    record.m_strMaterial = m_captions.m_strMaterial;
-    record.m_nMaterial = m_nMaterial;
+    record.m_strLayer = label;
+    record.m_strMaterial = material;
+    record.m_nMaterial = materialNo;
     record.m_nSublayers = m_nSublayers;
     record.m_fThickness = m_fThickness;
     AppendRecord(m_pDoc->m_layers, m_pDoc->m_nComLayerCount, record);
+    return captions.Nodes();
 }
 
-void CAllPara::OnRemoveLayer() {
-    if (!m_pDoc)
-        return;
-    QTreeWidgetItem* selected = SelectedNode(m_tree);
-    const std::vector<std::string> c = FirstChildCaptions(selected, 3);
+bool CAllPara::RemoveRecordOf(const QTreeWidgetItem* node) {
+    const std::vector<std::string> c = FirstChildCaptions(node, 3);
     if (c.size() < 3)
-        return;
+        return false;
     const int index = FindComLayer(m_pDoc->m_layers, m_pDoc->m_nComLayerCount, c[0], c[1], c[2]);
-    if (index >= 0)
-        RemoveRecord(m_pDoc->m_layers, m_pDoc->m_nComLayerCount, index);
-    if (selected == m_hLastLayer)
-        m_hLastLayer = nullptr;
-    delete selected;
-}
-
-void CAllPara::accept() {
-    if (TakeFields())
-        done(kFormOk);
-}
-
-void CAllPara::reject() {
-    done(kFormCancel);
+    RemoveRecord(m_pDoc->m_layers, m_pDoc->m_nComLayerCount, index);
+    return true;
 }

@@ -4,17 +4,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "FormLayout.h"
 #include "OstrelDoc.h"
+#include "ProjectKind.h"
 #include "RecordList.h"
-#include "TreeIcons.h"
 
-CFGM::CFGM(COstrelDoc* pDoc, QWidget* parent) : QDialog(parent), m_pDoc(pDoc) {
-    setWindowTitle(QStringLiteral("Parameter for FGM"));
-    setProperty(kControlIdProperty, static_cast<int>(IDD));
+CFGM::CFGM(COstrelDoc* pDoc, QWidget* parent)
+    : CLayerStackForm(FGMKind(), pDoc, parent, "Parameter for FGM", IDD, IDC_THICKNESS) {
     BuildControls();
 }
 
@@ -22,20 +20,11 @@ CFGM::~CFGM() = default;
 
 void CFGM::BuildControls() {
     using namespace FormLayout;
-    m_editTitle = Edit(this, IDC_TITLE);
-    m_editFrequency = Edit(this, IDC_FREQUENCY);
-    m_editTimeFrom = Edit(this, IDC_TIME_FROM);
-    m_editTimeTo = Edit(this, IDC_TIME_TO);
-    m_editReceiverX = Edit(this, IDC_RECEIVER_X);
-    m_editVolFraction = Edit(this, IDC_VOL_FRACTION);
-    m_editThickness = Edit(this, IDC_THICKNESS);
-    m_editLastVolFraction = Edit(this, IDC_LAST_VOL_FRACTION);
-    m_editRadius = Edit(this, IDC_RADIUS);
-    m_layerList = WithControlId(new CDropDownList(this), IDC_LAYER_LIST);
-    m_materialList = WithControlId(new CDropDownList(this), IDC_MATERIAL_LIST);
-    m_tree = WithControlId(new QTreeWidget(this), IDC_TREE);
-    SetUpLayerTree(m_tree);
-    m_tree->setMinimumWidth(FormLayout::DialogUnits(this, 140, 0).width());
+    m_editVolFraction = AddField(IDC_VOL_FRACTION, TField<float>{&m_fVolFraction, &COstrelDoc::m_fFGMVolFraction});
+    m_editLastVolFraction =
+        AddField(IDC_LAST_VOL_FRACTION, TField<float>{&m_fLastVolFraction, &COstrelDoc::m_fFGMLastVolFraction});
+    SetReadingOrder({IDC_FREQUENCY, IDC_RADIUS, IDC_THICKNESS, IDC_RECEIVER_X, IDC_TIME_FROM, IDC_TIME_TO,
+                     IDC_TITLE, IDC_VOL_FRACTION, IDC_LAST_VOL_FRACTION});
 
     // First column: title, input data, load type.
     auto* first = new QVBoxLayout;
@@ -81,20 +70,11 @@ void CFGM::BuildControls() {
     third->addWidget(StructureGroup(this, m_plateSet, m_editRadius));
     third->addStretch();
 
-    auto* arrows = ArrowButtons(this, [this] { OnAddLayer(); }, [this] { OnRemoveLayer(); });
-
-    auto* fourth = new QVBoxLayout;
-    auto* output = Group(this, "Output");
-    (new QVBoxLayout(output))->addWidget(m_tree);
-    fourth->addWidget(output, 1);
-    fourth->addLayout(OkCancel(this));
-
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(first, 3);
     columns->addLayout(second, 2);
     columns->addLayout(third, 2);
-    columns->addLayout(arrows);
-    columns->addLayout(fourth, 3);
+    AddTreeColumns(columns);
     resize(DialogUnits(this, 477, 238));
     SetTabOrderById(this, {IDC_TITLE, IDC_FREQUENCY, IDC_TIME_FROM, IDC_TIME_TO, IDC_LOAD_HT,
                            IDC_LOAD_ANY, IDC_LOAD_DETA, IDC_LOAD_SIN, IDC_LOAD_EXP,
@@ -105,133 +85,35 @@ void CFGM::BuildControls() {
                            kIdOk, kIdCancel});
 }
 
-void CFGM::showEvent(QShowEvent* event) {
-    if (!m_bInitialised) {
-        m_bInitialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
-}
-
-void CFGM::OnInitDialog() {
-    ShowField(m_editFrequency, m_dFrequency);
-    ShowField(m_editRadius, m_fRadius);
-    ShowField(m_editThickness, m_fThickness);
-    ShowField(m_editReceiverX, m_fReceiverX);
-    ShowField(m_editTimeFrom, m_fTimeFrom);
-    ShowField(m_editTimeTo, m_fTimeTo);
-    ShowField(m_editTitle, m_strTitle);
-    ShowField(m_editVolFraction, m_fVolFraction);
-    ShowField(m_editLastVolFraction, m_fLastVolFraction);
-
-    if (!m_pDoc)
-        return;
-    if (m_bPlate == 1)
-        OnPlate();
-    else if (m_bPlate == 0)
-        OnShell();
-
-    FillMaterialList(m_materialList, m_pDoc->m_materials, m_pDoc->m_nMaterials);
-    FillLayerList(m_layerList, m_pDoc->m_nLayers);
-    RestoreRadioButtons();
-
-    m_imageList = LoadTreeIconList();
-    FillLayerTree();
-}
-
-void CFGM::RestoreRadioButtons() {
-    m_loadTypeSet.Restore();
-    m_loadDirSet.Restore();
-    m_outputSet.Restore();
-}
-
-void CFGM::FillLayerTree() {
+std::vector<CTreeNode> CFGM::RecordNodes() const {
+    std::vector<CTreeNode> nodes;
     const int count = ValidCount(m_pDoc->m_fgmLayers.size(), m_pDoc->m_nFGMLayerCount);
-    for (int i = 0; i < count; ++i) {
-        m_captions = CaptionsForRecord(m_pDoc->m_fgmLayers[static_cast<std::size_t>(i)]);
-        InsertLayerNodes();
-    }
+    for (int i = 0; i < count; ++i)
+        nodes.push_back(CaptionsForRecord(m_pDoc->m_fgmLayers[static_cast<std::size_t>(i)]).Nodes());
+    return nodes;
 }
 
-void CFGM::InsertLayerNodes() {
-    m_hLastLayer = AppendNodes(m_tree, m_captions.Nodes(), m_imageList);
-}
-
-void CFGM::OnPlate() {
-    m_plateSet.Click(1);
-}
-
-void CFGM::OnShell() {
-    m_plateSet.Click(0);
-}
-
-bool CFGM::TakeFields() {
-    CFieldReader read(this, m_pMessages);
-    read.Double(m_editFrequency, m_dFrequency);
-    read.Float(m_editRadius, m_fRadius);
-    read.Float(m_editThickness, m_fThickness);
-    read.Float(m_editReceiverX, m_fReceiverX);
-    read.Float(m_editTimeFrom, m_fTimeFrom);
-    read.Float(m_editTimeTo, m_fTimeTo);
-    read.Text(m_editTitle, m_strTitle);
-    read.Float(m_editVolFraction, m_fVolFraction);
-    read.Float(m_editLastVolFraction, m_fLastVolFraction);
-    return read.Ok();
-}
-
-void CFGM::OnAddLayer() {
-    if (!m_pDoc)
-        return;
-    // As on the laminate form, a field that does not read is reported and the layer is built
-    // from the fields as they stand.
-    TakeFields();
-    m_captions.Reset();
-    const int layer = m_layerList->GetCurSel();
-    if (layer < 0)
-        return;
-    m_captions.m_strLayer = m_layerList->GetItemText(layer);
-    const int material = m_materialList->GetCurSel();
-    if (material < 0)
-        return;
-    m_captions.m_strMaterial = m_materialList->GetItemText(material);
-
-    const int nMaterials = ValidCount(m_pDoc->m_materials.size(), m_pDoc->m_nMaterials);
-    for (int i = 0; i < nMaterials; ++i) {
-        const CMaterial& selected = m_pDoc->m_materials[static_cast<std::size_t>(i)];
-        if (selected.m_strName == m_captions.m_strMaterial)
-            m_nMaterial = selected.m_nNo;
-    }
-    m_captions.AppendLayer(m_fThickness, m_fVolFraction);
-    InsertLayerNodes();
+CTreeNode CFGM::AppendLayerRecord(const std::string& label, const std::string& material, int materialNo,
+                                  const std::vector<const CMaterial*>&) {
+    CFGMLayerCaptions captions;
+    captions.m_strLayer = label;
+    captions.m_strMaterial = material;
+    captions.AppendLayer(m_fThickness, m_fVolFraction);
 
     CFGMLayer record;
-    record.m_strLayer = m_captions.m_strLayer;
-    record.m_nMaterial = m_nMaterial;
+    record.m_strLayer = label;
+    record.m_nMaterial = materialNo;
     record.m_fVolFraction = m_fVolFraction;
     record.m_fThickness = m_fThickness;
     AppendRecord(m_pDoc->m_fgmLayers, m_pDoc->m_nFGMLayerCount, record);
+    return captions.Nodes();
 }
 
-void CFGM::OnRemoveLayer() {
-    if (!m_pDoc)
-        return;
-    QTreeWidgetItem* selected = SelectedNode(m_tree);
-    const std::vector<std::string> c = FirstChildCaptions(selected, 2);
+bool CFGM::RemoveRecordOf(const QTreeWidgetItem* node) {
+    const std::vector<std::string> c = FirstChildCaptions(node, 2);
     if (c.size() < 2)
-        return;
+        return false;
     const int index = FindFGMLayer(m_pDoc->m_fgmLayers, m_pDoc->m_nFGMLayerCount, c[0], c[1]);
-    if (index >= 0)
-        RemoveRecord(m_pDoc->m_fgmLayers, m_pDoc->m_nFGMLayerCount, index);
-    if (selected == m_hLastLayer)
-        m_hLastLayer = nullptr;
-    delete selected;
-}
-
-void CFGM::accept() {
-    if (TakeFields())
-        done(kFormOk);
-}
-
-void CFGM::reject() {
-    done(kFormCancel);
+    RemoveRecord(m_pDoc->m_fgmLayers, m_pDoc->m_nFGMLayerCount, index);
+    return true;
 }

@@ -56,42 +56,6 @@ std::unique_ptr<COstrelDoc> MakeDoc(int layers = 4) {
     return doc;
 }
 
-float ProposedThickness(const COstrelDoc& doc) {
-    return doc.m_nLayers == 0 ? 0.0f : static_cast<float>(1.0 / doc.m_nLayers);
-}
-
-// What the opener copies into the forms.
-void Load(CAllPara& form, const COstrelDoc& doc) {
-    form.m_dFrequency = doc.m_dFrequency;
-    form.m_dDimConst = doc.m_dDimConst;
-    form.m_fReceiverX = doc.m_fReceiverX;
-    form.m_fTimeFrom = doc.m_fTimeFrom;
-    form.m_fTimeTo = doc.m_fTimeTo;
-    form.m_strTitle = doc.m_strComTitle;
-    form.m_fThickness = ProposedThickness(doc);
-    form.m_fRadius = doc.m_fRadius;
-    form.m_nLoadType = doc.m_nLoadType;
-    form.m_nLoadDir = doc.m_nLoadDir;
-    form.m_nOutput = doc.m_nOutput;
-    form.m_bPlate = doc.m_bPlate;
-}
-
-void Load(CFGM& form, const COstrelDoc& doc) {
-    form.m_dFrequency = doc.m_dFGMFrequency;
-    form.m_fRadius = doc.m_fFGMRadius;
-    form.m_fThickness = ProposedThickness(doc);
-    form.m_fReceiverX = doc.m_fFGMReceiverX;
-    form.m_fTimeFrom = doc.m_fFGMTimeFrom;
-    form.m_fTimeTo = doc.m_fFGMTimeTo;
-    form.m_strTitle = doc.m_strFGMTitle;
-    form.m_fVolFraction = doc.m_fFGMVolFraction;
-    form.m_fLastVolFraction = doc.m_fFGMLastVolFraction;
-    form.m_nLoadType = doc.m_nFGMLoadType;
-    form.m_nLoadDir = doc.m_nFGMLoadDir;
-    form.m_nOutput = doc.m_nFGMOutput;
-    form.m_bPlate = doc.m_bFGMPlate;
-}
-
 template <class T>
 T* Control(QWidget* form, int id) {
     auto* widget = qobject_cast<T*>(FindControl(form, id));
@@ -209,6 +173,115 @@ const QList<int> kFGMLoadTypeIds{1051, 1052, 1053, 1054, 1055};
 const QList<int> kLoadDirIds{1036, 1037, 1038};
 const QList<int> kOutputIds{1042, 1043, 1044};
 
+
+// Every project value of both kinds, read from the members the document names them by.
+struct KindValues {
+    std::string title;
+    double frequency, own1;
+    float receiverX, timeFrom, timeTo, radius, own2;
+    int loadType, loadDir, output, plate;
+    bool operator==(const KindValues&) const = default;
+};
+
+KindValues ComValues(const COstrelDoc& d) {
+    return {d.m_strComTitle, d.m_dFrequency, d.m_dDimConst, d.m_fReceiverX, d.m_fTimeFrom, d.m_fTimeTo,
+            d.m_fRadius, 0, d.m_nLoadType, d.m_nLoadDir, d.m_nOutput, d.m_bPlate};
+}
+
+KindValues FGMValues(const COstrelDoc& d) {
+    return {d.m_strFGMTitle, d.m_dFGMFrequency, d.m_fFGMVolFraction, d.m_fFGMReceiverX, d.m_fFGMTimeFrom,
+            d.m_fFGMTimeTo, d.m_fFGMRadius, d.m_fFGMLastVolFraction, d.m_nFGMLoadType, d.m_nFGMLoadDir,
+            d.m_nFGMOutput, d.m_bFGMPlate};
+}
+
+KindValues FormValues(const CAllPara& f) {
+    return {f.m_strTitle, f.m_dFrequency, f.m_dDimConst, f.m_fReceiverX, f.m_fTimeFrom, f.m_fTimeTo,
+            f.m_fRadius, 0, f.m_nLoadType, f.m_nLoadDir, f.m_nOutput, f.m_bPlate};
+}
+
+KindValues FormValues(const CFGM& f) {
+    return {f.m_strTitle, f.m_dFrequency, f.m_fVolFraction, f.m_fReceiverX, f.m_fTimeFrom, f.m_fTimeTo,
+            f.m_fRadius, f.m_fLastVolFraction, f.m_nLoadType, f.m_nLoadDir, f.m_nOutput, f.m_bPlate};
+}
+
+void SetFormValues(CAllPara& f, const KindValues& v) {
+    f.m_strTitle = v.title;
+    f.m_dFrequency = v.frequency;
+    f.m_dDimConst = v.own1;
+    f.m_fReceiverX = v.receiverX;
+    f.m_fTimeFrom = v.timeFrom;
+    f.m_fTimeTo = v.timeTo;
+    f.m_fRadius = v.radius;
+    f.m_nLoadType = v.loadType;
+    f.m_nLoadDir = v.loadDir;
+    f.m_nOutput = v.output;
+    f.m_bPlate = v.plate;
+}
+
+void SetFormValues(CFGM& f, const KindValues& v) {
+    f.m_strTitle = v.title;
+    f.m_dFrequency = v.frequency;
+    f.m_fVolFraction = static_cast<float>(v.own1);
+    f.m_fReceiverX = v.receiverX;
+    f.m_fTimeFrom = v.timeFrom;
+    f.m_fTimeTo = v.timeTo;
+    f.m_fRadius = v.radius;
+    f.m_fLastVolFraction = v.own2;
+    f.m_nLoadType = v.loadType;
+    f.m_nLoadDir = v.loadDir;
+    f.m_nOutput = v.output;
+    f.m_bPlate = v.plate;
+}
+
+// A document whose two kinds hold values unlike each other and unlike the defaults.
+std::unique_ptr<COstrelDoc> DistinctDoc() {
+    auto doc = MakeDoc(5);
+    COstrelDoc& d = *doc;
+    d.m_strComTitle = "com";
+    d.m_dFrequency = 1.5;
+    d.m_dDimConst = 4.5;
+    d.m_fReceiverX = 2.5f;
+    d.m_fTimeFrom = 0.5f;
+    d.m_fTimeTo = 9.5f;
+    d.m_fRadius = 40;
+    d.m_nLoadType = 2;
+    d.m_nLoadDir = 3;
+    d.m_nOutput = 2;
+    d.m_bPlate = 0;
+    d.m_strFGMTitle = "fgm";
+    d.m_dFGMFrequency = 7.5;
+    d.m_fFGMVolFraction = 0.25f;
+    d.m_fFGMReceiverX = 8.5f;
+    d.m_fFGMTimeFrom = 1.5f;
+    d.m_fFGMTimeTo = 6.5f;
+    d.m_fFGMRadius = 60;
+    d.m_fFGMLastVolFraction = 0.75f;
+    d.m_nFGMLoadType = 5;
+    d.m_nFGMLoadDir = 2;
+    d.m_nFGMOutput = 3;
+    d.m_bFGMPlate = 1;
+    return doc;
+}
+
+// The opener's exchange reads and writes the form's own kind only, every field of it.
+template <class Form>
+void CheckExchange(KindValues (*own)(const COstrelDoc&), KindValues (*other)(const COstrelDoc&)) {
+    auto doc = DistinctDoc();
+    const KindValues otherBefore = other(*doc);
+    Form form(doc.get());
+    form.LoadFrom(*doc);
+    QCOMPARE(FormValues(form), own(*doc));
+    QCOMPARE(form.m_fThickness, 0.2f);  // 1 / m_nLayers
+    const KindValues typed{"typed", 11.25, 0.5, 12.5f, 2.25f, 30.5f, 70.5f, 0.125f, 4, 1, 1, 1};
+    SetFormValues(form, typed);
+    form.StoreTo(*doc);
+    KindValues stored = own(*doc);
+    if (std::is_same_v<Form, CAllPara>)
+        stored.own2 = typed.own2;  // the laminate has no second value of its own
+    QCOMPARE(stored, typed);
+    QCOMPARE(other(*doc), otherBefore);
+}
+
 }  // namespace
 
 class TestForms : public QObject {
@@ -240,6 +313,8 @@ private slots:
     void fgmAddAndRemoveLayers();
     void fgmValidationOrder();
     void fgmLeavesCompositeLayersAlone();
+    // Both kinds
+    void exchangeKeepsToTheFormsKind();
     // Layer number
     void layerNumberControlsAndLabels();
     void layerNumberAcceptsOneToTwoHundred();
@@ -252,7 +327,7 @@ private slots:
 void TestForms::comControlsLabelsAndLayout() {
     auto doc = MakeDoc();
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(form.windowTitle(), QString("Parameter for Laminates"));
 
@@ -309,7 +384,7 @@ void TestForms::comControlsLabelsAndLayout() {
 void TestForms::comOpensWithTheDocumentsValues() {
     auto doc = MakeDoc(4);
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(Control<QLineEdit>(&form, 1033)->text(), QString("3.14"));
     QCOMPARE(Control<QLineEdit>(&form, 1035)->text(), QString("3.113646"));
@@ -337,7 +412,7 @@ void TestForms::comOpensWithTheDocumentsValues() {
     // Three layers: the float nearest to 1/3, shown with six digits.
     auto three = MakeDoc(3);
     CAllPara third(three.get());
-    Load(third, *three);
+    third.LoadFrom(*three);
     Open(third);
     QCOMPARE(Control<QLineEdit>(&third, 1055)->text(), QString("0.333333"));
 }
@@ -346,7 +421,7 @@ void TestForms::comOpensWithoutLayersOrMaterials() {
     auto doc = MakeDoc(0);
     doc->m_nMaterials = 0;
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(Control<QLineEdit>(&form, 1055)->text(), QString("0"));
     QCOMPARE(Control<QComboBox>(&form, 1024)->count(), 0);
@@ -359,7 +434,7 @@ void TestForms::comOpensWithoutLayersOrMaterials() {
     auto noMaterials = MakeDoc(2);
     noMaterials->m_nMaterials = 0;
     CAllPara second(noMaterials.get());
-    Load(second, *noMaterials);
+    second.LoadFrom(*noMaterials);
     Open(second);
     QCOMPARE(Control<QComboBox>(&second, 1024)->count(), 2);
     Click(Control<QPushButton>(&second, 1025));
@@ -370,7 +445,7 @@ void TestForms::comOpensWithoutLayersOrMaterials() {
 void TestForms::comRadioSetsCarryTheirCodes() {
     auto doc = MakeDoc();
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     const QList<std::pair<int, int>> loadTypes{{1050, 1}, {1052, 2}, {1054, 3}, {1051, 4}, {1053, 5}};
     for (const auto& [id, code] : loadTypes) {
@@ -409,7 +484,7 @@ void TestForms::comOutOfRangeCodeLeavesItsSetUnchecked() {
     doc->m_nOutput = -1;
     doc->m_bPlate = 7;
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QVERIFY(Checked(&form, kComLoadTypeIds).isEmpty());
     QVERIFY(Checked(&form, kLoadDirIds).isEmpty());
@@ -428,7 +503,7 @@ void TestForms::comPlateAndShellSwitchTheRadius() {
     auto doc = MakeDoc();
     doc->m_bPlate = 0;
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     auto* radius = Control<QLineEdit>(&form, 1061);
     auto* plate = Control<QRadioButton>(&form, 1059);
@@ -460,7 +535,7 @@ void TestForms::treesAndListsShowTheirTextsWhole() {
     doc->m_materials[0] = longName;
     {
         CAllPara form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         form.m_fThickness = 0.0001234567f;
         Open(form);
         QComboBox* materials = Control<QComboBox>(&form, 1012);
@@ -475,7 +550,7 @@ void TestForms::treesAndListsShowTheirTextsWhole() {
     }
     {
         CFGM form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         form.m_fVolFraction = 0.523456789f;
         form.m_fThickness = 0.0001234567f;
         Open(form);
@@ -493,7 +568,7 @@ void TestForms::treesAndListsShowTheirTextsWhole() {
 void TestForms::comAddLayersBuildsRecordsAndNodes() {
     auto doc = MakeDoc(4);
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     Pick(Control<QComboBox>(&form, 1024), 1);  // Layer 2
     Pick(Control<QComboBox>(&form, 1012), 1);  // glass
@@ -555,7 +630,7 @@ void TestForms::comAddLayersBuildsRecordsAndNodes() {
 void TestForms::comTypingInAListPicksNothing() {
     auto doc = MakeDoc(4);
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     auto* layers = Control<CDropDownList>(&form, 1024);
     auto* materials = Control<CDropDownList>(&form, 1012);
@@ -597,7 +672,7 @@ void TestForms::comTypingInAListPicksNothing() {
 void TestForms::comRemoveMatchesTheFirstEqualRecord() {
     auto doc = MakeDoc(4);
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     Click(Control<QPushButton>(&form, 1025));  // Layer 1, carbon, 0.25, 1
     Pick(Control<QComboBox>(&form, 1024), 1);
@@ -632,7 +707,7 @@ void TestForms::comRemoveMatchesTheFirstEqualRecord() {
 void TestForms::comRemoveOnLeavesAndConstantsNode() {
     auto doc = MakeDoc(4);
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     Click(Control<QPushButton>(&form, 1025));
     Click(Control<QPushButton>(&form, 1025));
@@ -675,7 +750,7 @@ void TestForms::comTreeMirrorsTheDocumentAtOpening() {
     doc->m_nFGMLayerCount = 1;
 
     CAllPara form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QTreeWidget* tree = form.Tree();
     QCOMPARE(TopLevelCaptions(tree), QStringList({"Layer 1", "Layer 5"}));
@@ -704,7 +779,7 @@ void TestForms::comValidationStopsAtTheFirstBadField() {
     CRecordingSink sink;
     CAllPara form(doc.get());
     form.m_pMessages = &sink;
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     auto* frequency = Control<QLineEdit>(&form, 1033);
     auto* timeFrom = Control<QLineEdit>(&form, 1040);
@@ -761,7 +836,7 @@ void TestForms::comAddGoesOnAfterAValidationFailure() {
     CRecordingSink sink;
     CAllPara form(doc.get());
     form.m_pMessages = &sink;
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     Type(Control<QLineEdit>(&form, 1055), "0.125");
     Type(Control<QLineEdit>(&form, 1058), "-0");
@@ -780,7 +855,7 @@ void TestForms::comCancelKeepsLayersButNotFields() {
     auto doc = MakeDoc(4);
     {
         CAllPara form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         Open(form);
         Pick(Control<QComboBox>(&form, 1024), 3);
         Click(Control<QPushButton>(&form, 1025));
@@ -794,7 +869,7 @@ void TestForms::comCancelKeepsLayersButNotFields() {
     QCOMPARE(doc->m_layers[0].m_strLayer, std::string("Layer 4"));
 
     CAllPara again(doc.get());
-    Load(again, *doc);
+    again.LoadFrom(*doc);
     Open(again);
     QCOMPARE(TopLevelCaptions(again.Tree()), QStringList({"Layer 4"}));
     // The close box is Cancel.
@@ -806,7 +881,7 @@ void TestForms::comExecResults() {
     auto doc = MakeDoc();
     {
         CAllPara form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         QTimer::singleShot(0, &form, [&] {
             Type(Control<QLineEdit>(&form, 1046), "20");
             Click(Control<QPushButton>(&form, 1));
@@ -816,13 +891,13 @@ void TestForms::comExecResults() {
     }
     {
         CAllPara form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         QTimer::singleShot(0, &form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
         QCOMPARE(form.exec(), 2);
     }
     {
         CAllPara form(doc.get());
-        Load(form, *doc);
+        form.LoadFrom(*doc);
         QTimer::singleShot(0, &form, [&] { form.close(); });
         QCOMPARE(form.exec(), 2);
     }
@@ -849,7 +924,7 @@ void TestForms::comWithoutDocument() {
 void TestForms::fgmControlsLabelsAndLayout() {
     auto doc = MakeDoc();
     CFGM form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(form.windowTitle(), QString("Parameter for FGM"));
     const QSet<QString> texts = VisibleTexts(&form);
@@ -891,7 +966,7 @@ void TestForms::fgmControlsLabelsAndLayout() {
 void TestForms::fgmOpensWithTheDocumentsValues() {
     auto doc = MakeDoc(2);
     CFGM form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(Control<QLineEdit>(&form, 1033)->text(), QString("3.14"));
     QCOMPARE(Control<QLineEdit>(&form, 1061)->text(), QString("1"));
@@ -917,7 +992,7 @@ void TestForms::fgmRadioSetsCarryTheirCodes() {
     auto doc = MakeDoc();
     doc->m_nFGMLoadType = 6;
     CFGM form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QVERIFY(Checked(&form, kFGMLoadTypeIds).isEmpty());
     const QList<std::pair<int, int>> loadTypes{{1051, 1}, {1053, 2}, {1055, 3}, {1052, 4}, {1054, 5}};
@@ -941,7 +1016,7 @@ void TestForms::fgmAddAndRemoveLayers() {
     doc->m_materials[2] = Material("glass", 3, 70);
     doc->m_nMaterials = 3;
     CFGM form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     Click(Control<QPushButton>(&form, 1025));
     QCOMPARE(doc->m_nFGMLayerCount, 1);
@@ -996,7 +1071,7 @@ void TestForms::fgmValidationOrder() {
     CRecordingSink sink;
     CFGM form(doc.get());
     form.m_pMessages = &sink;
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     struct Step {
         int id;
@@ -1037,7 +1112,7 @@ void TestForms::fgmLeavesCompositeLayersAlone() {
     doc->m_layers[0].m_strLayer = "Layer 1";
     doc->m_nComLayerCount = 1;
     CFGM form(doc.get());
-    Load(form, *doc);
+    form.LoadFrom(*doc);
     Open(form);
     QCOMPARE(form.Tree()->topLevelItemCount(), 0);
     Click(Control<QPushButton>(&form, 1025));
@@ -1046,6 +1121,11 @@ void TestForms::fgmLeavesCompositeLayersAlone() {
     QCOMPARE(doc->m_nFGMLayerCount, 0);
     QCOMPARE(doc->m_nComLayerCount, 1);
     QCOMPARE(doc->m_layers[0].m_strLayer, std::string("Layer 1"));
+}
+
+void TestForms::exchangeKeepsToTheFormsKind() {
+    CheckExchange<CAllPara>(ComValues, FGMValues);
+    CheckExchange<CFGM>(FGMValues, ComValues);
 }
 
 void TestForms::layerNumberControlsAndLabels() {
