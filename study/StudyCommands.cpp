@@ -1,11 +1,13 @@
 #include "StudyCommands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "LocalRun.h"
 #include "SlurmRun.h"
+#include "StudyChanges.h"
 #include "StudyFile.h"
 #include "StudyPlan.h"
 #include "StudyResults.h"
@@ -138,7 +140,95 @@ QueueStates QueueOf(const StudyManifest& m) {
     return m.scheduler == "slurm" ? QuerySlurm(m) : QueueStates{};
 }
 
+// The changes of the study file since the study started; false (said) when it cannot tell.
+bool Changes(const StudyDefinition& def, const StudyManifest& m, std::vector<std::string>& changes,
+             const StudyCommandIO& io) {
+    std::string error;
+    if (StartedStudyChanges(def, m, changes, &error))
+        return true;
+    Complain(io, error);
+    return false;
+}
+
+void SayLines(const StudyCommandIO& io, const std::string& text, bool error) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (error)
+            Complain(io, line);
+        else
+            Say(io, line);
+        start = end + 1;
+    }
+}
+
+// Before a run: a study of the same name that was started already is resumed, replaced (with
+// io.replace), or, when the file changed since, explained. False when the run must not go on.
+bool ClearTheWay(const std::string& studyFile, const StudyDefinition& def, const StudyCommandIO& io) {
+    std::string error;
+    const std::string dir = StudyDirectory(def, &error);
+    if (dir.empty()) {
+        Complain(io, error);
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::exists(fs::path(dir) / kManifestName, ec))
+        return true;
+    if (io.replace) {
+        if (!RemoveStartedStudy(dir, &error)) {
+            Complain(io, error);
+            return false;
+        }
+        Say(io, "removed the study started before in " + dir);
+        return true;
+    }
+    StudyManifest m;
+    std::vector<std::string> changes;
+    if (!ReadManifest(dir, m, &error)) {
+        Complain(io, error + "; \"pemblar-study run --replace\" removes it and starts again");
+        return false;
+    }
+    if (!Changes(def, m, changes, io))
+        return false;
+    if (changes.empty())
+        Complain(io, dir + " already holds this study; \"pemblar-study resume\" continues it, or "
+                           "\"pemblar-study run --replace\" starts it again from nothing");
+    else
+        SayLines(io, ChangedStudyText(studyFile, dir, changes), true);
+    return false;
+}
+
 }  // namespace
+
+std::string ChangedStudyText(const std::string& studyFile, const std::string& studyDir,
+                             const std::vector<std::string>& changes) {
+    return ChangesText(studyFile + " was changed since the study in " + studyDir + " started:", changes) +
+           "\nTo keep the old results, give the study a new name (name = \"...\"); to replace them, run "
+           "\"pemblar-study run --replace " + studyFile + "\".";
+}
+
+bool RemoveStartedStudy(const std::string& dir, std::string* error) {
+    const auto fail = [&](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return false;
+    };
+    {
+        CStudyLock lock(dir);
+        if (!lock.Held())
+            return fail("the study in " + dir + " is running (" + lock.Holder() + "); it cannot be started again now");
+    }
+    StudyManifest m;
+    std::string why;
+    if (ReadManifest(dir, m, &why) && m.scheduler == "slurm" && !m.submissions.empty() && !CancelSlurm(m, &why))
+        return fail("the Slurm jobs of the study in " + dir + " could not be cancelled, so it is kept: " + why);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    if (ec)
+        return fail("the study in " + dir + " cannot be removed: " + ec.message());
+    return true;
+}
 
 std::string StudyDirectoryOf(const std::string& studyFile, std::string* error) {
     StudyDefinition def;
@@ -151,8 +241,14 @@ int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyDefinition def;
     StudyManifest m;
     std::string error;
-    if (!ReadStudyFile(studyFile, def, &error) || !PrepareStudy(def, m, &error))
+    if (!ReadStudyFile(studyFile, def, &error))
         return Complain(io, error);
+    if (!ClearTheWay(studyFile, def, io))
+        return 1;
+    if (!PrepareStudy(def, m, &error))
+        return Complain(io, error);
+    if (const std::string warning = StudySamplingWarning(def); !warning.empty())
+        Say(io, "warning: " + warning);
     Say(io, "study " + m.name + ": " + std::to_string(m.cases.size()) + " cases, " +
                 std::to_string(m.receivers.size()) + " receiving points, " + std::to_string(m.tasks.size()) +
                 " tasks in " + m.studyDir);
@@ -167,6 +263,13 @@ int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyManifest m;
     if (!OpenStudy(studyFile, def, m, io))
         return 1;
+    std::vector<std::string> changes;
+    if (!Changes(def, m, changes, io))
+        return 1;
+    if (!changes.empty()) {
+        SayLines(io, ChangedStudyText(studyFile, m.studyDir, changes), true);
+        return 1;
+    }
     // The place to run may change between run and resume (a study that outgrew this machine).
     m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
     m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
@@ -211,7 +314,11 @@ int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io) {
     }
     if (AllDone(statuses))
         Say(io, "results: " + (fs::path(m.studyDir) / "results.csv").string());
-    return 0;
+    std::vector<std::string> changes;
+    std::string error;
+    if (StartedStudyChanges(def, m, changes, &error) && !changes.empty())
+        SayLines(io, "note: " + ChangedStudyText(studyFile, m.studyDir, changes), false);
+    return AllDone(statuses) ? 0 : 1;
 }
 
 int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io) {

@@ -153,7 +153,7 @@ bool ReadValues(const toml::table& t, const toml::node& where, const std::string
 
 bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParameter& p, CFault& fault) {
     const std::string what = "[[vary]] number " + std::to_string(number);
-    if (!OnlyKeys(t, {"parameter", "layer", "values", "from", "to", "step", "count"}, " in " + what, fault))
+    if (!OnlyKeys(t, {"parameter", "layer", "values", "from", "to", "step", "count", "unit"}, " in " + what, fault))
         return false;
     const toml::node* name = t.get("parameter");
     std::string s;
@@ -182,6 +182,23 @@ bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParame
     if (p.kind == ParameterKind::VolumeFraction && kind == StudyKind::Composite) {
         fault.Set(name, what + ": a composite layer has no volume fraction");
         return false;
+    }
+    if (const toml::node* unit = t.get("unit")) {
+        std::string u;
+        if (!ReadString(*unit, what + ": unit", u, fault))
+            return false;
+        if (p.kind != ParameterKind::Frequency) {
+            fault.Set(unit, what + ": only a frequency takes a unit (\"MHz\" or \"rad/us\")");
+            return false;
+        }
+        if (u == "MHz")
+            p.unit = FrequencyUnit::MHz;
+        else if (u == "rad/us")
+            p.unit = FrequencyUnit::RadPerMicrosecond;
+        else {
+            fault.Set(unit, what + ": unit must be \"MHz\" or \"rad/us\"");
+            return false;
+        }
     }
     const toml::node* layer = t.get("layer");
     if (p.kind == ParameterKind::Frequency) {
@@ -501,100 +518,3 @@ bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* e
     return true;
 }
 
-namespace {
-
-std::string Quote(const std::string& s) {
-    std::ostringstream o;
-    o << toml::value<std::string>(s);
-    return o.str();
-}
-
-std::string Number(double v) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    std::string s = buffer;
-    if (s.find_first_of(".eEn") == std::string::npos)
-        s += ".0";
-    return s;
-}
-
-std::string NumberList(const std::vector<double>& values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        out += (i ? ", " : "") + Number(values[i]);
-    return out + "]";
-}
-
-const char* ParameterKey(ParameterKind k) {
-    switch (k) {
-    case ParameterKind::Frequency: return "frequency";
-    case ParameterKind::Thickness: return "thickness";
-    case ParameterKind::Angle: return "angle";
-    case ParameterKind::VolumeFraction: return "volume_fraction";
-    }
-    return "frequency";
-}
-
-}  // namespace
-
-std::string FormatStudyText(const StudyDefinition& def) {
-    std::string out;
-    out += "project = " + Quote(def.projectFile) + "\n";
-    out += "name = " + Quote(def.name) + "\n";
-    out += std::string("kind = \"") + (def.kind == StudyKind::FGM ? "fgm" : "composite") + "\"\n";
-    out += "solver = " + Quote(def.solver) + "\n";
-    if (def.points > 0)
-        out += "points = " + std::to_string(def.points) + "\n";
-    if (def.order > 0)
-        out += "order = " + std::to_string(def.order) + "\n";
-    if (def.receiverSweep)
-        out += "\n[receivers]\nvalues = " + NumberList(def.receivers) + "\n";
-    for (const StudyParameter& p : def.parameters) {
-        out += std::string("\n[[vary]]\nparameter = \"") + ParameterKey(p.kind) + "\"\n";
-        if (p.kind != ParameterKind::Frequency)
-            out += "layer = " + std::to_string(p.layer) + "\n";
-        out += "values = " + NumberList(p.values) + "\n";
-    }
-    const SchedulerSettings& s = def.scheduler;
-    out += std::string("\n[scheduler]\ntype = \"") + (s.kind == SchedulerKind::Slurm ? "slurm" : "local") + "\"\n";
-    if (s.jobs > 0)
-        out += "jobs = " + std::to_string(s.jobs) + "\n";
-    if (!s.partition.empty())
-        out += "partition = " + Quote(s.partition) + "\n";
-    if (!s.timeLimit.empty())
-        out += "time = " + Quote(s.timeLimit) + "\n";
-    if (!s.memory.empty())
-        out += "memory = " + Quote(s.memory) + "\n";
-    if (s.cpusPerTask != 1)
-        out += "cpus_per_task = " + std::to_string(s.cpusPerTask) + "\n";
-    if (s.maxRunning > 0)
-        out += "max_running = " + std::to_string(s.maxRunning) + "\n";
-    if (s.receiversPerTask > 0)
-        out += "receivers_per_task = " + std::to_string(s.receiversPerTask) + "\n";
-    if (!s.program.empty())
-        out += "program = " + Quote(s.program) + "\n";
-    if (!s.options.empty()) {
-        out += "options = [";
-        for (std::size_t i = 0; i < s.options.size(); ++i)
-            out += (i ? ", " : "") + Quote(s.options[i]);
-        out += "]\n";
-    }
-    return out;
-}
-
-std::string ParameterDescription(const StudyParameter& p) {
-    switch (p.kind) {
-    case ParameterKind::Frequency: return "the load frequency";
-    case ParameterKind::Thickness: return "the thickness of layer " + std::to_string(p.layer);
-    case ParameterKind::Angle: return "the fibre angle of layer " + std::to_string(p.layer);
-    case ParameterKind::VolumeFraction: return "the volume fraction of layer " + std::to_string(p.layer);
-    }
-    return {};
-}
-
-std::string ParameterColumn(const StudyParameter& p) {
-    std::string s = ParameterKey(p.kind);
-    if (p.kind != ParameterKind::Frequency)
-        s += "_L" + std::to_string(p.layer);
-    return s;
-}

@@ -11,10 +11,16 @@ enum class StudyKind { Composite, FGM };
 // What one sweep changes in the project. Layer numbers are 1-based, as the forms show them.
 enum class ParameterKind { Frequency, Thickness, Angle, VolumeFraction };
 
+// The unit of frequency values: MHz (what the Study form writes; a tone burst's centre
+// frequency is given in it) or rad/us (the laminate form's own field, and what a file that
+// names no unit means).
+enum class FrequencyUnit { RadPerMicrosecond, MHz };
+
 struct StudyParameter {
     ParameterKind kind = ParameterKind::Frequency;
     int layer = 0;               // Thickness, Angle, VolumeFraction
     std::vector<double> values;  // in the order the cases run
+    FrequencyUnit unit = FrequencyUnit::RadPerMicrosecond;  // Frequency only
 };
 
 enum class SchedulerKind { Local, Slurm };
@@ -63,9 +69,16 @@ bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* e
 // The text of a study file that reads back as def (paths written absolute).
 std::string FormatStudyText(const StudyDefinition& def);
 
-// "angle of layer 2", "frequency"; and the short column name "angle_L2".
+// "the fibre angle of layer 2", "the load frequency"; the short column name "angle_L2",
+// "frequency" (rad/us) or "frequency_MHz"; and the unit of its values ("deg", "mm", "MHz",
+// "rad/us", "" for a volume fraction).
 std::string ParameterDescription(const StudyParameter& p);
 std::string ParameterColumn(const StudyParameter& p);
+std::string ParameterUnit(const StudyParameter& p);
+// The unit of a manifest's column, from its name as ParameterColumn makes it.
+std::string ColumnUnit(const std::string& column);
+// "fibre angle of layer 2 = 45 deg": a column's value in words, for legends and choosers.
+std::string ColumnValueText(const std::string& column, double value);
 
 // Values from, from+step, ... up to to (with a rounding margin), or count values from..to
 // both ends included. Empty with *error when the range is unusable.

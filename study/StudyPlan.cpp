@@ -1,14 +1,19 @@
 #include "StudyPlan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
+#include <numbers>
+
 #include "AtomicFile.h"
+#include "LoadBand.h"
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
+#include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -23,15 +28,15 @@ bool Fail(std::string* error, std::string reason) {
     return false;
 }
 
-bool ReadText(const std::string& path, std::string& text, std::string* error) {
+bool ReadText(const std::string& path, std::string& text, std::string* error, const char* what = "project") {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return Fail(error, path + ": the project file cannot be opened");
+        return Fail(error, path + ": the " + what + " file cannot be opened");
     std::ostringstream s;
     s << in.rdbuf();
     text = s.str();
     if (text.size() > kMaxProjectFileSize)
-        return Fail(error, path + ": too large to be a project file");
+        return Fail(error, path + ": too large to be a " + what + " file");
     return true;
 }
 
@@ -41,21 +46,49 @@ struct CProject {
     FGMProjectData fgm;
     std::string title;
     std::string home;  // the project's directory: the parent of "input" / "inputFGM"
+    int loadType = 1;
+    bool hasSampled = false;  // the sampled-load settings beside the project file
+    CSampledLoad sampled;
+    bool hasLoadCurve = false;  // the run directory's ft.dat
+    std::string loadCurve;
 };
 
-bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error) {
+// The sampled load of "Any f(t)": the settings beside the project file and the samples in the
+// run directory. Settings that do not read count as none (a burst sweep then says so).
+bool LoadSampledLoad(const StudyDefinition& def, CProject& p, std::string* error) {
+    std::error_code ec;
+    const std::string settings = LoadSettingsPath(def.projectFile);
     std::string text;
-    if (!ReadText(def.projectFile, text, error))
+    if (fs::is_regular_file(settings, ec) && ReadText(settings, text, nullptr, "load"))
+        p.hasSampled = ParseLoadSettings(text, p.sampled).empty();
+    const fs::path curve = fs::path(p.home) / (def.kind == StudyKind::FGM ? "binFGM" : "bin") / "ft.dat";
+    if (!fs::is_regular_file(curve, ec))
+        return true;
+    p.hasLoadCurve = true;
+    return ReadText(curve.string(), p.loadCurve, error, "load samples");
+}
+
+bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error, const std::string* projectText = nullptr) {
+    std::string text;
+    if (projectText)
+        text = *projectText;
+    else if (!ReadText(def.projectFile, text, error))
         return false;
     ProjectReadError why;
     const bool ok = def.kind == StudyKind::FGM ? ParseFGMProject(text, p.fgm, &why) : ParseComProject(text, p.com, &why);
     if (!ok)
         return Fail(error, def.projectFile + ", line " + std::to_string(why.line) + ": " + why.reason);
     p.title = def.kind == StudyKind::FGM ? p.fgm.title : p.com.title;
+    p.loadType = def.kind == StudyKind::FGM ? p.fgm.loadType : p.com.loadType;
     if (!IsPlainPathComponent(p.title))
         return Fail(error, def.projectFile + ": the title \"" + p.title + "\" cannot be a directory name");
     p.home = fs::path(def.projectFile).parent_path().parent_path().string();
     return true;
+}
+
+std::string StudyDirectoryOf(const StudyDefinition& def, const CProject& project) {
+    const char* output = def.kind == StudyKind::FGM ? "outputFGM" : "output";
+    return (fs::path(project.home) / output / project.title / "studies" / def.name).string();
 }
 
 void FillDocument(const StudyDefinition& def, const CProject& p, COstrelDoc& doc) {
@@ -64,6 +97,9 @@ void FillDocument(const StudyDefinition& def, const CProject& p, COstrelDoc& doc
         ApplyFGMProject(p.fgm, doc);
     else
         ApplyComProject(p.com, doc);
+    CSampledLoad& sampled = def.kind == StudyKind::FGM ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+    sampled = p.sampled;
+    sampled.m_bDefined = p.hasSampled;
 }
 
 std::string Numbered(const char* stem, std::size_t n) {
@@ -87,21 +123,72 @@ std::vector<std::vector<double>> Combinations(const std::vector<StudyParameter>&
     return out;
 }
 
-std::string CaseInput(const StudyDefinition& def, const CProject& project, const StudyCase& c, std::string* error) {
+bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const StudyCase& c, double firstReceiver,
+                   CaseFiles& out, std::string* error) {
     COstrelDoc doc;
     FillDocument(def, project, doc);
-    for (std::size_t i = 0; i < def.parameters.size(); ++i)
+    bool frequency = false;
+    for (std::size_t i = 0; i < def.parameters.size(); ++i) {
         if (!ApplyParameter(doc, def.kind, def.parameters[i], c.values[i], error))
-            return {};
-    return def.kind == StudyKind::FGM ? FormatFGMSolverInput(doc) : FormatComSolverInput(doc);
+            return false;
+        frequency = frequency || def.parameters[i].kind == ParameterKind::Frequency;
+    }
+    const bool fgm = def.kind == StudyKind::FGM;
+    out.input = WithReceiver(fgm ? FormatFGMSolverInput(doc) : FormatComSolverInput(doc), firstReceiver);
+    // A swept burst gets its own samples; otherwise the case reads the project's own.
+    const CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+    if (frequency && project.loadType == 4) {
+        out.hasLoadCurve = true;
+        out.loadCurve = FormatLoadSamples(SampleLoad(sampled));
+        if (out.loadCurve.empty())
+            return Fail(error, "the tone burst of case " + c.dir + ": " + CheckSampledLoad(sampled));
+    } else {
+        out.hasLoadCurve = project.hasLoadCurve;
+        out.loadCurve = project.loadCurve;
+    }
+    return true;
 }
 
 }  // namespace
 
+std::string FrequencySweepProblem(int loadType, const CSampledLoad* sampled) {
+    switch (loadType) {
+    case 3:
+    case 5: return {};
+    case 4:
+        if (!sampled)
+            return "The project's load \"Any f(t)\" has no settings of Sampled load... beside its project file, so "
+                   "a frequency sweep would give every case the same load: make a tone burst with Sampled load... "
+                   "first.";
+        if (sampled->m_shape != ELoadShape::ToneBurst)
+            return std::string("The project's sampled load is ") +
+                   (sampled->m_shape == ELoadShape::Gaussian           ? "a Gaussian pulse"
+                    : sampled->m_shape == ELoadShape::RaisedCosineStep ? "a raised-cosine step"
+                                                                       : "an imported measurement") +
+                   ", which has no frequency: a frequency sweep would give every case the same result. Only a "
+                   "tone burst's centre frequency can be swept.";
+        return {};
+    default:
+        return "The project's load H(t) or Deta(t) has no frequency: a frequency sweep would give every case the "
+               "same result. Sweep the frequency of a Exp(iwt) or Sin(wt) load, or of a tone burst made with "
+               "Sampled load....";
+    }
+}
+
 bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, double value, std::string* error) {
     const int count = kind == StudyKind::FGM ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
     if (p.kind == ParameterKind::Frequency) {
-        (kind == StudyKind::FGM ? doc.m_dFGMFrequency : doc.m_dFrequency) = value;
+        const bool fgm = kind == StudyKind::FGM;
+        const int loadType = fgm ? doc.m_nFGMLoadType : doc.m_nLoadType;
+        CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+        if (std::string why = FrequencySweepProblem(loadType, sampled.m_bDefined ? &sampled : nullptr); !why.empty())
+            return Fail(error, why);
+        const double twoPi = 2 * std::numbers::pi;
+        const bool mhz = p.unit == FrequencyUnit::MHz;
+        if (loadType == 4)
+            sampled.m_dFrequency = mhz ? value : value / twoPi;
+        else
+            (fgm ? doc.m_dFGMFrequency : doc.m_dFrequency) = mhz ? value * twoPi : value;
         return true;
     }
     if (p.layer < 1 || p.layer > count)
@@ -151,19 +238,18 @@ std::string StudyDirectory(const StudyDefinition& def, std::string* error) {
     CProject project;
     if (!LoadProject(def, project, error))
         return {};
-    const char* output = def.kind == StudyKind::FGM ? "outputFGM" : "output";
-    return (fs::path(project.home) / output / project.title / "studies" / def.name).string();
+    return StudyDirectoryOf(def, project);
 }
 
-bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
+bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error, const std::string* projectText) {
     CProject project;
-    if (!LoadProject(def, project, error))
+    if (!LoadProject(def, project, error, projectText))
         return false;
     const bool fgm = def.kind == StudyKind::FGM;
     m = StudyManifest{};
     m.id = NewStudyId();
     m.name = def.name;
-    m.studyDir = StudyDirectory(def, error);
+    m.studyDir = StudyDirectoryOf(def, project);
     m.kind = fgm ? "fgm" : "composite";
     m.title = project.title;
     m.solver = def.solver;
@@ -203,6 +289,44 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error)
     return true;
 }
 
+bool PlanCaseFiles(const StudyDefinition& def, const StudyManifest& m, std::vector<CaseFiles>& out,
+                   std::string* error, const std::string* projectText) {
+    CProject project;
+    if (!LoadProject(def, project, error, projectText) || !LoadSampledLoad(def, project, error))
+        return false;
+    out.clear();
+    out.reserve(m.cases.size());
+    for (const StudyCase& c : m.cases) {
+        CaseFiles files;
+        if (!MakeCaseFiles(def, project, c, m.receivers.front(), files, error))
+            return false;
+        out.push_back(std::move(files));
+    }
+    return true;
+}
+
+std::string StudySamplingWarning(const StudyDefinition& def, const std::string* projectText) {
+    CProject project;
+    if (!LoadProject(def, project, nullptr, projectText) || !LoadSampledLoad(def, project, nullptr))
+        return {};
+    COstrelDoc doc;
+    FillDocument(def, project, doc);
+    const bool fgm = def.kind == StudyKind::FGM;
+    // The highest band is the one of the highest frequency a sweep takes.
+    for (const StudyParameter& p : def.parameters)
+        if (p.kind == ParameterKind::Frequency && !p.values.empty() &&
+            !ApplyParameter(doc, def.kind, p, *std::max_element(p.values.begin(), p.values.end()), nullptr))
+            return {};
+    const CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+    const auto band = HighestLoadFrequency(fgm ? doc.m_nFGMLoadType : doc.m_nLoadType,
+                                           fgm ? doc.m_dFGMFrequency : doc.m_dFrequency,
+                                           sampled.m_bDefined ? &sampled : nullptr);
+    if (!band)
+        return {};
+    return SamplingWarning(def.points, fgm ? doc.m_fFGMTimeFrom : doc.m_fTimeFrom,
+                           fgm ? doc.m_fFGMTimeTo : doc.m_fTimeTo, *band);
+}
+
 bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
     if (!PlanStudy(def, m, error))
         return false;
@@ -210,28 +334,21 @@ bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* err
     const fs::path dir(m.studyDir);
     if (fs::exists(dir / kManifestName, ec))
         return Fail(error, m.studyDir + " already holds this study; \"pemblar-study resume\" continues it, or "
-                                        "remove the directory to start again");
+                                        "\"pemblar-study run --replace\" starts it again");
+    std::vector<CaseFiles> files;
+    if (!PlanCaseFiles(def, m, files, error))
+        return false;
     fs::create_directories(dir, ec);
     if (ec)
         return Fail(error, m.studyDir + ": cannot be made: " + ec.message());
-    CProject project;
-    if (!LoadProject(def, project, error))
-        return false;
-    // A sampled load reads the load curve beside the input.
-    const fs::path loadCurve = fs::path(project.home) / (def.kind == StudyKind::FGM ? "binFGM" : "bin") / "ft.dat";
-    const bool hasLoadCurve = fs::is_regular_file(loadCurve, ec);
     for (std::size_t c = 0; c < m.cases.size(); ++c) {
-        const std::string input = CaseInput(def, project, m.cases[c], error);
-        if (input.empty())
-            return false;
         const fs::path caseDir = dir / m.cases[c].dir;
         fs::create_directories(caseDir, ec);
         if (ec)
             return Fail(error, caseDir.string() + ": cannot be made: " + ec.message());
-        const std::string withReceiver = WithReceiver(input, m.receivers.front());
-        if (!WriteFileAtomically((caseDir / m.inputName).string(), withReceiver, error))
+        if (!WriteFileAtomically((caseDir / m.inputName).string(), files[c].input, error))
             return false;
-        if (hasLoadCurve && !CopyFileAtomically(loadCurve.string(), (caseDir / "ft.dat").string(), error))
+        if (files[c].hasLoadCurve && !WriteFileAtomically((caseDir / "ft.dat").string(), files[c].loadCurve, error))
             return false;
     }
     return WriteManifest(m, error);

@@ -5,7 +5,9 @@
 // study directory with a manifest is always a whole one.
 
 #include <string>
+#include <vector>
 
+#include "SampledLoad.h"
 #include "StudyFile.h"
 #include "StudyManifest.h"
 
@@ -14,8 +16,32 @@ class COstrelDoc;
 // Where a definition's study lives; empty with *error when the project cannot be read.
 std::string StudyDirectory(const StudyDefinition& def, std::string* error);
 
-// Builds the manifest (cases, tasks, receivers) without writing anything.
-bool PlanStudy(const StudyDefinition& def, StudyManifest& out, std::string* error);
+// What a case holds: its solver input (at the study's first receiving point) and, for the
+// load "Any f(t)", the samples ft.dat (the project's own, or rebuilt from its sampled-load
+// settings with the case's burst frequency).
+struct CaseFiles {
+    std::string input;
+    bool hasLoadCurve = false;
+    std::string loadCurve;
+};
+
+// Every case's files as the study would write them now. projectText, when given, stands for
+// the project file's contents (the program's document, before it is written).
+bool PlanCaseFiles(const StudyDefinition& def, const StudyManifest& m, std::vector<CaseFiles>& out,
+                   std::string* error, const std::string* projectText = nullptr);
+
+// SamplingWarning for the study's output points, the project's time window and the highest
+// frequency any case's load reaches; empty when the sampling shows it (or it is unknown).
+std::string StudySamplingWarning(const StudyDefinition& def, const std::string* projectText = nullptr);
+
+// Why sweeping the load frequency cannot change a project's result, in a sentence; empty when
+// it can. loadType as in the project file; sampled: its sampled-load settings, null for none.
+std::string FrequencySweepProblem(int loadType, const CSampledLoad* sampled);
+
+// Builds the manifest (cases, tasks, receivers) without writing anything. projectText: see
+// PlanCaseFiles.
+bool PlanStudy(const StudyDefinition& def, StudyManifest& out, std::string* error,
+               const std::string* projectText = nullptr);
 
 // Plans, writes every case's input and the manifest. Refuses a directory that already holds a
 // started study (resume continues one).
@@ -23,6 +49,8 @@ bool PrepareStudy(const StudyDefinition& def, StudyManifest& out, std::string* e
 
 // Puts one value of a parameter into a document holding the project. A fibre angle goes to the
 // layer's own material; a material other layers share is copied first, so only that layer turns.
+// A frequency goes to the load: omega of a cosine or sine load, the centre frequency of a
+// sampled tone burst (refused, with FrequencySweepProblem's sentence, where it changes nothing).
 bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, double value, std::string* error);
 
 // The solver input text with its receiving point (the last line of both formats) replaced.

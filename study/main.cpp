@@ -20,12 +20,14 @@ extern "C" void OnStopSignal(int) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: pemblar-study run FILE [--no-wait]\n"
+                 "usage: pemblar-study run FILE [--no-wait] [--replace]\n"
                  "       pemblar-study status FILE\n"
                  "       pemblar-study cancel FILE\n"
                  "       pemblar-study resume FILE [--no-wait]\n"
                  "FILE is a study file (docs/studies.md). With scheduler type \"slurm\", run and resume\n"
-                 "follow the job array until it ends; --no-wait returns once it is submitted.\n");
+                 "follow the job array until it ends; --no-wait returns once it is submitted.\n"
+                 "--replace removes the results of a study of the same name, started before, and starts\n"
+                 "again. status exits with 0 when the study is complete, 1 when it is not.\n");
     return 2;
 }
 
@@ -58,6 +60,8 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--no-wait")
             io.wait = false;
+        else if (option == "--replace" && command == "run")
+            io.replace = true;
         else if (option.rfind("--poll-ms=", 0) == 0)
             io.pollMilliseconds = std::max(100, std::atoi(option.c_str() + 10));
         else if (command != "run-task")

@@ -60,31 +60,6 @@ CStudyWindow* ShowResults(COstrelDoc& doc, const std::string& studyDir, QWidget*
     return window;
 }
 
-// Removes a study to start it again: never under a run that is going on, and a Slurm study's
-// jobs are cancelled first.
-bool RemoveStudy(COstrelDoc& doc, const std::string& dir) {
-    {
-        CStudyLock lock(dir);
-        if (!lock.Held()) {
-            doc.ShowMessage("The study is running (" + lock.Holder() + "); it cannot be started again now.");
-            return false;
-        }
-    }
-    StudyManifest m;
-    std::string error;
-    if (ReadManifest(dir, m, &error) && m.scheduler == "slurm" && !m.submissions.empty() && !CancelSlurm(m, &error)) {
-        doc.ShowMessage("The study's Slurm jobs could not be cancelled, so it is kept: " + error);
-        return false;
-    }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    if (ec) {
-        doc.ShowMessage("The study in " + dir + " cannot be removed: " + ec.message());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string StudyProgramPath() {
@@ -114,8 +89,10 @@ CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& 
         case Existing::Cancel: return nullptr;
         case Existing::Resume: command = "resume"; break;
         case Existing::Replace:
-            if (!RemoveStudy(doc, dir))
+            if (std::string why; !RemoveStartedStudy(dir, &why)) {
+                doc.ShowMessage("The study cannot be started again: " + why + ".");
                 return nullptr;
+            }
             break;
         }
     }

@@ -12,11 +12,12 @@ namespace studytest {
 
 namespace fs = std::filesystem;
 
-// Two plies of one carbon material on a small, fast mesh; a 4 us window.
+// Two plies of one carbon material on a small, fast mesh; a 4 us window; a load Sin(wt) at
+// 3.14 rad/us, whose frequency a study can sweep.
 inline const char* const kSharedPlyProject =
     "plate\n"
     "2    2    3.113646\n"
-    "1    3.1400\n"
+    "5    3.1400\n"
     "3    3\n"
     "0.00    4.00\n"
     "2.0000\n"

@@ -36,12 +36,18 @@ wait_for() {
   return 1
 }
 queue_empty() { [ -z "$(squeue -h -o %i 2>/dev/null)" ]; }
+# status_of FILE OUT: status into OUT; it must exit with 1, the study not being complete.
+status_of() {
+  local rc=0
+  "$study_program" status "$1" >"$2" 2>&1 || rc=$?
+  [ "$rc" -eq 1 ] || fail "status of an incomplete study exited with $rc: $(cat "$2")"
+}
 
 mkdir -p "$work/input" "$work/out"
 cat >"$work/input/plate.dat" <<'PROJECT'
 plate
 2    2    3.113646
-1    3.1400
+5    3.1400
 3    3
 0.00    4.00
 2.0000
@@ -83,13 +89,13 @@ grep -q "submitted job array" "$work/out/run.txt" || fail "no array submitted: $
 job=$(sed -n 's/.*submitted job array \([0-9]*\).*/\1/p' "$work/out/run.txt")
 [ -f "$studydir/case-0002/input.d" ] || fail "case inputs were not written before submitting"
 wait_for 60 test -e "$work/started" || fail "task 2 never started"
-"$study_program" status "$work/sweep.toml" >"$work/out/status1.txt" 2>&1 || fail "status"
+status_of "$work/sweep.toml" "$work/out/status1.txt"
 grep -q "case-0002/block-0001: running" "$work/out/status1.txt" || fail "task 2 is not reported running: $(cat "$work/out/status1.txt")"
 
 # Kill the one task halfway; the other two finish.
 scancel "${job}_2" || fail "scancel ${job}_2"
 wait_for 60 queue_empty || fail "the array did not end"
-"$study_program" status "$work/sweep.toml" >"$work/out/status2.txt" 2>&1 || fail "status after the kill"
+status_of "$work/sweep.toml" "$work/out/status2.txt"
 grep -q "3 tasks: 2 done" "$work/out/status2.txt" || fail "expected two tasks done: $(cat "$work/out/status2.txt")"
 [ ! -e "$studydir/case-0002/block-0001" ] || fail "the killed task left a result directory"
 [ ! -e "$studydir/results.csv" ] || fail "results were collected from an incomplete study"
@@ -105,6 +111,7 @@ lines=$(wc -l <"$studydir/results.csv")
 [ "$lines" -eq $((1 + 3 * 3 * 41)) ] || fail "results.csv has $lines lines"
 [ "$(grep -c '^\[\[submission\]\]' "$studydir/manifest.toml")" -eq 2 ] || fail "two submissions expected in the manifest"
 ls "$studydir/slurm/"task-2-job-*.out >/dev/null 2>&1 || fail "no log of the array task"
+"$study_program" status "$work/sweep.toml" >"$work/out/status4.txt" 2>&1 || fail "status of the complete study"
 
 # Cancel stops a whole array; nothing half-made remains.
 cat >"$work/second.toml" <<STUDY
@@ -126,7 +133,7 @@ wait_for 60 test -e "$work/started" || fail "the second study's task 2 never sta
 wait_for 60 queue_empty || fail "the cancelled array did not end"
 second="$work/output/plate/studies/second"
 [ ! -e "$second/case-0002/block-0001" ] || fail "a cancelled task left a result directory"
-"$study_program" status "$work/second.toml" >"$work/out/status3.txt" 2>&1 || fail "status of the cancelled study"
+status_of "$work/second.toml" "$work/out/status3.txt"
 grep -q "case-0002/block-0001: \(cancelled\|failed\|missing\)" "$work/out/status3.txt" ||
   fail "the cancelled task is not reported: $(cat "$work/out/status3.txt")"
 echo "PASS: job array, killed task resumed alone, whole array cancelled"

@@ -39,7 +39,7 @@ TEST(StudyPlan, ATurnedPlyGetsItsOwnCopyOfASharedMaterial) {
               "181.0000  10.3000  7.1700  0.2800  0.4000\n"
               "38.6000  8.2700  4.1400  0.2600  0.3000\n"
               "181.0000  10.3000  7.1700  0.2800  0.4000\n"
-              "1 \n1    3.1400\n3    3\n0.00    4.00\n2.0000\n");
+              "1 \n5    3.1400\n3    3\n0.00    4.00\n2.0000\n");
     // Its own material turns in place; the glass ply keeps 45 degrees.
     COstrelDoc doc;
     ComProjectData data;
@@ -113,12 +113,13 @@ TEST(StudyPlan, AStartedStudyIsNotStartedTwice) {
 TEST(StudyPlan, ALoadCurveTravelsWithEveryCase) {
     CTempProject p;
     std::string project = kSharedPlyProject;
-    project.replace(project.find("1    3.1400"), 11, "4    3.1400");
+    project.replace(project.find("5    3.1400"), 11, "4    3.1400");
     p.Write("input/plate.dat", project);
     p.Write("bin/ft.dat", "0 0\n1 1\n");
     StudyManifest m;
     std::string error;
-    ASSERT_TRUE(PrepareStudy(Definition(p, "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2]\n"), m, &error));
+    ASSERT_TRUE(PrepareStudy(
+        Definition(p, "[[vary]]\nparameter = \"thickness\"\nlayer = 1\nvalues = [1, 2]\n"), m, &error));
     EXPECT_EQ(ReadAll(m.studyDir + "/case-0002/ft.dat"), "0 0\n1 1\n");
 }
 

@@ -199,11 +199,18 @@ TEST(StudyRun, AFixedElementOrderReachesEverySolverRunAndStaysForResume) {
     CCapture out;
     EXPECT_EQ(StudyRunCommand(file, out.io), 1) << out.All();
     EXPECT_EQ(Manifest(p).order, 6);
-    // The study file loses its order; the started study keeps the one it started with.
-    std::string text = ReadAll(file);
-    text.replace(text.find("order = 6\n"), 10, "");
-    p.Write("s.toml", text);
+    // The study file loses its order: resume says so instead of mixing orders in one study.
+    const std::string text = ReadAll(file);
+    std::string changed = text;
+    changed.replace(changed.find("order = 6\n"), 10, "");
+    p.Write("s.toml", changed);
     env.Set("PEMBLAR_FAKE_FAIL_CASE", "none");
+    CCapture refused;
+    EXPECT_EQ(StudyResumeCommand(file, refused.io), 1);
+    EXPECT_TRUE(refused.Said("element order: 6 when the study started, automatic now")) << refused.All();
+    EXPECT_EQ(Lines(ReadAll(p.Path("runs.log"))), 2);
+    // With the file as it was, the remaining task runs with the order the study started with.
+    p.Write("s.toml", text);
     ASSERT_EQ(StudyResumeCommand(file, out.io), 0) << out.All();
     const std::string log = ReadAll(p.Path("runs.log"));
     EXPECT_EQ(Lines(log), 3) << log;
@@ -384,7 +391,7 @@ TEST(StudyRun, CancelStopsALocalRunAndKeepsWhatIsComplete) {
     CCapture during;
     EXPECT_TRUE(WaitFor([&] {
         during.lines.clear();
-        return StudyStatusCommand(file, during.io) == 0 && during.Said(": running");
+        return StudyStatusCommand(file, during.io) == 1 && during.Said(": running");
     })) << during.All();
     EXPECT_TRUE(during.Said("a local run is going on (pid " + std::to_string(pid))) << during.All();
     CCapture cancel;
@@ -396,7 +403,7 @@ TEST(StudyRun, CancelStopsALocalRunAndKeepsWhatIsComplete) {
     EXPECT_LT(Done(m), 6);
     ExpectWholeOrAbsent(m);
     CCapture status2;
-    EXPECT_EQ(StudyStatusCommand(file, status2.io), 0);
+    EXPECT_EQ(StudyStatusCommand(file, status2.io), 1);
     EXPECT_TRUE(status2.Said("cancelled") || status2.Said("not started")) << status2.All();
     EXPECT_FALSE(status2.Said("a local run is going on")) << status2.All();
     CCapture none;
