@@ -1,21 +1,13 @@
 #include "StudyChanges.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "StudyPlan.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Short(double v) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", v);
-    return buffer;
-}
 
 std::string WithUnit(const std::string& text, const std::string& unit) {
     return unit.empty() ? text : text + " " + unit;
@@ -83,14 +75,11 @@ void CompareScheduler(const SchedulerSettings& a, const SchedulerSettings& b, CC
     out.Add("sbatch options", "[" + oa + " ]", "[" + ob + " ]");
 }
 
+// A case file as it is on disk; false when it is not there (or is no file a case could hold).
 bool ReadIfThere(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
+    constexpr std::size_t kMaxCaseFile = 64u << 20;
+    std::string reason;
+    return ReadRegularFile(path.string(), kMaxCaseFile, text, reason) == ReadFileOutcome::Read;
 }
 
 // How many cases' files on disk differ from the planned ones: inputs and load samples.
@@ -119,12 +108,12 @@ std::string ValuesText(const std::vector<double>& values, const std::string& uni
     if (values.empty())
         return "no values";
     if (values.size() > 3)
-        return WithUnit(std::to_string(values.size()) + " values from " + Short(values.front()) + " to " +
-                            Short(values.back()),
+        return WithUnit(std::to_string(values.size()) + " values from " + ShortNumber(values.front()) + " to " +
+                            ShortNumber(values.back()),
                         unit);
     std::string s;
     for (std::size_t i = 0; i < values.size(); ++i)
-        s += (i == 0 ? "" : i + 1 == values.size() ? " and " : ", ") + Short(values[i]);
+        s += (i == 0 ? "" : i + 1 == values.size() ? " and " : ", ") + ShortNumber(values[i]);
     return WithUnit(s, unit);
 }
 

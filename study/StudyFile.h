@@ -77,7 +77,9 @@ std::string ParameterColumn(const StudyParameter& p);
 std::string ParameterUnit(const StudyParameter& p);
 // The unit of a manifest's column, from its name as ParameterColumn makes it.
 std::string ColumnUnit(const std::string& column);
-// "fibre angle of layer 2 = 45 deg": a column's value in words, for legends and choosers.
+// A number as "%g" prints it ("45", "0.25", "1e-06"): for texts, not for files.
+std::string ShortNumber(double v);
+// "angle of layer 2 = 45 deg": a column's value in words, for legends and choosers.
 std::string ColumnValueText(const std::string& column, double value);
 
 // Values from, from+step, ... up to to (with a rounding margin), or count values from..to

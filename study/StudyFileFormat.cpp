@@ -142,13 +142,13 @@ bool ColumnParameter(const std::string& column, StudyParameter& p) {
     return false;
 }
 
-std::string Short(double v) {
+}  // namespace
+
+std::string ShortNumber(double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%g", v);
     return buffer;
 }
-
-}  // namespace
 
 std::string ColumnUnit(const std::string& column) {
     StudyParameter p;
@@ -158,11 +158,11 @@ std::string ColumnUnit(const std::string& column) {
 std::string ColumnValueText(const std::string& column, double value) {
     StudyParameter p;
     if (!ColumnParameter(column, p))
-        return column + " = " + Short(value);
+        return column + " = " + ShortNumber(value);
     std::string words = ParameterDescription(p);
     for (const char* article : {"the ", "fibre "})
         if (words.rfind(article, 0) == 0)
             words.erase(0, std::string(article).size());
     const std::string unit = ParameterUnit(p);
-    return words + " = " + Short(value) + (unit.empty() ? "" : " " + unit);
+    return words + " = " + ShortNumber(value) + (unit.empty() ? "" : " " + unit);
 }
