@@ -82,8 +82,8 @@ bool CDocCommands::OnCommand(int id) {
         if (m_doc.OnUpdateExecuteFGM())
             OnExecuteFGM(m_doc, COstrelApp::StoredElementOrder());
         return true;
-    case Cmd::kFileOpen: OnOpenComposite(m_doc); return true;
-    case Cmd::kOpenFGM: OnOpenFGM(m_doc); return true;
+    case Cmd::kFileOpen: OnOpenProject(m_doc, CompositeKind()); return true;
+    case Cmd::kOpenFGM: OnOpenProject(m_doc, FGMKind()); return true;
     case Cmd::kSampledLoad:
         if (OnUpdateSampledLoad())
             OnSampledLoad();
@@ -149,15 +149,9 @@ void CDocCommands::OnInput(const CProjectKind& kind) {
     // Prepared before writing, so the run stays offered even when a write fails.
     m_doc.m_nRunType = kind.index;
     form->StoreTo(m_doc);
-    if (kind.kind == EProjectKind::FGM) {
-        WriteFGMProject(m_doc);
-        if (WriteFGMSolverInput(m_doc) != 1)
-            m_doc.ShowMessage(kSolverInputFailed);
-    } else {
-        WriteComProject(m_doc);
-        if (WriteComSolverInput(m_doc) != 1)
-            m_doc.ShowMessage(kSolverInputFailed);
-    }
+    WriteProjectFile(m_doc, kind);
+    if (WriteSolverInput(m_doc, kind) != 1)
+        m_doc.ShowMessage(kSolverInputFailed);
     RefreshSampledLoad(m_doc, kind.index);
 }
 

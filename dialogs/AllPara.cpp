@@ -14,15 +14,9 @@
 CAllPara::CAllPara(COstrelDoc* pDoc, QWidget* parent)
     : CLayerStackForm(CompositeKind(), pDoc, parent, "Parameter for Laminates", IDD, IDC_THICKNESS) {
     m_fRadius = 1;
-    BuildControls();
-}
-
-CAllPara::~CAllPara() = default;
-
-void CAllPara::BuildControls() {
     using namespace FormLayout;
-    m_editDimConst = AddField(IDC_DIM_CONST, TField<double>{&m_dDimConst, &COstrelDoc::m_dDimConst});
-    m_editSublayers = AddField(IDC_SUBLAYERS, TField<int>{&m_nSublayers});
+    QLineEdit* editDimConst = AddField(IDC_DIM_CONST, TField<double>{&m_dDimConst, &COstrelDoc::m_dDimConst});
+    QLineEdit* editSublayers = AddField(IDC_SUBLAYERS, TField<int>{&m_nSublayers});
     SetReadingOrder({IDC_FREQUENCY, IDC_DIM_CONST, IDC_RECEIVER_X, IDC_TIME_FROM, IDC_TIME_TO, IDC_TITLE,
                      IDC_THICKNESS, IDC_SUBLAYERS, IDC_RADIUS});
 
@@ -33,8 +27,8 @@ void CAllPara::BuildControls() {
     auto* inputLayout = new QVBoxLayout(input);
     inputLayout->addWidget(Label(this, "Frequency of the external force :", m_editFrequency));
     inputLayout->addWidget(m_editFrequency);
-    inputLayout->addWidget(Label(this, "Dimensionless constants :", m_editDimConst));
-    inputLayout->addWidget(m_editDimConst);
+    inputLayout->addWidget(Label(this, "Dimensionless constants :", editDimConst));
+    inputLayout->addWidget(editDimConst);
     inputLayout->addLayout(TimeWindow(this, "Time duration ", m_editTimeFrom, m_editTimeTo));
     inputLayout->addLayout(Row({Label(this, "Receiving point :"), Label(this, "x = "),
                                 m_editReceiverX}));
@@ -55,8 +49,8 @@ void CAllPara::BuildControls() {
     auto* material = Group(this, "Layer Material");
     auto* materialLayout = new QVBoxLayout(material);
     materialLayout->addWidget(m_materialList);
-    materialLayout->addLayout(Row({Label(this, "Sublayer divided:", m_editSublayers),
-                                   m_editSublayers}));
+    materialLayout->addLayout(Row({Label(this, "Sublayer divided:", editSublayers),
+                                   editSublayers}));
     materialLayout->addLayout(Row({Label(this, "Thickness :", m_editThickness),
                                    m_editThickness}));
     middle->addWidget(material);

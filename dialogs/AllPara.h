@@ -30,7 +30,6 @@ public:
     // The form works on pDoc's composite layer records; without a document the lists and the
     // tree stay empty and the arrow buttons do nothing.
     explicit CAllPara(COstrelDoc* pDoc = nullptr, QWidget* parent = nullptr);
-    ~CAllPara() override;
 
     double m_dDimConst = 0;
     int m_nSublayers = 1;
@@ -40,10 +39,4 @@ protected:
     CTreeNode AppendLayerRecord(const std::string& label, const std::string& material, int materialNo,
                                 const std::vector<const CMaterial*>& matches) override;
     bool RemoveRecordOf(const QTreeWidgetItem* node) override;
-
-private:
-    void BuildControls();
-
-    QLineEdit* m_editDimConst = nullptr;
-    QLineEdit* m_editSublayers = nullptr;
 };

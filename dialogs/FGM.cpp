@@ -13,15 +13,10 @@
 
 CFGM::CFGM(COstrelDoc* pDoc, QWidget* parent)
     : CLayerStackForm(FGMKind(), pDoc, parent, "Parameter for FGM", IDD, IDC_THICKNESS) {
-    BuildControls();
-}
-
-CFGM::~CFGM() = default;
-
-void CFGM::BuildControls() {
     using namespace FormLayout;
-    m_editVolFraction = AddField(IDC_VOL_FRACTION, TField<float>{&m_fVolFraction, &COstrelDoc::m_fFGMVolFraction});
-    m_editLastVolFraction =
+    QLineEdit* editVolFraction =
+        AddField(IDC_VOL_FRACTION, TField<float>{&m_fVolFraction, &COstrelDoc::m_fFGMVolFraction});
+    QLineEdit* editLastVolFraction =
         AddField(IDC_LAST_VOL_FRACTION, TField<float>{&m_fLastVolFraction, &COstrelDoc::m_fFGMLastVolFraction});
     SetReadingOrder({IDC_FREQUENCY, IDC_RADIUS, IDC_THICKNESS, IDC_RECEIVER_X, IDC_TIME_FROM, IDC_TIME_TO,
                      IDC_TITLE, IDC_VOL_FRACTION, IDC_LAST_VOL_FRACTION});
@@ -59,13 +54,13 @@ void CFGM::BuildControls() {
     third->addWidget(layerNo);
     auto* parameter = Group(this, "Parameter");
     auto* parameterLayout = new QVBoxLayout(parameter);
-    parameterLayout->addWidget(Label(this, "Volume fractions", m_editVolFraction));
-    parameterLayout->addWidget(m_editVolFraction);
+    parameterLayout->addWidget(Label(this, "Volume fractions", editVolFraction));
+    parameterLayout->addWidget(editVolFraction);
     parameterLayout->addWidget(Label(this, "Thickness :", m_editThickness));
     parameterLayout->addWidget(m_editThickness);
     parameterLayout->addWidget(Label(this, "Volume fraction of last layer:",
-                                     m_editLastVolFraction));
-    parameterLayout->addWidget(m_editLastVolFraction);
+                                     editLastVolFraction));
+    parameterLayout->addWidget(editLastVolFraction);
     third->addWidget(parameter);
     third->addWidget(StructureGroup(this, m_plateSet, m_editRadius));
     third->addStretch();

@@ -30,7 +30,6 @@ public:
     // The form works on pDoc's FGM layer records; without a document the lists and the tree
     // stay empty and the arrow buttons do nothing.
     explicit CFGM(COstrelDoc* pDoc = nullptr, QWidget* parent = nullptr);
-    ~CFGM() override;
 
     float m_fVolFraction = 0;      // for the next layer added
     float m_fLastVolFraction = 0;  // a project value that only passes through
@@ -40,10 +39,4 @@ protected:
     CTreeNode AppendLayerRecord(const std::string& label, const std::string& material, int materialNo,
                                 const std::vector<const CMaterial*>& matches) override;
     bool RemoveRecordOf(const QTreeWidgetItem* node) override;
-
-private:
-    void BuildControls();
-
-    QLineEdit* m_editVolFraction = nullptr;
-    QLineEdit* m_editLastVolFraction = nullptr;
 };

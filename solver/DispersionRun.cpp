@@ -13,6 +13,7 @@
 #include "OstrelDoc.h"
 #include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
+#include "ProjectKind.h"
 #include "SolverInput.h"
 #include "SolverRun.h"
 #include "Transient.h"
@@ -119,7 +120,7 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
         return DispersionOutcome::Refused;
     }
     const SolverSetup& setup = s.nProject == 0 ? CompositeSolver() : FGMSolver();
-    const std::string input = s.nProject == 0 ? FormatComSolverInput(doc) : FormatFGMSolverInput(doc);
+    const std::string input = FormatSolverInput(KindAt(s.nProject), doc);
     double thickness = 0;
     const std::string stackError = CheckStack(input, s.nProject, s.nElementOrder, thickness);
     if (!stackError.empty()) {

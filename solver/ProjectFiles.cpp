@@ -7,6 +7,7 @@
 #include "AtomicFile.h"
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
+#include "ProjectKind.h"
 #include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 
@@ -80,15 +81,14 @@ int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
     return 1;
 }
 
-// The open commands: dialog in dir, then the chosen file parsed completely before anything
-// of the document changes. The chosen path once the project was read, else empty.
-template <class Data, class Parse, class Apply>
-std::string OpenProject(COstrelDoc& doc, const char* dir, const char* title, Parse parse, Apply apply) {
+// The open commands: dialog in the kind's directory, then the chosen file parsed completely
+// before anything of the document changes. The chosen path once the project was read, else empty.
+std::string OpenProject(COstrelDoc& doc, const CProjectKind& kind) {
     CDirectoryGuard home(doc.m_szStartDir);
-    if (!ChangeDirectory(home.Home()) || !ChangeDirectory(dir))
+    if (!ChangeDirectory(home.Home()) || !ChangeDirectory(kind.projectDir))
         return {};  // no project directory yet: nothing to open
     FileDialogRequest request;
-    request.title = title;
+    request.title = kind.openTitle;
     request.defaultExt = "dat";
     request.initialName = "*.dat";
     request.filter = "*.dat";
@@ -113,52 +113,36 @@ std::string OpenProject(COstrelDoc& doc, const char* dir, const char* title, Par
     case ReadFileOutcome::Read:
         break;
     }
-    Data data;
+    ProjectData data;
     ProjectReadError error;
-    if (!parse(text, data, &error)) {
+    if (!ParseProject(kind, text, data, &error)) {
         doc.ShowMessage("Cannot read the project file!\n" + *chosen + ", line " +
                         std::to_string(error.line) + ": " + error.reason + ".");
         return {};
     }
-    apply(data, doc);
+    ApplyProject(kind, data, doc);
     return *chosen;
 }
 
 }  // namespace
 
-int WriteComProject(COstrelDoc& doc) {
-    return WriteProject(doc, "input", doc.m_strComTitle, ComProjectNameProblem(doc),
-                        FormatComProject(doc));
+int WriteProjectFile(COstrelDoc& doc, const CProjectKind& kind) {
+    return WriteProject(doc, kind.projectDir, doc.*kind.title, ProjectNameProblem(kind, doc),
+                        FormatProject(kind, doc));
 }
 
-int WriteComSolverInput(COstrelDoc& doc) {
+int WriteSolverInput(COstrelDoc& doc, const CProjectKind& kind) {
     CDirectoryGuard home(doc.m_szStartDir);
-    // The solver reads the title as its first line; a line break there would shift the rest.
-    if (doc.m_strComTitle.find_first_of("\r\n") != std::string::npos)
+    // The composite solver reads the title as its first line; a line break there would shift
+    // the rest.
+    if (kind.kind == EProjectKind::Composite && (doc.*kind.title).find_first_of("\r\n") != std::string::npos)
         return 0;
-    return WriteInto(doc, "bin", "input.d", FormatComSolverInput(doc), nullptr) ? 1 : 0;
+    return WriteInto(doc, kind.runDir, kind.inputName, FormatSolverInput(kind, doc), nullptr) ? 1 : 0;
 }
 
-int WriteFGMProject(COstrelDoc& doc) {
-    return WriteProject(doc, "inputFGM", doc.m_strFGMTitle, FGMProjectNameProblem(doc),
-                        FormatFGMProject(doc));
-}
-
-int WriteFGMSolverInput(COstrelDoc& doc) {
-    return WriteInto(doc, "binFGM", "inputfgm.dat", FormatFGMSolverInput(doc), nullptr) ? 1 : 0;
-}
-
-void OnOpenComposite(COstrelDoc& doc) {
-    const std::string path = OpenProject<ComProjectData>(doc, "input", "Open Composite File",
-                                                         ParseComProject, ApplyComProject);
+void OnOpenProject(COstrelDoc& doc, const CProjectKind& kind) {
+    const std::string path = OpenProject(doc, kind);
     // A sampled load kept beside the project makes its ft.dat again.
     if (!path.empty())
-        RestoreSampledLoad(doc, ELoadProject::Composite, path);
-}
-
-void OnOpenFGM(COstrelDoc& doc) {
-    const std::string path = OpenProject<FGMProjectData>(doc, "inputFGM", "Open FGM File",
-                                                         ParseFGMProject, ApplyFGMProject);
-    if (!path.empty())
-        RestoreSampledLoad(doc, ELoadProject::FGM, path);
+        RestoreSampledLoad(doc, kind.kind == EProjectKind::FGM ? ELoadProject::FGM : ELoadProject::Composite, path);
 }

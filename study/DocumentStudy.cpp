@@ -5,6 +5,7 @@
 #include "AtomicFile.h"
 #include "OstrelDoc.h"
 #include "ProjectFiles.h"
+#include "StudyPlan.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -67,8 +68,7 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
 
 std::string WriteDocumentStudy(COstrelDoc& doc, const StudyDefinition& def, std::string* error) {
     // The study runs what the document holds now, so its project file is brought up to date.
-    const int written = def.kind == StudyKind::FGM ? WriteFGMProject(doc) : WriteComProject(doc);
-    if (!written) {
+    if (!WriteProjectFile(doc, ProjectKindOf(def.kind))) {
         Fail(error, "The project file " + def.projectFile + " cannot be written.");
         return {};
     }

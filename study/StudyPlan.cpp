@@ -13,6 +13,7 @@
 #include "LoadBand.h"
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
+#include "ProjectKind.h"
 #include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 
@@ -42,8 +43,7 @@ bool ReadText(const std::string& path, std::string& text, std::string* error, co
 
 // The project as a document, ready for formatting.
 struct CProject {
-    ComProjectData com;
-    FGMProjectData fgm;
+    ProjectData data;
     std::string title;
     std::string home;  // the project's directory: the parent of "input" / "inputFGM"
     int loadType = 1;
@@ -61,7 +61,7 @@ bool LoadSampledLoad(const StudyDefinition& def, CProject& p, std::string* error
     std::string text;
     if (fs::is_regular_file(settings, ec) && ReadText(settings, text, nullptr, "load"))
         p.hasSampled = ParseLoadSettings(text, p.sampled).empty();
-    const fs::path curve = fs::path(p.home) / (def.kind == StudyKind::FGM ? "binFGM" : "bin") / "ft.dat";
+    const fs::path curve = fs::path(p.home) / ProjectKindOf(def.kind).runDir / "ft.dat";
     if (!fs::is_regular_file(curve, ec))
         return true;
     p.hasLoadCurve = true;
@@ -75,11 +75,10 @@ bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error, co
     else if (!ReadText(def.projectFile, text, error))
         return false;
     ProjectReadError why;
-    const bool ok = def.kind == StudyKind::FGM ? ParseFGMProject(text, p.fgm, &why) : ParseComProject(text, p.com, &why);
-    if (!ok)
+    if (!ParseProject(ProjectKindOf(def.kind), text, p.data, &why))
         return Fail(error, def.projectFile + ", line " + std::to_string(why.line) + ": " + why.reason);
-    p.title = def.kind == StudyKind::FGM ? p.fgm.title : p.com.title;
-    p.loadType = def.kind == StudyKind::FGM ? p.fgm.loadType : p.com.loadType;
+    p.title = p.data.title;
+    p.loadType = p.data.loadType;
     if (!IsPlainPathComponent(p.title))
         return Fail(error, def.projectFile + ": the title \"" + p.title + "\" cannot be a directory name");
     p.home = fs::path(def.projectFile).parent_path().parent_path().string();
@@ -87,17 +86,14 @@ bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error, co
 }
 
 std::string StudyDirectoryOf(const StudyDefinition& def, const CProject& project) {
-    const char* output = def.kind == StudyKind::FGM ? "outputFGM" : "output";
-    return (fs::path(project.home) / output / project.title / "studies" / def.name).string();
+    return (fs::path(project.home) / ProjectKindOf(def.kind).outputDir / project.title / "studies" / def.name).string();
 }
 
 void FillDocument(const StudyDefinition& def, const CProject& p, COstrelDoc& doc) {
     doc.m_szStartDir = p.home;
-    if (def.kind == StudyKind::FGM)
-        ApplyFGMProject(p.fgm, doc);
-    else
-        ApplyComProject(p.com, doc);
-    CSampledLoad& sampled = def.kind == StudyKind::FGM ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+    const CProjectKind& kind = ProjectKindOf(def.kind);
+    ApplyProject(kind, p.data, doc);
+    CSampledLoad& sampled = doc.*kind.sampledLoad;
     sampled = p.sampled;
     sampled.m_bDefined = p.hasSampled;
 }
@@ -133,10 +129,10 @@ bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const St
             return false;
         frequency = frequency || def.parameters[i].kind == ParameterKind::Frequency;
     }
-    const bool fgm = def.kind == StudyKind::FGM;
-    out.input = WithReceiver(fgm ? FormatFGMSolverInput(doc) : FormatComSolverInput(doc), firstReceiver);
+    const CProjectKind& kind = ProjectKindOf(def.kind);
+    out.input = WithReceiver(FormatSolverInput(kind, doc), firstReceiver);
     // A swept burst gets its own samples; otherwise the case reads the project's own.
-    const CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+    const CSampledLoad& sampled = doc.*kind.sampledLoad;
     if (frequency && project.loadType == 4) {
         out.hasLoadCurve = true;
         out.loadCurve = FormatLoadSamples(SampleLoad(sampled));
@@ -175,12 +171,16 @@ std::string FrequencySweepProblem(int loadType, const CSampledLoad* sampled) {
     }
 }
 
+const CProjectKind& ProjectKindOf(StudyKind kind) {
+    return kind == StudyKind::FGM ? FGMKind() : CompositeKind();
+}
+
 bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, double value, std::string* error) {
-    const int count = kind == StudyKind::FGM ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
+    const CProjectKind& project = ProjectKindOf(kind);
+    const int count = doc.*project.layerCount;
     if (p.kind == ParameterKind::Frequency) {
-        const bool fgm = kind == StudyKind::FGM;
-        const int loadType = fgm ? doc.m_nFGMLoadType : doc.m_nLoadType;
-        CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
+        const int loadType = doc.*project.loadType;
+        CSampledLoad& sampled = doc.*project.sampledLoad;
         if (std::string why = FrequencySweepProblem(loadType, sampled.m_bDefined ? &sampled : nullptr); !why.empty())
             return Fail(error, why);
         const double twoPi = 2 * std::numbers::pi;
@@ -188,7 +188,7 @@ bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, do
         if (loadType == 4)
             sampled.m_dFrequency = mhz ? value : value / twoPi;
         else
-            (fgm ? doc.m_dFGMFrequency : doc.m_dFrequency) = mhz ? value * twoPi : value;
+            doc.*project.frequency = mhz ? value * twoPi : value;
         return true;
     }
     if (p.layer < 1 || p.layer > count)
@@ -245,25 +245,25 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error,
     CProject project;
     if (!LoadProject(def, project, error, projectText))
         return false;
-    const bool fgm = def.kind == StudyKind::FGM;
     m = StudyManifest{};
     m.id = NewStudyId();
     m.name = def.name;
     m.studyDir = StudyDirectoryOf(def, project);
-    m.kind = fgm ? "fgm" : "composite";
+    m.kind = def.kind == StudyKind::FGM ? "fgm" : "composite";
     m.title = project.title;
     m.solver = def.solver;
-    m.inputName = fgm ? "inputfgm.dat" : "input.d";
-    m.resultName = fgm ? "resultfgm.dat" : "result.dat";
-    m.resultStem = fgm ? "resultfgm" : "result";
+    const CProjectKind& kind = ProjectKindOf(def.kind);
+    m.inputName = kind.inputName;
+    m.resultName = kind.resultName;
+    m.resultStem = kind.copyStem;
     m.points = def.points;
     m.order = def.order;
-    m.component = fgm ? project.fgm.output : project.com.output;
+    m.component = project.data.output;
     m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
     m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
     m.receiverSweep = def.receiverSweep;
     m.receivers = def.receiverSweep ? def.receivers
-                                    : std::vector<double>{fgm ? project.fgm.receiverX : project.com.receiverX};
+                                    : std::vector<double>{project.data.receiverX};
     for (const StudyParameter& p : def.parameters) {
         m.columns.push_back(ParameterColumn(p));
         m.descriptions.push_back(ParameterDescription(p));
@@ -311,20 +311,17 @@ std::string StudySamplingWarning(const StudyDefinition& def, const std::string* 
         return {};
     COstrelDoc doc;
     FillDocument(def, project, doc);
-    const bool fgm = def.kind == StudyKind::FGM;
+    const CProjectKind& kind = ProjectKindOf(def.kind);
     // The highest band is the one of the highest frequency a sweep takes.
     for (const StudyParameter& p : def.parameters)
         if (p.kind == ParameterKind::Frequency && !p.values.empty() &&
             !ApplyParameter(doc, def.kind, p, *std::max_element(p.values.begin(), p.values.end()), nullptr))
             return {};
-    const CSampledLoad& sampled = fgm ? doc.m_fgmSampledLoad : doc.m_comSampledLoad;
-    const auto band = HighestLoadFrequency(fgm ? doc.m_nFGMLoadType : doc.m_nLoadType,
-                                           fgm ? doc.m_dFGMFrequency : doc.m_dFrequency,
-                                           sampled.m_bDefined ? &sampled : nullptr);
+    const CSampledLoad& sampled = doc.*kind.sampledLoad;
+    const auto band = HighestLoadFrequency(doc.*kind.loadType, doc.*kind.frequency, sampled.m_bDefined ? &sampled : nullptr);
     if (!band)
         return {};
-    return SamplingWarning(def.points, fgm ? doc.m_fFGMTimeFrom : doc.m_fTimeFrom,
-                           fgm ? doc.m_fFGMTimeTo : doc.m_fTimeTo, *band);
+    return SamplingWarning(def.points, doc.*kind.timeFrom, doc.*kind.timeTo, *band);
 }
 
 bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {

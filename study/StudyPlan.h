@@ -12,6 +12,10 @@
 #include "StudyManifest.h"
 
 class COstrelDoc;
+struct CProjectKind;
+
+// The project kind a study runs: its files, its solver, its members of the document.
+const CProjectKind& ProjectKindOf(StudyKind kind);
 
 // Where a definition's study lives; empty with *error when the project cannot be read.
 std::string StudyDirectory(const StudyDefinition& def, std::string* error);

@@ -114,10 +114,10 @@ protected:
 // ---- read-only directories ---------------------------------------------------------------
 
 TEST_F(FaultTest, ReadOnlyDirectoriesRefuseEveryWriteAndKeepTheOldFiles) {
-    ASSERT_EQ(WriteComProject(doc), 1);
-    ASSERT_EQ(WriteComSolverInput(doc), 1);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
-    ASSERT_EQ(WriteFGMSolverInput(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
+    ASSERT_EQ(WriteSolverInput(doc, FGMKind()), 1);
     const std::string project = ReadText(home / "input" / "COM_project.dat");
     const std::string input = ReadText(home / "bin" / "input.d");
     const std::string fgm = ReadText(home / "inputFGM" / "FGM_project.dat");
@@ -132,16 +132,16 @@ TEST_F(FaultTest, ReadOnlyDirectoriesRefuseEveryWriteAndKeepTheOldFiles) {
         // As root the permission bits would not stop this; the mount must.
         EXPECT_FALSE(std::ofstream(home / "probe").is_open());
         FromElsewhere();
-        EXPECT_EQ(WriteComProject(doc), 0);
+        EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0);
         ExpectHome();
         FromElsewhere();
-        EXPECT_EQ(WriteComSolverInput(doc), 0);
+        EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 0);
         ExpectHome();
         FromElsewhere();
-        EXPECT_EQ(WriteFGMProject(doc), 0);
+        EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 0);
         ExpectHome();
         FromElsewhere();
-        EXPECT_EQ(WriteFGMSolverInput(doc), 0);
+        EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 0);
         ExpectHome();
         std::string why;
         EXPECT_FALSE(WriteFileAtomically((home / "bin" / "input.d").string(), "x", &why));
@@ -185,7 +185,7 @@ TEST_F(FaultTest, AReadOnlyRunDirectoryKeepsTheOldResultAndRunsNothing) {
 // rename() through __wrap_rename). The save must fail and say so, nothing may appear anywhere
 // else, and the writer must come back home from a directory that no longer exists.
 TEST_F(FaultTest, AProjectDirectoryDeletedJustBeforeTheRenameFailsTheSave) {
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     const fs::path input = home / "input";
     int renames = 0;
     g_beforeRename = [&](const char*, const char*) {
@@ -194,7 +194,7 @@ TEST_F(FaultTest, AProjectDirectoryDeletedJustBeforeTheRenameFailsTheSave) {
     };
     doc.m_nLoadType = 4;
     FromElsewhere();
-    const int result = WriteComProject(doc);
+    const int result = WriteProjectFile(doc, CompositeKind());
     g_beforeRename = nullptr;
     EXPECT_EQ(renames, 1);
     EXPECT_EQ(result, 0);
@@ -205,8 +205,8 @@ TEST_F(FaultTest, AProjectDirectoryDeletedJustBeforeTheRenameFailsTheSave) {
     EXPECT_EQ(Entries(home), std::vector<std::string>{"elsewhere"});
     EXPECT_TRUE(Entries(home / "elsewhere").empty());
     // The next save makes the directory again and writes the whole file.
-    EXPECT_EQ(WriteComProject(doc), 1);
-    EXPECT_EQ(ReadText(input / "COM_project.dat"), FormatComProject(doc));
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    EXPECT_EQ(ReadText(input / "COM_project.dat"), FormatProject(CompositeKind(), doc));
 }
 
 // The same for a kept result: the output directory goes while the copy is being made; the copy
@@ -277,7 +277,7 @@ protected:
         doc.m_nComLayerCount = 2;
         doc.m_nLayers = 2;
         doc.m_nOutput = 3;
-        ASSERT_EQ(WriteComSolverInput(doc), 1);
+        ASSERT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
         fs::copy_file(LUMDEX_PATH, home / "bin" / "lumdex");
         ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic), RunResult::Kept) << Messages();
         kept = ReadText(home / "output" / "COM_project" / "result_w.dat");

@@ -100,7 +100,7 @@ TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
     EXPECT_EQ(r.arguments, (std::vector<std::string>{"--dispersion", "--fd", "0", "1", "40", "--modes", "3",
                                                      "--output", "dispersion.dat"}));
     // The stack went to its own directory; the project's input in "bin" is not touched.
-    EXPECT_EQ(Slurp(m_root / "bin" / "dispersion" / "input.d"), FormatComSolverInput(doc));
+    EXPECT_EQ(Slurp(m_root / "bin" / "dispersion" / "input.d"), FormatSolverInput(CompositeKind(), doc));
     EXPECT_FALSE(fs::exists(m_root / "bin" / "input.d"));
 
     EXPECT_DOUBLE_EQ(table.dThickness, 1.0);

@@ -118,13 +118,13 @@ protected:
 }  // namespace
 
 TEST_F(ProjectFiles, InitialDocumentWritesAllFourFilesAndTheirDirectories) {
-    EXPECT_EQ(WriteComProject(doc), 1);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     ExpectHome();
-    EXPECT_EQ(WriteComSolverInput(doc), 1);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
     ExpectHome();
-    EXPECT_EQ(WriteFGMProject(doc), 1);
+    EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 1);
     ExpectHome();
-    EXPECT_EQ(WriteFGMSolverInput(doc), 1);
+    EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 1);
     ExpectHome();
     EXPECT_EQ(Slurp(m_home / "input" / "COM_project.dat"), kInitialComProject);
     EXPECT_EQ(Slurp(m_home / "bin" / "input.d"), kInitialComSolverInput);
@@ -136,15 +136,15 @@ TEST_F(ProjectFiles, InitialDocumentWritesAllFourFilesAndTheirDirectories) {
 }
 
 TEST_F(ProjectFiles, ShellProjectsWithMaterialsAndLayersOverwriteEarlierFiles) {
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
     doc.m_strComTitle = "COM_project";
     doc.m_strFGMTitle = "FGM_project";
-    EXPECT_EQ(WriteComProject(doc), 1);
-    EXPECT_EQ(WriteComSolverInput(doc), 1);
-    EXPECT_EQ(WriteFGMProject(doc), 1);
-    EXPECT_EQ(WriteFGMSolverInput(doc), 1);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
+    EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 1);
+    EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 1);
     ExpectHome();
     std::string expected = kLaminateShellProject;
     expected.replace(0, 8, "COM_project");
@@ -170,7 +170,7 @@ TEST_F(ProjectFiles, OpenCompositeAsksInTheInputDirectoryAndRestoresEveryMember)
                                   1.23456789, 33.33333f);
     doc.m_layers[1].m_fThickness = 0.33333f;
     doc.m_nLayers = 2;
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
 
     COstrelDoc fresh;
     Wire(fresh);
@@ -181,7 +181,7 @@ TEST_F(ProjectFiles, OpenCompositeAsksInTheInputDirectoryAndRestoresEveryMember)
     fresh.m_curve[1] = CCurvePoint(4, 5);
     const std::string fgmBlockBefore = Dump(fresh).substr(Dump(fresh).find("g.label"));
     chooser.answer = (m_home / "input" / "laminate.dat").string();
-    OnOpenComposite(fresh);
+    OnOpenProject(fresh, CompositeKind());
     ExpectHome();
     ASSERT_EQ(chooser.requests.size(), 1u);
     const FileDialogRequest& r = chooser.requests[0];
@@ -251,7 +251,7 @@ TEST_F(ProjectFiles, OpenFGMRestoresEveryMemberAndKeepsTheCompositeBlock) {
     doc.m_fgmLayers[0].m_fThickness = 0.98765f;
     doc.m_materials[1].m_dV12 = 0.333333;
     doc.m_nLayers = 2;
-    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
 
     COstrelDoc fresh;
     Wire(fresh);
@@ -262,7 +262,7 @@ TEST_F(ProjectFiles, OpenFGMRestoresEveryMemberAndKeepsTheCompositeBlock) {
                                                      Dump(fresh).find("nLayers") -
                                                          Dump(fresh).find("l.label"));
     chooser.answer = (m_home / "inputFGM" / "graded.dat").string();
-    OnOpenFGM(fresh);
+    OnOpenProject(fresh, FGMKind());
     ExpectHome();
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Open FGM File");
@@ -313,8 +313,8 @@ TEST_F(ProjectFiles, BlanksLayerCountsAndCrLfSurviveTheRoundTrip) {
     doc.m_materials[0].m_strName = "carbon fibre";
     doc.m_layers[0].m_strMaterial = "carbon fibre";
     doc.m_nLayers = 5;  // more than either layer list holds
-    ASSERT_EQ(WriteComProject(doc), 1);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
     EXPECT_TRUE(fs::exists(m_home / "input" / "wing skin.dat"));
 
     // The same files with DOS line ends.
@@ -329,7 +329,7 @@ TEST_F(ProjectFiles, BlanksLayerCountsAndCrLfSurviveTheRoundTrip) {
         COstrelDoc fresh;
         Wire(fresh);
         chooser.answer = (m_home / "input" / "wing skin.dat").string() + suffix;
-        OnOpenComposite(fresh);
+        OnOpenProject(fresh, CompositeKind());
         EXPECT_EQ(fresh.m_strComTitle, "wing skin") << suffix;
         EXPECT_EQ(fresh.m_nLayers, 5);
         EXPECT_EQ(fresh.m_nComLayerCount, 2);
@@ -339,7 +339,7 @@ TEST_F(ProjectFiles, BlanksLayerCountsAndCrLfSurviveTheRoundTrip) {
         EXPECT_EQ(fresh.m_layers[1].m_strLayer, "Layer 2");
         EXPECT_EQ(fresh.m_fRadius, 12.5f);
         chooser.answer = (m_home / "inputFGM" / "graded  plate.dat").string() + suffix;
-        OnOpenFGM(fresh);
+        OnOpenProject(fresh, FGMKind());
         EXPECT_EQ(fresh.m_strFGMTitle, "graded  plate");
         EXPECT_EQ(fresh.m_nLayers, 5);
         EXPECT_EQ(fresh.m_nFGMLayerCount, 2);
@@ -351,11 +351,11 @@ TEST_F(ProjectFiles, BlanksLayerCountsAndCrLfSurviveTheRoundTrip) {
 
     // Fewer layer lines than layers announced, the other way round.
     doc.m_nLayers = 1;
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     COstrelDoc fresh;
     Wire(fresh);
     chooser.answer = (m_home / "input" / "wing skin.dat").string();
-    OnOpenComposite(fresh);
+    OnOpenProject(fresh, CompositeKind());
     EXPECT_EQ(fresh.m_nLayers, 1);
     EXPECT_EQ(fresh.m_nComLayerCount, 2);
     EXPECT_EQ(fresh.m_bPlate, 0);
@@ -364,8 +364,8 @@ TEST_F(ProjectFiles, BlanksLayerCountsAndCrLfSurviveTheRoundTrip) {
 TEST_F(ProjectFiles, DamagedFilesChangeNothingAndNameFileAndLine) {
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
-    ASSERT_EQ(WriteComProject(doc), 1);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
     COstrelDoc target;
     Wire(target);
     target.m_nPoints = 1;
@@ -376,10 +376,10 @@ TEST_F(ProjectFiles, DamagedFilesChangeNothingAndNameFileAndLine) {
 
     struct Kind {
         fs::path file;
-        void (*open)(COstrelDoc&);
+        const CProjectKind& project;
     };
-    for (const Kind& kind : {Kind{m_home / "input" / "laminate.dat", OnOpenComposite},
-                             Kind{m_home / "inputFGM" / "graded.dat", OnOpenFGM}}) {
+    for (const Kind& kind : {Kind{m_home / "input" / "laminate.dat", CompositeKind()},
+                             Kind{m_home / "inputFGM" / "graded.dat", FGMKind()}}) {
         const std::string full = Slurp(kind.file);
         std::vector<std::string> lines;
         std::istringstream in(full);
@@ -394,7 +394,7 @@ TEST_F(ProjectFiles, DamagedFilesChangeNothingAndNameFileAndLine) {
                 cut += lines[i] + "\n";
             Spit(damaged, cut);
             sink.messages.clear();
-            kind.open(target);
+            OnOpenProject(target, kind.project);
             ExpectHome();
             EXPECT_EQ(Dump(target), before) << "cut after " << k << " lines";
             ASSERT_EQ(sink.messages.size(), 1u);
@@ -413,7 +413,7 @@ TEST_F(ProjectFiles, DamagedFilesChangeNothingAndNameFileAndLine) {
                 text += l + "\n";
             Spit(damaged, text);
             sink.messages.clear();
-            kind.open(target);
+            OnOpenProject(target, kind.project);
             EXPECT_EQ(Dump(target), before) << changed[k];
             ASSERT_EQ(sink.messages.size(), 1u) << changed[k];
             EXPECT_NE(sink.messages[0].find("line " + std::to_string(k + 1) + ":"),
@@ -426,15 +426,15 @@ TEST_F(ProjectFiles, DamagedFilesChangeNothingAndNameFileAndLine) {
 TEST_F(ProjectFiles, FilesThatCannotBeOpenedLeaveTheListsAlone) {
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
-    ASSERT_EQ(WriteComProject(doc), 1);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
     const std::string before = Dump(doc);
     for (const fs::path& chosen : {m_home / "input" / "missing.dat", m_home / "input"}) {
         chooser.answer = chosen.string();
         sink.messages.clear();
-        OnOpenComposite(doc);
+        OnOpenProject(doc, CompositeKind());
         ExpectHome();
-        OnOpenFGM(doc);
+        OnOpenProject(doc, FGMKind());
         ExpectHome();
         EXPECT_EQ(Dump(doc), before);
         ASSERT_EQ(sink.messages.size(), 2u);
@@ -447,8 +447,8 @@ TEST_F(ProjectFiles, FilesThatCannotBeOpenedLeaveTheListsAlone) {
 TEST_F(ProjectFiles, CancelOrNoProjectDirectoryDoesNothing) {
     MakeLaminateShell(doc);
     const std::string before = Dump(doc);
-    OnOpenComposite(doc);
-    OnOpenFGM(doc);
+    OnOpenProject(doc, CompositeKind());
+    OnOpenProject(doc, FGMKind());
     ExpectHome();
     EXPECT_TRUE(chooser.requests.empty()) << "no directory, no dialog";
     EXPECT_FALSE(fs::exists(m_home / "input")) << "opening never creates the directory";
@@ -457,9 +457,9 @@ TEST_F(ProjectFiles, CancelOrNoProjectDirectoryDoesNothing) {
     fs::create_directories(m_home / "input");
     fs::create_directories(m_home / "inputFGM");
     chooser.answer.reset();
-    OnOpenComposite(doc);
+    OnOpenProject(doc, CompositeKind());
     ExpectHome();
-    OnOpenFGM(doc);
+    OnOpenProject(doc, FGMKind());
     ExpectHome();
     EXPECT_EQ(chooser.requests.size(), 2u);
     EXPECT_EQ(Dump(doc), before);
@@ -467,7 +467,7 @@ TEST_F(ProjectFiles, CancelOrNoProjectDirectoryDoesNothing) {
 
     // Without a chooser the command cannot ask, so it does nothing either.
     doc.m_services.files = nullptr;
-    OnOpenComposite(doc);
+    OnOpenProject(doc, CompositeKind());
     ExpectHome();
     EXPECT_EQ(Dump(doc), before);
 }
@@ -478,9 +478,9 @@ TEST_F(ProjectFiles, TitlesThatAreNotPlainFileNamesWriteNothing) {
         sink.messages.clear();
         doc.m_strComTitle = title;
         doc.m_strFGMTitle = title;
-        EXPECT_EQ(WriteComProject(doc), 0) << title;
+        EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0) << title;
         ExpectHome();
-        EXPECT_EQ(WriteFGMProject(doc), 0) << title;
+        EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 0) << title;
         ExpectHome();
         EXPECT_EQ(sink.messages,
                   (std::vector<std::string>{"Cannot open the file for writing!",
@@ -494,27 +494,27 @@ TEST_F(ProjectFiles, TitlesThatAreNotPlainFileNamesWriteNothing) {
 
     // The solver input has a fixed name; an odd title is just its first line.
     doc.m_strComTitle = "../x";
-    EXPECT_EQ(WriteComSolverInput(doc), 1);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
     EXPECT_EQ(Slurp(m_home / "bin" / "input.d").substr(0, 5), "../x\n");
     doc.m_strComTitle = "a\nb";
-    EXPECT_EQ(WriteComSolverInput(doc), 0);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 0);
     EXPECT_EQ(Slurp(m_home / "bin" / "input.d").substr(0, 5), "../x\n");
 
     // A material name with a line break would not read back: refused, and said why.
     doc.m_strComTitle = "ok";
     AppendRecord(doc.m_materials, doc.m_nMaterials, Material("two\nlines", 1, 1, 1, 1, 1, 1, 1, 1));
     sink.messages.clear();
-    EXPECT_EQ(WriteComProject(doc), 0);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0);
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_NE(sink.messages[0].find("material 1"), std::string::npos);
     EXPECT_FALSE(fs::exists(m_home / "input" / "ok.dat"));
 }
 
 TEST_F(ProjectFiles, WriteFailuresKeepTheOldFilesAndAreReported) {
-    ASSERT_EQ(WriteComProject(doc), 1);
-    ASSERT_EQ(WriteComSolverInput(doc), 1);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
-    ASSERT_EQ(WriteFGMSolverInput(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
+    ASSERT_EQ(WriteSolverInput(doc, FGMKind()), 1);
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
     doc.m_strComTitle = "COM_project";
@@ -522,10 +522,10 @@ TEST_F(ProjectFiles, WriteFailuresKeepTheOldFilesAndAreReported) {
     int com = -1, comInput = -1, fgm = -1, fgmInput = -1;
     {
         FileSizeLimit limit(40);  // as a full disk: the new files do not fit
-        com = WriteComProject(doc);
-        comInput = WriteComSolverInput(doc);
-        fgm = WriteFGMProject(doc);
-        fgmInput = WriteFGMSolverInput(doc);
+        com = WriteProjectFile(doc, CompositeKind());
+        comInput = WriteSolverInput(doc, CompositeKind());
+        fgm = WriteProjectFile(doc, FGMKind());
+        fgmInput = WriteSolverInput(doc, FGMKind());
     }
     ExpectHome();
     EXPECT_EQ(com, 0);
@@ -552,30 +552,30 @@ TEST_F(ProjectFiles, WriteFailuresKeepTheOldFilesAndAreReported) {
 TEST_F(ProjectFiles, ADirectoryBlockedByAFileFailsWithoutWritingElsewhere) {
     for (const char* name : {"input", "bin", "inputFGM", "binFGM"})
         Spit(m_home / name, "not a directory");
-    EXPECT_EQ(WriteComProject(doc), 0);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0);
     ExpectHome();
-    EXPECT_EQ(WriteComSolverInput(doc), 0);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 0);
     ExpectHome();
-    EXPECT_EQ(WriteFGMProject(doc), 0);
+    EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 0);
     ExpectHome();
-    EXPECT_EQ(WriteFGMSolverInput(doc), 0);
+    EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 0);
     ExpectHome();
     EXPECT_EQ(Entries(m_home), (std::vector<std::string>{"bin", "binFGM", "input", "inputFGM"}));
     EXPECT_EQ(Slurp(m_home / "input"), "not a directory");
     EXPECT_EQ(sink.messages.size(), 2u);
     // An open command sees no project directory.
-    OnOpenComposite(doc);
+    OnOpenProject(doc, CompositeKind());
     EXPECT_TRUE(chooser.requests.empty());
     ExpectHome();
 }
 
 TEST_F(ProjectFiles, AMissingHomeDirectoryFailsInsteadOfWritingWhereverWeAre) {
     doc.m_szStartDir = (m_root / "gone").string();
-    EXPECT_EQ(WriteComProject(doc), 0);
-    EXPECT_EQ(WriteComSolverInput(doc), 0);
-    EXPECT_EQ(WriteFGMProject(doc), 0);
-    EXPECT_EQ(WriteFGMSolverInput(doc), 0);
-    OnOpenComposite(doc);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 0);
+    EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 0);
+    EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 0);
+    OnOpenProject(doc, CompositeKind());
     EXPECT_TRUE(Entries(m_root / "elsewhere").empty());
     EXPECT_EQ(sink.messages.size(), 2u);
 }
@@ -585,11 +585,11 @@ TEST_F(ProjectFiles, DirectoriesLinkedOutOfTheTreeAreNeverWrittenThrough) {
     fs::create_directories(outside);
     for (const char* name : {"input", "bin", "inputFGM", "binFGM"})
         fs::create_directory_symlink(outside, m_home / name);
-    EXPECT_EQ(WriteComProject(doc), 0);
+    EXPECT_EQ(WriteProjectFile(doc, CompositeKind()), 0);
     ExpectHome();
-    EXPECT_EQ(WriteComSolverInput(doc), 0);
-    EXPECT_EQ(WriteFGMProject(doc), 0);
-    EXPECT_EQ(WriteFGMSolverInput(doc), 0);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 0);
+    EXPECT_EQ(WriteProjectFile(doc, FGMKind()), 0);
+    EXPECT_EQ(WriteSolverInput(doc, FGMKind()), 0);
     ExpectHome();
     EXPECT_TRUE(fs::is_empty(outside));
     ASSERT_EQ(sink.messages.size(), 4u);
@@ -602,7 +602,7 @@ TEST_F(ProjectFiles, DirectoriesLinkedOutOfTheTreeAreNeverWrittenThrough) {
         fs::remove(m_home / name);
     fs::create_directories(m_home / "real-bin");
     fs::create_directory_symlink(m_home / "real-bin", m_home / "bin");
-    EXPECT_EQ(WriteComSolverInput(doc), 1);
+    EXPECT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
     EXPECT_TRUE(fs::exists(m_home / "real-bin" / "input.d"));
 }
 
@@ -611,7 +611,7 @@ TEST_F(ProjectFiles, SpecialFilesAreNotOpenedAsProjects) {
     const fs::path fifo = m_home / "input" / "fifo.dat";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     chooser.answer = fifo.string();
-    OnOpenComposite(doc);  // returns instead of waiting for a writer
+    OnOpenProject(doc, CompositeKind());  // returns instead of waiting for a writer
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_NE(sink.messages[0].find("not a regular file"), std::string::npos) << sink.messages[0];
     ExpectHome();

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "ProjectFormat.h"
+#include "ProjectKind.h"
 #include "test_project_support.h"
 #include "../ScopedTempDir.h"
 
@@ -89,10 +90,10 @@ TEST(ProjectFormat, CountsBeyondTheStoredRecordsWriteOnlyWhatIsThere) {
     doc.m_nMaterials = 3;
     doc.m_layers.clear();
     doc.m_nComLayerCount = 2;
-    const std::string text = FormatComProject(doc);
+    const std::string text = FormatProject(CompositeKind(), doc);
     EXPECT_EQ(text, kInitialComProject);
-    ComProjectData data;
-    EXPECT_TRUE(ParseComProject(text, data, nullptr));
+    ProjectData data;
+    EXPECT_TRUE(ParseProject(CompositeKind(), text, data, nullptr));
 }
 
 TEST(ProjectFormat, GermanLocaleStillWritesAndReadsDecimalPoints) {
@@ -103,16 +104,16 @@ TEST(ProjectFormat, GermanLocaleStillWritesAndReadsDecimalPoints) {
     COstrelDoc doc;
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
-    EXPECT_EQ(FormatComProject(doc), kLaminateShellProject);
-    EXPECT_EQ(FormatComSolverInput(doc), kLaminateShellSolverInput);
-    EXPECT_EQ(FormatFGMProject(doc), kGradedShellProject);
-    EXPECT_EQ(FormatFGMSolverInput(doc), kGradedShellSolverInput);
-    ComProjectData com;
-    ASSERT_TRUE(ParseComProject(kLaminateShellProject, com, nullptr));
+    EXPECT_EQ(FormatProject(CompositeKind(), doc), kLaminateShellProject);
+    EXPECT_EQ(FormatSolverInput(CompositeKind(), doc), kLaminateShellSolverInput);
+    EXPECT_EQ(FormatProject(FGMKind(), doc), kGradedShellProject);
+    EXPECT_EQ(FormatSolverInput(FGMKind(), doc), kGradedShellSolverInput);
+    ProjectData com;
+    ASSERT_TRUE(ParseProject(CompositeKind(), kLaminateShellProject, com, nullptr));
     EXPECT_EQ(com.frequency, 6.28);
     EXPECT_EQ(com.layers.at(1).m_fThickness, 0.5f);
-    FGMProjectData fgm;
-    ASSERT_TRUE(ParseFGMProject(kGradedShellProject, fgm, nullptr));
+    ProjectData fgm;
+    ASSERT_TRUE(ParseProject(FGMKind(), kGradedShellProject, fgm, nullptr));
     EXPECT_EQ(fgm.radius, 3.75f);
 }
 
@@ -127,9 +128,9 @@ TEST(ProjectFormat, BlanksInTitlesAndNamesComeBackWhole) {
     doc.m_layers[0].m_strMaterial = "carbon fibre 12";
     doc.m_layers[1].m_strMaterial = " glass  mat";
     doc.m_fgmLayers[1].m_strLayer = "";
-    ComProjectData com;
+    ProjectData com;
     ProjectReadError error;
-    ASSERT_TRUE(ParseComProject(FormatComProject(doc), com, &error)) << error.reason;
+    ASSERT_TRUE(ParseProject(CompositeKind(), FormatProject(CompositeKind(), doc), com, &error)) << error.reason;
     EXPECT_EQ(com.title, "two  words ");
     EXPECT_EQ(com.materials[0].m_strName, "carbon fibre 12");
     EXPECT_EQ(com.materials[0].m_nNo, 1);
@@ -138,17 +139,16 @@ TEST(ProjectFormat, BlanksInTitlesAndNamesComeBackWhole) {
     EXPECT_EQ(com.layers[0].m_strMaterial, "carbon fibre 12");
     EXPECT_EQ(com.layers[1].m_strMaterial, " glass  mat");
     EXPECT_EQ(com.layers[1].m_nMaterial, 2);
-    FGMProjectData fgm;
-    ASSERT_TRUE(ParseFGMProject(FormatFGMProject(doc), fgm, &error)) << error.reason;
+    ProjectData fgm;
+    ASSERT_TRUE(ParseProject(FGMKind(), FormatProject(FGMKind(), doc), fgm, &error)) << error.reason;
     EXPECT_EQ(fgm.title, " graded plate");
     EXPECT_EQ(fgm.materials[0].m_strName, "carbon fibre 12");
-    EXPECT_EQ(fgm.layers[1].m_strLayer, "");
-    EXPECT_EQ(fgm.layers[1].m_fThickness, 0.7f);
+    EXPECT_EQ(fgm.fgmLayers[1].m_strLayer, "");
+    EXPECT_EQ(fgm.fgmLayers[1].m_fThickness, 0.7f);
 }
 
 // Every number of every line, in turn, replaced by a word.
-template <class Data, class Parse>
-void ExpectEveryLetterCaught(const char* full, std::size_t firstNumberLine, Parse parse) {
+void ExpectEveryLetterCaught(const CProjectKind& kind, const char* full, std::size_t firstNumberLine) {
     const auto lines = Lines(full);
     int tried = 0;
     for (std::size_t li = firstNumberLine; li < lines.size(); ++li) {
@@ -163,9 +163,9 @@ void ExpectEveryLetterCaught(const char* full, std::size_t firstNumberLine, Pars
                 continue;
             auto changed = lines;
             changed[li] = lines[li].substr(0, p) + std::string(1, 'x') + lines[li].substr(p);
-            Data data;
+            ProjectData data;
             ProjectReadError error;
-            EXPECT_FALSE(parse(Join(changed, changed.size()), data, &error))
+            EXPECT_FALSE(ParseProject(kind, Join(changed, changed.size()), data, &error))
                 << "line " << li + 1 << ": " << changed[li];
             EXPECT_EQ(error.line, static_cast<int>(li) + 1) << changed[li];
             ++tried;
@@ -175,8 +175,8 @@ void ExpectEveryLetterCaught(const char* full, std::size_t firstNumberLine, Pars
 }
 
 TEST(ProjectFormat, ALetterWhereANumberBelongsIsRefusedAtItsLine) {
-    ExpectEveryLetterCaught<ComProjectData>(kLaminateShellProject, 1, ParseComProject);
-    ExpectEveryLetterCaught<FGMProjectData>(kGradedShellProject, 1, ParseFGMProject);
+    ExpectEveryLetterCaught(CompositeKind(), kLaminateShellProject, 1);
+    ExpectEveryLetterCaught(FGMKind(), kGradedShellProject, 1);
 }
 
 TEST(ProjectFormat, ImpossibleValuesAndStrayTextAreRefused) {
@@ -206,9 +206,9 @@ TEST(ProjectFormat, ImpossibleValuesAndStrayTextAreRefused) {
         {std::string("t\n1    0    3.1\n1 \0 3.14\n", 23), 3, "NUL"},
     };
     for (const Case& c : cases) {
-        ComProjectData data;
+        ProjectData data;
         ProjectReadError error;
-        EXPECT_FALSE(ParseComProject(c.text, data, &error)) << c.text;
+        EXPECT_FALSE(ParseProject(CompositeKind(), c.text, data, &error)) << c.text;
         EXPECT_EQ(error.line, c.line) << c.text << " -> " << error.reason;
         EXPECT_NE(error.reason.find(c.says), std::string::npos) << error.reason;
     }
@@ -221,9 +221,9 @@ TEST(ProjectFormat, HandWrittenVariantsStillRead) {
         "Layer 1 carbon 1 0.25 4\n"
         "Layer 2  glass\t2\t0.5\t6\n"
         "0\n2.5";
-    ComProjectData com;
+    ProjectData com;
     ProjectReadError error;
-    ASSERT_TRUE(ParseComProject(text, com, &error)) << error.line << ": " << error.reason;
+    ASSERT_TRUE(ParseProject(CompositeKind(), text, com, &error)) << error.line << ": " << error.reason;
     EXPECT_EQ(com.dimConst, 3.5);
     ASSERT_EQ(com.layers.size(), 2u);
     EXPECT_EQ(com.layers[0].m_strLayer, "Layer 1");
@@ -242,9 +242,9 @@ TEST(ProjectFormat, ApplyingAFileTouchesOnlyItsOwnBlock) {
     COstrelDoc fresh;
     fresh.m_nRunType = 1;
     fresh.m_fRadius = 99;
-    ComProjectData com;
-    ASSERT_TRUE(ParseComProject(FormatComProject(doc), com, nullptr));
-    ApplyComProject(com, fresh);
+    ProjectData com;
+    ASSERT_TRUE(ParseProject(CompositeKind(), FormatProject(CompositeKind(), doc), com, nullptr));
+    ApplyProject(CompositeKind(), com, fresh);
     EXPECT_EQ(fresh.m_nRunType, 1);
     EXPECT_EQ(fresh.m_fRadius, 12.5f);
     EXPECT_EQ(fresh.m_nFGMLayerCount, 0);
@@ -255,14 +255,14 @@ TEST(ProjectFormat, ApplyingAFileTouchesOnlyItsOwnBlock) {
     // A plate file leaves the radius as it was.
     doc.m_bPlate = 1;
     fresh.m_fRadius = 99;
-    ASSERT_TRUE(ParseComProject(FormatComProject(doc), com, nullptr));
-    ApplyComProject(com, fresh);
+    ASSERT_TRUE(ParseProject(CompositeKind(), FormatProject(CompositeKind(), doc), com, nullptr));
+    ApplyProject(CompositeKind(), com, fresh);
     EXPECT_EQ(fresh.m_bPlate, 1);
     EXPECT_EQ(fresh.m_fRadius, 99.0f);
 
-    FGMProjectData fgm;
-    ASSERT_TRUE(ParseFGMProject(FormatFGMProject(doc), fgm, nullptr));
-    ApplyFGMProject(fgm, fresh);
+    ProjectData fgm;
+    ASSERT_TRUE(ParseProject(FGMKind(), FormatProject(FGMKind(), doc), fgm, nullptr));
+    ApplyProject(FGMKind(), fgm, fresh);
     EXPECT_EQ(fresh.m_nComLayerCount, 2);
     EXPECT_EQ(fresh.m_strComTitle, "laminate");
     EXPECT_EQ(fresh.m_fFGMVolFraction, 0.1f);
@@ -274,15 +274,15 @@ TEST(ProjectFormat, NamesWithLineBreaksAreFound) {
     COstrelDoc doc;
     MakeLaminateShell(doc);
     MakeGradedShell(doc);
-    EXPECT_EQ(ComProjectNameProblem(doc), "");
-    EXPECT_EQ(FGMProjectNameProblem(doc), "");
+    EXPECT_EQ(ProjectNameProblem(CompositeKind(), doc), "");
+    EXPECT_EQ(ProjectNameProblem(FGMKind(), doc), "");
     doc.m_materials[1].m_strName = "gl\nass";
-    EXPECT_NE(ComProjectNameProblem(doc).find("material 2"), std::string::npos);
-    EXPECT_NE(FGMProjectNameProblem(doc).find("material 2"), std::string::npos);
+    EXPECT_NE(ProjectNameProblem(CompositeKind(), doc).find("material 2"), std::string::npos);
+    EXPECT_NE(ProjectNameProblem(FGMKind(), doc).find("material 2"), std::string::npos);
     doc.m_materials[1].m_strName = "glass";
     doc.m_layers[0].m_strMaterial = "x\r";
-    EXPECT_NE(ComProjectNameProblem(doc).find("layer 1"), std::string::npos);
-    EXPECT_EQ(FGMProjectNameProblem(doc), "");
+    EXPECT_NE(ProjectNameProblem(CompositeKind(), doc).find("layer 1"), std::string::npos);
+    EXPECT_EQ(ProjectNameProblem(FGMKind(), doc), "");
     doc.m_strFGMTitle = "a\nb";
-    EXPECT_NE(FGMProjectNameProblem(doc).find("title"), std::string::npos);
+    EXPECT_NE(ProjectNameProblem(FGMKind(), doc).find("title"), std::string::npos);
 }

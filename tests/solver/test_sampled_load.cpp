@@ -167,7 +167,7 @@ protected:
 TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
     MakeLaminateShell(doc);
     doc.m_nLoadType = 4;
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     const std::string project = Slurp(m_root / "input" / "laminate.dat");
 
     std::string error;
@@ -184,7 +184,7 @@ TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
     COstrelDoc fresh;
     Wire(fresh);
     chooser.answer = (m_root / "input" / "laminate.dat").string();
-    OnOpenComposite(fresh);
+    OnOpenProject(fresh, CompositeKind());
     EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
     EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
     EXPECT_EQ(fresh.m_comSampledLoad.m_dFrequency, 0.2);
@@ -194,7 +194,7 @@ TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
 
     // The FGM project has its own pair of files.
     MakeGradedShell(doc);
-    ASSERT_EQ(WriteFGMProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, FGMKind()), 1);
     CSampledLoad step;
     step.m_shape = ELoadShape::RaisedCosineStep;
     step.m_dEnd = 5;
@@ -203,13 +203,13 @@ TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
     EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
     fs::remove(m_root / "binFGM" / "ft.dat");
     chooser.answer = (m_root / "inputFGM" / "graded.dat").string();
-    OnOpenFGM(fresh);
+    OnOpenProject(fresh, FGMKind());
     EXPECT_EQ(Slurp(m_root / "binFGM" / "ft.dat"), FormatLoadSamples(SampleLoad(step)));
 }
 
 TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     MakeLaminateShell(doc);
-    ASSERT_EQ(WriteComProject(doc), 1);
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     std::string error;
     // Refused settings write nothing.
     EXPECT_FALSE(WriteSampledLoad(doc, ELoadProject::Composite, Burst(-1, 5), &error));
@@ -231,7 +231,7 @@ TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     COstrelDoc fresh;
     Wire(fresh);
     chooser.answer = (m_root / "input" / "laminate.dat").string();
-    OnOpenComposite(fresh);
+    OnOpenProject(fresh, CompositeKind());
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0], "Cannot read the sampled load!\n" + (m_root / "input" / "laminate.load").string() +
                                     ": The number of cycles must be positive.");
@@ -243,7 +243,7 @@ TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     fs::remove(m_root / "input" / "laminate.load");
     ASSERT_EQ(::mkfifo((m_root / "input" / "laminate.load").c_str(), 0600), 0);
     sink.messages.clear();
-    OnOpenComposite(fresh);
+    OnOpenProject(fresh, CompositeKind());
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].rfind("Cannot read the sampled load!\n", 0), 0u);
     EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);

@@ -12,10 +12,10 @@ using namespace studytest;
 namespace {
 
 void LoadProject(COstrelDoc& doc, const std::string& home) {
-    ComProjectData data;
+    ProjectData data;
     ProjectReadError why;
-    ASSERT_TRUE(ParseComProject(kSharedPlyProject, data, &why));
-    ApplyComProject(data, doc);
+    ASSERT_TRUE(ParseProject(CompositeKind(), kSharedPlyProject, data, &why));
+    ApplyProject(CompositeKind(), data, doc);
     doc.m_szStartDir = home;
 }
 
@@ -39,7 +39,7 @@ TEST(DocumentStudy, TheChoiceBecomesAStudyOfTheDocumentsProject) {
     EXPECT_EQ(def.solver, "lumdex");
     const std::string file = WriteDocumentStudy(doc, def, &error);
     ASSERT_EQ(file, p.Path("input/along.study.toml")) << error;
-    EXPECT_EQ(ReadAll(p.Path("input/plate.dat")), FormatComProject(doc));
+    EXPECT_EQ(ReadAll(p.Path("input/plate.dat")), FormatProject(CompositeKind(), doc));
     StudyDefinition back;
     ASSERT_TRUE(ReadStudyFile(file, back, &error)) << error;
     EXPECT_EQ(back.projectFile, def.projectFile);

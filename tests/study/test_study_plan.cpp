@@ -42,10 +42,10 @@ TEST(StudyPlan, ATurnedPlyGetsItsOwnCopyOfASharedMaterial) {
               "1 \n5    3.1400\n3    3\n0.00    4.00\n2.0000\n");
     // Its own material turns in place; the glass ply keeps 45 degrees.
     COstrelDoc doc;
-    ComProjectData data;
+    ProjectData data;
     ProjectReadError why;
-    ASSERT_TRUE(ParseComProject(kSharedPlyProject, data, &why));
-    ApplyComProject(data, doc);
+    ASSERT_TRUE(ParseProject(CompositeKind(), kSharedPlyProject, data, &why));
+    ApplyProject(CompositeKind(), data, doc);
     doc.m_layers[1].m_nMaterial = 2;
     ASSERT_TRUE(ApplyParameter(doc, StudyKind::Composite, StudyParameter{ParameterKind::Angle, 2, {}}, 60, &error));
     EXPECT_EQ(doc.m_nMaterials, 2);

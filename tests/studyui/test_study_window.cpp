@@ -163,10 +163,10 @@ private slots:
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QByteArray(SOLVERS_DIR) + ":" + path);
         COstrelDoc doc;
-        ComProjectData data;
+        ProjectData data;
         ProjectReadError why;
-        QVERIFY(ParseComProject(WProject(), data, &why));
-        ApplyComProject(data, doc);
+        QVERIFY(ParseProject(CompositeKind(), WProject(), data, &why));
+        ApplyProject(CompositeKind(), data, doc);
         doc.m_szStartDir = p.Dir();
         int forms = 0;
         QString shownOrder = QStringLiteral("Automatic");
