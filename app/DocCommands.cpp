@@ -74,14 +74,13 @@ bool CDocCommands::OnCommand(int id) {
     case Cmd::kInputComposite: OnInput(CompositeKind()); return true;
     case Cmd::kInputFGM: OnInput(FGMKind()); return true;
     case Cmd::kExecuteComposite:
+    case Cmd::kExecuteFGM: {
+        const CProjectKind& kind = id == Cmd::kExecuteFGM ? FGMKind() : CompositeKind();
         // The toolbar may be a step behind the state; a run is only ever of the input written last.
-        if (m_doc.OnUpdateExecuteComposite())
-            OnExecuteComposite(m_doc, COstrelApp::StoredElementOrder());
+        if (m_doc.m_nRunType == kind.index)
+            OnExecute(m_doc, kind, COstrelApp::StoredElementOrder());
         return true;
-    case Cmd::kExecuteFGM:
-        if (m_doc.OnUpdateExecuteFGM())
-            OnExecuteFGM(m_doc, COstrelApp::StoredElementOrder());
-        return true;
+    }
     case Cmd::kFileOpen: OnOpenProject(m_doc, CompositeKind()); return true;
     case Cmd::kOpenFGM: OnOpenProject(m_doc, FGMKind()); return true;
     case Cmd::kSampledLoad:

@@ -119,7 +119,7 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
         doc.ShowMessage(refused);
         return DispersionOutcome::Refused;
     }
-    const SolverSetup& setup = s.nProject == 0 ? CompositeSolver() : FGMSolver();
+    const CProjectKind& setup = KindAt(s.nProject);
     const std::string input = FormatSolverInput(KindAt(s.nProject), doc);
     double thickness = 0;
     const std::string stackError = CheckStack(input, s.nProject, s.nElementOrder, thickness);

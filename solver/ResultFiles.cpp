@@ -101,45 +101,10 @@ bool IsDirectory(const std::string& path) {
 // The largest result the solvers write: 100000 points of at most 34 bytes, with room to spare.
 constexpr std::size_t kMaxResultFileSize = 16u << 20;
 
-int ReadCurrent(COstrelDoc& doc, const SolverSetup& setup) {
-    CDirectoryGuard guard(doc.m_szStartDir);
-    const std::optional<std::string> name = ComponentCopyName(setup, doc.m_nResultComp);
-    if (!name) {
-        doc.ShowMessage(kCurrentOpenFailed);
-        return 0;
-    }
-    return ReadResultFile(doc, (fs::path(doc.m_szStartDir) / setup.runDir / *name).string(), kCurrentOpenFailed);
-}
-
-int ReadExisting(COstrelDoc& doc, const SolverSetup& setup) {
-    CDirectoryGuard guard(doc.m_szStartDir);
-    const std::string outputDir = (fs::path(doc.m_szStartDir) / setup.outputDir).string();
-    // Only a run makes the output directory; without one there is nothing to choose from.
-    if (!IsDirectory(outputDir))
-        return 0;
-
-    FileDialogRequest request;
-    request.save = false;
-    request.initialName = "*.dat";
-    request.filter = "*.dat";
-    request.startDir = outputDir;
-    request.hideReadOnly = true;
-    const std::optional<std::string> chosen =
-        doc.m_services.files ? doc.m_services.files->ChooseFile(request) : std::nullopt;
-    if (chosen) {
-        fs::path path(*chosen);
-        if (path.is_relative())
-            path = fs::path(outputDir) / path;
-        return ReadResultFile(doc, path.string(), kExistingOpenFailed);
-    }
-    // Cancel: the plot shows what it showed before (an empty frame on a fresh document).
-    doc.m_fFullXMin = doc.m_fXMin;
-    doc.m_fFullYMin = doc.m_fYMin;
-    doc.m_fFullXMax = doc.m_fXMax;
-    doc.m_fFullYMax = doc.m_fYMax;
-    doc.m_bCurveLoaded = 1;
-    doc.UpdateAllViews();
-    return 1;
+CResultRead Failed(std::string why) {
+    CResultRead read;
+    read.failure = std::move(why);
+    return read;
 }
 
 }  // namespace
@@ -170,9 +135,71 @@ CResultText ParseResultText(std::string_view text) {
     return parsed;
 }
 
+namespace {
+
+std::string BadHeadText(const std::string& fileName) {
+    return "The result file " + fileName + " does not begin with a valid number of points; nothing was read.";
+}
+
+}  // namespace
+
+CResultRead ReadResultAt(const std::string& path, const char* openFailedText) {
+    const std::string name = fs::path(path).filename().string();
+    std::string bytes, reason;
+    switch (ReadRegularFile(path, kMaxResultFileSize, bytes, reason)) {
+    case ReadFileOutcome::CannotOpen:
+        return Failed(openFailedText);
+    case ReadFileOutcome::NotRegular:
+        // A FIFO or a device in place of the result is never read: it could block or never end.
+        return Failed("The result " + name + " is " + (reason == "it is a directory" ? "a directory" : "not a regular file") +
+                      "; nothing was read.");
+    case ReadFileOutcome::TooLarge:
+        return Failed("The result " + name + " is larger than any result the solvers write; nothing was read.");
+    case ReadFileOutcome::Read:
+        break;
+    }
+    CResultRead read;
+    read.text = ParseResultText(bytes);
+    if (read.text.head != CResultText::Head::Ok)
+        return Failed(BadHeadText(name));
+    read.outcome = CResultRead::Outcome::Read;
+    read.fileName = name;
+    return read;
+}
+
+CResultRead ReadCurrentResult(const std::string& home, const CProjectKind& kind, int component) {
+    const std::optional<std::string> name = ComponentCopyName(kind, component);
+    if (!name)
+        return Failed(kCurrentOpenFailed);
+    return ReadResultAt((fs::path(home) / kind.runDir / *name).string(), kCurrentOpenFailed);
+}
+
+CResultRead ChooseKeptResult(const std::string& home, const CProjectKind& kind, IFileChooser* files) {
+    const std::string outputDir = (fs::path(home) / kind.outputDir).string();
+    // Only a run makes the output directory; without one there is nothing to choose from.
+    if (!IsDirectory(outputDir))
+        return Failed({});
+    FileDialogRequest request;
+    request.save = false;
+    request.initialName = "*.dat";
+    request.filter = "*.dat";
+    request.startDir = outputDir;
+    request.hideReadOnly = true;
+    const std::optional<std::string> chosen = files ? files->ChooseFile(request) : std::nullopt;
+    if (!chosen) {
+        CResultRead read;
+        read.outcome = CResultRead::Outcome::Cancelled;
+        return read;
+    }
+    fs::path path(*chosen);
+    if (path.is_relative())
+        path = fs::path(outputDir) / path;
+    return ReadResultAt(path.string(), kExistingOpenFailed);
+}
+
 int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName) {
     if (parsed.head != CResultText::Head::Ok) {
-        doc.ShowMessage("The result file " + fileName + " does not begin with a valid number of points; nothing was read.");
+        doc.ShowMessage(BadHeadText(fileName));
         return 0;
     }
     const size_t n = parsed.points.size();
@@ -216,39 +243,32 @@ int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName
     return 1;
 }
 
-int ReadResultFile(COstrelDoc& doc, const std::string& path, const char* openFailedText) {
-    std::string bytes, reason;
-    switch (ReadRegularFile(path, kMaxResultFileSize, bytes, reason)) {
-    case ReadFileOutcome::CannotOpen:
-        doc.ShowMessage(openFailedText);
-        return 0;
-    case ReadFileOutcome::NotRegular:
-        // A FIFO or a device in place of the result is never read: it could block or never end.
-        doc.ShowMessage("The result " + fs::path(path).filename().string() + " is " +
-                        (reason == "it is a directory" ? "a directory" : "not a regular file") + "; nothing was read.");
-        return 0;
-    case ReadFileOutcome::TooLarge:
-        doc.ShowMessage("The result " + fs::path(path).filename().string() +
-                        " is larger than any result the solvers write; nothing was read.");
-        return 0;
-    case ReadFileOutcome::Read:
+int ShowResult(COstrelDoc& doc, const CResultRead& read) {
+    switch (read.outcome) {
+    case CResultRead::Outcome::Read:
+        return ApplyResult(doc, read.text, read.fileName);
+    case CResultRead::Outcome::Cancelled:
+        // The plot shows what it showed before (an empty frame on a fresh document).
+        doc.m_fFullXMin = doc.m_fXMin;
+        doc.m_fFullYMin = doc.m_fYMin;
+        doc.m_fFullXMax = doc.m_fXMax;
+        doc.m_fFullYMax = doc.m_fYMax;
+        doc.m_bCurveLoaded = 1;
+        doc.UpdateAllViews();
+        return 1;
+    case CResultRead::Outcome::Failed:
         break;
     }
-    return ApplyResult(doc, ParseResultText(bytes), fs::path(path).filename().string());
+    if (!read.failure.empty())
+        doc.ShowMessage(read.failure);
+    return 0;
 }
 
-int ReadComResult(COstrelDoc& doc) {
-    return ReadCurrent(doc, CompositeSolver());
-}
-
-int ReadFGMResult(COstrelDoc& doc) {
-    return ReadCurrent(doc, FGMSolver());
-}
-
-int ReadExistingComResult(COstrelDoc& doc) {
-    return ReadExisting(doc, CompositeSolver());
-}
-
-int ReadExistingFGMResult(COstrelDoc& doc) {
-    return ReadExisting(doc, FGMSolver());
+CResultRead ReadResult(COstrelDoc& doc, const CProjectKind& kind, EResultSource source) {
+    // Absolute names throughout; the guard keeps the process's directory where it was.
+    CDirectoryGuard guard(doc.m_szStartDir);
+    CResultRead read = source == EResultSource::Kept ? ChooseKeptResult(doc.m_szStartDir, kind, doc.m_services.files)
+                                                     : ReadCurrentResult(doc.m_szStartDir, kind, doc.m_nResultComp);
+    ShowResult(doc, read);
+    return read;
 }

@@ -53,40 +53,40 @@ std::string SolverSaid(const std::string& program, const ProcessOutcome& outcome
     return text;
 }
 
-RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::string& home, int elementOrder) {
-    const std::string runDir = Join(home, setup.runDir);
+RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::string& home, int elementOrder) {
+    const std::string runDir = Join(home, kind.runDir);
     if (!IsDirectory(runDir)) {
-        doc.ShowMessage("The run directory " + Quoted(setup.runDir) +
+        doc.ShowMessage("The run directory " + Quoted(kind.runDir) +
                         " does not exist, so the solver has no input; enter the parameters first.");
         return RunResult::NoRunDirectory;
     }
     // The solver writes where it runs: a run directory that leads out of the tree is not used.
     if (!ResolvesInsideTree(home, runDir)) {
-        doc.ShowMessage(OutsideTreeMessage(setup.runDir) + " The solver was not run.");
+        doc.ShowMessage(OutsideTreeMessage(kind.runDir) + " The solver was not run.");
         return RunResult::NoRunDirectory;
     }
 
     // A result left by an earlier run must never pass for this run's.
-    const std::string result = Join(runDir, setup.resultName);
+    const std::string result = Join(runDir, kind.resultName);
     std::error_code ec;
     fs::remove(result, ec);
     if (ec) {
-        doc.ShowMessage("The old result " + Quoted(std::string(setup.runDir) + "/" + setup.resultName) +
+        doc.ShowMessage("The old result " + Quoted(std::string(kind.runDir) + "/" + kind.resultName) +
                         " cannot be removed (" + ec.message() + "); the solver was not run.");
         return RunResult::OldResultStuck;
     }
 
     CPosixProcessRunner headless;
     IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
-    const ProcessOutcome outcome = runner.Run(SolverRequest(setup, runDir, elementOrder));
-    const std::string program = setup.program;
+    const ProcessOutcome outcome = runner.Run(SolverRequest(kind, runDir, elementOrder));
+    const std::string program = kind.program;
     switch (outcome.status) {
     case ProcessOutcome::Status::Cancelled:
         doc.ShowMessage("The solver run was cancelled; no result was kept.");
         return RunResult::Cancelled;
     case ProcessOutcome::Status::FailedToStart:
         doc.ShowMessage("The solver " + program + " could not be started (" + outcome.errorText + "). Place it in " +
-                        Quoted(setup.runDir) + " or on the search path.");
+                        Quoted(kind.runDir) + " or on the search path.");
         return RunResult::FailedToStart;
     case ProcessOutcome::Status::Crashed:
         doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText +
@@ -101,34 +101,34 @@ RunResult RunAndCheck(COstrelDoc& doc, const SolverSetup& setup, const std::stri
         return RunResult::Failed;
     }
     if (!IsRegularFile(result)) {
-        doc.ShowMessage("The solver " + program + " wrote no result file " + Quoted(setup.resultName) +
+        doc.ShowMessage("The solver " + program + " wrote no result file " + Quoted(kind.resultName) +
                         "; no result was kept." + SolverSaid(program, outcome));
         return RunResult::NoResult;
     }
     return RunResult::Kept;
 }
 
-RunResult KeepCopies(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+RunResult KeepCopies(COstrelDoc& doc, const CProjectKind& kind, int outputComponent, const std::string& title,
                      const std::string& home) {
-    const std::string runDir = Join(home, setup.runDir);
-    const std::string result = Join(runDir, setup.resultName);
-    const std::optional<std::string> copyName = ComponentCopyName(setup, outputComponent);
+    const std::string runDir = Join(home, kind.runDir);
+    const std::string result = Join(runDir, kind.resultName);
+    const std::optional<std::string> copyName = ComponentCopyName(kind, outputComponent);
     bool ok = true;
     if (copyName)
         ok = KeepCopy(doc, result, Join(runDir, *copyName)) && ok;
 
-    const std::string outputDir = Join(home, setup.outputDir);
+    const std::string outputDir = Join(home, kind.outputDir);
     MakeDirectory(outputDir);
     if (!IsPlainPathComponent(title)) {
         // Nothing may be written outside the document's own tree.
         if (copyName)
             doc.ShowMessage("The project title " + Quoted(title) + " cannot be used as a directory name; the result was kept in " +
-                        Quoted(setup.runDir) + " only.");
+                        Quoted(kind.runDir) + " only.");
         return ok ? RunResult::Kept : RunResult::CopyFailed;
     }
     if (!ResolvesInsideTree(home, outputDir)) {
         if (copyName)
-            doc.ShowMessage(OutsideTreeMessage(setup.outputDir) + " The result was kept in " + Quoted(setup.runDir) +
+            doc.ShowMessage(OutsideTreeMessage(kind.outputDir) + " The result was kept in " + Quoted(kind.runDir) +
                             " only.");
         return RunResult::CopyFailed;
     }
@@ -136,12 +136,12 @@ RunResult KeepCopies(COstrelDoc& doc, const SolverSetup& setup, int outputCompon
     MakeDirectory(titleDir);
     if (copyName) {
         if (IsDirectory(titleDir) && !ResolvesInsideTree(home, titleDir)) {
-            doc.ShowMessage(OutsideTreeMessage(std::string(setup.outputDir) + "/" + title) + " The result was kept in " +
-                            Quoted(setup.runDir) + " only.");
+            doc.ShowMessage(OutsideTreeMessage(std::string(kind.outputDir) + "/" + title) + " The result was kept in " +
+                            Quoted(kind.runDir) + " only.");
             ok = false;
         } else if (!IsDirectory(titleDir)) {
-            doc.ShowMessage("The directory " + Quoted(std::string(setup.outputDir) + "/" + title) +
-                            " cannot be made; the result was kept in " + Quoted(setup.runDir) + " only.");
+            doc.ShowMessage("The directory " + Quoted(std::string(kind.outputDir) + "/" + title) +
+                            " cannot be made; the result was kept in " + Quoted(kind.runDir) + " only.");
             ok = false;
         } else {
             ok = KeepCopy(doc, result, Join(titleDir, *copyName)) && ok;
@@ -152,21 +152,11 @@ RunResult KeepCopies(COstrelDoc& doc, const SolverSetup& setup, int outputCompon
 
 }  // namespace
 
-const SolverSetup& CompositeSolver() {
-    static const SolverSetup setup{"bin", "lumdex", "result.dat", "result", "output"};
-    return setup;
-}
-
-const SolverSetup& FGMSolver() {
-    static const SolverSetup setup{"binFGM", "Kavrit", "resultfgm.dat", "resultfgm", "outputFGM"};
-    return setup;
-}
-
-std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int component) {
+std::optional<std::string> ComponentCopyName(const CProjectKind& kind, int component) {
     static const char* const suffixes[] = {"_u.dat", "_v.dat", "_w.dat"};
     if (component < 1 || component > 3)
         return std::nullopt;
-    return std::string(setup.copyStem) + suffixes[component - 1];
+    return std::string(kind.copyStem) + suffixes[component - 1];
 }
 
 bool IsFixedElementOrder(int order) { return order >= 1 && order <= kMaxElementOrder; }
@@ -177,39 +167,35 @@ std::vector<std::string> ElementOrderArguments(int order) {
     return {"--order", std::to_string(order)};
 }
 
-ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir, int elementOrder) {
+ProcessRequest SolverRequest(const CProjectKind& kind, const std::string& runDir, int elementOrder) {
     ProcessRequest request;
     request.arguments = ElementOrderArguments(elementOrder);
     request.workingDirectory = runDir;
-    const std::string local = Join(runDir, setup.program);
+    const std::string local = Join(runDir, kind.program);
     if (IsRegularFile(local) && ::access(local.c_str(), X_OK) == 0)
-        request.program = std::string("./") + setup.program;
+        request.program = std::string("./") + kind.program;
     else
-        request.program = setup.program;
+        request.program = kind.program;
     return request;
 }
 
-RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputComponent, const std::string& title,
                         int elementOrder) {
     CDirectoryGuard guard(doc.m_szStartDir);
     // Absolute names throughout: while the progress window is up, other windows may change
     // the process's directory.
     const std::string home = doc.m_szStartDir;
-    RunResult result = RunAndCheck(doc, setup, home, elementOrder);
+    RunResult result = RunAndCheck(doc, kind, home, elementOrder);
     if (result == RunResult::Kept)
-        result = KeepCopies(doc, setup, outputComponent, title, home);
+        result = KeepCopies(doc, kind, outputComponent, title, home);
     // A cancelled run can be started again as it stands.
     if (result != RunResult::Cancelled)
         doc.m_nRunType = Codes::kNoRun;
     return result;
 }
 
-void OnExecuteComposite(COstrelDoc& doc, int elementOrder) {
-    ExecuteSolver(doc, CompositeSolver(), doc.m_nOutput, doc.m_strComTitle, elementOrder);
-}
-
-void OnExecuteFGM(COstrelDoc& doc, int elementOrder) {
-    ExecuteSolver(doc, FGMSolver(), doc.m_nFGMOutput, doc.m_strFGMTitle, elementOrder);
+void OnExecute(COstrelDoc& doc, const CProjectKind& kind, int elementOrder) {
+    ExecuteSolver(doc, kind, doc.*kind.output, doc.*kind.title, elementOrder);
 }
 
 std::optional<int> ParseProgressPercent(std::string_view line) {

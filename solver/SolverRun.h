@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Limits.h"
+#include "ProjectKind.h"
 #include "UiServices.h"
 
 class COstrelDoc;
@@ -20,33 +21,22 @@ bool IsFixedElementOrder(int order);
 // "--order P" for a fixed order, nothing for automatic (or for an order the solvers would refuse).
 std::vector<std::string> ElementOrderArguments(int order);
 
-void OnExecuteComposite(COstrelDoc& doc, int elementOrder = kAutomaticOrder);
-void OnExecuteFGM(COstrelDoc& doc, int elementOrder = kAutomaticOrder);
-
-// Where one kind of run lives and what it is called, relative to the document's directory.
-struct SolverSetup {
-    const char* runDir;       // "bin"
-    const char* program;      // "lumdex"
-    const char* resultName;   // "result.dat"
-    const char* copyStem;     // "result": the copies are "result_u.dat" and so on
-    const char* outputDir;    // "output"
-};
-const SolverSetup& CompositeSolver();
-const SolverSetup& FGMSolver();
+// "Execute composite" / "Execute FGM": the kind's run with its output component and title.
+void OnExecute(COstrelDoc& doc, const CProjectKind& kind, int elementOrder = kAutomaticOrder);
 
 // The kept copy's name for a component code (1 U, 2 V, 3 W); none for any other code.
-std::optional<std::string> ComponentCopyName(const SolverSetup& setup, int component);
+std::optional<std::string> ComponentCopyName(const CProjectKind& kind, int component);
 
 // How the solver is started: "./lumdex" when the run directory holds it, else the bare name
 // for a search of PATH, with the element order's arguments. runDir is absolute.
-ProcessRequest SolverRequest(const SolverSetup& setup, const std::string& runDir, int elementOrder = kAutomaticOrder);
+ProcessRequest SolverRequest(const CProjectKind& kind, const std::string& runDir, int elementOrder = kAutomaticOrder);
 
 // How a run ended, for the caller and for tests; the user hears about it through a message.
 enum class RunResult { Kept, NoRunDirectory, OldResultStuck, FailedToStart, Crashed, Failed, NoResult, Cancelled, CopyFailed };
 
 // The whole run of one kind: remove the old result, run, check, keep the copies, and set
-// m_nRunType (back to -1, except after a cancel). OnExecuteComposite/OnExecuteFGM call it.
-RunResult ExecuteSolver(COstrelDoc& doc, const SolverSetup& setup, int outputComponent, const std::string& title,
+// m_nRunType (back to -1, except after a cancel). OnExecute calls it.
+RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputComponent, const std::string& title,
                         int elementOrder = kAutomaticOrder);
 
 // A solver's "progress N%" line (blanks around allowed, N from 0 to 100); none for any other line.

@@ -169,7 +169,7 @@ TEST_F(FaultTest, AReadOnlyRunDirectoryKeepsTheOldResultAndRunsNothing) {
     if (!ro.Active())
         GTEST_SKIP() << "no private read-only bind mount here";
     FromElsewhere();
-    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::OldResultStuck);
+    EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "COM_project"), RunResult::OldResultStuck);
     ExpectHome();
     ASSERT_EQ(messages.texts.size(), 1u);
     EXPECT_EQ(messages.texts[0].rfind("The old result \"bin/result.dat\" cannot be removed (Read-only file system)", 0), 0u)
@@ -219,7 +219,7 @@ TEST_F(FaultTest, AnOutputDirectoryDeletedWhileTheResultIsCopiedIsReported) {
             fs::remove_all(output);
     };
     FromElsewhere();
-    const RunResult result = ExecuteSolver(doc, CompositeSolver(), 1, "COM_project");
+    const RunResult result = ExecuteSolver(doc, CompositeKind(), 1, "COM_project");
     g_beforeRename = nullptr;
     ExpectHome();
     EXPECT_EQ(result, RunResult::CopyFailed);
@@ -232,14 +232,14 @@ TEST_F(FaultTest, AnOutputDirectoryDeletedWhileTheResultIsCopiedIsReported) {
 // the directory first must not keep anything, must say so, and earlier copies stay.
 TEST_F(FaultTest, ARunDirectoryThatVanishesDuringTheRunKeepsNothing) {
     InstallSolver("writes_result", home / "bin", "lumdex");
-    ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::Kept);
+    ASSERT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "COM_project"), RunResult::Kept);
     const std::string kept = ReadText(home / "output" / "COM_project" / "result_u.dat");
     ASSERT_FALSE(kept.empty());
     fs::copy_file(fs::path(FAULT_SOLVERS) / "removes_its_directory", home / "bin" / "lumdex",
                   fs::copy_options::overwrite_existing);
     messages.texts.clear();
     FromElsewhere();
-    const RunResult result = ExecuteSolver(doc, CompositeSolver(), 1, "COM_project");
+    const RunResult result = ExecuteSolver(doc, CompositeKind(), 1, "COM_project");
     ExpectHome();
     EXPECT_NE(result, RunResult::Kept);
     ASSERT_EQ(messages.texts.size(), 1u);
@@ -279,7 +279,7 @@ protected:
         doc.m_nOutput = 3;
         ASSERT_EQ(WriteSolverInput(doc, CompositeKind()), 1);
         fs::copy_file(LUMDEX_PATH, home / "bin" / "lumdex");
-        ASSERT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic), RunResult::Kept) << Messages();
+        ASSERT_EQ(ExecuteSolver(doc, CompositeKind(), 3, "COM_project", kQuadratic), RunResult::Kept) << Messages();
         kept = ReadText(home / "output" / "COM_project" / "result_w.dat");
         keptInBin = ReadText(home / "bin" / "result_w.dat");
         ASSERT_GT(kept.size(), 4096u);
@@ -307,7 +307,7 @@ TEST_F(RealSolverFaultTest, AResultCutByTheFileSizeLimitIsReportedAndNotKept) {
     {
         CFileSizeLimit limit(2048, /*ignoreSignal=*/true);
         FromElsewhere();
-        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic);
+        result = ExecuteSolver(doc, CompositeKind(), 3, "COM_project", kQuadratic);
     }
     ExpectHome();
     EXPECT_EQ(result, RunResult::Failed) << Messages();
@@ -325,7 +325,7 @@ TEST_F(RealSolverFaultTest, ASolverStartedWithSIGXFSZOnIgnoresItAndReportsTheFai
     {
         CFileSizeLimit limit(2048, /*ignoreSignal=*/false);
         FromElsewhere();
-        result = ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic);
+        result = ExecuteSolver(doc, CompositeKind(), 3, "COM_project", kQuadratic);
     }
     ExpectHome();
     EXPECT_EQ(result, RunResult::Failed) << Messages();
@@ -339,7 +339,7 @@ TEST_F(RealSolverFaultTest, ASolverKilledWhileWritingStraightIntoItsResultKeepsN
     fs::copy_file(fs::path(FAULT_SOLVERS) / "killed_while_writing", home / "bin" / "lumdex",
                   fs::copy_options::overwrite_existing);
     FromElsewhere();
-    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 3, "COM_project", kQuadratic), RunResult::Crashed);
+    EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 3, "COM_project", kQuadratic), RunResult::Crashed);
     ExpectHome();
     ASSERT_EQ(messages.texts.size(), 1u) << Messages();
     EXPECT_EQ(messages.texts[0].rfind("The solver lumdex ended abnormally (terminated by signal 9", 0), 0u) << Messages();
@@ -347,7 +347,7 @@ TEST_F(RealSolverFaultTest, ASolverKilledWhileWritingStraightIntoItsResultKeepsN
     EXPECT_EQ(ReadText(home / "bin" / "result_w.dat"), keptInBin);
     // The broken file is the solver's own; the curve the program reads is the kept copy.
     doc.m_nResultComp = 3;
-    EXPECT_EQ(ReadComResult(doc), 1);
+    EXPECT_EQ(ReadResult(doc, CompositeKind(), EResultSource::Current).outcome, CResultRead::Outcome::Read);
     EXPECT_GT(doc.m_nPoints, 100);
 }
 

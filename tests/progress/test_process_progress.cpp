@@ -175,7 +175,7 @@ void TestProcessProgress::executeCompositeThroughTheWindow() {
     doc.m_services.processes = &runner;
     doc.m_nRunType = 0;
     doc.m_nOutput = 3;
-    OnExecuteComposite(doc);
+    OnExecute(doc, CompositeKind());
     QVERIFY(messages.texts.empty());
     QCOMPARE(doc.m_nRunType, -1);
     QCOMPARE(ReadText(temp.Path() / "output" / "COM_project" / "result_w.dat"), std::string("0 3\n0 0\n1 1\n2 -1\n"));
@@ -186,7 +186,7 @@ void TestProcessProgress::executeCompositeThroughTheWindow() {
         if (OutputOf(dialog).contains("waiting") && !dialog->CancelRequested())
             dialog->findChild<QPushButton*>("cancelButton")->click();
     });
-    OnExecuteComposite(doc);
+    OnExecute(doc, CompositeKind());
     QCOMPARE(doc.m_nRunType, 0);
     QCOMPARE(messages.texts, std::vector<std::string>{"The solver run was cancelled; no result was kept."});
 }
@@ -206,7 +206,7 @@ void TestProcessProgress::aFailedRunSaysWhyInItsMessage() {
     doc.m_services.processes = &runner;
     doc.m_nRunType = 1;
     doc.m_nFGMOutput = 1;
-    OnExecuteFGM(doc);
+    OnExecute(doc, FGMKind());
     QCOMPARE(messages.texts.size(), 1u);
     const std::string& text = messages.texts[0];
     QVERIFY2(text.rfind("The solver Kavrit failed with exit code 1; no result was kept.\n\nThe solver's last output:\n", 0) == 0,

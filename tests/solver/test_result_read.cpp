@@ -94,10 +94,14 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(CurrentDirectory(), home.string()) << "back home on every path"; }
 
+    // 1 when the document shows a curve afterwards (or a cancelled choice), 0 when the read failed.
+    int Current(const CProjectKind& kind) { return Shown(ReadResult(doc, kind, EResultSource::Current)); }
+    int Kept(const CProjectKind& kind) { return Shown(ReadResult(doc, kind, EResultSource::Kept)); }
+    static int Shown(const CResultRead& read) { return read.outcome == CResultRead::Outcome::Failed ? 0 : 1; }
     int ReadCurrentU(const std::string& text) {
         WriteText(home / "bin" / "result_u.dat", text);
         doc.m_nResultComp = doc.m_nLabelComp = 1;
-        return ReadComResult(doc);
+        return Current(CompositeKind());
     }
     void SetWindow(float x0, float x1, float y0, float y1) {
         doc.m_fXMin = x0, doc.m_fXMax = x1, doc.m_fYMin = y0, doc.m_fYMax = y1;
@@ -184,11 +188,11 @@ TEST_F(ReaderTest, ABadHeadOrMissingFileLeavesTheShownCurveAlone) {
 
     // No V copy yet; the current-result message has its trailing blank.
     doc.m_nResultComp = 2;
-    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(Current(CompositeKind()), 0);
     fs::create_directories(home / "binFGM");
-    EXPECT_EQ(ReadFGMResult(doc), 0);
+    EXPECT_EQ(Current(FGMKind()), 0);
     doc.m_nResultComp = 0;
-    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(Current(CompositeKind()), 0);
     EXPECT_EQ(messages.texts, (std::vector<std::string>(3, "Cannot open the file for reading! ")));
 
     EXPECT_EQ(doc.m_nPoints, 2);
@@ -201,7 +205,7 @@ TEST_F(ReaderTest, TheFGMReaderTakesTheComponentCopyFromBinFGM) {
     WriteText(home / "binFGM" / "resultfgm_w.dat", "0 2\n0 -1\n10 1\n");
     WriteText(home / "bin" / "result_w.dat", "0 1\n5 5\n");
     doc.m_nResultComp = doc.m_nLabelComp = 3;
-    EXPECT_EQ(ReadFGMResult(doc), 1);
+    EXPECT_EQ(Current(FGMKind()), 1);
     EXPECT_EQ(Pairs(doc.m_curve, doc.m_nPoints), (P{{0, -1}, {10, 1}}));
 }
 
@@ -223,7 +227,7 @@ TEST_F(ReaderTest, ExistingResultsAreChosenFromTheOutputDirectory) {
     WriteText(home / "output" / "COM_project" / "result_v.dat", "0 2\n1 1\n2 4\n");
     chooser.answers = {(home / "output" / "COM_project" / "result_v.dat").string()};
     doc.m_nResultComp = doc.m_nLabelComp = 2;
-    EXPECT_EQ(ReadExistingComResult(doc), 1);
+    EXPECT_EQ(Kept(CompositeKind()), 1);
     ASSERT_EQ(chooser.requests.size(), 1u);
     const FileDialogRequest& r = chooser.requests[0];
     EXPECT_FALSE(r.save);
@@ -241,7 +245,7 @@ TEST_F(ReaderTest, ExistingResultsAreChosenFromTheOutputDirectory) {
     // The FGM dialog starts in its own tree; a file that cannot be opened gets the other text.
     fs::create_directories(home / "outputFGM");
     chooser.answers = {(home / "outputFGM" / "gone.dat").string()};
-    EXPECT_EQ(ReadExistingFGMResult(doc), 0);
+    EXPECT_EQ(Kept(FGMKind()), 0);
     EXPECT_EQ(chooser.requests.back().startDir, (home / "outputFGM").string());
     EXPECT_EQ(messages.texts, (std::vector<std::string>{"Cannot open the file for reading"}));
     EXPECT_EQ(doc.m_nPoints, 2);
@@ -250,7 +254,7 @@ TEST_F(ReaderTest, ExistingResultsAreChosenFromTheOutputDirectory) {
 
 TEST_F(ReaderTest, CancellingTheExistingResultDialogShowsWhatWasThere) {
     fs::create_directories(home / "output");
-    EXPECT_EQ(ReadExistingComResult(doc), 1);
+    EXPECT_EQ(Kept(CompositeKind()), 1);
     EXPECT_EQ(doc.m_bCurveLoaded, 1) << "an empty plot frame on a fresh document";
     ExpectWindowAndFullRange(0, 0, 0, 0);
     EXPECT_EQ(views.count, 1);
@@ -258,15 +262,15 @@ TEST_F(ReaderTest, CancellingTheExistingResultDialogShowsWhatWasThere) {
 
     ASSERT_EQ(ReadCurrentU("0 2\n0 1\n1 2\n"), 1);
     SetWindow(0.25f, 0.75f, 1.25f, 1.5f);  // zoomed in
-    EXPECT_EQ(ReadExistingComResult(doc), 1);
+    EXPECT_EQ(Kept(CompositeKind()), 1);
     EXPECT_EQ(doc.m_nPoints, 2);
     ExpectWindowAndFullRange(0.25f, 0.75f, 1.25f, 1.5f);
     EXPECT_EQ(views.count, 3);
 }
 
 TEST_F(ReaderTest, WithoutAnOutputDirectoryTheExistingReadersDoNothing) {
-    EXPECT_EQ(ReadExistingComResult(doc), 0);
-    EXPECT_EQ(ReadExistingFGMResult(doc), 0);
+    EXPECT_EQ(Kept(CompositeKind()), 0);
+    EXPECT_EQ(Kept(FGMKind()), 0);
     EXPECT_TRUE(chooser.requests.empty());
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_EQ(doc.m_bCurveLoaded, 0);
@@ -281,10 +285,10 @@ TEST_F(ReaderTest, SpecialFilesInPlaceOfAResultAreNotRead) {
     // A FIFO would block the read for ever, /dev/zero would fill memory.
     ASSERT_EQ(::mkfifo((home / "bin" / "result_u.dat").c_str(), 0600), 0);
     doc.m_nResultComp = 1;
-    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(Current(CompositeKind()), 0);
     fs::remove(home / "bin" / "result_u.dat");
     fs::create_symlink("/dev/zero", home / "bin" / "result_u.dat");
-    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(Current(CompositeKind()), 0);
     ASSERT_EQ(messages.texts.size(), 2u);
     EXPECT_EQ(messages.texts[0], "The result result_u.dat is not a regular file; nothing was read.");
     // Larger than any result the solvers write.
@@ -294,7 +298,7 @@ TEST_F(ReaderTest, SpecialFilesInPlaceOfAResultAreNotRead) {
         big.seekp((16 << 20) + 1);
         big.put('\n');
     }
-    EXPECT_EQ(ReadComResult(doc), 0);
+    EXPECT_EQ(Current(CompositeKind()), 0);
     EXPECT_EQ(messages.texts.at(2), "The result result_u.dat is larger than any result the solvers write; nothing was read.");
     EXPECT_EQ(doc.m_nPoints, 2);
     EXPECT_EQ(views.count, redraws);

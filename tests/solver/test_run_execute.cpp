@@ -34,13 +34,13 @@ protected:
     void RunComposite() {
         ChangeDirectory((home / "elsewhere").string());
         doc.m_nRunType = 0;
-        OnExecuteComposite(doc);
+        OnExecute(doc, CompositeKind());
         EXPECT_EQ(CurrentDirectory(), home.string());
     }
     void RunFGM() {
         ChangeDirectory((home / "elsewhere").string());
         doc.m_nRunType = 1;
-        OnExecuteFGM(doc);
+        OnExecute(doc, FGMKind());
         EXPECT_EQ(CurrentDirectory(), home.string());
     }
     bool NoCopiesAnywhere() const {
@@ -144,7 +144,7 @@ TEST_F(ExecuteTest, ACancelledRunKeepsNothingAndCanBeStartedAgain) {
     waiting = false;
     doc.m_nRunType = 1;
     InstallSolver("hangs", home / "binFGM", "Kavrit");
-    OnExecuteFGM(doc);
+    OnExecute(doc, FGMKind());
     EXPECT_EQ(doc.m_nRunType, 1);
     EXPECT_FALSE(fs::exists(home / "binFGM" / "resultfgm_u.dat"));
 }
@@ -166,7 +166,7 @@ TEST_F(ExecuteTest, TheSolverComesFromTheRunDirectoryFirstThenFromThePath) {
     RunComposite();
     EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "bin" / "result_u.dat"), kResult);
-    EXPECT_EQ(SolverRequest(CompositeSolver(), (home / "bin").string()).program, "./lumdex");
+    EXPECT_EQ(SolverRequest(CompositeKind(), (home / "bin").string()).program, "./lumdex");
     ::setenv("PATH", oldPath.c_str(), 1);
 }
 
@@ -260,8 +260,8 @@ TEST(ElementOrder, OnlyAFixedOrderTheSolversTakeBecomesArguments) {
     // Beyond the solvers' limits the run is left to their own choice rather than refused.
     for (int order : {-1, kMaxElementOrder + 1, 1000})
         EXPECT_EQ(ElementOrderArguments(order), Args{}) << order;
-    EXPECT_EQ(SolverRequest(CompositeSolver(), "/nonexistent/bin").arguments, Args{});
-    EXPECT_EQ(SolverRequest(FGMSolver(), "/nonexistent/binFGM", 9).arguments, (Args{"--order", "9"}));
+    EXPECT_EQ(SolverRequest(CompositeKind(), "/nonexistent/bin").arguments, Args{});
+    EXPECT_EQ(SolverRequest(FGMKind(), "/nonexistent/binFGM", 9).arguments, (Args{"--order", "9"}));
 }
 
 TEST_F(ExecuteTest, TheElementOrderReachesBothSolversAsArguments) {
@@ -270,12 +270,12 @@ TEST_F(ExecuteTest, TheElementOrderReachesBothSolversAsArguments) {
     doc.m_nOutput = 1;
     doc.m_nFGMOutput = 3;
     doc.m_nRunType = 0;
-    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project", 7), RunResult::Kept) << OnlyMessage();
+    EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "COM_project", 7), RunResult::Kept) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "bin" / "arguments.txt"), "--order\n7\n");
-    EXPECT_EQ(ExecuteSolver(doc, CompositeSolver(), 1, "COM_project"), RunResult::Kept) << OnlyMessage();
+    EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "COM_project"), RunResult::Kept) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "bin" / "arguments.txt"), "");
     doc.m_nRunType = 1;
-    OnExecuteFGM(doc, 32);
+    OnExecute(doc, FGMKind(), 32);
     EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "binFGM" / "arguments.txt"), "--order\n32\n");
     EXPECT_TRUE(fs::exists(home / "outputFGM" / "FGM_project" / "resultfgm_w.dat"));

@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     const double total = Best(3, [&] {
         QElapsedTimer timer;
         timer.start();
-        if (ReadComResult(doc) != 1 || doc.m_nPoints != kPoints)
+        if (ReadResult(doc, CompositeKind(), EResultSource::Current).outcome != CResultRead::Outcome::Read || doc.m_nPoints != kPoints)
             qFatal("reader did not give %d points", kPoints);
         const double r = timer.nsecsElapsed() / 1e9;
         const QImage frame = view.grabFramebuffer();

@@ -74,6 +74,14 @@ TEST(CurveDescription, DisplayCommandsRecordTheSourceOfANewCurveOnly) {
     EXPECT_FALSE(RunDisplayCommand(doc, *FindDisplayCommand(Cmd::kDisplayFGMCurrentU)));
     EXPECT_EQ(doc.m_nCurveFamily, 1);
     EXPECT_EQ(doc.m_nLabelComp, 1);
+    // A choice cancelled while the curve is zoomed in: the plot keeps the zoomed window as its
+    // whole range, and the curve is still the composite one.
+    dir.Write("outputFGM/graded/resultfgm_u.dat", "0 2\n0 5\n1 6\n");
+    doc.m_fXMax = 0.5f;
+    EXPECT_FALSE(RunDisplayCommand(doc, *FindDisplayCommand(Cmd::kDisplayFGMExistingU)));
+    EXPECT_EQ(doc.m_fFullXMax, 0.5f);
+    EXPECT_EQ(doc.m_nCurveFamily, 1);
+    EXPECT_EQ(doc.m_bCurveExisting, 0);
 }
 
 TEST(AddedCurves, ResultFilesAndTablesOfNumbers) {

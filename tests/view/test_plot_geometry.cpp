@@ -197,25 +197,27 @@ TEST(LogicalPalette, OtherLayoutsComputedWithoutSystemColours) {
     EXPECT_EQ(BuildLogicalPalette(wide)[0x0F].red, 0);
 }
 
-TEST(DisplayCommandTable, ComponentsAndReaders) {
+TEST(DisplayCommandTable, ComponentsAndSources) {
     struct Expected {
         int id, component;
-        int (*reader)(COstrelDoc&);
+        const CProjectKind& kind;
+        bool existing;
     };
+    const CProjectKind& com = CompositeKind();
+    const CProjectKind& fgm = FGMKind();
     const Expected expected[] = {
-        {Cmd::kDisplayComCurrentU, 1, &ReadComResult},       {32781, 2, &ReadComResult},
-        {32782, 3, &ReadComResult},                          {32788, 1, &ReadExistingComResult},
-        {32789, 2, &ReadExistingComResult},                  {32790, 3, &ReadExistingComResult},
-        {32793, 1, &ReadFGMResult},                          {32794, 2, &ReadFGMResult},
-        {32795, 3, &ReadFGMResult},                          {32796, 1, &ReadExistingFGMResult},
-        {32797, 2, &ReadExistingFGMResult},                  {32798, 3, &ReadExistingFGMResult},
+        {Cmd::kDisplayComCurrentU, 1, com, false}, {32781, 2, com, false}, {32782, 3, com, false},
+        {32788, 1, com, true},                     {32789, 2, com, true},  {32790, 3, com, true},
+        {32793, 1, fgm, false},                    {32794, 2, fgm, false}, {32795, 3, fgm, false},
+        {32796, 1, fgm, true},                     {32797, 2, fgm, true},  {32798, 3, fgm, true},
     };
     ASSERT_EQ(DisplayCommands().size(), 12u);
     for (const Expected& e : expected) {
         const DisplayCommand* c = FindDisplayCommand(e.id);
         ASSERT_NE(c, nullptr) << e.id;
         EXPECT_EQ(c->component, e.component) << e.id;
-        EXPECT_EQ(c->reader, e.reader) << e.id;
+        EXPECT_EQ(c->kind, &e.kind) << e.id;
+        EXPECT_EQ(c->existing, e.existing) << e.id;
     }
     EXPECT_EQ(FindDisplayCommand(Cmd::kOverview), nullptr);
 }
