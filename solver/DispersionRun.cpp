@@ -12,6 +12,7 @@
 #include "DispersionCurves.h"
 #include "OstrelDoc.h"
 #include "PosixProcessRunner.h"
+#include "SolverOutcome.h"
 #include "ProjectFormat.h"
 #include "ProjectKind.h"
 #include "SolverInput.h"
@@ -154,28 +155,16 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
     CPosixProcessRunner headless;
     IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
     const ProcessOutcome outcome = runner.Run(request);
-    const std::string program = setup.program;
-    switch (outcome.status) {
-    case ProcessOutcome::Status::Cancelled:
-        doc.ShowMessage("The dispersion run was cancelled.");
-        return DispersionOutcome::Cancelled;
-    case ProcessOutcome::Status::FailedToStart:
-        doc.ShowMessage("The solver " + program + " could not be started (" + outcome.errorText + "). Place it in \"" +
-                        setup.runDir + "\" or on the search path.");
-        return DispersionOutcome::Failed;
-    case ProcessOutcome::Status::Crashed:
-        doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText + ").");
-        return DispersionOutcome::Failed;
-    case ProcessOutcome::Status::Finished: break;
-    }
-    if (outcome.exitCode != 0) {
-        doc.ShowMessage("The solver " + program + " failed with exit code " + std::to_string(outcome.exitCode) +
-                        "; no dispersion curves were computed.");
-        return DispersionOutcome::Failed;
+    const CSolverJob job{setup.program, setup.runDir, "The dispersion run was cancelled.",
+                         "no dispersion curves were computed", CSolverJob::Output::None};
+    if (const std::string failure = SolverOutcomeMessage(outcome, job); !failure.empty()) {
+        doc.ShowMessage(failure);
+        return outcome.status == ProcessOutcome::Status::Cancelled ? DispersionOutcome::Cancelled
+                                                                   : DispersionOutcome::Failed;
     }
     std::string text, reason;
     if (ReadRegularFile(tablePath, kMaxTableBytes, text, reason) != ReadFileOutcome::Read) {
-        doc.ShowMessage("The solver " + program + " wrote no dispersion table \"" + kDispersionFile + "\".");
+        doc.ShowMessage("The solver " + job.program + " wrote no dispersion table \"" + kDispersionFile + "\".");
         return DispersionOutcome::Failed;
     }
     const std::string parseError = ParseDispersionTable(text, out);

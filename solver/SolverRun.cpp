@@ -10,6 +10,7 @@
 #include "AtomicFile.h"
 #include "OstrelDoc.h"
 #include "PosixProcessRunner.h"
+#include "SolverOutcome.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -43,14 +44,15 @@ bool KeepCopy(COstrelDoc& doc, const std::string& from, const std::string& to) {
     return false;
 }
 
-// What the solver last said, to follow a failure message; nothing when it said nothing.
-std::string SolverSaid(const std::string& program, const ProcessOutcome& outcome) {
-    if (outcome.lastLines.empty())
-        return {};
-    std::string text = "\n\nThe solver's last output:";
-    for (const std::string& line : outcome.lastLines)
-        text += "\n" + line;
-    return text;
+// How a run that the solver did not finish well ended, for the caller.
+RunResult FailureOf(const ProcessOutcome& outcome) {
+    switch (outcome.status) {
+    case ProcessOutcome::Status::Cancelled: return RunResult::Cancelled;
+    case ProcessOutcome::Status::FailedToStart: return RunResult::FailedToStart;
+    case ProcessOutcome::Status::Crashed: return RunResult::Crashed;
+    case ProcessOutcome::Status::Finished: break;
+    }
+    return RunResult::Failed;
 }
 
 RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::string& home, int elementOrder) {
@@ -79,30 +81,15 @@ RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::stri
     CPosixProcessRunner headless;
     IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
     const ProcessOutcome outcome = runner.Run(SolverRequest(kind, runDir, elementOrder));
-    const std::string program = kind.program;
-    switch (outcome.status) {
-    case ProcessOutcome::Status::Cancelled:
-        doc.ShowMessage("The solver run was cancelled; no result was kept.");
-        return RunResult::Cancelled;
-    case ProcessOutcome::Status::FailedToStart:
-        doc.ShowMessage("The solver " + program + " could not be started (" + outcome.errorText + "). Place it in " +
-                        Quoted(kind.runDir) + " or on the search path.");
-        return RunResult::FailedToStart;
-    case ProcessOutcome::Status::Crashed:
-        doc.ShowMessage("The solver " + program + " ended abnormally (" + outcome.errorText +
-                        "); no result was kept." + SolverSaid(program, outcome));
-        return RunResult::Crashed;
-    case ProcessOutcome::Status::Finished:
-        break;
-    }
-    if (outcome.exitCode != 0) {
-        doc.ShowMessage("The solver " + program + " failed with exit code " + std::to_string(outcome.exitCode) +
-                        "; no result was kept." + SolverSaid(program, outcome));
-        return RunResult::Failed;
+    const CSolverJob job{kind.program, kind.runDir, "The solver run was cancelled; no result was kept.",
+                         "no result was kept"};
+    if (const std::string failure = SolverOutcomeMessage(outcome, job); !failure.empty()) {
+        doc.ShowMessage(failure);
+        return FailureOf(outcome);
     }
     if (!IsRegularFile(result)) {
-        doc.ShowMessage("The solver " + program + " wrote no result file " + Quoted(kind.resultName) +
-                        "; no result was kept." + SolverSaid(program, outcome));
+        doc.ShowMessage("The solver " + job.program + " wrote no result file " + Quoted(kind.resultName) +
+                        "; no result was kept." + SolverSaid(outcome, job.output));
         return RunResult::NoResult;
     }
     return RunResult::Kept;

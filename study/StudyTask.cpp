@@ -12,6 +12,7 @@
 #include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
 #include "ResultFiles.h"
+#include "SolverOutcome.h"
 #include "SolverRun.h"
 #include "StudyPlan.h"
 
@@ -40,33 +41,19 @@ std::string ScratchName(const std::string& taskDir) {
     return taskDir + ".run-" + host + "-" + std::to_string(::getpid());
 }
 
-struct CRun {
-    ProcessOutcome outcome;
-    std::string lastLines;  // what the solver said last, for the failure reason
-};
-
-CRun RunSolver(const StudyManifest& m, const fs::path& dir, const std::vector<std::string>& args,
-               const TaskHooks& hooks, double from, double span) {
-    std::string tail;
+ProcessOutcome RunSolver(const StudyManifest& m, const fs::path& dir, const std::vector<std::string>& args,
+                         const TaskHooks& hooks, double from, double span) {
     CPosixProcessRunner runner(
         [&](const std::string& line) {
-            if (const auto percent = ParseProgressPercent(line)) {
-                if (hooks.progress)
-                    hooks.progress(from + span * *percent / 100.0);
-                return;
-            }
-            if (!line.empty())
-                tail = line;
+            if (const auto percent = ParseProgressPercent(line); percent && hooks.progress)
+                hooks.progress(from + span * *percent / 100.0);
         },
         hooks.cancel);
     ProcessRequest request;
     request.program = m.solver;
     request.arguments = args;
     request.workingDirectory = dir.string();
-    CRun run;
-    run.outcome = runner.Run(request);
-    run.lastLines = tail;
-    return run;
+    return runner.Run(request);
 }
 
 std::vector<std::string> CommonArgs(const StudyManifest& m) {
@@ -79,18 +66,9 @@ std::vector<std::string> CommonArgs(const StudyManifest& m) {
     return args;
 }
 
-// Empty when the run ended well; else why not.
-std::string RunProblem(const StudyManifest& m, const CRun& run) {
-    switch (run.outcome.status) {
-    case ProcessOutcome::Status::Cancelled: return "cancelled";
-    case ProcessOutcome::Status::FailedToStart: return "the solver could not be started: " + run.outcome.errorText;
-    case ProcessOutcome::Status::Crashed: return m.solver + " " + run.outcome.errorText;
-    case ProcessOutcome::Status::Finished: break;
-    }
-    if (run.outcome.exitCode != 0)
-        return m.solver + " failed with exit code " + std::to_string(run.outcome.exitCode) +
-               (run.lastLines.empty() ? "" : ": " + run.lastLines);
-    return {};
+// Empty when the run ended well; else why not, on one line ("cancelled" for a cancelled run).
+std::string RunProblem(const StudyManifest& m, const ProcessOutcome& outcome) {
+    return SolverOutcomeMessage(outcome, CSolverJob{m.solver, {}, "cancelled", {}, CSolverJob::Output::OneLine});
 }
 
 // Solves the block's receivers one run each, rewriting the receiving point of the input.
@@ -101,7 +79,7 @@ std::string RunEachReceiver(const StudyManifest& m, const StudyTask& t, const fs
         std::string error;
         if (!WriteFileAtomically((scratch / m.inputName).string(), WithReceiver(input, x), &error))
             return error;
-        const CRun run =
+        const ProcessOutcome run =
             RunSolver(m, scratch, CommonArgs(m), hooks, static_cast<double>(i) / t.receiverCount, 1.0 / t.receiverCount);
         if (std::string p = RunProblem(m, run); !p.empty())
             return p;
@@ -134,9 +112,9 @@ std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& 
         return error;
     std::vector<std::string> args = CommonArgs(m);
     args.insert(args.end(), {"--receivers", "receivers.txt"});
-    const CRun run = RunSolver(m, scratch, args, hooks, 0, 1);
+    const ProcessOutcome run = RunSolver(m, scratch, args, hooks, 0, 1);
     // A solver that takes one receiving point (or not this many): one run per receiver instead.
-    if (run.outcome.status == ProcessOutcome::Status::Finished && run.outcome.exitCode == kUnknownOptionExit &&
+    if (run.status == ProcessOutcome::Status::Finished && run.exitCode == kUnknownOptionExit &&
         !fs::exists(scratch / NumberedResultName(m.resultStem, 1), ec))
         return RunEachReceiver(m, t, scratch, input, hooks);
     return RunProblem(m, run);
