@@ -8,6 +8,10 @@
 extern "C" {
 // LAPACK: eigenvalues of a symmetric tridiagonal matrix.
 void dsterf_(const int* n, double* d, double* e, int* info);
+// Cholesky factor and solve of a symmetric positive definite band matrix.
+void dpbtrf_(const char* uplo, const int* n, const int* kd, double* ab, const int* ldab, int* info);
+void dpbtrs_(const char* uplo, const int* n, const int* kd, const int* nrhs, const double* ab, const int* ldab,
+             double* b, const int* ldb, int* info);
 }
 
 namespace numerics {
@@ -220,6 +224,7 @@ void CModalSolver::AddBlock(const CBandMatrices& m, const std::vector<CBasisVect
         for (int i = j; i <= std::min(n - 1, j + kb); ++i) mass(i, j) = project(m.M, i, j);
     }
     FactorFromBottom(mass, kb, b.uT);  // a mass matrix is positive definite
+    b.mass = std::move(mass);
     b.bDense = n >= kDenseLeast && kDenseWidthShare * ka >= n;
     if (b.bDense) {
         b.u = Eigen::MatrixXd::Zero(n, n);
@@ -335,6 +340,62 @@ int CModalSolver::SolveProducts(double kappa, int a, int b, double* omegaSquared
         at += n;
     }
     return at;
+}
+
+namespace {
+
+// K(kappa) - shift M of a block into a (band storage of the stiffness's half-width, which is LAPACK's
+// lower band storage), then its Cholesky factor in place. False when not positive definite.
+bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
+                   double shift, CSymBand& a) {
+    const int n = a1.Size(), ka = a1.Width();
+    if (a.Size() != n || a.Width() != ka) a.Resize(n, ka);
+    const double k2 = kappa * kappa;
+    for (int j = 0; j < n; ++j) {
+        const int last = std::min(n - 1, j + ka) - j;
+        double* out = a.Column(j);
+        const double *x1 = a1.Column(j), *x2 = a2.Column(j), *x3 = a3.Column(j);
+        for (int k = 0; k <= last; ++k) out[k] = k2 * x1[k] + kappa * x2[k] + x3[k];
+        const int lastMass = std::min(n - 1, j + mass.Width()) - j;
+        const double* m = mass.Column(j);
+        if (shift != 0)
+            for (int k = 0; k <= lastMass; ++k) out[k] -= shift * m[k];
+    }
+    int info = 0;
+    const int ld = ka + 1;
+    dpbtrf_("L", &n, &ka, a.Column(0), &ld, &info);
+    return info == 0;
+}
+
+}  // namespace
+
+bool CModalSolver::StaticProducts(double kappa, double omegaSquaredAbove, int a, int b, double& flexibility,
+                                  double& second, CWorkspace& ws) const {
+    flexibility = second = 0;
+    for (const CBlock& block : m_blocks) {
+        if (!block.moves[a] || !block.moves[b]) continue;
+        if (!FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquaredAbove, ws.a)) return false;
+    }
+    for (const CBlock& block : m_blocks) {
+        if (!block.moves[a] || !block.moves[b]) continue;
+        const int n = block.nSize, ka = block.a1.Width(), ld = ka + 1, columns = 2;
+        FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, 0.0, ws.a);
+        Eigen::MatrixXd& x = ws.dense;
+        x.resize(n, 2);
+        x.col(0) = block.top.row(a).transpose();
+        x.col(1) = block.top.row(b).transpose();
+        int info = 0;
+        dpbtrs_("L", &n, &ka, &columns, ws.a.Column(0), &ld, x.data(), &n, &info);
+        flexibility += block.top.row(a).dot(x.col(1));
+        // x_a^T M x_b through the lower band of M.
+        const CSymBand& m = block.mass;
+        for (int j = 0; j < n; ++j) {
+            second += m(j, j) * x(j, 0) * x(j, 1);
+            for (int i = j + 1; i <= std::min(n - 1, j + m.Width()); ++i)
+                second += m(i, j) * (x(i, 0) * x(j, 1) + x(j, 0) * x(i, 1));
+        }
+    }
+    return true;
 }
 
 Eigen::VectorXd CModalSolver::Frequencies(double kappa, CWorkspace& ws) const {

@@ -65,11 +65,21 @@ public:
     int SolveProducts(double kappa, int a, int b, double* omegaSquared, double* product, CWorkspace& ws) const;
     Eigen::VectorXd Frequencies(double kappa, CWorkspace& ws) const;  // omega, ascending
 
+    // The quasi-static response of every mode at kappa that can carry a load along a to an
+    // output along b, by banded Cholesky solves instead of modes: flexibility = sum over the
+    // modes of top(a) top(b) / omega^2 = t_a^T K^-1 t_b, and its second term sum ... / omega^4 =
+    // (K^-1 t_a)^T M (K^-1 t_b). False (and nothing computed) when such a mode lies at or below
+    // omegaSquaredAbove, K - omegaSquaredAbove M being then not positive definite: its modes must
+    // be solved for.
+    bool StaticProducts(double kappa, double omegaSquaredAbove, int a, int b, double& flexibility, double& second,
+                        CWorkspace& ws) const;
+
 private:
     struct CBlock {
         int nSize = 0;
         int ka = 0, kb = 0;           // half-widths of the stiffness and the mass
         CSymBand a1, a2, a3;          // K1, K2, K3 in the block's basis
+        CSymBand mass;                // M in the block's basis
         CSymBand uT;                  // M = U U^T
         bool bDense = false;          // so wide that dense reductions are cheaper
         Eigen::MatrixXd u;            // then U itself

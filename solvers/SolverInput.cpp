@@ -227,11 +227,13 @@ double ShownFrequency(double timeFrom, double timeTo, int points) {
 }
 
 CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
-                                    double shownFrequency, int order, std::vector<int>& orders) {
+                                    double shownFrequency, int order, std::vector<int>& orders,
+                                    double bandFrequency) {
     orders.assign(layers.size(), std::clamp(order, 1, kMaxOrder));
     if (order == kAutomaticOrder) {
         std::vector<CLayerWaves> waves;
-        const double omegaMax = HighestFrequency(layers, cutoffConst, shownFrequency, waves);
+        double omegaMax = HighestFrequency(layers, cutoffConst, shownFrequency, waves);
+        if (bandFrequency > 0) omegaMax = bandFrequency;
         orders = ChooseOrders(waves, omegaMax, kMaxUnknowns / 3);
     }
     CThicknessModel model;
@@ -361,9 +363,17 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
     if (!ReadTail(in, p, thickness, error)) return error;
     p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, points), order,
                                   p.layerOrders);
+    p.layerPlans = std::move(plan);
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};
+}
+
+void FitModelToBand(CProblem& p, int order) {
+    if (order != kAutomaticOrder || !p.band.Limited() || p.layerPlans.empty()) return;
+    p.model = BuildThicknessModel(p.layerPlans, p.dCutoffConst, 0.0, order, p.layerOrders, p.band.dModeCutoff);
+    p.model.bShell = p.bShell;
+    p.model.dOuterRadius = p.dRadius;
 }
 
 CIsotropic MixRuleOfMixtures(const CIsotropic& a, const CIsotropic& b, double v1) {
@@ -470,6 +480,7 @@ std::string ParseFgmInput(const std::string& text, const std::string& name, cons
     if (!ReadTail(in, p, thickness, error)) return error;
     p.model = BuildThicknessModel(plan, p.dCutoffConst, ShownFrequency(p.dTimeFrom, p.dTimeTo, options.nPoints),
                                   options.nOrder, p.layerOrders);
+    p.layerPlans = std::move(plan);
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
     return {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ElementOrder.h"
+#include "LoadBand.h"
 #include "LoadResponse.h"
 #include "ThicknessModel.h"
 
@@ -15,6 +16,17 @@ namespace numerics {
 
 // The output times of a run unless told otherwise.
 inline constexpr int kDefaultPoints = 1001;
+
+// One layer of a stack before it becomes elements: its material at a height (mm) above the
+// layer's bottom.
+struct CLayerPlan {
+    double dThickness = 0;
+    int nElements = 1;
+    std::function<void(double height, Voigt& stiffness, double& density)> material;
+    // Layers of one uniform material share a key (0 and up), so its wave speeds are found once;
+    // -1 for a graded layer, sampled through its thickness.
+    int nUniformMaterial = -1;
+};
 
 struct CProblem {
     std::string strTitle;
@@ -29,6 +41,8 @@ struct CProblem {
     double dTimeTo = 10;
     double dReceiverX = 2;    // mm along the top surface (arc length on a shell)
     std::vector<int> layerOrders;  // the element order of each layer, in the file's order
+    CLoadBand band;           // the load's band: which modes are synthesised (PlanLoadBand)
+    std::vector<CLayerPlan> layerPlans;  // the stack from the bottom, to rebuild the model for a band
 };
 
 struct CFgmOptions {
@@ -55,23 +69,18 @@ struct CIsotropic {
 CIsotropic MixRuleOfMixtures(const CIsotropic& one, const CIsotropic& two, double v1);
 CIsotropic MixMoriTanaka(const CIsotropic& inclusion, const CIsotropic& matrix, double v1);
 
-// One layer of a stack before it becomes elements: its material at a height (mm) above the
-// layer's bottom.
-struct CLayerPlan {
-    double dThickness = 0;
-    int nElements = 1;
-    std::function<void(double height, Voigt& stiffness, double& density)> material;
-    // Layers of one uniform material share a key (0 and up), so its wave speeds are found once;
-    // -1 for a graded layer, sampled through its thickness.
-    int nUniformMaterial = -1;
-};
 
 // The elements of the layers (listed from the bottom up), of the given order or of the orders
 // ChooseOrders picks for the highest frequency: that of the fastest front at the cut-off
 // wavenumber, or the highest frequency the output times show (pi over their step), whichever
 // is higher. The orders per layer go to orders from the top layer down, as the files list them.
+// A band frequency above 0 replaces both: the highest frequency a band-limited run synthesises.
 CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
-                                    double shownFrequency, int order, std::vector<int>& orders);
+                                    double shownFrequency, int order, std::vector<int>& orders,
+                                    double bandFrequency = 0);
+// The problem's model built again with the automatic order for its load's band (PlanLoadBand),
+// when that band is limited; a fixed order keeps the model.
+void FitModelToBand(CProblem& problem, int order);
 // pi over the step of `points` output times over the window, or 0 without output times.
 double ShownFrequency(double timeFrom, double timeTo, int points);
 

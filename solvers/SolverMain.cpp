@@ -265,6 +265,10 @@ void PrintTiming(const CProblem& problem, const CTransientResult& result, int th
     for (int p : problem.layerOrders) std::printf(" %d", p);
     std::printf("\n");
     std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers, threads);
+    if (problem.band.Limited())
+        std::printf("load band to %.4g rad/us: modes up to %.4g rad/us synthesised at %zu wavenumbers, the rest "
+                    "quasi-static\n",
+                    problem.band.dEdge, problem.band.dModeCutoff, result.nModalWavenumbers);
     std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
                 result.dEigenSeconds, result.dSynthesisSeconds);
     std::fflush(stdout);
@@ -369,6 +373,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         const std::string loadError = ReadSampledLoad("ft.dat", problem.load);
         if (!loadError.empty()) return fail(loadError);
     }
+    PlanBand(problem, cl.nOrder);
     if (manyReceivers) {
         // The run's size follows from its farthest receiver.
         problem.dReceiverX = cl.receivers.front();

@@ -36,6 +36,11 @@ void ParallelFor(size_t count, int threads, Body body) {
     for (auto& th : pool) th.join();
 }
 
+// The transform's factor at kappa for the receiver at `angle` (x, or x / R on a shell).
+double Phase(double kappa, double angle, double phaseSign) {
+    return phaseSign == 0.0 ? std::cos(kappa * angle) : phaseSign * std::sin(kappa * angle);
+}
+
 }  // namespace
 
 double Taper(double k, double kMax) {
@@ -114,7 +119,16 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
 }
 
 double ResolvedFrequency(const CProblem& p, const CWavenumbers& grid) {
-    return std::sqrt(p.model.FastestSpeedSquared()) * grid.dKMax;
+    const double full = std::sqrt(p.model.FastestSpeedSquared()) * grid.dKMax;
+    return p.band.Limited() ? std::min(full, p.band.dModeCutoff) : full;
+}
+
+void PlanBand(CProblem& p, int order) {
+    p.band = {};
+    CWavenumbers grid;
+    if (!MakeWavenumbers(p, grid).empty()) return;  // refused later, with the reason
+    p.band = PlanLoadBand(p.load, p.dTimeTo, ResolvedFrequency(p, grid));
+    FitModelToBand(p, order);
 }
 
 CTimeGrid OutputTimes(const CProblem& p, int points) {
@@ -194,8 +208,7 @@ struct CReceiverSynthesis {
             for (size_t l = 0; l < c1 - c0; ++l) {
                 const double kappa = grid.kappa[start + c0 + l];
                 for (int r = 0; r < receivers; ++r)
-                    phase(r, static_cast<Eigen::Index>(l)) = phaseSign == 0.0 ? std::cos(kappa * angles[r])
-                                                                              : phaseSign * std::sin(kappa * angles[r]);
+                    phase(r, static_cast<Eigen::Index>(l)) = Phase(kappa, angles[r], phaseSign);
             }
             const size_t blocks = (static_cast<size_t>(receivers) + kReceiverBlock - 1) / kReceiverBlock;
             ParallelFor(blocks, threads, [&](size_t blk, int) {
@@ -206,6 +219,48 @@ struct CReceiverSynthesis {
         }
     }
 };
+
+}  // namespace
+
+namespace {
+
+// The modes at kappa that go into the synthesis (omega^2 and products from the start of the
+// arrays; their count returned), and the quasi-static part of the others. Without a cutoff every
+// mode is synthesised. Where no mode lies at or below the cutoff no mode is solved for at all.
+int SelectModes(const CModalSolver& solver, double kappa, int a, int b, double cutoff, double* omegaSquared,
+                double* product, CQuasiStatic& quasi, CModalSolver::CWorkspace& ws) {
+    quasi = {};
+    const double limit = cutoff * cutoff;
+    quasi.bStatic = cutoff > 0 && solver.StaticProducts(kappa, limit, a, b, quasi.dFlexibility, quasi.dSecond, ws);
+    if (quasi.bStatic) return 0;
+    const int found = solver.SolveProducts(kappa, a, b, omegaSquared, product, ws);
+    if (!(cutoff > 0)) return found;
+    int kept = 0;
+    for (int j = 0; j < found; ++j) {
+        const double w2 = omegaSquared[j], c = product[j];
+        if (w2 > limit) {
+            quasi.dFlexibility += c / w2;
+            quasi.dSecond += c / (w2 * w2);
+            continue;
+        }
+        omegaSquared[kept] = w2;
+        product[kept++] = c;
+    }
+    return kept;
+}
+
+// curve += C1 f(t) - C2 f''(t), C1 and C2 the transformed quasi-static sums at the receiver.
+void AddQuasiStatic(const CWavenumbers& grid, const std::vector<CQuasiStatic>& quasi, double angle,
+                    double phaseSign, const CQuasiStaticLoad& load, std::vector<double>& curve) {
+    if (load.value.empty()) return;
+    double c1 = 0, c2 = 0;
+    for (size_t i = 0; i < quasi.size(); ++i) {
+        const double phase = Phase(grid.kappa[i], angle, phaseSign);
+        c1 += quasi[i].dFlexibility * phase;
+        c2 += quasi[i].dSecond * phase;
+    }
+    for (size_t j = 0; j < curve.size(); ++j) curve[j] += c1 * load.value[j] - c2 * load.curvature[j];
+}
 
 }  // namespace
 
@@ -243,7 +298,7 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     const int threads = std::max(1, options.nThreads);
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::mutex progressLock;
-    std::atomic<size_t> done{0};
+    std::atomic<size_t> done{0}, modal{0};
     int reported = -1;
 
     const CTimeGrid times = OutputTimes(p, options.nPoints);
@@ -275,6 +330,9 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     std::vector<std::vector<double>> partial(receivers ? 0 : blocks, std::vector<double>(length, 0.0));
     std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
     std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
+    // The quasi-static part of the modes above the band, per wavenumber (summed in order below).
+    std::vector<CQuasiStatic> quasi(nk);
+    const double cutoff = p.band.dModeCutoff;
     for (size_t start = 0; start < nk; start += batch) {
         const size_t count = std::min(batch, nk - start);
         const auto eigenStart = Clock::now();
@@ -283,16 +341,17 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
             const double kappa = grid.kappa[i];
             double* w = &omega[local * n];
             double* c = &coeff[local * n];
-            const int found = solver.SolveProducts(kappa, a, b, w, c, spaces[t]);
+            const int found = SelectModes(solver, kappa, a, b, cutoff, w, c, quasi[i], spaces[t]);
             modeCount[local] = static_cast<size_t>(found);
-            const double phase = many                ? 1.0  // each receiver's comes later
-                                 : phaseSign == 0.0 ? std::cos(kappa * grid.dAngle)
-                                                    : phaseSign * std::sin(kappa * grid.dAngle);
+            if (!quasi[i].bStatic) modal.fetch_add(1);
+            const double phase = many ? 1.0 : Phase(kappa, grid.dAngle, phaseSign);  // many: per receiver later
             const double scale = grid.weight[i] * phase;
             for (int j = 0; j < found; ++j) {
                 w[j] = std::sqrt(std::max(0.0, w[j]));
                 c[j] *= scale;
             }
+            quasi[i].dFlexibility *= grid.weight[i];
+            quasi[i].dSecond *= grid.weight[i];
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {
                 const int percent = static_cast<int>(95 * finished / nk);
@@ -336,15 +395,19 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
     if (plan) plan->Finish(sum, result.value);
     else result.value = std::move(sum);
+    const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, times) : CQuasiStaticLoad{};
+    if (!many) AddQuasiStatic(grid, quasi, grid.dAngle, phaseSign, load, result.value);
     if (many) {
         for (Eigen::Index r = 0; r < many->values.rows(); ++r) {
             const Eigen::VectorXd row = many->values.row(r).transpose();
             std::vector<double> buffer(row.data(), row.data() + row.size()), curve;
             if (plan) plan->Finish(buffer, curve);
             else curve = std::move(buffer);
+            AddQuasiStatic(grid, quasi, many->angles[r], phaseSign, load, curve);
             result.receiverValues.push_back(std::move(curve));
         }
     }
+    result.nModalWavenumbers = modal.load();
     if (options.progress) options.progress(99);
     return result;
 }

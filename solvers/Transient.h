@@ -47,6 +47,9 @@ CRunWork EstimateRunWork(const CProblem& problem, const CWavenumbers& grid, int 
 // the cut-off wavenumber.
 double ResolvedFrequency(const CProblem& problem, const CWavenumbers& grid);
 CTimeGrid OutputTimes(const CProblem& problem, int points);
+// The band of the problem's load (problem.band) and, with the automatic order, the model's
+// orders for it: a band-limited load synthesises only the modes up to its cutoff.
+void PlanBand(CProblem& problem, int order);
 // Empty when a transient run of the problem at `points` output times stays within the bounds
 // (wavenumber count and work), else why not.
 std::string CheckRunSize(const CProblem& problem, int points);
@@ -63,6 +66,7 @@ struct CTransientResult {
     std::vector<std::vector<double>> receiverValues;  // SolveAtReceivers: one curve per receiver
     double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
     size_t nWavenumbers = 0;
+    size_t nModalWavenumbers = 0;  // of them, those whose modes were solved for
     int nUnknowns = 0;
     std::string error;
 };
