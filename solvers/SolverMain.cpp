@@ -28,6 +28,7 @@ struct CCommandLine {
     bool bDispersion = false;
     bool bTiming = false;
     bool bHelp = false;
+    bool bEveryMode = false;  // synthesise every mode whatever the load's band (for checks)
     int nModes = 10;
     int nPoints = kDefaultPoints;
     int nThreads = 0;
@@ -104,6 +105,8 @@ const std::vector<COption>& Options() {
          "                  every mode traced as one line: frequency, wavenumber, phase and group velocity"},
         {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
          "write the table of a range to FILE (atomically) instead of standard output"},
+        {"--every-mode", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bEveryMode = true; },
+         "synthesise every mode, however far above a sampled load's band (a reference for checks)"},
         {"--order", false, {Count("P", 1, kMaxOrder)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nOrder = static_cast<int>(v[0]); },
          "polynomial order of the elements through the thickness (2: quadratic);\n"
          "                  default: chosen per layer to resolve the run's frequencies to about 1e-6"},
@@ -373,7 +376,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         const std::string loadError = ReadSampledLoad("ft.dat", problem.load);
         if (!loadError.empty()) return fail(loadError);
     }
-    PlanBand(problem, cl.nOrder);
+    if (!cl.bEveryMode) PlanBand(problem, cl.nOrder);
     if (manyReceivers) {
         // The run's size follows from its farthest receiver.
         problem.dReceiverX = cl.receivers.front();
