@@ -3,162 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <numbers>
 
-extern "C" {
-// LAPACK: selected eigenvalues and eigenvectors of a symmetric matrix (relatively robust
-// representations). The trailing lengths are the hidden lengths of the character arguments.
-void dsyevr_(const char* jobz, const char* range, const char* uplo, const int* n, double* a, const int* lda,
-             const double* vl, const double* vu, const int* il, const int* iu, const double* abstol, int* m,
-             double* w, double* z, const int* ldz, int* isuppz, double* work, const int* lwork, int* iwork,
-             const int* liwork, int* info, size_t, size_t, size_t);
-}
+#include "LineTrace.h"
+#include "Parallel.h"
 
 namespace numerics {
 
 namespace {
-
-// Relative size below which a coupling between two parts of the problem counts as none.
-constexpr double kCouplingTolerance = 1e-12;
-
-double Largest(const CSafeMatrices& m) {
-    double size = 0;
-    for (const Eigen::MatrixXd* x : {&m.K1, &m.K2, &m.K3, &m.M}) size = std::max(size, x->cwiseAbs().maxCoeff());
-    return size;
-}
-
-// The mirror z -> -z maps unknown (node i, component c) to (node N-1-i, c), w~ changing sign.
-int MirrorOf(int dof, int nodes) { return 3 * (nodes - 1 - dof / 3) + dof % 3; }
-double MirrorSign(int dof) { return dof % 3 == 2 ? -1.0 : 1.0; }
-
-bool IsMirrorSymmetric(const CSafeMatrices& m) {
-    const int n = static_cast<int>(m.M.rows()), nodes = n / 3;
-    if (nodes < 2) return false;
-    const double limit = kCouplingTolerance * Largest(m);
-    for (const Eigen::MatrixXd* x : {&m.K1, &m.K2, &m.K3, &m.M})
-        for (int a = 0; a < n; ++a)
-            for (int b = 0; b < n; ++b) {
-                const double mirrored = MirrorSign(a) * MirrorSign(b) * (*x)(MirrorOf(a, nodes), MirrorOf(b, nodes));
-                if (std::abs((*x)(a, b) - mirrored) > limit) return false;
-            }
-    return true;
-}
-
-// v (along the line load) decoupled from u and w: every ply has a symmetry axis along x.
-bool IsShearDecoupled(const CSafeMatrices& m) {
-    const int n = static_cast<int>(m.M.rows());
-    const double limit = kCouplingTolerance * Largest(m);
-    for (const Eigen::MatrixXd* x : {&m.K1, &m.K2, &m.K3, &m.M})
-        for (int a = 0; a < n; ++a)
-            for (int b = 0; b < n; ++b)
-                if ((a % 3 == 1) != (b % 3 == 1) && std::abs((*x)(a, b)) > limit) return false;
-    return true;
-}
-
-// One basis vector of the split problem: its column and which part it belongs to.
-struct CBasisColumn {
-    Eigen::VectorXd vector;
-    bool bOdd = false;    // antisymmetric under the mirror
-    bool bShear = false;  // a v unknown
-};
-
-std::vector<CBasisColumn> SplitBasis(int n, bool mirror) {
-    std::vector<CBasisColumn> basis;
-    const auto unit = [n](int dof) {
-        Eigen::VectorXd v = Eigen::VectorXd::Zero(n);
-        v(dof) = 1.0;
-        return v;
-    };
-    if (!mirror) {
-        for (int d = 0; d < n; ++d) basis.push_back({unit(d), false, d % 3 == 1});
-        return basis;
-    }
-    // An odd node count has a middle node, its own image; the other nodes pair with theirs.
-    const int nodes = n / 3, pairs = nodes / 2;
-    const double r = std::sqrt(0.5);
-    if (nodes % 2 == 1)
-        for (int c = 0; c < 3; ++c) basis.push_back({unit(3 * pairs + c), c == 2, c == 1});
-    for (int i = 0; i < pairs; ++i)
-        for (int c = 0; c < 3; ++c) {
-            const int a = 3 * i + c, b = MirrorOf(a, nodes);
-            const double s = MirrorSign(a);
-            basis.push_back({r * (unit(a) + s * unit(b)), false, c == 1});
-            basis.push_back({r * (unit(a) - s * unit(b)), true, c == 1});
-        }
-    return basis;
-}
-
-Eigen::MatrixXd StandardForm(const Eigen::LLT<Eigen::MatrixXd>& llt, const Eigen::MatrixXd& k) {
-    const auto l = llt.matrixL();
-    const Eigen::MatrixXd x = l.solve(k);
-    const Eigen::MatrixXd a = l.solve(x.transpose());
-    return 0.5 * (a + a.transpose());
-}
-
-// One independent part of the problem in standard form: eigenvectors y with y^T y = 1 are
-// the mass-normalised modes, and y_a^T y_b their M-weighted overlap.
-struct CPart {
-    std::string strFamily;
-    Eigen::MatrixXd a1, a2, a3;
-};
-
-struct CEigenPairs {
-    Eigen::VectorXd lambda;  // ascending
-    Eigen::MatrixXd vectors;
-};
-
-// The lowest `count` eigenpairs of A = kappa^2 A1 + kappa A2 + A3.
-bool LowestPairs(const CPart& p, double kappa, int count, CEigenPairs& out) {
-    Eigen::MatrixXd a = (kappa * kappa) * p.a1 + kappa * p.a2 + p.a3;
-    const int n = static_cast<int>(a.rows());
-    count = std::min(count, n);
-    const int il = 1, iu = count;
-    const double vl = 0, vu = 0, abstol = 0;
-    int found = 0, info = 0;
-    out.lambda.resize(n);
-    out.vectors.resize(n, count);
-    std::vector<int> isuppz(2 * std::max(1, count));
-    double workSize = 0;
-    int iworkSize = 0, query = -1;
-    dsyevr_("V", "I", "L", &n, a.data(), &n, &vl, &vu, &il, &iu, &abstol, &found, out.lambda.data(),
-            out.vectors.data(), &n, isuppz.data(), &workSize, &query, &iworkSize, &query, &info, 1, 1, 1);
-    if (info != 0) return false;
-    const int lwork = static_cast<int>(workSize), liwork = iworkSize;
-    std::vector<double> work(std::max(1, lwork));
-    std::vector<int> iwork(std::max(1, liwork));
-    dsyevr_("V", "I", "L", &n, a.data(), &n, &vl, &vu, &il, &iu, &abstol, &found, out.lambda.data(),
-            out.vectors.data(), &n, isuppz.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1, 1);
-    if (info != 0 || found != count) return false;
-    out.lambda.conservativeResize(count);
-    return out.lambda.allFinite() && out.vectors.allFinite();
-}
-
-std::vector<CPart> MakeParts(const CSafeMatrices& m, bool split, bool& mirrorSymmetric) {
-    const int n = static_cast<int>(m.M.rows());
-    mirrorSymmetric = split && IsMirrorSymmetric(m);
-    const bool shear = split && IsShearDecoupled(m);
-    const std::vector<CBasisColumn> basis = SplitBasis(n, mirrorSymmetric);
-    std::vector<CPart> parts;
-    for (int odd = 0; odd < (mirrorSymmetric ? 2 : 1); ++odd)
-        for (int v = 0; v < (shear ? 2 : 1); ++v) {
-            std::vector<const Eigen::VectorXd*> cols;
-            for (const CBasisColumn& c : basis)
-                if ((!mirrorSymmetric || c.bOdd == (odd == 1)) && (!shear || c.bShear == (v == 1)))
-                    cols.push_back(&c.vector);
-            if (cols.empty()) continue;
-            Eigen::MatrixXd t(n, static_cast<Eigen::Index>(cols.size()));
-            for (size_t j = 0; j < cols.size(); ++j) t.col(static_cast<Eigen::Index>(j)) = *cols[j];
-            const Eigen::LLT<Eigen::MatrixXd> llt(t.transpose() * m.M * t);
-            CPart part;
-            part.a1 = StandardForm(llt, t.transpose() * m.K1 * t);
-            part.a2 = StandardForm(llt, t.transpose() * m.K2 * t);
-            part.a3 = StandardForm(llt, t.transpose() * m.K3 * t);
-            part.strFamily = v == 1 ? "SH" : mirrorSymmetric ? (odd == 1 ? "A" : "S") : "M";
-            parts.push_back(std::move(part));
-        }
-    return parts;
-}
 
 // The smallest squared bulk speed along x over the model (the slowest Christoffel wave).
 double SlowestSpeedSquared(const CThicknessModel& model) {
@@ -176,14 +30,15 @@ double LowestOmega(const std::vector<CPart>& parts, double kappa) {
     double lowest = std::numeric_limits<double>::infinity();
     CEigenPairs pairs;
     for (const CPart& p : parts)
-        if (LowestPairs(p, kappa, 1, pairs)) lowest = std::min(lowest, std::sqrt(std::max(0.0, pairs.lambda(0))));
+        if (LowestPairs(p, kappa, 1, pairs)) lowest = std::min(lowest, OmegaOf(pairs.lambda(0)));
     return lowest;
 }
 
-// The kappa samples. For a frequency range they run up to where even the slowest mode is above
-// the highest frequency, so every mode leaves the range through its top.
-std::vector<double> SampleKappas(const CThicknessModel& model, const std::vector<CPart>& parts,
-                                 const CDispersionRequest& r) {
+// The kappas the lines are traced over. A wavenumber range is its own samples; a frequency
+// range runs from kappa = 0 (so that every mode is followed from its start) up to where even
+// the slowest mode is above the highest frequency, so every mode leaves the range through its top.
+std::vector<double> BaseKappas(const CThicknessModel& model, const std::vector<CPart>& parts,
+                               const CDispersionRequest& r) {
     std::vector<double> kappas;
     const int n = r.nPoints;
     if (r.range == EDispersionRange::kWavenumber) {
@@ -193,102 +48,336 @@ std::vector<double> SampleKappas(const CThicknessModel& model, const std::vector
     const double scale = model.bShell ? model.dOuterRadius : 1.0;  // k on the top surface -> order n
     double top = r.dTo / (0.8 * std::sqrt(SlowestSpeedSquared(model))) * scale;
     for (int i = 0; i < 40 && LowestOmega(parts, top) < r.dTo; ++i) top *= 1.5;
-    for (int i = 1; i <= n; ++i) kappas.push_back(top * i / n);
+    const int steps = std::max(n / 4, 16);
+    for (int i = 0; i <= steps; ++i) kappas.push_back(top * i / steps);
     return kappas;
 }
 
-struct CTrace {
+// The frequencies a frequency range samples every mode at: n evenly from the start to the end.
+struct CFrequencyGrid {
+    double dFrom = 0, dStep = 0;
+    int nCount = 0;
+    double At(int i) const { return dFrom + dStep * i; }
+    // The grid frequencies strictly between lo and hi (in either order).
+    std::vector<double> Between(double lo, double hi) const {
+        if (lo > hi) std::swap(lo, hi);
+        std::vector<double> out;
+        if (nCount == 0) return out;
+        const int first = dStep > 0 ? std::max(0, static_cast<int>(std::floor((lo - dFrom) / dStep))) : 0;
+        for (int i = first; i < nCount; ++i) {
+            const double f = At(i);
+            if (f >= hi) break;
+            if (f > lo) out.push_back(f);
+            if (dStep == 0) break;
+        }
+        return out;
+    }
+};
+
+// A point of a line; false where it has no finite phase velocity (kappa 0 above zero frequency).
+bool MakePoint(double kappa, double omega, double slope, double radius, CModePoint& p) {
+    p.dKappa = kappa;
+    p.dOmega = omega;
+    p.dWavenumber = kappa / radius;
+    p.dGroup = slope * radius;
+    if (kappa > 0 && omega > 0) {
+        p.dPhase = omega / p.dWavenumber;
+        return true;
+    }
+    // At zero frequency the phase velocity is the limit of omega / k: the slope.
+    p.dPhase = p.dGroup;
+    return kappa == 0 && omega == 0;
+}
+
+// One piece of a step on which the line's cubic Hermite interpolant is monotonic, and a
+// frequency on the grid the line crosses there.
+struct CCrossing {
+    double dTarget, dGuess, dLow, dHigh;
+    bool bRising;
+};
+
+double Hermite(double t, double h, double w0, double s0, double w1, double s1) {
+    const double t2 = t * t, t3 = t2 * t;
+    return (2 * t3 - 3 * t2 + 1) * w0 + (t3 - 2 * t2 + t) * h * s0 + (-2 * t3 + 3 * t2) * w1 + (t3 - t2) * h * s1;
+}
+
+// Where the line from (ka, wa, sa) to (kb, wb, sb) crosses grid frequencies, in (ka, kb]: the
+// roots of the Hermite interpolant, its turning points splitting it into monotonic pieces. A
+// line leaving kappa = 0 above zero frequency (a cut-off) does not take a grid frequency within
+// rounding of its cut-off, where its phase velocity is unbounded.
+std::vector<CCrossing> Crossings(double ka, double wa, double sa, double kb, double wb, double sb,
+                                 const CFrequencyGrid& grid) {
+    const double cutoff = ka == 0 && wa > 0 ? wa : -1;
+    const double h = kb - ka;
+    const auto value = [&](double t) { return Hermite(t, h, wa, sa, wb, sb); };
+    // H'(t) / h = a t^2 + b t + c.
+    const double a = 6 * (wa - wb) / h + 3 * (sa + sb), b = -6 * (wa - wb) / h - 4 * sa - 2 * sb, c = sa;
+    std::vector<double> cuts{0.0};
+    if (std::abs(a) > 1e-300) {
+        const double disc = b * b - 4 * a * c;
+        if (disc > 0) {
+            const double q = -0.5 * (b + std::copysign(std::sqrt(disc), b));
+            for (double t : {q / a, q != 0 ? c / q : -1.0})
+                if (t > 0 && t < 1) cuts.push_back(t);
+        }
+    } else if (std::abs(b) > 1e-300 && -c / b > 0 && -c / b < 1) {
+        cuts.push_back(-c / b);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.push_back(1.0);
+    std::vector<CCrossing> out;
+    for (size_t p = 0; p + 1 < cuts.size(); ++p) {
+        const double t0 = cuts[p], t1 = cuts[p + 1], v0 = value(t0), v1 = t1 == 1.0 ? wb : value(t1);
+        // Strictly between: a sample lands on a grid frequency only by chance, and then its
+        // neighbours' crossings are a rounding away.
+        const std::vector<double> targets = grid.Between(v0, v1);
+        const bool rising = v1 > v0;
+        for (double target : targets) {
+            if (std::abs(target - cutoff) <= 1e-9 * cutoff) continue;
+            double lo = t0, hi = t1;
+            for (int i = 0; i < 60; ++i) {
+                const double mid = 0.5 * (lo + hi);
+                ((value(mid) < target) == rising ? lo : hi) = mid;
+            }
+            out.push_back({target, ka + 0.5 * (lo + hi) * h, ka + t0 * h, ka + t1 * h, rising});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const CCrossing& x, const CCrossing& y) { return x.dGuess < y.dGuess; });
+    return out;
+}
+
+// A point of a line to be found at a grid frequency: the crossing and the line's modes at the
+// ends of its step (their eigenvectors and ranks).
+struct CPointJob {
+    int nLine = 0;
+    CCrossing crossing;
+    double dKappaA = 0, dKappaB = 0;
+    int nRankA = 0, nRankB = 0;
+    Eigen::VectorXd ya, yb;
+};
+
+// The line's frequency at a kappa with its first two derivatives (curvature NaN where unknown).
+struct CLineValue {
+    double dOmega = 0, dSlope = 0, dCurvature = std::numeric_limits<double>::quiet_NaN();
+};
+
+// d^2 omega / d kappa^2 of the mode y (eigenvalue lambda) from second-order perturbation:
+// lambda'' = y^T A'' y - 2 r^T (A - lambda)^+ r with r = (A' - lambda') y. The pseudo-inverse
+// comes from a factorisation of A - shift with y projected out, as the series
+// sum_m (lambda - shift)^m (A - shift)^-(m+1), which converges while the shift is nearer
+// lambda than any other eigenvalue; NaN where it does not settle.
+double Curvature(const CPart& part, const Eigen::PartialPivLU<Eigen::MatrixXd>& lu, const Eigen::VectorXd& y,
+                 double kappa, double omega, double shift) {
+    const Eigen::VectorXd dy = (2.0 * kappa) * (part.a1 * y) + part.a2 * y;
+    const double dLambda = y.dot(dy);
+    const Eigen::VectorXd r = dy - dLambda * y;
+    const double offset = omega * omega - shift;
+    Eigen::VectorXd term = r, sum = Eigen::VectorXd::Zero(r.size());
+    double previous = std::numeric_limits<double>::infinity();
+    bool settled = false;
+    for (int m = 0; m < 30 && !settled; ++m) {
+        term = lu.solve(term);
+        term -= y.dot(term) * y;
+        if (m > 0) term *= offset;
+        sum += term;
+        const double size = term.norm();
+        if (!(size < 0.5 * previous)) break;
+        settled = size <= 1e-15 * sum.norm();
+        previous = size;
+    }
+    if (!settled) return std::numeric_limits<double>::quiet_NaN();
+    const double ddLambda = 2.0 * y.dot(part.a1 * y) - 2.0 * r.dot(sum);
+    const double slope = dLambda / (2.0 * omega);
+    return (ddLambda - 2.0 * slope * slope) / (2.0 * omega);
+}
+
+// The line's mode at kappa, for a frequency near `shift` (omega^2): inverse iteration from the
+// eigenvector at the nearer end of its step, one factorisation for every step of it (a third of
+// the work of a tridiagonal reduction). Where that does not settle on the line's mode (another
+// mode nearer the shift), the modes around the ranks it has at the ends of the step are solved
+// for and the one overlapping the nearer end's eigenvector most is taken.
+bool LineAt(const CPart& part, const CPointJob& job, double kappa, double shift, CLineValue& out) {
+    const bool nearA = kappa - job.dKappaA < job.dKappaB - kappa;
+    const Eigen::VectorXd& start = nearA ? job.ya : job.yb;
+    const Eigen::MatrixXd matrix = part.At(kappa);
+    const Eigen::PartialPivLU<Eigen::MatrixXd> lu(matrix - shift * Eigen::MatrixXd::Identity(part.Size(), part.Size()));
+    Eigen::VectorXd y = start;
+    // The velocities are first order in the eigenvector's error (residual over the gap to the
+    // next mode), so the steps go on until the residual stops falling: it is down to rounding,
+    // which is well below the bound on it (Scale is the Frobenius norm, an overestimate).
+    const double floor = 64 * std::numeric_limits<double>::epsilon() * part.Scale(kappa);
+    double residual = std::numeric_limits<double>::infinity(), lambda = 0;
+    for (int step = 0; step < 12; ++step) {
+        Eigen::VectorXd next = lu.solve(y);
+        const double size = next.norm();
+        if (!(size > 0) || !std::isfinite(size)) break;
+        next /= size;
+        const Eigen::VectorXd ay = matrix * next;
+        const double value = next.dot(ay), r = (ay - value * next).norm();
+        if (!(r < 0.5 * residual)) break;
+        y = std::move(next);
+        lambda = value;
+        residual = r;
+    }
+    if (residual <= std::max(1e-10 * std::abs(lambda), floor) && std::abs(y.dot(start)) >= 0.7) {
+        out.dOmega = OmegaOf(lambda);
+        out.dSlope = Slope(part, y, kappa, out.dOmega);
+        out.dCurvature = out.dOmega > 0 ? Curvature(part, lu, y, kappa, out.dOmega, shift) : out.dCurvature;
+        return std::isfinite(out.dSlope);
+    }
+    const int low = std::max(0, std::min(job.nRankA, job.nRankB) - 1);
+    const int high = std::min(part.Size() - 1, std::max(job.nRankA, job.nRankB) + 1);
+    CEigenPairs pairs;
+    if (!PartPairs(part, kappa, low, high, pairs)) return false;
+    const Eigen::VectorXd overlap = (pairs.vectors.transpose() * start).cwiseAbs();
+    Eigen::Index best = 0;
+    overlap.maxCoeff(&best);
+    out.dOmega = OmegaOf(pairs.lambda(best));
+    out.dSlope = Slope(part, pairs.vectors.col(best), kappa, out.dOmega);
+    out.dCurvature = std::numeric_limits<double>::quiet_NaN();
+    return std::isfinite(out.dSlope);
+}
+
+// The point of the line at the crossing's frequency: safeguarded Newton steps on
+// omega(kappa) - target with the exact slope, from the interpolant's root. Once a step is below
+// 1e-6 of kappa and its quadratic term (from the curvature) below 1e-12 of the target, the
+// point is the step's end, its frequency and slope carried there to second order without
+// another solve (the terms left are of the order of the step squared: 1e-12).
+// Otherwise the steps go on until the frequency is the target to 1e-12 or stops improving (the
+// rounding of the eigenvalue, which for a bending mode at low frequency is larger), and the
+// best point is kept.
+bool PointAtFrequency(const CPart& part, const CPointJob& job, double radius, CModePoint& point) {
+    const CCrossing& c = job.crossing;
+    const double tolerance = 1e-12 * c.dTarget;
+    double lo = c.dLow, hi = c.dHigh, kappa = c.dGuess;
+    double best = std::numeric_limits<double>::infinity(), bestKappa = 0, bestOmega = 0, bestSlope = 0;
+    for (int it = 0; it < 60; ++it) {
+        CLineValue v;
+        if (!LineAt(part, job, kappa, c.dTarget * c.dTarget, v)) return false;
+        const double error = v.dOmega - c.dTarget;
+        const bool improved = std::abs(error) < 0.5 * best;
+        if (std::abs(error) < best) best = std::abs(error), bestKappa = kappa, bestOmega = v.dOmega, bestSlope = v.dSlope;
+        if (best <= tolerance || (!improved && it > 0)) break;
+        ((error > 0) == c.bRising ? hi : lo) = kappa;
+        if (hi - lo <= 1e-15 * hi) break;
+        const double step = v.dSlope != 0 ? -error / v.dSlope : 0;
+        double next = kappa + step;
+        if (!(next > lo && next < hi)) {
+            next = 0.5 * (lo + hi);
+        } else if (std::abs(0.5 * v.dCurvature * step * step) <= tolerance && std::abs(step) <= 1e-6 * next) {
+            // (NaN curvature never passes.)
+            return MakePoint(next, c.dTarget + 0.5 * v.dCurvature * step * step, v.dSlope + v.dCurvature * step,
+                             radius, point);
+        }
+        kappa = next;
+    }
+    return MakePoint(bestKappa, bestOmega, bestSlope, radius, point);
+}
+
+// A line as it is traced: where it starts, and its points.
+struct CLine {
     int nPart = 0;
-    int nFirstStep = 0;
-    double dFirstOmega = 0;
-    bool bActive = true;
-    Eigen::VectorXd last;
+    double dStartKappa = 0, dStartOmega = 0, dStartSlope = 0;
     std::vector<CModePoint> points;
 };
 
-// Joins this step's modes of one part to the lines that reached the previous step: the pairs
-// of largest overlap first. A mode nothing continues into starts a line of its own.
-void ContinueLines(std::vector<CTrace>& traces, int part, int step, const CEigenPairs& pairs,
-                   const std::vector<CModePoint>& points) {
-    std::vector<int> open;
-    for (int t = 0; t < static_cast<int>(traces.size()); ++t)
-        if (traces[t].nPart == part && traces[t].bActive) open.push_back(t);
-    const int count = static_cast<int>(pairs.lambda.size());
-    struct CPair { double overlap; int trace, mode; };
-    std::vector<CPair> candidates;
-    for (int t : open)
-        for (int j = 0; j < count; ++j) {
-            const double o = std::abs(traces[t].last.dot(pairs.vectors.col(j)));
-            if (o > 0.1) candidates.push_back({o, t, j});
-        }
-    std::sort(candidates.begin(), candidates.end(), [](const CPair& a, const CPair& b) { return a.overlap > b.overlap; });
-    std::vector<int> traceOf(count, -1);
-    std::vector<bool> taken(traces.size(), false);
-    for (const CPair& c : candidates)
-        if (traceOf[c.mode] < 0 && !taken[c.trace]) {
-            traceOf[c.mode] = c.trace;
-            taken[c.trace] = true;
-        }
-    for (int t : open)
-        if (!taken[t]) traces[t].bActive = false;
-    for (int j = 0; j < count; ++j) {
-        if (traceOf[j] < 0) {
-            CTrace fresh;
-            fresh.nPart = part;
-            fresh.nFirstStep = step;
-            fresh.dFirstOmega = std::sqrt(std::max(0.0, pairs.lambda(j)));
-            traces.push_back(std::move(fresh));
-            traceOf[j] = static_cast<int>(traces.size()) - 1;
-        }
-        CTrace& line = traces[traceOf[j]];
-        line.last = pairs.vectors.col(j);
-        if (points[j].dOmega > 0) line.points.push_back(points[j]);
+// The points of a batch of jobs, found in parallel and added to their lines in the jobs' order
+// (so the result does not depend on the threads). False if an eigen-solve failed.
+bool FlushJobs(const CPart& part, std::vector<CPointJob>& jobs, double radius, int threads, std::vector<CLine>& lines) {
+    std::vector<CModePoint> points(jobs.size());
+    std::vector<char> found(jobs.size(), 0);
+    ParallelFor(jobs.size(), threads, [&](size_t i, int) { found[i] = PointAtFrequency(part, jobs[i], radius, points[i]); });
+    bool ok = true;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (found[i]) lines[jobs[i].nLine].points.push_back(points[i]);
+        // A point of no finite phase velocity is never a crossing's: only a failed solve.
+        else ok = false;
     }
+    jobs.clear();
+    return ok;
 }
 
-// Frequency, wavenumber and velocities of every pair at one kappa; a point of no frequency
-// (a rigid motion) has no velocities and is marked by dOmega 0.
-std::vector<CModePoint> MakePoints(const CPart& p, const CEigenPairs& pairs, double kappa, double radius) {
-    const Eigen::MatrixXd slope = (2.0 * kappa) * p.a1 + p.a2;  // dA / dkappa
-    const double top = std::sqrt(std::max(0.0, pairs.lambda.maxCoeff()));
-    std::vector<CModePoint> points;
-    for (Eigen::Index j = 0; j < pairs.lambda.size(); ++j) {
-        CModePoint pt;
-        pt.dKappa = kappa;
-        const double omega = std::sqrt(std::max(0.0, pairs.lambda(j)));
-        if (omega > 1e-7 * top && kappa > 0) {
-            const auto y = pairs.vectors.col(j);
-            pt.dOmega = omega;
-            pt.dWavenumber = kappa / radius;
-            pt.dPhase = omega / pt.dWavenumber;
-            pt.dGroup = y.dot(slope * y) / (2.0 * omega) * radius;
+// Jobs held before they are done together: enough to keep every thread busy, few enough that
+// their eigenvectors stay a small part of the memory.
+constexpr size_t kJobBatch = 256;
+
+// Traces one part over the kappas and collects each line's points: at the caller's kappas for
+// a wavenumber range, at the grid's frequencies for a frequency range.
+std::string TraceLinesOfPart(const CPart& part, int partIndex, const std::vector<double>& kappas,
+                             const CTraceOptions& options, const CFrequencyGrid* grid, double radius, int threads,
+                             std::vector<CLine>& lines, const std::function<void(int)>& after) {
+    std::vector<int> lineAt;  // the line of each mode of the last sample
+    std::vector<CPointJob> jobs;
+    bool solved = true;
+    const auto add = [&](int line, double kappa, double omega, double slope) {
+        CModePoint p;
+        if (MakePoint(kappa, omega, slope, radius, p)) lines[line].points.push_back(p);
+    };
+    const auto begin = [&](const CTraceSample& s, int j) {
+        lines.push_back({partIndex, s.dKappa, s.omega(j), s.slope(j), {}});
+        return static_cast<int>(lines.size()) - 1;
+    };
+    const auto start = [&](const CTraceSample& s) {
+        for (int j = 0; j < s.Count(); ++j) {
+            lineAt.push_back(begin(s, j));
+            // A frequency range from 0 starts with the modes of zero frequency.
+            const bool onGrid = grid ? s.omega(j) == 0 && grid->nCount > 0 && grid->dFrom == 0 : true;
+            if (onGrid) add(lineAt.back(), s.dKappa, s.omega(j), s.slope(j));
         }
-        points.push_back(pt);
-    }
-    return points;
+    };
+    const auto visit = [&](const CTraceSample& a, const CTraceSample& b, const std::vector<int>& partner, bool base) {
+        std::vector<int> next(static_cast<size_t>(b.Count()), -1);
+        for (int j = 0; j < a.Count(); ++j) {
+            const int i = partner[j];
+            if (i < 0) continue;
+            const int line = next[i] = lineAt[j];
+            if (!grid) {
+                if (base) add(line, b.dKappa, b.omega(i), b.slope(i));
+                continue;
+            }
+            for (const CCrossing& c :
+                 Crossings(a.dKappa, a.omega(j), a.slope(j), b.dKappa, b.omega(i), b.slope(i), *grid))
+                jobs.push_back({line, c, a.dKappa, b.dKappa, j, i, a.vectors.col(j), b.vectors.col(i)});
+        }
+        for (int i = 0; i < b.Count(); ++i)
+            if (next[i] < 0) {
+                next[i] = begin(b, i);
+                if (!grid && base) add(next[i], b.dKappa, b.omega(i), b.slope(i));
+            }
+        lineAt = std::move(next);
+        if (jobs.size() >= kJobBatch) solved = FlushJobs(part, jobs, radius, threads, lines) && solved;
+    };
+    const std::string error = TracePart(part, kappas, options, start, visit, after);
+    if (!error.empty()) return error;
+    solved = FlushJobs(part, jobs, radius, threads, lines) && solved;
+    return solved ? "" : "an eigen-solve failed while placing a point on a frequency";
 }
 
-// Names by family, numbered from the lowest frequency at the first sample (SH numbered over
-// both mirror parts together), and only the lowest `modes` lines present from the start.
-std::vector<CModeLine> NameLines(std::vector<CTrace>& traces, const std::vector<CPart>& parts, int modes) {
-    std::vector<int> order(traces.size());
+// Names by family, numbered from the lowest frequency at the first sample (the speed breaking
+// ties of zero frequency; SH numbered over both mirror parts together), and only the lowest
+// `modes` lines present from the start.
+std::vector<CModeLine> NameLines(std::vector<CLine>& lines, const std::vector<CPart>& parts, double firstKappa,
+                                 int modes) {
+    std::vector<int> order(lines.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        if (traces[a].nFirstStep != traces[b].nFirstStep) return traces[a].nFirstStep < traces[b].nFirstStep;
-        return traces[a].dFirstOmega < traces[b].dFirstOmega;
+        const CLine &x = lines[a], &y = lines[b];
+        if (x.dStartKappa != y.dStartKappa) return x.dStartKappa < y.dStartKappa;
+        if (x.dStartOmega != y.dStartOmega) return x.dStartOmega < y.dStartOmega;
+        return x.dStartSlope < y.dStartSlope;
     });
     std::map<std::string, int> next;
-    std::vector<CModeLine> lines;
+    std::vector<CModeLine> out;
     int kept = 0;
     for (int t : order) {
-        const std::string& family = parts[traces[t].nPart].strFamily;
+        const std::string& family = parts[lines[t].nPart].strFamily;
         const int number = next[family]++;
-        if (traces[t].nFirstStep != 0 || kept >= modes) continue;
+        if (lines[t].dStartKappa != firstKappa || kept >= modes) continue;
         ++kept;
-        if (traces[t].points.empty()) continue;
-        lines.push_back({family + std::to_string(number), std::move(traces[t].points)});
+        if (lines[t].points.empty()) continue;
+        out.push_back({family + std::to_string(number), std::move(lines[t].points)});
     }
-    return lines;
+    return out;
 }
 
 }  // namespace
@@ -299,7 +388,7 @@ std::string CheckDispersionRequest(const CDispersionRequest& r) {
         return "the number of dispersion points must be from 1 to " + std::to_string(kMaxDispersionPoints);
     if (r.nModes < 1) return "the number of modes must be 1 or more";
     if (r.range == EDispersionRange::kWavenumber) {
-        if (!(r.dFrom > 0)) return "the wavenumber range must start above 0";
+        if (r.dFrom < 0) return "the wavenumber range must not start below 0";
         if (r.dTo < r.dFrom) return "the wavenumber range must not end below its start";
     } else {
         if (r.dFrom < 0) return "the frequency range must not start below 0";
@@ -320,33 +409,37 @@ CDispersionCurves TraceDispersion(const CThicknessModel& model, const CDispersio
                     " unknowns: ask for fewer points or sublayers";
         return out;
     }
-    const CSafeMatrices m = Assemble(model);
-    const std::vector<CPart> parts = MakeParts(m, request.bSplit, out.bMirrorSymmetric);
-    const std::vector<double> kappas = SampleKappas(model, parts, request);
+    const CModelParts split = MakeParts(Assemble(model), request.bSplit);
+    out.bMirrorSymmetric = split.bMirrorSymmetric;
+    const std::vector<double> kappas = BaseKappas(model, split.parts, request);
     const double radius = model.bShell ? model.dOuterRadius : 1.0;
-    // Some lines beyond those asked for, so that a crossing at the top of the set is followed.
-    const int wanted = request.nModes + std::max(4, request.nModes / 2);
 
-    std::vector<CTrace> traces;
-    CEigenPairs pairs;
-    int reported = -1;
-    for (int step = 0; step < static_cast<int>(kappas.size()); ++step) {
-        for (int p = 0; p < static_cast<int>(parts.size()); ++p) {
-            if (!LowestPairs(parts[p], kappas[step], wanted, pairs)) {
-                out.error = "the eigen-solve failed at wavenumber " + std::to_string(kappas[step]);
-                return out;
-            }
-            ContinueLines(traces, p, step, pairs, MakePoints(parts[p], pairs, kappas[step], radius));
-        }
-        const int percent = static_cast<int>(100.0 * (step + 1) / kappas.size());
-        if (progress && percent != reported) progress(reported = percent);
+    CTraceOptions options;
+    // Some lines beyond those asked for, so that a crossing at the top of the set is followed.
+    options.nCount = request.nModes + std::max(4, request.nModes / 2);
+    options.nRelevant = request.nModes + 1;
+    options.dMinStep = 1e-7 * std::max(std::abs(kappas.back()), 1e-300);
+    options.nMaxRefinements = request.bRefine ? 64 * static_cast<int>(kappas.size()) + 1000 : 0;
+    CFrequencyGrid grid;
+    if (request.range == EDispersionRange::kFrequency) {
+        grid.dFrom = request.dFrom;
+        grid.nCount = request.nPoints;
+        grid.dStep = request.nPoints > 1 ? (request.dTo - request.dFrom) / (request.nPoints - 1) : 0;
     }
-    if (request.range == EDispersionRange::kFrequency)
-        for (CTrace& t : traces)
-            std::erase_if(t.points, [&](const CModePoint& pt) {
-                return pt.dOmega < request.dFrom || pt.dOmega > request.dTo;
-            });
-    out.lines = NameLines(traces, parts, request.nModes);
+    std::vector<CLine> lines;
+    int reported = -1;
+    const double total = static_cast<double>(split.parts.size() * kappas.size());
+    for (size_t p = 0; p < split.parts.size(); ++p) {
+        const auto after = [&](int i) {
+            const int percent = static_cast<int>(100.0 * (p * kappas.size() + i + 1) / total);
+            if (progress && percent != reported) progress(reported = percent);
+        };
+        out.error = TraceLinesOfPart(split.parts[p], static_cast<int>(p), kappas, options,
+                                     request.range == EDispersionRange::kFrequency ? &grid : nullptr, radius,
+                                     std::max(1, request.nThreads), lines, after);
+        if (!out.error.empty()) return out;
+    }
+    out.lines = NameLines(lines, split.parts, kappas.front(), request.nModes);
     return out;
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 // Dispersion curves of the through-thickness model: for every mode its frequency, wavenumber,
-// phase and group velocity over a range, each mode one continuous line.
+// phase and group velocity over a range, each mode one continuous line, sampled evenly along
+// the range's own axis: at the same kappas for a wavenumber range, at the same frequencies for
+// a frequency range (each mode from the start of the range or from its cut-off).
 //
 // The modes are followed from one wavenumber to the next by the overlap of their
 // mass-normalised eigenvectors (phi_a^T M phi_b), not by the order of their frequencies, so a
-// line goes straight through a crossing. The group velocity comes from the eigenvector,
-// c_g = phi^T K'(kappa) phi / (2 omega phi^T M phi), which is the exact derivative of the
-// model's own omega(kappa).
+// line goes straight through a crossing, with the step refined where that is not certain
+// (LineTrace.h). A frequency range is traced from kappa = 0 and each line's point at a grid
+// frequency found by Newton steps on omega(kappa). The group velocity comes from the
+// eigenvector, c_g = phi^T K'(kappa) phi / (2 omega phi^T M phi), which is the exact derivative
+// of the model's own omega(kappa); at zero frequency both velocities are their limits.
 //
 // Where the problem splits exactly (a stack that is its own mirror image about the mid-plane,
 // and plies whose v motion does not couple to u and w) it is solved in the separate parts,
@@ -30,11 +34,17 @@ enum class EDispersionRange {
 struct CDispersionRequest {
     EDispersionRange range = EDispersionRange::kWavenumber;
     double dFrom = 0, dTo = 0;
-    int nPoints = 100;  // wavenumbers sampled
+    // A wavenumber range: the kappas sampled, evenly from dFrom to dTo. A frequency range: the
+    // frequencies every mode is sampled at, evenly from dFrom to dTo (one: dFrom alone).
+    int nPoints = 100;
     int nModes = 10;    // lines: the lowest at the first wavenumber
     // false solves the whole problem at once even where it splits (names are then M0, ...):
     // for checking the tracing itself.
     bool bSplit = true;
+    // false takes every step between samples as it stands, certain or not: for checking the
+    // refinement itself.
+    bool bRefine = true;
+    int nThreads = 1;   // for the points of a frequency range; the result does not depend on it
 };
 
 struct CModePoint {

@@ -98,10 +98,10 @@ const std::vector<COption>& Options() {
          "N wavenumbers from K0 to K1 (1/mm; orders for a shell)"},
         {"--frequencies", false, {Number("F0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("F1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
          [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, false); },
-         "the frequencies F0 to F1 (MHz) over N wavenumbers"},
+         "the frequencies F0 to F1 (MHz), every mode at N of them evenly"},
         {"--fd", false, {Number("FD0", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Number("FD1", -kMaxFrequency / kMHz, kMaxFrequency / kMHz), Count("N", 1, kMaxDispersionPoints)},
          [](CCommandLine& c, const CNumbers& v, const char*) { SetCurves(c, v, EDispersionRange::kFrequency, kMHz, true); },
-         "frequency times thickness FD0 to FD1 (MHz mm) over N wavenumbers;\n"
+         "frequency times thickness FD0 to FD1 (MHz mm), N evenly on every mode;\n"
          "                  every mode traced as one line: frequency, wavenumber, phase and group velocity"},
         {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
          "write the table of a range to FILE (atomically) instead of standard output"},
@@ -237,6 +237,7 @@ int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) 
         cl.curves.dTo /= h;
     }
     cl.curves.nModes = cl.nModes;
+    cl.curves.nThreads = cl.nThreads > 0 ? cl.nThreads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // Progress lines only when the table goes to a file: standard output is then free for them.
     std::function<void(int)> progress;
     if (!cl.strCurvesFile.empty()) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "ModalSolver.h"
+#include "Parallel.h"
 
 namespace numerics {
 
@@ -20,20 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-// Runs body(index, thread) for every index below count on `threads` threads.
-template <class Body>
-void ParallelFor(size_t count, int threads, Body body) {
-    threads = std::max(1, std::min<int>(threads, static_cast<int>(std::max<size_t>(1, count))));
-    std::atomic<size_t> next{0};
-    auto worker = [&](int thread) {
-        for (size_t i; (i = next.fetch_add(1)) < count;) body(i, thread);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(worker, t);
-    worker(0);
-    for (auto& th : pool) th.join();
 }
 
 // The transform's factor at kappa for the receiver at `angle` (x, or x / R on a shell).

@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "DispersionCurves.h"
+#include "RayleighLamb.h"
 #include "SolverInput.h"
 #include "SolverRunner.h"
 
@@ -63,39 +64,6 @@ const CModePoint& At(const CModeLine& line, double kappa) {
     static const CModePoint none;
     ADD_FAILURE() << line.strName << " has no point at " << kappa;
     return none;
-}
-
-// The Rayleigh-Lamb functions for cL^2 = 3, cT = 1, half thickness 1/2, written with
-// cos(sqrt(x) d) and sin(sqrt(x) d) / sqrt(x), which stay real when x = p^2 or q^2 < 0.
-double Cs(double x) { return x >= 0 ? std::cos(std::sqrt(x) * 0.5) : std::cosh(std::sqrt(-x) * 0.5); }
-double Sn(double x) {
-    if (std::abs(x) < 1e-14) return 0.5;
-    return x > 0 ? std::sin(std::sqrt(x) * 0.5) / std::sqrt(x) : std::sinh(std::sqrt(-x) * 0.5) / std::sqrt(-x);
-}
-double LambFunction(bool symmetric, double xi, double omega) {
-    const double p2 = omega * omega / 3.0 - xi * xi, q2 = omega * omega - xi * xi;
-    const double b = (q2 - xi * xi) * (q2 - xi * xi);
-    return symmetric ? b * Cs(p2) * Sn(q2) + 4 * xi * xi * p2 * Sn(p2) * Cs(q2)
-                     : b * Sn(p2) * Cs(q2) + 4 * xi * xi * q2 * Cs(p2) * Sn(q2);
-}
-
-// The exact root next to a guess (secant steps), and its slope d omega / d xi by implicit
-// differentiation.
-double ExactRoot(bool symmetric, double xi, double guess) {
-    double a = guess, b = guess * (1 - 1e-4);
-    double fa = LambFunction(symmetric, xi, a), fb = LambFunction(symmetric, xi, b);
-    for (int i = 0; i < 60 && std::abs(a - b) > 1e-15 && fb != fa; ++i) {
-        const double c = b - fb * (b - a) / (fb - fa);
-        a = b, fa = fb;
-        b = c, fb = LambFunction(symmetric, xi, b);
-    }
-    return b;
-}
-double ExactSlope(bool symmetric, double xi, double omega) {
-    const double h = 1e-6;
-    const double fx = (LambFunction(symmetric, xi + h, omega) - LambFunction(symmetric, xi - h, omega)) / (2 * h);
-    const double fw = (LambFunction(symmetric, xi, omega + h) - LambFunction(symmetric, xi, omega - h)) / (2 * h);
-    return -fx / fw;
 }
 
 }  // namespace
@@ -223,8 +191,8 @@ TEST(DispersionCurves, FrequencyRangeKeepsEveryModeInsideIt) {
     for (const CModeLine& l : c.lines) {
         sizes[l.strName] = l.points.size();
         for (const CModePoint& p : l.points) {
-            EXPECT_GE(p.dOmega, 0.5);
-            EXPECT_LE(p.dOmega, top);
+            EXPECT_GE(p.dOmega, 0.5 * (1 - 1e-12));
+            EXPECT_LE(p.dOmega, top * (1 + 1e-12));
             EXPECT_TRUE(std::isfinite(p.dGroup));
         }
     }
@@ -270,7 +238,7 @@ TEST(DispersionCurves, ProgramWritesTheTableAndRefusesBadRanges) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"A0", "A0", "SH0", "SH0"}));
 
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--dispersion", "--wavenumbers", "0", "1", "5"},
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--dispersion", "--wavenumbers", "-1", "1", "5"},
                                                  {"--dispersion", "--fd", "1", "0.5", "5"},
                                                  {"--dispersion", "--fd", "0", "1", "0"},
                                                  {"--dispersion", "--fd", "0", "nan", "4"}}) {
