@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 std::string CurrentDirectory() {
@@ -70,6 +71,56 @@ bool ResolvesInsideTree(const std::string& home, const std::string& dir) {
         return true;
     const std::string prefix = root == "/" ? root : root + "/";
     return target.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool MakeDirectoryInsideTree(const std::string& home, const std::string& dir, std::string* error) {
+    const auto fail = [&](const std::string& why) {
+        if (error)
+            *error = dir + ": " + why;
+        return false;
+    };
+    std::string level = home.size() > 1 && home.back() == '/' ? home.substr(0, home.size() - 1) : home;
+    if (dir != level && dir.compare(0, level.size() + 1, level + "/") != 0)
+        return fail("not below " + level);
+    const std::string root = level;
+    if (!ResolvesInsideTree(root, root))
+        return fail("the directory " + root + " cannot be entered");
+    std::size_t at = root.size();
+    while (at < dir.size()) {
+        const std::size_t start = at + 1;
+        at = std::min(dir.find('/', start), dir.size());
+        const std::string name = dir.substr(start, at - start);
+        if (name.empty())
+            continue;
+        if (name == "." || name == "..")
+            return fail("the path holds \".\" or \"..\"");
+        level += "/" + name;
+        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
+            return fail(std::string("cannot be made: ") + std::strerror(errno));
+        struct stat st {};
+        if (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return fail(level + " is not a directory");
+        if (!ResolvesInsideTree(root, level))
+            return fail("leads outside " + root + " (through a symbolic link); nothing was written there");
+    }
+    return true;
+}
+
+bool HasControlCharacter(const std::string& text) {
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+std::string Printable(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return shown;
 }
 
 std::string OutsideTreeMessage(const std::string& shown) {

@@ -180,3 +180,47 @@ bool CopyFileAtomically(const std::string& from, const std::string& to, std::str
     }
     return temp.Commit(error);
 }
+
+struct CAtomicFileWriter::Impl {
+    explicit Impl(const std::string& path) : temp(path) {}
+    CTempFile temp;
+    std::string buffer;
+};
+
+CAtomicFileWriter::CAtomicFileWriter() = default;
+CAtomicFileWriter::~CAtomicFileWriter() = default;
+
+bool CAtomicFileWriter::Open(const std::string& path, std::string* error) {
+    m_impl.reset();
+    if (path.empty()) {
+        SetError(error, "empty file name");
+        return false;
+    }
+    m_impl = std::make_unique<Impl>(path);
+    return m_impl->temp.Create(error);
+}
+
+bool CAtomicFileWriter::Write(std::string_view bytes, std::string* error) {
+    if (!m_impl) {
+        SetError(error, "no file is open");
+        return false;
+    }
+    // Whole blocks to the kernel: a table of many short lines is not a write per line.
+    constexpr std::size_t kBlock = 1u << 20;
+    m_impl->buffer.append(bytes);
+    if (m_impl->buffer.size() < kBlock)
+        return true;
+    const bool ok = m_impl->temp.Write(m_impl->buffer.data(), m_impl->buffer.size(), error);
+    m_impl->buffer.clear();
+    return ok;
+}
+
+bool CAtomicFileWriter::Commit(std::string* error) {
+    if (!m_impl) {
+        SetError(error, "no file is open");
+        return false;
+    }
+    const bool ok = m_impl->temp.Write(m_impl->buffer.data(), m_impl->buffer.size(), error) && m_impl->temp.Commit(error);
+    m_impl->buffer.clear();
+    return ok;
+}

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,18 +47,60 @@ struct CFd {
     }
 };
 
-struct CSpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    CSpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attr);
+// Starts program in its own process group (a cancel kills all it started) with output to
+// outputFd, SIGKILLed when this thread ends (PR_SET_PDEATHSIG): a program killed outright leaves
+// no solver running on. Returns 0, or the errno that kept it from starting. Between fork and
+// exec the child does only what is safe there.
+int SpawnChild(const std::string& program, char* const* argv, const std::string& dir, int outputFd, pid_t& pid) {
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    const pid_t parent = ::getpid();
+    const char* const path = program.c_str();
+    const char* const chdirTo = dir.empty() ? nullptr : dir.c_str();
+    pid = ::fork();
+    if (pid < 0) {
+        const int err = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return err;
     }
-    ~CSpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
+    if (pid == 0) {
+        int err = 0;
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)  // the parent died before the line above
+            ::_exit(127);
+        ::setpgid(0, 0);
+        for (int sig : {SIGPIPE, SIGINT, SIGTERM})
+            ::signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(outputFd, 1) < 0 || ::dup2(outputFd, 2) < 0 ||
+            (chdirTo && ::chdir(chdirTo) != 0))
+            err = errno;
+        if (err == 0) {
+            ::execve(path, argv, environ);
+            err = errno;
+        }
+        while (::write(report[1], &err, sizeof err) < 0 && errno == EINTR) {
+        }
+        ::_exit(127);
     }
-};
+    ::close(report[1]);
+    int err = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    if (n == static_cast<ssize_t>(sizeof err)) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return err != 0 ? err : ENOEXEC;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -91,7 +133,10 @@ void CLineSplitter::Finish() {
 }
 
 void CLastLines::Add(const std::string& line) {
-    if (ParseProgressPercent(line))
+    // A program that refuses its command line says why, then prints its usage: the reason is
+    // what came before, and the usage is not kept over it.
+    m_usage = m_usage || line.rfind("usage:", 0) == 0;
+    if (m_usage || ParseProgressPercent(line))
         return;
     std::string shown;
     for (const char c : line) {
@@ -159,25 +204,6 @@ ProcessOutcome CPosixProcessRunner::Run(const ProcessRequest& request) {
     CFd readEnd{fds[0]};
     CFd writeEnd{fds[1]};
 
-    CSpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.fd, 1);
-    posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.fd, 2);
-    if (!request.workingDirectory.empty())
-        posix_spawn_file_actions_addchdir_np(&setup.actions, request.workingDirectory.c_str());
-    // Its own process group, so that a cancel also ends whatever the solver started.
-    posix_spawnattr_setpgroup(&setup.attr, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
-    sigset_t noMask;
-    sigemptyset(&noMask);
-    posix_spawnattr_setsigmask(&setup.attr, &noMask);
-    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
     std::vector<std::string> args;
     args.push_back(request.program);
     args.insert(args.end(), request.arguments.begin(), request.arguments.end());
@@ -187,7 +213,7 @@ ProcessOutcome CPosixProcessRunner::Run(const ProcessRequest& request) {
     argv.push_back(nullptr);
 
     pid_t pid = -1;
-    const int spawnError = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ);
+    const int spawnError = SpawnChild(program, argv.data(), request.workingDirectory, writeEnd.fd, pid);
     writeEnd.Close();
     if (spawnError != 0) {
         outcome.status = ProcessOutcome::Status::FailedToStart;

@@ -2,7 +2,8 @@
 // Runs a child process without a shell and without a window: what the tests and a headless
 // run use. The child gets /dev/null as input and one pipe for its standard output and error,
 // which is handed on line by line. A cancel predicate is asked several times a second; when
-// it says yes the child's whole process group is killed.
+// it says yes the child's whole process group is killed. The child is killed too when the
+// thread that runs it ends (a program killed outright leaves no solver running).
 
 #include <chrono>
 #include <functional>
@@ -46,9 +47,10 @@ private:
     bool m_lastWasCR = false;
 };
 
-// Keeps the last few lines a solver printed, where it says why it failed: blank lines and
-// "progress N%" lines are passed over, each line is cut to a readable length and its control
-// characters are shown as '?', so any output makes a sound message.
+// Keeps the last few lines a solver printed, where it says why it failed: blank lines,
+// "progress N%" lines and a usage text ("usage:" and all after it) are passed over, each line is
+// cut to a readable length and its control characters are shown as '?', so any output makes a
+// sound message.
 class CLastLines {
 public:
     static constexpr std::size_t kLines = 3;
@@ -58,6 +60,7 @@ public:
 
 private:
     std::vector<std::string> m_lines;
+    bool m_usage = false;  // a "usage:" line was seen: what follows is the usage
 };
 
 // The program a request names, made absolute: a relative path with a slash is taken from the

@@ -229,6 +229,19 @@ std::string PrintDispersion(const CProblem& p, const CCommandLine& cl) {
     return {};
 }
 
+// Empty when every number of the table is finite, else where it is not: a wavenumber next to zero
+// gives an infinite phase velocity, which no table, file or screen may carry.
+std::string CheckCurvesFinite(const CDispersionCurves& curves) {
+    for (const CModeLine& line : curves.lines)
+        for (const CModePoint& p : line.points)
+            for (double v : {p.dKappa, p.dOmega, p.dWavenumber, p.dPhase, p.dGroup})
+                if (!std::isfinite(v))
+                    return "the curves of " + line.strName + " at KAPPA = " + Num(p.dKappa) +
+                           " are not finite (a phase velocity at a wavenumber next to zero): start the range further "
+                           "from zero";
+    return {};
+}
+
 template <class Fail>
 int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) {
     if (cl.bPerThickness) {
@@ -246,6 +259,7 @@ int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) 
     }
     const CDispersionCurves curves = TraceDispersion(p.model, cl.curves, progress);
     if (!curves.error.empty()) return fail(curves.error);
+    if (const std::string error = CheckCurvesFinite(curves); !error.empty()) return fail(error);
     const std::string table = FormatDispersionCurves(curves, p.bShell);
     if (cl.strCurvesFile.empty()) {
         std::fwrite(table.data(), 1, table.size(), stdout);

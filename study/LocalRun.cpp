@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <atomic>
@@ -121,43 +125,99 @@ RunSummary RunTasksLocally(const StudyManifest& m, const std::vector<int>& tasks
     return summary;
 }
 
-CStudyLock::CStudyLock(const std::string& studyDir) {
+namespace {
+
+// The holder's note: always this many bytes at the start of the file, blanks after the text.
+constexpr std::size_t kNoteSize = 128;
+// A lock file is never larger than its note: anything bigger is some other file.
+constexpr off_t kMaxLockFileSize = 4096;
+
+std::string ReadNote(int fd) {
+    char buffer[kNoteSize + 1] = {};
+    const ssize_t n = ::pread(fd, buffer, kNoteSize, 0);
+    std::string note = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    note = note.substr(0, note.find('\n'));
+    while (!note.empty() && note.back() == ' ')
+        note.pop_back();
+    for (char& c : note)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return note.empty() ? "another process" : note;
+}
+
+void WriteNote(int fd, const std::string& text) {
+    std::string record = text.substr(0, kNoteSize - 1);
+    record.resize(kNoteSize - 1, ' ');
+    record += '\n';
+    if (::pwrite(fd, record.data(), record.size(), 0) < 0) {
+        // The lock holds without the note; cancel then only cannot name the process.
+    }
+}
+
+}  // namespace
+
+CStudyLock::CStudyLock(const std::string& studyDir, std::chrono::milliseconds wait) {
     const std::string path = LockPath(studyDir);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
+    bool writable = fd >= 0;
+    // A study directory one may read but not write: the lock can still be looked at.
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+        fd = ::open(path.c_str(), O_RDONLY | kFlags);
     if (fd < 0) {
-        m_holder = "nobody (" + path + " cannot be opened)";
+        m_holder = errno == ELOOP ? path + " is a symbolic link, not a lock file; remove it"
+                                  : path + " cannot be opened: " + std::strerror(errno);
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        char buffer[512] = {};
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
-        m_holder = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : "another process";
-        while (!m_holder.empty() && m_holder.back() == '\n')
-            m_holder.pop_back();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_size > kMaxLockFileSize) {
+        m_holder = path + " is not a lock file (a special file, a linked file or a large one); remove it";
         ::close(fd);
         return;
     }
-    const std::string me = "pid " + std::to_string(::getpid()) + " on " + HostName() + "\n";
-    if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, me.data(), me.size(), 0) < 0) {
-        // The lock holds without the note; cancel then only cannot name the process.
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_holder = path + " cannot be locked: " + std::strerror(errno);
+            ::close(fd);
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            m_elsewhere = true;
+            m_holder = ReadNote(fd);
+            ::close(fd);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (writable) {
+        WriteNote(fd, "pid " + std::to_string(::getpid()) + " on " + HostName());
+        m_noted = true;
     }
     m_fd = fd;
 }
 
 CStudyLock::~CStudyLock() {
-    if (m_fd >= 0) {
-        if (::ftruncate(m_fd, 0) != 0) {
-            // An old note is harmless: the lock, not the note, says whether a run is alive.
-        }
-        ::close(m_fd);
-    }
+    Release();
+}
+
+void CStudyLock::Release() {
+    if (m_fd < 0)
+        return;
+    // An old note is harmless (the lock, not the note, says whether a run is alive); blanking it
+    // keeps a reader from naming a process that has ended.
+    if (m_noted)
+        WriteNote(m_fd, "");
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 bool StopLocalRun(const std::string& studyDir, std::string* error) {
     CStudyLock probe(studyDir);
-    if (probe.Held()) {
+    if (!probe.HeldElsewhere()) {
         if (error)
-            *error = "no run of this study is going on here";
+            *error = probe.Held() ? "no run of this study is going on here"
+                                  : "whether a run of this study is going on cannot be told: " + probe.Holder();
         return false;
     }
     std::istringstream holder(probe.Holder());

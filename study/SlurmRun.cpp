@@ -7,17 +7,11 @@
 
 #include "AtomicFile.h"
 #include "PosixProcessRunner.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 struct CCommand {
     ProcessOutcome outcome;
@@ -53,26 +47,70 @@ std::string ThisProgram() {
     return ec ? std::string("pemblar-study") : self.string();
 }
 
-std::string BatchScript(const StudyManifest& m, const std::string& program) {
-    return "#!/bin/sh\n"
-           "# Written by pemblar-study: one task of the study " + m.name + " per array index.\n"
-           "exec " + ShellQuote(program) + " run-task " + ShellQuote(m.studyDir) + " \"$SLURM_ARRAY_TASK_ID\" " + ShellQuote(m.id) +
-           "\n";
+std::optional<std::string> ShellWord(const std::string& value) {
+    if (HasControlCharacter(value))
+        return std::nullopt;
+    std::string out = "'";
+    for (char c : value)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
-std::vector<std::string> SbatchArguments(const StudyManifest& m, const SchedulerSettings& s,
-                                         const std::vector<int>& tasks, const std::string& scriptPath) {
+std::optional<std::string> SlurmFileName(const std::string& path) {
+    if (path.find('\\') != std::string::npos)
+        return std::nullopt;
+    std::string out;
+    for (char c : path)
+        out += c == '%' ? std::string("%%") : std::string(1, c);
+    return out;
+}
+
+namespace {
+
+bool Refuse(std::string* error, const std::string& what) {
+    if (error)
+        *error = what + " holds a control character (a line break, a tab); it cannot go into a Slurm job";
+    return false;
+}
+
+}  // namespace
+
+bool BatchScript(const StudyManifest& m, const std::string& program, std::string& script, std::string* error) {
+    const auto programWord = ShellWord(program);
+    const auto dirWord = ShellWord(m.studyDir);
+    const auto idWord = ShellWord(m.id);
+    if (!programWord)
+        return Refuse(error, "the program path");
+    if (!dirWord)
+        return Refuse(error, "the study directory " + m.studyDir);
+    if (!idWord)
+        return Refuse(error, "the study id");
+    script = "#!/bin/sh\n"
+             "# Written by pemblar-study: one task of this study per array index.\n"
+             "exec " + *programWord + " run-task " + *dirWord + " \"$SLURM_ARRAY_TASK_ID\" " + *idWord + "\n";
+    return true;
+}
+
+bool SbatchArguments(const StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks,
+                     const std::string& scriptPath, std::vector<std::string>& args, std::string* error) {
+    // slurmstepd expands '%' patterns over the whole log path, the job's directory included.
+    const auto logs = SlurmFileName((fs::path(m.studyDir) / "slurm").string());
+    if (!logs) {
+        if (error)
+            *error = "the study directory " + m.studyDir + " holds a backslash, which turns off Slurm's file-name "
+                     "patterns; the task logs cannot be named there (move the project)";
+        return false;
+    }
     std::string array = CompressRanges(tasks);
     if (s.maxRunning > 0)
         array += "%" + std::to_string(s.maxRunning);
-    const std::string logs = (fs::path(m.studyDir) / "slurm").string();
-    std::vector<std::string> args = {"--parsable",
-                                     "--array=" + array,
-                                     "--job-name=pemblar-" + m.name,
-                                     "--chdir=" + m.studyDir,
-                                     "--output=" + logs + "/task-%a-job-%A.out",
-                                     "--cpus-per-task=" + std::to_string(s.cpusPerTask),
-                                     "--ntasks=1"};
+    args = {"--parsable",
+            "--array=" + array,
+            "--job-name=pemblar-" + m.name,
+            "--chdir=" + m.studyDir,
+            "--output=" + *logs + "/task-%a-job-%A.out",
+            "--cpus-per-task=" + std::to_string(s.cpusPerTask),
+            "--ntasks=1"};
     if (!s.partition.empty())
         args.push_back("--partition=" + s.partition);
     if (!s.timeLimit.empty())
@@ -81,7 +119,10 @@ std::vector<std::string> SbatchArguments(const StudyManifest& m, const Scheduler
         args.push_back("--mem=" + s.memory);
     args.insert(args.end(), s.options.begin(), s.options.end());
     args.push_back(scriptPath);
-    return args;
+    for (const std::string& a : args)
+        if (!ShellWord(a))
+            return Refuse(error, "the sbatch argument \"" + a.substr(0, a.find_first_of("\r\n\t")) + "...\"");
+    return true;
 }
 
 std::string ParseSbatchOutput(const std::string& output) {
@@ -113,14 +154,16 @@ void ParseQueueLines(const std::string& output, const std::string& jobId, QueueS
 bool SubmitTasks(StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks, std::string* jobId,
                  std::string* error) {
     const fs::path dir = fs::path(m.studyDir) / "slurm";
-    std::error_code ec;
-    fs::create_directories(dir, ec);
     const std::string program = s.program.empty() ? ThisProgram() : s.program;
     const std::string script = (dir / "batch.sh").string();
-    if (!WriteFileAtomically(script, BatchScript(m, program), error))
+    std::string text;
+    std::vector<std::string> args;
+    if (!BatchScript(m, program, text, error) || !SbatchArguments(m, s, tasks, script, args, error) ||
+        !MakeDirectoryInsideTree(StudyHome(m), dir.string(), error) || !WriteFileAtomically(script, text, error))
         return false;
+    std::error_code ec;
     fs::permissions(script, fs::perms::owner_exec | fs::perms::group_exec, fs::perm_options::add, ec);
-    const CCommand c = RunCommand("sbatch", SbatchArguments(m, s, tasks, script), m.studyDir);
+    const CCommand c = RunCommand("sbatch", args, m.studyDir);
     const std::string id = ParseSbatchOutput(c.output);
     if (!c.Ok() || id.empty()) {
         if (error)

@@ -64,11 +64,19 @@ int Conclude(const StudyManifest& m, const QueueStates& queue, const StudyComman
     return 0;
 }
 
+// How long a command waits for a study's lock held by another command's Slurm submission,
+// which takes seconds at most; a local run holds it for its whole length and is not waited for.
+constexpr std::chrono::milliseconds kSubmitWait{15000};
+constexpr std::chrono::milliseconds kNoWait{0};
+
+int Busy(const StudyCommandIO& io, const CStudyLock& lock) {
+    if (lock.HeldElsewhere())
+        return Complain(io, "the study is already running or being submitted (" + lock.Holder() + ")");
+    return Complain(io, "the study's lock cannot be taken: " + lock.Holder());
+}
+
 int RunLocally(const StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks,
                const StudyCommandIO& io) {
-    CStudyLock lock(m.studyDir);
-    if (!lock.Held())
-        return Complain(io, "the study is already running (" + lock.Holder() + ")");
     LocalRunOptions options;
     options.jobs = s.jobs;
     options.cancel = io.cancel;
@@ -96,8 +104,15 @@ int Follow(const StudyManifest& m, const StudyCommandIO& io) {
             Say(io, "progress " + std::to_string(percent) + "%");
             said = percent;
         }
-        if (!active)
+        if (!active) {
+            // Gathering the results writes into the study: under its lock, as every change.
+            CStudyLock lock(m.studyDir, kSubmitWait);
+            if (!lock.Held()) {
+                SayReport(io, StatusReport(m, statuses));
+                return Busy(io, lock);
+            }
             return Conclude(m, queue, io);
+        }
         for (int waited = 0; waited < io.pollMilliseconds; waited += 100) {
             if (Cancelled(io)) {
                 Say(io, "stopped following; the jobs go on (\"pemblar-study status\" or \"cancel\")");
@@ -108,28 +123,44 @@ int Follow(const StudyManifest& m, const StudyCommandIO& io) {
     }
 }
 
-int Submit(StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks, const StudyCommandIO& io) {
+// Submits and records the array in the manifest, then gives the lock up before following: the
+// jobs, not this command, hold the study from then on.
+int Submit(StudyManifest& m, const SchedulerSettings& s, const std::vector<int>& tasks, CStudyLock& lock,
+           const StudyCommandIO& io) {
     std::string jobId, error;
     if (!SubmitTasks(m, s, tasks, &jobId, &error))
         return Complain(io, error);
+    lock.Release();
     Say(io, "submitted job array " + jobId + " (tasks " + CompressRanges(tasks) + ")");
     return io.wait ? Follow(m, io) : 0;
 }
 
-int Execute(StudyManifest& m, const StudyDefinition& def, const std::vector<int>& tasks, const StudyCommandIO& io) {
+// Runs or submits with the study's lock held.
+int Execute(StudyManifest& m, const StudyDefinition& def, const std::vector<int>& tasks, CStudyLock& lock,
+            const StudyCommandIO& io) {
     if (def.scheduler.kind == SchedulerKind::Slurm)
-        return Submit(m, def.scheduler, tasks, io);
+        return Submit(m, def.scheduler, tasks, lock, io);
     return RunLocally(m, def.scheduler, tasks, io);
 }
 
-bool OpenStudy(const std::string& studyFile, StudyDefinition& def, StudyManifest& m, const StudyCommandIO& io) {
+// The study file read and its study directory found.
+bool OpenDefinition(const std::string& studyFile, StudyDefinition& def, std::string& dir, const StudyCommandIO& io) {
     std::string error;
     if (!ReadStudyFile(studyFile, def, &error)) {
         Complain(io, error);
         return false;
     }
-    const std::string dir = StudyDirectory(def, &error);
-    if (dir.empty() || !ReadManifest(dir, m, &error)) {
+    dir = StudyDirectory(def, &error);
+    if (dir.empty()) {
+        Complain(io, error);
+        return false;
+    }
+    return true;
+}
+
+bool OpenManifest(const std::string& dir, StudyManifest& m, const StudyCommandIO& io) {
+    std::string error;
+    if (!ReadManifest(dir, m, &error)) {
         Complain(io, error);
         return false;
     }
@@ -214,11 +245,10 @@ bool RemoveStartedStudy(const std::string& dir, std::string* error) {
             *error = std::move(why);
         return false;
     };
-    {
-        CStudyLock lock(dir);
-        if (!lock.Held())
-            return fail("the study in " + dir + " is running (" + lock.Holder() + "); it cannot be started again now");
-    }
+    // Held while the jobs are cancelled and the directory removed (the lock file goes with it).
+    CStudyLock lock(dir, kSubmitWait);
+    if (!lock.Held())
+        return fail("the study in " + dir + " is running or in use (" + lock.Holder() + "); it cannot be started again now");
     StudyManifest m;
     std::string why;
     if (ReadManifest(dir, m, &why) && m.scheduler == "slurm" && !m.submissions.empty() && !CancelSlurm(m, &why))
@@ -245,7 +275,13 @@ int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io) {
         return Complain(io, error);
     if (!ClearTheWay(studyFile, def, io))
         return 1;
-    if (!PrepareStudy(def, m, &error))
+    if (!PlanStudy(def, m, &error) || !MakeStudyDirectory(m, m.studyDir, &error))
+        return Complain(io, error);
+    // The lock before anything of the study is written: two runs never write one study.
+    CStudyLock lock(m.studyDir, def.scheduler.kind == SchedulerKind::Slurm ? kSubmitWait : kNoWait);
+    if (!lock.Held())
+        return Busy(io, lock);
+    if (!WriteStudyCases(def, m, &error))
         return Complain(io, error);
     if (const std::string warning = StudySamplingWarning(def); !warning.empty())
         Say(io, "warning: " + warning);
@@ -255,13 +291,22 @@ int StudyRunCommand(const std::string& studyFile, const StudyCommandIO& io) {
     std::vector<int> all;
     for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t)
         all.push_back(t);
-    return Execute(m, def, all, io);
+    return Execute(m, def, all, lock, io);
 }
 
 int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyDefinition def;
     StudyManifest m;
-    if (!OpenStudy(studyFile, def, m, io))
+    std::string dir;
+    if (!OpenDefinition(studyFile, def, dir, io) || !OpenManifest(dir, m, io))
+        return 1;
+    const bool slurm = def.scheduler.kind == SchedulerKind::Slurm;
+    // Nothing is changed before the lock is held: a local run going on keeps its scratch and its
+    // manifest, and two submissions never both submit the same tasks.
+    CStudyLock lock(m.studyDir, slurm || m.scheduler == "slurm" ? kSubmitWait : kNoWait);
+    if (!lock.Held())
+        return Busy(io, lock);
+    if (!OpenManifest(dir, m, io))  // as it is now that no one else changes it
         return 1;
     std::vector<std::string> changes;
     if (!Changes(def, m, changes, io))
@@ -270,44 +315,53 @@ int StudyResumeCommand(const std::string& studyFile, const StudyCommandIO& io) {
         SayLines(io, ChangedStudyText(studyFile, m.studyDir, changes), true);
         return 1;
     }
-    // The place to run may change between run and resume (a study that outgrew this machine).
-    m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
-    m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
     const QueueStates queue = QueueOf(m);
+    // The place to run may change between run and resume (a study that outgrew this machine).
+    m.scheduler = slurm ? "slurm" : "local";
+    m.threads = slurm ? def.scheduler.cpusPerTask : 1;
     const std::vector<int> tasks = TasksToResume(TaskStatuses(m, queue));
     if (tasks.empty()) {
         Say(io, "nothing to resume: every task is complete, queued or running");
-        return m.scheduler == "slurm" && io.wait ? Follow(m, io) : Conclude(m, queue, io);
+        if (slurm && io.wait) {
+            lock.Release();
+            return Follow(m, io);
+        }
+        // Without waiting, tasks in the queue are as good as submitted.
+        if (const std::vector<TaskStatus> statuses = TaskStatuses(m, queue); slurm && !AllDone(statuses)) {
+            SayReport(io, StatusReport(m, statuses));
+            return 0;
+        }
+        return Conclude(m, queue, io);
     }
     for (int t : tasks)
         RemoveTaskScratch(m, t);
     Say(io, "resuming tasks " + CompressRanges(tasks));
     std::string error;
-    if (m.scheduler == "local" && !WriteManifest(m, &error))
+    if (!slurm && !WriteManifest(m, &error))
         return Complain(io, error);
-    return Execute(m, def, tasks, io);
+    return Execute(m, def, tasks, lock, io);
 }
 
 int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyDefinition def;
     StudyManifest m;
-    if (!OpenStudy(studyFile, def, m, io))
+    std::string dir;
+    if (!OpenDefinition(studyFile, def, dir, io) || !OpenManifest(dir, m, io))
         return 1;
     QueueStates queue = QueueOf(m);
-    if (m.scheduler == "local") {
-        CStudyLock probe(m.studyDir);
-        if (!probe.Held()) {
-            Say(io, "a local run is going on (" + probe.Holder() + ")");
-            // While it goes on, a task with scratch is one of its workers' current tasks.
-            for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t)
-                if (HasTaskScratch(m, t))
-                    queue[t] = "RUNNING";
-        }
+    CStudyLock lock(m.studyDir);
+    if (m.scheduler == "local" && lock.HeldElsewhere()) {
+        Say(io, "a local run is going on (" + lock.Holder() + ")");
+        // While it goes on, a task with scratch is one of its workers' current tasks.
+        for (int t = 1; t <= static_cast<int>(m.tasks.size()); ++t)
+            if (HasTaskScratch(m, t))
+                queue[t] = "RUNNING";
     }
     const std::vector<TaskStatus> statuses = TaskStatuses(m, queue);
     SayReport(io, StatusReport(m, statuses));
     std::error_code ec;
-    if (AllDone(statuses) && !fs::exists(fs::path(m.studyDir) / "results.csv", ec)) {
+    // Only the holder of the lock gathers the results: a command that holds it now does so itself.
+    if (AllDone(statuses) && lock.Held() && !fs::exists(fs::path(m.studyDir) / "results.csv", ec)) {
         std::string error;
         if (!CollectResults(m, &error))
             return Complain(io, error);
@@ -324,13 +378,24 @@ int StudyStatusCommand(const std::string& studyFile, const StudyCommandIO& io) {
 int StudyCancelCommand(const std::string& studyFile, const StudyCommandIO& io) {
     StudyDefinition def;
     StudyManifest m;
-    if (!OpenStudy(studyFile, def, m, io))
+    std::string dir, error;
+    if (!OpenDefinition(studyFile, def, dir, io) || !OpenManifest(dir, m, io))
         return 1;
-    std::string error;
-    const bool ok = m.scheduler == "slurm" ? CancelSlurm(m, &error) : StopLocalRun(m.studyDir, &error);
-    if (!ok)
+    if (m.scheduler != "slurm") {
+        if (!StopLocalRun(m.studyDir, &error))
+            return Complain(io, error);
+        Say(io, "stopped the local run");
+        return 0;
+    }
+    // A submission going on is waited for, so that its array is in the manifest and cancelled too.
+    CStudyLock lock(m.studyDir, kSubmitWait);
+    if (!lock.Held())
+        return Busy(io, lock);
+    if (!OpenManifest(dir, m, io))
+        return 1;
+    if (!CancelSlurm(m, &error))
         return Complain(io, error);
-    Say(io, m.scheduler == "slurm" ? "cancelled the study's jobs" : "stopped the local run");
+    Say(io, "cancelled the study's jobs");
     return 0;
 }
 

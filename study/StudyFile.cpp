@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -11,6 +10,7 @@
 
 #include "ProjectFormat.h"
 #include "SolverRun.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -83,8 +83,9 @@ bool ReadString(const toml::node& n, const std::string& what, std::string& out, 
         return false;
     }
     out = *n.value<std::string>();
-    if (out.find('\0') != std::string::npos || out.find_first_of("\r\n") != std::string::npos) {
-        fault.Set(&n, what + " must be one line");
+    // Names and paths reach job scripts, sbatch and terminals: no line breaks, tabs or escapes.
+    if (HasControlCharacter(out)) {
+        fault.Set(&n, what + " must be one line without control characters");
         return false;
     }
     return true;
@@ -257,7 +258,7 @@ bool ReadScheduler(const toml::table& t, SchedulerSettings& s, CFault& fault) {
         s.jobs = static_cast<int>(n);
     }
     if (auto* v = t.get("cpus_per_task")) {
-        if (!ReadInt(*v, "cpus_per_task", 1, 4096, n, fault))
+        if (!ReadInt(*v, "cpus_per_task", 1, numerics::kMaxThreads, n, fault))
             return false;
         s.cpusPerTask = static_cast<int>(n);
     }
@@ -336,9 +337,10 @@ bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinitio
         if (!ReadString(*v, "name", def.name, fault))
             return false;
     }
-    if (def.name.empty() || def.name == "." || def.name == ".." ||
-        def.name.find('/') != std::string::npos) {
-        fault.Set(root.get("name"), "the study name \"" + def.name + "\" cannot be a directory name");
+    // The default name comes from the file's name, which may hold anything a file name can.
+    if (!IsPlainPathComponent(def.name) || HasControlCharacter(def.name)) {
+        fault.Set(root.get("name"), "the study name \"" + Printable(def.name) + "\" cannot be a directory name" +
+                                        (root.get("name") ? "" : " (it comes from the file's name; give name = \"...\")"));
         return false;
     }
     def.solver = def.kind == StudyKind::FGM ? "Kavrit" : "lumdex";
@@ -353,7 +355,7 @@ bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinitio
     }
     if (auto* v = root.get("points")) {
         long long n = 0;
-        if (!ReadInt(*v, "points", 2, 1000000, n, fault))
+        if (!ReadInt(*v, "points", 2, numerics::kMaxPoints, n, fault))
             return false;
         def.points = static_cast<int>(n);
     }
@@ -459,6 +461,7 @@ bool ParseStudyText(std::string_view text, const std::string& baseDir, const std
                 return false;
             }
             StudyParameter p;
+            p.line = static_cast<int>(n.source().begin.line);
             if (!ReadParameter(*t, static_cast<int>(def.parameters.size()) + 1, def.kind, p, fault))
                 return false;
             for (const StudyParameter& q : def.parameters)
@@ -492,29 +495,23 @@ bool ParseStudyText(std::string_view text, const std::string& baseDir, const std
 }
 
 bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text, reason;
+    switch (ReadRegularFile(path, kMaxStudyFileSize, text, reason)) {
+    case ReadFileOutcome::Read: break;
+    case ReadFileOutcome::TooLarge: reason = "too large to be a study file"; [[fallthrough]];
+    default:
         if (error)
-            *error = path + ": cannot be opened";
+            *error = Printable(path) + ": " + (reason.empty() ? "cannot be read" : reason);
         return false;
-    }
-    std::string text;
-    char buffer[1 << 14];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxStudyFileSize) {
-            if (error)
-                *error = path + ": too large to be a study file";
-            return false;
-        }
     }
     const fs::path p = fs::absolute(path);
     StudyFileError why;
     if (!ParseStudyText(text, p.parent_path().string(), p.stem().string(), out, &why)) {
         if (error)
-            *error = path + (why.line > 0 ? ", line " + std::to_string(why.line) : std::string()) + ": " + why.reason;
+            *error = Printable(path) + (why.line > 0 ? ", line " + std::to_string(why.line) : std::string()) + ": " + why.reason;
         return false;
     }
+    out.studyFile = p.string();
     return true;
 }
 

@@ -21,6 +21,7 @@ struct StudyParameter {
     int layer = 0;               // Thickness, Angle, VolumeFraction
     std::vector<double> values;  // in the order the cases run
     FrequencyUnit unit = FrequencyUnit::RadPerMicrosecond;  // Frequency only
+    int line = 0;                // its [[vary]] table's line in the study file; 0 when not from one
 };
 
 enum class SchedulerKind { Local, Slurm };
@@ -49,6 +50,7 @@ struct StudyDefinition {
     std::vector<double> receivers;           // receiverSweep only
     std::vector<StudyParameter> parameters;  // every combination is one case
     SchedulerSettings scheduler;
+    std::string studyFile;       // absolute, when read from a file: named in messages with a line
 };
 
 struct StudyFileError {

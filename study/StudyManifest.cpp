@@ -1,9 +1,15 @@
 #include "StudyManifest.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string_view>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -11,6 +17,8 @@
 
 #include "AtomicFile.h"
 #include "SolverRun.h"
+#include "StudyFile.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -65,6 +73,64 @@ bool SafeRelative(const std::string& s) {
     return s.find('\0') == std::string::npos;
 }
 
+constexpr const char* kChecksumHead = "# checksum ";
+constexpr std::size_t kMaxManifestSize = 64u << 20;
+
+// FNV-1a over the text: enough to tell a cut or damaged file, no defence against forgery.
+std::string ChecksumLine(std::string_view text) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (const char c : text) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%016llx %zu\n", static_cast<unsigned long long>(h), text.size());
+    return kChecksumHead + std::string(buffer);
+}
+
+// The text before the checksum line when the line is there and right; none when it is missing
+// (an older manifest) and *damaged when it is there and wrong.
+std::optional<std::string_view> CheckedBody(std::string_view text, bool& damaged) {
+    damaged = false;
+    if (text.empty() || text.back() != '\n')
+        return std::nullopt;
+    const std::size_t start = text.find_last_of('\n', text.size() - 2);
+    const std::size_t lineStart = start == std::string_view::npos ? 0 : start + 1;
+    const std::string_view last = text.substr(lineStart);
+    if (last.rfind(kChecksumHead, 0) != 0)
+        return std::nullopt;
+    const std::string_view body = text.substr(0, lineStart);
+    damaged = ChecksumLine(body) != last;
+    return body;
+}
+
+// Every receiver of every case in exactly one task, and no two tasks in one directory.
+std::string CoverageProblem(const StudyManifest& m) {
+    std::vector<std::vector<std::pair<int, int>>> blocks(m.cases.size());
+    std::set<std::string> dirs;
+    for (const StudyTask& t : m.tasks) {
+        blocks[static_cast<std::size_t>(t.caseIndex)].push_back({t.firstReceiver, t.receiverCount});
+        if (!dirs.insert(t.dir).second)
+            return "two tasks share the directory " + t.dir;
+    }
+    for (std::size_t c = 0; c < blocks.size(); ++c) {
+        std::sort(blocks[c].begin(), blocks[c].end());
+        long long next = 0;
+        for (const auto& [first, count] : blocks[c]) {
+            if (first != next)
+                return "the tasks of case " + std::to_string(c + 1) + " do not cover its receivers once each";
+            next += count;
+        }
+        if (next != static_cast<long long>(m.receivers.size()))
+            return "the tasks of case " + std::to_string(c + 1) + " do not cover its receivers once each";
+    }
+    return {};
+}
+
+bool IsHexId(const std::string& id) {
+    return !id.empty() && id.size() <= 64 && id.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 }  // namespace
 
 std::string FormatManifest(const StudyManifest& m) {
@@ -88,6 +154,10 @@ std::string FormatManifest(const StudyManifest& m) {
     root.insert("columns", ArrayOf(m.columns));
     root.insert("descriptions", ArrayOf(m.descriptions));
     root.insert("scheduler", m.scheduler);
+    root.insert("case_count", static_cast<int64_t>(m.cases.size()));
+    root.insert("receiver_count", static_cast<int64_t>(m.receivers.size()));
+    root.insert("task_count", static_cast<int64_t>(m.tasks.size()));
+    root.insert("submission_count", static_cast<int64_t>(m.submissions.size()));
     toml::array cases;
     for (const StudyCase& c : m.cases)
         cases.push_back(toml::table{{"dir", c.dir}, {"values", ArrayOf(c.values)}});
@@ -105,7 +175,8 @@ std::string FormatManifest(const StudyManifest& m) {
     root.insert("submission", std::move(subs));
     std::ostringstream out;
     out << "# Written by pemblar-study: the frozen list of this study's cases and tasks.\n" << root << "\n";
-    return out.str();
+    std::string text = out.str();
+    return text + ChecksumLine(text);
 }
 
 namespace {
@@ -135,9 +206,13 @@ bool ExpandRanges(const std::string& text, std::vector<int>& out) {
 }  // namespace
 
 bool ParseManifest(const std::string& text, StudyManifest& out, std::string* error) {
+    bool damaged = false;
+    const std::optional<std::string_view> body = CheckedBody(text, damaged);
+    if (damaged)
+        return Fail(error, "the manifest is damaged or cut short (its checksum does not match)");
     toml::table root;
     try {
-        root = toml::parse(text);
+        root = toml::parse(body ? *body : std::string_view(text));
     } catch (const toml::parse_error& e) {
         return Fail(error, "line " + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
     }
@@ -158,9 +233,14 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
     m.receiverSweep = root["receiver_sweep"].value_or(false);
     m.scheduler = root["scheduler"].value_or(std::string("local"));
     if (m.studyDir.empty() || m.solver.empty() || !SafeRelative(m.inputName) || !SafeRelative(m.resultName) ||
-        m.resultStem.empty() || m.points < 0 || m.threads < 1 ||
-        m.order < 0 || m.order > kMaxElementOrder)
+        !SafeRelative(m.resultStem) || m.points < 0 || m.points > numerics::kMaxPoints || m.threads < 1 ||
+        m.threads > numerics::kMaxThreads || m.order < 0 || m.order > kMaxElementOrder || !IsHexId(m.id) ||
+        (m.scheduler != "local" && m.scheduler != "slurm"))
         return Fail(error, "the manifest's head is incomplete");
+    // Names and paths of a manifest reach job scripts and terminals.
+    for (const std::string* s : {&m.name, &m.studyDir, &m.solver, &m.title, &m.kind})
+        if (HasControlCharacter(*s))
+            return Fail(error, "the manifest's head holds a control character");
     if (!Numbers(root.get("receivers"), m.receivers) || m.receivers.empty() ||
         !Strings(root.get("columns"), m.columns) || !Strings(root.get("descriptions"), m.descriptions))
         return Fail(error, "the manifest's receivers or columns are unreadable");
@@ -197,6 +277,10 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
     }
     if (m.tasks.empty() || m.tasks.size() > static_cast<std::size_t>(kMaxStudyTasks))
         return Fail(error, "the manifest holds no tasks");
+    if (m.receivers.size() > static_cast<std::size_t>(kMaxStudyReceivers) ||
+        m.cases.size() > static_cast<std::size_t>(kMaxStudyCases))
+        return Fail(error, "the manifest holds more cases or receivers than a study may have");
+
     if (const toml::array* subs = root["submission"].as_array()) {
         for (const toml::node& n : *subs) {
             const toml::table* t = n.as_table();
@@ -206,22 +290,42 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
             s.jobId = (*t)["job"].value_or(std::string());
             if (s.jobId.empty() || !ExpandRanges((*t)["tasks"].value_or(std::string()), s.tasks))
                 return Fail(error, "a submission is unreadable");
+            if (HasControlCharacter(s.jobId))
+                return Fail(error, "a submission is unreadable");
             m.submissions.push_back(std::move(s));
         }
     }
+    // Written with its counts and checksum: what it says it holds, it must hold. Without a
+    // checksum only a manifest of an older version without counts is taken.
+    const auto count = [&](const char* key) { return root[key].value<int64_t>(); };
+    const bool counted = count("case_count") || count("task_count") || count("receiver_count");
+    if (counted || body) {
+        if (!body || count("case_count") != static_cast<int64_t>(m.cases.size()) ||
+            count("receiver_count") != static_cast<int64_t>(m.receivers.size()) ||
+            count("task_count") != static_cast<int64_t>(m.tasks.size()) ||
+            count("submission_count") != static_cast<int64_t>(m.submissions.size()))
+            return Fail(error, "the manifest is cut short or damaged: it does not hold the cases, receivers, tasks "
+                               "and submissions it counts");
+    }
+    if (const std::string problem = CoverageProblem(m); !problem.empty())
+        return Fail(error, problem);
     out = std::move(m);
     return true;
 }
 
 bool ReadManifest(const std::string& studyDir, StudyManifest& out, std::string* error) {
     const std::string path = (fs::path(studyDir) / kManifestName).string();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Fail(error, path + ": the study has not been started (no manifest)");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string why;
-    if (!ParseManifest(text.str(), out, &why))
+    std::string text, why;
+    switch (ReadRegularFile(path, kMaxManifestSize, text, why)) {
+    case ReadFileOutcome::Read: break;
+    case ReadFileOutcome::CannotOpen:
+        if (why == std::strerror(ENOENT))
+            return Fail(error, path + ": the study has not been started (no manifest)");
+        return Fail(error, path + ": cannot be read: " + why);
+    case ReadFileOutcome::TooLarge: return Fail(error, path + ": too large to be a manifest");
+    case ReadFileOutcome::NotRegular: return Fail(error, path + ": " + why);
+    }
+    if (!ParseManifest(text, out, &why))
         return Fail(error, path + ": " + why);
     // A study directory moved as a whole (or seen under another mount point) still works.
     out.studyDir = fs::absolute(studyDir).lexically_normal().string();
@@ -229,7 +333,17 @@ bool ReadManifest(const std::string& studyDir, StudyManifest& out, std::string* 
 }
 
 bool WriteManifest(const StudyManifest& m, std::string* error) {
-    return WriteFileAtomically((fs::path(m.studyDir) / kManifestName).string(), FormatManifest(m), error);
+    return MakeStudyDirectory(m, m.studyDir, error) &&
+           WriteFileAtomically((fs::path(m.studyDir) / kManifestName).string(), FormatManifest(m), error);
+}
+
+std::string StudyHome(const StudyManifest& m) {
+    // <home>/output/<title>/studies/<name>
+    return fs::path(m.studyDir).parent_path().parent_path().parent_path().parent_path().string();
+}
+
+bool MakeStudyDirectory(const StudyManifest& m, const std::string& dir, std::string* error) {
+    return MakeDirectoryInsideTree(StudyHome(m), dir, error);
 }
 
 std::string TaskDir(const StudyManifest& m, int task) {

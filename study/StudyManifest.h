@@ -53,10 +53,21 @@ struct StudyManifest {
 constexpr int kMaxStudyTasks = 100000;
 inline constexpr const char* kManifestName = "manifest.toml";
 
+// The text records how many cases, receivers, tasks and submissions it holds and ends in a
+// checksum line, so a manifest cut anywhere (at a task boundary too) is refused rather than read
+// as a smaller study. The reader also checks that the tasks cover every receiver of every case
+// exactly once.
 std::string FormatManifest(const StudyManifest& m);
 bool ParseManifest(const std::string& text, StudyManifest& out, std::string* error);
 bool ReadManifest(const std::string& studyDir, StudyManifest& out, std::string* error);
 bool WriteManifest(const StudyManifest& m, std::string* error);
+
+// The project directory the study belongs to: output/<title>/studies/<name> below it. Every
+// directory a study writes must resolve inside it (MakeDirectoryInsideTree).
+std::string StudyHome(const StudyManifest& m);
+// Makes dir (the study directory or one below it) inside the study's home; false with *error
+// when it cannot be made or leads out of it through a link.
+bool MakeStudyDirectory(const StudyManifest& m, const std::string& dir, std::string* error);
 
 // Absolute paths of a task's pieces.
 std::string TaskDir(const StudyManifest& m, int task);          // complete results

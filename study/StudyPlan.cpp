@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <numbers>
 
 #include "AtomicFile.h"
+#include "LocalRun.h"
 #include "LoadBand.h"
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
@@ -30,15 +29,22 @@ bool Fail(std::string* error, std::string reason) {
 }
 
 bool ReadText(const std::string& path, std::string& text, std::string* error, const char* what = "project") {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Fail(error, path + ": the " + what + " file cannot be opened");
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    if (text.size() > kMaxProjectFileSize)
-        return Fail(error, path + ": too large to be a " + what + " file");
-    return true;
+    std::string reason;
+    switch (ReadRegularFile(path, kMaxProjectFileSize, text, reason)) {
+    case ReadFileOutcome::Read: return true;
+    case ReadFileOutcome::TooLarge: return Fail(error, path + ": too large to be a " + std::string(what) + " file");
+    case ReadFileOutcome::NotRegular:
+        return Fail(error, path + ": the " + std::string(what) + " file cannot be read: " + reason);
+    case ReadFileOutcome::CannotOpen: break;
+    }
+    return Fail(error, path + ": the " + std::string(what) + " file cannot be opened: " + reason);
+}
+
+// "<study file>, line N: " for a parameter of a study read from a file.
+std::string Where(const StudyDefinition& def, const StudyParameter& p) {
+    if (def.studyFile.empty())
+        return {};
+    return def.studyFile + (p.line > 0 ? ", line " + std::to_string(p.line) : std::string()) + ": ";
 }
 
 // The project as a document, ready for formatting.
@@ -79,7 +85,7 @@ bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error, co
         return Fail(error, def.projectFile + ", line " + std::to_string(why.line) + ": " + why.reason);
     p.title = p.data.title;
     p.loadType = p.data.loadType;
-    if (!IsPlainPathComponent(p.title))
+    if (!IsPlainPathComponent(p.title) || HasControlCharacter(p.title))
         return Fail(error, def.projectFile + ": the title \"" + p.title + "\" cannot be a directory name");
     p.home = fs::path(def.projectFile).parent_path().parent_path().string();
     return true;
@@ -117,6 +123,21 @@ std::vector<std::vector<double>> Combinations(const std::vector<StudyParameter>&
         out = std::move(next);
     }
     return out;
+}
+
+// Every parameter fits the project (its layer exists, its material is there): checked before
+// anything is written, and said with the study file's line.
+bool CheckParameters(const StudyDefinition& def, const CProject& project, std::string* error) {
+    for (const StudyParameter& p : def.parameters) {
+        COstrelDoc doc;
+        FillDocument(def, project, doc);
+        std::string why;
+        // A frequency belongs to no layer; its own checks come with the cases' loads.
+        if (p.kind != ParameterKind::Frequency && !p.values.empty() &&
+            !ApplyParameter(doc, def.kind, p, p.values.front(), &why))
+            return Fail(error, Where(def, p) + why + " (in " + def.projectFile + ")");
+    }
+    return true;
 }
 
 bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const StudyCase& c, double firstReceiver,
@@ -243,7 +264,7 @@ std::string StudyDirectory(const StudyDefinition& def, std::string* error) {
 
 bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error, const std::string* projectText) {
     CProject project;
-    if (!LoadProject(def, project, error, projectText))
+    if (!LoadProject(def, project, error, projectText) || !CheckParameters(def, project, error))
         return false;
     m = StudyManifest{};
     m.id = NewStudyId();
@@ -324,9 +345,7 @@ std::string StudySamplingWarning(const StudyDefinition& def, const std::string* 
     return SamplingWarning(def.points, doc.*kind.timeFrom, doc.*kind.timeTo, *band);
 }
 
-bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
-    if (!PlanStudy(def, m, error))
-        return false;
+bool WriteStudyCases(const StudyDefinition& def, const StudyManifest& m, std::string* error) {
     std::error_code ec;
     const fs::path dir(m.studyDir);
     if (fs::exists(dir / kManifestName, ec))
@@ -335,18 +354,23 @@ bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* err
     std::vector<CaseFiles> files;
     if (!PlanCaseFiles(def, m, files, error))
         return false;
-    fs::create_directories(dir, ec);
-    if (ec)
-        return Fail(error, m.studyDir + ": cannot be made: " + ec.message());
     for (std::size_t c = 0; c < m.cases.size(); ++c) {
         const fs::path caseDir = dir / m.cases[c].dir;
-        fs::create_directories(caseDir, ec);
-        if (ec)
-            return Fail(error, caseDir.string() + ": cannot be made: " + ec.message());
+        if (!MakeStudyDirectory(m, caseDir.string(), error))
+            return false;
         if (!WriteFileAtomically((caseDir / m.inputName).string(), files[c].input, error))
             return false;
         if (files[c].hasLoadCurve && !WriteFileAtomically((caseDir / "ft.dat").string(), files[c].loadCurve, error))
             return false;
     }
     return WriteManifest(m, error);
+}
+
+bool PrepareStudy(const StudyDefinition& def, StudyManifest& m, std::string* error) {
+    if (!PlanStudy(def, m, error) || !MakeStudyDirectory(m, m.studyDir, error))
+        return false;
+    CStudyLock lock(m.studyDir);
+    if (!lock.Held())
+        return Fail(error, m.studyDir + ": the study is in use (" + lock.Holder() + ")");
+    return WriteStudyCases(def, m, error);
 }

@@ -47,8 +47,13 @@ std::string FrequencySweepProblem(int loadType, const CSampledLoad* sampled);
 bool PlanStudy(const StudyDefinition& def, StudyManifest& out, std::string* error,
                const std::string* projectText = nullptr);
 
-// Plans, writes every case's input and the manifest. Refuses a directory that already holds a
-// started study (resume continues one).
+// Writes every case's input and the manifest of a planned study, whose directory exists and
+// whose lock the caller holds. Refuses a directory that already holds a started study (resume
+// continues one).
+bool WriteStudyCases(const StudyDefinition& def, const StudyManifest& m, std::string* error);
+
+// Plans, makes the study directory (inside the project's tree), takes the study's lock for the
+// while and writes the cases and the manifest.
 bool PrepareStudy(const StudyDefinition& def, StudyManifest& out, std::string* error);
 
 // Puts one value of a parameter into a document holding the project. A fibre angle goes to the

@@ -1,17 +1,21 @@
 #include "StudyResults.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <tuple>
 
 #include "AtomicFile.h"
 #include "ResultFiles.h"
 #include "StudyTask.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::size_t kMaxResultBytes = 256u << 20;  // as the task's own check
 
 std::string Number(double v) {
     char buffer[40];
@@ -19,31 +23,47 @@ std::string Number(double v) {
     return buffer;
 }
 
+// The points of the i-th (0-based) result of a task whose block was checked complete; none
+// when the file changed since (then it is not whole).
+std::optional<std::vector<CCurvePoint>> ReadResultPoints(const StudyManifest& m, int task, int i) {
+    std::string text, reason;
+    const fs::path file = fs::path(TaskDir(m, task)) / NumberedResultName(m.resultStem, i + 1);
+    if (ReadRegularFile(file.string(), kMaxResultBytes, text, reason) != ReadFileOutcome::Read)
+        return std::nullopt;
+    CResultText parsed = ParseResultText(text);
+    if (parsed.head != CResultText::Head::Ok || static_cast<int>(parsed.points.size()) != parsed.announced)
+        return std::nullopt;
+    return std::move(parsed.points);
+}
+
+bool Changed(const StudyManifest& m, int task, std::string* error) {
+    if (error)
+        *error = TaskDir(m, task) + ": a result changed while it was read";
+    return false;
+}
+
 }  // namespace
 
 bool LoadStudyResults(const StudyManifest& m, StudyResults& out, std::string* error) {
     StudyResults r;
     r.curves.assign(m.cases.size(), std::vector<std::vector<CCurvePoint>>(m.receivers.size()));
-    std::error_code ec;
     for (int task = 1; task <= static_cast<int>(m.tasks.size()); ++task) {
         const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
-        const fs::path dir = TaskDir(m, task);
-        if (!fs::is_directory(dir, ec)) {
-            r.missing += t.receiverCount;
-            continue;
+        std::string problem;
+        switch (CheckBlock(m, task, &problem)) {
+        case BlockState::Absent: r.missing += t.receiverCount; continue;
+        case BlockState::Damaged:
+            if (error)
+                *error = TaskDir(m, task) + ": " + problem;
+            return false;
+        case BlockState::Complete: break;
         }
         for (int i = 0; i < t.receiverCount; ++i) {
-            const fs::path file = dir / NumberedResultName(m.resultStem, i + 1);
-            if (const std::string problem = CheckResultFile(file.string()); !problem.empty()) {
-                if (error)
-                    *error = dir.string() + ": " + problem;
-                return false;
-            }
-            std::ifstream in(file, std::ios::binary);
-            std::ostringstream text;
-            text << in.rdbuf();
+            auto points = ReadResultPoints(m, task, i);
+            if (!points)
+                return Changed(m, task, error);
             r.curves[static_cast<std::size_t>(t.caseIndex)][static_cast<std::size_t>(t.firstReceiver + i)] =
-                ParseResultText(text.str()).points;
+                std::move(*points);
             ++r.complete;
         }
     }
@@ -51,27 +71,55 @@ bool LoadStudyResults(const StudyManifest& m, StudyResults& out, std::string* er
     return true;
 }
 
-std::string FormatResultsCsv(const StudyManifest& m, const StudyResults& r) {
-    std::string out = "case";
+bool WriteResultsCsv(const StudyManifest& m, const std::function<bool(std::string_view, std::string*)>& sink,
+                     std::string* error) {
+    std::string head = "case";
     for (const std::string& c : m.columns)
-        out += "," + c;
-    out += ",receiver_x,time,value\n";
-    for (std::size_t c = 0; c < r.curves.size(); ++c) {
-        std::string head = std::to_string(c + 1);
-        for (double v : m.cases[c].values)
-            head += "," + Number(v);
-        for (std::size_t x = 0; x < r.curves[c].size(); ++x) {
-            const std::string row = head + "," + Number(m.receivers[x]) + ",";
-            for (const CCurvePoint& p : r.curves[c][x])
-                out += row + Number(p.m_fX) + "," + Number(p.m_fY) + "\n";
+        head += "," + c;
+    if (!sink(head + ",receiver_x,time,value\n", error))
+        return false;
+    // The manifest's tasks cover every receiver of every case once: in case order, then receiver
+    // order, they give the table's rows.
+    std::vector<int> order(m.tasks.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i) + 1;
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const StudyTask& x = m.tasks[static_cast<std::size_t>(a - 1)];
+        const StudyTask& y = m.tasks[static_cast<std::size_t>(b - 1)];
+        return std::tie(x.caseIndex, x.firstReceiver) < std::tie(y.caseIndex, y.firstReceiver);
+    });
+    std::string rows;
+    for (int task : order) {
+        const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
+        std::string problem;
+        if (CheckBlock(m, task, &problem) != BlockState::Complete) {
+            if (error)
+                *error = TaskDir(m, task) + ": " + (problem.empty() ? "the task is not complete" : problem);
+            return false;
+        }
+        const StudyCase& c = m.cases[static_cast<std::size_t>(t.caseIndex)];
+        std::string caseHead = std::to_string(t.caseIndex + 1);
+        for (double v : c.values)
+            caseHead += "," + Number(v);
+        for (int i = 0; i < t.receiverCount; ++i) {
+            const std::string row = caseHead + "," + Number(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)]) + ",";
+            rows.clear();
+            const auto points = ReadResultPoints(m, task, i);
+            if (!points)
+                return Changed(m, task, error);
+            for (const CCurvePoint& p : *points)
+                rows += row + Number(p.m_fX) + "," + Number(p.m_fY) + "\n";
+            if (!sink(rows, error))
+                return false;
         }
     }
-    return out;
+    return true;
 }
 
 bool CollectResults(const StudyManifest& m, std::string* error) {
-    StudyResults r;
-    if (!LoadStudyResults(m, r, error))
+    CAtomicFileWriter file;
+    if (!MakeStudyDirectory(m, m.studyDir, error) || !file.Open((fs::path(m.studyDir) / "results.csv").string(), error))
         return false;
-    return WriteFileAtomically((fs::path(m.studyDir) / "results.csv").string(), FormatResultsCsv(m, r), error);
+    return WriteResultsCsv(m, [&](std::string_view bytes, std::string* e) { return file.Write(bytes, e); }, error) &&
+           file.Commit(error);
 }

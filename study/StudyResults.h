@@ -2,7 +2,9 @@
 // The results of a started study read back: for every case, one curve per receiving point (empty
 // where the task is not complete), and the whole as one CSV table.
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "MateCon.h"
@@ -19,8 +21,12 @@ struct StudyResults {
 // unreadable (a complete directory never holds a bad file, so that is damage worth saying).
 bool LoadStudyResults(const StudyManifest& m, StudyResults& out, std::string* error);
 
-// "case,<columns>...,receiver_x,time,value" and one line per point, "C" number format.
-std::string FormatResultsCsv(const StudyManifest& m, const StudyResults& r);
+// "case,<columns>...,receiver_x,time,value" and one line per point, "C" number format, case by
+// case and receiver by receiver, handed to sink piece by piece: one result file is in memory at
+// a time, whatever the study's size. False with *error when a block is not complete or the
+// sink refuses.
+bool WriteResultsCsv(const StudyManifest& m, const std::function<bool(std::string_view, std::string*)>& sink,
+                     std::string* error);
 
-// Writes "results.csv" into the study directory, atomically.
+// Writes "results.csv" into the study directory, atomically, as a stream.
 bool CollectResults(const StudyManifest& m, std::string* error);

@@ -1,17 +1,20 @@
 #include "StudyStatus.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
+
+#include "StudyTask.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string FirstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line.substr(0, 500);
+    std::string text, reason;
+    if (ReadRegularFile(path, 1u << 16, text, reason) != ReadFileOutcome::Read)
+        return "the failure note cannot be read";
+    return Printable(text.substr(0, std::min(text.find('\n'), std::size_t{500})));
 }
 
 bool Submitted(const StudyManifest& m, int task) {
@@ -46,8 +49,13 @@ std::vector<TaskStatus> TaskStatuses(const StudyManifest& m, const QueueStates& 
         TaskStatus& s = out[static_cast<std::size_t>(task - 1)];
         const auto q = queue.find(task);
         const TaskState fromQueue = q == queue.end() ? TaskState::NotStarted : StateFromSlurm(q->second);
-        if (fs::is_directory(TaskDir(m, task), ec)) {
+        std::string damage;
+        const BlockState block = CheckBlock(m, task, &damage);
+        if (block == BlockState::Complete) {
             s.state = TaskState::Done;
+        } else if (block == BlockState::Damaged && fromQueue != TaskState::Running && fromQueue != TaskState::Pending) {
+            s.state = TaskState::Failed;
+            s.detail = "its results are damaged: " + damage;
         } else if (fromQueue == TaskState::Running || fromQueue == TaskState::Pending) {
             // A marker from an earlier attempt says nothing about the one now queued.
             s.state = fromQueue;

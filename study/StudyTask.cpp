@@ -1,11 +1,12 @@
 #include "StudyTask.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "AtomicFile.h"
@@ -15,6 +16,7 @@
 #include "SolverOutcome.h"
 #include "SolverRun.h"
 #include "StudyPlan.h"
+#include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -25,14 +27,9 @@ constexpr std::size_t kMaxResultFileSize = 256u << 20;
 // know the receiver list, or one given more values than it takes in a run.
 constexpr int kUnknownOptionExit = 2;
 
-bool ReadText(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
+bool ReadText(const fs::path& path, std::string& text, std::size_t limit = kMaxResultFileSize) {
+    std::string reason;
+    return ReadRegularFile(path.string(), limit, text, reason) == ReadFileOutcome::Read;
 }
 
 std::string ScratchName(const std::string& taskDir) {
@@ -66,6 +63,14 @@ std::vector<std::string> CommonArgs(const StudyManifest& m) {
     return args;
 }
 
+std::string ReceiverList(const StudyManifest& m, const StudyTask& t) {
+    std::string receivers;
+    for (int i = 0; i < t.receiverCount; ++i)
+        // The precision of the input's own receiving point, so a list and one run per point agree.
+        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 4) + "\n";
+    return receivers;
+}
+
 // Empty when the run ended well; else why not, on one line ("cancelled" for a cancelled run).
 std::string RunProblem(const StudyManifest& m, const ProcessOutcome& outcome) {
     return SolverOutcomeMessage(outcome, CSolverJob{m.solver, {}, "cancelled", {}, CSolverJob::Output::OneLine});
@@ -94,17 +99,13 @@ std::string RunEachReceiver(const StudyManifest& m, const StudyTask& t, const fs
 std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& scratch, const TaskHooks& hooks) {
     const fs::path caseDir = fs::path(m.studyDir) / m.cases[static_cast<std::size_t>(t.caseIndex)].dir;
     std::string input, error;
-    if (!ReadText(caseDir / m.inputName, input))
+    if (!ReadText(caseDir / m.inputName, input, numerics::kMaxInputBytes))
         return (caseDir / m.inputName).string() + ": the case's input cannot be read";
     std::error_code ec;
-    if (fs::exists(caseDir / "ft.dat", ec) && !CopyFileAtomically((caseDir / "ft.dat").string(),
+    if (fs::symlink_status(caseDir / "ft.dat", ec).type() != fs::file_type::not_found && !CopyFileAtomically((caseDir / "ft.dat").string(),
                                                                    (scratch / "ft.dat").string(), &error))
         return error;
-    std::string receivers;
-    for (int i = 0; i < t.receiverCount; ++i)
-        // The precision of the input's own receiving point, so a list and one run per point agree.
-        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 4) + "\n";
-    if (!WriteFileAtomically((scratch / "receivers.txt").string(), receivers, &error))
+    if (!WriteFileAtomically((scratch / "receivers.txt").string(), ReceiverList(m, t), &error))
         return error;
     if (!m.receiverSweep)
         return RunEachReceiver(m, t, scratch, input, hooks);
@@ -135,23 +136,51 @@ void WriteFailure(const StudyManifest& m, int task, const std::string& reason) {
 
 }  // namespace
 
-std::string CheckResultFile(const std::string& path) {
-    std::string text;
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec)
-        return fs::path(path).filename().string() + " is missing";
-    if (size > kMaxResultFileSize)
-        return fs::path(path).filename().string() + " is too large";
-    if (!ReadText(path, text))
-        return fs::path(path).filename().string() + " cannot be read";
+std::string CheckResultFile(const std::string& path, int points) {
+    const std::string name = fs::path(path).filename().string();
+    std::string text, reason;
+    switch (ReadRegularFile(path, kMaxResultFileSize, text, reason)) {
+    case ReadFileOutcome::Read: break;
+    case ReadFileOutcome::TooLarge: return name + " is too large";
+    case ReadFileOutcome::NotRegular: return name + ": " + reason;
+    case ReadFileOutcome::CannotOpen:
+        return reason == std::strerror(ENOENT) ? name + " is missing" : name + " cannot be read: " + reason;
+    }
     const CResultText parsed = ParseResultText(text);
     if (parsed.head != CResultText::Head::Ok || parsed.announced < 1)
-        return fs::path(path).filename().string() + " has no usable head";
+        return name + " has no usable head";
     if (static_cast<int>(parsed.points.size()) != parsed.announced)
-        return fs::path(path).filename().string() + " holds " + std::to_string(parsed.points.size()) +
-               " finite points of the " + std::to_string(parsed.announced) + " it announces";
+        return name + " holds " + std::to_string(parsed.points.size()) + " finite points of the " +
+               std::to_string(parsed.announced) + " it announces";
+    if (points > 0 && parsed.announced != points)
+        return name + " holds " + std::to_string(parsed.announced) + " points, not the study's " + std::to_string(points);
     return {};
+}
+
+BlockState CheckBlock(const StudyManifest& m, int task, std::string* problem) {
+    const auto damaged = [&](const std::string& why) {
+        if (problem)
+            *problem = why;
+        return BlockState::Damaged;
+    };
+    const std::string dir = TaskDir(m, task);
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(dir, ec);
+    if (st.type() == fs::file_type::not_found)
+        return BlockState::Absent;
+    if (st.type() != fs::file_type::directory)
+        return damaged(m.tasks[static_cast<std::size_t>(task - 1)].dir + " is not a directory");
+    if (!ResolvesInsideTree(StudyHome(m), dir))
+        return damaged(m.tasks[static_cast<std::size_t>(task - 1)].dir + " leads outside the project directory");
+    const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
+    std::string listed;
+    if (!ReadText(fs::path(dir) / "receivers.txt", listed, 1u << 20) || listed != ReceiverList(m, t))
+        return damaged("receivers.txt does not list the block's receivers");
+    for (int i = 1; i <= t.receiverCount; ++i)
+        if (std::string why = CheckResultFile((fs::path(dir) / NumberedResultName(m.resultStem, i)).string(), m.points);
+            !why.empty())
+            return damaged(why);
+    return BlockState::Complete;
 }
 
 void RemoveTaskScratch(const StudyManifest& m, int task) {
@@ -181,23 +210,26 @@ TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hook
     }
     const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
     const std::string final = TaskDir(m, task);
-    std::error_code ec;
-    fs::remove(TaskFailedMarker(m, task), ec);
-    if (fs::is_directory(final, ec)) {
-        out.status = TaskOutcome::Status::Done;
-        return out;
-    }
     const fs::path scratch = ScratchName(final);
+    std::error_code ec;
+    // Nothing of the task is touched before its case directory is known to be inside the project.
+    if (!MakeStudyDirectory(m, scratch.parent_path().string(), &out.reason))
+        return out;
+    fs::remove(TaskFailedMarker(m, task), ec);
+    switch (CheckBlock(m, task, nullptr)) {
+    case BlockState::Complete: out.status = TaskOutcome::Status::Done; return out;
+    case BlockState::Damaged: fs::remove_all(final, ec); break;  // made again below
+    case BlockState::Absent: break;
+    }
     fs::remove_all(scratch, ec);
-    fs::create_directories(scratch, ec);
-    if (ec) {
-        out.reason = scratch.string() + ": cannot be made: " + ec.message();
+    if (::mkdir(scratch.c_str(), 0777) != 0) {
+        out.reason = scratch.string() + ": cannot be made: " + std::strerror(errno);
         WriteFailure(m, task, out.reason);
         return out;
     }
     std::string problem = RunTask(m, t, scratch, hooks);
     for (int i = 1; problem.empty() && i <= t.receiverCount; ++i)
-        problem = CheckResultFile((scratch / NumberedResultName(m.resultStem, i)).string());
+        problem = CheckResultFile((scratch / NumberedResultName(m.resultStem, i)).string(), m.points);
     if (problem.empty()) {
         // The results are on disk before the directory that announces them appears.
         for (int i = 1; i <= t.receiverCount; ++i)

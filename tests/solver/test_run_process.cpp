@@ -103,6 +103,17 @@ TEST(LastLines, KeepTheLastThreeSayingLinesReadably) {
     EXPECT_EQ(last.Lines().size(), CLastLines::kLines);
 }
 
+TEST(LastLines, ARefusedCommandLineKeepsItsReasonNotTheUsage) {
+    // The solvers' own way to refuse an option: the reason, then their usage text.
+    CLastLines last;
+    for (const char* line : {"progress 0%", "lumdex: --points needs a whole count from 2 to 100000: 1000000 is too large",
+                             "usage: lumdex [options]       reads input.d, writes result.dat",
+                             "       lumdex --dispersion [--modes N] [KAPPA ...]", "options:", "  --points N  output samples"})
+        last.Add(line);
+    EXPECT_EQ(last.Lines(), (std::vector<std::string>{
+                                "lumdex: --points needs a whole count from 2 to 100000: 1000000 is too large"}));
+}
+
 TEST(PosixProcessRunner, KeepsWhatTheSolverLastSaid) {
     CTempDir temp;
     InstallSolver("exits_nonzero", temp.Path(), "lumdex");

@@ -2,6 +2,9 @@
 // exactly as the writers write them (title line whole, CR LF line ends) are accepted.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -222,6 +225,31 @@ TEST(SolverBadInput, EveryOptionIsBoundedWithExitTwo) {
         EXPECT_NE(run.strErr.find(c.expected), std::string::npos) << run.strErr;
     }
     EXPECT_FALSE(dir.Exists("result.dat"));
+}
+
+TEST(SolverBadInput, ADispersionTableWithAnInfiniteValueIsWrittenNowhere) {
+    // A wavenumber next to zero makes omega / k overflow (the lowest root of this stack keeps a
+    // rounding floor there): neither the file nor standard output may carry it, and the run
+    // fails. 1e-300 still divides to a finite phase velocity.
+    CTempDir dir;
+    std::ifstream in(std::string(PEMBLAR_SOLVER_DATA) + "/standard.input.d", std::ios::binary);
+    dir.Write("input.d", std::string(std::istreambuf_iterator<char>(in), {}));
+    for (const char* k : {"1e-318"}) {
+        SCOPED_TRACE(k);
+        const CRun toFile = RunSolver(LUMDEX_PATH, {"--dispersion", "--wavenumbers", k, k, "1", "--modes", "2",
+                                                     "--output", "curves.txt"}, dir.Path());
+        EXPECT_NE(toFile.nExit, 0);
+        EXPECT_NE(toFile.strErr.find("not finite"), std::string::npos) << toFile.strErr;
+        EXPECT_FALSE(dir.Exists("curves.txt"));
+        const CRun toScreen = RunSolver(LUMDEX_PATH, {"--dispersion", "--wavenumbers", k, k, "1", "--modes", "2"},
+                                        dir.Path());
+        EXPECT_NE(toScreen.nExit, 0);
+        EXPECT_EQ(toScreen.strOut.find("inf"), std::string::npos) << toScreen.strOut;
+    }
+    const CRun fine = RunSolver(LUMDEX_PATH, {"--dispersion", "--wavenumbers", "1e-300", "1e-300", "1", "--modes", "2",
+                                              "--output", "curves.txt"}, dir.Path());
+    EXPECT_EQ(fine.nExit, 0) << fine.strErr;
+    EXPECT_EQ(dir.Read("curves.txt").find("inf"), std::string::npos);
 }
 
 TEST(SolverBadInput, MessagesQuoteOnlyAShortPrefix) {

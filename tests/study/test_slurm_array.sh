@@ -15,7 +15,9 @@ cleanup() {
 }
 trap cleanup EXIT
 slurm_start || exit $?
-work=$(mktemp -d /tmp/pemblar-slurm-study-XXXXXX)
+# A '%' (Slurm's file-name patterns), a quote and a blank in the project's path: every task must
+# still run and log.
+work=$(mktemp -d "/tmp/pemblar-slurm-study 50%a'-XXXXXX")
 
 fail() {
   echo "FAIL: $*" >&2
@@ -101,12 +103,20 @@ grep -q "3 tasks: 2 done" "$work/out/status2.txt" || fail "expected two tasks do
 [ ! -e "$studydir/results.csv" ] || fail "results were collected from an incomplete study"
 ls -d "$studydir"/case-0001/block-0001 "$studydir"/case-0003/block-0001 >/dev/null || fail "complete tasks missing"
 
-# Resume submits exactly the killed task and follows it to the end.
+# Two resumes at once: the study's lock lets one submit the killed task; the other waits for it
+# and finds the task queued or done. Then a third follows the study to its end.
 rm -f "$work/hold"
-"$study_program" resume "$work/sweep.toml" --poll-ms=300 >"$work/out/resume.txt" 2>&1 || fail "resume: $(cat "$work/out/resume.txt")"
+"$study_program" resume "$work/sweep.toml" --no-wait >"$work/out/resume1.txt" 2>&1 &
+first=$!
+"$study_program" resume "$work/sweep.toml" --no-wait >"$work/out/resume2.txt" 2>&1 || fail "second resume: $(cat "$work/out/resume2.txt")"
+wait "$first" || fail "first resume: $(cat "$work/out/resume1.txt")"
+cat "$work/out/resume1.txt" "$work/out/resume2.txt" >"$work/out/resume.txt"
+[ "$(grep -c "submitted job array" "$work/out/resume.txt")" -eq 1 ] || fail "not exactly one resubmission: $(cat "$work/out/resume.txt")"
 grep -q "resuming tasks 2$" "$work/out/resume.txt" || fail "resume did not pick task 2 alone: $(cat "$work/out/resume.txt")"
 grep -q "(tasks 2)" "$work/out/resume.txt" || fail "the resubmission is not task 2 alone"
-grep -q "3 tasks: 3 done" "$work/out/resume.txt" || fail "not all done after resume: $(cat "$work/out/resume.txt")"
+grep -q "nothing to resume" "$work/out/resume.txt" || fail "the second resume did not see the first one's array"
+"$study_program" resume "$work/sweep.toml" --poll-ms=300 >"$work/out/follow.txt" 2>&1 || fail "following: $(cat "$work/out/follow.txt")"
+grep -q "3 tasks: 3 done" "$work/out/follow.txt" || fail "not all done after resume: $(cat "$work/out/follow.txt")"
 lines=$(wc -l <"$studydir/results.csv")
 [ "$lines" -eq $((1 + 3 * 3 * 41)) ] || fail "results.csv has $lines lines"
 [ "$(grep -c '^\[\[submission\]\]' "$studydir/manifest.toml")" -eq 2 ] || fail "two submissions expected in the manifest"

@@ -155,6 +155,7 @@ TEST(StudyPlan, OnlyTheReceivingPointLineChanges) {
 
 TEST(StudyManifest, ReadsBackWhatItWrites) {
     StudyManifest m;
+    m.id = "0123abcd";
     m.name = "s";
     m.studyDir = "/tmp/x";
     m.kind = "composite";
