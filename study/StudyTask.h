@@ -28,9 +28,9 @@ TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hook
 void RemoveTaskScratch(const StudyManifest& m, int task);
 bool HasTaskScratch(const StudyManifest& m, int task);
 
-// One result file checked: a regular file with a head, as many finite points as it announces,
-// and points of them when points > 0. Empty when all is well, else what is wrong.
-std::string CheckResultFile(const std::string& path, int points = 0);
+// One result file checked: a regular file with a head and as many finite points as it
+// announces. Empty when all is well, else what is wrong.
+std::string CheckResultFile(const std::string& path);
 
 // A task's block as it lies on disk: absent, or a real directory inside the project holding the
 // block's receiver list and every result, each checked as above; anything else is damaged
