@@ -11,10 +11,7 @@
 // order in the "long" form instead: the columns "series", x, y with one row per point, series
 // after series. CsvLayout::Auto picks Wide when every series is sorted, else Long.
 //
-// Read form (ReadSeriesCsv): columns separated by ',', ';', tab or blanks; '#' starts a
-// comment line; a first line that is not numbers is the header (names and units are taken
-// from it); the first column is x, every further column one series. Empty cells are skipped.
-// A header whose first cell is "series" marks the long form, which reads back series by name.
+// Read form: SeriesCsvRead.h.
 
 #include <QString>
 
@@ -25,15 +22,9 @@
 #include <vector>
 
 #include "PlotModel.h"
+#include "SeriesCsvRead.h"
 
 namespace plot {
-
-struct AxisName {
-    std::string name;  // "t"
-    std::string unit;  // "us"
-    // "t (us)", or just the name without a unit.
-    std::string Title() const;
-};
 
 enum class CsvLayout { Auto, Wide, Long };
 
@@ -44,18 +35,6 @@ std::string NumberText(double value, bool singlePrecision = false);
 std::string CsvCell(std::string_view text);
 
 std::string SeriesCsvText(std::span<const Series> series, const AxisName& x, CsvLayout layout = CsvLayout::Auto);
-
-struct CsvReadResult {
-    std::vector<Series> series;  // one per y column, named from the header (else "column 2", ...)
-    AxisName x;                  // from the header's first cell
-    std::string error;           // empty on success; else what and on which line
-    bool ok() const { return error.empty(); }
-};
-// Reads at most maxRows data rows (a guard against endless input); more is an error.
-CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows = 50'000'000);
-
-// Splits "W (mm)" into name "W" and unit "mm" (no unit when there are no trailing parentheses).
-AxisName SplitTitle(std::string_view title);
 
 // Replaces the file at path with bytes, atomically (a temporary file in the same directory,
 // renamed into place once complete). False with a readable reason when anything fails; an old

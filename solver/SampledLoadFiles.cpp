@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "AtomicFile.h"
+#include "Limits.h"
 #include "OstrelDoc.h"
+#include "TextEncoding.h"
 #include "WorkingDirectory.h"
 
 namespace {
@@ -26,6 +28,13 @@ bool ReadNumber(std::string_view text, double& v) {
 std::string Number(double v) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+// A number for a message: "1e+06", "1e-09".
+std::string Short(double v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", v);
     return buffer;
 }
 
@@ -87,15 +96,28 @@ std::vector<std::string_view> Fields(std::string_view line) {
     return fields;
 }
 
+// Empty when a sample is one the solvers take (time, value and the step from the one before
+// within their bounds), else why not.
+std::string SampleBoundProblem(double t, double v, const double* previous) {
+    if (!(std::fabs(t) <= numerics::kMaxTime))
+        return "the time " + Short(t) + " us lies outside -" + Short(numerics::kMaxTime) + " to " +
+               Short(numerics::kMaxTime) + " us";
+    if (!(std::fabs(v) <= numerics::kMaxLoadValue))
+        return "the value " + Short(v) + " is larger than " + Short(numerics::kMaxLoadValue);
+    if (previous && !(t - *previous >= numerics::kMinLoadStep))
+        return "the samples lie closer than " + Short(numerics::kMinLoadStep) + " us";
+    return {};
+}
+
 // Lines without their ends (LF or CR LF).
 template <class F>
-void ForEachLine(const std::string& text, F&& f) {
+void ForEachLine(std::string_view text, F&& f) {
     size_t at = 0;
     int number = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + at, end - at);
+        std::string_view line = text.substr(at, end - at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!f(++number, line)) return;
         at = end + 1;
@@ -156,6 +178,10 @@ double AutomaticInterval(const CSampledLoad& l) {
 
 std::string CheckSampledLoad(const CSampledLoad& l) {
     if (!std::isfinite(l.m_dDelay) || l.m_dDelay < 0) return "The delay must be a number of 0 or more.";
+    // The solvers take times up to kMaxTime: a load that starts or ends later is refused here
+    // rather than written as an ft.dat the solver refuses.
+    if (!(l.m_dDelay <= numerics::kMaxTime))
+        return "The delay must be at most " + Short(numerics::kMaxTime) + " us.";
     if (!(l.m_dInterval == 0 || Positive(l.m_dInterval))) return "The sample interval must be positive (or 0 to choose one).";
     switch (l.m_shape) {
     case ELoadShape::ToneBurst:
@@ -174,10 +200,14 @@ std::string CheckSampledLoad(const CSampledLoad& l) {
         if (l.m_importedTimes.size() < 2 || l.m_importedTimes.size() != l.m_importedValues.size())
             return "The imported load needs at least two samples.";
         if (l.m_importedTimes.size() > kMaxLoadSamples) return "The imported load has too many samples.";
-        for (size_t i = 0; i < l.m_importedTimes.size(); ++i)
+        for (size_t i = 0; i < l.m_importedTimes.size(); ++i) {
             if (!std::isfinite(l.m_importedTimes[i]) || !std::isfinite(l.m_importedValues[i]) ||
                 (i > 0 && !(l.m_importedTimes[i] > l.m_importedTimes[i - 1])))
                 return "The imported times must increase from sample to sample.";
+            const std::string bound = SampleBoundProblem(l.m_importedTimes[i], l.m_importedValues[i],
+                                                         i > 0 ? &l.m_importedTimes[i - 1] : nullptr);
+            if (!bound.empty()) return "Imported sample " + std::to_string(i + 1) + ": " + bound + ".";
+        }
         return {};
     }
     double start = 0, end = 0;
@@ -186,6 +216,12 @@ std::string CheckSampledLoad(const CSampledLoad& l) {
     if (!std::isfinite(end) || !((end - start) / interval < static_cast<double>(kMaxLoadSamples)))
         return "The load would need more than " + std::to_string(kMaxLoadSamples) +
                " samples: a longer sample interval is needed.";
+    if (!(end <= numerics::kMaxTime))
+        return "The load must end by " + Short(numerics::kMaxTime) + " us: a shorter delay or duration is needed.";
+    // Samples closer than the solvers take: the pieces between them would be shorter still.
+    const double pieces = std::max(1.0, std::ceil((end - start) / interval - 1e-9));
+    if (!((end - start) / pieces >= numerics::kMinLoadStep) && end > start)
+        return "The sample interval must be at least " + Short(numerics::kMinLoadStep) + " us.";
     return {};
 }
 
@@ -227,14 +263,18 @@ std::string FormatLoadSamples(const CLoadSamples& samples) {
 
 std::string ParseLoadTable(const std::string& text, CLoadSamples& out) {
     out = {};
-    std::string error;
+    std::string error = TextEncodingProblem(text);
+    if (!error.empty()) return error;
     bool first = true;
-    ForEachLine(text, [&](int number, std::string_view line) {
+    ForEachLine(WithoutUtf8Bom(text), [&](int number, std::string_view line) {
         const auto fields = Fields(line);
         if (fields.empty() || fields[0].front() == '#') return true;
         double t = 0, v = 0;
         const bool numbers = fields.size() == 2 && ReadNumber(fields[0], t) && ReadNumber(fields[1], v);
-        const bool header = first && !ReadNumber(fields[0], t);
+        // Column names only where no field is a number: a row of data is never passed over.
+        bool anyNumber = false;
+        for (std::string_view f : fields) anyNumber = anyNumber || ReadNumber(f, t);
+        const bool header = first && !anyNumber;
         first = false;
         if (header) return true;
         const std::string where = "line " + std::to_string(number) + ": ";
@@ -244,6 +284,11 @@ std::string ParseLoadTable(const std::string& text, CLoadSamples& out) {
         }
         if (!out.times.empty() && !(t > out.times.back())) {
             error = where + "the times must increase from line to line";
+            return false;
+        }
+        if (const std::string bound = SampleBoundProblem(t, v, out.times.empty() ? nullptr : &out.times.back());
+            !bound.empty()) {
+            error = where + bound;
             return false;
         }
         if (out.times.size() >= kMaxLoadSamples) {
@@ -282,7 +327,9 @@ std::string FormatLoadSettings(const CSampledLoad& l) {
     return text;
 }
 
-std::string ParseLoadSettings(const std::string& text, CSampledLoad& out) {
+std::string ParseLoadSettings(const std::string& raw, CSampledLoad& out) {
+    if (std::string problem = TextEncodingProblem(raw); !problem.empty()) return problem;
+    const std::string_view text = WithoutUtf8Bom(raw);
     CSampledLoad l;
     std::map<std::string, double*> numbers = {
         {"frequency", &l.m_dFrequency}, {"cycles", &l.m_dCycles},     {"delay", &l.m_dDelay}, {"width", &l.m_dWidth},

@@ -127,3 +127,42 @@ TEST(SeriesCsv, AtomicWriteLeavesTheOldFileWhenItFails) {
     EXPECT_TRUE(error.startsWith("out.csv: ")) << error.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.csv"});  // no temporary left
 }
+
+namespace {
+
+TEST(SeriesCsvBounds, TablesTooWideAreRefusedBeforeAnythingIsMade) {
+    // Two million header cells: refused as a whole, without a series per cell.
+    std::string names = "t";
+    for (int i = 0; i < 2'000'000; ++i)
+        names += ",w";
+    const CsvReadResult wide = ReadSeriesCsv(names + "\n0,1\n");
+    EXPECT_EQ(wide.error, "line 1: more than 1000 columns");
+    EXPECT_TRUE(wide.series.empty());
+    // The same for numbers, for a blank-separated table, and for a later row.
+    EXPECT_EQ(ReadSeriesCsv("0 1 2 3\n", 10, 3).error, "line 1: more than 3 columns");
+    EXPECT_EQ(ReadSeriesCsv("0,1\n" + std::string(100000, ',') + "\n").error, "line 2: more cells than the first line has");
+    EXPECT_TRUE(ReadSeriesCsv("0,1,2\n1,2,3\n", 10, 3).ok());
+    // The long form: one series per name, as many as columns at most.
+    std::string rows = "series,t,value\n";
+    for (int i = 0; i < 5; ++i)
+        rows += "s" + std::to_string(i) + ",0,1\n";
+    EXPECT_EQ(ReadSeriesCsv(rows, 100, 4).error, "line 6: more than 4 series");
+    EXPECT_EQ(ReadSeriesCsv(rows, 100, 5).series.size(), 5u);
+}
+
+TEST(SeriesCsvText, AByteOrderMarkNeverTurnsTheFirstRowIntoNames) {
+    const CsvReadResult marked = ReadSeriesCsv("\xEF\xBB\xBF" "0,1\n1,2\n");
+    ASSERT_TRUE(marked.ok()) << marked.error;
+    ASSERT_EQ(marked.series.size(), 1u);
+    EXPECT_EQ(marked.series[0].points, (std::vector<Point>{{0, 1}, {1, 2}}));
+    const CsvReadResult named = ReadSeriesCsv("\xEF\xBB\xBF" "t (us),W (mm)\n0,1\n");
+    EXPECT_EQ(named.x.name, "t");
+    EXPECT_EQ(named.series.at(0).name, "W");
+    // Wide text is said to be what it is.
+    EXPECT_NE(ReadSeriesCsv(std::string("\xFF\xFE" "0\0,\0" "1\0", 8)).error.find("UTF-16"), std::string::npos);
+    EXPECT_NE(ReadSeriesCsv(std::string("0\0,\0" "1\0\n\0", 8)).error.find("zero bytes"), std::string::npos);
+    // A first row that holds a number is data: a bad cell there is said, not taken as a name.
+    EXPECT_EQ(ReadSeriesCsv("0,volts\n1,2\n").error, "line 1: cell 2 is not a finite number");
+}
+
+}  // namespace

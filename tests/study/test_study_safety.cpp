@@ -366,6 +366,44 @@ TEST(StudySafety, ResumeLeavesARunningLocalRunAlone) {
     EXPECT_EQ(LineCount(ReadAll(StudyDir(p) + "/results.csv")), 1 + 4 * 3);
 }
 
+TEST(StudySafety, SpecialFilesAndFaultsAreSaidAsWhatTheyAre) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    // A FIFO as the study file or the project never hangs the program.
+    ASSERT_EQ(::mkfifo(p.Path("fifo.toml").c_str(), 0600), 0);
+    CCapture fifo;
+    EXPECT_EQ(StudyStatusCommand(p.Path("fifo.toml"), fifo.io), 1);
+    EXPECT_TRUE(fifo.Said("fifo.toml: it is not a regular file")) << fifo.All();
+    ASSERT_EQ(::mkfifo(p.Path("input/pipe.dat").c_str(), 0600), 0);
+    const std::string piped = p.Write("piped.toml", "project = \"input/pipe.dat\"\n[receivers]\nvalues = [1]\n");
+    CCapture project;
+    EXPECT_EQ(StudyRunCommand(piped, project.io), 1);
+    EXPECT_TRUE(project.Said("pipe.dat: the project file cannot be read: it is not a regular file")) << project.All();
+    // Directories named as either file.
+    fs::create_directories(p.Path("dir.toml"));
+    CCapture dirStudy;
+    EXPECT_EQ(StudyRunCommand(p.Path("dir.toml"), dirStudy.io), 1);
+    EXPECT_TRUE(dirStudy.Said("dir.toml: it is a directory")) << dirStudy.All();
+    const std::string dirProject = p.Write("d.toml", "project = \"input\"\n[receivers]\nvalues = [1]\n");
+    CCapture dirProj;
+    EXPECT_EQ(StudyRunCommand(dirProject, dirProj.io), 1);
+    EXPECT_TRUE(dirProj.Said("input: the project file cannot be read: it is a directory")) << dirProj.All();
+    // A varied layer the project lacks: the study file and its line.
+    const std::string layer = p.Write("l.toml", "project = \"input/plate.dat\"\n\n[[vary]]\nparameter = \"angle\"\n"
+                                                "layer = 7\nvalues = [0, 45]\n");
+    CCapture missing;
+    EXPECT_EQ(StudyRunCommand(layer, missing.io), 1);
+    EXPECT_TRUE(missing.Said("l.toml, line 3: the fibre angle of layer 7: the project has 2 layers")) << missing.All();
+    EXPECT_FALSE(fs::exists(p.Path("output/plate/studies/l/manifest.toml")));
+    // More output points than the solvers take is refused with the line, not left to the solver.
+    StudyDefinition def;
+    StudyFileError error;
+    EXPECT_FALSE(ParseStudyText("project = \"input/plate.dat\"\npoints = 100001\n[receivers]\nvalues = [1]\n",
+                                p.Dir(), "s", def, &error));
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.reason, "points must be from 2 to 100000");
+}
+
 bool Alive(pid_t pid) {
     // A zombie is gone for our purpose: it computes nothing and its parent is init's to reap.
     const std::string stat = Slurped("/proc/" + std::to_string(pid) + "/stat");
