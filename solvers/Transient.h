@@ -39,7 +39,7 @@ std::string MakeWavenumbers(const CProblem& problem, CWavenumbers& out);
 
 // What a run costs, in the units of the work bounds of Limits.h.
 struct CRunWork {
-    double dEigen = 0;      // wavenumbers x unknowns^3
+    double dEigen = 0;      // wavenumbers x unknowns^2 x min(half-width, unknowns / 2)
     double dSynthesis = 0;  // wavenumbers x unknowns x time samples of the synthesis
 };
 CRunWork EstimateRunWork(const CProblem& problem, const CWavenumbers& grid, int points);
