@@ -189,21 +189,26 @@ struct CReceiverSynthesis {
              const std::vector<size_t>& modeCount, const std::vector<size_t>& offset, int threads) {
         const Eigen::Index points = static_cast<Eigen::Index>(length);
         const int receivers = static_cast<int>(angles.size());
-        const size_t rows = std::max<size_t>(1, std::min(count, kChunkValues / static_cast<size_t>(points)));
+        // Wavenumbers without a synthesised mode (all quasi-static) add nothing here.
+        std::vector<size_t> used;
+        for (size_t local = 0; local < count; ++local)
+            if (modeCount[local] > 0) used.push_back(local);
+        const size_t total = used.size();
+        const size_t rows = std::max<size_t>(1, std::min(total, kChunkValues / static_cast<size_t>(points)));
         using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
         RowMajor g;
         Eigen::MatrixXd phase;
-        for (size_t c0 = 0; c0 < count; c0 += rows) {
-            const size_t c1 = std::min(count, c0 + rows);
+        for (size_t c0 = 0; c0 < total; c0 += rows) {
+            const size_t c1 = std::min(total, c0 + rows);
             g.setZero(static_cast<Eigen::Index>(c1 - c0), points);
             ParallelFor(c1 - c0, threads, [&](size_t l, int) {
-                const size_t local = c0 + l;
+                const size_t local = used[c0 + l];
                 AccumulateModes(problem.load, times, plan, &omega[offset[local]], &coeff[offset[local]],
                                 modeCount[local], g.row(static_cast<Eigen::Index>(l)).data());
             });
             phase.resize(receivers, static_cast<Eigen::Index>(c1 - c0));
             for (size_t l = 0; l < c1 - c0; ++l) {
-                const double kappa = grid.kappa[start + c0 + l];
+                const double kappa = grid.kappa[start + used[c0 + l]];
                 for (int r = 0; r < receivers; ++r)
                     phase(r, static_cast<Eigen::Index>(l)) = Phase(kappa, angles[r], phaseSign);
             }
