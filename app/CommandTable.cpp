@@ -84,7 +84,7 @@ constexpr std::array kTable = {
                  "Compute and show the dispersion curves of the stack", "Dispersion curves", M129, C::Document},
     CCommandInfo{Cmd::kSolverOptions, "Solver options...", nullptr,
                  "Choose the element order the solvers use through the thickness: automatic or fixed",
-                 "Solver options", M129, C::App},
+                 "Solver options", M129, C::Document},
     CCommandInfo{Cmd::kBackgroundColor, nullptr, nullptr, "Background Color", "Background Color", TB, C::View},
     CCommandInfo{Cmd::kCurveColor, nullptr, nullptr, "Select curve color", "Select curve color", TB, C::View},
     CCommandInfo{Cmd::kLineStyle, nullptr, nullptr, "Line style", "Line style", TB, C::View},

@@ -1,6 +1,8 @@
 #include "DocCommands.h"
 
 #include <QDialog>
+#include <QSettings>
+#include <filesystem>
 #include <memory>
 
 #include "AllPara.h"
@@ -19,28 +21,40 @@
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "SampledLoadDlg.h"
+#include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
+#include "SolverOptions.h"
+#include "SolverOptionsDlg.h"
 
 namespace {
 
-ELoadProject ProjectOf(int index) { return index == 1 ? ELoadProject::FGM : ELoadProject::Composite; }
-
-void WriteLoad(COstrelDoc& doc, int project, CSampledLoad load) {
+void WriteLoad(COstrelDoc& doc, const CProjectKind& kind, CSampledLoad load) {
     std::string error;
-    if (!WriteSampledLoad(doc, ProjectOf(project), load, &error))
+    if (!WriteSampledLoad(doc, kind, load, &error))
         doc.ShowMessage("Cannot write the sampled load!\n" + error);
 }
 
 // Once a project has a sampled load, its ft.dat follows the project: a new title gets its
 // settings file, a new time window the held end of a step.
-void RefreshSampledLoad(COstrelDoc& doc, int project) {
-    const CSampledLoad& load = project == 0 ? doc.m_comSampledLoad : doc.m_fgmSampledLoad;
-    const int type = project == 0 ? doc.m_nLoadType : doc.m_nFGMLoadType;
-    if (type != 4 || !load.m_bDefined)
+void RefreshSampledLoad(COstrelDoc& doc, const CProjectKind& kind) {
+    const CSampledLoad& load = doc.*kind.sampledLoad;
+    if (doc.*kind.loadType != Codes::kAnyFt || !load.m_bDefined)
         return;
     CSampledLoad updated = load;
-    updated.m_dEnd = project == 0 ? doc.m_fTimeTo : doc.m_fFGMTimeTo;
-    WriteLoad(doc, project, updated);
+    updated.m_dEnd = doc.*kind.timeTo;
+    WriteLoad(doc, kind, updated);
+}
+
+// The element order goes with every project already on disk.
+void KeepElementOrder(COstrelDoc& doc) {
+    for (const CProjectKind* kind : ProjectKinds()) {
+        const std::filesystem::path project =
+            std::filesystem::path(doc.m_szStartDir) / kind->projectDir / (doc.*kind->title + ".dat");
+        std::error_code ec;
+        std::string error;
+        if (std::filesystem::is_regular_file(project, ec) && !WriteProjectSettings(doc, *kind, &error))
+            doc.ShowMessage("Cannot write the project settings!\n" + error);
+    }
 }
 
 }  // namespace
@@ -61,6 +75,7 @@ bool CDocCommands::Carries(int id) const {
     case Cmd::kSampledLoad:
     case Cmd::kDispersionCurves:
     case Cmd::kStudy:
+    case Cmd::kSolverOptions:
         return true;
     default:
         return false;
@@ -78,9 +93,10 @@ bool CDocCommands::OnCommand(int id) {
         const CProjectKind& kind = id == Cmd::kExecuteFGM ? FGMKind() : CompositeKind();
         // The toolbar may be a step behind the state; a run is only ever of the input written last.
         if (m_doc.m_nRunType == kind.index)
-            OnExecute(m_doc, kind, COstrelApp::StoredElementOrder());
+            OnExecute(m_doc, kind);
         return true;
     }
+    case Cmd::kSolverOptions: OnSolverOptions(); return true;
     case Cmd::kFileOpen: OnOpenProject(m_doc, CompositeKind()); return true;
     case Cmd::kOpenFGM: OnOpenProject(m_doc, FGMKind()); return true;
     case Cmd::kSampledLoad:
@@ -92,7 +108,7 @@ bool CDocCommands::OnCommand(int id) {
             OnDispersionCurves();
         return true;
     case Cmd::kStudy:
-        OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}, COstrelApp::StoredElementOrder());
+        OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}, m_doc.m_nElementOrder);
         return true;
     default: return false;
     }
@@ -151,7 +167,16 @@ void CDocCommands::OnInput(const CProjectKind& kind) {
     WriteProjectFile(m_doc, kind);
     if (WriteSolverInput(m_doc, kind) != 1)
         m_doc.ShowMessage(kSolverInputFailed);
-    RefreshSampledLoad(m_doc, kind.index);
+    RefreshSampledLoad(m_doc, kind);
+}
+
+void CDocCommands::OnSolverOptions() {
+    if (!EditSolverOptions(m_doc.m_nElementOrder, m_parent, m_runForm))
+        return;
+    // The choice is the project's, and where the user's next new project starts.
+    auto settings = COstrelApp::OpenSettings();
+    WriteElementOrder(*settings, m_doc.m_nElementOrder);
+    KeepElementOrder(m_doc);
 }
 
 bool CDocCommands::OnUpdateSampledLoad() const {
@@ -173,7 +198,7 @@ void CDocCommands::OnSampledLoad() {
     form.m_nProject = (m_doc.m_nRunType == 1 && form.m_offered[1]) || !form.m_offered[0] ? 1 : 0;
     if (RunForm(form) != 1)
         return;
-    WriteLoad(m_doc, form.m_nProject, form.m_loads[static_cast<size_t>(form.m_nProject)]);
+    WriteLoad(m_doc, KindAt(form.m_nProject), form.m_loads[static_cast<size_t>(form.m_nProject)]);
 }
 
 void CDocCommands::OnDispersionCurves() {
@@ -188,7 +213,7 @@ void CDocCommands::OnDispersionCurves() {
     if (RunForm(form) != 1)
         return;
     m_dispersion = form.m_settings;
-    m_dispersion.nElementOrder = COstrelApp::StoredElementOrder();
+    m_dispersion.nElementOrder = m_doc.m_nElementOrder;
     CDispersionTable table;
     if (RunDispersion(m_doc, m_dispersion, table) != DispersionOutcome::Done)
         return;

@@ -31,6 +31,9 @@ public:
     // project file and solver input.
     void OnInput(const CProjectKind& kind);
     void OnSampledLoad();
+    // "Solver options...": the project's element order, which is also where the user's next
+    // new project starts.
+    void OnSolverOptions();
     void OnDispersionCurves();
     // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion a stack.
     bool OnUpdateSampledLoad() const;

@@ -160,6 +160,8 @@ CDocumentHost* COstrelApp::CreateDocumentHost() {
     // Solver runs keep the windows repainting and can be cancelled.
     host->SetProcessRunner(std::make_unique<CProcessProgress>(m_pMainWnd));
     host->SetCommandCarrier(std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd));
+    // A new project starts from the user's element order; an opened one brings its own.
+    host->Doc().m_nElementOrder = StoredElementOrder();
     if (m_documentSetup)
         m_documentSetup(*host);
     m_documents.push_back(host);
@@ -245,7 +247,6 @@ QPrinter& COstrelApp::Printer() {
 
 bool COstrelApp::Carries(int id) const {
     return id == Cmd::kFileNew || id == Cmd::kFilePrintSetup || id == Cmd::kAppAbout || id == Cmd::kAppExit ||
-           id == Cmd::kSolverOptions ||
            (IsRecentFileCommand(id) && id - Cmd::kFileMruFirst < m_recentFiles.Count());
 }
 
@@ -258,8 +259,6 @@ bool COstrelApp::OnCommand(int id) {
         OnFilePrintSetup();
     else if (id == Cmd::kAppAbout)
         OnAppAbout();
-    else if (id == Cmd::kSolverOptions)
-        OnSolverOptions();
     else if (id == Cmd::kAppExit)
         m_pMainWnd->close();
     else
@@ -274,11 +273,6 @@ void COstrelApp::OnAppAbout() {
     }
     CAboutDlg dialog(m_pMainWnd);
     dialog.exec();
-}
-
-void COstrelApp::OnSolverOptions() {
-    auto settings = OpenSettings();
-    EditSolverOptions(*settings, m_pMainWnd, m_solverOptionsBox);
 }
 
 int COstrelApp::StoredElementOrder() {

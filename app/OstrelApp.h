@@ -73,15 +73,13 @@ public:
     static constexpr const char* kAppName = "Pemblar";
     static std::unique_ptr<QSettings> OpenSettings();
 
-    // ICommandTarget: New, Print Setup, About, Exit, Solver options, the recent-file entries.
+    // ICommandTarget: New, Print Setup, About, Exit, the recent-file entries.
     bool OnCommand(int id) override;
     bool Carries(int id) const override;
 
     void OnAppAbout();
     void OnFilePrintSetup();
-    // The element order the solvers are asked for, kept in the settings store.
-    void OnSolverOptions();
-    // The stored element order (0 automatic), read anew for every run.
+    // The user's element order (0 automatic), where every new document starts.
     static int StoredElementOrder();
 
     // Where the application's own messages go (a message box unless set).
@@ -89,8 +87,6 @@ public:
     // Tests replace the modal dialogs of About and Print Setup.
     std::function<void()> m_aboutBox;
     std::function<void()> m_printSetupBox;
-    // Tests play the user in the Solver options dialog: shows it and gives its result.
-    std::function<int(QDialog&)> m_solverOptionsBox;
 
 private:
     void SetRegistryKey();

@@ -70,13 +70,12 @@ void CSolverOptionsDlg::accept() {
     QDialog::accept();
 }
 
-bool EditSolverOptions(QSettings& settings, QWidget* parent, const std::function<int(QDialog&)>& run) {
+bool EditSolverOptions(int& order, QWidget* parent, const std::function<int(QDialog&)>& run) {
     CSolverOptionsDlg dialog(parent);
-    dialog.m_nElementOrder = ReadElementOrder(settings);
+    dialog.m_nElementOrder = order;
     const int result = run ? run(dialog) : dialog.exec();
     if (result != QDialog::Accepted)
         return false;
-    WriteElementOrder(settings, dialog.m_nElementOrder);
-    settings.sync();
+    order = dialog.m_nElementOrder;
     return true;
 }

@@ -6,7 +6,6 @@
 #include <functional>
 
 class QRadioButton;
-class QSettings;
 class QSpinBox;
 
 class CSolverOptionsDlg : public QDialog {
@@ -33,7 +32,7 @@ private:
     bool m_bInitialised = false;
 };
 
-// The whole command: the stored order into the dialog, and back into the settings on OK only.
-// run shows the dialog modally and gives its result (QDialog::exec unless a test plays the user).
-// True when the setting was written.
-bool EditSolverOptions(QSettings& settings, QWidget* parent, const std::function<int(QDialog&)>& run = {});
+// The whole dialog: order into it, and back on OK only. run shows the dialog modally and gives
+// its result (QDialog::exec unless a test plays the user). True when order was changed or kept
+// by OK.
+bool EditSolverOptions(int& order, QWidget* parent, const std::function<int(QDialog&)>& run = {});

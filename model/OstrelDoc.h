@@ -83,9 +83,12 @@ public:
     int m_bFGMPlate = 1;
     float m_fFGMRadius = 1.0f;
 
-    // The settings of each kind's "ft.dat" (load type 4), kept beside its project file.
+    // The program's own settings of the projects, kept beside their project files: the settings
+    // of each kind's "ft.dat" (load type 4), and the element order through the thickness every
+    // run takes (0: the solvers choose per layer; a new document starts from the user's choice).
     CSampledLoad m_comSampledLoad;
     CSampledLoad m_fgmSampledLoad;
+    int m_nElementOrder = 0;
 
     // Not part of the project: how this document reaches the user. Set by the window layer.
     CDocServices m_services;

@@ -8,7 +8,7 @@
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
 #include "ProjectKind.h"
-#include "SampledLoadFiles.h"
+#include "ProjectSettings.h"
 #include "WorkingDirectory.h"
 
 namespace {
@@ -32,10 +32,10 @@ bool EnterDirectory(const char* dir, std::string* error) {
     return false;
 }
 
-// The common road of every writer: start in m_szStartDir, go into dir, replace name
-// atomically, and come back on every path.
-bool WriteInto(COstrelDoc& doc, const char* dir, const std::string& name,
-               const std::string& bytes, std::string* error) {
+}  // namespace
+
+bool WriteBelowHome(const COstrelDoc& doc, const char* dir, const std::string& name, const std::string& bytes,
+                    std::string* error) {
     CDirectoryGuard home(doc.m_szStartDir);
     if (!ChangeDirectory(home.Home())) {
         if (error)
@@ -61,6 +61,8 @@ bool WriteInto(COstrelDoc& doc, const char* dir, const std::string& name,
     return true;
 }
 
+namespace {
+
 int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
                  const std::string& nameProblem, const std::string& bytes) {
     CDirectoryGuard home(doc.m_szStartDir);  // ends in the home directory on every path
@@ -74,7 +76,7 @@ int WriteProject(COstrelDoc& doc, const char* dir, const std::string& title,
         return 0;
     }
     std::string error;
-    if (!WriteInto(doc, dir, title + ".dat", bytes, &error)) {
+    if (!WriteBelowHome(doc, dir, title + ".dat", bytes, &error)) {
         doc.ShowMessage(std::string(kCannotWrite) + "\n" + error);
         return 0;
     }
@@ -127,8 +129,14 @@ std::string OpenProject(COstrelDoc& doc, const CProjectKind& kind) {
 }  // namespace
 
 int WriteProjectFile(COstrelDoc& doc, const CProjectKind& kind) {
-    return WriteProject(doc, kind.projectDir, doc.*kind.title, ProjectNameProblem(kind, doc),
-                        FormatProject(kind, doc));
+    if (!WriteProject(doc, kind.projectDir, doc.*kind.title, ProjectNameProblem(kind, doc), FormatProject(kind, doc)))
+        return 0;
+    std::string error;
+    if (!WriteProjectSettings(doc, kind, &error)) {
+        doc.ShowMessage("Cannot write the project settings!\n" + error);
+        return 0;
+    }
+    return 1;
 }
 
 int WriteSolverInput(COstrelDoc& doc, const CProjectKind& kind) {
@@ -137,12 +145,12 @@ int WriteSolverInput(COstrelDoc& doc, const CProjectKind& kind) {
     // the rest.
     if (kind.kind == EProjectKind::Composite && (doc.*kind.title).find_first_of("\r\n") != std::string::npos)
         return 0;
-    return WriteInto(doc, kind.runDir, kind.inputName, FormatSolverInput(kind, doc), nullptr) ? 1 : 0;
+    return WriteBelowHome(doc, kind.runDir, kind.inputName, FormatSolverInput(kind, doc), nullptr) ? 1 : 0;
 }
 
 void OnOpenProject(COstrelDoc& doc, const CProjectKind& kind) {
     const std::string path = OpenProject(doc, kind);
-    // A sampled load kept beside the project makes its ft.dat again.
+    // The settings kept beside the project come back; a sampled load makes its ft.dat again.
     if (!path.empty())
-        RestoreSampledLoad(doc, kind.kind == EProjectKind::FGM ? ELoadProject::FGM : ELoadProject::Composite, path);
+        RestoreProjectSettings(doc, kind, path);
 }

@@ -11,14 +11,14 @@
 #include "AtomicFile.h"
 #include "Limits.h"
 #include "OstrelDoc.h"
+#include "ProjectFiles.h"
+#include "ProjectSettings.h"
 #include "TextEncoding.h"
 #include "WorkingDirectory.h"
 
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-// A settings or measurement file larger than this is not one.
-constexpr std::size_t kMaxTableBytes = 64u << 20;
 
 bool ReadNumber(std::string_view text, double& v) {
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
@@ -132,36 +132,6 @@ const char* ShapeName(ELoadShape s) {
     case ELoadShape::Imported: return "imported";
     }
     return "";
-}
-
-struct CDirs {
-    const char* run;
-    const char* project;
-    const std::string& title;
-};
-CDirs DirsOf(const COstrelDoc& doc, ELoadProject p) {
-    return p == ELoadProject::Composite ? CDirs{"bin", "input", doc.m_strComTitle}
-                                        : CDirs{"binFGM", "inputFGM", doc.m_strFGMTitle};
-}
-
-bool WriteBelowHome(const COstrelDoc& doc, const char* dir, const std::string& name, const std::string& bytes,
-                    std::string* error) {
-    CDirectoryGuard home(doc.m_szStartDir);
-    if (!ChangeDirectory(home.Home()) || !(ChangeDirectory(dir) || (MakeDirectory(dir) && ChangeDirectory(dir)))) {
-        if (error) *error = std::string(dir) + ": cannot create or enter the directory";
-        return false;
-    }
-    // Nothing is written through a link that leads out of the working tree.
-    if (!ResolvesInsideTree(home.Home(), ".")) {
-        if (error) *error = OutsideTreeMessage(dir);
-        return false;
-    }
-    std::string why;
-    if (!WriteFileAtomically(name, bytes, &why)) {
-        if (error) *error = std::string(dir) + "/" + why;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -387,50 +357,19 @@ std::string ParseLoadSettings(const std::string& raw, CSampledLoad& out) {
     return error;
 }
 
-std::string LoadSettingsPath(const std::string& projectPath) {
-    std::string stem = projectPath;
-    const size_t slash = stem.find_last_of('/');
-    const size_t dot = stem.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) stem.erase(dot);
-    return stem + ".load";
-}
-
-bool WriteSampledLoad(COstrelDoc& doc, ELoadProject project, const CSampledLoad& load, std::string* error) {
+bool WriteSampledLoadCurve(COstrelDoc& doc, const CProjectKind& kind, const CSampledLoad& load, std::string* error) {
     const std::string problem = CheckSampledLoad(load);
     if (!problem.empty()) {
         if (error) *error = problem;
         return false;
     }
-    const CDirs dirs = DirsOf(doc, project);
-    if (!WriteBelowHome(doc, dirs.run, "ft.dat", FormatLoadSamples(SampleLoad(load)), error)) return false;
-    CSampledLoad& kept = project == ELoadProject::Composite ? doc.m_comSampledLoad : doc.m_fgmSampledLoad;
+    if (!WriteBelowHome(doc, kind.runDir, "ft.dat", FormatLoadSamples(SampleLoad(load)), error)) return false;
+    CSampledLoad& kept = doc.*kind.sampledLoad;
     kept = load;
     kept.m_bDefined = true;
-    // The settings go beside the project file; a title that is no file name has none.
-    if (!IsPlainPathComponent(dirs.title) || dirs.title.find_first_of("\r\n") != std::string::npos) return true;
-    return WriteBelowHome(doc, dirs.project, dirs.title + ".load", FormatLoadSettings(load), error);
+    return true;
 }
 
-void RestoreSampledLoad(COstrelDoc& doc, ELoadProject project, const std::string& projectPath) {
-    const std::string path = LoadSettingsPath(projectPath);
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return;  // a project without a sampled load
-    std::string text, reason, error;
-    CSampledLoad load;
-    switch (ReadRegularFile(path, kMaxTableBytes, text, reason)) {
-    case ReadFileOutcome::Read: error = ParseLoadSettings(text, load); break;
-    case ReadFileOutcome::TooLarge: error = "the file is too large to be a load's settings"; break;
-    default: error = reason.empty() ? "the file cannot be read" : reason; break;
-    }
-    if (error.empty()) {
-        const CDirs dirs = DirsOf(doc, project);
-        load.m_bDefined = true;
-        (project == ELoadProject::Composite ? doc.m_comSampledLoad : doc.m_fgmSampledLoad) = load;
-        if (WriteBelowHome(doc, dirs.run, "ft.dat", FormatLoadSamples(SampleLoad(load)), &error)) return;
-        doc.ShowMessage("Cannot write the sampled load!\n" + error);
-        return;
-    }
-    const bool atLine = error.rfind("line ", 0) == 0;
-    doc.ShowMessage("Cannot read the sampled load!\n" + path + (atLine ? ", " : ": ") + error +
-                    (error.back() == '.' ? "" : "."));
+bool WriteSampledLoad(COstrelDoc& doc, const CProjectKind& kind, const CSampledLoad& load, std::string* error) {
+    return WriteSampledLoadCurve(doc, kind, load, error) && WriteProjectSettings(doc, kind, error);
 }

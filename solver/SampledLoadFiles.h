@@ -1,11 +1,12 @@
 #pragma once
-// "ft.dat" from the settings of the "Sampled load..." form, and the settings file kept next to
-// the project file ("input"/title.load, "inputFGM"/title.load), which leaves the project file
-// itself as it is. Samples are what the solver reads: "time value" per line, times in us.
+// "ft.dat" from the settings of the "Sampled load..." form, and the text of those settings (kept
+// with the project's own settings, ProjectSettings.h). Samples are what the solver reads:
+// "time value" per line, times in us.
 
 #include <string>
 #include <vector>
 
+#include "ProjectKind.h"
 #include "SampledLoad.h"
 
 class COstrelDoc;
@@ -37,16 +38,9 @@ std::string ParseLoadTable(const std::string& text, CLoadSamples& out);
 std::string FormatLoadSettings(const CSampledLoad& load);
 std::string ParseLoadSettings(const std::string& text, CSampledLoad& out);
 
-// Which project's files: composite ("bin", "input") or FGM ("binFGM", "inputFGM").
-enum class ELoadProject { Composite, FGM };
-
-// Writes "ft.dat" (atomically) into the project's run directory and the settings next to its
-// project file; stores the settings in the document. False with a message text on failure.
-bool WriteSampledLoad(COstrelDoc& doc, ELoadProject project, const CSampledLoad& load, std::string* error);
-
-// After a project file was opened: when a settings file lies next to it, read it into the
-// document and make "ft.dat" again. Nothing happens without one; a bad one is reported.
-void RestoreSampledLoad(COstrelDoc& doc, ELoadProject project, const std::string& projectPath);
-
-// The settings file's path for a project file's path ("x/title.dat" -> "x/title.load").
-std::string LoadSettingsPath(const std::string& projectPath);
+// Writes "ft.dat" (atomically) into the kind's run directory and the settings beside its project
+// file (ProjectSettings.h); stores the settings in the document. False with a message text on
+// failure.
+bool WriteSampledLoad(COstrelDoc& doc, const CProjectKind& kind, const CSampledLoad& load, std::string* error);
+// Just "ft.dat" and the document's copy: for settings read back with the project.
+bool WriteSampledLoadCurve(COstrelDoc& doc, const CProjectKind& kind, const CSampledLoad& load, std::string* error);

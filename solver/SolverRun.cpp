@@ -181,8 +181,8 @@ RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputCom
     return result;
 }
 
-void OnExecute(COstrelDoc& doc, const CProjectKind& kind, int elementOrder) {
-    ExecuteSolver(doc, kind, doc.*kind.output, doc.*kind.title, elementOrder);
+void OnExecute(COstrelDoc& doc, const CProjectKind& kind) {
+    ExecuteSolver(doc, kind, doc.*kind.output, doc.*kind.title, doc.m_nElementOrder);
 }
 
 std::optional<int> ParseProgressPercent(std::string_view line) {

@@ -21,8 +21,9 @@ bool IsFixedElementOrder(int order);
 // "--order P" for a fixed order, nothing for automatic (or for an order the solvers would refuse).
 std::vector<std::string> ElementOrderArguments(int order);
 
-// "Execute composite" / "Execute FGM": the kind's run with its output component and title.
-void OnExecute(COstrelDoc& doc, const CProjectKind& kind, int elementOrder = kAutomaticOrder);
+// "Execute composite" / "Execute FGM": the kind's run with its output component and title, at
+// the document's element order.
+void OnExecute(COstrelDoc& doc, const CProjectKind& kind);
 
 // The kept copy's name for a component code (1 U, 2 V, 3 W); none for any other code.
 std::optional<std::string> ComponentCopyName(const CProjectKind& kind, int component);

@@ -13,6 +13,7 @@
 #include "OstrelDoc.h"
 #include "ProjectFormat.h"
 #include "ProjectKind.h"
+#include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 
@@ -63,10 +64,11 @@ struct CProject {
 // run directory. Settings that do not read count as none (a burst sweep then says so).
 bool LoadSampledLoad(const StudyDefinition& def, CProject& p, std::string* error) {
     std::error_code ec;
-    const std::string settings = LoadSettingsPath(def.projectFile);
-    std::string text;
-    if (fs::is_regular_file(settings, ec) && ReadText(settings, text, nullptr, "load"))
-        p.hasSampled = ParseLoadSettings(text, p.sampled).empty();
+    CProjectSettings settings;
+    if (ReadProjectSettings(def.projectFile, settings, nullptr) && settings.sampledLoad.m_bDefined) {
+        p.hasSampled = true;
+        p.sampled = settings.sampledLoad;
+    }
     const fs::path curve = fs::path(p.home) / ProjectKindOf(def.kind).runDir / "ft.dat";
     if (!fs::is_regular_file(curve, ec))
         return true;

@@ -331,24 +331,32 @@ private slots:
         QVERIFY(options->isEnabled());
         QCOMPARE(COstrelApp::StoredElementOrder(), 0);
 
+        // The document's commands carry it: the order is the project's, and the user's default.
+        auto* commands = dynamic_cast<CDocCommands*>(frame->ActiveChild()->Host()->CommandCarrier());
+        QVERIFY(commands);
         int shown = -1;
-        m_app->m_solverOptionsBox = [&](QDialog& d) {
+        commands->SetFormRunner([&](QDialog& d) {
             auto* dialog = qobject_cast<CSolverOptionsDlg*>(&d);
             shown = dialog ? dialog->m_nElementOrder : -2;
             if (dialog) dialog->m_nElementOrder = 4;
             return int(QDialog::Accepted);
-        };
+        });
         options->trigger();
         QCOMPARE(shown, 0);
         QCOMPARE(COstrelApp::StoredElementOrder(), 4);
-        m_app->m_solverOptionsBox = [&](QDialog& d) {
+        QCOMPARE(frame->ActiveChild()->Host()->Doc().m_nElementOrder, 4);
+        commands->SetFormRunner([&](QDialog& d) {
             shown = static_cast<CSolverOptionsDlg&>(d).m_nElementOrder;
             static_cast<CSolverOptionsDlg&>(d).m_nElementOrder = 9;
             return int(QDialog::Rejected);
-        };
+        });
         options->trigger();
         QCOMPARE(shown, 4);
         QCOMPARE(COstrelApp::StoredElementOrder(), 4);
+        QCOMPARE(frame->ActiveChild()->Host()->Doc().m_nElementOrder, 4);
+        // A new project starts from the user's choice.
+        m_app->OnFileNew();
+        QCOMPARE(frame->ActiveChild()->Host()->Doc().m_nElementOrder, 4);
         // Writing the recent files back at the end keeps it; it is in the test's own store.
         m_app.reset();
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, COstrelApp::kRegistryKey,

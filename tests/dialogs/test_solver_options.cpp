@@ -55,7 +55,9 @@ private:
     Seen Run(const std::function<void(CSolverOptionsDlg&)>& act, bool* written = nullptr) {
         Seen seen;
         auto store = Store();
-        const bool w = EditSolverOptions(*store, nullptr, [&](QDialog& d) {
+        // As the command does: the stored order in, and back into the store on OK only.
+        int order = ReadElementOrder(*store);
+        const bool w = EditSolverOptions(order, nullptr, [&](QDialog& d) {
             auto& dialog = static_cast<CSolverOptionsDlg&>(d);
             QTimer::singleShot(0, &dialog, [&] {
                 seen.automatic = Child<QRadioButton>(dialog, "automatic")->isChecked();
@@ -70,6 +72,10 @@ private:
             });
             return dialog.exec();
         });
+        if (w) {
+            WriteElementOrder(*store, order);
+            store->sync();
+        }
         if (written) *written = w;
         return seen;
     }

@@ -22,6 +22,7 @@
 #include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
+#include "ProjectSettings.h"
 #include "RecordList.h"
 #include "SampledLoadDlg.h"
 #include "SampledLoadFiles.h"
@@ -186,7 +187,10 @@ void DispersionCommandsTest::sampledLoadFormPreviewsAndWritesFtDat() {
     expected.m_dCycles = 3;
     expected.m_dDelay = 1;
     QCOMPARE(Slurp(m_home / "bin" / "ft.dat"), FormatLoadSamples(SampleLoad(expected)));
-    QCOMPARE(Slurp(m_home / "input" / "crossply.load"), FormatLoadSettings(expected));
+    expected.m_bDefined = true;
+    CProjectSettings settings;
+    settings.sampledLoad = expected;
+    QCOMPARE(Slurp(m_home / "input" / "crossply.settings"), FormatProjectSettings(settings));
     QVERIFY(m_doc->m_comSampledLoad.m_bDefined);
     QCOMPARE(m_doc->m_comSampledLoad.m_dCycles, 3.0);
 }
@@ -220,7 +224,7 @@ void DispersionCommandsTest::sampledLoadFormImportsAMeasurement() {
     QCOMPARE(m_sink.messages[0],
              "Cannot import the load!\n" + bad.string() + ", line 3: the times must increase from line to line.");
     QCOMPARE(Slurp(m_home / "binFGM" / "ft.dat"), std::string("0 0\n0.5 1\n1.5 0\n"));
-    QVERIFY(fs::exists(m_home / "inputFGM" / "graded.load"));
+    QVERIFY(fs::exists(m_home / "inputFGM" / "graded.settings"));
     QVERIFY(!fs::exists(m_home / "bin" / "ft.dat"));
 }
 
@@ -286,12 +290,10 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QVERIFY(!fs::exists(m_home / "bin" / "input.d"));
     QVERIFY(fs::exists(m_home / "bin" / "dispersion" / "dispersion.dat"));
 
-    // The element order of the solver options reaches the run: linear elements give other
-    // curves; a stored value that is no order is automatic again, and the same curves.
-    const auto runWithStoredOrder = [&](const QVariant& order) -> std::vector<double> {
-        auto settings = COstrelApp::OpenSettings();
-        settings->setValue(kElementOrderKey, order);
-        settings->sync();
+    // The project's element order reaches the run: linear elements give other curves;
+    // automatic again gives the same curves.
+    const auto runWithStoredOrder = [&](int order) -> std::vector<double> {
+        m_doc->m_nElementOrder = order;
         delete m_commands->LastDispersionWindow();
         m_commands->OnCommand(Cmd::kDispersionCurves);
         auto* w = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
@@ -301,9 +303,8 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     const std::vector<double> linear = runWithStoredOrder(1);
     QVERIFY(!linear.empty());
     QVERIFY(linear != automatic);
-    QCOMPARE(runWithStoredOrder(QStringLiteral("junk")), automatic);
+    QCOMPARE(runWithStoredOrder(0), automatic);
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
-    COstrelApp::OpenSettings()->remove(kElementOrderKey);
 }
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 // The document's commands with their forms played by the test: what reaches the forms, what
-// comes back after OK and Cancel, numbering, the enabling of the two runs, and the element order
-// of the user's settings reaching the solvers.
+// comes back after OK and Cancel, numbering, the enabling of the two runs, and the project's
+// element order reaching the solvers and travelling with the project.
 
 #include <QDir>
 #include <QSettings>
@@ -21,6 +21,7 @@
 #include "OstrelDoc.h"
 #include "RecordList.h"
 #include "SolverOptions.h"
+#include "SolverOptionsDlg.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ private slots:
     void solverInputThatCannotBeWrittenIsReported();
     void materialSelectionStartsEmptyAndOkNumbersInListOrder();
     void layerNumberChangesOnlyTheCount();
-    void executeRunsAskForTheStoredElementOrder();
+    void executeRunsTakeTheProjectsElementOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -293,28 +294,43 @@ void DocCommandsTest::layerNumberChangesOnlyTheCount() {
     QCOMPARE(m_doc->m_nRunType, -1);
 }
 
-void DocCommandsTest::executeRunsAskForTheStoredElementOrder() {
+void DocCommandsTest::executeRunsTakeTheProjectsElementOrder() {
     InstallRecordingSolver("bin", "lumdex", "result.dat");
     InstallRecordingSolver("binFGM", "Kavrit", "resultfgm.dat");
-    m_commands->SetFormRunner([](QDialog&) { return 1; });
-    // Read anew for every run: a change in Solver options holds from the next run on.
-    StoreOrder(5);
+    int chosen = 0;
+    m_commands->SetFormRunner([&chosen](QDialog& dialog) {
+        if (auto* options = qobject_cast<CSolverOptionsDlg*>(&dialog))
+            options->m_nElementOrder = chosen;
+        return 1;
+    });
+    const auto chooseOrder = [&](int order) {
+        chosen = order;
+        m_commands->OnCommand(Cmd::kSolverOptions);
+    };
+    // Solver options set the project's order, and the user's for new projects.
+    chooseOrder(5);
+    QCOMPARE(m_doc->m_nElementOrder, 5);
+    QCOMPARE(COstrelApp::StoredElementOrder(), 5);
     m_commands->OnCommand(Cmd::kInputComposite);
     m_commands->OnCommand(Cmd::kExecuteComposite);
     QCOMPARE(ReadAll("bin/arguments.txt"), QByteArray("--order\n5\n"));
+    // Another user's choice does not change what this project computes.
     StoreOrder(0);
     m_commands->OnCommand(Cmd::kInputComposite);
     m_commands->OnCommand(Cmd::kExecuteComposite);
-    QCOMPARE(ReadAll("bin/arguments.txt"), QByteArray(""));
-    StoreOrder(32);
+    QCOMPARE(ReadAll("bin/arguments.txt"), QByteArray("--order\n5\n"));
+    // The order is kept beside the project, and a change reaches the file already there.
+    QVERIFY(ReadAll("input/COM_project.settings").contains("\norder 5\n"));
+    chooseOrder(32);
+    QVERIFY(ReadAll("input/COM_project.settings").contains("\norder 32\n"));
     m_commands->OnCommand(Cmd::kInputFGM);
     m_commands->OnCommand(Cmd::kExecuteFGM);
     QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray("--order\n32\n"));
-    // A value the solvers would refuse leaves the choice to them.
-    StoreOrder("65");
+    chooseOrder(0);
     m_commands->OnCommand(Cmd::kInputFGM);
     m_commands->OnCommand(Cmd::kExecuteFGM);
     QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray(""));
+    QVERIFY(ReadAll("inputFGM/FGM_project.settings").contains("\norder 0\n"));
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
     COstrelApp::OpenSettings()->remove(kElementOrderKey);
 }

@@ -131,7 +131,10 @@ TEST_F(ProjectFiles, InitialDocumentWritesAllFourFilesAndTheirDirectories) {
     EXPECT_EQ(Slurp(m_home / "inputFGM" / "FGM_project.dat"), kInitialFGMProject);
     EXPECT_EQ(Slurp(m_home / "binFGM" / "inputfgm.dat"), kInitialFGMSolverInput);
     EXPECT_EQ(Entries(m_home), (std::vector<std::string>{"bin", "binFGM", "input", "inputFGM"}));
-    EXPECT_EQ(Entries(m_home / "input"), std::vector<std::string>{"COM_project.dat"});
+    // Beside the project file, the project's own settings.
+    EXPECT_EQ(Entries(m_home / "input"), (std::vector<std::string>{"COM_project.dat", "COM_project.settings"}));
+    EXPECT_EQ(Slurp(m_home / "input" / "COM_project.settings"),
+              "# the program's settings of the project beside this file\norder 0\n");
     EXPECT_TRUE(sink.messages.empty());
 }
 
@@ -537,7 +540,7 @@ TEST_F(ProjectFiles, WriteFailuresKeepTheOldFilesAndAreReported) {
     EXPECT_EQ(Slurp(m_home / "inputFGM" / "FGM_project.dat"), kInitialFGMProject);
     EXPECT_EQ(Slurp(m_home / "binFGM" / "inputfgm.dat"), kInitialFGMSolverInput);
     for (const char* dir : {"input", "bin", "inputFGM", "binFGM"})
-        EXPECT_EQ(Entries(m_home / dir).size(), 1u) << dir << ": a temporary file stayed";
+        EXPECT_EQ(Entries(m_home / dir).size(), dir[0] == 'i' ? 2u : 1u) << dir << ": a temporary file stayed";
     // The project writers say so; the solver-input writers leave that to their caller.
     ASSERT_EQ(sink.messages.size(), 2u);
     EXPECT_EQ(sink.messages[0].rfind("Cannot open the file for writing!\ninput/COM_project.dat", 0),

@@ -275,7 +275,8 @@ TEST_F(ExecuteTest, TheElementOrderReachesBothSolversAsArguments) {
     EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "COM_project"), RunResult::Kept) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "bin" / "arguments.txt"), "");
     doc.m_nRunType = 1;
-    OnExecute(doc, FGMKind(), 32);
+    doc.m_nElementOrder = 32;  // the project's own order
+    OnExecute(doc, FGMKind());
     EXPECT_TRUE(messages.texts.empty()) << OnlyMessage();
     EXPECT_EQ(ReadText(home / "binFGM" / "arguments.txt"), "--order\n32\n");
     EXPECT_TRUE(fs::exists(home / "outputFGM" / "FGM_project" / "resultfgm_w.dat"));

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "ProjectFiles.h"
+#include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
 #include "WorkingDirectory.h"
 #include "test_project_support.h"
@@ -171,11 +172,14 @@ TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
     const std::string project = Slurp(m_root / "input" / "laminate.dat");
 
     std::string error;
-    ASSERT_TRUE(WriteSampledLoad(doc, ELoadProject::Composite, Burst(0.2, 5), &error)) << error;
+    ASSERT_TRUE(WriteSampledLoad(doc, CompositeKind(), Burst(0.2, 5), &error)) << error;
     EXPECT_EQ(CurrentDirectory(), m_root.string());
     const std::string ft = Slurp(m_root / "bin" / "ft.dat");
     EXPECT_EQ(ft, FormatLoadSamples(SampleLoad(Burst(0.2, 5))));
-    EXPECT_EQ(Slurp(m_root / "input" / "laminate.load"), FormatLoadSettings(Burst(0.2, 5)));
+    // Beside the project, in the project's own settings.
+    EXPECT_EQ(Slurp(m_root / "input" / "laminate.settings"),
+              "# the program's settings of the project beside this file\norder 0\nsampled-load\n" +
+                  FormatLoadSettings(Burst(0.2, 5)));
     EXPECT_EQ(Slurp(m_root / "input" / "laminate.dat"), project);  // the project file as it was
     EXPECT_TRUE(doc.m_comSampledLoad.m_bDefined);
 
@@ -198,7 +202,7 @@ TEST_F(SampledLoadFiles, KeptBesideTheProjectAndMadeAgainOnReopening) {
     CSampledLoad step;
     step.m_shape = ELoadShape::RaisedCosineStep;
     step.m_dEnd = 5;
-    ASSERT_TRUE(WriteSampledLoad(doc, ELoadProject::FGM, step, &error)) << error;
+    ASSERT_TRUE(WriteSampledLoad(doc, FGMKind(), step, &error)) << error;
     EXPECT_EQ(Slurp(m_root / "binFGM" / "ft.dat"), FormatLoadSamples(SampleLoad(step)));
     EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
     fs::remove(m_root / "binFGM" / "ft.dat");
@@ -212,41 +216,61 @@ TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
     std::string error;
     // Refused settings write nothing.
-    EXPECT_FALSE(WriteSampledLoad(doc, ELoadProject::Composite, Burst(-1, 5), &error));
+    EXPECT_FALSE(WriteSampledLoad(doc, CompositeKind(), Burst(-1, 5), &error));
     EXPECT_EQ(error, "The centre frequency must be positive.");
     EXPECT_FALSE(fs::exists(m_root / "bin" / "ft.dat"));
     EXPECT_FALSE(doc.m_comSampledLoad.m_bDefined);
 
     // A run directory that cannot be made (a file is in the way).
     Spit(m_root / "bin", "not a directory");
-    EXPECT_FALSE(WriteSampledLoad(doc, ELoadProject::Composite, Burst(0.2, 5), &error));
+    EXPECT_FALSE(WriteSampledLoad(doc, CompositeKind(), Burst(0.2, 5), &error));
     EXPECT_NE(error.find("bin"), std::string::npos);
     EXPECT_EQ(CurrentDirectory(), m_root.string());
     fs::remove(m_root / "bin");
 
-    // A damaged settings file: a message naming it, the old ft.dat left alone.
-    ASSERT_TRUE(WriteSampledLoad(doc, ELoadProject::Composite, Burst(0.2, 5), &error)) << error;
+    // A damaged settings file, or a damaged ".load" from before: a message naming it, the old
+    // ft.dat left alone.
+    ASSERT_TRUE(WriteSampledLoad(doc, CompositeKind(), Burst(0.2, 5), &error)) << error;
     const std::string ft = Slurp(m_root / "bin" / "ft.dat");
-    Spit(m_root / "input" / "laminate.load", "shape tone-burst\ncycles -3\n");
+    const fs::path settings = m_root / "input" / "laminate.settings";
+    const fs::path legacy = m_root / "input" / "laminate.load";
     COstrelDoc fresh;
     Wire(fresh);
     chooser.answer = (m_root / "input" / "laminate.dat").string();
-    OnOpenProject(fresh, CompositeKind());
-    ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0], "Cannot read the sampled load!\n" + (m_root / "input" / "laminate.load").string() +
-                                    ": The number of cycles must be positive.");
-    EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
-    EXPECT_FALSE(fresh.m_comSampledLoad.m_bDefined);
-    EXPECT_EQ(fresh.m_strComTitle, "laminate");  // the project itself was read
+    struct Damage {
+        fs::path file;
+        std::string text;
+        std::string message;
+    };
+    const std::vector<Damage> damages{
+        {settings, "order 0\nsampled-load\nshape tone-burst\ncycles -3\n",
+         "Cannot read the project settings!\n" + settings.string() + ": The number of cycles must be positive."},
+        {legacy, "shape tone-burst\ncycles -3\n",
+         "Cannot read the sampled load!\n" + legacy.string() + ": The number of cycles must be positive."}};
+    for (const Damage& d : damages) {
+        fs::remove(settings);
+        Spit(d.file, d.text);
+        sink.messages.clear();
+        OnOpenProject(fresh, CompositeKind());
+        ASSERT_EQ(sink.messages.size(), 1u);
+        EXPECT_EQ(sink.messages[0], d.message);
+        EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
+        EXPECT_FALSE(fresh.m_comSampledLoad.m_bDefined);
+        EXPECT_EQ(fresh.m_strComTitle, "laminate");  // the project itself was read
+    }
 
     // A FIFO in place of the settings is refused without waiting for a writer.
-    fs::remove(m_root / "input" / "laminate.load");
-    ASSERT_EQ(::mkfifo((m_root / "input" / "laminate.load").c_str(), 0600), 0);
-    sink.messages.clear();
-    OnOpenProject(fresh, CompositeKind());
-    ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].rfind("Cannot read the sampled load!\n", 0), 0u);
-    EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
+    for (const fs::path& file : {legacy, settings}) {
+        fs::remove(settings);
+        fs::remove(legacy);
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        sink.messages.clear();
+        OnOpenProject(fresh, CompositeKind());
+        ASSERT_EQ(sink.messages.size(), 1u);
+        EXPECT_EQ(sink.messages[0].rfind(file == legacy ? "Cannot read the sampled load!\n"
+                                                        : "Cannot read the project settings!\n", 0), 0u);
+        EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), ft);
+    }
 
     // A run directory that is a link out of the working tree is not written through.
     const fs::path outside = m_root / "outside";
@@ -256,7 +280,95 @@ TEST_F(SampledLoadFiles, FaultsAreReportedAndChangeNothing) {
     Wire(other);
     other.m_szStartDir = (m_root / "home2").string();
     fs::create_directory_symlink(outside, m_root / "home2" / "bin");
-    EXPECT_FALSE(WriteSampledLoad(other, ELoadProject::Composite, Burst(0.2, 5), &error));
+    EXPECT_FALSE(WriteSampledLoad(other, CompositeKind(), Burst(0.2, 5), &error));
     EXPECT_NE(error.find("leads outside the working directory"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_empty(outside));
+}
+
+// The project's own settings: the element order and the sampled load travel with the project
+// file; a ".load" from before still brings its load; the user's order is only a new project's.
+TEST_F(SampledLoadFiles, TheProjectsSettingsTravelWithItAndOldLoadFilesStillOpen) {
+    MakeLaminateShell(doc);
+    doc.m_nLoadType = 4;
+    doc.m_nElementOrder = 7;
+    std::string error;
+    ASSERT_TRUE(WriteSampledLoad(doc, CompositeKind(), Burst(0.3, 4), &error)) << error;
+    ASSERT_EQ(WriteProjectFile(doc, CompositeKind()), 1);
+    EXPECT_EQ(Slurp(m_root / "input" / "laminate.settings"),
+              "# the program's settings of the project beside this file\norder 7\nsampled-load\n" +
+                  FormatLoadSettings(Burst(0.3, 4)));
+
+    // Another user's document (another order) opens the project: the project's order holds.
+    COstrelDoc other;
+    Wire(other);
+    other.m_nElementOrder = 3;
+    chooser.answer = (m_root / "input" / "laminate.dat").string();
+    OnOpenProject(other, CompositeKind());
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+    EXPECT_EQ(other.m_nElementOrder, 7);
+    EXPECT_EQ(other.m_comSampledLoad.m_dFrequency, 0.3);
+    EXPECT_TRUE(other.m_comSampledLoad.m_bDefined);
+
+    // A project of an earlier version: a ".load" beside it and no settings. Its load comes
+    // back; the order stays the document's.
+    fs::rename(m_root / "input" / "laminate.settings", m_root / "elsewhere.settings");
+    Spit(m_root / "input" / "laminate.load", FormatLoadSettings(Burst(0.25, 6)));
+    fs::remove(m_root / "bin" / "ft.dat");
+    COstrelDoc old;
+    Wire(old);
+    old.m_nElementOrder = 3;
+    OnOpenProject(old, CompositeKind());
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+    EXPECT_EQ(old.m_nElementOrder, 3);
+    EXPECT_EQ(old.m_comSampledLoad.m_dCycles, 6);
+    EXPECT_EQ(Slurp(m_root / "bin" / "ft.dat"), FormatLoadSamples(SampleLoad(Burst(0.25, 6))));
+    // Written again, the project gets its settings file; the settings file wins from then on.
+    ASSERT_EQ(WriteProjectFile(old, CompositeKind()), 1);
+    Spit(m_root / "input" / "laminate.load", "shape sawtooth\n");
+    OnOpenProject(other, CompositeKind());
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+    EXPECT_EQ(other.m_nElementOrder, 3);
+    EXPECT_EQ(other.m_comSampledLoad.m_dCycles, 6);
+
+    // Without any settings, nothing of the document's own changes and nothing is said.
+    fs::remove(m_root / "input" / "laminate.settings");
+    fs::remove(m_root / "input" / "laminate.load");
+    other.m_nElementOrder = 9;
+    OnOpenProject(other, CompositeKind());
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(other.m_nElementOrder, 9);
+    EXPECT_EQ(CurrentDirectory(), m_root.string());
+}
+
+TEST(ProjectSettingsText, ReadsWhatItWritesSkipsWhatItDoesNotKnowAndNamesTheLine) {
+    CProjectSettings s;
+    s.elementOrder = 12;
+    s.hasElementOrder = true;
+    EXPECT_EQ(FormatProjectSettings(s), "# the program's settings of the project beside this file\norder 12\n");
+    s.sampledLoad = Burst(0.2, 5);
+    s.sampledLoad.m_bDefined = true;
+    CProjectSettings back;
+    ASSERT_EQ(ParseProjectSettings(FormatProjectSettings(s), back), "");
+    EXPECT_EQ(back.elementOrder, 12);
+    EXPECT_TRUE(back.hasElementOrder);
+    EXPECT_TRUE(back.sampledLoad.m_bDefined);
+    EXPECT_EQ(FormatLoadSettings(back.sampledLoad), FormatLoadSettings(s.sampledLoad));
+
+    // A later version's settings are passed over; CR LF lines read; an order the solvers would
+    // refuse is automatic; a file without an order names none.
+    ASSERT_EQ(ParseProjectSettings("colour blue\r\norder 4\r\n", back), "");
+    EXPECT_EQ(back.elementOrder, 4);
+    EXPECT_FALSE(back.sampledLoad.m_bDefined);
+    for (const char* order : {"order 65", "order -1", "order x", "order", "order 2.5"}) {
+        ASSERT_EQ(ParseProjectSettings(std::string(order) + "\n", back), "") << order;
+        EXPECT_EQ(back.elementOrder, 0) << order;
+    }
+    ASSERT_EQ(ParseProjectSettings("# nothing\n", back), "");
+    EXPECT_FALSE(back.hasElementOrder);
+    // A fault in the load is named by its line in the whole file; nothing is taken.
+    back.elementOrder = 5;
+    EXPECT_EQ(ParseProjectSettings("order 2\nsampled-load\nshape tone-burst\ncycles five\n", back),
+              "line 4: expected a number after \"cycles\"");
+    EXPECT_EQ(back.elementOrder, 5);
+    EXPECT_EQ(ProjectSettingsPath("/a/b.c/input/title.dat"), "/a/b.c/input/title.settings");
 }
