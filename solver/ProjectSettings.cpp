@@ -7,6 +7,7 @@
 #include "ProjectFiles.h"
 #include "SampledLoadFiles.h"
 #include "SolverRun.h"
+#include "TextEncoding.h"
 #include "WorkingDirectory.h"
 
 namespace {
@@ -65,7 +66,10 @@ std::string FormatProjectSettings(const CProjectSettings& s) {
     return text;
 }
 
-std::string ParseProjectSettings(const std::string& text, CProjectSettings& out) {
+std::string ParseProjectSettings(const std::string& raw, CProjectSettings& out) {
+    if (std::string problem = TextEncodingProblem(raw); !problem.empty())
+        return problem;
+    const std::string text(WithoutUtf8Bom(raw));
     CProjectSettings s;
     std::size_t at = 0;
     int number = 0;

@@ -363,6 +363,10 @@ TEST(ProjectSettingsText, ReadsWhatItWritesSkipsWhatItDoesNotKnowAndNamesTheLine
         ASSERT_EQ(ParseProjectSettings(std::string(order) + "\n", back), "") << order;
         EXPECT_EQ(back.elementOrder, 0) << order;
     }
+    // A byte-order mark of an editor is passed over, UTF-16 named.
+    ASSERT_EQ(ParseProjectSettings("\xEF\xBB\xBForder 3\n", back), "");
+    EXPECT_EQ(back.elementOrder, 3);
+    EXPECT_NE(ParseProjectSettings(std::string("\xFF\xFEo\0r\0", 6), back), "");
     ASSERT_EQ(ParseProjectSettings("# nothing\n", back), "");
     EXPECT_FALSE(back.hasElementOrder);
     // A fault in the load is named by its line in the whole file; nothing is taken.
