@@ -14,8 +14,10 @@
 
 class CDBException : public std::runtime_error {
 public:
-    explicit CDBException(const std::string& error, const std::string& detail = {}, bool connectionLost = false)
-        : std::runtime_error(error), m_strError(error), m_strDetail(detail), m_bConnectionLost(connectionLost) {}
+    explicit CDBException(const std::string& error, const std::string& detail = {}, bool connectionLost = false,
+                          bool rowGone = false)
+        : std::runtime_error(error), m_strError(error), m_strDetail(detail), m_bConnectionLost(connectionLost),
+          m_bRowGone(rowGone) {}
 
     // The text shown to the user: the driver's own words where the driver gave some.
     std::string m_strError;
@@ -24,4 +26,7 @@ public:
     std::string m_strDetail;
     // The connection to the data source was found gone; the next action connects afresh.
     bool m_bConnectionLost = false;
+    // The row acted on is no longer in the table (another user removed it since the list was
+    // read): nothing was changed.
+    bool m_bRowGone = false;
 };

@@ -387,13 +387,21 @@ namespace {
     throw CDBException(text, error.m_strDetail, error.m_bConnectionLost);
 }
 
+[[noreturn]] void RaiseGone(const char* action) {
+    throw CDBException(std::string("The material was not ") + action +
+                           ": another user removed it from the material set since the list was read.",
+                       {}, false, true);
+}
+
 }  // namespace
 
 void CMateselect::ReplaceCurrentRow() {
     // One unit of work: when the new row is refused, the old one is still in the table. A
     // driver without transactions writes the new row first, so a refusal loses nothing there
-    // either.
+    // either; it looks for the old row first, so a row another user removed is not made again.
     if (!m_pSet->CanTransact()) {
+        if (!m_pSet->CurrentRowStillThere())
+            RaiseGone("updated");
         try {
             WriteNewRow();
         } catch (const CDBException& error) {
@@ -417,8 +425,26 @@ void CMateselect::ReplaceCurrentRow() {
             throw;
         }
     } catch (const CDBException& error) {
+        if (error.m_bRowGone)
+            RaiseGone("updated");
         RaiseUpdateFailure(error, "the old row is kept");
     }
+}
+
+void CMateselect::ChangeRow(const std::function<void()>& change) {
+    // A row another user removed meanwhile is said, and the list is read again so it shows the
+    // table as it is.
+    try {
+        change();
+    } catch (const CDBException& error) {
+        if (!error.m_bRowGone)
+            throw;
+        const std::string tail = " The list now shows the material set as it is.";
+        const bool told = error.m_strError.size() >= tail.size() &&
+                          error.m_strError.compare(error.m_strError.size() - tail.size(), tail.size(), tail) == 0;
+        ShowMessage((error.m_strError + (told ? "" : tail)).c_str());
+    }
+    m_pSet->Requery();
 }
 
 void CMateselect::OnAddRecord() {
@@ -463,10 +489,8 @@ void CMateselect::OnDeleteRecord() {
             ClearForm();
             return;
         }
-        if (CDeleteRecord(this).DoModal() == 1) {
-            m_pSet->Delete();
-            m_pSet->Requery();
-        }
+        if (CDeleteRecord(this).DoModal() == 1)
+            ChangeRow([this] { m_pSet->Delete(); });
         RefreshMaterialList();
     });
 }
@@ -479,10 +503,8 @@ void CMateselect::OnUpdateRecord() {
             return;
         if (!ReadForm() || !NameFits(m_strMaterial))
             return;
-        if (CUpdateRecord(this).DoModal() == 1) {
-            ReplaceCurrentRow();
-            m_pSet->Requery();
-        }
+        if (CUpdateRecord(this).DoModal() == 1)
+            ChangeRow([this] { ReplaceCurrentRow(); });
         RefreshMaterialList();
     });
 }

@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include <functional>
+
 class COstrelDoc;
 class CMyRecordSet;
 class IMessageSink;
@@ -87,6 +89,8 @@ private:
     void AddMaterialToTree();
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& caption, int image);
     void ShowMessage(const char* text);
+    // Runs a change of the picked row, then reads the list again.
+    void ChangeRow(const std::function<void()>& change);
     bool NameFits(const QString& name);
     template <class Action>
     void Guarded(Action action);

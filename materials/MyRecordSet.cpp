@@ -337,33 +337,8 @@ void CMyRecordSet::Delete() {
     Connect();
     if (m_bReadOnly)
         Raise(QStringLiteral("The material data source accepts no changes"), QString());
-    const Row& row = m_rows[m_nPos];
-    const QStringList& columns = MaterialColumns();
-    QString sql = QStringLiteral("DELETE FROM ") + TableName() + QStringLiteral(" WHERE ");
     QVariantList bound;
-    if (row.key) {
-        sql += Quoted(columns[0]) + QStringLiteral(" = ?");
-        bound << *row.key;
-    } else {
-        // A row without a key is found by its values; identical keyless rows go together.
-        QStringList terms;
-        terms << Quoted(columns[0]) + QStringLiteral(" IS NULL");
-        if (row.nameNull) {
-            terms << Quoted(columns[1]) + QStringLiteral(" IS NULL");
-        } else {
-            terms << Quoted(columns[1]) + QStringLiteral(" = ?");
-            bound << row.name;
-        }
-        for (int i = 0; i < kNumberColumns; ++i) {
-            if (row.numbers[i] == kNullNumber) {
-                terms << Quoted(columns[i + 2]) + QStringLiteral(" IS NULL");
-            } else {
-                terms << Quoted(columns[i + 2]) + QStringLiteral(" = ?");
-                bound << row.numbers[i];
-            }
-        }
-        sql += terms.join(QStringLiteral(" AND "));
-    }
+    const QString sql = QStringLiteral("DELETE FROM ") + TableName() + RowCondition(m_rows[m_nPos], bound);
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (!query.prepare(sql))
         RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
@@ -371,9 +346,57 @@ void CMyRecordSet::Delete() {
         query.bindValue(i, bound[i]);
     if (!query.exec())
         RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+    // A statement that touched no row found the row gone: said, never taken for success.
+    if (query.numRowsAffected() == 0)
+        throw CDBException("The material is no longer in the material set: another user removed it since the list "
+                           "was read.",
+                           {}, false, true);
     m_rows[m_nPos].deleted = true;
     if (m_bInTrans)
         m_transDeleted.push_back(m_nPos);
+}
+
+QString CMyRecordSet::RowCondition(const Row& row, QVariantList& bound) const {
+    const QStringList& columns = MaterialColumns();
+    if (row.key) {
+        bound << *row.key;
+        return QStringLiteral(" WHERE ") + Quoted(columns[0]) + QStringLiteral(" = ?");
+    }
+    // A row without a key is found by its values; identical keyless rows go together.
+    QStringList terms;
+    terms << Quoted(columns[0]) + QStringLiteral(" IS NULL");
+    if (row.nameNull) {
+        terms << Quoted(columns[1]) + QStringLiteral(" IS NULL");
+    } else {
+        terms << Quoted(columns[1]) + QStringLiteral(" = ?");
+        bound << row.name;
+    }
+    for (int i = 0; i < kNumberColumns; ++i) {
+        if (row.numbers[i] == kNullNumber) {
+            terms << Quoted(columns[i + 2]) + QStringLiteral(" IS NULL");
+        } else {
+            terms << Quoted(columns[i + 2]) + QStringLiteral(" = ?");
+            bound << row.numbers[i];
+        }
+    }
+    return QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+}
+
+bool CMyRecordSet::CurrentRowStillThere() {
+    RequireOpen("CurrentRowStillThere");
+    if (!HasCurrentRow())
+        Raise(QStringLiteral("No current record"), QString());
+    Connect();
+    QVariantList bound;
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + TableName() + RowCondition(m_rows[m_nPos], bound);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.prepare(sql))
+        RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+    for (int i = 0; i < bound.size(); ++i)
+        query.bindValue(i, bound[i]);
+    if (!query.exec() || !query.next())
+        RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
+    return query.value(0).toLongLong() > 0;
 }
 
 void CMyRecordSet::Requery() {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 #include <vector>
 
@@ -36,8 +37,11 @@ public:
     // Writes the row started by AddNew: the name and the seven numbers, except an empty name
     // and numbers equal to kNullNumber, which stay NULL. The key is the data source's.
     void Update();
-    // Deletes the current row; raises when there is none.
+    // Deletes the current row; raises when there is none, and (with m_bRowGone) when the table
+    // no longer holds it: another user removed it since the list was read.
     void Delete();
+    // Whether the table still holds the current row (not deleted by another user meanwhile).
+    bool CurrentRowStillThere();
     void Requery();
     bool CanUpdate() const;
 
@@ -83,6 +87,8 @@ private:
     void RunQueryOnce();
     void LoadMembers();
     void RequireOpen(const char* operation) const;
+    // " WHERE ..." finding the current row by its key, or by its values when it has none.
+    QString RowCondition(const Row& row, QVariantList& bound) const;
     bool HasCurrentRow() const;
     QString Quoted(const QString& column) const;
     QString TableName() const;

@@ -88,6 +88,9 @@ private:
         m_form->m_pDoc = m_doc.get();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        // Focus checks need the form active, which the X server grants a moment after exposure.
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     }
 
     QComboBox* NameBox() const { return m_form->findChild<QComboBox*>("materialName"); }
@@ -425,6 +428,48 @@ private slots:
         ClickAndConfirm("updateRecord", true);
         QCOMPARE(ListEntries(), (QStringList{"Alumina", "carbon", "E-glass"}));
         QCOMPARE(TableRows(m_table).size(), 3);
+    }
+
+    // Another user removes a row by name, through a connection of their own.
+    void RemoveAsAnotherUser(const QString& name) {
+        const QString connection = QStringLiteral("another-user");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(m_table);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE \"%2\" = ?")
+                                      .arg(QLatin1String(kMaterialTable), MaterialColumns()[1])));
+            query.addBindValue(name);
+            QVERIFY(query.exec());
+            QCOMPARE(query.numRowsAffected(), 1);
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+
+    void aRowAnotherUserRemovedIsNeitherUpdatedBackNorDeletedTwice() {
+        Open(ThreeMaterials());
+        Pick(QStringLiteral("glass"));
+        RemoveAsAnotherUser(QStringLiteral("glass"));
+        const QStringList left = TableRows(m_table);
+        QCOMPARE(left.size(), 2);
+        TypeName(QStringLiteral("E-glass"));
+        ClickAndConfirm("updateRecord", true);
+        // Said, nothing made again, and the list is the table's.
+        QCOMPARE(m_sink.messages.size(), 1);
+        QVERIFY2(m_sink.messages[0].startsWith(QStringLiteral("The material was not updated: another user removed it")),
+                 qPrintable(m_sink.messages[0]));
+        QCOMPARE(TableRows(m_table), left);
+        QCOMPARE(ListEntries(), (QStringList{"Alumina", "carbon"}));
+        // The same for a delete.
+        m_sink.messages.clear();
+        Pick(QStringLiteral("carbon"));
+        RemoveAsAnotherUser(QStringLiteral("carbon"));
+        ClickAndConfirm("deleteRecord", true);
+        QCOMPARE(m_sink.messages.size(), 1);
+        QVERIFY2(m_sink.messages[0].contains(QStringLiteral("another user removed it")), qPrintable(m_sink.messages[0]));
+        QCOMPARE(ListEntries(), (QStringList{"Alumina"}));
+        QCOMPARE(TableRows(m_table).size(), 1);
     }
 
     void updateRefusesLongNames() {
