@@ -148,26 +148,36 @@ bool CMainFrame::OnCreate() {
 }
 
 void CMainFrame::CreateActions() {
+    m_bar128.menu = 128;
+    m_bar129.menu = 129;
+    CreateBarActions(m_bar128);
+    CreateBarActions(m_bar129);
+}
+
+void CMainFrame::CreateBarActions(CBarActions& bar) {
     for (const CCommandInfo& info : CommandTable()) {
         if (info.id == Cmd::kFileMruFirst)
             continue;  // the recent-file entries are made below
-        QAction* action = MakeAction(info, 129, this);
+        QAction* action = MakeAction(info, bar.menu, this);
         connect(action, &QAction::triggered, this, [this, id = info.id] { RouteCommand(id); });
-        m_actions[info.id] = action;
+        bar.commands[info.id] = action;
     }
-    m_open128 = MakeAction(*FindCommand(Cmd::kFileOpen), 128, this);
-    connect(m_open128, &QAction::triggered, this, [this] { RouteCommand(Cmd::kFileOpen); });
-
     const CCommandInfo& recent = *FindCommand(Cmd::kFileMruFirst);
-    m_recentPlaceholder = MakeAction(recent, 129, this);
-    m_recentPlaceholder->setEnabled(false);
+    bar.recentPlaceholder = MakeAction(recent, bar.menu, this);
+    bar.recentPlaceholder->setEnabled(false);
     for (int i = 0; i < kRecentFileCount; ++i) {
         auto* action = new QAction(this);
         action->setStatusTip(Text(recent.prompt));
         action->setData(Cmd::kFileMruFirst + i);
         connect(action, &QAction::triggered, this, [this, id = Cmd::kFileMruFirst + i] { RouteCommand(id); });
-        m_recentActions.push_back(action);
+        bar.recent.push_back(action);
     }
+}
+
+const CMainFrame::CBarActions& CMainFrame::Bar(int menu) const {
+    if (menu == 0)
+        menu = m_nCurrentMenu == 128 ? 128 : 129;
+    return menu == 128 ? m_bar128 : m_bar129;
 }
 
 QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
@@ -186,8 +196,8 @@ QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
         case CMenuNode::Kind::Separator: popup->addSeparator(); break;
         case CMenuNode::Kind::Popup: popup->addMenu(BuildMenu(child, menu)); break;
         case CMenuNode::Kind::Recent:
-            popup->addAction(m_recentPlaceholder);
-            m_fileMenus.push_back(popup);
+            popup->addAction(Bar(menu).recentPlaceholder);
+            Bar(menu).fileMenus.push_back(popup);
             break;
         }
     }
@@ -237,18 +247,24 @@ bool CMainFrame::CreateStatusBar() {
 }
 
 QAction* CMainFrame::Action(int id, int menu) const {
-    if (menu == 128 && id == Cmd::kFileOpen)
-        return m_open128;
+    const CBarActions& bar = Bar(menu == 128 ? 128 : 129);
     if (IsRecentFileCommand(id))
-        return m_recentActions[id - Cmd::kFileMruFirst];
-    const auto it = m_actions.find(id);
-    return it == m_actions.end() ? nullptr : it->second;
+        return bar.recent[id - Cmd::kFileMruFirst];
+    const auto it = bar.commands.find(id);
+    return it == bar.commands.end() ? nullptr : it->second;
 }
 
 void CMainFrame::ShowMenuBar(int menu) {
     if (menu == m_nCurrentMenu)
         return;
     m_nCurrentMenu = menu;
+    // Only the entries on show carry their accelerators: the same keys on both menu bars' entries
+    // would be ambiguous and trigger neither.
+    for (CBarActions* bar : {&m_bar128, &m_bar129})
+        for (auto& [id, action] : bar->commands) {
+            const std::string keys = bar->menu == menu ? MenuLabelFor(id, menu).shortcut : std::string();
+            action->setShortcut(QKeySequence(QString::fromStdString(keys)));
+        }
     menuBar()->clear();  // removes the menus' actions only; the menus stay ours
     for (QMenu* m : Menus(menu))
         menuBar()->addMenu(m);
@@ -346,31 +362,34 @@ bool CMainFrame::RouteCommand(int id) {
 void CMainFrame::UpdateCommandUI() {
     if (m_bDestroying)
         return;
-    for (auto& [id, action] : m_actions)
-        action->setEnabled(IsCommandEnabled(id));
-    m_open128->setEnabled(IsCommandEnabled(Cmd::kFileOpen));
-    for (QAction* action : m_recentActions)
-        action->setEnabled(IsCommandEnabled(action->data().toInt()));
-    if (m_toolBar)
-        Action(Cmd::kViewToolbar)->setChecked(m_toolBar->isVisibleTo(this));
-    Action(Cmd::kViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    for (CBarActions* bar : {&m_bar128, &m_bar129}) {
+        for (auto& [id, action] : bar->commands)
+            action->setEnabled(IsCommandEnabled(id));
+        for (QAction* action : bar->recent)
+            action->setEnabled(IsCommandEnabled(action->data().toInt()));
+        if (m_toolBar)
+            bar->commands.at(Cmd::kViewToolbar)->setChecked(m_toolBar->isVisibleTo(this));
+        bar->commands.at(Cmd::kViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    }
 }
 
 void CMainFrame::UpdateRecentFileMenu() {
     const CRecentFileList& list = m_app->RecentFiles();
-    for (int i = 0; i < kRecentFileCount; ++i) {
-        QAction* action = m_recentActions[i];
-        action->setText(list.MenuText(i));
-        action->setVisible(i < list.Count());
+    for (CBarActions* bar : {&m_bar128, &m_bar129}) {
+        for (int i = 0; i < kRecentFileCount; ++i) {
+            QAction* action = bar->recent[i];
+            action->setText(list.MenuText(i));
+            action->setVisible(i < list.Count());
+        }
+        for (QMenu* menu : bar->fileMenus) {
+            for (QAction* action : bar->recent)
+                menu->removeAction(action);
+            for (int i = 0; i < list.Count(); ++i)
+                menu->insertAction(bar->recentPlaceholder, bar->recent[i]);
+        }
+        // "Recent File" holds the place, greyed, while the list is empty.
+        bar->recentPlaceholder->setVisible(list.IsEmpty());
     }
-    for (QMenu* menu : m_fileMenus) {
-        for (QAction* action : m_recentActions)
-            menu->removeAction(action);
-        for (int i = 0; i < list.Count(); ++i)
-            menu->insertAction(m_recentPlaceholder, m_recentActions[i]);
-    }
-    // "Recent File" holds the place, greyed, while the list is empty.
-    m_recentPlaceholder->setVisible(list.IsEmpty());
     UpdateCommandUI();
 }
 

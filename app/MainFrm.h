@@ -46,10 +46,13 @@ public:
     int CurrentMenu() const { return m_nCurrentMenu; }
     // The top-level menus of menu bar 128 or 129.
     const std::vector<QMenu*>& Menus(int menu) const { return menu == 128 ? m_menus128 : m_menus129; }
-    // The action of a command; menu 128 has its own for Open, whose label differs there.
+    // The action of a command in menu bar 128 or 129. Each menu bar has its own entries (assistive
+    // technology sees an entry in one menu at one place), kept in step by UpdateCommandUI; the
+    // toolbar shares those of 129.
     QAction* Action(int id, int menu = 129) const;
-    QAction* RecentFilePlaceholder() const { return m_recentPlaceholder; }
-    const std::vector<QAction*>& RecentFileActions() const { return m_recentActions; }
+    // The recent-file entries of a menu bar's File menu (0: the one on show).
+    QAction* RecentFilePlaceholder(int menu = 0) const { return Bar(menu).recentPlaceholder; }
+    const std::vector<QAction*>& RecentFileActions(int menu = 0) const { return Bar(menu).recent; }
 
     CChildFrame* ActiveChild() const;
     std::vector<CChildFrame*> ChildFrames() const;
@@ -102,13 +105,20 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
-    std::map<int, QAction*> m_actions;
-    QAction* m_open128 = nullptr;
-    QAction* m_recentPlaceholder = nullptr;
-    std::vector<QAction*> m_recentActions;
+    // The entries of one menu bar.
+    struct CBarActions {
+        int menu = 0;                          // 128 or 129
+        std::map<int, QAction*> commands;
+        QAction* recentPlaceholder = nullptr;  // "Recent File", greyed, while the list is empty
+        std::vector<QAction*> recent;
+        std::vector<QMenu*> fileMenus;         // where the recent-file entries go
+    };
+    const CBarActions& Bar(int menu) const;
+    CBarActions& Bar(int menu) { return const_cast<CBarActions&>(static_cast<const CMainFrame*>(this)->Bar(menu)); }
+    void CreateBarActions(CBarActions& bar);
+    CBarActions m_bar128, m_bar129;
     std::vector<QMenu*> m_menus128;
     std::vector<QMenu*> m_menus129;
-    std::vector<QMenu*> m_fileMenus;  // where the recent-file entries go
     QMenu* m_windowMenu = nullptr;    // ends with the list of document windows
     std::vector<QAction*> m_windowListActions;
     int m_nCurrentMenu = 0;

@@ -2,6 +2,7 @@
 // against the command table as the user sees it, documents and their windows, the recent-file
 // list and the settings file, the status bar, command routing, drops and the command line.
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -319,6 +320,51 @@ private slots:
         m_app->Documents().front()->CloseAllFrames();
         QTRY_COMPARE(frame->CurrentMenu(), 128);
         QCOMPARE(DescribeMenuBar(frame), expected128);
+    }
+
+    // What assistive technology reads of every entry of a menu bar: the menu it sits in, its
+    // place there, and whether it can be chosen.
+    static void ExpectMenusReadRight(CMainFrame* frame, int menu) {
+        for (QMenu* m : frame->Menus(menu)) {
+            QAccessibleInterface* list = QAccessible::queryAccessibleInterface(m);
+            QVERIFY(list);
+            const QList<QAction*> actions = m->actions();
+            QCOMPARE(list->childCount(), static_cast<int>(actions.size()));
+            for (int i = 0; i < list->childCount(); ++i) {
+                QAccessibleInterface* item = list->child(i);
+                QVERIFY(item);
+                const QString where = QStringLiteral("menu bar %1, %2, entry %3 (%4)")
+                                          .arg(menu)
+                                          .arg(m->title())
+                                          .arg(i)
+                                          .arg(actions[i]->text());
+                QVERIFY2(item->parent() && item->parent()->object() == m, qPrintable(where));
+                QVERIFY2(list->indexOfChild(item) == i, qPrintable(where));
+                if (!actions[i]->isSeparator())
+                    QVERIFY2(item->state().disabled == !actions[i]->isEnabled(), qPrintable(where));
+            }
+        }
+    }
+
+    void eachMenuBarShowsAssistiveTechnologyItsOwnEntries() {
+        CMainFrame* frame = StartApp();
+        frame->UpdateCommandUI();
+        ExpectMenusReadRight(frame, 128);
+        // The entries both menu bars hold (New, Recent File, Exit, Toolbar, Status Bar, Help
+        // Topics, About) are read again through the document's menu bar after the other one.
+        QVERIFY(frame->RouteCommand(Cmd::kFileNew));
+        QTRY_COMPARE(frame->CurrentMenu(), 129);
+        frame->UpdateCommandUI();
+        ExpectMenusReadRight(frame, 129);
+        ExpectMenusReadRight(frame, 128);
+        for (int id : {Cmd::kFileNew, Cmd::kViewToolbar, Cmd::kViewStatusBar, Cmd::kAppExit})
+            QVERIFY(frame->Action(id, 128) != frame->Action(id, 129));
+        // Kept in step: a state changed once shows in both.
+        QVERIFY(frame->RouteCommand(Cmd::kViewStatusBar));
+        QTRY_VERIFY(!frame->Action(Cmd::kViewStatusBar, 128)->isChecked());
+        QVERIFY(!frame->Action(Cmd::kViewStatusBar, 129)->isChecked());
+        QVERIFY(frame->RouteCommand(Cmd::kViewStatusBar));
+        QTRY_VERIFY(frame->Action(Cmd::kViewStatusBar, 128)->isChecked());
     }
 
     void solverOptionsFromTheComputingMenuAreKeptForTheUser() {
@@ -750,7 +796,7 @@ private slots:
         QMenu* help = frame->Menus(128)[2];
         frame->menuBar()->setActiveAction(help->menuAction());
         QTRY_VERIFY(help->isVisible());
-        QAction* about = frame->Action(Cmd::kAppAbout);
+        QAction* about = frame->Action(Cmd::kAppAbout, 128);
         QTest::mouseMove(help, help->actionGeometry(about).center());
         QTRY_COMPARE(frame->MessagePane()->text(),
                      QString("Display program information, version number and copyright"));
