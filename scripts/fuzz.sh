@@ -18,7 +18,7 @@ fi
 seconds=${1:-$([ "$mode" = long ] && echo 600 || echo 60)}
 build=${PEMBLAR_FUZZ_BUILD:-"$root/build-fuzz"}
 work=${PEMBLAR_FUZZ_WORK:-"$build/fuzz-work"}
-targets=${PEMBLAR_FUZZ_TARGETS:-"com_project fgm_project result_text lumdex_input kavrit_input sampled_load"}
+targets=${PEMBLAR_FUZZ_TARGETS:-"com_project fgm_project result_text lumdex_input kavrit_input sampled_load study_file manifest series_csv load_text"}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPEMBLAR_GUI=OFF -DPEMBLAR_TESTS=ON -DPEMBLAR_FUZZ=ON -DPEMBLAR_SANITIZE=ON \
