@@ -67,12 +67,44 @@ double SlowestBulkSpeedSquared(const Voigt& c, double density) {
     return slowest;
 }
 
+double ElementEigenvalueBound(int order) {
+    static const std::array<double, kMaxOrder> bound = [] {
+        std::array<double, kMaxOrder> out{};
+        for (int p = 1; p <= kMaxOrder; ++p) {
+            const CReferenceElement& ref = ReferenceElement(p);
+            Eigen::MatrixXd k = Eigen::MatrixXd::Zero(p + 1, p + 1), m = k;
+            for (size_t g = 0; g < ref.abscissa.size(); ++g)
+                for (int a = 0; a <= p; ++a)
+                    for (int b = 0; b <= p; ++b) {
+                        // [-1, 1] mapped onto [0, 1]: d/dz = 2 d/ds, dz = ds / 2.
+                        k(a, b) += ref.weight[g] * 2.0 * ref.dn(g, a) * ref.dn(g, b);
+                        m(a, b) += ref.weight[g] * 0.5 * ref.n(g, a) * ref.n(g, b);
+                    }
+            const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> es(k, m, Eigen::EigenvaluesOnly);
+            out[static_cast<size_t>(p - 1)] = es.eigenvalues().maxCoeff();
+        }
+        return out;
+    }();
+    return bound[static_cast<size_t>(std::clamp(order, 1, kMaxOrder) - 1)];
+}
+
 std::vector<int> ChooseOrders(const std::vector<CLayerWaves>& layers, double omegaMax, int maxNodes) {
+    double thickness = 0, slowest = std::numeric_limits<double>::infinity();
+    for (const CLayerWaves& l : layers) {
+        thickness += l.dThickness;
+        slowest = std::min(slowest, l.dSlowestSpeed);
+    }
+    const double resonance = std::numbers::pi * slowest / thickness;
+    const double floorBound = kOrderTolerance * resonance * resonance / std::numeric_limits<double>::epsilon();
     std::vector<int> orders;
     for (const CLayerWaves& l : layers) {
-        const double phase = omegaMax / l.dSlowestSpeed * l.dThickness / std::max(1, l.nElements);
+        const double size = l.dThickness / std::max(1, l.nElements);
+        const double phase = omegaMax / l.dSlowestSpeed * size;
         int p = 2;
         while (p < kMaxOrder && !(phase <= ResolvedPhase(p))) ++p;
+        // The largest eigenvalue of the layer's elements, c_fast^2 bound(p) / size^2, within the floor.
+        const double scale = l.dFastestSpeed * l.dFastestSpeed / (size * size);
+        while (p > kQuadraticOrder && scale > 0 && !(scale * ElementEigenvalueBound(p) <= floorBound)) --p;
         orders.push_back(p);
     }
     const auto nodes = [&](int cap) {

@@ -36,11 +36,21 @@ struct CLayerWaves {
     double dThickness = 0;
     int nElements = 1;
     double dSlowestSpeed = 0;  // over the layer
+    double dFastestSpeed = 0;  // over the layer; 0 leaves the rounding floor unchecked
 };
 
+// The largest eigenvalue of one element of the order for -u'' = lambda u on [0, 1]: it grows like
+// p^4, and a model's largest eigenvalue with it.
+double ElementEigenvalueBound(int order);
+
+// The relative rounding floor of the automatic order is kept below kOrderTolerance at the
+// stack's first thickness resonance, pi c_slow / h: eps lambda_max <= kOrderTolerance (pi c_slow / h)^2.
+// A layer whose stiffness spreads so many decades (an almost incompressible one) that even low
+// orders reach it gets the lowest order the floor allows, down to the quadratic.
+
 // The order for each layer, so that frequencies up to omegaMax are resolved; at most kMaxOrder,
-// and lowered where needed (the highest orders first) so that the model has at most maxNodes
-// nodes.
+// at most what the rounding floor allows, and lowered where needed (the highest orders first) so
+// that the model has at most maxNodes nodes.
 std::vector<int> ChooseOrders(const std::vector<CLayerWaves>& layers, double omegaMax, int maxNodes);
 
 }  // namespace numerics

@@ -214,7 +214,7 @@ double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffCons
             if (l.nUniformMaterial >= 0) uniform[l.nUniformMaterial] = {fast, slow};
         }
         fastest = std::max(fastest, fast);
-        waves.push_back({l.dThickness, l.nElements, std::sqrt(slow)});
+        waves.push_back({l.dThickness, l.nElements, std::sqrt(slow), std::sqrt(fast)});
     }
     return std::max(std::sqrt(fastest) * 2.0 * std::numbers::pi * cutoffConst / thickness, shownFrequency);
 }

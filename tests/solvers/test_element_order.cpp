@@ -213,3 +213,23 @@ TEST(ElementOrder, ShellsAtHighOrderKeepTheirRigidMotionsAndBecomeThePlate) {
     for (int i = 0; i < 2; ++i)
         for (size_t m = 1; m < p[i].size(); ++m) EXPECT_NEAR(s[i][m], p[i][m], 1e-5) << "k " << i + 1 << " mode " << m;
 }
+
+TEST(ElementOrder, TheRoundingFloorBoundsTheOrderOfAnAlmostIncompressibleLayer) {
+    // One element on [0, 1]: linear (K = [1 -1; -1 1], M = [2 1; 1 2] / 6) has 0 and 12,
+    // quadratic 0, 12 and 60; high orders grow like p^4.
+    EXPECT_NEAR(ElementEigenvalueBound(1), 12.0, 1e-10);
+    EXPECT_NEAR(ElementEigenvalueBound(2), 60.0, 1e-9);
+    for (int p = 3; p <= kMaxOrder; ++p) EXPECT_GT(ElementEigenvalueBound(p), ElementEigenvalueBound(p - 1)) << p;
+    EXPECT_GT(ElementEigenvalueBound(64) / ElementEigenvalueBound(32), 8.0);
+
+    // A Poisson ratio of 0.4999999999999: the P wave is a million times faster than the shear
+    // wave. The phase asks for order 64, whose largest eigenvalue would drown the lowest modes
+    // in rounding; the floor brings it down to the quadratic, and the run is short.
+    CTempDir dir;
+    dir.Write("inputfgm.dat", "70 2.7 0.4999999999999\n1\n1 1\n1\n1\n1 3.14\n1 1\n0 0.00001\n2\n");
+    const CRun run = RunSolver(KAVRIT_PATH, {"--timing", "--points", "101"}, dir.Path());
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find("element orders (layers from the top) 2\n"), std::string::npos) << run.strOut;
+    // Ordinary layers keep their orders (the default plates above: 61 and 35).
+    EXPECT_EQ(ChooseOrders({{1.0, 1, 3.1, 6.3}}, 314, 100000), ChooseOrders({{1.0, 1, 3.1}}, 314, 100000));
+}
