@@ -1,7 +1,6 @@
 #include "DocCommands.h"
 
 #include <QDialog>
-#include <QSettings>
 #include <filesystem>
 #include <memory>
 
@@ -11,19 +10,19 @@
 #include "LayerNumber.h"
 #include "MaterialSource.h"
 #include "Mateselect.h"
-#include "OstrelApp.h"
+#include "ModalRunner.h"
 #include "OstrelDoc.h"
 #include "ProjectKind.h"
 #include "ProjectFiles.h"
 #include "RecordList.h"
 #include "SolverRun.h"
 #include "StudyLauncher.h"
+#include "UserSettings.h"
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "SampledLoadDlg.h"
 #include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
-#include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
 
 namespace {
@@ -59,8 +58,8 @@ void KeepElementOrder(COstrelDoc& doc) {
 
 }  // namespace
 
-CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent)
-    : m_doc(doc), m_parent(dialogParent) {}
+CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals)
+    : m_doc(doc), m_parent(dialogParent), m_modals(modals) {}
 
 bool CDocCommands::Carries(int id) const {
     switch (id) {
@@ -108,7 +107,7 @@ bool CDocCommands::OnCommand(int id) {
             OnDispersionCurves();
         return true;
     case Cmd::kStudy:
-        OnStudy(m_doc, m_parent, StudyLaunchHooks{m_runForm, {}}, m_doc.m_nElementOrder);
+        OnStudy(m_doc, m_parent, StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {}}, m_doc.m_nElementOrder);
         return true;
     default: return false;
     }
@@ -127,7 +126,7 @@ std::optional<bool> CDocCommands::OnUpdateCommand(int id) const {
 }
 
 int CDocCommands::RunForm(QDialog& form) const {
-    return m_runForm ? m_runForm(form) : form.exec();
+    return RunModal(m_modals, form);
 }
 
 void CDocCommands::OnMaterialSelected() {
@@ -171,11 +170,10 @@ void CDocCommands::OnInput(const CProjectKind& kind) {
 }
 
 void CDocCommands::OnSolverOptions() {
-    if (!EditSolverOptions(m_doc.m_nElementOrder, m_parent, m_runForm))
+    if (!EditSolverOptions(m_doc.m_nElementOrder, m_parent, [this](QDialog& form) { return RunForm(form); }))
         return;
     // The choice is the project's, and where the user's next new project starts.
-    auto settings = COstrelApp::OpenSettings();
-    WriteElementOrder(*settings, m_doc.m_nElementOrder);
+    KeepUserElementOrder(m_doc.m_nElementOrder);
     KeepElementOrder(m_doc);
 }
 

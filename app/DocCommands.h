@@ -5,21 +5,18 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
-
 #include "CommandTarget.h"
 #include "DispersionRun.h"
 
 class COstrelDoc;
+class IModalRunner;
 struct CProjectKind;
 class QDialog;
 
 class CDocCommands : public ICommandTarget {
 public:
-    // Runs a modal form and gives its result (1 OK, 2 Cancel). Tests replace it to play the user.
-    using FormRunner = std::function<int(QDialog& form)>;
-
-    CDocCommands(COstrelDoc& doc, QWidget* dialogParent);
+    // modals: where the forms are shown (the window layer's runner; null: QDialog::exec).
+    CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals = nullptr);
 
     bool OnCommand(int id) override;
     std::optional<bool> OnUpdateCommand(int id) const override;
@@ -41,7 +38,6 @@ public:
     // The last dispersion window opened (for tests), null once closed.
     QWidget* LastDispersionWindow() const { return m_lastDispersion; }
 
-    void SetFormRunner(FormRunner runner) { m_runForm = std::move(runner); }
 
     static constexpr const char* kSolverInputFailed = "writing data to the file failed ! ";
 
@@ -50,7 +46,7 @@ private:
 
     COstrelDoc& m_doc;
     QPointer<QWidget> m_parent;
-    FormRunner m_runForm;
+    IModalRunner* m_modals;
     QPointer<QWidget> m_lastDispersion;
     CDispersionSettings m_dispersion;  // the last settings, offered again
 };

@@ -29,7 +29,8 @@
 #include "DocumentHost.h"
 #include "HelpWindow.h"
 #include "KeyLockState.h"
-#include "OstrelApp.h"
+#include "FrameApplication.h"
+#include "RecentFileList.h"
 #include "ToolbarIcons.h"
 #include "ViewFactory.h"
 #include "WindowArrangement.h"
@@ -89,7 +90,7 @@ bool HasLocalFile(const QMimeData* data) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(COstrelApp* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+CMainFrame::CMainFrame(IFrameApplication* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName("MainFrame128");
     m_strCaption = "Pemblar";
     setWindowTitle(m_strCaption);
@@ -374,7 +375,7 @@ void CMainFrame::UpdateCommandUI() {
 }
 
 void CMainFrame::UpdateRecentFileMenu() {
-    const CRecentFileList& list = m_app->RecentFiles();
+    const CRecentFileList& list = m_app->RecentFileList();
     for (CBarActions* bar : {&m_bar128, &m_bar129}) {
         for (int i = 0; i < kRecentFileCount; ++i) {
             QAction* action = bar->recent[i];
@@ -480,7 +481,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     activateWindow();
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
-            m_app->OpenDocumentFile(url.toLocalFile());
+            m_app->OpenDroppedFile(url.toLocalFile());
 }
 
 bool CMainFrame::Carries(int id) const {

@@ -14,7 +14,7 @@
 
 class CChildFrame;
 class CDocumentHost;
-class COstrelApp;
+class IFrameApplication;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -27,7 +27,7 @@ class QToolBar;
 class CMainFrame : public QMainWindow, public ICommandTarget {
     Q_OBJECT
 public:
-    explicit CMainFrame(COstrelApp* app, QWidget* parent = nullptr);
+    explicit CMainFrame(IFrameApplication* app, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Menus, toolbar and status bar. False when the toolbar or status bar cannot be built; the
@@ -100,7 +100,7 @@ private:
     void UpdateWindowList();
     void SetMessageText(const QString& text);
 
-    COstrelApp* m_app;
+    IFrameApplication* m_app;
     QMdiArea* m_mdiArea = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_messagePane = nullptr;

@@ -15,6 +15,7 @@
 #include "CommandIds.h"
 #include "DocumentHost.h"
 #include "MainFrm.h"
+#include "ModalRunner.h"
 #include "ProcessProgress.h"
 #include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
@@ -48,7 +49,7 @@ COstrelApp::~COstrelApp() {
 }
 
 std::unique_ptr<QSettings> COstrelApp::OpenSettings() {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kRegistryKey, kAppName);
+    return OpenUserSettings();
 }
 
 bool COstrelApp::InitInstance(const QStringList& args) {
@@ -159,7 +160,7 @@ CDocumentHost* COstrelApp::CreateDocumentHost() {
     connect(host, &CDocumentHost::LastFrameClosed, this, &COstrelApp::OnDocumentClosed);
     // Solver runs keep the windows repainting and can be cancelled.
     host->SetProcessRunner(std::make_unique<CProcessProgress>(m_pMainWnd));
-    host->SetCommandCarrier(std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd));
+    host->SetCommandCarrier(std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd, m_modals));
     // A new project starts from the user's element order; an opened one brings its own.
     host->Doc().m_nElementOrder = StoredElementOrder();
     if (m_documentSetup)
@@ -267,25 +268,17 @@ bool COstrelApp::OnCommand(int id) {
 }
 
 void COstrelApp::OnAppAbout() {
-    if (m_aboutBox) {
-        m_aboutBox();
-        return;
-    }
     CAboutDlg dialog(m_pMainWnd);
-    dialog.exec();
+    RunModal(m_modals, dialog);
 }
 
 int COstrelApp::StoredElementOrder() {
-    return ReadElementOrder(*OpenSettings());
+    return UserElementOrder();
 }
 
 void COstrelApp::OnFilePrintSetup() {
-    if (m_printSetupBox) {
-        m_printSetupBox();
-        return;
-    }
     QPageSetupDialog dialog(&Printer(), m_pMainWnd);
-    dialog.exec();
+    RunModal(m_modals, dialog);
 }
 
 void COstrelApp::ShowMessage(const QString& text) {

@@ -15,18 +15,21 @@
 #include "CommandTable.h"
 #include "CommandTarget.h"
 #include "DocTemplate.h"
+#include "FrameApplication.h"
 #include "RecentFileList.h"
 #include "UiServices.h"
+#include "UserSettings.h"
 
 class CChildFrame;
 class CDocumentHost;
 class CMainFrame;
+class IModalRunner;
 class QDialog;
 class QPrinter;
 class QSettings;
 class QWidget;
 
-class COstrelApp : public QObject, public ICommandTarget {
+class COstrelApp : public QObject, public IFrameApplication {
     Q_OBJECT
 public:
     explicit COstrelApp(QObject* parent = nullptr);
@@ -53,11 +56,13 @@ public:
     std::vector<CDocumentHost*> Documents() const;
 
     CRecentFileList& RecentFiles() { return m_recentFiles; }
+    const CRecentFileList& RecentFileList() const override { return m_recentFiles; }
+    void OpenDroppedFile(const QString& path) override { OpenDocumentFile(path); }
     void AddToRecentFileList(const QString& path);
     void OnOpenRecentFile(int index);
 
     // Shared by every view for printing and set by Print Setup.
-    QPrinter& Printer();
+    QPrinter& Printer() override;
     int m_nNumPreviewPages = 0;
 
     // Runs for every document just made (New and open), before its first window exists: the
@@ -69,8 +74,8 @@ public:
     void SetDirectPrint(DirectPrint print) { m_directPrint = std::move(print); }
 
     // The settings store ("Local AppWizard-Generated Applications" / "Pemblar").
-    static constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
-    static constexpr const char* kAppName = "Pemblar";
+    static constexpr const char* kRegistryKey = kUserSettingsKey;
+    static constexpr const char* kAppName = kUserSettingsApp;
     static std::unique_ptr<QSettings> OpenSettings();
 
     // ICommandTarget: New, Print Setup, About, Exit, the recent-file entries.
@@ -84,9 +89,9 @@ public:
 
     // Where the application's own messages go (a message box unless set).
     void SetMessageSink(IMessageSink* sink) { m_messages = sink; }
-    // Tests replace the modal dialogs of About and Print Setup.
-    std::function<void()> m_aboutBox;
-    std::function<void()> m_printSetupBox;
+    // Where every modal dialog of the program is shown (QDialog::exec unless set): About, Print
+    // Setup, and the forms of the documents made from now on.
+    void SetModalRunner(IModalRunner* runner) { m_modals = runner; }
 
 private:
     void SetRegistryKey();
@@ -108,6 +113,7 @@ private:
     DocumentSetup m_documentSetup;
     DirectPrint m_directPrint;
     IMessageSink* m_messages = nullptr;
+    IModalRunner* m_modals = nullptr;
     bool m_bRunEventLoop = true;
     bool m_bSettingsLoaded = false;
 };

@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QPageSetupDialog>
 #include <QtTest>
 
 #include <fstream>
@@ -31,6 +32,7 @@
 #include "ChildFrm.h"
 #include "CommandTable.h"
 #include "DocCommands.h"
+#include "../ScriptedModal.h"
 #include "CommandIds.h"
 #include "CommandLineInfo.h"
 #include "CommandTarget.h"
@@ -369,6 +371,8 @@ private slots:
 
     void solverOptionsFromTheComputingMenuAreKeptForTheUser() {
         CMainFrame* frame = StartApp();
+        CScriptedModal modals;
+        m_app->SetModalRunner(&modals);
         m_app->OnFileNew();
         QMenu* computing = frame->Menus(129)[4];
         QCOMPARE(computing->title(), QString("Computing"));
@@ -378,10 +382,8 @@ private slots:
         QCOMPARE(COstrelApp::StoredElementOrder(), 0);
 
         // The document's commands carry it: the order is the project's, and the user's default.
-        auto* commands = dynamic_cast<CDocCommands*>(frame->ActiveChild()->Host()->CommandCarrier());
-        QVERIFY(commands);
         int shown = -1;
-        commands->SetFormRunner([&](QDialog& d) {
+        modals.Play([&](QDialog& d) {
             auto* dialog = qobject_cast<CSolverOptionsDlg*>(&d);
             shown = dialog ? dialog->m_nElementOrder : -2;
             if (dialog) dialog->m_nElementOrder = 4;
@@ -391,7 +393,7 @@ private slots:
         QCOMPARE(shown, 0);
         QCOMPARE(COstrelApp::StoredElementOrder(), 4);
         QCOMPARE(frame->ActiveChild()->Host()->Doc().m_nElementOrder, 4);
-        commands->SetFormRunner([&](QDialog& d) {
+        modals.Play([&](QDialog& d) {
             shown = static_cast<CSolverOptionsDlg&>(d).m_nElementOrder;
             static_cast<CSolverOptionsDlg&>(d).m_nElementOrder = 9;
             return int(QDialog::Rejected);
@@ -963,14 +965,19 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
         CMainFrame* frame = StartApp();
-        int aboutShown = 0;
-        m_app->m_aboutBox = [&] { ++aboutShown; };
+        CScriptedModal modals;
+        m_app->SetModalRunner(&modals);
+        int aboutShown = 0, setupShown = 0;
+        modals.Play([&](QDialog& d) {
+            aboutShown += qobject_cast<CAboutDlg*>(&d) != nullptr;
+            setupShown += qobject_cast<QPageSetupDialog*>(&d) != nullptr;
+            return int(QDialog::Rejected);
+        });
         QVERIFY(frame->RouteCommand(Cmd::kAppAbout));
         QCOMPARE(aboutShown, 1);
-        int setupShown = 0;
-        m_app->m_printSetupBox = [&] { ++setupShown; };
         QVERIFY(frame->RouteCommand(Cmd::kFilePrintSetup));  // no document needed
         QCOMPARE(setupShown, 1);
+        m_app->SetModalRunner(nullptr);
         QVERIFY(frame->RouteCommand(Cmd::kHelpFinder));
         QTextBrowser* help = frame->HelpWindow();
         QVERIFY(help && help->isVisible());

@@ -19,6 +19,7 @@
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "DocCommands.h"
+#include "../ScriptedModal.h"
 #include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
@@ -94,6 +95,7 @@ private:
     void CrossPly();
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<COstrelDoc> m_doc;
+    CScriptedModal m_modals;
     std::unique_ptr<CDocCommands> m_commands;
     CRecordingSink m_sink;
     CScriptedChooser m_chooser;
@@ -112,7 +114,7 @@ void DispersionCommandsTest::init() {
     m_chooser = {};
     m_doc->m_services.messages = &m_sink;
     m_doc->m_services.files = &m_chooser;
-    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr);
+    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr, &m_modals);
 }
 
 void DispersionCommandsTest::cleanup() {
@@ -149,7 +151,7 @@ void DispersionCommandsTest::enablingFollowsTheLoadTypeAndTheStack() {
     // A disabled command does nothing, even when the toolbar or a shortcut is a step behind.
     m_doc->m_nFGMLoadType = 1;
     bool opened = false;
-    m_commands->SetFormRunner([&](QDialog&) { return opened = true, 2; });
+    m_modals.Play([&](QDialog&) { return opened = true, 2; });
     m_commands->OnCommand(Cmd::kSampledLoad);
     QVERIFY(!opened);
 }
@@ -160,7 +162,7 @@ void DispersionCommandsTest::sampledLoadFormPreviewsAndWritesFtDat() {
     std::vector<int> counts;
     int projects = 0;
     QString countText;
-    m_commands->SetFormRunner([&](QDialog& dialog) {
+    m_modals.Play([&](QDialog& dialog) {
         auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
         if (!form) return 2;
         form->show();
@@ -205,7 +207,7 @@ void DispersionCommandsTest::sampledLoadFormImportsAMeasurement() {
     m_chooser.answers = {bad.string(), csv.string()};
     int count = 0;
     QString source;
-    m_commands->SetFormRunner([&](QDialog& dialog) {
+    m_modals.Play([&](QDialog& dialog) {
         auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
         if (!form) return 2;
         form->show();
@@ -232,7 +234,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     CrossPly();
     fs::create_directories(m_home / "bin");
     fs::create_symlink(LUMDEX_PATH, m_home / "bin" / "lumdex");
-    m_commands->SetFormRunner([&](QDialog& dialog) {
+    m_modals.Play([&](QDialog& dialog) {
         auto* form = qobject_cast<CDispersionDlg*>(&dialog);
         if (!form) return 2;
         form->show();

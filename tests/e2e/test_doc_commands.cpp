@@ -14,6 +14,7 @@
 #include "AllPara.h"
 #include "CommandIds.h"
 #include "DocCommands.h"
+#include "../ScriptedModal.h"
 #include "FGM.h"
 #include "LayerNumber.h"
 #include "Mateselect.h"
@@ -82,6 +83,7 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<COstrelDoc> m_doc;
+    CScriptedModal m_modals;
     std::unique_ptr<CDocCommands> m_commands;
     CRecordingSink m_sink;
     QString m_previous;
@@ -95,7 +97,7 @@ void DocCommandsTest::init() {
     QVERIFY(m_doc->OnNewDocument());
     m_sink.messages.clear();
     m_doc->m_services.messages = &m_sink;
-    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr);
+    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr, &m_modals);
 }
 
 void DocCommandsTest::cleanup() {
@@ -124,7 +126,7 @@ void DocCommandsTest::formsOpenWithTheDocumentsValuesAndTheThickness() {
             int loadType = 0, plate = -1, sublayers = 0;
             float radius = 0, comThickness = -1, fgmThickness = -1, volFraction = 0, lastVolFraction = 0;
         } seen;
-        m_commands->SetFormRunner([&seen](QDialog& dialog) {
+        m_modals.Play([&seen](QDialog& dialog) {
             if (auto* form = qobject_cast<CAllPara*>(&dialog)) {
                 seen.composite = true;
                 seen.comTitle = form->m_strTitle;
@@ -162,7 +164,7 @@ void DocCommandsTest::formsOpenWithTheDocumentsValuesAndTheThickness() {
 
 void DocCommandsTest::cancelChangesNoParameterAndNoEnabling() {
     m_doc->m_nRunType = 1;
-    m_commands->SetFormRunner([](QDialog& dialog) {
+    m_modals.Play([](QDialog& dialog) {
         if (auto* form = qobject_cast<CAllPara*>(&dialog)) {
             form->m_strTitle = "changed";
             form->m_dFrequency = 99;
@@ -185,7 +187,7 @@ void DocCommandsTest::cancelChangesNoParameterAndNoEnabling() {
 }
 
 void DocCommandsTest::okCopiesBackPreparesTheRunAndWritesBothFiles() {
-    m_commands->SetFormRunner([](QDialog& dialog) {
+    m_modals.Play([](QDialog& dialog) {
         auto* form = qobject_cast<CAllPara*>(&dialog);
         form->m_strTitle = "shell_b";
         form->m_bPlate = 0;
@@ -210,7 +212,7 @@ void DocCommandsTest::okCopiesBackPreparesTheRunAndWritesBothFiles() {
 }
 
 void DocCommandsTest::okInTheOtherFormSwapsTheEnabling() {
-    m_commands->SetFormRunner([](QDialog&) { return 1; });
+    m_modals.Play([](QDialog&) { return 1; });
     m_commands->OnCommand(Cmd::kInputComposite);
     QCOMPARE(m_doc->m_nRunType, 0);
     m_commands->OnCommand(Cmd::kInputFGM);
@@ -230,7 +232,7 @@ void DocCommandsTest::solverInputThatCannotBeWrittenIsReported() {
     QFile blocker("binFGM");
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    m_commands->SetFormRunner([](QDialog&) { return 1; });
+    m_modals.Play([](QDialog&) { return 1; });
     m_commands->OnCommand(Cmd::kInputFGM);
     QCOMPARE(m_doc->m_nRunType, 1);
     QVERIFY(QFile::exists("inputFGM/FGM_project.dat"));
@@ -247,7 +249,7 @@ void DocCommandsTest::materialSelectionStartsEmptyAndOkNumbersInListOrder() {
     layer.m_nMaterial = 2;
     AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, layer);
     // Cancel at once: nothing is selected any more.
-    m_commands->SetFormRunner([this](QDialog& dialog) {
+    m_modals.Play([this](QDialog& dialog) {
         [&] { QVERIFY(qobject_cast<CMateselect*>(&dialog)); }();
         [&] { QCOMPARE(m_doc->m_nMaterials, 0); }();
         return 2;
@@ -255,7 +257,7 @@ void DocCommandsTest::materialSelectionStartsEmptyAndOkNumbersInListOrder() {
     m_commands->OnCommand(Cmd::kMaterialSelected);
     QCOMPARE(m_doc->m_nMaterials, 0);
     // The form appends with numbers of its own; OK numbers them 1, 2, 3 in list order.
-    m_commands->SetFormRunner([this](QDialog&) {
+    m_modals.Play([this](QDialog&) {
         AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("c", 7));
         AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("a", 7));
         AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Material("b", 0));
@@ -276,7 +278,7 @@ void DocCommandsTest::layerNumberChangesOnlyTheCount() {
     CLayer layer;
     for (int i = 0; i < 3; ++i)
         AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, layer);
-    m_commands->SetFormRunner([](QDialog& dialog) {
+    m_modals.Play([](QDialog& dialog) {
         auto* form = qobject_cast<CLayerNumber*>(&dialog);
         [&] { QCOMPARE(form->m_nLayers, 1); }();
         form->m_nLayers = 2;
@@ -285,7 +287,7 @@ void DocCommandsTest::layerNumberChangesOnlyTheCount() {
     m_commands->OnCommand(Cmd::kLayerPara);
     QCOMPARE(m_doc->m_nLayers, 2);
     QCOMPARE(m_doc->m_nComLayerCount, 3);
-    m_commands->SetFormRunner([](QDialog& dialog) {
+    m_modals.Play([](QDialog& dialog) {
         qobject_cast<CLayerNumber*>(&dialog)->m_nLayers = 9;
         return 2;
     });
@@ -298,7 +300,7 @@ void DocCommandsTest::executeRunsTakeTheProjectsElementOrder() {
     InstallRecordingSolver("bin", "lumdex", "result.dat");
     InstallRecordingSolver("binFGM", "Kavrit", "resultfgm.dat");
     int chosen = 0;
-    m_commands->SetFormRunner([&chosen](QDialog& dialog) {
+    m_modals.Play([&chosen](QDialog& dialog) {
         if (auto* options = qobject_cast<CSolverOptionsDlg*>(&dialog))
             options->m_nElementOrder = chosen;
         return 1;
