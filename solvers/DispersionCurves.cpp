@@ -133,7 +133,8 @@ std::vector<CCrossing> Crossings(double ka, double wa, double sa, double kb, dou
         const std::vector<double> targets = grid.Between(v0, v1);
         const bool rising = v1 > v0;
         for (double target : targets) {
-            if (std::abs(target - cutoff) <= 1e-9 * cutoff) continue;
+            // Zero frequency away from kappa = 0 is a rigid motion (a shell's at n = 1), not a wave.
+            if (target <= 0 || std::abs(target - cutoff) <= 1e-9 * cutoff) continue;
             double lo = t0, hi = t1;
             for (int i = 0; i < 60; ++i) {
                 const double mid = 0.5 * (lo + hi);
@@ -375,7 +376,7 @@ std::vector<CModeLine> NameLines(std::vector<CLine>& lines, const std::vector<CP
         if (lines[t].dStartKappa != firstKappa || kept >= modes) continue;
         ++kept;
         if (lines[t].points.empty()) continue;
-        out.push_back({family + std::to_string(number), std::move(lines[t].points)});
+        out.push_back({family + std::to_string(number), std::move(lines[t].points), lines[t].nPart});
     }
     return out;
 }
@@ -441,6 +442,41 @@ CDispersionCurves TraceDispersion(const CThicknessModel& model, const CDispersio
     }
     out.lines = NameLines(lines, split.parts, kappas.front(), request.nModes);
     return out;
+}
+
+std::string LocateMode(const CThicknessModel& model, const std::string& name, EDispersionRange axis, double value,
+                       CNamedPoint& out) {
+    size_t digits = name.find_first_of("0123456789");
+    int number = 0;
+    const auto bad = [&] { return "\"" + name + "\" is not a mode name such as A0, S1, SH2 or M3"; };
+    if (digits == 0 || digits == std::string::npos || digits > 2 || name.size() - digits > 4) return bad();
+    for (size_t i = digits; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return bad();
+        number = 10 * number + (name[i] - '0');
+    }
+    CDispersionRequest r;
+    r.range = axis;
+    r.dFrom = 0;
+    r.dTo = value;
+    r.nPoints = 2;
+    // Every family may be the one: enough lines for the number in each of the (at most four) parts.
+    r.nModes = std::min(4 * (number + 1) + 2, model.DofCount());
+    if (!(value > 0)) return "the point must lie above zero";
+    CDispersionCurves curves = TraceDispersion(model, r);
+    if (!curves.error.empty()) return curves.error;
+    for (const CModeLine& line : curves.lines) {
+        if (line.strName != name) continue;
+        for (const CModePoint& p : line.points) {
+            const double at = axis == EDispersionRange::kWavenumber ? p.dKappa : p.dOmega;
+            if (std::abs(at - value) <= 1e-7 * value) {
+                out.point = p;
+                out.nPart = line.nPart;
+                return {};
+            }
+        }
+        return "mode " + name + " does not propagate there";
+    }
+    return "the stack has no mode " + name + " there";
 }
 
 std::string FormatDispersionCurves(const CDispersionCurves& curves, bool shell) {

@@ -58,6 +58,7 @@ struct CModePoint {
 struct CModeLine {
     std::string strName;
     std::vector<CModePoint> points;  // ascending kappa
+    int nPart = 0;                   // the part of the split problem it belongs to (MakeParts)
 };
 
 struct CDispersionCurves {
@@ -74,6 +75,16 @@ std::string CheckDispersionRequest(const CDispersionRequest& request);
 
 CDispersionCurves TraceDispersion(const CThicknessModel& model, const CDispersionRequest& request,
                                   const std::function<void(int percent)>& progress = {});
+
+// The point of the mode `name` at kappa (axis kWavenumber) or omega (kFrequency; of two points at
+// one frequency, on a backward wave, the lower kappa), the mode named as a range from 0 names
+// it. Empty on success, else why not (no such mode, or it does not reach the frequency).
+struct CNamedPoint {
+    CModePoint point;
+    int nPart = 0;
+};
+std::string LocateMode(const CThicknessModel& model, const std::string& name, EDispersionRange axis, double value,
+                       CNamedPoint& out);
 
 // The table written by --dispersion with a range: comment lines starting with '#', then one line
 // per point, "name frequency_MHz wavenumber phase group", each mode's points together.

@@ -104,7 +104,7 @@ CPart MakePart(const CSafeMatrices& m, const std::vector<const Eigen::VectorXd*>
     part.a2 = StandardForm(llt, t.transpose() * m.K2 * t);
     part.a3 = StandardForm(llt, t.transpose() * m.K3 * t);
     // phi = t x with x = L^-T y.
-    part.toFull = llt.matrixU().solve(t.transpose()).transpose();
+    part.toFull = llt.matrixL().solve(t.transpose()).transpose();
     part.dNorm1 = part.a1.norm();
     part.dNorm2 = part.a2.norm();
     part.dNorm3 = part.a3.norm();

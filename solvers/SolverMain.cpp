@@ -14,6 +14,7 @@
 
 #include "DispersionCurves.h"
 #include "InputFile.h"
+#include "ModeShapeRun.h"
 #include "Limits.h"
 #include "Receivers.h"
 #include "ResultFile.h"
@@ -44,6 +45,11 @@ struct CCommandLine {
     std::string strReceiverFile;
     bool bReceiverRange = false;
     std::vector<double> receivers;
+    // --mode-shape NAME at one of --at-wavenumber, --at-frequency, --at-fd.
+    std::string strShape;
+    int nShapeAxes = 0;
+    bool bShapePerThickness = false;
+    CModeShapeRequest shape;
 };
 
 // One value of an option: a whole count or a number within bounds, or free text (a file name).
@@ -68,6 +74,14 @@ using CNumbers = std::vector<double>;
 
 CValue Count(const char* name, double least, double most) { return {name, least, most, true, false}; }
 CValue Number(const char* name, double least, double most) { return {name, least, most, false, false}; }
+
+// --at-wavenumber, --at-frequency and --at-fd: where --mode-shape is taken.
+void SetShapePoint(CCommandLine& c, double value, EDispersionRange axis, bool perThickness) {
+    ++c.nShapeAxes;
+    c.shape.axis = axis;
+    c.shape.dValue = value;
+    c.bShapePerThickness = perThickness;
+}
 
 // --wavenumbers, --frequencies and --fd: a range and a number of points.
 void SetCurves(CCommandLine& c, const CNumbers& v, EDispersionRange range, double scale, bool perThickness) {
@@ -107,6 +121,19 @@ const std::vector<COption>& Options() {
          "write the table of a range to FILE (atomically) instead of standard output"},
         {"--every-mode", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bEveryMode = true; },
          "synthesise every mode, however far above a sampled load's band (a reference for checks)"},
+        {"--mode-shape", false, {{"NAME", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strShape = text; },
+         "print the profiles through the thickness of mode NAME (A0, S1, SH0, M2, ...) at one of:"},
+        {"--at-wavenumber", false, {Number("K", 1e-12, kMaxKappa)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetShapePoint(c, v[0], EDispersionRange::kWavenumber, false); },
+         "the wavenumber K (1/mm; the circumferential order for a shell)"},
+        {"--at-frequency", false, {Number("F", 1e-12, kMaxFrequency / kMHz)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetShapePoint(c, v[0] * kMHz, EDispersionRange::kFrequency, false); },
+         "the frequency F (MHz)"},
+        {"--at-fd", false, {Number("FD", 1e-12, kMaxFrequency / kMHz)},
+         [](CCommandLine& c, const CNumbers& v, const char*) { SetShapePoint(c, v[0] * kMHz, EDispersionRange::kFrequency, true); },
+         "frequency times thickness FD (MHz mm)"},
+        {"--samples", false, {Count("N", 2, 10000)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.shape.nPerElement = static_cast<int>(v[0]); },
+         "samples of a mode shape per element (default: from the element order)"},
         {"--order", false, {Count("P", 1, kMaxOrder)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nOrder = static_cast<int>(v[0]); },
          "polynomial order of the elements through the thickness (2: quadratic);\n"
          "                  default: chosen per layer to resolve the run's frequencies to about 1e-6"},
@@ -138,6 +165,7 @@ void Usage(ESolver kind, std::ostream& out) {
     out << "usage: " << name << " [options]                 reads " << input << ", writes " << result << "\n"
         << "       " << name << " --dispersion [--modes N] [KAPPA ...]\n"
         << "       " << name << " --dispersion RANGE [--modes N] [--output FILE]\n"
+        << "       " << name << " --mode-shape NAME (--at-wavenumber K | --at-frequency F | --at-fd FD) [--output FILE]\n"
         << "options:\n";
     for (const COption& o : Options()) {
         if (o.bGradedOnly && kind != ESolver::kGraded) continue;
@@ -270,6 +298,23 @@ int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) 
     return writeError.empty() ? 0 : fail(writeError);
 }
 
+template <class Fail>
+int WriteModeShape(const CProblem& p, CCommandLine cl, const Fail& fail) {
+    cl.shape.strName = cl.strShape;
+    if (cl.bShapePerThickness) cl.shape.dValue /= p.model.Thickness();
+    const CModeShapeResult result = ComputeModeShape(p, cl.shape);
+    if (!result.error.empty()) return fail(result.error);
+    const std::string table =
+        FormatModeShape(result.shape, cl.strShape, result.flow, p.bShell ? p.dRadius : 1.0);
+    if (cl.strCurvesFile.empty()) {
+        std::fwrite(table.data(), 1, table.size(), stdout);
+        std::fflush(stdout);
+        return 0;
+    }
+    const std::string writeError = WriteFileAtomically(cl.strCurvesFile, table);
+    return writeError.empty() ? 0 : fail(writeError);
+}
+
 const char* QuantityName(int output) {
     switch (output) {
     case 1: return "displacement U";
@@ -341,14 +386,21 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cout);
         return 0;
     }
-    if ((cl.bCurves || !cl.strCurvesFile.empty()) && (!cl.bDispersion || !cl.bCurves || !cl.kappas.empty())) {
+    const bool shape = !cl.strShape.empty();
+    if (shape != (cl.nShapeAxes > 0) || cl.nShapeAxes > 1 || (shape && (cl.bDispersion || cl.bCurves))) {
+        std::cerr << name << ": --mode-shape goes with one of --at-wavenumber, --at-frequency or --at-fd, "
+                  << "without --dispersion\n";
+        Usage(kind, std::cerr);
+        return 2;
+    }
+    if ((cl.bCurves || (!cl.strCurvesFile.empty() && !shape)) && (!cl.bDispersion || !cl.bCurves || !cl.kappas.empty())) {
         std::cerr << name << ": a dispersion range (--wavenumbers, --frequencies or --fd) goes with --dispersion, "
                   << "without KAPPA values\n";
         Usage(kind, std::cerr);
         return 2;
     }
     const bool manyReceivers = cl.bReceiverRange || !cl.strReceiverFile.empty();
-    if (manyReceivers && (cl.bDispersion || (cl.bReceiverRange && !cl.strReceiverFile.empty()))) {
+    if (manyReceivers && (cl.bDispersion || shape || (cl.bReceiverRange && !cl.strReceiverFile.empty()))) {
         std::cerr << name << ": --receivers and --receiver-range go one at a time, without --dispersion\n";
         Usage(kind, std::cerr);
         return 2;
@@ -367,6 +419,8 @@ int SolverMain(ESolver kind, int argc, char** argv) {
                   << " points each are more than " << Num(kMaxReceiverValues) << " values: use fewer of either\n";
         return 2;
     }
+    // A mode shape, like a dispersion run, has no output times and no result file.
+    if (shape) cl.bDispersion = true;
     if (!cl.bDispersion) RemoveStaleTemporaries(output);
 
     std::string text;
@@ -382,6 +436,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     const std::string sizeError = CheckModelSize(problem.model);
     if (!sizeError.empty()) return fail(sizeError);
 
+    if (shape) return WriteModeShape(problem, cl, fail);
     if (cl.bDispersion && cl.bCurves) return WriteDispersionCurves(problem, cl, fail);
     if (cl.bDispersion) {
         const std::string error = PrintDispersion(problem, cl);

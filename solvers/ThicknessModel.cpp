@@ -83,19 +83,12 @@ CReferenceElement MakeReference(int p) {
     const int q = p + 1, nodes = p + 1;
     r.n.resize(q, nodes);
     r.dn.resize(q, nodes);
+    std::vector<double> n(nodes), dn(nodes);
     for (int g = 0; g < q; ++g) {
-        const double s = r.abscissa[g];
+        ShapeAt(r, r.abscissa[g], n.data(), dn.data());
         for (int a = 0; a < nodes; ++a) {
-            double value = 1.0, slope = 0.0;
-            for (int b = 0; b < nodes; ++b) {
-                if (b == a) continue;
-                const double scale = 1.0 / (r.nodes[a] - r.nodes[b]);
-                // d(value * (s - x_b) scale) = slope * (s - x_b) scale + value * scale
-                slope = slope * (s - r.nodes[b]) * scale + value * scale;
-                value *= (s - r.nodes[b]) * scale;
-            }
-            r.n(g, a) = value;
-            r.dn(g, a) = slope;
+            r.n(g, a) = n[a];
+            r.dn(g, a) = dn[a];
         }
     }
     if (p == kQuadraticOrder) {
@@ -113,6 +106,46 @@ CReferenceElement MakeReference(int p) {
 }
 
 }  // namespace
+
+void ShapeAt(const CReferenceElement& ref, double s, double* n, double* dn) {
+    const int nodes = ref.nOrder + 1;
+    for (int a = 0; a < nodes; ++a) {
+        double value = 1.0, slope = 0.0;
+        for (int b = 0; b < nodes; ++b) {
+            if (b == a) continue;
+            const double scale = 1.0 / (ref.nodes[a] - ref.nodes[b]);
+            // d(value * (s - x_b) scale) = slope * (s - x_b) scale + value * scale
+            slope = slope * (s - ref.nodes[b]) * scale + value * scale;
+            value *= (s - ref.nodes[b]) * scale;
+        }
+        n[a] = value;
+        dn[a] = slope;
+    }
+}
+
+void StrainPatterns(bool shell, StrainPattern& r, StrainPattern& s, StrainPattern& t) {
+    r.setZero();
+    s.setZero();
+    t.setZero();
+    r(0, 0) = 1;
+    r(5, 1) = 1;
+    r(4, 2) = -1;
+    s(4, 0) = 1;
+    s(3, 1) = 1;
+    s(2, 2) = 1;
+    if (shell) {
+        t(0, 2) = 1;
+        t(4, 0) = -1;
+    }
+}
+
+StrainPattern StrainPatternAlongY() {
+    StrainPattern r = StrainPattern::Zero();
+    r(1, 1) = 1;
+    r(5, 0) = 1;
+    r(3, 2) = -1;
+    return r;
+}
 
 const CReferenceElement& ReferenceElement(int order) {
     static const std::vector<CReferenceElement> all = [] {
@@ -154,6 +187,10 @@ double CThicknessModel::FastestSpeedSquared() const {
     return best;
 }
 
+double CThicknessModel::RadiusAt(double z) const {
+    return bShell ? dOuterRadius - Thickness() + (z - elements.front().dBottom) : 1.0;
+}
+
 namespace {
 
 // The volume weight of Gauss point g of an element (times r on a shell) and 1/r (1 on a plate).
@@ -165,7 +202,7 @@ CPointWeight PointWeight(const CThicknessModel& model, const CElement& el, const
     const double z = 0.5 * (el.dBottom + el.dTop) + half * ref.abscissa[g];
     CPointWeight w{ref.weight[g] * half, 1.0};
     if (model.bShell) {
-        const double r = model.dOuterRadius - model.Thickness() + (z - model.elements.front().dBottom);
+        const double r = model.RadiusAt(z);
         w.dWeight *= r;
         w.dInverseRadius = 1.0 / r;
     }
@@ -217,21 +254,11 @@ void QuadraticContributions(const CThicknessModel& model, const CElement& el, in
 // instead of products of the whole 6 x 3 (p + 1) strain matrix.
 template <class Sink>
 void NodeBlockContributions(const CThicknessModel& model, const CElement& el, int first, Sink& sink) {
-    using Pattern = Eigen::Matrix<double, 6, 3>;
     const CReferenceElement& ref = ReferenceElement(el.nOrder);
     const int nodes = el.nOrder + 1, nd = 3 * nodes;
     const double half = 0.5 * (el.dTop - el.dBottom);
-    Pattern r = Pattern::Zero(), s = Pattern::Zero(), t = Pattern::Zero();
-    r(0, 0) = 1;
-    r(5, 1) = 1;
-    r(4, 2) = -1;
-    s(4, 0) = 1;
-    s(3, 1) = 1;
-    s(2, 2) = 1;
-    if (model.bShell) {
-        t(0, 2) = 1;
-        t(4, 0) = -1;
-    }
+    StrainPattern r, s, t;
+    StrainPatterns(model.bShell, r, s, t);
     Eigen::MatrixXd k1(nd, nd), k2(nd, nd), k3(nd, nd), mass(nodes, nodes);
     std::vector<double> pa(nodes), da(nodes);
     for (size_t g = 0; g < ref.abscissa.size(); ++g) {

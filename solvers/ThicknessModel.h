@@ -44,6 +44,19 @@ struct CElement {
 // The Gauss points of an element of the given order on [bottom, top].
 std::vector<double> GaussPositions(double bottom, double top, int order);
 
+// The shape functions of an element of the reference's order and their d/ds at s in [-1, 1]
+// (n and dn hold order + 1 values).
+void ShapeAt(const CReferenceElement& ref, double s, double* n, double* dn);
+
+// The strain (Voigt, engineering shear) of one node's unknowns (u, v, w~) is
+// kappa p R + d S + p T with p = N / r (N on a plate), d = N' and these fixed patterns (T on a
+// shell only). The components xx, yy, zz and xy are those of i times the strain: the real form
+// the stiffness matrices take with w = i w~.
+using StrainPattern = Eigen::Matrix<double, 6, 3>;
+void StrainPatterns(bool shell, StrainPattern& r, StrainPattern& s, StrainPattern& t);
+// The same for a wave along y (d/dy where the model has d/dx): the pattern of the k_y term.
+StrainPattern StrainPatternAlongY();
+
 struct CThicknessModel {
     std::vector<CElement> elements;
     bool bShell = false;
@@ -57,6 +70,8 @@ struct CThicknessModel {
     int BandWidth() const { return 3 * HighestOrder() + 2; }
     // The square of the fastest front speed along the plate, over every Gauss point.
     double FastestSpeedSquared() const;
+    // The radius at height z above the bottom surface (a shell's; 1 for a plate).
+    double RadiusAt(double z) const;
 };
 
 struct CSafeMatrices {

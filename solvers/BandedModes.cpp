@@ -1,0 +1,124 @@
+#include "BandedModes.h"
+
+#include <cmath>
+#include <limits>
+
+extern "C" {
+// LAPACK: LU factorisation with partial pivoting of a general band matrix, and solves with it.
+void dgbtrf_(const int* m, const int* n, const int* kl, const int* ku, double* ab, const int* ldab, int* ipiv,
+             int* info);
+void dgbtrs_(const char* trans, const int* n, const int* kl, const int* ku, const int* nrhs, const double* ab,
+             const int* ldab, const int* ipiv, double* b, const int* ldb, int* info, size_t);
+}
+
+namespace numerics {
+
+namespace {
+
+// K(kappa) - shift M factored: LAPACK's band storage, kl = ku = the half-width.
+class CShiftedBand {
+public:
+    CShiftedBand(const CBandMatrices& m, double kappa, double shift) : m_n(m.M.Size()), m_w(m.K1.Width()) {
+        m_ld = 3 * m_w + 1;
+        m_ab.assign(static_cast<size_t>(m_ld) * m_n, 0.0);
+        m_pivots.resize(static_cast<size_t>(m_n));
+        const double k2 = kappa * kappa;
+        for (int j = 0; j < m_n; ++j)
+            for (int i = std::max(0, j - m_w); i <= std::min(m_n - 1, j + m_w); ++i) {
+                const double v = k2 * m.K1.Get(i, j) + kappa * m.K2.Get(i, j) + m.K3.Get(i, j) - shift * m.M.Get(i, j);
+                m_ab[static_cast<size_t>(j) * m_ld + (2 * m_w + i - j)] = v;
+            }
+        int info = 0;
+        dgbtrf_(&m_n, &m_n, &m_w, &m_w, m_ab.data(), &m_ld, m_pivots.data(), &info);
+        m_bOk = info == 0;
+    }
+    bool Ok() const { return m_bOk; }
+    bool Solve(Eigen::VectorXd& x) const {
+        int info = 0, one = 1;
+        dgbtrs_("N", &m_n, &m_w, &m_w, &one, m_ab.data(), &m_ld, m_pivots.data(), x.data(), &m_n, &info, 1);
+        return info == 0 && x.allFinite();
+    }
+
+private:
+    int m_n, m_w, m_ld = 0;
+    std::vector<double> m_ab;
+    std::vector<int> m_pivots;
+    bool m_bOk = false;
+};
+
+}  // namespace
+
+CBandedModes::CBandedModes(const CThicknessModel& model) : m_m(AssembleBands(model)) {}
+
+Eigen::VectorXd CBandedModes::Times(const CSymBand& a, const Eigen::VectorXd& x) {
+    const int n = a.Size(), w = a.Width();
+    Eigen::VectorXd y = Eigen::VectorXd::Zero(n);
+    for (int j = 0; j < n; ++j) {
+        y(j) += a(j, j) * x(j);
+        for (int i = j + 1; i <= std::min(n - 1, j + w); ++i) {
+            y(i) += a(i, j) * x(j);
+            y(j) += a(i, j) * x(i);
+        }
+    }
+    return y;
+}
+
+double CBandedModes::SlopeProduct(double kappa, const Eigen::VectorXd& x, const Eigen::VectorXd& y) const {
+    return x.dot((2.0 * kappa) * Times(m_m.K1, y) + Times(m_m.K2, y));
+}
+
+bool CBandedModes::ModeNear(double kappa, double shift, const Eigen::MatrixXd* basis, const Eigen::VectorXd* start,
+                            CBandedMode& out) const {
+    const CShiftedBand factor(m_m, kappa, shift);
+    if (!factor.Ok()) return false;
+    const auto project = [&](Eigen::VectorXd& x) {
+        if (basis) x = *basis * (basis->transpose() * Times(m_m.M, x));
+    };
+    const auto stiffness = [&](const Eigen::VectorXd& x) {
+        return Eigen::VectorXd(kappa * kappa * Times(m_m.K1, x) + kappa * Times(m_m.K2, x) + Times(m_m.K3, x));
+    };
+    Eigen::VectorXd x = start ? *start : Eigen::VectorXd::Ones(Size());
+    project(x);
+    double residual = std::numeric_limits<double>::infinity(), lambda = 0;
+    Eigen::VectorXd best;
+    for (int it = 0; it < 20; ++it) {
+        Eigen::VectorXd next = Times(m_m.M, x);
+        if (!factor.Solve(next)) break;
+        project(next);
+        const double size = std::sqrt(next.dot(Times(m_m.M, next)));
+        if (!(size > 0) || !std::isfinite(size)) break;
+        next /= size;
+        const Eigen::VectorXd kx = stiffness(next), mx = Times(m_m.M, next);
+        const double value = next.dot(kx), r = (kx - value * mx).norm() / std::max(kx.norm(), 1e-300);
+        x = next;
+        // Until the residual stops falling: the velocities are first order in the vector's error.
+        if (!(r < 0.5 * residual)) break;
+        best = next;
+        lambda = value;
+        residual = r;
+    }
+    if (best.size() == 0 || !(residual <= 1e-8)) return false;
+    out.phi = std::move(best);
+    out.dOmega = std::sqrt(std::max(0.0, lambda));
+    out.dSlope = out.dOmega > 0 ? SlopeProduct(kappa, out.phi, out.phi) / (2.0 * out.dOmega) : 0.0;
+    return std::isfinite(out.dSlope);
+}
+
+bool ModeVector(const CBandedModes& banded, const CPart& part, double kappa, double omega, CBandedMode& out) {
+    // A start with a share of every unknown, not aligned with any symmetry.
+    Eigen::VectorXd start(banded.Size());
+    for (Eigen::Index i = 0; i < start.size(); ++i) start(i) = 1.0 + 0.5 * std::sin(1.3 * static_cast<double>(i));
+    if (banded.ModeNear(kappa, omega * omega, &part.toFull, &start, out) &&
+        std::abs(out.dOmega - omega) <= 1e-6 * std::max(omega, 1e-300))
+        return true;
+    CEigenPairs pairs;
+    if (!LowestPairs(part, kappa, part.Size(), pairs)) return false;
+    Eigen::Index best = 0;
+    (pairs.lambda.array().max(0.0).sqrt() - omega).abs().minCoeff(&best);
+    out.phi = part.toFull * pairs.vectors.col(best);
+    out.dOmega = OmegaOf(pairs.lambda(best));
+    out.dSlope = Slope(part, pairs.vectors.col(best), kappa, out.dOmega);
+    return std::isfinite(out.dSlope);
+}
+
+}  // namespace numerics
