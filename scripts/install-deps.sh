@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-odbc
   libgl1-mesa-dev libgl1-mesa-dri libglx-mesa0 libx11-dev
   unixodbc unixodbc-dev libsqliteodbc sqlite3 postgresql odbc-postgresql
-  libeigen3-dev liblapack-dev libopenblas-dev
+  libeigen3-dev liblapack-dev libopenblas-dev libhdf5-dev libfftw3-dev python3-h5py
   libgtest-dev libgmock-dev libbenchmark-dev ccache
   xvfb xauth xfonts-base fonts-dejavu-core openbox libxcb1-dev
   python3 python3-pil imagemagick ghostscript

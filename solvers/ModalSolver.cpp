@@ -371,30 +371,63 @@ bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, c
 
 bool CModalSolver::StaticProducts(double kappa, double omegaSquaredAbove, int a, int b, double& flexibility,
                                   double& second, CWorkspace& ws) const {
-    flexibility = second = 0;
+    const int comps[2] = {a, b};
+    Eigen::Matrix3d f, s;
+    const bool ok = StaticSums(kappa, omegaSquaredAbove, comps, 2, false, f, s, ws);
+    flexibility = ok ? f(0, 1) : 0.0;
+    second = ok ? s(0, 1) : 0.0;
+    return ok;
+}
+
+bool CModalSolver::StaticMatrices(double kappa, double omegaSquaredAbove, Eigen::Matrix3d& flexibility,
+                                  Eigen::Matrix3d& second, CWorkspace& ws) const {
+    const int comps[3] = {0, 1, 2};
+    return StaticSums(kappa, omegaSquaredAbove, comps, 3, true, flexibility, second, ws);
+}
+
+bool CModalSolver::StaticSums(double kappa, double omegaSquaredAbove, const int* comps, int count, bool every,
+                              Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second, CWorkspace& ws) const {
+    flexibility.setZero();
+    second.setZero();
+    const auto used = [&](const CBlock& block) {
+        bool all = true, any = false;
+        for (int c = 0; c < count; ++c) {
+            all = all && block.moves[comps[c]];
+            any = any || block.moves[comps[c]];
+        }
+        return every ? any : all;
+    };
     for (const CBlock& block : m_blocks) {
-        if (!block.moves[a] || !block.moves[b]) continue;
+        if (!used(block)) continue;
         if (!FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquaredAbove, ws.a)) return false;
     }
     for (const CBlock& block : m_blocks) {
-        if (!block.moves[a] || !block.moves[b]) continue;
-        const int n = block.nSize, ka = block.a1.Width(), ld = ka + 1, columns = 2;
+        if (!used(block)) continue;
+        const int n = block.nSize, ka = block.a1.Width(), ld = ka + 1;
         FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, 0.0, ws.a);
         Eigen::MatrixXd& x = ws.dense;
-        x.resize(n, 2);
-        x.col(0) = block.top.row(a).transpose();
-        x.col(1) = block.top.row(b).transpose();
+        x.resize(n, count);
+        for (int c = 0; c < count; ++c) x.col(c) = block.top.row(comps[c]).transpose();
         int info = 0;
-        dpbtrs_("L", &n, &ka, &columns, ws.a.Column(0), &ld, x.data(), &n, &info);
-        flexibility += block.top.row(a).dot(x.col(1));
+        dpbtrs_("L", &n, &ka, &count, ws.a.Column(0), &ld, x.data(), &n, &info);
         // x_a^T M x_b through the lower band of M.
         const CSymBand& m = block.mass;
-        for (int j = 0; j < n; ++j) {
-            second += m(j, j) * x(j, 0) * x(j, 1);
-            for (int i = j + 1; i <= std::min(n - 1, j + m.Width()); ++i)
-                second += m(i, j) * (x(i, 0) * x(j, 1) + x(j, 0) * x(i, 1));
-        }
+        for (int p = 0; p < count; ++p)
+            for (int q = p; q < count; ++q) {
+                flexibility(p, q) += block.top.row(comps[p]).dot(x.col(q));
+                double& sum = second(p, q);  // summed on, block after block
+                for (int j = 0; j < n; ++j) {
+                    sum += m(j, j) * x(j, p) * x(j, q);
+                    for (int i = j + 1; i <= std::min(n - 1, j + m.Width()); ++i)
+                        sum += m(i, j) * (x(i, p) * x(j, q) + x(j, p) * x(i, q));
+                }
+            }
     }
+    for (int p = 0; p < count; ++p)
+        for (int q = 0; q < p; ++q) {
+            flexibility(p, q) = flexibility(q, p);
+            second(p, q) = second(q, p);
+        }
     return true;
 }
 

@@ -73,6 +73,10 @@ public:
     // be solved for.
     bool StaticProducts(double kappa, double omegaSquaredAbove, int a, int b, double& flexibility, double& second,
                         CWorkspace& ws) const;
+    // The same for every pair of the top's three components (u, v, w~), over every block: the
+    // 3 x 3 flexibility t^T K^-1 t and its second term.
+    bool StaticMatrices(double kappa, double omegaSquaredAbove, Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second,
+                        CWorkspace& ws) const;
 
 private:
     struct CBlock {
@@ -100,6 +104,10 @@ private:
     static void ReduceDense(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
     // The QL iterations; false (never seen) falls back to a dense tridiagonal solve.
     static void Diagonalise(CWorkspace& ws);
+    // The static sums for the top components comps[0 .. count - 1], over the blocks that move
+    // along all of them (every == false) or along any (every == true).
+    bool StaticSums(double kappa, double omegaSquaredAbove, const int* comps, int count, bool every,
+                    Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second, CWorkspace& ws) const;
 
     int m_nSize = 0;
     bool m_bMirror = false, m_bShearApart = false;

@@ -13,6 +13,9 @@ namespace numerics {
 // (tooMany tells it apart: the caller treats it as a usage error).
 std::string ReadReceivers(const std::string& path, size_t most, std::vector<double>& xs, bool& tooMany);
 
+// The same with two numbers x y (mm) per line, into xy as x0, y0, x1, y1, ...
+std::string ReadReceiversXY(const std::string& path, size_t most, std::vector<double>& xy, bool& tooMany);
+
 // count points from x0 to x1, both ends included (x0 alone for one point).
 std::vector<double> ReceiverRange(double x0, double x1, int count);
 

@@ -16,6 +16,7 @@
 #include "InputFile.h"
 #include "ModeShapeRun.h"
 #include "Limits.h"
+#include "PointSourceRun.h"
 #include "Receivers.h"
 #include "ResultFile.h"
 #include "SolverInput.h"
@@ -50,6 +51,7 @@ struct CCommandLine {
     int nShapeAxes = 0;
     bool bShapePerThickness = false;
     CModeShapeRequest shape;
+    CPointSourceOptions source;  // --point-source and its receivers and field
 };
 
 // One value of an option: a whole count or a number within bounds, or free text (a file name).
@@ -153,6 +155,31 @@ const std::vector<COption>& Options() {
              c.receivers = ReceiverRange(v[0], v[1], static_cast<int>(v[2]));
          },
          "N receiving points from X0 to X1 (mm), both ends included, numbered result files as above"},
+        {"--point-source", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bOn = true; },
+         "a point load on the top surface at the origin instead of the line load; without\n"
+         "                  --receivers-xy and --field the curve at (x, 0), x the input's receiving point"},
+        {"--receivers-xy", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.source.strReceiverFile = text; },
+         "point source: receiving points from FILE (x y in mm per line, # comments), numbered result files"},
+        {"--field", false, {Number("X0", -kMaxDistance, kMaxDistance), Number("X1", -kMaxDistance, kMaxDistance), Count("NX", 1, kMaxFieldSide),
+                            Number("Y0", -kMaxDistance, kMaxDistance), Number("Y1", -kMaxDistance, kMaxDistance), Count("NY", 1, kMaxFieldSide)},
+         [](CCommandLine& c, const CNumbers& v, const char*) {
+             c.source.bField = true;
+             CFieldRequest& f = c.source.field;
+             f.dX0 = v[0], f.dX1 = v[1], f.nX = static_cast<int>(v[2]);
+             f.dY0 = v[3], f.dY1 = v[4], f.nY = static_cast<int>(v[5]);
+         },
+         "point source: the wave field over NX x NY points of the rectangle (mm, ends included)"},
+        {"--field-times", false, {Number("T0", -kMaxTime, kMaxTime), Number("T1", -kMaxTime, kMaxTime), Count("NT", 1, kMaxFieldTimes)},
+         [](CCommandLine& c, const CNumbers& v, const char*) {
+             c.source.bFieldTimes = true;
+             CFieldRequest& f = c.source.field;
+             f.dT0 = v[0], f.dT1 = v[1], f.nT = static_cast<int>(v[2]);
+         },
+         "point source: the field at NT times from T0 to T1 (us, ends included)"},
+        {"--field-output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.source.strFieldFile = text; },
+         "point source: the HDF5 file the field goes to (written atomically)"},
+        {"--every-direction", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bEveryDirection = true; },
+         "point source: synthesise direction by direction even where the plate is axisymmetric (checks)"},
         {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;
@@ -166,6 +193,8 @@ void Usage(ESolver kind, std::ostream& out) {
         << "       " << name << " --dispersion [--modes N] [KAPPA ...]\n"
         << "       " << name << " --dispersion RANGE [--modes N] [--output FILE]\n"
         << "       " << name << " --mode-shape NAME (--at-wavenumber K | --at-frequency F | --at-fd FD) [--output FILE]\n"
+        << "       " << name << " --point-source [--receivers-xy FILE] [--field X0 X1 NX Y0 Y1 NY --field-times T0 T1 NT\n"
+        << "              --field-output FILE] [options]\n"
         << "options:\n";
     for (const COption& o : Options()) {
         if (o.bGradedOnly && kind != ESolver::kGraded) continue;
@@ -405,6 +434,15 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cerr);
         return 2;
     }
+    const std::string sourceError = CheckPointSourceOptions(cl.source);
+    if (!sourceError.empty() || (cl.source.bOn && (manyReceivers || cl.bDispersion))) {
+        std::cerr << name << ": "
+                  << (sourceError.empty() ? "--point-source goes without --receivers, --receiver-range and --dispersion"
+                                          : sourceError)
+                  << "\n";
+        Usage(kind, std::cerr);
+        return 2;
+    }
     if (!cl.strReceiverFile.empty()) {
         bool tooMany = false;
         const std::string error = ReadReceivers(cl.strReceiverFile, kMaxReceivers, cl.receivers, tooMany);
@@ -422,6 +460,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     // A mode shape, like a dispersion run, has no output times and no result file.
     if (shape) cl.bDispersion = true;
     if (!cl.bDispersion) RemoveStaleTemporaries(output);
+    if (!cl.source.strFieldFile.empty()) RemoveStaleTemporaries(cl.source.strFieldFile);
 
     std::string text;
     if (const std::string readError = ReadInputFile(input, kMaxInputBytes, text); !readError.empty())
@@ -447,6 +486,22 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         if (!loadError.empty()) return fail(loadError);
     }
     if (!cl.bEveryMode) PlanBand(problem, cl.nOrder);
+    if (cl.source.bOn) {
+        CPointSourceRun source;
+        source.strSolver = name;
+        source.strResult = output;
+        source.options.nPoints = cl.nPoints;
+        source.options.nThreads =
+            cl.nThreads > 0 ? cl.nThreads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        source.options.progress = [](int percent) { std::cout << "progress " << percent << "%" << std::endl; };
+        source.bTiming = cl.bTiming;
+        source.fail = fail;
+        source.usage = [&](const std::string& message) {
+            std::cerr << name << ": " << message << "\n";
+            return 2;
+        };
+        return RunPointSource(problem, cl.source, source);
+    }
     if (manyReceivers) {
         // The run's size follows from its farthest receiver.
         problem.dReceiverX = cl.receivers.front();

@@ -67,12 +67,15 @@ std::string CheckPly(const CPlyConstants& p) {
     return {};
 }
 
-Voigt PlyStiffness(const CPlyConstants& p) {
-    const Voigt local = PlyCompliance(p).inverse();
-    const Voigt t = RotationAboutZ(p.dAngleDeg * std::numbers::pi / 180.0);
+Voigt TurnAboutZ(const Voigt& c, double angle) {
+    const Voigt t = RotationAboutZ(angle);
     // Stress turns with t, engineering strain with t^-T: C = T C' T^T.
-    Voigt c = t * local * t.transpose();
-    return 0.5 * (c + c.transpose());
+    const Voigt turned = t * c * t.transpose();
+    return 0.5 * (turned + turned.transpose());
+}
+
+Voigt PlyStiffness(const CPlyConstants& p) {
+    return TurnAboutZ(PlyCompliance(p).inverse(), p.dAngleDeg * std::numbers::pi / 180.0);
 }
 
 std::string CheckIsotropic(double e, double nu) {

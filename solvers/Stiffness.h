@@ -21,6 +21,10 @@ struct CPlyConstants {
 std::string CheckPly(const CPlyConstants& ply);
 Voigt PlyStiffness(const CPlyConstants& ply);
 
+// The stiffness of the material turned about z by `angle` (radians, counter-clockwise seen from
+// above): a ply at fibre angle a turned by b is the ply at a + b.
+Voigt TurnAboutZ(const Voigt& c, double angle);
+
 // Isotropic stiffness from Young's modulus and Poisson ratio.
 std::string CheckIsotropic(double e, double nu);
 Voigt IsotropicStiffness(double e, double nu);

@@ -12,6 +12,7 @@
 
 #include "ModalSolver.h"
 #include "Parallel.h"
+#include "Synthesis.h"
 
 namespace numerics {
 
@@ -168,64 +169,6 @@ std::string CheckRunSize(const CProblem& p, int points) {
 
 namespace {
 
-// u(x_r, t_j) = sum over wavenumbers k of phase(k x_r) G_k(t_j), G_k the modal sum at k
-// without its phase: the modal sums are made once for every receiver and the receivers are
-// one matrix product. Rows of G go in chunks so that memory stays bounded at any number of
-// points; receivers go in fixed blocks, so no sum depends on the number of threads.
-constexpr size_t kChunkValues = size_t(1) << 22;  // doubles of G held at once
-constexpr int kReceiverBlock = 16;
-
-struct CReceiverSynthesis {
-    const CProblem& problem;
-    const CWavenumbers& grid;
-    const CTimeGrid& times;
-    const CSampledPlan* plan;
-    double phaseSign;
-    size_t length;               // values per curve before a sampled load's Finish
-    std::vector<double> angles;  // kappa * angle is the phase of each receiver
-    Eigen::MatrixXd values;      // receivers x points
-
-    void Add(size_t start, size_t count, const std::vector<double>& omega, const std::vector<double>& coeff,
-             const std::vector<size_t>& modeCount, const std::vector<size_t>& offset, int threads) {
-        const Eigen::Index points = static_cast<Eigen::Index>(length);
-        const int receivers = static_cast<int>(angles.size());
-        // Wavenumbers without a synthesised mode (all quasi-static) add nothing here.
-        std::vector<size_t> used;
-        for (size_t local = 0; local < count; ++local)
-            if (modeCount[local] > 0) used.push_back(local);
-        const size_t total = used.size();
-        const size_t rows = std::max<size_t>(1, std::min(total, kChunkValues / static_cast<size_t>(points)));
-        using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
-        RowMajor g;
-        Eigen::MatrixXd phase;
-        for (size_t c0 = 0; c0 < total; c0 += rows) {
-            const size_t c1 = std::min(total, c0 + rows);
-            g.setZero(static_cast<Eigen::Index>(c1 - c0), points);
-            ParallelFor(c1 - c0, threads, [&](size_t l, int) {
-                const size_t local = used[c0 + l];
-                AccumulateModes(problem.load, times, plan, &omega[offset[local]], &coeff[offset[local]],
-                                modeCount[local], g.row(static_cast<Eigen::Index>(l)).data());
-            });
-            phase.resize(receivers, static_cast<Eigen::Index>(c1 - c0));
-            for (size_t l = 0; l < c1 - c0; ++l) {
-                const double kappa = grid.kappa[start + used[c0 + l]];
-                for (int r = 0; r < receivers; ++r)
-                    phase(r, static_cast<Eigen::Index>(l)) = Phase(kappa, angles[r], phaseSign);
-            }
-            const size_t blocks = (static_cast<size_t>(receivers) + kReceiverBlock - 1) / kReceiverBlock;
-            ParallelFor(blocks, threads, [&](size_t blk, int) {
-                const int r0 = static_cast<int>(blk) * kReceiverBlock;
-                const int nr = std::min(kReceiverBlock, receivers - r0);
-                values.middleRows(r0, nr).noalias() += phase.middleRows(r0, nr) * g;
-            });
-        }
-    }
-};
-
-}  // namespace
-
-namespace {
-
 // The modes at kappa that go into the synthesis (omega^2 and products from the start of the
 // arrays; their count returned), and the quasi-static part of the others. Without a cutoff every
 // mode is synthesised. Where no mode lies at or below the cutoff no mode is solved for at all.
@@ -249,19 +192,6 @@ int SelectModes(const CModalSolver& solver, double kappa, int a, int b, double c
         product[kept++] = c;
     }
     return kept;
-}
-
-// curve += C1 f(t) - C2 f''(t), C1 and C2 the transformed quasi-static sums at the receiver.
-void AddQuasiStatic(const CWavenumbers& grid, const std::vector<CQuasiStatic>& quasi, double angle,
-                    double phaseSign, const CQuasiStaticLoad& load, std::vector<double>& curve) {
-    if (load.value.empty()) return;
-    double c1 = 0, c2 = 0;
-    for (size_t i = 0; i < quasi.size(); ++i) {
-        const double phase = Phase(grid.kappa[i], angle, phaseSign);
-        c1 += quasi[i].dFlexibility * phase;
-        c2 += quasi[i].dSecond * phase;
-    }
-    for (size_t j = 0; j < curve.size(); ++j) curve[j] += c1 * load.value[j] - c2 * load.curvature[j];
 }
 
 }  // namespace
@@ -310,7 +240,8 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
                                               options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, grid));
     // A sampled load's blocks sum its responses on the plan's own grid (see CSampledPlan).
     const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
-    std::unique_ptr<CReceiverSynthesis> many;
+    std::unique_ptr<CReceiverSum> many;
+    std::vector<double> angles;  // kappa * angle is the phase of each receiver
     if (receivers && static_cast<double>(receivers->size()) * static_cast<double>(length) > 4 * kMaxReceiverValues) {
         // A sampled load sums on a finer grid than the output: bound what the curves hold.
         result.error = "the receiving points would hold " + std::to_string(receivers->size() * length) +
@@ -318,9 +249,8 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
         return result;
     }
     if (receivers) {
-        many.reset(new CReceiverSynthesis{p, grid, times, plan.get(), phaseSign, length, {}, {}});
-        for (double x : *receivers) many->angles.push_back(p.bShell ? x / p.dRadius : x);
-        many->values.setZero(static_cast<Eigen::Index>(receivers->size()), static_cast<Eigen::Index>(length));
+        many = std::make_unique<CReceiverSum>(p.load, times, plan.get(), length, static_cast<int>(receivers->size()));
+        for (double x : *receivers) angles.push_back(p.bShell ? x / p.dRadius : x);
     }
 
     // Wavenumbers go in batches (modes of a batch are kept, then summed), so memory stays
@@ -330,8 +260,15 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     const size_t batch = kBatchWavenumbers;
     const size_t blocks = std::min<size_t>(nk, 64);
     std::vector<std::vector<double>> partial(receivers ? 0 : blocks, std::vector<double>(length, 0.0));
-    std::vector<double> omega(std::min(batch, nk) * n), coeff(std::min(batch, nk) * n);
-    std::vector<size_t> modeCount(std::min(batch, nk)), offset(std::min(batch, nk) + 1);
+    CPackedModes packed;
+    packed.omega.resize(std::min(batch, nk) * n);
+    packed.coeff.resize(std::min(batch, nk) * n);
+    packed.modeCount.resize(std::min(batch, nk));
+    packed.offset.resize(std::min(batch, nk) + 1);
+    std::vector<double>& omega = packed.omega;
+    std::vector<double>& coeff = packed.coeff;
+    std::vector<size_t>& modeCount = packed.modeCount;
+    std::vector<size_t>& offset = packed.offset;
     // The quasi-static part of the modes above the band, per wavenumber (summed in order below).
     std::vector<CQuasiStatic> quasi(nk);
     const double cutoff = p.band.dModeCutoff;
@@ -378,7 +315,9 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
             offset[local + 1] = to + m;
         }
         if (many) {
-            many->Add(start, count, omega, coeff, modeCount, offset, threads);
+            many->Add(count, packed,
+                      [&](size_t local, int r) { return Phase(grid.kappa[start + local], angles[r], phaseSign); },
+                      threads);
             result.dSynthesisSeconds += Seconds(synthesisStart);
             continue;
         }
@@ -398,16 +337,13 @@ CTransientResult SolveAtReceivers(const CProblem& p, const CRunOptions& options,
     if (plan) plan->Finish(sum, result.value);
     else result.value = std::move(sum);
     const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, times) : CQuasiStaticLoad{};
-    if (!many) AddQuasiStatic(grid, quasi, grid.dAngle, phaseSign, load, result.value);
+    const auto phaseAt = [&](double angle) {
+        return [&grid, angle, phaseSign](size_t i) { return Phase(grid.kappa[i], angle, phaseSign); };
+    };
+    if (!many) AddQuasiStatic(quasi, phaseAt(grid.dAngle), load, result.value);
     if (many) {
-        for (Eigen::Index r = 0; r < many->values.rows(); ++r) {
-            const Eigen::VectorXd row = many->values.row(r).transpose();
-            std::vector<double> buffer(row.data(), row.data() + row.size()), curve;
-            if (plan) plan->Finish(buffer, curve);
-            else curve = std::move(buffer);
-            AddQuasiStatic(grid, quasi, many->angles[r], phaseSign, load, curve);
-            result.receiverValues.push_back(std::move(curve));
-        }
+        result.receiverValues = many->Curves();
+        for (size_t r = 0; r < angles.size(); ++r) AddQuasiStatic(quasi, phaseAt(angles[r]), load, result.receiverValues[r]);
     }
     result.nModalWavenumbers = modal.load();
     if (options.progress) options.progress(99);

@@ -1,0 +1,83 @@
+#pragma once
+// The response of a plate to a point load on its top surface at the origin, at receivers (x, y)
+// on the top surface and over a rectangle at chosen times.
+//
+// A wave vector k (cos th, sin th) is the line-load problem along th: the plies turned by -th,
+// the same eigenproblem, the top's displacement turned back to x, y, z. The synthesis is the
+// two-dimensional transform on a periodic plate: wave vectors on a Cartesian grid of spacings
+// (2 pi / Lx, 2 pi / Ly), the periods chosen so that no wave of a neighbouring image of the load
+// reaches a receiver or the rectangle within the window. A stack symmetric about x and y (plies
+// at 0 and 90 degrees) solves a quarter of the grid; an axisymmetric one (isotropic or
+// transversely isotropic about z) solves one direction and sums Bessel terms (a Hankel
+// transform) instead. The load is spread as the line load is: a Gaussian of half-width
+// TaperWidth(kMax) around the origin, of unit total force.
+
+#include <string>
+#include <vector>
+
+#include "SolverInput.h"
+#include "Transient.h"
+
+namespace numerics {
+
+struct CPlanePoint {
+    double x = 0, y = 0;  // mm
+};
+
+// The wave field: nX x nY points over [x0, x1] x [y0, y1] (both ends included; one point takes
+// the lower end) at nT times from t0 to t1.
+struct CFieldRequest {
+    double dX0 = 0, dX1 = 0, dY0 = 0, dY1 = 0, dT0 = 0, dT1 = 0;
+    int nX = 0, nY = 0, nT = 0;
+    bool Wanted() const { return nX > 0 && nY > 0 && nT > 0; }
+    double X(int i) const { return nX < 2 ? dX0 : dX0 + (dX1 - dX0) * i / (nX - 1); }
+    double Y(int j) const { return nY < 2 ? dY0 : dY0 + (dY1 - dY0) * j / (nY - 1); }
+    CTimeGrid Times() const;
+};
+
+struct CSourceRequest {
+    std::vector<CPlanePoint> receivers;  // curves at the output times of the run
+    CFieldRequest field;
+    bool bEveryDirection = false;        // no axisymmetric shortcut (a reference for checks)
+};
+
+enum class ESourceSymmetry { kNone, kMirror, kAxisymmetric };
+// The symmetry that every stiffness of the model has (checked, never assumed).
+ESourceSymmetry FindSourceSymmetry(const CThicknessModel& model);
+
+// The synthesis grid of a run.
+struct CSourceGrid {
+    ESourceSymmetry symmetry = ESourceSymmetry::kNone;
+    double dKMax = 0;                   // the cut-off wavenumber (1/mm); the taper is zero beyond
+    double dPeriodX = 0, dPeriodY = 0;  // mm
+    double dkx = 0, dky = 0;            // 2 pi / period; axisymmetric: dkx the radial spacing
+    long nMaxX = 0, nMaxY = 0;          // |m| <= nMaxX, |n| <= nMaxY on the grid
+    int nFftX = 0, nFftY = 0;           // the field's transform sizes (0 without a field)
+    double dWaveVectors = 0;            // wave vectors (radial wavenumbers) whose modes are found
+    double dEntries = 0;                // terms of the synthesis: those and their mirror images
+};
+
+// Empty on success, else why the run cannot be made.
+std::string MakeSourceGrid(const CProblem& problem, const CSourceRequest& request, CSourceGrid& grid);
+// Empty when the run stays within the bounds (grid, work, memory), else why not.
+std::string CheckSourceRunSize(const CProblem& problem, const CSourceRequest& request, int points);
+
+struct CSourceResult {
+    std::vector<double> time;                  // the output times of the receivers' curves
+    std::vector<std::vector<double>> curves;   // one per receiver
+    std::vector<double> field;                 // [nT][nY][nX], x fastest
+    CSourceGrid grid;
+    int nUnknowns = 0;
+    double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
+    std::string error;
+};
+
+CSourceResult SolvePointSource(const CProblem& problem, const CSourceRequest& request, const CRunOptions& options);
+
+// The most wave vectors of a run, the most values of the field's transform (per time) and of the
+// terms times field times held at once.
+inline constexpr double kMaxWaveVectors = 4e6;
+inline constexpr double kMaxFieldTransform = double(1 << 26);
+inline constexpr double kMaxFieldTerms = 1e8;
+
+}  // namespace numerics

@@ -1,0 +1,344 @@
+// The modes of every wave vector of a point source's run and their synthesis at the receivers
+// and over the field (PointSource.h).
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <numbers>
+
+#include "ModalSolver.h"
+#include "Parallel.h"
+#include "PointSource.h"
+#include "SourceField.h"
+#include "Synthesis.h"
+
+namespace numerics {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+constexpr double kPi = std::numbers::pi;
+constexpr size_t kBatchVectors = 4096;
+constexpr int kSampleDirections = 5;
+
+// The plate's matrices along any direction th: the stiffness turned by -th is a trigonometric
+// polynomial in th of degree 4 and period pi, and the matrices are linear in it, so five
+// directions a_j = j pi / 5 fix them: K(th) = sum_j l_j(th) K(a_j).
+class CDirectionalBands {
+public:
+    explicit CDirectionalBands(const CThicknessModel& model) {
+        for (int j = 0; j < kSampleDirections; ++j) {
+            CThicknessModel turned = model;
+            for (CElement& e : turned.elements)
+                for (Voigt& c : e.stiffness) c = TurnAboutZ(c, -Angle(j));
+            m_at.push_back(AssembleBands(turned));
+        }
+    }
+
+    CBandMatrices At(double theta) const {
+        for (int j = 0; j < kSampleDirections; ++j)
+            if (theta == Angle(j)) return m_at[j];
+        double weight[kSampleDirections];
+        for (int j = 0; j < kSampleDirections; ++j) {
+            const double d = theta - Angle(j);
+            weight[j] = (1.0 + 2.0 * std::cos(2.0 * d) + 2.0 * std::cos(4.0 * d)) / kSampleDirections;
+        }
+        CBandMatrices out = m_at[0];
+        const auto mix = [&](CSymBand CBandMatrices::*member) {
+            CSymBand& x = out.*member;
+            for (int col = 0; col < x.Size(); ++col) {
+                double* o = x.Column(col);
+                for (int r = 0; r <= x.Width(); ++r) {
+                    double sum = 0;
+                    for (int j = 0; j < kSampleDirections; ++j) sum += weight[j] * (m_at[j].*member).Column(col)[r];
+                    o[r] = sum;
+                }
+            }
+        };
+        mix(&CBandMatrices::K1);
+        mix(&CBandMatrices::K2);
+        mix(&CBandMatrices::K3);
+        return out;
+    }
+
+private:
+    static double Angle(int j) { return kPi * j / kSampleDirections; }
+    std::vector<CBandMatrices> m_at;
+};
+
+// The modes of one wave vector below the cutoff (every mode without one), and the quasi-static
+// sums of the rest as 3 x 3 matrices over the top's (u, v, w~).
+struct CVectorModes {
+    std::vector<double> omegaSquared;
+    std::vector<Eigen::Vector3d> top;
+    Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
+    bool bStatic = false;
+};
+
+void FindModes(const CModalSolver& solver, double k, double cutoff, CVectorModes& out, CModalSolver::CWorkspace& ws) {
+    out = CVectorModes{};
+    const double limit = cutoff * cutoff;
+    out.bStatic = cutoff > 0 && solver.StaticMatrices(k, limit, out.flexibility, out.second, ws);
+    if (out.bStatic) return;
+    out.flexibility.setZero();
+    out.second.setZero();
+    CModes modes;
+    solver.Solve(k, modes, ws);
+    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j) {
+        const double w2 = modes.omegaSquared(j);
+        const Eigen::Vector3d t = modes.top.col(j);
+        if (cutoff > 0 && w2 > limit) {
+            out.flexibility += t * t.transpose() / w2;
+            out.second += t * t.transpose() / (w2 * w2);
+            continue;
+        }
+        out.omegaSquared.push_back(w2);
+        out.top.push_back(t);
+    }
+}
+
+// The global component c (0 x, 1 y, 2 z) of the top's (u, v, w~) along a direction psi.
+Eigen::Vector3d ComponentRow(int c, double psi) {
+    const double cs = std::cos(psi), sn = std::sin(psi);
+    if (c == 0) return {cs, -sn, 0};
+    if (c == 1) return {sn, cs, 0};
+    return {0, 0, 1};
+}
+
+// One term of the synthesis: modal coefficient s t^T W t per mode, with a phase per receiver.
+struct CTerm {
+    double kx = 0, ky = 0;  // the wave vector; axisymmetric: kx the wavenumber
+    long m = 0, n = 0;      // its grid indices
+    int order = -1;         // the Bessel order of an axisymmetric term
+    double scale = 0;
+    Eigen::Matrix3d weight;
+};
+
+// The axisymmetric terms of output a and load b (0 x, 1 y, 2 z): Bessel order, weights on the top's
+// products, and the factor of the receiver's direction phi.
+struct CBesselPart {
+    int order;
+    Eigen::Matrix3d weight;
+};
+std::vector<CBesselPart> BesselParts(int a, int b) {
+    Eigen::Matrix3d w = Eigen::Matrix3d::Zero();
+    if (a == 2 && b == 2) {
+        w(2, 2) = 1.0 / (2 * kPi);
+        return {{0, w}};
+    }
+    if (a == 2 || b == 2) {
+        w(0, 2) = 1.0 / (2 * kPi);
+        return {{1, w}};
+    }
+    Eigen::Matrix3d diff = Eigen::Matrix3d::Zero();
+    diff(0, 0) = 1.0 / (4 * kPi);
+    diff(1, 1) = -1.0 / (4 * kPi);
+    if (a != b) return {{2, diff}};
+    w(0, 0) = w(1, 1) = 1.0 / (4 * kPi);
+    return {{0, w}, {2, diff}};
+}
+double BesselAngular(int a, int b, int order, double phi) {
+    if (order == 0) return 1.0;
+    if (order == 1) {
+        const double along = (a == 2 ? b : a) == 0 ? std::cos(phi) : std::sin(phi);
+        return a == 2 ? -along : along;
+    }
+    if (a != b) return -std::sin(2 * phi);
+    return a == 0 ? -std::cos(2 * phi) : std::cos(2 * phi);
+}
+
+// The wave vectors whose modes are found: all of the half plane of the disc |k| < kMax (the other
+// half is its conjugate), a quarter with mirror symmetry, the radial line when axisymmetric.
+std::vector<std::pair<long, long>> SolvedVectors(const CSourceGrid& g) {
+    std::vector<std::pair<long, long>> out;
+    const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
+    for (long n = 0; n <= g.nMaxY; ++n)
+        for (long m = mirror || n == 0 ? 0 : -g.nMaxX; m <= g.nMaxX; ++m)
+            if (std::hypot(m * g.dkx, n * g.dky) < g.dKMax) out.push_back({m, n});
+    return out;
+}
+
+}  // namespace
+
+CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request, const CRunOptions& options) {
+    CSourceResult result;
+    CSourceGrid& g = result.grid;
+    result.error = MakeSourceGrid(p, request, g);
+    if (!result.error.empty()) return result;
+    const bool hankel = g.symmetry == ESourceSymmetry::kAxisymmetric;
+    const int a = p.nOutput - 1, b = p.nLoadDir - 1;
+    const double phaseSign = ((a == 2) == (b == 2)) ? 0.0 : (a == 2 ? -1.0 : 1.0);
+    const int threads = std::max(1, options.nThreads);
+
+    const auto assemblyStart = Clock::now();
+    std::unique_ptr<CDirectionalBands> bands;
+    std::unique_ptr<CModalSolver> along;  // axisymmetric: the one direction
+    if (hankel) along = std::make_unique<CModalSolver>(AssembleBands(p.model));
+    else bands = std::make_unique<CDirectionalBands>(p.model);
+    result.dAssemblySeconds = Seconds(assemblyStart);
+    result.nUnknowns = p.model.DofCount();
+
+    // The receivers' curves, and the field (Bessel sums at its points, or the FFT).
+    const CTimeGrid times = OutputTimes(p, options.nPoints);
+    CWavenumbers line;
+    line.dKMax = g.dKMax;
+    std::unique_ptr<CSampledPlan> plan;
+    if (p.load.type == ELoadType::kSampled)
+        plan = std::make_unique<CSampledPlan>(p.load, times, options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, line));
+    const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
+    std::unique_ptr<CReceiverSum> receivers;
+    if (!request.receivers.empty())
+        receivers = std::make_unique<CReceiverSum>(p.load, times, plan.get(), length,
+                                                   static_cast<int>(request.receivers.size()));
+    const CFieldRequest& f = request.field;
+    const CTimeGrid fieldTimes = f.Times();
+    std::unique_ptr<CSampledPlan> fieldPlan;
+    std::unique_ptr<CReceiverSum> fieldPoints;
+    std::unique_ptr<CFieldSum> fieldSum;
+    std::vector<CPlanePoint> points;
+    if (f.Wanted() && hankel) {
+        for (int j = 0; j < f.nY; ++j)
+            for (int i = 0; i < f.nX; ++i) points.push_back({f.X(i), f.Y(j)});
+        if (p.load.type == ELoadType::kSampled) fieldPlan = std::make_unique<CSampledPlan>(p.load, fieldTimes, 0.0);
+        fieldPoints = std::make_unique<CReceiverSum>(p.load, fieldTimes, fieldPlan.get(), f.nT,
+                                                     static_cast<int>(points.size()));
+    } else if (f.Wanted()) {
+        const CPointSourceFieldGrid fg{g.nFftX, g.nFftY, g.dkx, g.dky, f.dX0, f.dY0, f.nX, f.nY};
+        fieldSum = std::make_unique<CFieldSum>(p.load, fieldTimes, fg, phaseSign);
+    }
+
+    const std::vector<std::pair<long, long>> solved = SolvedVectors(g);
+    const double cutoff = p.band.dModeCutoff;
+    const double cell = hankel ? g.dkx : 1.0 / (g.dPeriodX * g.dPeriodY);
+    std::vector<CTerm> terms;                 // every term, for the quasi-static phases at the end
+    std::vector<CQuasiStatic> quasi;
+    std::vector<CModalSolver::CWorkspace> spaces(threads);
+    std::vector<CVectorModes> modes(std::min(kBatchVectors, solved.size()));
+    std::atomic<size_t> done{0};
+    std::mutex progressLock;
+    int reported = -1;
+    const auto phaseOf = [&](const CTerm& t, const CPlanePoint& r) {
+        if (t.order >= 0) return std::cyl_bessel_j(t.order, t.kx * std::hypot(r.x, r.y)) *
+                                 BesselAngular(a, b, t.order, std::atan2(r.y, r.x));
+        const double arg = t.kx * r.x + t.ky * r.y;
+        const double pair = (t.m == 0 && t.n == 0) ? 1.0 : 2.0;  // the conjugate wave vector
+        return pair * (phaseSign == 0.0 ? std::cos(arg) : phaseSign * std::sin(arg));
+    };
+
+    for (size_t start = 0; start < solved.size(); start += kBatchVectors) {
+        const size_t count = std::min(kBatchVectors, solved.size() - start);
+        const auto eigenStart = Clock::now();
+        ParallelFor(count, threads, [&](size_t local, int t) {
+            const auto [m, n] = solved[start + local];
+            const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
+            if (hankel) {
+                FindModes(*along, k, cutoff, modes[local], spaces[t]);
+            } else {
+                const double theta = (m == 0 && n == 0) ? 0.0 : std::atan2(ky, kx);
+                const CModalSolver solver(bands->At(theta));
+                FindModes(solver, k, cutoff, modes[local], spaces[t]);
+            }
+            const size_t finished = done.fetch_add(1) + 1;
+            if (options.progress) {
+                const int percent = static_cast<int>(90 * finished / solved.size());
+                std::lock_guard<std::mutex> lock(progressLock);
+                if (percent > reported) options.progress(reported = percent);
+            }
+        });
+        result.dEigenSeconds += Seconds(eigenStart);
+
+        const auto synthesisStart = Clock::now();
+        // The batch's terms: each solved wave vector, its mirror image, or its Bessel parts.
+        const size_t first = terms.size();
+        CPackedModes packed;
+        packed.offset.push_back(0);
+        std::vector<long> ms, ns;
+        std::vector<CQuasiStatic> batchQuasi;
+        for (size_t local = 0; local < count; ++local) {
+            const auto [m, n] = solved[start + local];
+            const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
+            const double taper = Taper(k, g.dKMax);
+            std::vector<CTerm> made;
+            if (hankel) {
+                // The integrand k h(k) J_n(kr) is odd in k (h even): the trapezoid rule from 0 gets
+                // end corrections (Euler-Maclaurin), +dk^2/12 h(0) - dk^4/240 h''(0), with h''(0)
+                // from h(0) and h(dk); the error is then O(dk^6).
+                const double scale = m == 0 ? cell * cell * 11.0 / 120.0 : cell * k * taper * (m == 1 ? 119.0 / 120.0 : 1.0);
+                for (const CBesselPart& part : BesselParts(a, b))
+                    if (m > 0 || part.order == 0) made.push_back({k, 0, m, 0, part.order, scale, part.weight});
+            } else {
+                const double theta = (m == 0 && n == 0) ? 0.0 : std::atan2(ky, kx);
+                const auto add = [&](long mm, double psi, double mirror) {
+                    const Eigen::Vector3d flip(1.0, mirror, 1.0);
+                    const Eigen::Vector3d wa = ComponentRow(a, psi).cwiseProduct(flip);
+                    const Eigen::Vector3d wb = ComponentRow(b, psi).cwiseProduct(flip);
+                    made.push_back({mm * g.dkx, ky, mm, n, -1, cell * taper, wa * wb.transpose()});
+                };
+                add(m, theta, 1.0);
+                // Mirror symmetry: (-m, n) is turned by pi - theta, the mirror image of theta.
+                if (g.symmetry == ESourceSymmetry::kMirror && m > 0 && n > 0) add(-m, kPi - theta, -1.0);
+            }
+            const CVectorModes& vm = modes[local];
+            for (const CTerm& t : made) {
+                for (size_t j = 0; j < vm.omegaSquared.size(); ++j) {
+                    packed.omega.push_back(std::sqrt(std::max(0.0, vm.omegaSquared[j])));
+                    packed.coeff.push_back(t.scale * vm.top[j].dot(t.weight * vm.top[j]));
+                }
+                packed.modeCount.push_back(vm.omegaSquared.size());
+                packed.offset.push_back(packed.omega.size());
+                ms.push_back(t.m);
+                ns.push_back(t.n);
+                if (p.band.Limited()) {
+                    CQuasiStatic q;
+                    q.dFlexibility = t.scale * (t.weight.cwiseProduct(vm.flexibility)).sum();
+                    q.dSecond = t.scale * (t.weight.cwiseProduct(vm.second)).sum();
+                    q.bStatic = vm.bStatic;
+                    batchQuasi.push_back(q);
+                }
+                terms.push_back(t);
+            }
+        }
+        const size_t made = terms.size() - first;
+        quasi.insert(quasi.end(), batchQuasi.begin(), batchQuasi.end());
+        const auto phase = [&](const std::vector<CPlanePoint>& at) {
+            return [&, first](size_t e, int r) { return phaseOf(terms[first + e], at[static_cast<size_t>(r)]); };
+        };
+        if (receivers) receivers->Add(made, packed, phase(request.receivers), threads);
+        if (fieldPoints) fieldPoints->Add(made, packed, phase(points), threads);
+        if (fieldSum) fieldSum->Add(made, packed, ms, ns, batchQuasi, threads);
+        result.dSynthesisSeconds += Seconds(synthesisStart);
+    }
+
+    const auto finishStart = Clock::now();
+    result.time.resize(times.nPoints);
+    for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
+    const auto addQuasi = [&](const CPlanePoint& at, const CQuasiStaticLoad& load, std::vector<double>& curve) {
+        AddQuasiStatic(quasi, [&](size_t e) { return phaseOf(terms[e], at); }, load, curve);
+    };
+    if (receivers) {
+        result.curves = receivers->Curves();
+        const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, times) : CQuasiStaticLoad{};
+        for (size_t r = 0; r < result.curves.size(); ++r) addQuasi(request.receivers[r], load, result.curves[r]);
+    }
+    if (fieldPoints) {
+        const std::vector<std::vector<double>> curves = fieldPoints->Curves();
+        const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, fieldTimes) : CQuasiStaticLoad{};
+        result.field.assign(static_cast<size_t>(f.nT) * points.size(), 0.0);
+        for (size_t q = 0; q < points.size(); ++q) {
+            std::vector<double> curve = curves[q];
+            addQuasi(points[q], load, curve);
+            for (int t = 0; t < f.nT; ++t) result.field[static_cast<size_t>(t) * points.size() + q] = curve[t];
+        }
+    }
+    if (fieldSum) result.field = fieldSum->Transform();
+    result.dSynthesisSeconds += Seconds(finishStart);
+    if (options.progress) options.progress(99);
+    return result;
+}
+
+}  // namespace numerics
