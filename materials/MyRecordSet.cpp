@@ -337,15 +337,7 @@ void CMyRecordSet::Delete() {
     Connect();
     if (m_bReadOnly)
         Raise(QStringLiteral("The material data source accepts no changes"), QString());
-    QVariantList bound;
-    const QString sql = QStringLiteral("DELETE FROM ") + TableName() + RowCondition(m_rows[m_nPos], bound);
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.prepare(sql))
-        RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
-    for (int i = 0; i < bound.size(); ++i)
-        query.bindValue(i, bound[i]);
-    if (!query.exec())
-        RaiseStatement(QStringLiteral("Cannot delete the material"), SqlErrorText(query.lastError()));
+    QSqlQuery query = RunOnCurrentRow(QStringLiteral("DELETE FROM "), QStringLiteral("Cannot delete the material"));
     // A statement that touched no row found the row gone: said, never taken for success.
     if (query.numRowsAffected() == 0)
         throw CDBException("The material is no longer in the material set: another user removed it since the list "
@@ -387,16 +379,23 @@ bool CMyRecordSet::CurrentRowStillThere() {
     if (!HasCurrentRow())
         Raise(QStringLiteral("No current record"), QString());
     Connect();
-    QVariantList bound;
-    const QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + TableName() + RowCondition(m_rows[m_nPos], bound);
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.prepare(sql))
-        RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
-    for (int i = 0; i < bound.size(); ++i)
-        query.bindValue(i, bound[i]);
-    if (!query.exec() || !query.next())
+    QSqlQuery query = RunOnCurrentRow(QStringLiteral("SELECT COUNT(*) FROM "), QStringLiteral("Cannot read the material table"));
+    if (!query.next())
         RaiseStatement(QStringLiteral("Cannot read the material table"), SqlErrorText(query.lastError()));
     return query.value(0).toLongLong() > 0;
+}
+
+QSqlQuery CMyRecordSet::RunOnCurrentRow(const QString& head, const QString& failure) {
+    QVariantList bound;
+    const QString sql = head + TableName() + RowCondition(m_rows[m_nPos], bound);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.prepare(sql))
+        RaiseStatement(failure, SqlErrorText(query.lastError()));
+    for (int i = 0; i < bound.size(); ++i)
+        query.bindValue(i, bound[i]);
+    if (!query.exec())
+        RaiseStatement(failure, SqlErrorText(query.lastError()));
+    return query;
 }
 
 void CMyRecordSet::Requery() {

@@ -13,6 +13,8 @@
 
 #include "MaterialSource.h"
 
+class QSqlQuery;
+
 class CMyRecordSet {
 public:
     // Without a source: the program's default data source, decided at the first Open.
@@ -89,6 +91,9 @@ private:
     void RequireOpen(const char* operation) const;
     // " WHERE ..." finding the current row by its key, or by its values when it has none.
     QString RowCondition(const Row& row, QVariantList& bound) const;
+    // Runs head + table + the current row's condition ("DELETE FROM ", "SELECT COUNT(*) FROM ");
+    // a failure raises with failure's words.
+    QSqlQuery RunOnCurrentRow(const QString& head, const QString& failure);
     bool HasCurrentRow() const;
     QString Quoted(const QString& column) const;
     QString TableName() const;
