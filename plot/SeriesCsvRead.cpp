@@ -235,6 +235,9 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows, std::siz
             }
             out.series[it->second].points.push_back({*x, *y});
         }
+        // Names without a row are no data, as in the wide form.
+        if (out.series.empty())
+            out.error = "no data";
         return out;
     }
 

@@ -342,7 +342,8 @@ std::string ParseLoadSettings(const std::string& raw, CSampledLoad& out) {
             if (samplesSeen || !ReadNumber(value, count) || count < 0 || count > kMaxLoadSamples ||
                 count != std::floor(count))
                 error = where + "expected the number of samples";
-            samplesLeft = static_cast<size_t>(count);
+            else
+                samplesLeft = static_cast<size_t>(count);  // converted only once known to fit
             samplesSeen = true;
         } else if (const auto it = numbers.find(key); it != numbers.end()) {
             if (!ReadNumber(value, *it->second)) error = where + "expected a number after \"" + key + "\"";

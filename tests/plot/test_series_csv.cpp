@@ -148,6 +148,9 @@ TEST(SeriesCsvBounds, TablesTooWideAreRefusedBeforeAnythingIsMade) {
         rows += "s" + std::to_string(i) + ",0,1\n";
     EXPECT_EQ(ReadSeriesCsv(rows, 100, 4).error, "line 6: more than 4 series");
     EXPECT_EQ(ReadSeriesCsv(rows, 100, 5).series.size(), 5u);
+    // Names without a row are no table, in either form.
+    EXPECT_EQ(ReadSeriesCsv("series,t (us),value\n").error, "no data");
+    EXPECT_EQ(ReadSeriesCsv("t (us),W (mm)\n").error, "no data");
 }
 
 TEST(SeriesCsvText, AByteOrderMarkNeverTurnsTheFirstRowIntoNames) {

@@ -61,8 +61,11 @@ TEST(LoadText, WhatTheReadersAcceptTheSolversTake) {
         "shape imported\nsamples 2\n0 0\n1 1e300\n",
         "shape imported\nsamples 2\n0 0\n1e-300 1\n",
         "shape imported\nsamples 2\n-2e6 0\n0 1\n",
+        "shape imported\nsamples -1\n",  // once converted to a count before it was checked
+        "shape imported\nsamples 1e300\n",
     };
     for (const char* text : refused) {
+        SCOPED_TRACE(text);
         CSampledLoad l;
         EXPECT_NE(ParseLoadSettings(text, l), "") << text;
     }
