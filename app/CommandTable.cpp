@@ -108,6 +108,8 @@ constexpr std::array kTable = {
     CCommandInfo{Cmd::kStudy, "Study...", nullptr,
                  "Run the project over many receiving points or values of one parameter, here or on a Slurm cluster",
                  "Study", M129, C::Document},
+    CCommandInfo{Cmd::kOpenStudy, "Open study...", nullptr,
+                 "Load a study file into the Study form and show its results", "Open study", M129, C::Document},
     CCommandInfo{Cmd::kHelpFinder, "&Help Topics", nullptr, "List Help topics", "Help Topics", M128 | M129,
                  C::MainFrame},
     CCommandInfo{Cmd::kAppAbout, "&About Pemblar...", nullptr,
@@ -156,7 +158,7 @@ std::vector<CMenuNode> BuildMenu129() {
                                                 Item(kDisplayFGMExistingW)})})}),
         Popup("Plot", {Item(kPlotAddCurve), Item(kPlotRemoveCurves), Sep(), Item(kPlotZoomIn), Item(kPlotZoomOut),
                        Item(kPlotOverview), Sep(), Item(kPlotExportData), Item(kPlotExportImage), Item(kPlotCopy)}),
-        Popup("&Study", {Item(kStudy)}),
+        Popup("&Study", {Item(kStudy), Item(kOpenStudy)}),
         Popup("&Help", {Item(kHelpFinder), Sep(), Item(kAppAbout)}),
     };
 }

@@ -75,6 +75,7 @@ bool CDocCommands::Carries(int id) const {
     case Cmd::kDispersionCurves:
     case Cmd::kStudy:
     case Cmd::kSolverOptions:
+    case Cmd::kOpenStudy:
         return true;
     default:
         return false;
@@ -107,7 +108,11 @@ bool CDocCommands::OnCommand(int id) {
             OnDispersionCurves();
         return true;
     case Cmd::kStudy:
-        OnStudy(m_doc, m_parent, StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {}}, m_doc.m_nElementOrder);
+        if (OnUpdateStudy())
+            OnStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, &m_study);
+        return true;
+    case Cmd::kOpenStudy:
+        OnOpenStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, m_study);
         return true;
     default: return false;
     }
@@ -121,8 +126,13 @@ std::optional<bool> CDocCommands::OnUpdateCommand(int id) const {
     case Cmd::kExecuteFGM: return m_doc.OnUpdateExecuteFGM();
     case Cmd::kSampledLoad: return OnUpdateSampledLoad();
     case Cmd::kDispersionCurves: return OnUpdateDispersionCurves();
+    case Cmd::kStudy: return OnUpdateStudy();
     default: return std::nullopt;
     }
+}
+
+StudyLaunchHooks CDocCommands::StudyHooks() {
+    return StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {}};
 }
 
 int CDocCommands::RunForm(QDialog& form) const {

@@ -7,6 +7,7 @@
 
 #include "CommandTarget.h"
 #include "DispersionRun.h"
+#include "StudyLauncher.h"
 
 class COstrelDoc;
 class IModalRunner;
@@ -32,9 +33,13 @@ public:
     // new project starts.
     void OnSolverOptions();
     void OnDispersionCurves();
-    // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion a stack.
+    // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion curves
+    // and a study a stack.
     bool OnUpdateSampledLoad() const;
     bool OnUpdateDispersionCurves() const;
+    bool OnUpdateStudy() const { return OnUpdateDispersionCurves(); }
+    // What the Study form showed last, offered again.
+    const StudyFormMemory& StudyMemory() const { return m_study; }
     // The last dispersion window opened (for tests), null once closed.
     QWidget* LastDispersionWindow() const { return m_lastDispersion; }
 
@@ -43,10 +48,12 @@ public:
 
 private:
     int RunForm(QDialog& form) const;
+    StudyLaunchHooks StudyHooks();
 
     COstrelDoc& m_doc;
     QPointer<QWidget> m_parent;
     IModalRunner* m_modals;
     QPointer<QWidget> m_lastDispersion;
     CDispersionSettings m_dispersion;  // the last settings, offered again
+    StudyFormMemory m_study;
 };

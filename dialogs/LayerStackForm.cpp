@@ -33,6 +33,10 @@ CLayerStackForm::CLayerStackForm(const CProjectKind& kind, COstrelDoc* pDoc, QWi
     using namespace FormLayout;
     m_editTitle = AddField(IDC_TITLE, TField<std::string>{&m_strTitle, kind.title});
     m_editFrequency = AddField(IDC_FREQUENCY, TField<double>{&m_dFrequency, kind.frequency});
+    // The caption is the form's own; the unit goes where the pointer and screen readers find it.
+    m_editFrequency->setToolTip(QStringLiteral("In rad/us: omega = 2 pi f, so 1 MHz is 6.2832 rad/us. "
+                                               "The loads Exp(iwt) and Sin(wt) use it."));
+    m_editFrequency->setAccessibleDescription(m_editFrequency->toolTip());
     m_editTimeFrom = AddField(IDC_TIME_FROM, TField<float>{&m_fTimeFrom, kind.timeFrom});
     m_editTimeTo = AddField(IDC_TIME_TO, TField<float>{&m_fTimeTo, kind.timeTo});
     m_editReceiverX = AddField(IDC_RECEIVER_X, TField<float>{&m_fReceiverX, kind.receiverX});

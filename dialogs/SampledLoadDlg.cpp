@@ -78,9 +78,12 @@ CSampledLoadDlg::CSampledLoadDlg(QWidget* parent) : QDialog(parent) {
     for (QLineEdit* e : {m_frequency, m_cycles, m_delay, m_width, m_rise, m_interval})
         connect(e, &QLineEdit::textChanged, this, [this] { UpdatePreview(); });
     connect(m_shape, &QComboBox::currentIndexChanged, this, [this] {
+        FollowShapeWithDelay();
         UpdateEnabled();
         UpdatePreview();
     });
+    connect(m_width, &QLineEdit::textChanged, this, [this] { FollowShapeWithDelay(); });
+    connect(m_delay, &QLineEdit::textEdited, this, [this] { m_bAutomaticDelay = false; });
     connect(m_project, &QComboBox::currentIndexChanged, this, [this](int i) { SwitchProject(i); });
     connect(m_import, &QPushButton::clicked, this, [this] { ChooseImport(); });
     resize(460, 560);
@@ -101,7 +104,9 @@ void CSampledLoadDlg::showEvent(QShowEvent* event) {
 }
 
 void CSampledLoadDlg::ShowSettings(const CSampledLoad& l) {
-    const QSignalBlocker block(m_shape);
+    // Stored settings are shown as they are: no field follows another here.
+    const QSignalBlocker block(m_shape), blockWidth(m_width);
+    m_bAutomaticDelay = false;
     m_shape->setCurrentIndex(static_cast<int>(l.m_shape));
     SetNumber(m_frequency, l.m_dFrequency);
     SetNumber(m_cycles, l.m_dCycles);
@@ -113,6 +118,23 @@ void CSampledLoadDlg::ShowSettings(const CSampledLoad& l) {
                                                 : QString::fromStdString(l.m_strImportedFrom));
     UpdateEnabled();
     UpdatePreview();
+}
+
+void CSampledLoadDlg::FollowShapeWithDelay() {
+    const auto shape = static_cast<ELoadShape>(m_shape->currentIndex());
+    const auto delay = ParseNumberField(m_delay->text().toStdString());
+    const auto width = ParseNumberField(m_width->text().toStdString());
+    if (shape == ELoadShape::Gaussian) {
+        // The pulse exp(-((t - delay) / width)^2) is centred on its delay: at 0 only its second
+        // half would be there. Four widths leave it below 1e-7 at t = 0.
+        if ((m_bAutomaticDelay || (delay && *delay == 0)) && width && *width > 0) {
+            SetNumber(m_delay, 4 * *width);
+            m_bAutomaticDelay = true;
+        }
+    } else if (m_bAutomaticDelay) {
+        SetNumber(m_delay, 0);
+        m_bAutomaticDelay = false;
+    }
 }
 
 void CSampledLoadDlg::UpdateEnabled() {

@@ -52,6 +52,8 @@ private:
     void UpdateEnabled();
     void ChooseImport();
     void SwitchProject(int index);
+    // A Gaussian pulse starts whole after 0 unless the user sets its delay.
+    void FollowShapeWithDelay();
 
     QComboBox* m_project = nullptr;
     QComboBox* m_shape = nullptr;
@@ -64,4 +66,5 @@ private:
     int m_nPreviewCount = 0;
     int m_nShown = -1;  // the project whose settings the fields show
     bool m_bInitialised = false;
+    bool m_bAutomaticDelay = false;  // the delay shows the pulse's automatic centre
 };

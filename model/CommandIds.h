@@ -55,6 +55,7 @@ constexpr int kPlotExportImage = 33006;
 constexpr int kPlotCopy = 33007;
 // Added commands, numbered on from the last of the original ones.
 constexpr int kStudy = 32850;               // Study, "Study..."
+constexpr int kOpenStudy = 32851;           // Study, "Open study..."
 constexpr int kSampledLoad = 32900;         // Pre-processing, "Sampled load..."
 constexpr int kDispersionCurves = 32901;    // Computing, "Dispersion curves..."
 constexpr int kSolverOptions = 32902;       // Computing, "Solver options..."

@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include <algorithm>
+#include <numbers>
+
 #include "AtomicFile.h"
 #include "OstrelDoc.h"
 #include "ProjectFiles.h"
@@ -18,10 +21,54 @@ bool Fail(std::string* error, std::string reason) {
     return false;
 }
 
+std::vector<double> ChoiceValues(const DocumentStudyChoice& c, std::string* why) {
+    return c.byCount ? CountRange(c.from, c.to, c.count, why) : StepRange(c.from, c.to, c.step, why);
+}
+
 }  // namespace
 
+std::string ChoiceUnit(ParameterKind kind) {
+    StudyParameter p{kind, 1, {}, FrequencyUnit::MHz};
+    return ParameterUnit(p);
+}
+
+DocumentStudyChoice ChoiceFromDefinition(const StudyDefinition& def) {
+    DocumentStudyChoice c;
+    c.kind = def.kind;
+    c.name = def.name;
+    c.points = def.points;
+    c.order = def.order;
+    c.scheduler = def.scheduler;
+    c.receiverSweep = def.receiverSweep || def.parameters.empty();
+    std::vector<double> values = def.receivers;
+    if (!c.receiverSweep) {
+        const StudyParameter& p = def.parameters.front();
+        c.parameter = p.kind;
+        c.layer = std::max(1, p.layer);
+        values = p.values;
+        if (p.kind == ParameterKind::Frequency && p.unit == FrequencyUnit::RadPerMicrosecond)
+            for (double& v : values)
+                v /= 2 * std::numbers::pi;
+    }
+    c.byCount = true;
+    c.count = static_cast<int>(values.size());
+    c.from = values.empty() ? 0 : values.front();
+    c.to = values.empty() ? 0 : values.back();
+    if (values.size() > 1)
+        c.step = (c.to - c.from) / static_cast<double>(values.size() - 1);
+    return c;
+}
+
+std::string ChoiceSamplingWarning(const COstrelDoc& doc, const DocumentStudyChoice& c) {
+    if (!c.receiverSweep && c.parameter == ParameterKind::Frequency) {
+        const SweptFrequency swept{std::max(c.from, c.to), FrequencyUnit::MHz};
+        return DocumentSamplingWarning(doc, c.kind, c.points, &swept);
+    }
+    return DocumentSamplingWarning(doc, c.kind, c.points);
+}
+
 bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, StudyDefinition& out,
-                        std::string* error) {
+                        std::string* error, const StudyDefinition* base) {
     const bool fgm = c.kind == StudyKind::FGM;
     const std::string& title = fgm ? doc.m_strFGMTitle : doc.m_strComTitle;
     if (!IsPlainPathComponent(title) || title.find_first_of(" \t\r\n") != std::string::npos)
@@ -39,9 +86,17 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
     def.points = c.points;
     def.order = c.order;
     def.scheduler = c.scheduler;
+    if (base && base->kind == c.kind) {
+        def.solver = base->solver;
+        def.scheduler.jobs = base->scheduler.jobs;
+        def.scheduler.memory = base->scheduler.memory;
+        def.scheduler.maxRunning = base->scheduler.maxRunning;
+        def.scheduler.options = base->scheduler.options;
+        def.scheduler.program = base->scheduler.program;
+    }
     def.projectFile = (fs::path(doc.m_szStartDir) / (fgm ? "inputFGM" : "input") / (title + ".dat")).string();
     std::string why;
-    std::vector<double> values = StepRange(c.from, c.to, c.step, &why);
+    std::vector<double> values = ChoiceValues(c, &why);
     if (values.empty())
         return Fail(error, "The values from " + std::to_string(c.from) + " to " + std::to_string(c.to) + ": " + why + ".");
     if (c.receiverSweep) {
@@ -49,12 +104,20 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
         def.receivers = std::move(values);
     } else {
         const int layers = fgm ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
-        StudyParameter p{c.parameter, c.parameter == ParameterKind::Frequency ? 0 : c.layer, std::move(values)};
+        StudyParameter p{c.parameter, c.parameter == ParameterKind::Frequency ? 0 : c.layer, std::move(values),
+                         FrequencyUnit::MHz};
         if (p.kind != ParameterKind::Frequency && (p.layer < 1 || p.layer > layers))
             return Fail(error, "The project has " + std::to_string(layers) + " layers; there is no layer " +
                                    std::to_string(p.layer) + ".");
         if ((p.kind == ParameterKind::Angle && fgm) || (p.kind == ParameterKind::VolumeFraction && !fgm))
             return Fail(error, fgm ? "An FGM layer has no fibre angle." : "A composite layer has no volume fraction.");
+        if (p.kind == ParameterKind::Frequency) {
+            const CProjectKind& kind = ProjectKindOf(c.kind);
+            const CSampledLoad& sampled = doc.*kind.sampledLoad;
+            const std::string why = FrequencySweepProblem(doc.*kind.loadType, sampled.m_bDefined ? &sampled : nullptr);
+            if (!why.empty())
+                return Fail(error, why);
+        }
         def.parameters.push_back(std::move(p));
     }
     // The same checks a study file gets, so the form never starts what the program would refuse.

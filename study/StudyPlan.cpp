@@ -328,23 +328,36 @@ bool PlanCaseFiles(const StudyDefinition& def, const StudyManifest& m, std::vect
     return true;
 }
 
+std::string DocumentSamplingWarning(const COstrelDoc& doc, StudyKind kind, int points, const SweptFrequency* swept) {
+    const CProjectKind& project = ProjectKindOf(kind);
+    const int loadType = doc.*project.loadType;
+    double omega = doc.*project.frequency;
+    CSampledLoad sampled = doc.*project.sampledLoad;
+    if (swept) {
+        const double twoPi = 2 * std::numbers::pi;
+        const bool mhz = swept->unit == FrequencyUnit::MHz;
+        omega = mhz ? swept->value * twoPi : swept->value;
+        sampled.m_dFrequency = mhz ? swept->value : swept->value / twoPi;
+    }
+    const auto band = HighestLoadFrequency(loadType, omega, sampled.m_bDefined ? &sampled : nullptr);
+    if (!band)
+        return {};
+    return SamplingWarning(points, doc.*project.timeFrom, doc.*project.timeTo, *band);
+}
+
 std::string StudySamplingWarning(const StudyDefinition& def, const std::string* projectText) {
     CProject project;
     if (!LoadProject(def, project, nullptr, projectText) || !LoadSampledLoad(def, project, nullptr))
         return {};
     COstrelDoc doc;
     FillDocument(def, project, doc);
-    const CProjectKind& kind = ProjectKindOf(def.kind);
     // The highest band is the one of the highest frequency a sweep takes.
     for (const StudyParameter& p : def.parameters)
-        if (p.kind == ParameterKind::Frequency && !p.values.empty() &&
-            !ApplyParameter(doc, def.kind, p, *std::max_element(p.values.begin(), p.values.end()), nullptr))
-            return {};
-    const CSampledLoad& sampled = doc.*kind.sampledLoad;
-    const auto band = HighestLoadFrequency(doc.*kind.loadType, doc.*kind.frequency, sampled.m_bDefined ? &sampled : nullptr);
-    if (!band)
-        return {};
-    return SamplingWarning(def.points, doc.*kind.timeFrom, doc.*kind.timeTo, *band);
+        if (p.kind == ParameterKind::Frequency && !p.values.empty()) {
+            const SweptFrequency swept{*std::max_element(p.values.begin(), p.values.end()), p.unit};
+            return DocumentSamplingWarning(doc, def.kind, def.points, &swept);
+        }
+    return DocumentSamplingWarning(doc, def.kind, def.points);
 }
 
 bool WriteStudyCases(const StudyDefinition& def, const StudyManifest& m, std::string* error) {

@@ -34,6 +34,17 @@ struct CaseFiles {
 bool PlanCaseFiles(const StudyDefinition& def, const StudyManifest& m, std::vector<CaseFiles>& out,
                    std::string* error, const std::string* projectText = nullptr);
 
+// A frequency a case sweeps to, in its unit.
+struct SweptFrequency {
+    double value = 0;
+    FrequencyUnit unit = FrequencyUnit::MHz;
+};
+
+// SamplingWarning for `points` output samples of a document holding the project: its time
+// window and load (with the swept frequency standing for its own, when there is one).
+std::string DocumentSamplingWarning(const COstrelDoc& doc, StudyKind kind, int points,
+                                    const SweptFrequency* swept = nullptr);
+
 // SamplingWarning for the study's output points, the project's time window and the highest
 // frequency any case's load reaches; empty when the sampling shows it (or it is unknown).
 std::string StudySamplingWarning(const StudyDefinition& def, const std::string* projectText = nullptr);

@@ -1,5 +1,6 @@
 #include "StudyDialog.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -12,6 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "LoadBand.h"
 #include "OstrelDoc.h"
 
 namespace {
@@ -27,6 +29,13 @@ QDoubleSpinBox* NumberField(double value, QWidget* parent) {
 const ParameterKind kParameters[] = {ParameterKind::Angle, ParameterKind::Thickness, ParameterKind::Frequency,
                                      ParameterKind::VolumeFraction};
 
+int ParameterIndex(ParameterKind kind) {
+    for (int i = 0; i < 4; ++i)
+        if (kParameters[i] == kind)
+            return i;
+    return 0;
+}
+
 }  // namespace
 
 CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(parent), m_doc(doc) {
@@ -34,23 +43,39 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     m_name = new QLineEdit(QStringLiteral("study1"), this);
     m_kind = new QComboBox(this);
     m_kind->addItems({tr("Composite"), tr("FGM")});
-    m_kind->setCurrentIndex(doc.m_nRunType == 1 ? 1 : 0);
+    m_kind->setCurrentIndex(doc.m_nRunType == 1 || (doc.m_nComLayerCount == 0 && doc.m_nFGMLayerCount > 0) ? 1 : 0);
 
-    m_receivers = new QRadioButton(tr("Receiving points (mm)"), this);
+    m_receivers = new QRadioButton(tr("Receiving points"), this);
     m_parameterSweep = new QRadioButton(tr("One parameter"), this);
     m_receivers->setChecked(true);
     m_parameter = new QComboBox(this);
-    m_parameter->addItems({tr("fibre angle of a layer (degrees)"), tr("thickness of a layer (mm)"),
-                           tr("load frequency (rad/us)"), tr("volume fraction of an FGM layer")});
+    m_parameter->addItems({tr("fibre angle of a layer (deg)"), tr("thickness of a layer (mm)"),
+                           tr("load frequency (MHz)"), tr("volume fraction of an FGM layer")});
     m_layer = new QSpinBox(this);
     m_layer->setRange(1, 100000);
     m_from = NumberField(0, this);
     m_to = NumberField(10, this);
+    m_byStep = new QRadioButton(tr("Step"), this);
     m_step = NumberField(0.5, this);
+    m_byCount = new QRadioButton(tr("Count"), this);
+    m_count = new QSpinBox(this);
+    m_count->setRange(1, kMaxSweepValues);
+    m_count->setValue(21);
+    // Two choices side by side: each pair of buttons excludes only its partner.
+    for (auto [a, b] : {std::pair{m_receivers, m_parameterSweep}, std::pair{m_byStep, m_byCount}}) {
+        auto* group = new QButtonGroup(this);
+        group->addButton(a);
+        group->addButton(b);
+    }
+    m_byStep->setChecked(true);
+    m_unit = new QLabel(this);
     m_points = new QSpinBox(this);
     m_points->setRange(0, 1000000);
-    m_points->setSpecialValueText(tr("solver's default"));
-    m_points->setValue(201);
+    m_points->setSpecialValueText(tr("the project's own (%1)").arg(SolverDefaultPoints()));
+    m_points->setValue(0);
+    m_sampling = new QLabel(this);
+    m_sampling->setWordWrap(true);
+    m_sampling->setStyleSheet(QStringLiteral("color: #a00000"));
 
     m_scheduler = new QComboBox(this);
     m_scheduler->addItems({tr("This computer"), tr("Slurm cluster")});
@@ -68,9 +93,11 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     whatForm->addRow(m_receivers);
     whatForm->addRow(m_parameterSweep, m_parameter);
     whatForm->addRow(tr("Layer"), m_layer);
+    whatForm->addRow(tr("Unit"), m_unit);
     whatForm->addRow(tr("From"), m_from);
     whatForm->addRow(tr("To"), m_to);
-    whatForm->addRow(tr("Step"), m_step);
+    whatForm->addRow(m_byStep, m_step);
+    whatForm->addRow(m_byCount, m_count);
     auto* where = new QGroupBox(tr("Run on"), this);
     auto* whereForm = new QFormLayout(where);
     whereForm->addRow(tr("Scheduler"), m_scheduler);
@@ -82,6 +109,7 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     head->addRow(tr("Study name"), m_name);
     head->addRow(tr("Project"), m_kind);
     head->addRow(tr("Output points"), m_points);
+    head->addRow(m_sampling);
     m_elementOrder = new QLabel(this);
     head->addRow(tr("Element order"), m_elementOrder);
     ShowElementOrder();
@@ -93,9 +121,13 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CStudyDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CStudyDialog::reject);
-    connect(m_receivers, &QRadioButton::toggled, this, &CStudyDialog::UpdateEnabling);
-    connect(m_parameter, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
-    connect(m_scheduler, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
+    for (QRadioButton* r : {m_receivers, m_byStep})
+        connect(r, &QRadioButton::toggled, this, &CStudyDialog::UpdateEnabling);
+    for (QComboBox* c : {m_parameter, m_scheduler, m_kind})
+        connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
+    for (QDoubleSpinBox* s : {m_from, m_to})
+        connect(s, &QDoubleSpinBox::valueChanged, this, &CStudyDialog::UpdateSampling);
+    connect(m_points, &QSpinBox::valueChanged, this, &CStudyDialog::UpdateSampling);
     UpdateEnabling();
 }
 
@@ -106,12 +138,24 @@ void CStudyDialog::ShowElementOrder() {
 
 void CStudyDialog::UpdateEnabling() {
     const bool parameter = m_parameterSweep->isChecked();
+    const ParameterKind kind = kParameters[m_parameter->currentIndex()];
     m_parameter->setEnabled(parameter);
-    m_layer->setEnabled(parameter && kParameters[m_parameter->currentIndex()] != ParameterKind::Frequency);
+    m_layer->setEnabled(parameter && kind != ParameterKind::Frequency);
+    const QString unit = QString::fromStdString(parameter ? ChoiceUnit(kind) : std::string("mm"));
+    m_unit->setText(unit.isEmpty() ? tr("(none)") : unit);
+    m_step->setEnabled(m_byStep->isChecked());
+    m_count->setEnabled(!m_byStep->isChecked());
     const bool slurm = m_scheduler->currentIndex() == 1;
     for (QWidget* w : {static_cast<QWidget*>(m_partition), static_cast<QWidget*>(m_timeLimit),
                        static_cast<QWidget*>(m_cpus)})
         w->setEnabled(slurm);
+    UpdateSampling();
+}
+
+void CStudyDialog::UpdateSampling() {
+    const QString warning = QString::fromStdString(ChoiceSamplingWarning(m_doc, Choice()));
+    m_sampling->setText(warning);
+    m_sampling->setVisible(!warning.isEmpty());
 }
 
 DocumentStudyChoice CStudyDialog::Choice() const {
@@ -124,6 +168,8 @@ DocumentStudyChoice CStudyDialog::Choice() const {
     c.from = m_from->value();
     c.to = m_to->value();
     c.step = m_step->value();
+    c.byCount = m_byCount->isChecked();
+    c.count = m_count->value();
     c.points = m_points->value();
     c.order = m_nElementOrder;
     c.scheduler.kind = m_scheduler->currentIndex() == 1 ? SchedulerKind::Slurm : SchedulerKind::Local;
@@ -136,9 +182,31 @@ DocumentStudyChoice CStudyDialog::Choice() const {
     return c;
 }
 
+void CStudyDialog::SetChoice(const DocumentStudyChoice& c) {
+    m_kind->setCurrentIndex(c.kind == StudyKind::FGM ? 1 : 0);
+    m_name->setText(QString::fromStdString(c.name));
+    (c.receiverSweep ? m_receivers : m_parameterSweep)->setChecked(true);
+    m_parameter->setCurrentIndex(ParameterIndex(c.parameter));
+    m_layer->setValue(c.layer);
+    m_from->setValue(c.from);
+    m_to->setValue(c.to);
+    m_step->setValue(c.step);
+    m_count->setValue(c.count);
+    (c.byCount ? m_byCount : m_byStep)->setChecked(true);
+    m_points->setValue(c.points);
+    m_scheduler->setCurrentIndex(c.scheduler.kind == SchedulerKind::Slurm ? 1 : 0);
+    if (c.scheduler.kind == SchedulerKind::Slurm) {
+        m_partition->setText(QString::fromStdString(c.scheduler.partition));
+        m_timeLimit->setText(QString::fromStdString(c.scheduler.timeLimit));
+        m_cpus->setValue(c.scheduler.cpusPerTask);
+    }
+    m_perTask->setValue(c.scheduler.receiversPerTask);
+    UpdateEnabling();
+}
+
 void CStudyDialog::accept() {
     std::string error;
-    if (!BuildDocumentStudy(m_doc, Choice(), m_definition, &error)) {
+    if (!BuildDocumentStudy(m_doc, Choice(), m_definition, &error, m_base ? &*m_base : nullptr)) {
         QMessageBox::warning(this, tr("Pemblar"), QString::fromStdString(error));
         return;
     }

@@ -1,10 +1,14 @@
 #pragma once
-// The "Study..." command: the form, the study file beside the project, the run of
-// pemblar-study through the progress window (Cancel stops it; on Slurm it also cancels the
-// jobs), and the results window.
+// The "Study..." and "Open study..." commands: the form (filled with what it showed last, or
+// from a study file), the study file beside the project (never replaced unasked when it says
+// something else), the run of pemblar-study through the progress window (Cancel stops it; on
+// Slurm it also cancels the jobs), and the results window.
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "DocumentStudy.h"
 
 class COstrelDoc;
 class QDialog;
@@ -14,12 +18,30 @@ class CStudyWindow;
 
 struct StudyLaunchHooks {
     std::function<int(QDialog&)> runForm;   // null: exec(); tests play the user here
-    std::function<int(const QString& text)> ask;  // the exists-already question; null: a message box
+    // The questions (an existing study file or study); null: a message box. Answers are
+    // QMessageBox::Yes, No or Cancel.
+    std::function<int(const QString& text)> ask;
+};
+
+// What the form showed last for a document, offered again the next time.
+struct StudyFormMemory {
+    std::optional<DocumentStudyChoice> choice;
+    std::optional<StudyDefinition> base;  // the study file "Open study..." read
 };
 
 // Returns the results window it opened (owned by Qt, deleted on close), or null.
 // elementOrder: the solvers' --order for every case (0 leaves the choice to them).
-CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks = {}, int elementOrder = 0);
+CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks = {}, int elementOrder = 0,
+                      StudyFormMemory* memory = nullptr);
+
+// Asks for a study file (doc.m_services.files), makes it what the form shows next, and opens
+// its results window when it has results, or else the form to run it.
+CStudyWindow* OnOpenStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder,
+                          StudyFormMemory& memory);
+
+// The results window of a started study; null (after a message, unless quietWhenEmpty) when
+// it has none yet.
+CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty);
 
 // Where pemblar-study is: $PEMBLAR_STUDY when set, else beside the program, in the build tree's
 // study/, or on PATH.

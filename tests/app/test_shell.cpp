@@ -297,6 +297,7 @@ private slots:
             "  Copy|Ctrl+C|Copy the plot to the clipboard as an image|Copy",
             "&Study>",
             "  Study...||Run the project over many receiving points or values of one parameter, here or on a Slurm cluster|Study",
+            "  Open study...||Load a study file into the Study form and show its results|Open study",
             "&Help>",
             "  &Help Topics||List Help topics|Help Topics",
             "  -",

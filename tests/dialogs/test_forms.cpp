@@ -347,6 +347,9 @@ void TestForms::comControlsLabelsAndLayout() {
     QCOMPARE(ControlIds(&form), expected);
     for (int id : {1023, 1033, 1035, 1040, 1046, 1045, 1058, 1055, 1061})
         QVERIFY(qobject_cast<QLineEdit*>(FindControl(&form, id)));
+    // The frequency's unit, which its caption does not name, for the pointer and screen readers.
+    QVERIFY(FindControl(&form, 1033)->toolTip().startsWith(QStringLiteral("In rad/us")));
+    QCOMPARE(FindControl(&form, 1033)->accessibleDescription(), FindControl(&form, 1033)->toolTip());
     QVERIFY(qobject_cast<QComboBox*>(FindControl(&form, 1024))->isEditable());
     QVERIFY(qobject_cast<QComboBox*>(FindControl(&form, 1012))->isEditable());
     QVERIFY(qobject_cast<QTreeWidget*>(FindControl(&form, 1027)));

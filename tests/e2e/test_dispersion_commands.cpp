@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sstream>
+
 #include <filesystem>
 #include <fstream>
 
@@ -89,6 +91,7 @@ private slots:
     void enablingFollowsTheLoadTypeAndTheStack();
     void sampledLoadFormPreviewsAndWritesFtDat();
     void sampledLoadFormImportsAMeasurement();
+    void aGaussianPulseStartsWholeAfterZero();
     void dispersionCurvesRunTheSolverAndShowTheModes();
 
 private:
@@ -143,11 +146,14 @@ void DispersionCommandsTest::CrossPly() {
 void DispersionCommandsTest::enablingFollowsTheLoadTypeAndTheStack() {
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kSampledLoad), std::optional<bool>(false));
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kDispersionCurves), std::optional<bool>(false));
+    // A study needs a stack as dispersion curves do: one rule for both.
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kStudy), std::optional<bool>(false));
     QVERIFY(m_commands->Carries(Cmd::kSampledLoad) && m_commands->Carries(Cmd::kDispersionCurves));
     m_doc->m_nFGMLoadType = 4;
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kSampledLoad), std::optional<bool>(true));
     CrossPly();
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kDispersionCurves), std::optional<bool>(true));
+    QCOMPARE(m_commands->OnUpdateCommand(Cmd::kStudy), std::optional<bool>(true));
     // A disabled command does nothing, even when the toolbar or a shortcut is a step behind.
     m_doc->m_nFGMLoadType = 1;
     bool opened = false;
@@ -195,6 +201,52 @@ void DispersionCommandsTest::sampledLoadFormPreviewsAndWritesFtDat() {
     QCOMPARE(Slurp(m_home / "input" / "crossply.settings"), FormatProjectSettings(settings));
     QVERIFY(m_doc->m_comSampledLoad.m_bDefined);
     QCOMPARE(m_doc->m_comSampledLoad.m_dCycles, 3.0);
+}
+
+void DispersionCommandsTest::aGaussianPulseStartsWholeAfterZero() {
+    m_doc->m_nLoadType = 4;
+    m_doc->m_strComTitle = "pulse";
+    QStringList delays;
+    m_commands->SetFormRunner([&](QDialog& dialog) {
+        auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
+        if (!form) return 2;
+        form->show();
+        auto* delay = Child<QLineEdit>(*form, "delay");
+        auto* width = Child<QLineEdit>(*form, "width");
+        Child<QComboBox>(*form, "shape")->setCurrentIndex(1);
+        delays << delay->text();
+        width->setText("2");
+        delays << delay->text();  // follows the width while the user has not set it
+        Child<QComboBox>(*form, "shape")->setCurrentIndex(0);
+        delays << delay->text();  // a burst starts at its delay: back to 0
+        Child<QComboBox>(*form, "shape")->setCurrentIndex(1);
+        delay->clear();
+        QTest::keyClicks(delay, "3");
+        width->setText("0.5");
+        delays << delay->text();  // the user's own delay stays
+        width->setText("2");
+        delay->clear();
+        QTest::keyClicks(delay, "0");
+        delays << delay->text();  // even 0, when typed
+        delay->setText("8");
+        form->accept();
+        return form->result() == QDialog::Accepted ? 1 : 2;
+    });
+    m_commands->OnCommand(Cmd::kSampledLoad);
+    QCOMPARE(delays, (QStringList{"4", "8", "0", "3", "0"}));
+    // The written pulse: from 0 (a value below 1e-6) up to 1 at 8 us and down again.
+    std::istringstream samples(Slurp(m_home / "bin" / "ft.dat"));
+    double t = 0, v = 0, first = -1, peakAt = 0, peak = 0;
+    while (samples >> t >> v) {
+        if (first < 0) {
+            first = t;
+            QVERIFY2(v < 1e-6, qPrintable(QString::number(v)));
+        }
+        if (v > peak) peak = v, peakAt = t;
+    }
+    QCOMPARE(first, 0.0);
+    QCOMPARE(peak, 1.0);
+    QCOMPARE(peakAt, 8.0);
 }
 
 void DispersionCommandsTest::sampledLoadFormImportsAMeasurement() {

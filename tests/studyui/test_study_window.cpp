@@ -203,12 +203,26 @@ private slots:
         // Or it starts again from nothing.
         const std::string manifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
         hooks.ask = [](const QString&) { return int(QMessageBox::No); };
-        // Started again with a fixed element order of the solver options: every task runs with it.
+        CStudyWindow* restarted = OnStudy(doc, nullptr, hooks);
+        QVERIFY(restarted);
+        QVERIFY(ReadAll(p.Path("output/plate/studies/along/manifest.toml")) != manifest);  // a new study id
+        restarted->close();
+        // With a fixed element order of the solver options the study file and the started study
+        // say otherwise: the user hears what differs before either is replaced.
+        QStringList asked;
+        hooks.ask = [&](const QString& text) {
+            asked << text;
+            return int(QMessageBox::Yes);
+        };
         shownOrder = QStringLiteral("3");
         CStudyWindow* fresh = OnStudy(doc, nullptr, hooks, 3);
         QVERIFY(fresh);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY2(asked[0].contains(QStringLiteral("element order: automatic in the file, 3 in the form")),
+                 qPrintable(asked[0]));
+        QVERIFY2(asked[1].contains(QStringLiteral("element order: automatic when the study started, 3 now")),
+                 qPrintable(asked[1]));
         const std::string freshManifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
-        QVERIFY(freshManifest != manifest);  // a new study id
         QVERIFY(freshManifest.find("order = 3") != std::string::npos);
         QVERIFY(ReadAll(p.Path("input/along.study.toml")).find("order = 3\n") != std::string::npos);
         QVERIFY(QFile::exists(QString::fromStdString(p.Path("output/plate/studies/along/results.csv"))));
