@@ -207,7 +207,7 @@ void DispersionCommandsTest::aGaussianPulseStartsWholeAfterZero() {
     m_doc->m_nLoadType = 4;
     m_doc->m_strComTitle = "pulse";
     QStringList delays;
-    m_commands->SetFormRunner([&](QDialog& dialog) {
+    m_modals.Play([&](QDialog& dialog) {
         auto* form = qobject_cast<CSampledLoadDlg*>(&dialog);
         if (!form) return 2;
         form->show();
