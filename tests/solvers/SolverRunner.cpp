@@ -1,5 +1,6 @@
 #include "SolverRunner.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -154,6 +155,15 @@ std::vector<std::vector<double>> ReadDispersion(const std::string& out) {
         rows.push_back(row);
     }
     return rows;
+}
+
+double RelativeL2(const std::vector<double>& a, const std::vector<double>& b) {
+    double diff = 0, norm = 0;
+    for (size_t i = 0; i < b.size(); ++i) {
+        diff += (a[i] - b[i]) * (a[i] - b[i]);
+        norm += b[i] * b[i];
+    }
+    return std::sqrt(diff / norm);
 }
 
 }  // namespace solvertest

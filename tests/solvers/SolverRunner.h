@@ -86,6 +86,9 @@ struct CGraded {
     std::string Text() const;
 };
 
+// sqrt(sum (a - b)^2 / sum b^2) over b's points.
+double RelativeL2(const std::vector<double>& a, const std::vector<double>& b);
+
 // lumdex/Kavrit --dispersion: rows of (kappa, omega_1, ...).
 std::vector<std::vector<double>> ReadDispersion(const std::string& out);
 

@@ -14,15 +14,6 @@ using namespace solvertest;
 
 namespace {
 
-double RelativeL2(const std::vector<double>& a, const std::vector<double>& b) {
-    double diff = 0, norm = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        diff += (a[i] - b[i]) * (a[i] - b[i]);
-        norm += b[i] * b[i];
-    }
-    return std::sqrt(diff / norm);
-}
-
 // [0/90/90/0] carbon/epoxy, 1 mm, 2 sublayers a ply, Z load read as W over 0..45 us; the
 // dimensionless constant 1.5 keeps the reference quick (a load spread of 0.7 mm).
 CLaminate CrossPly() {

@@ -17,15 +17,6 @@ using namespace solvertest;
 
 namespace {
 
-double RelativeL2(const std::vector<double>& a, const std::vector<double>& b) {
-    double diff = 0, norm = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        diff += (a[i] - b[i]) * (a[i] - b[i]);
-        norm += b[i] * b[i];
-    }
-    return std::sqrt(diff / norm);
-}
-
 struct CSolved {
     CCurve curve;
     std::string strOut;
