@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "PlotWidget.h"
 #include "QtUiServices.h"
@@ -13,13 +14,17 @@
 
 namespace {
 
-const std::vector<double>& Values(const CDispersionMode& m, EDispersionQuantity q) {
+double EnergySpeed(const CDispersionMode& m, size_t i) { return std::hypot(m.energyX[i], m.energyY[i]); }
+
+double Value(const CDispersionMode& m, EDispersionQuantity q, size_t i) {
     switch (q) {
-    case EDispersionQuantity::Phase: return m.phase;
-    case EDispersionQuantity::Group: return m.group;
-    case EDispersionQuantity::Wavenumber: return m.wavenumber;
+    case EDispersionQuantity::Phase: return m.phase[i];
+    case EDispersionQuantity::Group: return m.group[i];
+    case EDispersionQuantity::Wavenumber: return m.wavenumber[i];
+    case EDispersionQuantity::Energy: return EnergySpeed(m, i);
+    case EDispersionQuantity::Skew: return m.skew[i];
     }
-    return m.phase;
+    return m.phase[i];
 }
 
 QString N(double v) { return plot::ReadoutNumber(v); }
@@ -34,6 +39,8 @@ plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersi
     case EDispersionQuantity::Phase: c.y = {"c_p", "mm/us"}; c.title = "Phase velocity"; break;
     case EDispersionQuantity::Group: c.y = {"c_g", "mm/us"}; c.title = "Group velocity"; break;
     case EDispersionQuantity::Wavenumber: c.y = {"k", "1/mm"}; c.title = "Wavenumber"; break;
+    case EDispersionQuantity::Energy: c.y = {"c_e", "mm/us"}; c.title = "Energy velocity"; break;
+    case EDispersionQuantity::Skew: c.y = {"skew", "deg"}; c.title = "Skew angle"; break;
     }
     const double scale = perThickness ? table.dThickness : 1.0;
     for (size_t i = 0; i < table.modes.size(); ++i) {
@@ -43,8 +50,7 @@ plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersi
         s.unit = c.y.unit;
         s.colour = plot::SeriesColour(i);
         s.lineWidth = 1.5;
-        const std::vector<double>& y = Values(m, quantity);
-        for (size_t j = 0; j < m.frequency.size(); ++j) s.points.push_back({m.frequency[j] * scale, y[j]});
+        for (size_t j = 0; j < m.frequency.size(); ++j) s.points.push_back({m.frequency[j] * scale, Value(m, quantity, j)});
         c.series.push_back(std::move(s));
     }
     return c;
@@ -62,19 +68,23 @@ plot::Range DispersionFullRange(const plot::PlotContent& content, const CDispers
         if (fastest > 0) r.yMax = std::min(r.yMax, 3 * fastest);
         r.yMin = 0;
     }
-    if (quantity == EDispersionQuantity::Group) r.yMin = std::min(0.0, r.yMin);
+    if (quantity == EDispersionQuantity::Group || quantity == EDispersionQuantity::Energy)
+        r.yMin = std::min(0.0, r.yMin);
     return plot::Padded(r, 0.02);
 }
 
 std::string DispersionCsvText(const CDispersionTable& table) {
     std::string text =
         "mode,frequency (MHz),frequency-thickness (MHz mm),wavenumber (1/mm),phase velocity (mm/us),"
-        "group velocity (mm/us)\n";
+        "group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W\n";
     for (const CDispersionMode& m : table.modes)
         for (size_t j = 0; j < m.frequency.size(); ++j)
             text += plot::CsvCell(m.strName) + "," + plot::NumberText(m.frequency[j]) + "," +
                     plot::NumberText(m.frequency[j] * table.dThickness) + "," + plot::NumberText(m.wavenumber[j]) +
-                    "," + plot::NumberText(m.phase[j]) + "," + plot::NumberText(m.group[j]) + "\n";
+                    "," + plot::NumberText(m.phase[j]) + "," + plot::NumberText(m.group[j]) + "," +
+                    plot::NumberText(EnergySpeed(m, j)) + "," + plot::NumberText(m.skew[j]) + "," +
+                    plot::NumberText(m.top[0][j]) + "," + plot::NumberText(m.top[1][j]) + "," +
+                    plot::NumberText(m.top[2][j]) + "\n";
     return text;
 }
 
@@ -83,9 +93,10 @@ QString DispersionPointText(const CDispersionTable& table, int mode, int index) 
     const CDispersionMode& m = table.modes[static_cast<size_t>(mode)];
     if (index < 0 || index >= static_cast<int>(m.frequency.size())) return {};
     const size_t i = static_cast<size_t>(index);
-    return QStringLiteral("%1: f = %2 MHz, f h = %3 MHz mm, k = %4 1/mm, c_p = %5 mm/us, c_g = %6 mm/us")
+    return QStringLiteral("%1: f = %2 MHz, f h = %3 MHz mm, k = %4 1/mm, c_p = %5 mm/us, c_g = %6 mm/us, "
+                          "c_e = %7 mm/us, skew %8 deg")
         .arg(QString::fromStdString(m.strName), N(m.frequency[i]), N(m.frequency[i] * table.dThickness),
-             N(m.wavenumber[i]), N(m.phase[i]), N(m.group[i]));
+             N(m.wavenumber[i]), N(m.phase[i]), N(m.group[i]), N(EnergySpeed(m, i)), N(m.skew[i]));
 }
 
 CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, const QString& title,
@@ -96,7 +107,7 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     m_choice = new QComboBox(this);
     m_choice->setObjectName(QStringLiteral("quantity"));
     m_choice->addItems({QStringLiteral("Phase velocity"), QStringLiteral("Group velocity"),
-                        QStringLiteral("Wavenumber")});
+                        QStringLiteral("Wavenumber"), QStringLiteral("Energy velocity"), QStringLiteral("Skew angle")});
     m_plot = new plot::PlotWidget(this);
     m_plot->setObjectName(QStringLiteral("plot"));
     m_readout = new QLabel(this);

@@ -1,6 +1,6 @@
 #pragma once
-// The dispersion curves of a stack in a window of their own: phase velocity, group velocity or
-// wavenumber against frequency (or frequency times thickness), one line per mode, with the
+// The dispersion curves of a stack in a window of their own: phase velocity, group velocity,
+// wavenumber, energy velocity or skew angle against frequency (or frequency times thickness), one line per mode, with the
 // shared plot's zoom and read-out, the mode under the pointer in full, and export as CSV (every
 // quantity of every point), PNG or SVG.
 
@@ -14,7 +14,7 @@ class QComboBox;
 class QLabel;
 namespace plot { class PlotWidget; }
 
-enum class EDispersionQuantity { Phase, Group, Wavenumber };
+enum class EDispersionQuantity { Phase, Group, Wavenumber, Energy, Skew };
 
 // What the plot shows for one quantity: a series per mode, named by the mode.
 plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersionQuantity quantity,
@@ -24,9 +24,11 @@ plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersi
 plot::Range DispersionFullRange(const plot::PlotContent& content, const CDispersionTable& table,
                                 EDispersionQuantity quantity);
 // "mode,frequency (MHz),frequency-thickness (MHz mm),wavenumber (1/mm),phase velocity (mm/us),
-// group velocity (mm/us)", one row per point, modes one after the other.
+// group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W", one row
+// per point, modes one after the other.
 std::string DispersionCsvText(const CDispersionTable& table);
-// "A0: f = 0.1 MHz, f h = 0.1 MHz mm, k = 1.2 1/mm, c_p = 0.5 mm/us, c_g = 0.9 mm/us".
+// "A0: f = 0.1 MHz, f h = 0.1 MHz mm, k = 1.2 1/mm, c_p = 0.5 mm/us, c_g = 0.9 mm/us, c_e = 0.9 mm/us,
+// skew 0 deg".
 QString DispersionPointText(const CDispersionTable& table, int mode, int index);
 
 class CDispersionWindow : public QWidget {

@@ -1,5 +1,6 @@
 #include "DispersionRun.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -39,22 +40,6 @@ bool ReadNumber(std::string_view text, double& v) {
     return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(v);
 }
 
-// The stack as the solver will see it, checked here so that a refusal reads as a sentence
-// in a message box rather than a line in a closing progress window.
-std::string CheckStack(const std::string& text, int project, int order, double& thickness) {
-    numerics::CProblem problem;
-    numerics::CFgmOptions fgm;
-    fgm.nOrder = order;
-    fgm.nPoints = 0;  // a dispersion run has no output times
-    const std::string error = project == 0 ? numerics::ParseCompositeInput(text, "input.d", problem, order, 0)
-                                           : numerics::ParseFgmInput(text, "inputfgm.dat", fgm, problem);
-    if (!error.empty()) return error;
-    const std::string size = numerics::CheckModelSize(problem.model);
-    if (!size.empty()) return size;
-    thickness = problem.model.Thickness();
-    return {};
-}
-
 void MakeDirectories(const std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
@@ -82,6 +67,16 @@ std::vector<std::string> DispersionArguments(const CDispersionSettings& s, const
     return args;
 }
 
+std::string ParseStack(const std::string& text, int project, int order, numerics::CProblem& problem) {
+    numerics::CFgmOptions fgm;
+    fgm.nOrder = order;
+    fgm.nPoints = 0;  // a dispersion run has no output times
+    const std::string error = project == 0 ? numerics::ParseCompositeInput(text, "input.d", problem, order, 0)
+                                           : numerics::ParseFgmInput(text, "inputfgm.dat", fgm, problem);
+    if (!error.empty()) return error;
+    return numerics::CheckModelSize(problem.model);
+}
+
 std::string ParseDispersionTable(const std::string& text, CDispersionTable& out) {
     CDispersionTable table;
     std::istringstream in(text);
@@ -90,24 +85,39 @@ std::string ParseDispersionTable(const std::string& text, CDispersionTable& out)
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number <= 2 && line.find("mirror-symmetric") != std::string::npos) table.bMirrorSymmetric = true;
         if (line.empty() || line[0] == '#') continue;
+        // A name and four numbers, or ten: the velocities' components, the skew and the top
+        // displacement follow the group velocity.
         std::istringstream fields(line);
-        std::string name, f[4], extra;
-        double v[4];
-        bool ok = static_cast<bool>(fields >> name >> f[0] >> f[1] >> f[2] >> f[3]) && !(fields >> extra);
-        for (int i = 0; ok && i < 4; ++i) ok = ReadNumber(f[i], v[i]);
-        if (!ok) return "line " + std::to_string(number) + ": expected a mode name and four numbers";
+        std::string name, field;
+        std::vector<double> v;
+        fields >> name;
+        bool ok = !name.empty();
+        while (ok && fields >> field) {
+            double x = 0;
+            ok = v.size() < 10 && ReadNumber(field, x);
+            v.push_back(x);
+        }
+        if (!ok || (v.size() != 4 && v.size() != 10))
+            return "line " + std::to_string(number) + ": expected a mode name and four or ten numbers";
+        v.resize(10, 0.0);
         if (table.modes.empty() || table.modes.back().strName != name) {
             for (const CDispersionMode& m : table.modes)
                 if (m.strName == name)
                     return "line " + std::to_string(number) + ": the points of mode " + name + " are not together";
-            table.modes.push_back({name, {}, {}, {}, {}});
+            table.modes.emplace_back();
+            table.modes.back().strName = name;
         }
         CDispersionMode& m = table.modes.back();
         m.frequency.push_back(v[0]);
         m.wavenumber.push_back(v[1]);
         m.phase.push_back(v[2]);
         m.group.push_back(v[3]);
+        m.energyX.push_back(v[4]);
+        m.energyY.push_back(v[5]);
+        m.skew.push_back(v[6]);
+        for (int c = 0; c < 3; ++c) m.top[c].push_back(v[7 + c]);
     }
     out = std::move(table);
     return {};
@@ -122,8 +132,8 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
     }
     const CProjectKind& setup = KindAt(s.nProject);
     const std::string input = FormatSolverInput(KindAt(s.nProject), doc);
-    double thickness = 0;
-    const std::string stackError = CheckStack(input, s.nProject, s.nElementOrder, thickness);
+    auto stack = std::make_shared<numerics::CProblem>();
+    const std::string stackError = ParseStack(input, s.nProject, s.nElementOrder, *stack);
     if (!stackError.empty()) {
         doc.ShowMessage("The dispersion curves cannot be computed for this stack: " + stackError +
                         ". Enter the parameters first.");
@@ -176,6 +186,9 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
         doc.ShowMessage("No mode propagates in the range asked for.");
         return DispersionOutcome::Failed;
     }
-    out.dThickness = thickness;
+    out.dThickness = stack->model.Thickness();
+    out.nLoad = std::clamp(stack->nLoadDir - 1, 0, 2);
+    out.nOutput = std::clamp(stack->nOutput - 1, 0, 2);
+    out.stack = std::move(stack);
     return DispersionOutcome::Done;
 }

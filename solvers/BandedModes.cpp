@@ -67,12 +67,12 @@ double CBandedModes::SlopeProduct(double kappa, const Eigen::VectorXd& x, const 
     return x.dot((2.0 * kappa) * Times(m_m.K1, y) + Times(m_m.K2, y));
 }
 
-bool CBandedModes::ModeNear(double kappa, double shift, const Eigen::MatrixXd* basis, const Eigen::VectorXd* start,
+bool CBandedModes::ModeNear(double kappa, double shift, const CProjection* projection, const Eigen::VectorXd* start,
                             CBandedMode& out) const {
     const CShiftedBand factor(m_m, kappa, shift);
     if (!factor.Ok()) return false;
     const auto project = [&](Eigen::VectorXd& x) {
-        if (basis) x = *basis * (basis->transpose() * Times(m_m.M, x));
+        if (projection) (*projection)(x);
     };
     const auto stiffness = [&](const Eigen::VectorXd& x) {
         return Eigen::VectorXd(kappa * kappa * Times(m_m.K1, x) + kappa * Times(m_m.K2, x) + Times(m_m.K3, x));
@@ -108,7 +108,11 @@ bool ModeVector(const CBandedModes& banded, const CPart& part, double kappa, dou
     // A start with a share of every unknown, not aligned with any symmetry.
     Eigen::VectorXd start(banded.Size());
     for (Eigen::Index i = 0; i < start.size(); ++i) start(i) = 1.0 + 0.5 * std::sin(1.3 * static_cast<double>(i));
-    if (banded.ModeNear(kappa, omega * omega, &part.toFull, &start, out) &&
+    // A part that is the whole problem restricts nothing.
+    const CBandedModes::CProjection onPart = [&](Eigen::VectorXd& x) {
+        x = part.toFull * (part.toFull.transpose() * CBandedModes::Times(banded.Matrices().M, x));
+    };
+    if (banded.ModeNear(kappa, omega * omega, part.Size() == banded.Size() ? nullptr : &onPart, &start, out) &&
         std::abs(out.dOmega - omega) <= 1e-6 * std::max(omega, 1e-300))
         return true;
     CEigenPairs pairs;

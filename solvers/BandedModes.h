@@ -6,6 +6,7 @@
 // eigen-solve takes a large part of a second.
 
 #include <Eigen/Dense>
+#include <functional>
 #include <vector>
 
 #include "ModeParts.h"
@@ -25,11 +26,12 @@ public:
     int Size() const { return m_m.M.Size(); }
     const CBandMatrices& Matrices() const { return m_m; }
 
-    // The mode at kappa whose omega^2 is nearest `shift`, kept within the span of the columns
-    // of `basis` (M-orthonormal; null for no restriction), starting from `start` (null: a fixed
-    // vector). False when the factorisation fails or the iteration does not settle (another
-    // mode as near the shift).
-    bool ModeNear(double kappa, double shift, const Eigen::MatrixXd* basis, const Eigen::VectorXd* start,
+    // The mode at kappa whose omega^2 is nearest `shift`, kept within a subspace by `project`
+    // (an M-orthogonal projection onto it; null for no restriction), starting from `start` (null:
+    // a fixed vector). False when the factorisation fails or the iteration does not settle
+    // (another mode as near the shift).
+    using CProjection = std::function<void(Eigen::VectorXd&)>;
+    bool ModeNear(double kappa, double shift, const CProjection* project, const Eigen::VectorXd* start,
                   CBandedMode& out) const;
 
     // y = A x for one of the banded matrices, and x^T K'(kappa) y with K' = 2 kappa K1 + K2.

@@ -7,7 +7,9 @@
 #include <map>
 #include <numbers>
 
+#include "BandedModes.h"
 #include "LineTrace.h"
+#include "ModeShape.h"
 #include "Parallel.h"
 
 namespace numerics {
@@ -280,6 +282,7 @@ struct CLine {
     int nPart = 0;
     double dStartKappa = 0, dStartOmega = 0, dStartSlope = 0;
     std::vector<CModePoint> points;
+    Eigen::VectorXd zeroMode;  // a line that starts at zero frequency: its limit mode there (part basis)
 };
 
 // The points of a batch of jobs, found in parallel and added to their lines in the jobs' order
@@ -315,7 +318,7 @@ std::string TraceLinesOfPart(const CPart& part, int partIndex, const std::vector
         if (MakePoint(kappa, omega, slope, radius, p)) lines[line].points.push_back(p);
     };
     const auto begin = [&](const CTraceSample& s, int j) {
-        lines.push_back({partIndex, s.dKappa, s.omega(j), s.slope(j), {}});
+        lines.push_back({partIndex, s.dKappa, s.omega(j), s.slope(j), {}, {}});
         return static_cast<int>(lines.size()) - 1;
     };
     const auto start = [&](const CTraceSample& s) {
@@ -324,6 +327,7 @@ std::string TraceLinesOfPart(const CPart& part, int partIndex, const std::vector
             // A frequency range from 0 starts with the modes of zero frequency.
             const bool onGrid = grid ? s.omega(j) == 0 && grid->nCount > 0 && grid->dFrom == 0 : true;
             if (onGrid) add(lineAt.back(), s.dKappa, s.omega(j), s.slope(j));
+            if (s.dKappa == 0 && s.omega(j) == 0) lines[lineAt.back()].zeroMode = s.vectors.col(j);
         }
     };
     const auto visit = [&](const CTraceSample& a, const CTraceSample& b, const std::vector<int>& partner, bool base) {
@@ -376,12 +380,56 @@ std::vector<CModeLine> NameLines(std::vector<CLine>& lines, const std::vector<CP
         if (lines[t].dStartKappa != firstKappa || kept >= modes) continue;
         ++kept;
         if (lines[t].points.empty()) continue;
+        for (CModePoint& p : lines[t].points)
+            if (p.dOmega == 0 && lines[t].zeroMode.size() > 0) {
+                // The limit mode's top amplitudes, its energy velocity the limit speed along x.
+                const Eigen::VectorXd phi = parts[lines[t].nPart].toFull * lines[t].zeroMode;
+                p.dTop[0] = phi(phi.size() - 3);
+                p.dTop[1] = phi(phi.size() - 2);
+                p.dTop[2] = -phi(phi.size() - 1);
+                p.dEnergyX = p.dGroup;
+            }
         out.push_back({family + std::to_string(number), std::move(lines[t].points), lines[t].nPart});
     }
     return out;
 }
 
+// Every point's energy velocity and top amplitudes, from its mode found on the banded matrices.
+std::string AddEnergy(const CThicknessModel& model, const std::vector<CPart>& parts, int threads,
+                      std::vector<CModeLine>& lines) {
+    const CBandedModes banded(model);
+    std::vector<std::pair<size_t, size_t>> jobs;
+    for (size_t l = 0; l < lines.size(); ++l)
+        for (size_t i = 0; i < lines[l].points.size(); ++i)
+            if (lines[l].points[i].dOmega > 0) jobs.emplace_back(l, i);
+    std::vector<char> found(jobs.size(), 0);
+    ParallelFor(jobs.size(), threads, [&](size_t j, int) {
+        CModeLine& line = lines[jobs[j].first];
+        CModePoint& p = line.points[jobs[j].second];
+        CBandedMode mode;
+        if (!ModeVector(banded, parts[static_cast<size_t>(line.nPart)], p.dKappa, p.dOmega, mode)) return;
+        const CEnergyFlow flow = EnergyFlow(model, p.dKappa, p.dOmega, mode.phi);
+        const Eigen::Index n = mode.phi.size();
+        p.dEnergyX = flow.dVelocityX;
+        p.dEnergyY = flow.dVelocityY;
+        p.dTop[0] = mode.phi(n - 3);
+        p.dTop[1] = mode.phi(n - 2);
+        p.dTop[2] = -mode.phi(n - 1);
+        found[j] = std::isfinite(p.dEnergyX) && std::isfinite(p.dEnergyY);
+    });
+    for (size_t j = 0; j < jobs.size(); ++j)
+        if (!found[j]) return "the mode of " + lines[jobs[j].first].strName + " could not be found again at wavenumber " +
+                              std::to_string(lines[jobs[j].first].points[jobs[j].second].dKappa);
+    return {};
+}
+
 }  // namespace
+
+double Excitability(const CModePoint& p, int load, int output) {
+    const double flow = 2.0 * p.dOmega * std::abs(p.dGroup);
+    if (!(flow > 0) || load < 0 || load > 2 || output < 0 || output > 2) return 0;
+    return std::abs(p.dTop[load] * p.dTop[output]) / flow;
+}
 
 std::string CheckDispersionRequest(const CDispersionRequest& r) {
     if (!std::isfinite(r.dFrom) || !std::isfinite(r.dTo)) return "the dispersion range must be finite";
@@ -441,6 +489,7 @@ CDispersionCurves TraceDispersion(const CThicknessModel& model, const CDispersio
         if (!out.error.empty()) return out;
     }
     out.lines = NameLines(lines, split.parts, kappas.front(), request.nModes);
+    if (request.bEnergy) out.error = AddEnergy(model, split.parts, std::max(1, request.nThreads), out.lines);
     return out;
 }
 
@@ -461,6 +510,7 @@ std::string LocateMode(const CThicknessModel& model, const std::string& name, ED
     r.nPoints = 2;
     // Every family may be the one: enough lines for the number in each of the (at most four) parts.
     r.nModes = std::min(4 * (number + 1) + 2, model.DofCount());
+    r.bEnergy = false;
     if (!(value > 0)) return "the point must lie above zero";
     CDispersionCurves curves = TraceDispersion(model, r);
     if (!curves.error.empty()) return curves.error;
@@ -483,12 +533,16 @@ std::string FormatDispersionCurves(const CDispersionCurves& curves, bool shell) 
     std::string text = "# dispersion curves of the ";
     text += shell ? "shell (wavenumber n / R on the outer surface)" : "plate";
     text += curves.bMirrorSymmetric ? ", mirror-symmetric\n" : "\n";
-    text += "# mode frequency(MHz) wavenumber(1/mm) phase_velocity(mm/us) group_velocity(mm/us)\n";
-    char buffer[160];
+    text += "# mode frequency(MHz) wavenumber(1/mm) phase_velocity(mm/us) group_velocity(mm/us) "
+            "energy_velocity_x(mm/us) energy_velocity_y(mm/us) skew(deg) top_U top_V top_W\n";
+    char buffer[320];
     for (const CModeLine& line : curves.lines)
         for (const CModePoint& p : line.points) {
-            std::snprintf(buffer, sizeof buffer, "%s %.10g %.10g %.10g %.10g\n", line.strName.c_str(),
-                          p.dOmega / (2 * std::numbers::pi), p.dWavenumber, p.dPhase, p.dGroup);
+            const double skew = p.dEnergyX == 0 && p.dEnergyY == 0 ? 0.0
+                                                                    : std::atan2(p.dEnergyY, p.dEnergyX) * 180 / std::numbers::pi;
+            std::snprintf(buffer, sizeof buffer, "%s %.10g %.10g %.10g %.10g %.10g %.10g %.10g %.10g %.10g %.10g\n",
+                          line.strName.c_str(), p.dOmega / (2 * std::numbers::pi), p.dWavenumber, p.dPhase, p.dGroup,
+                          p.dEnergyX, p.dEnergyY + 0.0, skew + 0.0, p.dTop[0] + 0.0, p.dTop[1] + 0.0, p.dTop[2] + 0.0);
             text += buffer;
         }
     return text;

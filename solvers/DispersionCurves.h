@@ -45,6 +45,8 @@ struct CDispersionRequest {
     // refinement itself.
     bool bRefine = true;
     int nThreads = 1;   // for the points of a frequency range; the result does not depend on it
+    // Energy velocity and top amplitudes of every point (a mode vector each); false leaves them 0.
+    bool bEnergy = true;
 };
 
 struct CModePoint {
@@ -53,6 +55,11 @@ struct CModePoint {
     double dWavenumber = 0;  // k along the top surface, 1/mm (n / R for a shell)
     double dPhase = 0;       // omega / k, mm/us
     double dGroup = 0;       // d omega / d k, mm/us
+    // The energy velocity along x and y (ModeShape.h), mm/us; at zero frequency the limit along x.
+    double dEnergyX = 0, dEnergyY = 0;
+    // The mass-normalised mode's displacement at the top surface, (U, V, W) as ModeShape.h
+    // defines them: the synthesis weighs the mode by top(load) top(output).
+    double dTop[3] = {0, 0, 0};
 };
 
 struct CModeLine {
@@ -86,8 +93,15 @@ struct CNamedPoint {
 std::string LocateMode(const CThicknessModel& model, const std::string& name, EDispersionRange axis, double value,
                        CNamedPoint& out);
 
+// The excitability of a point for a line load of unit amplitude along `load` on the top
+// surface, read along `output` (0 x, 1 y, 2 z): the far-field amplitude |top(load) top(output)| /
+// (2 omega |c_g|), the residue of the modal sum at the mode's pole, in mm per GPa mm of load.
+// 0 at zero frequency and where c_g vanishes (no wave carries it away).
+double Excitability(const CModePoint& p, int load, int output);
+
 // The table written by --dispersion with a range: comment lines starting with '#', then one line
-// per point, "name frequency_MHz wavenumber phase group", each mode's points together.
+// per point, "name frequency_MHz wavenumber phase group energy_x energy_y skew top_U top_V top_W",
+// each mode's points together.
 std::string FormatDispersionCurves(const CDispersionCurves& curves, bool shell);
 
 }  // namespace numerics

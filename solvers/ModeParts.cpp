@@ -113,6 +113,33 @@ CPart MakePart(const CSafeMatrices& m, const std::vector<const Eigen::VectorXd*>
 
 }  // namespace
 
+Eigen::VectorXd Mirrored(const Eigen::VectorXd& x) {
+    const int n = static_cast<int>(x.size()), nodes = n / 3;
+    Eigen::VectorXd y(n);
+    for (int d = 0; d < n; ++d) y(MirrorOf(d, nodes)) = MirrorSign(d) * x(d);
+    return y;
+}
+
+int MirrorParity(const Eigen::VectorXd& x) {
+    const Eigen::VectorXd y = Mirrored(x);
+    const double size = 1e-8 * x.norm();
+    if ((x - y).norm() <= size) return 1;
+    if ((x + y).norm() <= size) return -1;
+    return 0;
+}
+
+void ProjectParity(Eigen::VectorXd& x, int parity) {
+    if (parity != 0) x = 0.5 * (x + parity * Mirrored(x));
+}
+
+void ProjectFamily(Eigen::VectorXd& x, const std::string& family, bool mirror, bool shearApart) {
+    const bool shear = family == "SH";
+    if (mirror && !shear && (family == "S" || family == "A")) ProjectParity(x, family == "S" ? 1 : -1);
+    if (shearApart && (shear || family == "S" || family == "A"))
+        for (Eigen::Index d = 0; d < x.size(); ++d)
+            if ((d % 3 == 1) != shear) x(d) = 0;
+}
+
 CModelParts MakeParts(const CSafeMatrices& m, bool split) {
     const int n = static_cast<int>(m.M.rows());
     CModelParts out;

@@ -57,6 +57,17 @@ inline double OmegaOf(double lambda) { return std::sqrt(std::max(0.0, lambda)); 
 // d omega / d kappa of a mode y at kappa: y^T A'(kappa) y / (2 omega); 0 at omega = 0.
 double Slope(const CPart& part, const Eigen::VectorXd& y, double kappa, double omega);
 
+// The mirror z -> -z of a vector of the model's unknowns (w~ changing sign), its parity (+1 even,
+// -1 odd, 0 neither, to 1e-8 of its size), and the projection onto the even or odd vectors
+// (parity 0 leaves it). On a stack that is its own mirror image these keep a mode a mode.
+Eigen::VectorXd Mirrored(const Eigen::VectorXd& x);
+int MirrorParity(const Eigen::VectorXd& x);
+void ProjectParity(Eigen::VectorXd& x, int parity);
+// The projection onto the part a family name stands for ("S", "A", "SH", "M"): the mirror's
+// parity where the stack is symmetric, the v unknowns alone (SH) or none of them (S, A) where v
+// is apart.
+void ProjectFamily(Eigen::VectorXd& x, const std::string& family, bool mirror, bool shearApart);
+
 // The modes of zero frequency at kappa = 0 (rigid motions) and how they leave it: omega grows
 // like c kappa with c^2 the eigenvalues of the static condensation of A(kappa) onto the null
 // space of a3 (0 for a bending motion, whose omega grows like kappa^2). The vectors are the

@@ -117,6 +117,18 @@ TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
     EXPECT_EQ(names, (std::vector<std::string>{"A0", "SH0", "S0"}));
     // SH0 of plies with one in-plane shear modulus: sqrt(G12 / rho) at every frequency.
     for (double c : table.modes[1].group) EXPECT_NEAR(c, std::sqrt(5 / 1.6), 1e-6);
+    // The energy velocity is the group velocity without skew in a cross-ply; the stack is kept
+    // for mode shapes, with the project's load direction and output.
+    EXPECT_TRUE(table.bMirrorSymmetric);
+    for (const CDispersionMode& m : table.modes)
+        for (size_t i = 0; i < m.group.size(); ++i) {
+            EXPECT_NEAR(m.energyX[i], m.group[i], 1e-7 * (1 + std::abs(m.group[i]))) << m.strName;
+            EXPECT_NEAR(m.skew[i], 0.0, 1e-9);
+        }
+    ASSERT_TRUE(table.stack);
+    EXPECT_DOUBLE_EQ(table.stack->model.Thickness(), 1.0);
+    EXPECT_EQ(table.nLoad, doc.m_nLoadDir - 1);
+    EXPECT_EQ(table.nOutput, doc.m_nOutput - 1);
 }
 
 TEST_F(DispersionRun, AFixedElementOrderIsTakenByTheRealSolver) {
@@ -247,9 +259,16 @@ TEST(DispersionTable, ReadsTheSolversTableAndRefusesOthers) {
     EXPECT_EQ(t.modes[0].strName, "A0");
     EXPECT_EQ(t.modes[0].frequency, (std::vector<double>{0.1, 0.2}));
     EXPECT_EQ(t.modes[1].group, (std::vector<double>{1.5}));
-    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6\n", t), "line 1: expected a mode name and four numbers");
-    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6 inf\n", t), "line 1: expected a mode name and four numbers");
-    EXPECT_EQ(ParseDispersionTable("A0 0.1 1 0.6 1 2\n", t), "line 1: expected a mode name and four numbers");
+    EXPECT_FALSE(t.bMirrorSymmetric);
+    EXPECT_EQ(t.modes[0].energyX, (std::vector<double>{0, 0}));  // a table of four numbers has none
+    // Ten numbers: the energy velocity's components, the skew and the top displacement as well.
+    EXPECT_EQ(ParseDispersionTable("# curves of the plate, mirror-symmetric\n# columns\nM0 0.1 1 0.6 0.9 0.8 0.1 7 1 2 3\n", t), "");
+    EXPECT_TRUE(t.bMirrorSymmetric);
+    EXPECT_EQ(t.modes[0].energyY, (std::vector<double>{0.1}));
+    EXPECT_EQ(t.modes[0].skew, (std::vector<double>{7}));
+    EXPECT_EQ(t.modes[0].top[2], (std::vector<double>{3}));
+    for (const char* bad : {"A0 0.1 1 0.6\n", "A0 0.1 1 0.6 inf\n", "A0 0.1 1 0.6 1 2\n", "A0 1 1 1 1 1 1 1 1 1 1 1\n"})
+        EXPECT_EQ(ParseDispersionTable(bad, t), "line 1: expected a mode name and four or ten numbers") << bad;
     EXPECT_EQ(ParseDispersionTable("A0 1 1 1 1\nS0 1 1 1 1\nA0 2 2 2 2\n", t),
               "line 3: the points of mode A0 are not together");
 }

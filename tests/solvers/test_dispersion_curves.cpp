@@ -218,7 +218,8 @@ TEST(DispersionCurves, ProgramWritesTheTableAndRefusesBadRanges) {
     const std::string table = dir.Read("curves.dat");
     const std::string head =
         "# dispersion curves of the plate, mirror-symmetric\n"
-        "# mode frequency(MHz) wavenumber(1/mm) phase_velocity(mm/us) group_velocity(mm/us)\n";
+        "# mode frequency(MHz) wavenumber(1/mm) phase_velocity(mm/us) group_velocity(mm/us) "
+        "energy_velocity_x(mm/us) energy_velocity_y(mm/us) skew(deg) top_U top_V top_W\n";
     ASSERT_EQ(table.substr(0, head.size()), head);
     // A0 at 1 and 2, then SH0 (exact with any mesh: v uniform through the thickness).
     char name[8];
