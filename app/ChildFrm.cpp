@@ -1,6 +1,6 @@
 #include "ChildFrm.h"
 
-#include "CommandIds.h"
+#include "CommandTable.h"
 #include "DocumentHost.h"
 #include "ViewFactory.h"
 
@@ -33,11 +33,9 @@ void CChildFrame::ActivateFrame() {
         m_view->setFocus();
 }
 
-bool CChildFrame::OnCommand(int id) {
-    if (id != Cmd::kFileClose || !m_host)
-        return false;
-    m_host->CloseAllFrames();
-    return true;
+void CChildFrame::OnFileClose() {
+    if (m_host)
+        m_host->CloseAllFrames();
 }
 
-bool CChildFrame::Carries(int id) const { return id == Cmd::kFileClose; }
+const TCommandHandler<CChildFrame>* CChildFrame::HandlerOf(int id) const { return TableHandler<CChildFrame>(id); }

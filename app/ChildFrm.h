@@ -9,7 +9,7 @@
 
 class CDocumentHost;
 
-class CChildFrame : public QMdiSubWindow, public ICommandTarget {
+class CChildFrame : public QMdiSubWindow, public TCommandCarrier<CChildFrame> {
     Q_OBJECT
 public:
     CChildFrame(CDocumentHost* host, QWidget* parent = nullptr);
@@ -25,8 +25,10 @@ public:
     void ActivateFrame();
 
     // Close (57602): closes the whole document, every window of it.
-    bool OnCommand(int id) override;
-    bool Carries(int id) const override;
+    void OnFileClose();
+
+protected:
+    const TCommandHandler<CChildFrame>* HandlerOf(int id) const override;
 
 private:
     QPointer<CDocumentHost> m_host;

@@ -3,7 +3,14 @@
 #include <array>
 #include <cstring>
 
+#include "ChildFrm.h"
 #include "CommandIds.h"
+#include "DocCommands.h"
+#include "DocumentHost.h"
+#include "OstrelDoc.h"
+#include "MainFrm.h"
+#include "OstrelApp.h"
+#include "ProjectKind.h"
 
 namespace {
 
@@ -12,13 +19,34 @@ constexpr unsigned M129 = kPlaceMenu129;
 constexpr unsigned TB = kPlaceToolbar;
 using C = CommandCarrier;
 
+// The handler column's entries, by carrier: what runs, when it is offered, its enabling rule.
+constexpr CommandHandler App(void (*run)(COstrelApp&, int), bool (*offered)(const COstrelApp&, int) = nullptr) {
+    return TCommandHandler<COstrelApp>{run, offered, nullptr};
+}
+constexpr CommandHandler Frame(void (*run)(CMainFrame&, int), bool (*offered)(const CMainFrame&, int) = nullptr) {
+    return TCommandHandler<CMainFrame>{run, offered, nullptr};
+}
+constexpr CommandHandler Child(void (*run)(CChildFrame&, int), bool (*offered)(const CChildFrame&, int) = nullptr) {
+    return TCommandHandler<CChildFrame>{run, offered, nullptr};
+}
+constexpr CommandHandler Doc(void (*run)(CDocCommands&, int), bool (*enabled)(const CDocCommands&, int) = nullptr) {
+    return TCommandHandler<CDocCommands>{run, nullptr, enabled};
+}
+// The window commands are offered while a document window is active.
+bool WithChild(const CMainFrame& f, int) { return f.ActiveChild() != nullptr; }
+
 // The texts are literal, spelling included: users and documentation quote them.
 constexpr std::array kTable = {
-    CCommandInfo{Cmd::kFileNew, "&New\tCtrl+N", nullptr, "Create a new document", "New", M128 | M129 | TB, C::App},
+    CCommandInfo{Cmd::kFileNew, "&New\tCtrl+N", nullptr, "Create a new document", "New", M128 | M129 | TB, C::App,
+                 App([](COstrelApp& a, int) { a.OnFileNew(); })},
     CCommandInfo{Cmd::kFileOpen, "&Open Composite File\tCtrl+O", "&Open...\tCtrl+O", "Open a composite document",
-                 "Open a composite document", M128 | M129 | TB, C::Document},
-    CCommandInfo{Cmd::kOpenFGM, "Open FGM File", nullptr, "Open FGM File", "Open FGM File", M129 | TB, C::Document},
-    CCommandInfo{Cmd::kFileClose, "&Close", nullptr, "Close the active document", "Close", M129, C::ChildFrame},
+                 "Open a composite document", M128 | M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnOpen(CompositeKind()); })},
+    CCommandInfo{Cmd::kOpenFGM, "Open FGM File", nullptr, "Open FGM File", "Open FGM File", M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnOpen(FGMKind()); })},
+    CCommandInfo{Cmd::kFileClose, "&Close", nullptr, "Close the active document", "Close", M129, C::ChildFrame,
+                 Child([](CChildFrame& f, int) { f.OnFileClose(); },
+                       [](const CChildFrame& f, int) { return f.Host() != nullptr; })},
     CCommandInfo{Cmd::kFileSave, "&Save bitmap\tCtrl+S", nullptr, "Save the active document", "Save", M129 | TB,
                  C::View},
     CCommandInfo{Cmd::kFilePrint, "&Print...\tCtrl+P", nullptr, "Print the active document", "Print", M129 | TB,
@@ -26,33 +54,53 @@ constexpr std::array kTable = {
     CCommandInfo{Cmd::kFilePrintPreview, "Print Pre&view", nullptr, "Display full pages", "Print Preview", M129,
                  C::View},
     CCommandInfo{Cmd::kFilePrintSetup, "P&rint Setup...", nullptr, "Change the printer and printing options",
-                 "Print Setup", M128 | M129, C::App},
-    CCommandInfo{Cmd::kFileMruFirst, "Recent File", nullptr, "Open this document", nullptr, M128 | M129, C::App},
+                 "Print Setup", M128 | M129, C::App,
+                 App([](COstrelApp& a, int) { a.OnFilePrintSetup(); })},
+    CCommandInfo{Cmd::kFileMruFirst, "Recent File", nullptr, "Open this document", nullptr, M128 | M129, C::App,
+                 App([](COstrelApp& a, int id) { a.OnOpenRecentFile(id - Cmd::kFileMruFirst); },
+                     [](const COstrelApp& a, int id) { return id - Cmd::kFileMruFirst < a.RecentFileList().Count(); })},
     CCommandInfo{Cmd::kAppExit, "E&xit", nullptr, "Quit the application; prompts to save documents", "Exit",
-                 M128 | M129, C::App},
+                 M128 | M129, C::App,
+                 App([](COstrelApp& a, int) { a.OnAppExit(); })},
     CCommandInfo{Cmd::kViewToolbar, "&Toolbar", nullptr, "Show or hide the toolbar", "Toggle ToolBar", M128 | M129,
-                 C::MainFrame},
+                 C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnViewToolbar(); })},
     CCommandInfo{Cmd::kViewStatusBar, "&Status Bar", nullptr, "Show or hide the status bar", "Toggle StatusBar",
-                 M128 | M129, C::MainFrame},
+                 M128 | M129, C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnViewStatusBar(); })},
     CCommandInfo{Cmd::kWindowNew, "&New Window", nullptr, "Open another window for the active document",
-                 "New Window", M129, C::MainFrame},
+                 "New Window", M129, C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnWindowNew(); f.UpdateCommandUI(); }, WithChild)},
     CCommandInfo{Cmd::kWindowCascade, "&Cascade", nullptr, "Arrange windows so they overlap", "Cascade Windows",
-                 M129, C::MainFrame},
+                 M129, C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnWindowCascade(); f.UpdateCommandUI(); }, WithChild)},
     CCommandInfo{Cmd::kWindowTile, "&Tile", nullptr, "Arrange windows as non-overlapping tiles", "Tile Windows", M129,
-                 C::MainFrame},
+                 C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnWindowTile(); }, WithChild)},
     CCommandInfo{Cmd::kWindowArrange, "&Arrange Icons", nullptr, "Arrange icons at the bottom of the window",
-                 "Arrange Icons", M129, C::MainFrame},
+                 "Arrange Icons", M129, C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnWindowArrange(); f.UpdateCommandUI(); }, WithChild)},
     CCommandInfo{Cmd::kMaterialSelected, "Material selected", nullptr, "Selecting Materail", "Selecting Materail",
-                 M129 | TB, C::Document},
+                 M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnMaterialSelected(); })},
     CCommandInfo{Cmd::kLayerPara, "LayerPara", nullptr, "Input the number of layers", "Input the number of layers",
-                 M129 | TB, C::Document},
+                 M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnLayerPara(); })},
     CCommandInfo{Cmd::kInputComposite, "Input composite parameters", nullptr, "Input all parameters for composite",
-                 "Input all parameters for composite", M129 | TB, C::Document},
+                 "Input all parameters for composite", M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnInput(CompositeKind()); },
+                     [](const CDocCommands& d, int) { return d.Doc().OnUpdateInputComposite(); })},
     CCommandInfo{Cmd::kInputFGM, "Input FGM parameters", nullptr, "Input all parameters for FGM",
-                 "Input all parameters for FGM", M129 | TB, C::Document},
+                 "Input all parameters for FGM", M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnInput(FGMKind()); },
+                     [](const CDocCommands& d, int) { return d.Doc().OnUpdateInputFGM(); })},
     CCommandInfo{Cmd::kExecuteComposite, "Execute composite", nullptr, "Computing composite", "Computing composite",
-                 M129 | TB, C::Document},
-    CCommandInfo{Cmd::kExecuteFGM, "Execute FGM", nullptr, "Computing FGM", "Computing FGM", M129 | TB, C::Document},
+                 M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnExecute(CompositeKind()); },
+                     [](const CDocCommands& d, int) { return d.Doc().OnUpdateExecuteComposite(); })},
+    CCommandInfo{Cmd::kExecuteFGM, "Execute FGM", nullptr, "Computing FGM", "Computing FGM", M129 | TB, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnExecute(FGMKind()); },
+                     [](const CDocCommands& d, int) { return d.Doc().OnUpdateExecuteFGM(); })},
     CCommandInfo{Cmd::kDisplayComCurrentU, "Display curve(T- U)", nullptr, "Display curve(T- U)",
                  "Display curve(T- U)", M129, C::View},
     CCommandInfo{Cmd::kDisplayComCurrentV, "Display curve(T- V)", nullptr, "Display curve (V-T) ",
@@ -79,12 +127,17 @@ constexpr std::array kTable = {
                  "Display existing curve(T- W)", M129, C::View},
     CCommandInfo{Cmd::kSampledLoad, "Sampled load...", nullptr,
                  "Make ft.dat for the load type Any f(t): tone burst, pulse, step or a measurement",
-                 "Sampled load", M129, C::Document},
+                 "Sampled load", M129, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnSampledLoad(); },
+                     [](const CDocCommands& d, int) { return d.OnUpdateSampledLoad(); })},
     CCommandInfo{Cmd::kDispersionCurves, "Dispersion curves...", nullptr,
-                 "Compute and show the dispersion curves of the stack", "Dispersion curves", M129, C::Document},
+                 "Compute and show the dispersion curves of the stack", "Dispersion curves", M129, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnDispersionCurves(); },
+                     [](const CDocCommands& d, int) { return d.OnUpdateDispersionCurves(); })},
     CCommandInfo{Cmd::kSolverOptions, "Solver options...", nullptr,
                  "Choose the element order the solvers use through the thickness: automatic or fixed",
-                 "Solver options", M129, C::Document},
+                 "Solver options", M129, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnSolverOptions(); })},
     CCommandInfo{Cmd::kBackgroundColor, nullptr, nullptr, "Background Color", "Background Color", TB, C::View},
     CCommandInfo{Cmd::kCurveColor, nullptr, nullptr, "Select curve color", "Select curve color", TB, C::View},
     CCommandInfo{Cmd::kLineStyle, nullptr, nullptr, "Line style", "Line style", TB, C::View},
@@ -107,13 +160,18 @@ constexpr std::array kTable = {
                  C::View},
     CCommandInfo{Cmd::kStudy, "Study...", nullptr,
                  "Run the project over many receiving points or values of one parameter, here or on a Slurm cluster",
-                 "Study", M129, C::Document},
+                 "Study", M129, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnStudy(); },
+                     [](const CDocCommands& d, int) { return d.OnUpdateStudy(); })},
     CCommandInfo{Cmd::kOpenStudy, "Open study...", nullptr,
-                 "Load a study file into the Study form and show its results", "Open study", M129, C::Document},
+                 "Load a study file into the Study form and show its results", "Open study", M129, C::Document,
+                 Doc([](CDocCommands& d, int) { d.OnOpenStudy(); })},
     CCommandInfo{Cmd::kHelpFinder, "&Help Topics", nullptr, "List Help topics", "Help Topics", M128 | M129,
-                 C::MainFrame},
+                 C::MainFrame,
+                 Frame([](CMainFrame& f, int) { f.OnHelpFinder(); })},
     CCommandInfo{Cmd::kAppAbout, "&About Pemblar...", nullptr,
-                 "Display program information, version number and copyright", "About", M128 | M129, C::App},
+                 "Display program information, version number and copyright", "About", M128 | M129, C::App,
+                 App([](COstrelApp& a, int) { a.OnAppAbout(); })},
 };
 
 CMenuNode Item(int id) { return CMenuNode{CMenuNode::Kind::Command, id, nullptr, {}}; }

@@ -1,11 +1,21 @@
 #pragma once
 // Every command of the program as plain data: what the menus, the toolbar and the status bar
-// show for it, and where it is offered. The frames build their menus, toolbar and prompts from
-// this table only, so a text is written down exactly once.
+// show for it, where it is offered, and who carries it out how. The frames build their menus,
+// toolbar and prompts from this table only, so a text is written down exactly once; the
+// application, the frames and the document commands carry their commands out through its
+// handler column, so a command is added in one row.
 
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
+
+#include "CommandTarget.h"
+
+class CChildFrame;
+class CDocCommands;
+class CMainFrame;
+class COstrelApp;
 
 // Where a command is offered.
 enum CommandPlace : unsigned {
@@ -14,8 +24,13 @@ enum CommandPlace : unsigned {
     kPlaceToolbar = 4u,  // toolbar 128
 };
 
-// Who carries a command out (for reading the table; routing asks the targets themselves).
+// Who carries a command out (routing asks the targets in their order; each answers from here).
 enum class CommandCarrier { App, MainFrame, ChildFrame, Document, View };
+
+// The handler of the carrier the row names. The view lies below this table and carries its
+// commands from handlers of its own, so its rows hold none.
+using CommandHandler = std::variant<std::monostate, TCommandHandler<COstrelApp>, TCommandHandler<CMainFrame>,
+                                    TCommandHandler<CChildFrame>, TCommandHandler<CDocCommands>>;
 
 struct CCommandInfo {
     int id;
@@ -25,11 +40,18 @@ struct CCommandInfo {
     const char* toolTip;   // null: none
     unsigned places;       // CommandPlace bits
     CommandCarrier carrier;
+    CommandHandler handler;
 };
 
 std::span<const CCommandInfo> CommandTable();
 // The entry of id, or null. The recent-file entries after the first share its entry.
 const CCommandInfo* FindCommand(int id);
+// T's handler of id from the table, or null when T does not carry it.
+template <class T>
+const TCommandHandler<T>* TableHandler(int id) {
+    const CCommandInfo* info = FindCommand(id);
+    return info ? std::get_if<TCommandHandler<T>>(&info->handler) : nullptr;
+}
 
 // A menu label split at "\t": the item text and the key sequence text after it.
 struct CMenuLabel {

@@ -6,6 +6,7 @@
 
 #include "AllPara.h"
 #include "CommandIds.h"
+#include "CommandTable.h"
 #include "FGM.h"
 #include "LayerNumber.h"
 #include "MaterialSource.h"
@@ -61,74 +62,24 @@ void KeepElementOrder(COstrelDoc& doc) {
 CDocCommands::CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals)
     : m_doc(doc), m_parent(dialogParent), m_modals(modals) {}
 
-bool CDocCommands::Carries(int id) const {
-    switch (id) {
-    case Cmd::kMaterialSelected:
-    case Cmd::kLayerPara:
-    case Cmd::kInputComposite:
-    case Cmd::kInputFGM:
-    case Cmd::kExecuteComposite:
-    case Cmd::kExecuteFGM:
-    case Cmd::kFileOpen:
-    case Cmd::kOpenFGM:
-    case Cmd::kSampledLoad:
-    case Cmd::kDispersionCurves:
-    case Cmd::kStudy:
-    case Cmd::kSolverOptions:
-    case Cmd::kOpenStudy:
-        return true;
-    default:
-        return false;
-    }
+const TCommandHandler<CDocCommands>* CDocCommands::HandlerOf(int id) const {
+    return TableHandler<CDocCommands>(id);
 }
 
-bool CDocCommands::OnCommand(int id) {
-    switch (id) {
-    case Cmd::kMaterialSelected: OnMaterialSelected(); return true;
-    case Cmd::kLayerPara: OnLayerPara(); return true;
-    case Cmd::kInputComposite: OnInput(CompositeKind()); return true;
-    case Cmd::kInputFGM: OnInput(FGMKind()); return true;
-    case Cmd::kExecuteComposite:
-    case Cmd::kExecuteFGM: {
-        const CProjectKind& kind = id == Cmd::kExecuteFGM ? FGMKind() : CompositeKind();
-        // The toolbar may be a step behind the state; a run is only ever of the input written last.
-        if (m_doc.m_nRunType == kind.index)
-            OnExecute(m_doc, kind);
-        return true;
-    }
-    case Cmd::kSolverOptions: OnSolverOptions(); return true;
-    case Cmd::kFileOpen: OnOpenProject(m_doc, CompositeKind()); return true;
-    case Cmd::kOpenFGM: OnOpenProject(m_doc, FGMKind()); return true;
-    case Cmd::kSampledLoad:
-        if (OnUpdateSampledLoad())
-            OnSampledLoad();
-        return true;
-    case Cmd::kDispersionCurves:
-        if (OnUpdateDispersionCurves())
-            OnDispersionCurves();
-        return true;
-    case Cmd::kStudy:
-        if (OnUpdateStudy())
-            OnStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, &m_study);
-        return true;
-    case Cmd::kOpenStudy:
-        OnOpenStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, m_study);
-        return true;
-    default: return false;
-    }
+void CDocCommands::OnOpen(const CProjectKind& kind) {
+    OnOpenProject(m_doc, kind);
 }
 
-std::optional<bool> CDocCommands::OnUpdateCommand(int id) const {
-    switch (id) {
-    case Cmd::kInputComposite: return m_doc.OnUpdateInputComposite();
-    case Cmd::kInputFGM: return m_doc.OnUpdateInputFGM();
-    case Cmd::kExecuteComposite: return m_doc.OnUpdateExecuteComposite();
-    case Cmd::kExecuteFGM: return m_doc.OnUpdateExecuteFGM();
-    case Cmd::kSampledLoad: return OnUpdateSampledLoad();
-    case Cmd::kDispersionCurves: return OnUpdateDispersionCurves();
-    case Cmd::kStudy: return OnUpdateStudy();
-    default: return std::nullopt;
-    }
+void CDocCommands::OnExecute(const CProjectKind& kind) {
+    ::OnExecute(m_doc, kind);
+}
+
+void CDocCommands::OnStudy() {
+    ::OnStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, &m_study);
+}
+
+void CDocCommands::OnOpenStudy() {
+    ::OnOpenStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, m_study);
 }
 
 StudyLaunchHooks CDocCommands::StudyHooks() {

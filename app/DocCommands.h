@@ -14,20 +14,26 @@ class IModalRunner;
 struct CProjectKind;
 class QDialog;
 
-class CDocCommands : public ICommandTarget {
+class CDocCommands : public TCommandCarrier<CDocCommands> {
 public:
     // modals: where the forms are shown (the window layer's runner; null: QDialog::exec).
     CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals = nullptr);
 
-    bool OnCommand(int id) override;
-    std::optional<bool> OnUpdateCommand(int id) const override;
-    bool Carries(int id) const override;
+    const COstrelDoc& Doc() const { return m_doc; }
+
+    // The commands, carried from the command table.
 
     void OnMaterialSelected();
     void OnLayerPara();
     // "Input composite parameters" / "Input FGM parameters": the kind's form, then after OK its
     // project file and solver input.
     void OnInput(const CProjectKind& kind);
+    // "Open Composite File" / "Open FGM File".
+    void OnOpen(const CProjectKind& kind);
+    // "Execute composite" / "Execute FGM": the run of the input written last.
+    void OnExecute(const CProjectKind& kind);
+    void OnStudy();
+    void OnOpenStudy();
     void OnSampledLoad();
     // "Solver options...": the project's element order, which is also where the user's next
     // new project starts.
@@ -43,8 +49,10 @@ public:
     // The last dispersion window opened (for tests), null once closed.
     QWidget* LastDispersionWindow() const { return m_lastDispersion; }
 
-
     static constexpr const char* kSolverInputFailed = "writing data to the file failed ! ";
+
+protected:
+    const TCommandHandler<CDocCommands>* HandlerOf(int id) const override;
 
 private:
     int RunForm(QDialog& form) const;

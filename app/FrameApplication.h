@@ -9,8 +9,11 @@ class CRecentFileList;
 class QPrinter;
 class QString;
 
-class IFrameApplication : public ICommandTarget {
+class IFrameApplication {
 public:
+    virtual ~IFrameApplication() = default;
+    // The application's own commands, last in the routing chain.
+    virtual ICommandTarget* AppCommands() = 0;
     virtual QPrinter& Printer() = 0;
     virtual const CRecentFileList& RecentFileList() const = 0;
     // The generic open route for a file dropped on the main window.

@@ -329,7 +329,7 @@ std::vector<ICommandTarget*> CMainFrame::RoutingChain() const {
     }
     chain.push_back(const_cast<CMainFrame*>(this));
     if (m_app)
-        chain.push_back(m_app);
+        chain.push_back(m_app->AppCommands());
     return chain;
 }
 
@@ -484,35 +484,23 @@ void CMainFrame::dropEvent(QDropEvent* event) {
             m_app->OpenDroppedFile(url.toLocalFile());
 }
 
-bool CMainFrame::Carries(int id) const {
-    switch (id) {
-    case Cmd::kViewToolbar:
-    case Cmd::kViewStatusBar:
-    case Cmd::kHelpFinder:
-        return true;
-    case Cmd::kWindowNew:
-    case Cmd::kWindowCascade:
-    case Cmd::kWindowTile:
-    case Cmd::kWindowArrange:
-        return ActiveChild() != nullptr;
-    default:
-        return false;
-    }
+const TCommandHandler<CMainFrame>* CMainFrame::HandlerOf(int id) const {
+    return TableHandler<CMainFrame>(id);
 }
 
-bool CMainFrame::OnCommand(int id) {
-    switch (id) {
-    case Cmd::kViewToolbar: m_toolBar->setVisible(!m_toolBar->isVisibleTo(this)); break;
-    case Cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisibleTo(this)); break;
-    case Cmd::kHelpFinder: OnHelpFinder(); break;
-    case Cmd::kWindowNew: OnWindowNew(); break;
-    case Cmd::kWindowCascade: OnWindowCascade(); break;
-    case Cmd::kWindowTile: m_mdiArea->tileSubWindows(); break;
-    case Cmd::kWindowArrange: OnWindowArrange(); break;
-    default: return false;
-    }
+void CMainFrame::OnViewToolbar() {
+    m_toolBar->setVisible(!m_toolBar->isVisibleTo(this));
     UpdateCommandUI();
-    return true;
+}
+
+void CMainFrame::OnViewStatusBar() {
+    statusBar()->setVisible(!statusBar()->isVisibleTo(this));
+    UpdateCommandUI();
+}
+
+void CMainFrame::OnWindowTile() {
+    m_mdiArea->tileSubWindows();
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnHelpFinder() {
@@ -521,6 +509,7 @@ void CMainFrame::OnHelpFinder() {
     m_helpWindow->show();
     m_helpWindow->raise();
     m_helpWindow->activateWindow();
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnWindowNew() {

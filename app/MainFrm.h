@@ -24,7 +24,7 @@ class QTextBrowser;
 class QTimer;
 class QToolBar;
 
-class CMainFrame : public QMainWindow, public ICommandTarget {
+class CMainFrame : public QMainWindow, public TCommandCarrier<CMainFrame> {
     Q_OBJECT
 public:
     explicit CMainFrame(IFrameApplication* app, QWidget* parent = nullptr);
@@ -74,17 +74,19 @@ public:
     // The Window menu lists this many document windows at most.
     static constexpr int kMaxWindowListEntries = 9;
 
-    // ICommandTarget: toolbar and status-bar toggles, window commands, Help Topics.
-    bool OnCommand(int id) override;
-    bool Carries(int id) const override;
-
+    // Its commands (toolbar and status-bar toggles, window commands, Help Topics), carried from
+    // the command table; each brings the enabled states up to date.
+    void OnViewToolbar();
+    void OnViewStatusBar();
     void OnHelpFinder();
     void OnWindowNew();
     void OnWindowCascade();
+    void OnWindowTile();
     void OnWindowArrange();
     QTextBrowser* HelpWindow() const { return m_helpWindow; }
 
 protected:
+    const TCommandHandler<CMainFrame>* HandlerOf(int id) const override;
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

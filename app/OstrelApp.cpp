@@ -246,25 +246,9 @@ QPrinter& COstrelApp::Printer() {
     return *m_printer;
 }
 
-bool COstrelApp::Carries(int id) const {
-    return id == Cmd::kFileNew || id == Cmd::kFilePrintSetup || id == Cmd::kAppAbout || id == Cmd::kAppExit ||
-           (IsRecentFileCommand(id) && id - Cmd::kFileMruFirst < m_recentFiles.Count());
-}
-
-bool COstrelApp::OnCommand(int id) {
-    if (!Carries(id))
-        return false;
-    if (id == Cmd::kFileNew)
-        OnFileNew();
-    else if (id == Cmd::kFilePrintSetup)
-        OnFilePrintSetup();
-    else if (id == Cmd::kAppAbout)
-        OnAppAbout();
-    else if (id == Cmd::kAppExit)
+void COstrelApp::OnAppExit() {
+    if (m_pMainWnd)
         m_pMainWnd->close();
-    else
-        OnOpenRecentFile(id - Cmd::kFileMruFirst);
-    return true;
 }
 
 void COstrelApp::OnAppAbout() {

@@ -29,7 +29,7 @@ class QPrinter;
 class QSettings;
 class QWidget;
 
-class COstrelApp : public QObject, public IFrameApplication {
+class COstrelApp : public QObject, public IFrameApplication, public TCommandCarrier<COstrelApp> {
     Q_OBJECT
 public:
     explicit COstrelApp(QObject* parent = nullptr);
@@ -78,11 +78,11 @@ public:
     static constexpr const char* kAppName = kUserSettingsApp;
     static std::unique_ptr<QSettings> OpenSettings();
 
-    // ICommandTarget: New, Print Setup, About, Exit, the recent-file entries.
-    bool OnCommand(int id) override;
-    bool Carries(int id) const override;
+    // Its commands (New, Print Setup, About, Exit, the recent-file entries), from the table.
+    ICommandTarget* AppCommands() override { return this; }
 
     void OnAppAbout();
+    void OnAppExit();
     void OnFilePrintSetup();
     // The user's element order (0 automatic), where every new document starts.
     static int StoredElementOrder();
@@ -92,6 +92,9 @@ public:
     // Where every modal dialog of the program is shown (QDialog::exec unless set): About, Print
     // Setup, and the forms of the documents made from now on.
     void SetModalRunner(IModalRunner* runner) { m_modals = runner; }
+
+protected:
+    const TCommandHandler<COstrelApp>* HandlerOf(int id) const override { return TableHandler<COstrelApp>(id); }
 
 private:
     void SetRegistryKey();

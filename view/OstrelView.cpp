@@ -28,6 +28,7 @@
 #include "OstrelDoc.h"
 #include "PlotPainter.h"
 #include "SeriesCsv.h"
+#include "ViewCommands.h"
 
 namespace {
 
@@ -519,71 +520,19 @@ void COstrelView::PrintString(GLuint listBase, const std::string& text) {
 
 // ---- Commands --------------------------------------------------------------------------
 
-bool COstrelView::Carries(int id) const {
-    switch (id) {
-    case Cmd::kBackgroundColor:
-    case Cmd::kCurveColor:
-    case Cmd::kLineStyle:
-    case Cmd::kOverview:
-    case Cmd::kFileSave:
-    case Cmd::kFilePrint:
-    case Cmd::kFilePrintPreview:
-    case Cmd::kPlotAddCurve:
-    case Cmd::kPlotRemoveCurves:
-    case Cmd::kPlotZoomIn:
-    case Cmd::kPlotZoomOut:
-    case Cmd::kPlotOverview:
-    case Cmd::kPlotExportData:
-    case Cmd::kPlotExportImage:
-    case Cmd::kPlotCopy:
-        return true;
-    default:
-        return FindDisplayCommand(id) != nullptr;
-    }
+const TCommandHandler<COstrelView>* COstrelView::HandlerOf(int id) const {
+    return ViewHandler(id);
 }
 
-std::optional<bool> COstrelView::OnUpdateCommand(int id) const {
-    if (!Carries(id))
-        return std::nullopt;
-    const bool loaded = m_pDocument && m_pDocument->m_bCurveLoaded == 1;
-    switch (id) {
-    case Cmd::kPlotRemoveCurves: return !m_overlays.empty();
-    case Cmd::kPlotAddCurve:
-    case Cmd::kPlotZoomIn:
-    case Cmd::kPlotZoomOut:
-    case Cmd::kPlotOverview:
-    case Cmd::kPlotExportData:
-    case Cmd::kPlotExportImage:
-    case Cmd::kPlotCopy: return loaded;
-    default: return true;
-    }
+bool COstrelView::CurveLoaded() const {
+    return m_pDocument && m_pDocument->m_bCurveLoaded == 1;
 }
 
-bool COstrelView::OnCommand(int id) {
-    if (const DisplayCommand* display = FindDisplayCommand(id)) {
-        if (m_pDocument && RunDisplayCommand(*m_pDocument, *display) && !m_overlays.empty())
-            CoverAllCurves();  // a new curve under added ones: show them all
-        RefreshDescription();
-        return true;
-    }
-    switch (id) {
-    case Cmd::kBackgroundColor: OnBackgroundColor(); return true;
-    case Cmd::kCurveColor: OnCurveColor(); return true;
-    case Cmd::kLineStyle: OnLineStyle(); return true;
-    case Cmd::kOverview: OnOverview(); return true;
-    case Cmd::kFileSave: OnSaveBitmap(); return true;
-    case Cmd::kFilePrint: OnFilePrint(); return true;
-    case Cmd::kFilePrintPreview: OnFilePrintPreview(); return true;
-    case Cmd::kPlotAddCurve: OnAddCurve(); return true;
-    case Cmd::kPlotRemoveCurves: OnRemoveCurves(); return true;
-    case Cmd::kPlotZoomIn: OnZoomIn(); return true;
-    case Cmd::kPlotZoomOut: OnZoomOut(); return true;
-    case Cmd::kPlotOverview: OnOverview(); return true;
-    case Cmd::kPlotExportData: OnExportData(); return true;
-    case Cmd::kPlotExportImage: OnExportImage(); return true;
-    case Cmd::kPlotCopy: OnCopy(); return true;
-    default: return false;
-    }
+void COstrelView::OnDisplay(int id) {
+    const DisplayCommand* display = FindDisplayCommand(id);
+    if (display && m_pDocument && RunDisplayCommand(*m_pDocument, *display) && !m_overlays.empty())
+        CoverAllCurves();  // a new curve under added ones: show them all
+    RefreshDescription();
 }
 
 void COstrelView::OnBackgroundColor() {

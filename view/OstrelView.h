@@ -22,7 +22,7 @@ class QOpenGLContext;
 class QOpenGLFunctions_1_1;
 class QPrinter;
 
-class COstrelView : public QOpenGLWidget, public ICommandTarget {
+class COstrelView : public QOpenGLWidget, public TCommandCarrier<COstrelView> {
     Q_OBJECT
 public:
     explicit COstrelView(COstrelDoc* doc, QWidget* parent = nullptr);
@@ -40,11 +40,11 @@ public:
     // True while any view of the program is drawing a frame; a paint arriving then is dropped.
     static bool PaintInProgress();
 
-    // ICommandTarget: the Display commands, the four view commands, Save bitmap, Print,
-    // Print Preview. All of them are always enabled.
-    bool OnCommand(int id) override;
-    std::optional<bool> OnUpdateCommand(int id) const override;
-    bool Carries(int id) const override;
+    // Its commands (ViewCommands.h): the Display commands, the four view commands, Save bitmap,
+    // Print, Print Preview, always enabled; the Plot menu's, while a curve is shown.
+    bool CurveLoaded() const;
+    // A Display command: the read of its result, and every curve shown when others are added.
+    void OnDisplay(int id);
 
     void OnBackgroundColor();
     void OnCurveColor();
@@ -133,6 +133,7 @@ signals:
     void ReadoutChanged(const QString& text);
 
 protected:
+    const TCommandHandler<COstrelView>* HandlerOf(int id) const override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;

@@ -688,6 +688,10 @@ private slots:
                 }
             QVERIFY2(first, qPrintable(QString("nobody carries %1").arg(info.id)));
             QVERIFY2(kind(first) == info.carrier, qPrintable(QString("%1 reaches the wrong carrier").arg(info.id)));
+            // The handler column holds a handler of the carrier the row names (none for the view's).
+            const std::size_t handlerOf[] = {1, 2, 3, 4, 0};
+            QVERIFY2(info.handler.index() == handlerOf[static_cast<int>(info.carrier)],
+                     qPrintable(QString("%1 has another carrier's handler").arg(info.id)));
         }
     }
 
