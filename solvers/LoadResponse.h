@@ -32,34 +32,49 @@ struct CTimeGrid {
 double ModalResponse(const CLoadFunction& load, double omega, double t);
 
 // How a sampled load is summed over the modes, built once and shared by every block of modes.
+// Three ways, each exact or nearly so; the plan takes the cheapest for the load and the times:
 //
-// Fast path (omegaResolved > 0): the response is linear in f, and a piecewise-linear f is a sum
-// of ramps starting at its breakpoints (the slope changes, and the jumps at its two ends). So
-// each block of modes only computes the receiver's responses to a unit ramp R2, step R1 and
-// impulse R0 (R2' = R1, R2'' = R0, all in closed form per mode) on a fine uniform grid of lags;
-// Finish superposes R2 over the breakpoints by quintic Hermite interpolation, and adds the two
-// jumps from the exact step response. The cost per mode is the fine grid (a few times the
+// Breakpoints: the response is linear in f, and a piecewise-linear f is a sum of ramps starting
+// at its breakpoints (the slope changes, and the jumps at its two ends). A mode of frequency w
+// answers a ramp of slope s from t_b with s (w tau - sin w tau) / w^3 and a jump J with
+// J (1 - cos w tau) / w^2 (tau = t - t_b), so at every output time
+//   q(t) = f(t) / w^2 - Im(e^{i w t} P(t)),  P(t) = sum over the breakpoints up to t of
+//          e^{-i w t_b} (s_b / w^3 + i J_b / w^2):
+// one rotation per output time and one term per breakpoint, straight onto the output times. The
+// cost per mode is the output times plus the breakpoints before the last of them.
+//
+// Lag grid: each block of modes only computes the receiver's responses to a unit ramp R2, step
+// R1 and impulse R0 (R2' = R1, R2'' = R0, all in closed form per mode) on a fine uniform grid of
+// lags; Finish superposes R2 over the breakpoints by quintic Hermite interpolation, and adds the
+// two jumps from the exact step response. The cost per mode is the fine grid (a few times the
 // output times), whatever the number of samples. The grid step is 0.5 / omegaResolved at most
 // (refined from the output step by a whole factor, so every output time is a node), and the
 // grid has at most kMaxSampledNodes nodes.
 //
-// Exact path (omegaResolved <= 0, or a window that would need more nodes): each mode's
-// state is carried exactly over the pieces of the load merged with the output times, at a cost
-// of samples x modes.
+// Exact (omegaResolved <= 0, for checks): each mode's state is carried exactly over the pieces
+// of the load merged with the output times, at a cost of samples x modes.
+enum class ESampledPath { kCheapest, kExact, kLagGrid, kBreakpoints };
+
 class CSampledPlan {
 public:
-    CSampledPlan(const CLoadFunction& load, const CTimeGrid& grid, double omegaResolved = 0);
+    // `path` forces a fast path (for checks); a lag grid the window cannot have gives way to the
+    // breakpoints.
+    CSampledPlan(const CLoadFunction& load, const CTimeGrid& grid, double omegaResolved = 0,
+                 ESampledPath path = ESampledPath::kCheapest);
 
-    bool Fast() const { return m_bFast; }
+    ESampledPath Path() const { return m_path; }
+    bool Fast() const { return m_path != ESampledPath::kExact; }
     // Doubles per block buffer that AccumulateModes fills; Finish turns their sum into the
     // grid.nPoints output values.
     size_t BufferLength() const;
     void Finish(const std::vector<double>& buffer, std::vector<double>& out) const;
     // Time samples per mode, and the work of Finish (for the work estimate).
     double SamplesPerMode() const;
-    double FinishWork() const { return 6.0 * grid.nPoints * static_cast<double>(bins.size()); }
+    double FinishWork() const;
 
-    // Exact path: the pieces.
+    CTimeGrid grid;
+
+    // Exact path, and the breakpoint path's modes too slow for its closed forms: the pieces.
     struct CInterval {
         double dLength;
         double dForce;   // at its start
@@ -71,8 +86,21 @@ public:
     double dStart = 0;   // the state is at rest here
     int nFirstOutput = 0;  // outputs before it are zero
 
-    // Fast path: lags g * dFine for g = 0 .. nNodes - 1; the breakpoints binned by lag offset.
-    CTimeGrid grid;
+    // Breakpoint path: every sample up to the last output time, in order, times counted from the
+    // first sample.
+    struct CBreakpoint {
+        double dLag;          // time after the first sample
+        double dGapExcess;    // its distance from the one before, less dCommonGap
+        double dSlopeChange;  // slope after less slope before
+        double dJump;         // the first sample's value, less the last's, 0 between
+        int nActive;          // the first output time at or after it
+    };
+    std::vector<CBreakpoint> breakpoints;
+    double dCommonGap = 0;            // the median distance between them
+    double dOutputLag = 0;            // the first output time after the first sample
+    std::vector<double> loadAtOutputs;  // f at the output times
+
+    // Lag grid: lags g * dFine for g = 0 .. nNodes - 1; the breakpoints binned by lag offset.
     int nSub = 1;          // fine steps per output step
     double dFine = 0;
     int nNodes = 0;
@@ -85,11 +113,20 @@ public:
     double dTimeStart = 0, dTimeEnd = 0;      // ... and where they are
 
 private:
-    bool m_bFast = false;
+    void PlanPieces(const CLoadFunction& load);
+    void PlanBreakpoints(const CLoadFunction& load);
+    void PlanLagGrid(const CLoadFunction& load, double omegaResolved);
+    double BreakpointCost(double omegaResolved) const;
+
+    ESampledPath m_path = ESampledPath::kExact;
 };
 
-// The most fine-grid nodes of the fast path; a window that would need more is summed exactly.
+// The most fine-grid nodes of the lag grid; a window that would need more takes another path.
 inline constexpr int kMaxSampledNodes = 1 << 16;
+
+// A sampled load's modes summed by the plan's path into out (plan.BufferLength() values).
+void AccumulateSampled(const CSampledPlan& plan, const double* omega, const double* coeff, size_t count,
+                       double* out);
 
 // out[j] += sum_p coeff[p] * q(omega[p], t_j) for every output time. For a sampled load on the
 // fast path out holds plan->BufferLength() values instead, for plan->Finish.

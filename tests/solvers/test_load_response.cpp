@@ -94,11 +94,15 @@ TEST(LoadResponse, SummedModesEqualTheirPointForms) {
 
 namespace {
 
-// Relative L2 distance of the fast superposition from each mode's exact piece-by-piece response.
+// Relative L2 distance of a fast superposition from each mode's exact piece-by-piece response.
 double FastAgainstExact(const CLoadFunction& load, const CTimeGrid& grid, double omegaResolved,
-                        const std::vector<double>& omega, const std::vector<double>& coeff) {
-    const CSampledPlan fast(load, grid, omegaResolved);
+                        const std::vector<double>& omega, const std::vector<double>& coeff,
+                        ESampledPath path = ESampledPath::kCheapest) {
+    const CSampledPlan fast(load, grid, omegaResolved, path);
     EXPECT_TRUE(fast.Fast());
+    if (path != ESampledPath::kCheapest) {
+        EXPECT_EQ(fast.Path(), path);
+    }
     std::vector<double> buffer(fast.BufferLength(), 0.0), out;
     // Two blocks, as the solver sums them: the fine grids add up before Finish.
     const size_t half = omega.size() / 2;
@@ -135,14 +139,34 @@ TEST(LoadResponse, SampledLoadSuperposedFromRampResponsesMatchesTheExactRecursio
         load.times.push_back(t);
         load.values.push_back(0.3 + std::exp(-4 * (t - 1) * (t - 1)) + 0.02 * std::cos(13.0 * i));
     }
-    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
-    // A window that begins long after the load started, and a two-sample load inside one step.
-    grid = CTimeGrid{2.5, 0.01, 101};
-    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
-    load.times = {0.0031, 0.0092};
-    load.values = {1.0, -2.0};
-    grid = CTimeGrid{0.0, 0.05, 41};
-    EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff), 1e-8);
+    // Each fast path on its own, and the one the plan picks.
+    const ESampledPath paths[] = {ESampledPath::kCheapest, ESampledPath::kLagGrid, ESampledPath::kBreakpoints};
+    for (ESampledPath path : paths) {
+        SCOPED_TRACE(static_cast<int>(path));
+        grid = CTimeGrid{-0.5, 0.02, 251};
+        EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff, path), 1e-8);
+        // A window that begins long after the load started.
+        grid = CTimeGrid{2.5, 0.01, 101};
+        EXPECT_LT(FastAgainstExact(load, grid, resolved, omega, coeff, path), 1e-8);
+    }
+    // Samples exactly on output times (they act from that output on), evenly spaced as a
+    // generated burst's are, so the breakpoints turn their phases by the series.
+    CLoadFunction even;
+    even.type = ELoadType::kSampled;
+    for (int i = 0; i <= 200; ++i) {
+        even.times.push_back(0.01 * i);
+        even.values.push_back(std::sin(0.09 * i) * std::sin(0.015 * i));
+    }
+    for (ESampledPath path : paths) {
+        SCOPED_TRACE(static_cast<int>(path));
+        EXPECT_LT(FastAgainstExact(even, CTimeGrid{0.0, 0.02, 201}, resolved, omega, coeff, path), 1e-8);
+        // A two-sample load inside one step.
+        CLoadFunction pair;
+        pair.type = ELoadType::kSampled;
+        pair.times = {0.0031, 0.0092};
+        pair.values = {1.0, -2.0};
+        EXPECT_LT(FastAgainstExact(pair, CTimeGrid{0.0, 0.05, 41}, resolved, omega, coeff, path), 1e-8);
+    }
 }
 
 TEST(LoadResponse, SampledLoadRunsEqualTheExactRecursionAndTheStepLoad) {
