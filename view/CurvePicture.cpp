@@ -10,7 +10,6 @@
 namespace {
 
 QColor ToQColor(Rgb c) { return QColor::fromRgbF(float(c.r), float(c.g), float(c.b)); }
-QColor FromColour(Colour c) { return QColor(ColourRed(c), ColourGreen(c), ColourBlue(c)); }
 QColor FromRgb(plot::Rgb c) { return QColor(plot::RgbRed(c), plot::RgbGreen(c), plot::RgbBlue(c)); }
 
 // OpenGL rounds a line width to whole pixels, at least one; a width it refuses leaves 1.
@@ -91,7 +90,7 @@ void PaintLegendBox(QPainter& painter, const Frame& f, const CurvePicture& pic, 
         widths.push_back(fm.horizontalAdvance(QString::fromStdString(s.name)));
     const LegendLayout legend = ComputeLegend(widths, fm.height(), fm.descent(), 2 * f.x0, 2 * f.y0);
     painter.setPen(QPen(ToQColor(Plot::kNormalColour), 1));
-    painter.setBrush(FromColour(pic.background));
+    painter.setBrush(FromRgb(pic.background));
     painter.drawRect(QRectF(f.At(legend.left, legend.top), f.At(legend.right, legend.bottom)));
     painter.setBrush(Qt::NoBrush);
     for (std::size_t i = 0; i < legend.rows.size(); ++i) {
@@ -115,7 +114,7 @@ bool VisibleSegment(plot::Point& p, plot::Point& q, float xMin, float xMax, floa
 
 void PaintCurvePicture(QPainter& painter, QSize size, const CurvePicture& pic, const QFont& font) {
     painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), size), FromColour(pic.background));
+    painter.fillRect(QRect(QPoint(0, 0), size), FromRgb(pic.background));
     if (pic.loaded) {
         painter.setFont(font);
         const PlotOrigin origin = ComputePlotOrigin(size.width(), size.height());
@@ -128,4 +127,12 @@ void PaintCurvePicture(QPainter& painter, QSize size, const CurvePicture& pic, c
             PaintLegendBox(painter, frame, pic, font);
     }
     painter.restore();
+}
+
+bool ExportCurvePicture(const QString& path, QSize size, const CurvePicture& picture, const QFont& font,
+                        const QString& title, QString* error) {
+    return plot::ExportImageFile(
+        path, size,
+        [&](QPainter& painter, const QRectF& target) { PaintCurvePicture(painter, target.size().toSize(), picture, font); },
+        error, title);
 }

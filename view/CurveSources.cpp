@@ -96,11 +96,11 @@ std::string MainCurveName(const COstrelDoc& doc) {
     return name;
 }
 
-plot::Series MainSeries(const COstrelDoc& doc, Colour colour) {
+plot::Series MainSeries(const COstrelDoc& doc, plot::Rgb colour) {
     plot::Series s;
     s.name = MainCurveName(doc);
     s.unit = kDisplacementUnit;
-    s.colour = ToRgb(colour);
+    s.colour = colour;
     s.singlePrecision = true;
     const std::size_t n = std::min(std::size_t(std::max(doc.m_nPoints, 0)), doc.m_curve.size());
     s.points.reserve(n);
@@ -155,8 +155,4 @@ LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes) {
     return out;
 }
 
-Colour OverlayColour(std::size_t k) { return ToColour(plot::SeriesColour(k + 1)); }
-
-Colour ToColour(plot::Rgb rgb) { return MakeColour(plot::RgbRed(rgb), plot::RgbGreen(rgb), plot::RgbBlue(rgb)); }
-
-plot::Rgb ToRgb(Colour c) { return plot::MakeRgb(ColourRed(c), ColourGreen(c), ColourBlue(c)); }
+plot::Rgb OverlayColour(std::size_t k) { return plot::SeriesColour(k + 1); }

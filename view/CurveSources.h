@@ -31,7 +31,7 @@ std::string CurveDescription(const COstrelDoc& doc);
 std::string MainCurveName(const COstrelDoc& doc);
 // The document's first m_nPoints points as a series in the given colour (32-bit values: a CSV
 // export writes them as they were read).
-plot::Series MainSeries(const COstrelDoc& doc, Colour colour);
+plot::Series MainSeries(const COstrelDoc& doc, plot::Rgb colour);
 
 struct LoadedCurves {
     std::vector<plot::Series> series;  // named after the file (and the column, for several)
@@ -45,6 +45,4 @@ struct LoadedCurves {
 LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes = std::size_t(256) << 20);
 
 // The colour the k-th added curve gets (never the default curve blue).
-Colour OverlayColour(std::size_t k);
-Colour ToColour(plot::Rgb rgb);
-plot::Rgb ToRgb(Colour c);
+plot::Rgb OverlayColour(std::size_t k);

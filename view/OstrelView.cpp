@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
-#include <QFontMetrics>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,21 +11,19 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLVersionFunctionsFactory>
-#include <QPainter>
 #include <QPrinter>
 #include <QScreen>
 #include <QSurfaceFormat>
 
-#include <cfloat>
-#include <cmath>
-
 #include "CommandIds.h"
+#include "CurveRanges.h"
 #include "CurveSources.h"
 #include "DisplayCommands.h"
+#include "GlCurveScene.h"
+#include "GlGlyphs.h"
 #include "ImageSizeDlg.h"
 #include "LineWidth.h"
 #include "OstrelDoc.h"
-#include "PlotPainter.h"
 #include "SeriesCsv.h"
 #include "ViewCommands.h"
 
@@ -34,8 +31,6 @@ namespace {
 
 // One flag for the whole program: a paint request arriving while any view draws is dropped.
 bool g_bPaintInProgress = false;
-
-constexpr int kGlyphCount = 256;
 
 const char kChooseFormatFailed[] = "ChoosePixelFormat failed";
 const char kSetFormatFailed[] = "SetPixelFormat failed (no OpenGL compatible video mode)";
@@ -51,13 +46,13 @@ bool ContextAvailable() {
 }
 
 // Colour chooser with no preset colour; the chosen colour, or none on Cancel.
-std::optional<Colour> ChooseColour(QWidget* parent) {
+std::optional<plot::Rgb> ChooseColour(QWidget* parent) {
     QColorDialog dialog(parent);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QColor c = dialog.selectedColor();
-    return MakeColour(c.red(), c.green(), c.blue());
+    return plot::MakeRgb(c.red(), c.green(), c.blue());
 }
 
 }  // namespace
@@ -203,7 +198,7 @@ void COstrelView::paintGL() {
     m_gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     m_gl->glMatrixMode(GL_MODELVIEW);
     m_gl->glPushMatrix();
-    if (m_pDocument && m_pDocument->m_bCurveLoaded == 1)
+    if (CurveLoaded())
         DrawScene();
     m_gl->glPopMatrix();
     m_gl->glFinish();
@@ -219,303 +214,20 @@ void COstrelView::paintGL() {
 // ---- The plot --------------------------------------------------------------------------
 
 void COstrelView::DrawScene() {
-    const PlotOrigin origin = ComputePlotOrigin(m_nWidth, m_nHeight);
-    DrawFrame(origin.x0, origin.y0);
-    DrawAxes(origin.x0, origin.y0);
-    DrawCurve();
-    // Additions over what the plot always shows; none of them in the view's first state.
-    DrawOverlays();
-    DrawLegend();
-    DrawRubberBand(origin.x0, origin.y0);
-}
-
-void COstrelView::DrawFrame(double x0, double y0) {
-    const Rgb c = Plot::kNormalColour;
-    m_gl->glLineWidth(Plot::kFrameLineWidth);
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl->glBegin(GL_LINES);
-    m_gl->glVertex3d(x0, y0, 0);
-    m_gl->glVertex3d(3 * x0, y0, 0);
-    m_gl->glVertex3d(x0, y0, 0);
-    m_gl->glVertex3d(x0, 3 * y0, 0);
-    m_gl->glVertex3d(3 * x0, 3 * y0, 0);
-    m_gl->glVertex3d(3 * x0, y0, 0);
-    m_gl->glVertex3d(3 * x0, 3 * y0, 0);
-    m_gl->glVertex3d(x0, 3 * y0, 0);
-    m_gl->glEnd();
-}
-
-void COstrelView::DrawAxes(double x0, double y0) {
     if (m_nFontListBase == 0)
-        m_nFontListBase = BuildFontLists();
-
-    m_gl->glTranslatef(GLfloat(x0), GLfloat(y0), 1.0f);
-    const double wx = 2 * x0;
-    const double wy = 2 * y0;
-    const double h = Plot::kTickLength;
-    const Rgb c = Plot::kNormalColour;
-
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl->glBegin(GL_LINES);
-    for (int k = 1; k < Plot::kTickIntervals; ++k) {
-        m_gl->glVertex3d(k * wx / Plot::kTickIntervals, 0, 0);
-        m_gl->glVertex3d(k * wx / Plot::kTickIntervals, h, 0);
-    }
-    m_gl->glEnd();
+        m_nFontListBase = BuildGlyphLists(*m_gl, font());
     const COstrelDoc& doc = *m_pDocument;
-    const AxisLabels timeAxis = TimeAxisLabels(doc.m_fXMin, doc.m_fXMax, wx);
-    for (const PlotLabel& label : timeAxis.labels)
-        DrawLabel(label.x, label.y, label.text, label.highlighted);
-    if (timeAxis.power)
-        DrawLabel(timeAxis.power->x, timeAxis.power->y, timeAxis.power->text, timeAxis.power->highlighted);
-
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl->glBegin(GL_LINES);
-    for (int k = 1; k < Plot::kTickIntervals; ++k) {
-        m_gl->glVertex3d(0, k * wy / Plot::kTickIntervals, 0);
-        m_gl->glVertex3d(h, k * wy / Plot::kTickIntervals, 0);
-    }
-    m_gl->glEnd();
-    const AxisLabels valueAxis = ValueAxisLabels(doc.m_fYMin, doc.m_fYMax, wy);
-    for (const PlotLabel& label : valueAxis.labels)
-        DrawLabel(label.x, label.y, label.text, label.highlighted);
-    if (valueAxis.power)
-        DrawLabel(valueAxis.power->x, valueAxis.power->y, valueAxis.power->text, valueAxis.power->highlighted);
-
-    if (const std::optional<PlotLabel> letter = VerticalAxisLetter(doc.m_nLabelComp, wy))
-        DrawLabel(letter->x, letter->y, letter->text, letter->highlighted);
-    const PlotLabel time = HorizontalAxisLetter(wx);
-    DrawLabel(time.x, time.y, time.text, time.highlighted);
-}
-
-void COstrelView::DrawCurve() {
-    const COstrelDoc& doc = *m_pDocument;
-    const PlotMapping mapping = ComputePlotMapping(doc.m_fXMin, doc.m_fXMax, doc.m_fYMin,
-                                                   doc.m_fYMax, m_nWidth, m_nHeight);
-    // A width OpenGL refuses (0 or less) leaves the frame's width in force.
-    m_gl->glLineWidth(m_fLineWidth);
-    const Rgb c = ColourToGl(m_clrCurve);
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-
-    const std::vector<CCurvePoint>& curve = doc.m_curve;
-    const long long n = std::min<long long>(doc.m_nPoints, static_cast<long long>(curve.size()));
-    m_gl->glBegin(GL_LINES);
-    if (!Zoomed()) {
-        for (long long i = 0; i + 1 < n; ++i) {
-            const CCurvePoint& p = curve[i];
-            const CCurvePoint& q = curve[i + 1];
-            if (!mapping.SegmentShown(p, q))
-                continue;
-            m_gl->glVertex3f(GLfloat(mapping.MapX(p.m_fX)), GLfloat(mapping.MapY(p.m_fY)), 0.0f);
-            m_gl->glVertex3f(GLfloat(mapping.MapX(q.m_fX)), GLfloat(mapping.MapY(q.m_fY)), 0.0f);
-        }
-    } else {
-        // Zoomed in, a segment crossing the frame is cut at it: skipping it would leave gaps at
-        // every edge of the zoomed part.
-        for (long long i = 0; i + 1 < n; ++i) {
-            plot::Point p{curve[i].m_fX, curve[i].m_fY};
-            plot::Point q{curve[i + 1].m_fX, curve[i + 1].m_fY};
-            if (!VisibleSegment(p, q, doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax, true))
-                continue;
-            m_gl->glVertex3f(GLfloat(mapping.MapX(p.x)), GLfloat(mapping.MapY(p.y)), 0.0f);
-            m_gl->glVertex3f(GLfloat(mapping.MapX(q.x)), GLfloat(mapping.MapY(q.y)), 0.0f);
-        }
-    }
-    m_gl->glEnd();
-}
-
-void COstrelView::DrawOverlays() {
-    if (m_overlays.empty())
-        return;
-    const COstrelDoc& doc = *m_pDocument;
-    const PlotMapping mapping = ComputePlotMapping(doc.m_fXMin, doc.m_fXMax, doc.m_fYMin,
-                                                   doc.m_fYMax, m_nWidth, m_nHeight);
-    const bool cut = Zoomed();
-    m_gl->glLineWidth(m_fLineWidth);
-    for (const plot::Series& s : m_overlays) {
-        m_gl->glColor3f(GLfloat(plot::RgbRed(s.colour) / 255.0), GLfloat(plot::RgbGreen(s.colour) / 255.0),
-                        GLfloat(plot::RgbBlue(s.colour) / 255.0));
-        m_gl->glBegin(GL_LINES);
-        for (std::size_t i = 0; i + 1 < s.points.size(); ++i) {
-            plot::Point p = s.points[i], q = s.points[i + 1];
-            if (!VisibleSegment(p, q, doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax, cut))
-                continue;
-            m_gl->glVertex3d(mapping.MapX(p.x), mapping.MapY(p.y), 0.0);
-            m_gl->glVertex3d(mapping.MapX(q.x), mapping.MapY(q.y), 0.0);
-        }
-        m_gl->glEnd();
-    }
-}
-
-void COstrelView::DrawLegend() {
-    if (m_overlays.empty() || m_nFontListBase == 0)
-        return;
-    const std::vector<plot::Series> entries = [this] {
-        std::vector<plot::Series> names;  // names and colours only
-        plot::Series main;
-        main.name = MainCurveName(*m_pDocument);
-        main.colour = ToRgb(m_clrCurve);
-        names.push_back(main);
-        for (const plot::Series& s : m_overlays) {
-            plot::Series entry;
-            entry.name = s.name;
-            entry.colour = s.colour;
-            names.push_back(entry);
-        }
-        return names;
-    }();
-    // The glyph lists hold Latin-1: names are drawn in it, advances summed glyph by glyph.
-    const QFontMetrics metrics(font());
-    std::vector<std::string> texts;
-    std::vector<double> widths;
-    for (const plot::Series& e : entries) {
-        const QByteArray latin1 = QString::fromStdString(e.name).toLatin1();
-        texts.emplace_back(latin1.constData(), std::size_t(latin1.size()));
-        double w = 0;
-        for (const char c : latin1)
-            w += metrics.horizontalAdvance(QChar::fromLatin1(c));
-        widths.push_back(w);
-    }
-    const PlotOrigin origin = ComputePlotOrigin(m_nWidth, m_nHeight);
-    const LegendLayout legend = ComputeLegend(widths, metrics.height(), metrics.descent(), origin.Width(),
-                                              origin.Height());
-    const Rgb back = ColourToGl(m_clrBackground);
-    const Rgb c = Plot::kNormalColour;
-    m_gl->glColor3f(GLfloat(back.r), GLfloat(back.g), GLfloat(back.b));
-    m_gl->glBegin(GL_QUADS);
-    m_gl->glVertex3d(legend.left, legend.bottom, 0);
-    m_gl->glVertex3d(legend.right, legend.bottom, 0);
-    m_gl->glVertex3d(legend.right, legend.top, 0);
-    m_gl->glVertex3d(legend.left, legend.top, 0);
-    m_gl->glEnd();
-    m_gl->glLineWidth(1.0f);
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl->glBegin(GL_LINE_LOOP);
-    m_gl->glVertex3d(legend.left + 0.5, legend.bottom + 0.5, 0);
-    m_gl->glVertex3d(legend.right - 0.5, legend.bottom + 0.5, 0);
-    m_gl->glVertex3d(legend.right - 0.5, legend.top - 0.5, 0);
-    m_gl->glVertex3d(legend.left + 0.5, legend.top - 0.5, 0);
-    m_gl->glEnd();
-    m_gl->glLineWidth(2.0f);
-    for (std::size_t i = 0; i < legend.rows.size(); ++i) {
-        const LegendRow& row = legend.rows[i];
-        const plot::Rgb colour = entries[i].colour;
-        m_gl->glColor3f(GLfloat(plot::RgbRed(colour) / 255.0), GLfloat(plot::RgbGreen(colour) / 255.0),
-                        GLfloat(plot::RgbBlue(colour) / 255.0));
-        m_gl->glBegin(GL_LINES);
-        m_gl->glVertex3d(row.sampleX0, row.sampleY, 0);
-        m_gl->glVertex3d(row.sampleX1, row.sampleY, 0);
-        m_gl->glEnd();
-        DrawLabel(row.textX, row.textY, texts[i], false);
-    }
-    m_gl->glLineWidth(1.0f);
-}
-
-void COstrelView::DrawRubberBand(double x0, double y0) {
-    const std::optional<QRectF> band = m_gestures.RubberBand();
-    if (!band)
-        return;
-    // Widget coordinates (y down, logical pixels) to plot coordinates (y up, device pixels).
-    const double ratio = devicePixelRatioF();
-    const double left = band->left() * ratio - x0;
-    const double right = band->right() * ratio - x0;
-    const double top = m_nHeight - band->top() * ratio - y0;
-    const double bottom = m_nHeight - band->bottom() * ratio - y0;
-    m_gl->glLineWidth(1.0f);
-    m_gl->glColor3f(0.3f, 0.3f, 0.3f);
-    m_gl->glBegin(GL_LINE_LOOP);
-    m_gl->glVertex3d(left, bottom, 0);
-    m_gl->glVertex3d(right, bottom, 0);
-    m_gl->glVertex3d(right, top, 0);
-    m_gl->glVertex3d(left, top, 0);
-    m_gl->glEnd();
-}
-
-void COstrelView::DrawLabel(double x, double y, const std::string& text, bool highlighted) {
-    const Rgb c = highlighted ? Plot::kHighlightColour : Plot::kNormalColour;
-    m_gl->glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl->glRasterPos3d(x, y, 0);
-    PrintString(m_nFontListBase, text);
-}
-
-// ---- Label font ------------------------------------------------------------------------
-
-GLuint COstrelView::BuildFontLists() {
-    if (m_nFontListBase != 0 && m_gl) {
-        m_gl->glDeleteLists(m_nFontListBase, kGlyphCount);
-        m_nFontListBase = 0;
-    }
-    if (!m_gl)
-        return 0;
-    const GLuint base = m_gl->glGenLists(kGlyphCount);
-    if (base == 0)
-        return 0;
-    if (!FillGlyphLists(base)) {
-        m_gl->glDeleteLists(base, kGlyphCount);
-        return 0;
-    }
-    return base;
-}
-
-// One glBitmap list per character 0-255 (Latin-1) of the view's font. The bitmap's origin is
-// the glyph's left end of the baseline, so the raster position is where the baseline starts;
-// each glyph moves the raster position on by its advance.
-bool COstrelView::FillGlyphLists(GLuint base) {
-    QFont glyphFont = font();
-    glyphFont.setStyleStrategy(QFont::NoAntialias);
-    const QFontMetrics metrics(glyphFont);
-    const int height = metrics.height();
-    const int descent = metrics.descent();
-    if (height <= 0)
-        return false;
-
-    // Errors left over from earlier calls (a refused line width) must not count against the font.
-    for (int i = 0; i < 32 && m_gl->glGetError() != GL_NO_ERROR; ++i) {
-    }
-    m_gl->glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    std::vector<GLubyte> bits;
-    for (int code = 0; code < kGlyphCount; ++code) {
-        const QChar ch = QChar::fromLatin1(char(code));
-        const int advance = ch.isPrint() ? metrics.horizontalAdvance(ch) : 0;
-        // A glyph without pixels still gets a 1 x 1 bitmap of clear bits: a zero-sized bitmap in
-        // a display list is refused by some drivers.
-        const int width = std::max(advance, 1);
-        const int rowBytes = (width + 7) / 8;
-        bits.assign(std::size_t(rowBytes) * height, 0);
-        if (advance > 0) {
-            QImage image(width, height, QImage::Format_Grayscale8);
-            image.fill(0);
-            {
-                QPainter painter(&image);
-                painter.setFont(glyphFont);
-                painter.setPen(Qt::white);
-                painter.drawText(0, metrics.ascent(), QString(ch));
-            }
-            // glBitmap rows run bottom to top, bits most significant first.
-            for (int row = 0; row < height; ++row) {
-                const uchar* line = image.constScanLine(height - 1 - row);
-                GLubyte* out = bits.data() + std::size_t(row) * rowBytes;
-                for (int x = 0; x < width; ++x)
-                    if (line[x] >= 128)
-                        out[x / 8] |= GLubyte(0x80 >> (x % 8));
-            }
-        }
-        m_gl->glNewList(base + code, GL_COMPILE);
-        m_gl->glBitmap(width, height, 0.0f, GLfloat(descent), GLfloat(std::max(advance, 0)), 0.0f,
-                       bits.data());
-        m_gl->glEndList();
-    }
-    const GLenum error = m_gl->glGetError();
-    if (error != GL_NO_ERROR)
-        qWarning("glyph lists: OpenGL error 0x%x", error);
-    return error == GL_NO_ERROR;
-}
-
-void COstrelView::PrintString(GLuint listBase, const std::string& text) {
-    if (listBase == 0 || text.empty() || !m_gl)
-        return;
-    m_gl->glListBase(listBase);
-    m_gl->glCallLists(GLsizei(text.size()), GL_UNSIGNED_BYTE, text.data());
+    CGlCurveScene scene{Look()};
+    scene.width = m_nWidth;
+    scene.height = m_nHeight;
+    scene.curveColour = m_clrCurve;
+    scene.curve = doc.m_curve.data();
+    scene.points = std::min<long long>(doc.m_nPoints, static_cast<long long>(doc.m_curve.size()));
+    scene.overlays = m_overlays;
+    scene.mainName = MainCurveName(doc);
+    scene.band = m_gestures.RubberBand();
+    scene.pixelRatio = devicePixelRatioF();
+    DrawCurveScene(*m_gl, m_nFontListBase, font(), scene);
 }
 
 // ---- Commands --------------------------------------------------------------------------
@@ -531,19 +243,19 @@ bool COstrelView::CurveLoaded() const {
 void COstrelView::OnDisplay(int id) {
     const DisplayCommand* display = FindDisplayCommand(id);
     if (display && m_pDocument && RunDisplayCommand(*m_pDocument, *display) && !m_overlays.empty())
-        CoverAllCurves();  // a new curve under added ones: show them all
+        OnOverview();  // a new curve under added ones: show them all
     RefreshDescription();
 }
 
 void COstrelView::OnBackgroundColor() {
-    if (const std::optional<Colour> colour = ChooseColour(this)) {
+    if (const std::optional<plot::Rgb> colour = ChooseColour(this)) {
         m_clrBackground = *colour;
         update();
     }
 }
 
 void COstrelView::OnCurveColor() {
-    if (const std::optional<Colour> colour = ChooseColour(this)) {
+    if (const std::optional<plot::Rgb> colour = ChooseColour(this)) {
         m_clrCurve = *colour;
         update();
     }
@@ -559,59 +271,17 @@ void COstrelView::OnLineStyle() {
 }
 
 void COstrelView::OnOverview() {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+    if (!CurveLoaded())
         return;
-    if (!m_overlays.empty()) {
-        CoverAllCurves();
-        return;
-    }
-    COstrelDoc& doc = *m_pDocument;
-    doc.m_fXMin = doc.m_fFullXMin;
-    doc.m_fYMin = doc.m_fFullYMin;
-    doc.m_fXMax = doc.m_fFullXMax;
-    doc.m_fYMax = doc.m_fFullYMax;
+    WriteShownRange(*m_pDocument, FullRange());
     update();
 }
 
 // ---- Zoom, pan and read-out ------------------------------------------------------------
 
-plot::Range COstrelView::FullRange() const {
-    if (!m_pDocument)
-        return {};
-    const COstrelDoc& doc = *m_pDocument;
-    const plot::Range own{doc.m_fFullXMin, doc.m_fFullXMax, doc.m_fFullYMin, doc.m_fFullYMax};
-    return *plot::Union(own, plot::DataRange(m_overlays));
-}
+plot::Range COstrelView::FullRange() const { return m_pDocument ? FullRangeOf(*m_pDocument, m_overlays) : plot::Range{}; }
 
-plot::Range COstrelView::ShownRange() const {
-    if (!m_pDocument)
-        return {};
-    const COstrelDoc& doc = *m_pDocument;
-    return {doc.m_fXMin, doc.m_fXMax, doc.m_fYMin, doc.m_fYMax};
-}
-
-bool COstrelView::Zoomed() const {
-    // The document keeps its ranges in 32-bit floats: compare in them.
-    const plot::Range full = FullRange();
-    const COstrelDoc& doc = *m_pDocument;
-    return float(full.xMin) != doc.m_fXMin || float(full.xMax) != doc.m_fXMax || float(full.yMin) != doc.m_fYMin ||
-           float(full.yMax) != doc.m_fYMax;
-}
-
-void COstrelView::WriteShownRange(const plot::Range& r) {
-    COstrelDoc& doc = *m_pDocument;
-    doc.m_fXMin = float(r.xMin);
-    doc.m_fXMax = float(r.xMax);
-    doc.m_fYMin = float(r.yMin);
-    doc.m_fYMax = float(r.yMax);
-}
-
-void COstrelView::CoverAllCurves() {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
-        return;
-    WriteShownRange(FullRange());
-    update();
-}
+plot::Range COstrelView::ShownRange() const { return m_pDocument ? ShownRangeOf(*m_pDocument) : plot::Range{}; }
 
 QRectF COstrelView::PlotArea() const {
     return QRectF(width() / 4.0, height() / 4.0, width() / 2.0, height() / 2.0);
@@ -619,7 +289,7 @@ QRectF COstrelView::PlotArea() const {
 
 template <class F>
 bool COstrelView::ChangeRange(F&& gesture) {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+    if (!CurveLoaded())
         return false;
     plot::ViewState view;
     view.SetFullRange(FullRange());
@@ -627,12 +297,9 @@ bool COstrelView::ChangeRange(F&& gesture) {
     const plot::Range before = view.Shown();
     if (!gesture(view))
         return false;
-    // The document holds the range in 32-bit floats: a range they cannot hold is not taken.
-    const plot::Range& r = view.Shown();
-    const bool fits = std::abs(r.xMin) <= FLT_MAX && std::abs(r.xMax) <= FLT_MAX && std::abs(r.yMin) <= FLT_MAX &&
-                      std::abs(r.yMax) <= FLT_MAX;
-    if (fits && !(r == before))
-        WriteShownRange(r);
+    // A range the document's floats cannot hold is not taken.
+    if (const plot::Range& r = view.Shown(); FitsInFloats(r) && !(r == before))
+        WriteShownRange(*m_pDocument, r);
     update();
     return true;
 }
@@ -656,7 +323,7 @@ void COstrelView::wheelEvent(QWheelEvent* event) {
 
 void COstrelView::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
-    if (m_pDocument && m_pDocument->m_bCurveLoaded == 1 &&
+    if (CurveLoaded() &&
         m_gestures.Press(PlotArea(), event->position(), event->button()))
         return;
     QOpenGLWidget::mousePressEvent(event);
@@ -705,51 +372,12 @@ void COstrelView::ShowStatus(const QString& text) {
 }
 
 void COstrelView::UpdateReadout(QPointF pos) {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1) {
+    if (!CurveLoaded())
         ShowStatus(QString());
-        return;
-    }
-    const QRectF area = PlotArea();
-    if (!area.contains(pos)) {
+    else if (!PlotArea().contains(pos))
         ShowStatus(QString::fromStdString(Description()));
-        return;
-    }
-    const COstrelDoc& doc = *m_pDocument;
-    const plot::Range shown = ShownRange();
-    const plot::Mapping map{shown, area};
-    const plot::Point at = map.ToData(pos);
-    const double px = map.PixelsPerX(), py = map.PixelsPerY();
-    // Nearest point among the document's curve (read in place: it may be large) and the
-    // added curves, measured on screen.
-    std::optional<plot::Nearest> nearest;
-    std::string nearestName;
-    double best = 1e300;
-    const long long n = std::min<long long>(doc.m_nPoints, static_cast<long long>(doc.m_curve.size()));
-    for (long long i = 0; i < n; ++i) {
-        const plot::Point p{doc.m_curve[i].m_fX, doc.m_curve[i].m_fY};
-        if (!shown.Contains(p))
-            continue;
-        const double dx = (p.x - at.x) * px, dy = (p.y - at.y) * py;
-        if (dx * dx + dy * dy < best) {
-            best = dx * dx + dy * dy;
-            nearest = plot::Nearest{0, std::size_t(i), p, 0};
-        }
-    }
-    if (nearest)
-        nearestName = MainCurveName(doc);
-    if (const auto o = plot::NearestPoint(m_overlays, at, px, py, shown); o && o->pixels * o->pixels < best) {
-        nearest = o;
-        nearestName = m_overlays[o->series].name;
-    }
-    const QString letter = QString::fromStdString(ComponentLetter(doc.m_nLabelComp));
-    const QString value = letter.isEmpty() ? QStringLiteral("value") : letter;
-    QString text = QStringLiteral("t = %1 us, %2 = %3 mm")
-                       .arg(plot::ReadoutNumber(at.x), value, plot::ReadoutNumber(at.y));
-    if (nearest)
-        text += QStringLiteral("  |  nearest point of %1: t = %2 us, %3 = %4 mm")
-                    .arg(QString::fromStdString(nearestName), plot::ReadoutNumber(nearest->point.x), value,
-                         plot::ReadoutNumber(nearest->point.y));
-    ShowStatus(text);
+    else
+        ShowStatus(CurveReadoutText(*m_pDocument, m_overlays, PlotArea(), pos));
 }
 
 std::string COstrelView::Description() const { return m_pDocument ? CurveDescription(*m_pDocument) : std::string(); }
@@ -767,7 +395,7 @@ void COstrelView::RefreshDescription() {
 
 std::vector<plot::Series> COstrelView::ShownSeries() const {
     std::vector<plot::Series> series;
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+    if (!CurveLoaded())
         return series;
     series.push_back(MainSeries(*m_pDocument, m_clrCurve));
     series.insert(series.end(), m_overlays.begin(), m_overlays.end());
@@ -775,7 +403,7 @@ std::vector<plot::Series> COstrelView::ShownSeries() const {
 }
 
 bool COstrelView::AddCurveFile(const std::string& path) {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
+    if (!CurveLoaded())
         return false;
     LoadedCurves loaded = LoadCurveFile(path);
     if (!loaded.error.empty()) {
@@ -787,17 +415,17 @@ bool COstrelView::AddCurveFile(const std::string& path) {
         return false;
     }
     for (plot::Series& s : loaded.series) {
-        s.colour = ToRgb(OverlayColour(m_overlays.size()));
+        s.colour = OverlayColour(m_overlays.size());
         m_overlays.push_back(std::move(s));
     }
-    CoverAllCurves();
+    OnOverview();
     if (!loaded.warning.empty())
         m_pDocument->ShowMessage(loaded.warning);
     return true;
 }
 
 void COstrelView::OnAddCurve() {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+    if (!CurveLoaded() || !m_pDocument->m_services.files)
         return;
     FileDialogRequest request;
     request.title = "Add curve";
@@ -829,37 +457,36 @@ bool COstrelView::ExportDataTo(const std::string& path) {
     return true;
 }
 
-CurvePicture COstrelView::Picture() const {
-    CurvePicture picture;
-    picture.background = m_clrBackground;
-    picture.lineWidth = m_fLineWidth;
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1)
-        return picture;
+CurveLook COstrelView::Look() const {
+    CurveLook look;
+    look.background = m_clrBackground;
+    look.lineWidth = m_fLineWidth;
+    if (!CurveLoaded())
+        return look;
     const COstrelDoc& doc = *m_pDocument;
-    picture.loaded = true;
-    picture.xMin = doc.m_fXMin;
-    picture.xMax = doc.m_fXMax;
-    picture.yMin = doc.m_fYMin;
-    picture.yMax = doc.m_fYMax;
-    picture.labelComp = doc.m_nLabelComp;
+    look.xMin = doc.m_fXMin;
+    look.xMax = doc.m_fXMax;
+    look.yMin = doc.m_fYMin;
+    look.yMax = doc.m_fYMax;
+    look.labelComp = doc.m_nLabelComp;
+    look.cutAtFrame = IsZoomed(doc, m_overlays);
+    return look;
+}
+
+CurvePicture COstrelView::Picture() const {
+    CurvePicture picture{Look()};
+    picture.loaded = CurveLoaded();
     picture.series = ShownSeries();
-    picture.cutAtFrame = Zoomed();
-    picture.legend = !m_overlays.empty();
+    picture.legend = picture.loaded && !m_overlays.empty();
     return picture;
 }
 
 bool COstrelView::ExportImageTo(const std::string& path, QSize size) {
     if (!m_pDocument)
         return false;
-    const CurvePicture picture = Picture();
-    const QFont labelFont = font();
     QString error;
-    const bool ok = plot::ExportImageFile(
-        QString::fromStdString(path), size,
-        [&](QPainter& painter, const QRectF& target) {
-            PaintCurvePicture(painter, target.size().toSize(), picture, labelFont);
-        },
-        &error, QString::fromStdString(Description()));
+    const bool ok = ExportCurvePicture(QString::fromStdString(path), size, Picture(), font(),
+                                       QString::fromStdString(Description()), &error);
     if (!ok)
         m_pDocument->ShowMessage("Cannot write the image: " + error.toStdString());
     return ok;
@@ -878,7 +505,7 @@ std::optional<std::string> COstrelView::ChooseExportFile(const char* title, cons
 }
 
 void COstrelView::OnExportData() {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+    if (!CurveLoaded() || !m_pDocument->m_services.files)
         return;
     if (const std::optional<std::string> path =
             ChooseExportFile("Export data", "csv", "curve.csv", "CSV files (*.csv)"))
@@ -886,7 +513,7 @@ void COstrelView::OnExportData() {
 }
 
 void COstrelView::OnExportImage() {
-    if (!m_pDocument || m_pDocument->m_bCurveLoaded != 1 || !m_pDocument->m_services.files)
+    if (!CurveLoaded() || !m_pDocument->m_services.files)
         return;
     CImageSizeDlg sizeDialog(QSize(std::max(width(), CImageSizeDlg::kMinimum), std::max(height(), CImageSizeDlg::kMinimum)),
                              this);

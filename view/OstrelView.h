@@ -88,6 +88,8 @@ public:
     const QString& Readout() const { return m_readout; }
     // What Export image draws, for the current state and the given size.
     CurvePicture Picture() const;
+    // The colours, width and range both pictures share.
+    CurveLook Look() const;
 
     // Draws one frame now and returns it at client size (null when the view has no context).
     QImage CaptureFrame();
@@ -102,19 +104,10 @@ public:
     bool SetupPixelFormat();
     void BuildLogicalPalette();
     void SetupViewport(int cx, int cy);
-    GLuint BuildFontLists();
-    void PrintString(GLuint listBase, const std::string& text);
     void DrawScene();
-    void DrawFrame(double x0, double y0);
-    void DrawAxes(double x0, double y0);
-    void DrawCurve();
-    void DrawLabel(double x, double y, const std::string& text, bool highlighted);
-    void DrawOverlays();
-    void DrawLegend();
-    void DrawRubberBand(double x0, double y0);
 
-    Colour m_clrBackground = MakeColour(255, 255, 255);
-    Colour m_clrCurve = MakeColour(0, 0, 255);
+    plot::Rgb m_clrBackground = plot::MakeRgb(255, 255, 255);
+    plot::Rgb m_clrCurve = plot::MakeRgb(0, 0, 255);
     float m_fLineWidth = 0.5f;
     int m_nWidth = 0;
     int m_nHeight = 0;
@@ -150,14 +143,10 @@ private:
     // into the document's displayed range.
     template <class F>
     bool ChangeRange(F&& gesture);
-    void WriteShownRange(const plot::Range& r);
-    bool Zoomed() const;
     void ShowStatus(const QString& text);
     void UpdateReadout(QPointF pos);
     void RefreshDescription();
-    void CoverAllCurves();
     void ReleaseGL();
-    bool FillGlyphLists(GLuint base);
     FrameGrabber Grabber();
     QPrinter& Printer();
 

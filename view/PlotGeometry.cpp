@@ -5,8 +5,8 @@
 
 #include "AxisFormat.h"
 
-Rgb ColourToGl(Colour c) {
-    return {ColourRed(c) / 255.0, ColourGreen(c) / 255.0, ColourBlue(c) / 255.0};
+Rgb ColourToGl(plot::Rgb c) {
+    return {plot::RgbRed(c) / 255.0, plot::RgbGreen(c) / 255.0, plot::RgbBlue(c) / 255.0};
 }
 
 PlotOrigin ComputePlotOrigin(int width, int height) {

@@ -10,23 +10,15 @@
 #include <vector>
 
 #include "MateCon.h"
+#include "PlotModel.h"
 
-// A colour as one 32-bit value: red in the low byte, then green, then blue, 0 in the high byte.
-using Colour = std::uint32_t;
-
-constexpr Colour MakeColour(int red, int green, int blue) {
-    return static_cast<Colour>(red & 0xFF) | (static_cast<Colour>(green & 0xFF) << 8) |
-           (static_cast<Colour>(blue & 0xFF) << 16);
-}
-constexpr int ColourRed(Colour c) { return static_cast<int>(c & 0xFF); }
-constexpr int ColourGreen(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int ColourBlue(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
-
+// A colour in the form OpenGL takes: each component from 0 to 1. The user's colours are
+// plot::Rgb like every other plot's; only the frame's fixed colours are given this way.
 struct Rgb {
     double r, g, b;
 };
-// Each byte divided by 255.0, the form OpenGL takes.
-Rgb ColourToGl(Colour c);
+// Each byte divided by 255.0.
+Rgb ColourToGl(plot::Rgb c);
 
 namespace Plot {
 constexpr int kTickIntervals = 4;        // 3 interior ticks divide each axis into 4

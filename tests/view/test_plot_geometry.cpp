@@ -145,11 +145,11 @@ TEST(PlotGeometry, EmptyRangeDrawsThroughTheMiddle) {
 }
 
 TEST(Colours, ByteLayoutAndGlComponents) {
-    constexpr Colour c = MakeColour(255, 128, 1);
-    static_assert(c == 0x000180FFu);
-    EXPECT_EQ(ColourRed(c), 255);
-    EXPECT_EQ(ColourGreen(c), 128);
-    EXPECT_EQ(ColourBlue(c), 1);
+    constexpr plot::Rgb c = plot::MakeRgb(255, 128, 1);
+    static_assert(c == 0x00FF8001u);
+    EXPECT_EQ(plot::RgbRed(c), 255);
+    EXPECT_EQ(plot::RgbGreen(c), 128);
+    EXPECT_EQ(plot::RgbBlue(c), 1);
     const Rgb gl = ColourToGl(c);
     EXPECT_DOUBLE_EQ(gl.r, 1.0);
     EXPECT_DOUBLE_EQ(gl.g, 128 / 255.0);

@@ -138,8 +138,8 @@ private slots:
     void newViewStartsWithItsDefaults() {
         COstrelDoc doc;
         COstrelView view(&doc);
-        QCOMPARE(view.m_clrBackground, MakeColour(255, 255, 255));
-        QCOMPARE(view.m_clrCurve, MakeColour(0, 0, 255));
+        QCOMPARE(view.m_clrBackground, plot::MakeRgb(255, 255, 255));
+        QCOMPARE(view.m_clrCurve, plot::MakeRgb(0, 0, 255));
         QCOMPARE(view.m_fLineWidth, 0.5f);
         QCOMPARE(view.m_nWidth, 0);
         QCOMPARE(view.m_nHeight, 0);
@@ -159,7 +159,7 @@ private slots:
             QCOMPARE(view->m_nHeight, size.height());
             QCOMPARE(CountIn(image, image.rect(), IsWhite), size.width() * size.height());
 
-            view->m_clrBackground = MakeColour(10, 200, 30);
+            view->m_clrBackground = plot::MakeRgb(10, 200, 30);
             image = view->grabFramebuffer();
             QCOMPARE(CountIn(image, image.rect(), [](const QColor& c) { return Near(c, 10, 200, 30, 0); }),
                      size.width() * size.height());
@@ -261,7 +261,7 @@ private slots:
         // Flat at 0 except a spike at t = 5 above the range: both segments touching it go.
         LoadCurve(doc, {{0, 0}, {4, 0}, {5, 5}, {6, 0}, {10, 0}}, 0, 10, -1, 1);
         auto view = Show(doc, 400, 300);
-        view->m_clrCurve = MakeColour(200, 0, 100);
+        view->m_clrCurve = plot::MakeRgb(200, 0, 100);
         const QImage image = view->grabFramebuffer();
         auto isCurve = [](const QColor& c) { return Near(c, 200, 0, 100, 1); };
         // Value 0 maps to y 150; times 0..4 to x 100..180, 6..10 to 220..300.
@@ -431,10 +431,10 @@ private slots:
             d->accept();
         });
         QVERIFY(first->OnCommand(Cmd::kCurveColor));
-        QCOMPARE(first->m_clrBackground, MakeColour(40, 50, 60));
-        QCOMPARE(first->m_clrCurve, MakeColour(250, 10, 10));
-        QCOMPARE(second->m_clrBackground, MakeColour(255, 255, 255));
-        QCOMPARE(second->m_clrCurve, MakeColour(0, 0, 255));
+        QCOMPARE(first->m_clrBackground, plot::MakeRgb(40, 50, 60));
+        QCOMPARE(first->m_clrCurve, plot::MakeRgb(250, 10, 10));
+        QCOMPARE(second->m_clrBackground, plot::MakeRgb(255, 255, 255));
+        QCOMPARE(second->m_clrCurve, plot::MakeRgb(0, 0, 255));
 
         const QImage a = first->grabFramebuffer();
         const QImage b = second->grabFramebuffer();
@@ -449,7 +449,7 @@ private slots:
             d->reject();
         });
         first->OnCommand(Cmd::kBackgroundColor);
-        QCOMPARE(first->m_clrBackground, MakeColour(40, 50, 60));
+        QCOMPARE(first->m_clrBackground, plot::MakeRgb(40, 50, 60));
     }
 
     void lineWidthFormLayoutAndOpening() {

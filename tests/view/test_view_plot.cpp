@@ -300,8 +300,8 @@ private slots:
         QCOMPARE(doc.m_fYMin, -2.0f);
         QCOMPARE(doc.m_fYMax, 2.0f);
         const QImage image = view->grabFramebuffer();
-        const QColor first = QColor(ColourRed(OverlayColour(0)), ColourGreen(OverlayColour(0)), ColourBlue(OverlayColour(0)));
-        const QColor second = QColor(ColourRed(OverlayColour(1)), ColourGreen(OverlayColour(1)), ColourBlue(OverlayColour(1)));
+        const QColor first = QColor(plot::RgbRed(OverlayColour(0)), plot::RgbGreen(OverlayColour(0)), plot::RgbBlue(OverlayColour(0)));
+        const QColor second = QColor(plot::RgbRed(OverlayColour(1)), plot::RgbGreen(OverlayColour(1)), plot::RgbBlue(OverlayColour(1)));
         QVERIFY(NearPixel(image, 150, 75, first));    // -2 is the bottom edge
         QVERIFY(NearPixel(image, 150, 225, second));  // +2 the top edge
         QVERIFY(NearPixel(image, 150, 150, kBlue));   // the document's curve in the middle
