@@ -34,6 +34,9 @@ private:
     }
     void DrawFrame(double x0, double y0);
     void DrawAxes(double x0, double y0);
+    void DrawTicks(double w, bool alongX);
+    void DrawAxisLabels(const AxisLabels& axis);
+    void DrawLabel(const PlotLabel& label) { DrawLabel(label.x, label.y, label.text, label.highlighted); }
     void DrawCurve();
     void DrawOverlays();
     void DrawLegend();
@@ -66,39 +69,34 @@ void CScenePainter::DrawAxes(double x0, double y0) {
     m_gl.glTranslatef(GLfloat(x0), GLfloat(y0), 1.0f);
     const double wx = 2 * x0;
     const double wy = 2 * y0;
-    const double h = Plot::kTickLength;
-    const Rgb c = Plot::kNormalColour;
-
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl.glBegin(GL_LINES);
-    for (int k = 1; k < Plot::kTickIntervals; ++k) {
-        m_gl.glVertex3d(k * wx / Plot::kTickIntervals, 0, 0);
-        m_gl.glVertex3d(k * wx / Plot::kTickIntervals, h, 0);
-    }
-    m_gl.glEnd();
-    const AxisLabels timeAxis = TimeAxisLabels(m_s.xMin, m_s.xMax, wx);
-    for (const PlotLabel& label : timeAxis.labels)
-        DrawLabel(label.x, label.y, label.text, label.highlighted);
-    if (timeAxis.power)
-        DrawLabel(timeAxis.power->x, timeAxis.power->y, timeAxis.power->text, timeAxis.power->highlighted);
-
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
-    m_gl.glBegin(GL_LINES);
-    for (int k = 1; k < Plot::kTickIntervals; ++k) {
-        m_gl.glVertex3d(0, k * wy / Plot::kTickIntervals, 0);
-        m_gl.glVertex3d(h, k * wy / Plot::kTickIntervals, 0);
-    }
-    m_gl.glEnd();
-    const AxisLabels valueAxis = ValueAxisLabels(m_s.yMin, m_s.yMax, wy);
-    for (const PlotLabel& label : valueAxis.labels)
-        DrawLabel(label.x, label.y, label.text, label.highlighted);
-    if (valueAxis.power)
-        DrawLabel(valueAxis.power->x, valueAxis.power->y, valueAxis.power->text, valueAxis.power->highlighted);
-
+    DrawTicks(wx, true);
+    DrawAxisLabels(TimeAxisLabels(m_s.xMin, m_s.xMax, wx));
+    DrawTicks(wy, false);
+    DrawAxisLabels(ValueAxisLabels(m_s.yMin, m_s.yMax, wy));
     if (const std::optional<PlotLabel> letter = VerticalAxisLetter(m_s.labelComp, wy))
-        DrawLabel(letter->x, letter->y, letter->text, letter->highlighted);
-    const PlotLabel time = HorizontalAxisLetter(wx);
-    DrawLabel(time.x, time.y, time.text, time.highlighted);
+        DrawLabel(*letter);
+    DrawLabel(HorizontalAxisLetter(wx));
+}
+
+// The interior ticks of one axis of length w, along x (upwards) or along y (to the right).
+void CScenePainter::DrawTicks(double w, bool alongX) {
+    const Rgb c = Plot::kNormalColour;
+    const double h = Plot::kTickLength;
+    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    m_gl.glBegin(GL_LINES);
+    for (int k = 1; k < Plot::kTickIntervals; ++k) {
+        const double at = k * w / Plot::kTickIntervals;
+        m_gl.glVertex3d(alongX ? at : 0, alongX ? 0 : at, 0);
+        m_gl.glVertex3d(alongX ? at : h, alongX ? h : at, 0);
+    }
+    m_gl.glEnd();
+}
+
+void CScenePainter::DrawAxisLabels(const AxisLabels& axis) {
+    for (const PlotLabel& label : axis.labels)
+        DrawLabel(label);
+    if (axis.power)
+        DrawLabel(*axis.power);
 }
 
 void CScenePainter::DrawCurve() {
