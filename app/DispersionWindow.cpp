@@ -1,13 +1,18 @@
 #include "DispersionWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "DispersionCurves.h"
+#include "FileExport.h"
+#include "ModeShapePanel.h"
 #include "PlotWidget.h"
 #include "QtUiServices.h"
 #include "SeriesCsv.h"
@@ -73,10 +78,29 @@ plot::Range DispersionFullRange(const plot::PlotContent& content, const CDispers
     return plot::Padded(r, 0.02);
 }
 
+namespace {
+
+std::string ExcitabilityCells(const CDispersionMode& m, size_t j) {
+    std::string cells;
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            cells += ',';
+            cells += plot::NumberText(PointExcitability(m, j, a, b));
+        }
+    return cells;
+}
+
+}  // namespace
+
 std::string DispersionCsvText(const CDispersionTable& table) {
     std::string text =
         "mode,frequency (MHz),frequency-thickness (MHz mm),wavenumber (1/mm),phase velocity (mm/us),"
-        "group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W\n";
+        "group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W";
+    const char* loads = "XYZ";
+    const char* outputs = "UVW";
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) text += std::string(",excitability ") + loads[a] + " load " + outputs[b] + " (mm per GPa mm)";
+    text += "\n";
     for (const CDispersionMode& m : table.modes)
         for (size_t j = 0; j < m.frequency.size(); ++j)
             text += plot::CsvCell(m.strName) + "," + plot::NumberText(m.frequency[j]) + "," +
@@ -84,8 +108,36 @@ std::string DispersionCsvText(const CDispersionTable& table) {
                     "," + plot::NumberText(m.phase[j]) + "," + plot::NumberText(m.group[j]) + "," +
                     plot::NumberText(EnergySpeed(m, j)) + "," + plot::NumberText(m.skew[j]) + "," +
                     plot::NumberText(m.top[0][j]) + "," + plot::NumberText(m.top[1][j]) + "," +
-                    plot::NumberText(m.top[2][j]) + "\n";
+                    plot::NumberText(m.top[2][j]) + ExcitabilityCells(m, j) + "\n";
     return text;
+}
+
+double PointExcitability(const CDispersionMode& mode, size_t i, int load, int output) {
+    numerics::CModePoint p;
+    p.dOmega = 2 * M_PI * mode.frequency[i];
+    p.dGroup = mode.group[i];
+    for (int c = 0; c < 3; ++c) p.dTop[c] = mode.top[c][i];
+    return numerics::Excitability(p, load, output);
+}
+
+void ColourByExcitability(plot::PlotContent& content, const CDispersionTable& table, int load, int output) {
+    double largest = 0;
+    for (const CDispersionMode& m : table.modes)
+        for (size_t i = 0; i < m.frequency.size(); ++i) largest = std::max(largest, PointExcitability(m, i, load, output));
+    for (size_t k = 0; k < content.series.size() && k < table.modes.size(); ++k) {
+        const CDispersionMode& m = table.modes[k];
+        plot::Series& s = content.series[k];
+        s.pointColours.clear();
+        for (size_t i = 0; i < m.frequency.size(); ++i) {
+            const double e = PointExcitability(m, i, load, output);
+            const double share = largest > 0 && e > 0 ? std::clamp(1.0 + std::log10(e / largest) / 3.0, 0.0, 1.0) : 0.0;
+            // From a pale tint of the mode's colour (0) to the colour itself (1).
+            const double w = 0.12 + 0.88 * share;
+            const auto mix = [w](int c) { return static_cast<int>(std::lround(255 - w * (255 - c))); };
+            s.pointColours.push_back(plot::MakeRgb(mix(plot::RgbRed(s.colour)), mix(plot::RgbGreen(s.colour)),
+                                                   mix(plot::RgbBlue(s.colour))));
+        }
+    }
 }
 
 QString DispersionPointText(const CDispersionTable& table, int mode, int index) {
@@ -128,19 +180,55 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     button("Export CSV...", "exportCsv", [this] { Export("csv"); });
     button("Export PNG...", "exportPng", [this] { Export("png"); });
     button("Export SVG...", "exportSvg", [this] { Export("svg"); });
-    auto* layout = new QVBoxLayout(this);
+    // Colour by excitability, for a load direction and output of the user's choice.
+    auto* colouring = new QHBoxLayout;
+    m_colour = new QCheckBox(QStringLiteral("Colour by excitability for a load along"), this);
+    m_colour->setObjectName(QStringLiteral("excitability"));
+    m_load = new QComboBox(this);
+    m_load->setObjectName(QStringLiteral("excitabilityLoad"));
+    m_load->addItems({QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")});
+    m_load->setCurrentIndex(m_table.nLoad);
+    m_output = new QComboBox(this);
+    m_output->setObjectName(QStringLiteral("excitabilityOutput"));
+    m_output->addItems({QStringLiteral("U"), QStringLiteral("V"), QStringLiteral("W")});
+    m_output->setCurrentIndex(m_table.nOutput);
+    colouring->addWidget(m_colour);
+    colouring->addWidget(m_load);
+    colouring->addWidget(new QLabel(QStringLiteral("read as"), this));
+    colouring->addWidget(m_output);
+    colouring->addWidget(new QLabel(QStringLiteral("(pale: three decades below the strongest)"), this));
+    colouring->addStretch();
+    auto* curves = new QWidget(this);
+    auto* layout = new QVBoxLayout(curves);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(tools);
+    layout->addLayout(colouring);
     layout->addWidget(m_plot, 1);
     layout->addWidget(m_mode);
     layout->addWidget(m_readout);
+    m_shape = new CModeShapePanel(this);
+    m_shape->setObjectName(QStringLiteral("modeShape"));
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(curves);
+    split->addWidget(m_shape);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(split);
+    m_modes = std::make_unique<CDispersionModes>(m_table);
 
     connect(m_choice, &QComboBox::currentIndexChanged, this,
             [this](int i) { SetQuantity(static_cast<EDispersionQuantity>(i)); });
     connect(m_plot, &plot::PlotWidget::readoutChanged, m_readout, &QLabel::setText);
     connect(m_plot, &plot::PlotWidget::hoveredPoint, this,
             [this](int series, int index) { m_mode->setText(DispersionPointText(m_table, series, index)); });
+    connect(m_plot, &plot::PlotWidget::pointClicked, this, &CDispersionWindow::ShowModeShape);
+    const auto colourChanged = [this] { SetExcitability(m_colour->isChecked(), m_load->currentIndex(), m_output->currentIndex()); };
+    connect(m_colour, &QCheckBox::toggled, this, colourChanged);
+    connect(m_load, &QComboBox::currentIndexChanged, this, colourChanged);
+    connect(m_output, &QComboBox::currentIndexChanged, this, colourChanged);
     SetQuantity(EDispersionQuantity::Phase);
-    resize(900, 620);
+    resize(1300, 640);
 }
 
 void CDispersionWindow::SetQuantity(EDispersionQuantity quantity) {
@@ -154,7 +242,40 @@ void CDispersionWindow::SetQuantity(EDispersionQuantity quantity) {
     m_plot->SetContent(std::move(content));
     m_plot->View().SetFullRange(full);
     m_plot->View().Overview();
+    Refresh();
+}
+
+void CDispersionWindow::Refresh() {
+    plot::PlotContent content = DispersionPlotContent(m_table, m_quantity, m_bPerThickness);
+    if (m_colour->isChecked()) ColourByExcitability(content, m_table, m_load->currentIndex(), m_output->currentIndex());
+    m_plot->UpdateContent(std::move(content));
     m_plot->update();
+}
+
+void CDispersionWindow::SetExcitability(bool on, int load, int output) {
+    const QSignalBlocker a(m_colour), b(m_load), c(m_output);
+    m_colour->setChecked(on);
+    m_load->setCurrentIndex(std::clamp(load, 0, 2));
+    m_output->setCurrentIndex(std::clamp(output, 0, 2));
+    Refresh();
+}
+
+void CDispersionWindow::ShowModeShape(int mode, int index) {
+    // The panel exports through the window's own chooser and messages.
+    m_shape->m_pFiles = m_pFiles;
+    m_shape->m_pMessages = m_pMessages;
+    m_shape->m_strExportDir = m_strExportDir;
+    numerics::CModeShape shape;
+    const std::string why = m_modes->ShapeAt(mode, index, shape);
+    if (!why.empty()) {
+        m_shape->ShowMessage(QStringLiteral("No mode shape here: %1.").arg(QString::fromStdString(why)));
+        return;
+    }
+    const CDispersionMode& m = m_table.modes[static_cast<size_t>(mode)];
+    const QString title = QStringLiteral("%1 at f = %2 MHz")
+                              .arg(QString::fromStdString(m.strName))
+                              .arg(m.frequency[static_cast<size_t>(index)], 0, 'g', 4);
+    m_shape->SetShape(std::move(shape), title, DispersionPointText(m_table, mode, index));
 }
 
 QString CDispersionWindow::ReadoutText() const { return m_readout->text() + "\n" + m_mode->text(); }
@@ -168,22 +289,8 @@ bool CDispersionWindow::ExportImage(const QString& path, QString* error) const {
 }
 
 void CDispersionWindow::Export(const char* extension) {
-    FileDialogRequest request;
-    request.save = true;
-    request.title = std::string("Export the dispersion curves as ") + extension;
-    request.defaultExt = extension;
-    request.initialName = std::string("dispersion.") + extension;
-    request.filter = std::string("*.") + extension;
-    request.startDir = m_strExportDir;
-    CQtFileChooser qtChooser(this);
-    IFileChooser& chooser = m_pFiles ? *m_pFiles : qtChooser;
-    const auto path = chooser.ChooseFile(request);
-    if (!path || path->empty()) return;
-    QString error;
-    const QString file = QString::fromStdString(*path);
-    const bool ok = std::string(extension) == "csv" ? ExportCsv(file, &error) : ExportImage(file, &error);
-    if (!ok) {
-        const std::string text = "The dispersion curves could not be exported: " + error.toStdString();
-        ShowFormMessage(m_pMessages, this, text.c_str());
-    }
+    const CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
+    ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension, [&](const QString& path, QString* error) {
+        return std::string(extension) == "csv" ? ExportCsv(path, error) : ExportImage(path, error);
+    });
 }

@@ -5,13 +5,17 @@
 // quantity of every point), PNG or SVG.
 
 #include <QWidget>
+#include <memory>
 
+#include "DispersionModes.h"
 #include "DispersionRun.h"
 #include "PlotPainter.h"
 #include "UiServices.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
+class CModeShapePanel;
 namespace plot { class PlotWidget; }
 
 enum class EDispersionQuantity { Phase, Group, Wavenumber, Energy, Skew };
@@ -27,6 +31,13 @@ plot::Range DispersionFullRange(const plot::PlotContent& content, const CDispers
 // group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W", one row
 // per point, modes one after the other.
 std::string DispersionCsvText(const CDispersionTable& table);
+// Colours each mode's line point by point by its excitability for a line load along `load` read
+// along `output` (0 x, 1 y, 2 z): from pale (three decades or more below the table's largest) to
+// the mode's own colour (the largest), on a logarithmic scale.
+void ColourByExcitability(plot::PlotContent& content, const CDispersionTable& table, int load, int output);
+// The excitability of a point (numerics::Excitability), mm per GPa mm.
+double PointExcitability(const CDispersionMode& mode, size_t index, int load, int output);
+
 // "A0: f = 0.1 MHz, f h = 0.1 MHz mm, k = 1.2 1/mm, c_p = 0.5 mm/us, c_g = 0.9 mm/us, c_e = 0.9 mm/us,
 // skew 0 deg".
 QString DispersionPointText(const CDispersionTable& table, int mode, int index);
@@ -49,8 +60,15 @@ public:
     QString ReadoutText() const;
     const CDispersionTable& Table() const { return m_table; }
 
+    // The mode shape of a point in the panel beside the plot (what a click on it does).
+    void ShowModeShape(int mode, int index);
+    CModeShapePanel* ShapePanel() const { return m_shape; }
+    // Colouring by excitability: on or off, and for which load direction and output (0..2).
+    void SetExcitability(bool on, int load, int output);
+
 private:
     void Export(const char* extension);
+    void Refresh();
 
     CDispersionTable m_table;
     bool m_bPerThickness = true;
@@ -59,4 +77,8 @@ private:
     plot::PlotWidget* m_plot = nullptr;
     QLabel* m_readout = nullptr;
     QLabel* m_mode = nullptr;
+    CModeShapePanel* m_shape = nullptr;
+    std::unique_ptr<CDispersionModes> m_modes;
+    QCheckBox* m_colour = nullptr;
+    QComboBox *m_load = nullptr, *m_output = nullptr;
 };

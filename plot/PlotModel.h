@@ -45,6 +45,9 @@ struct Series {
     Style style = Style::Line;
     bool singlePrecision = false;  // values came from 32-bit floats: CSV writes their shortest float text
     std::vector<Point> points;
+    // A colour per point (as many as points) draws each segment in its first point's colour
+    // instead of `colour` (a line coloured by a quantity along it); empty for one colour.
+    std::vector<Rgb> pointColours;
 };
 
 // An axis-aligned rectangle in data units. Empty (no extent on an axis) is allowed.

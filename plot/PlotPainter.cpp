@@ -129,7 +129,19 @@ void PaintSeries(QPainter& painter, const Mapping& map, const Series& s) {
     pen.setJoinStyle(Qt::BevelJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    if (s.style != Series::Style::Markers) {
+    if (s.style != Series::Style::Markers && s.pointColours.size() == s.points.size()) {
+        for (size_t i = 0; i + 1 < s.points.size(); ++i) {
+            Point a = s.points[i], b = s.points[i + 1];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y) ||
+                !ClipSegment(a, b, map.shown))
+                continue;
+            pen.setColor(ToQColor(s.pointColours[i]));
+            painter.setPen(pen);
+            painter.drawLine(map.ToPixel(a), map.ToPixel(b));
+        }
+        pen.setColor(ToQColor(s.colour));
+        painter.setPen(pen);
+    } else if (s.style != Series::Style::Markers) {
         std::vector<QPointF> pixels;
         for (const std::vector<Point>& piece : ClipPolyline(s.points, map.shown)) {
             pixels.clear();
@@ -351,8 +363,9 @@ void PaintPlot(QPainter& painter, const QRectF& target, const PlotContent& conte
 
     if (style.legend && (content.series.size() >= 2 || (style.legendAlways && !content.series.empty()))) {
         std::vector<LegendEntry> entries;
+        // A series without a name (a guide line) has no entry.
         for (const Series& s : content.series)
-            entries.push_back({Q(s.name), ToQColor(s.colour)});
+            if (!s.name.empty()) entries.push_back({Q(s.name), ToQColor(s.colour)});
         PaintLegend(painter, QPointF(rect.right() - kPad, rect.top() + kPad), entries, style.font, style.text);
     }
     painter.restore();

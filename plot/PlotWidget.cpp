@@ -112,6 +112,8 @@ void PlotWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void PlotWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_pressAt = event->position();
     if (!m_gestures.Press(PlotArea(), event->position(), event->button()))
         QWidget::mousePressEvent(event);
 }
@@ -126,9 +128,22 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = event->button() == Qt::LeftButton && m_pressAt &&
+                       (event->position() - *m_pressAt).manhattanLength() < 4;
+    if (event->button() == Qt::LeftButton)
+        m_pressAt.reset();
     if (m_gestures.Release(m_view, PlotArea(), event->position(), event->button()))
         Changed();
     update();  // the rubber band goes
+    const QRectF area = PlotArea();
+    if (click && area.contains(event->position())) {
+        const Mapping map{m_view.Shown(), area};
+        const std::optional<Nearest> nearest = NearestPoint(m_content.series, map.ToData(event->position()),
+                                                            map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(),
+                                                            kReadoutPixels);
+        if (nearest)
+            emit pointClicked(int(nearest->series), int(nearest->index));
+    }
 }
 
 void PlotWidget::keyPressEvent(QKeyEvent* event) {

@@ -57,6 +57,8 @@ signals:
     void readoutChanged(const QString& text);
     // The nearest series point under the pointer (within 30 pixels), or none.
     void hoveredPoint(int series, int index);
+    // A left click (press and release within a few pixels) near a series point (within 30 pixels).
+    void pointClicked(int series, int index);
     void viewChanged();
 
 protected:
@@ -78,6 +80,7 @@ private:
     ViewState m_view;
     PlotGestures m_gestures;
     QString m_readout;
+    std::optional<QPointF> m_pressAt;  // where the left button went down, for a click
 };
 
 }  // namespace plot

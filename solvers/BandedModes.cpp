@@ -104,17 +104,21 @@ bool CBandedModes::ModeNear(double kappa, double shift, const CProjection* proje
     return std::isfinite(out.dSlope);
 }
 
-bool ModeVector(const CBandedModes& banded, const CPart& part, double kappa, double omega, CBandedMode& out) {
+bool ModeVectorNear(const CBandedModes& banded, double kappa, double omega, const CBandedModes::CProjection* project,
+                    CBandedMode& out) {
     // A start with a share of every unknown, not aligned with any symmetry.
     Eigen::VectorXd start(banded.Size());
     for (Eigen::Index i = 0; i < start.size(); ++i) start(i) = 1.0 + 0.5 * std::sin(1.3 * static_cast<double>(i));
+    return banded.ModeNear(kappa, omega * omega, project, &start, out) &&
+           std::abs(out.dOmega - omega) <= 1e-6 * std::max(omega, 1e-300);
+}
+
+bool ModeVector(const CBandedModes& banded, const CPart& part, double kappa, double omega, CBandedMode& out) {
     // A part that is the whole problem restricts nothing.
     const CBandedModes::CProjection onPart = [&](Eigen::VectorXd& x) {
         x = part.toFull * (part.toFull.transpose() * CBandedModes::Times(banded.Matrices().M, x));
     };
-    if (banded.ModeNear(kappa, omega * omega, part.Size() == banded.Size() ? nullptr : &onPart, &start, out) &&
-        std::abs(out.dOmega - omega) <= 1e-6 * std::max(omega, 1e-300))
-        return true;
+    if (ModeVectorNear(banded, kappa, omega, part.Size() == banded.Size() ? nullptr : &onPart, out)) return true;
     CEigenPairs pairs;
     if (!LowestPairs(part, kappa, part.Size(), pairs)) return false;
     Eigen::Index best = 0;

@@ -42,6 +42,11 @@ private:
     CBandMatrices m_m;
 };
 
+// The mode at (kappa, omega) within the projection's subspace (null: none), from a start with a
+// share of every unknown; false unless it settles within 1e-6 of omega.
+bool ModeVectorNear(const CBandedModes& banded, double kappa, double omega, const CBandedModes::CProjection* project,
+                    CBandedMode& out);
+
 // The mass-normalised mode of `part` at (kappa, omega), omega known to many digits (a point of a
 // dispersion line): shift-and-invert within the part's span, or the part's dense solve (the
 // eigenpair nearest omega) where that does not settle. False when neither gives it.

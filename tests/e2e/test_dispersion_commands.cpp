@@ -20,6 +20,7 @@
 #include "CommandIds.h"
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
+#include "ModeShapePanel.h"
 #include "DocCommands.h"
 #include "../ScriptedModal.h"
 #include "OstrelApp.h"
@@ -93,9 +94,11 @@ private slots:
     void sampledLoadFormImportsAMeasurement();
     void aGaussianPulseStartsWholeAfterZero();
     void dispersionCurvesRunTheSolverAndShowTheModes();
+    void aClickShowsTheModeShapeAndTheLinesTakeTheExcitability();
 
 private:
     void CrossPly();
+    CDispersionWindow* RunCurves(const char* to, const char* points, const char* modes);
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<COstrelDoc> m_doc;
     CScriptedModal m_modals;
@@ -358,6 +361,84 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QVERIFY(!linear.empty());
     QVERIFY(linear != automatic);
     QCOMPARE(runWithStoredOrder(0), automatic);
+    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+}
+
+CDispersionWindow* DispersionCommandsTest::RunCurves(const char* to, const char* points, const char* modes) {
+    fs::create_directories(m_home / "bin");
+    if (!fs::exists(m_home / "bin" / "lumdex")) fs::create_symlink(LUMDEX_PATH, m_home / "bin" / "lumdex");
+    m_modals.Play([&](QDialog& dialog) {
+        auto* form = qobject_cast<CDispersionDlg*>(&dialog);
+        if (!form) return 2;
+        form->show();
+        Child<QLineEdit>(*form, "from")->setText("0");
+        Child<QLineEdit>(*form, "to")->setText(to);
+        Child<QLineEdit>(*form, "points")->setText(points);
+        Child<QLineEdit>(*form, "modes")->setText(modes);
+        form->accept();
+        return form->result() == QDialog::Accepted ? 1 : 2;
+    });
+    m_commands->OnCommand(Cmd::kDispersionCurves);
+    return qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
+}
+
+void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitability() {
+    CrossPly();
+    m_doc->m_nLoadDir = 3;  // Z, read as W
+    m_doc->m_nOutput = 3;
+    CDispersionWindow* window = RunCurves("1.5", "40", "4");
+    QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
+    window->resize(1300, 640);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const CDispersionTable& table = window->Table();
+    plot::PlotWidget* plotWidget = window->Plot();
+
+    // A click on A0 half way: the panel shows its shape at that point, U and W (no V in a Lamb
+    // mode of a cross-ply), the three boundaries between plies as lines without a name.
+    const CDispersionMode& a0 = table.modes[0];
+    const size_t i = a0.frequency.size() / 2;
+    plot::Mapping map{plotWidget->View().Shown(), plotWidget->PlotArea()};
+    QTest::mouseClick(plotWidget, Qt::LeftButton, {}, map.ToPixel({a0.frequency[i] * table.dThickness, a0.phase[i]}).toPoint());
+    CModeShapePanel* panel = window->ShapePanel();
+    QTRY_VERIFY(panel->HasShape());
+    QCOMPARE(panel->Shape().dOmega / (2 * M_PI), a0.frequency[i]);
+    QVERIFY(std::abs(panel->Shape().dKappa - a0.wavenumber[i]) < 1e-9 * a0.wavenumber[i]);
+    std::vector<std::string> names;
+    int boundaries = 0;
+    for (const plot::Series& s : panel->Plot()->Content().series) (s.name.empty() ? ++boundaries : (names.push_back(s.name), 0));
+    QCOMPARE(names, (std::vector<std::string>{"U", "W"}));
+    QCOMPARE(boundaries, 3);
+    QVERIFY(Child<QLabel>(*window, "shapeCaption")->text().startsWith("A0: f = "));
+    // The stresses of the same shape, and its table through the chooser.
+    panel->SetView(EShapeView::Stress);
+    QVERIFY(panel->Plot()->Content().series.size() >= 4);
+    const fs::path csv = m_home / "shape.csv";
+    m_chooser.answers = {csv.string()};
+    Child<QPushButton>(*window, "shapeCsv")->click();
+    QCOMPARE(Slurp(csv), ModeShapeCsvText(panel->Shape()));
+
+    // Excitability: a Z load read as W drives A0 most; colouring draws the lines from pale to
+    // the mode's own colour, and a load along X read as V (no coupling in a cross-ply) leaves
+    // every line pale.
+    const QImage plain = plotWidget->RenderImage(QSize(600, 400));
+    window->SetExcitability(true, 2, 2);
+    const plot::Series& coloured = plotWidget->Content().series[0];
+    QCOMPARE(coloured.pointColours.size(), a0.frequency.size());
+    QVERIFY(plotWidget->RenderImage(QSize(600, 400)) != plain);
+    const auto saturation = [](plot::Rgb c) { return QColor(plot::RgbRed(c), plot::RgbGreen(c), plot::RgbBlue(c)).hsvSaturation(); };
+    int strongest = 0;
+    for (plot::Rgb c : coloured.pointColours) strongest = std::max(strongest, saturation(c));
+    QVERIFY(strongest > 200);
+    window->SetExcitability(true, 0, 1);
+    for (const plot::Series& s : plotWidget->Content().series)
+        for (plot::Rgb c : s.pointColours) QVERIFY(saturation(c) < 60);
+    window->SetExcitability(false, 2, 2);
+    QVERIFY(plotWidget->Content().series[0].pointColours.empty());
+    if (qEnvironmentVariableIsSet("PEMBLAR_SHOTS")) {
+        window->SetExcitability(true, 2, 2);
+        panel->SetView(EShapeView::Displacement);
+        window->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/dispersion_shape.png");
+    }
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
 }
 

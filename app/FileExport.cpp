@@ -1,0 +1,25 @@
+#include "FileExport.h"
+
+#include "QtUiServices.h"
+
+bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& r,
+                          const char* extension, const std::function<bool(const QString&, QString*)>& save) {
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Export " + r.strWhat + " as " + extension;
+    request.defaultExt = extension;
+    request.initialName = r.strInitialName + "." + extension;
+    request.filter = std::string("*.") + extension;
+    request.startDir = r.strStartDir;
+    CQtFileChooser qtChooser(parent);
+    IFileChooser& chooser = files ? *files : qtChooser;
+    const auto path = chooser.ChooseFile(request);
+    if (!path || path->empty()) return false;
+    QString error;
+    if (save(QString::fromStdString(*path), &error)) return true;
+    std::string what = r.strWhat;
+    if (!what.empty()) what[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(what[0])));
+    const std::string text = what + " could not be exported: " + error.toStdString();
+    ShowFormMessage(messages, parent, text.c_str());
+    return false;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Export from a window: the user is asked for a file (through the window's chooser, or a file
+// dialog parented to the window), the content written by `save`, and a failure told in a sentence.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "UiServices.h"
+
+class QWidget;
+
+struct CExportRequest {
+    std::string strWhat;         // "the dispersion curves": "Export the dispersion curves as png"
+    std::string strInitialName;  // "dispersion": offered as "dispersion.png"
+    std::string strStartDir;
+};
+
+// False when the user cancelled or the write failed (and was told).
+bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& request,
+                          const char* extension, const std::function<bool(const QString& path, QString* error)>& save);
