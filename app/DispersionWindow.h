@@ -28,8 +28,9 @@ plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersi
 plot::Range DispersionFullRange(const plot::PlotContent& content, const CDispersionTable& table,
                                 EDispersionQuantity quantity);
 // "mode,frequency (MHz),frequency-thickness (MHz mm),wavenumber (1/mm),phase velocity (mm/us),
-// group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W", one row
-// per point, modes one after the other.
+// group velocity (mm/us),energy velocity (mm/us),skew angle (deg),top U,top V,top W", then
+// "excitability X load U (mm per GPa mm)" and so on for the nine pairs of load (X, Y, Z) and
+// output (U, V, W), load outer; one row per point, modes one after the other.
 std::string DispersionCsvText(const CDispersionTable& table);
 // Colours each mode's line point by point by its excitability for a line load along `load` read
 // along `output` (0 x, 1 y, 2 z): from pale (three decades or more below the table's largest) to
