@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "BlasThreads.h"
+
 extern "C" {
 // LAPACK: LU factorisation with partial pivoting of a general band matrix, and solves with it.
 void dgbtrf_(const int* m, const int* n, const int* kl, const int* ku, double* ab, const int* ldab, int* ipiv,
@@ -48,7 +50,7 @@ private:
 
 }  // namespace
 
-CBandedModes::CBandedModes(const CThicknessModel& model) : m_m(AssembleBands(model)) {}
+CBandedModes::CBandedModes(const CThicknessModel& model) : m_m(AssembleBands(model)) { KeepBlasOnOneThread(); }
 
 Eigen::VectorXd CBandedModes::Times(const CSymBand& a, const Eigen::VectorXd& x) {
     const int n = a.Size(), w = a.Width();

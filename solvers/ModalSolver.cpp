@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "BlasThreads.h"
+
 extern "C" {
 // LAPACK: eigenvalues of a symmetric tridiagonal matrix.
 void dsterf_(const int* n, double* d, double* e, int* info);
@@ -147,6 +149,7 @@ CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) {
 }
 
 void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric) {
+    KeepBlasOnOneThread();
     m_nSize = m.M.Size();
     const int nodes = m_nSize / 3;
     std::vector<std::vector<CBasisVector>> groups;

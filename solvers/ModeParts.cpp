@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "BlasThreads.h"
+
 extern "C" {
 // LAPACK: selected eigenvalues and eigenvectors of a symmetric matrix (relatively robust
 // representations). The trailing lengths are the hidden lengths of the character arguments.
@@ -159,6 +161,7 @@ CModelParts MakeParts(const CSafeMatrices& m, bool split) {
 }
 
 bool PartPairs(const CPart& p, double kappa, int first, int last, CEigenPairs& out) {
+    KeepBlasOnOneThread();
     Eigen::MatrixXd a = p.At(kappa);
     const int n = static_cast<int>(a.rows());
     if (first < 0 || last >= n || last < first) return false;

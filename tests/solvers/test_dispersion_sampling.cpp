@@ -66,6 +66,7 @@ CDispersionCurves Trace(const CThicknessModel& model, EDispersionRange range, do
     r.nPoints = points;
     r.nModes = modes;
     r.bRefine = refine;
+    r.bEnergy = false;  // the lines alone
     CDispersionCurves c = TraceDispersion(model, r);
     EXPECT_EQ(c.error, "");
     return c;

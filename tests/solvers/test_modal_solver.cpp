@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "BlasThreads.h"
 #include "ModalSolver.h"
 #include "SolverInput.h"
 
@@ -118,4 +119,15 @@ TEST(ModalSolver, AgreesWithADenseGeneralisedSolve) {
                 }
         }
     }
+}
+
+TEST(ModalSolver, TheBlasUnderItRunsOnOneThread) {
+    // Our own threads share the work out; a threaded BLAS under them oversubscribes the cores,
+    // and on a loaded machine its waits make a run many times slower than its CPU time. The
+    // setting is the process's: this test must see it change (ctest runs it in a process of its
+    // own), which a weak reference that never binds would not.
+    if (BlasThreads() == 0) GTEST_SKIP() << "this BLAS does not tell its threads";
+    const CThicknessModel model = Laminate("1    0.2500\n2    0.5000\n", 2, "2 3 ");
+    const CModalSolver solver(AssembleBands(model));
+    EXPECT_EQ(BlasThreads(), 1);
 }
