@@ -32,9 +32,18 @@ constexpr CProjectKind kFGM{
 
 const CProjectKind* const kKinds[] = {&kComposite, &kFGM};
 
+// Values on a line are separated by four blanks.
+const std::vector<CLoadLine> kLoadLines{
+    {"load type, frequency", {{&CProjectKind::loadType, 0}, {&CProjectKind::frequency, 4}}},
+    {"load direction, output", {{&CProjectKind::loadDir, 0}, {&CProjectKind::output, 0}}},
+    {"time from, time to", {{&CProjectKind::timeFrom, 2}, {&CProjectKind::timeTo, 2}}},
+    {"receiving point", {{&CProjectKind::receiverX, 4}}},
+};
+
 }  // namespace
 
 const CProjectKind& CompositeKind() { return kComposite; }
 const CProjectKind& FGMKind() { return kFGM; }
 std::span<const CProjectKind* const> ProjectKinds() { return kKinds; }
+std::span<const CLoadLine> LoadLines() { return kLoadLines; }
 const CProjectKind& KindAt(int index) { return index == 1 ? kFGM : kComposite; }

@@ -9,6 +9,8 @@
 #include <array>
 #include <span>
 #include <string>
+#include <variant>
+#include <vector>
 
 class COstrelDoc;
 struct CSampledLoad;
@@ -51,6 +53,29 @@ struct CProjectKind {
     int executeCommand;
     std::array<int, 3> displayCurrent;    // U, V, W of the result in runDir
     std::array<int, 3> displayExisting;   // U, V, W of a kept copy chosen from outputDir
+};
+
+// The load block, the same lines in both kinds' project files and solver inputs: each value
+// names the kind's member it travels with and how it is written (decimals; 0 for an integer).
+// A new load parameter is a member of each kind above and a value here; the writers, the
+// reader and the copy into the document follow this list.
+struct CLoadValue {
+    std::variant<int COstrelDoc::* CProjectKind::*, float COstrelDoc::* CProjectKind::*,
+                 double COstrelDoc::* CProjectKind::*>
+        member;
+    int decimals;
+};
+struct CLoadLine {
+    const char* what;  // what the line holds, for the reader's messages
+    std::vector<CLoadValue> values;
+};
+std::span<const CLoadLine> LoadLines();
+// What a load value's member holds: int, float or double.
+template <class>
+struct LoadValueType;
+template <class T>
+struct LoadValueType<T COstrelDoc::* CProjectKind::*> {
+    using type = T;
 };
 
 const CProjectKind& CompositeKind();

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <type_traits>
 
 #include "OstrelDoc.h"
 #include "ProjectKind.h"
@@ -36,13 +37,25 @@ void AppendPlateAndRadius(std::string& out, const CProjectKind& k, const COstrel
         out += FormatFixed(doc.*k.radius, 2) + "\n";
 }
 
-// Load type and frequency, direction and output, time window, receiving point: the same four
-// lines in both kinds' project files and solver inputs.
+// The load block (LoadLines): the same lines in both kinds' project files and solver inputs.
 void AppendLoadLines(std::string& out, const CProjectKind& k, const COstrelDoc& doc) {
-    out += FormatInt(doc.*k.loadType) + "    " + FormatFixed(doc.*k.frequency, 4) + "\n";
-    out += FormatInt(doc.*k.loadDir) + "    " + FormatInt(doc.*k.output) + "\n";
-    out += FormatFixed(doc.*k.timeFrom, 2) + "    " + FormatFixed(doc.*k.timeTo, 2) + "\n";
-    out += FormatFixed(doc.*k.receiverX, 4) + "\n";
+    for (const CLoadLine& line : LoadLines()) {
+        const char* separator = "";
+        for (const CLoadValue& v : line.values) {
+            out += separator;
+            std::visit(
+                [&](auto member) {
+                    const auto value = doc.*(k.*member);
+                    if constexpr (std::is_same_v<decltype(value), const int>)
+                        out += FormatInt(value);
+                    else
+                        out += FormatFixed(value, v.decimals);
+                },
+                v.member);
+            separator = "    ";
+        }
+        out += "\n";
+    }
 }
 
 // ---- the composite layout ----
@@ -179,13 +192,19 @@ void ApplyProject(const CProjectKind& k, const ProjectData& d, COstrelDoc& doc) 
     doc.m_nLayers = d.nLayers;
     doc.m_materials = d.materials;
     doc.m_nMaterials = static_cast<int>(d.materials.size());
-    doc.*k.loadType = d.loadType;
-    doc.*k.frequency = d.frequency;
-    doc.*k.loadDir = d.loadDir;
-    doc.*k.output = d.output;
-    doc.*k.timeFrom = d.timeFrom;
-    doc.*k.timeTo = d.timeTo;
-    doc.*k.receiverX = d.receiverX;
+    std::size_t i = 0;
+    for (const CLoadLine& line : LoadLines())
+        for (const CLoadValue& v : line.values) {
+            if (i < d.load.size())
+                std::visit(
+                    [&](auto member) {
+                        using T = typename LoadValueType<decltype(member)>::type;
+                        if (const T* value = std::get_if<T>(&d.load[i]))
+                            doc.*(k.*member) = *value;
+                    },
+                    v.member);
+            ++i;
+        }
     if (IsFGM(k)) {
         doc.m_fgmLayers = d.fgmLayers;
         doc.m_fFGMLastVolFraction = d.lastVolFraction;

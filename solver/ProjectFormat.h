@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "MateCon.h"
@@ -40,13 +41,7 @@ struct ProjectData {
     std::string title;
     int nLayers = 1;
     double dimConst = 0;               // composite only
-    int loadType = 1;
-    double frequency = 0;
-    int loadDir = 1;
-    int output = 1;
-    float timeFrom = 0;
-    float timeTo = 0;
-    float receiverX = 0;
+    std::vector<std::variant<int, float, double>> load;  // the load block's values, in LoadLines() order
     std::vector<CMaterial> materials;  // as many as the header announces
     std::vector<CLayer> layers;        // composite: the layer lines present, whatever nLayers says
     std::vector<CFGMLayer> fgmLayers;  // FGM: likewise
@@ -55,6 +50,20 @@ struct ProjectData {
     bool hasRadius = false;            // the radius line follows only a shell (bPlate 0)
     float radius = 0;
 };
+
+// The value a file gave one load value, named by the kind's member it goes to
+// (LoadValueOf(data, &CProjectKind::output)); T{} when the data holds none.
+template <class T>
+T LoadValueOf(const ProjectData& data, T COstrelDoc::* CProjectKind::* member) {
+    std::size_t i = 0;
+    for (const CLoadLine& line : LoadLines())
+        for (const CLoadValue& v : line.values) {
+            if (const auto* m = std::get_if<T COstrelDoc::* CProjectKind::*>(&v.member); m && *m == member)
+                return i < data.load.size() && std::holds_alternative<T>(data.load[i]) ? std::get<T>(data.load[i]) : T{};
+            ++i;
+        }
+    return T{};
+}
 
 // Reads a whole project file of the kind (LF or CR LF line ends). On failure out is unspecified
 // and *error says where and why. Any byte string is safe input.

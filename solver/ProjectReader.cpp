@@ -1,6 +1,10 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <span>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "ProjectFormat.h"
 #include "ProjectKind.h"
@@ -147,7 +151,7 @@ bool ReadField(CLineReader& in, std::string_view token, const Field& f) {
 }
 
 // A line that holds exactly the given numbers.
-bool ReadNumberLine(CLineReader& in, const char* what, std::initializer_list<Field> fields) {
+bool ReadNumberLine(CLineReader& in, const char* what, std::span<const Field> fields) {
     const auto line = in.Next(what);
     if (!line)
         return false;
@@ -161,6 +165,10 @@ bool ReadNumberLine(CLineReader& in, const char* what, std::initializer_list<Fie
         if (!ReadField(in, tokens[i++].text, f))
             return false;
     return true;
+}
+
+bool ReadNumberLine(CLineReader& in, const char* what, std::initializer_list<Field> fields) {
+    return ReadNumberLine(in, what, std::span<const Field>(fields.begin(), fields.size()));
 }
 
 // The last fields.size() tokens of a line are numbers; what stands before them is text
@@ -249,11 +257,31 @@ bool ReadPlateAndRadius(CLineReader& in, std::string_view plateLine, int& bPlate
     return in.OnlyBlankLinesLeft();
 }
 
+// The load block (LoadLines), each value read as the type of the member it goes to.
 bool ReadLoadLines(CLineReader& in, ProjectData& d) {
-    return ReadNumberLine(in, "load type, frequency", {IntField(d.loadType), DoubleField(d.frequency)}) &&
-           ReadNumberLine(in, "load direction, output", {IntField(d.loadDir), IntField(d.output)}) &&
-           ReadNumberLine(in, "time from, time to", {FloatField(d.timeFrom), FloatField(d.timeTo)}) &&
-           ReadNumberLine(in, "receiving point", {FloatField(d.receiverX)});
+    for (const CLoadLine& line : LoadLines()) {
+        const std::size_t first = d.load.size();
+        for (const CLoadValue& v : line.values)
+            std::visit(
+                [&](auto member) { d.load.emplace_back(typename LoadValueType<decltype(member)>::type{}); },
+                v.member);
+        std::vector<Field> fields;
+        for (std::size_t i = first; i < d.load.size(); ++i)
+            fields.push_back(std::visit(
+                [](auto& value) {
+                    using T = std::remove_reference_t<decltype(value)>;
+                    if constexpr (std::is_same_v<T, int>)
+                        return IntField(value);
+                    else if constexpr (std::is_same_v<T, float>)
+                        return FloatField(value);
+                    else
+                        return DoubleField(value);
+                },
+                d.load[i]));
+        if (!ReadNumberLine(in, line.what, fields))
+            return false;
+    }
+    return true;
 }
 
 // Title, counts (and the composite's constant), load lines and materials.

@@ -86,7 +86,7 @@ bool LoadProject(const StudyDefinition& def, CProject& p, std::string* error, co
     if (!ParseProject(ProjectKindOf(def.kind), text, p.data, &why))
         return Fail(error, def.projectFile + ", line " + std::to_string(why.line) + ": " + why.reason);
     p.title = p.data.title;
-    p.loadType = p.data.loadType;
+    p.loadType = LoadValueOf(p.data, &CProjectKind::loadType);
     if (!IsPlainPathComponent(p.title) || HasControlCharacter(p.title))
         return Fail(error, def.projectFile + ": the title \"" + p.title + "\" cannot be a directory name");
     p.home = fs::path(def.projectFile).parent_path().parent_path().string();
@@ -281,12 +281,12 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error,
     m.resultStem = kind.copyStem;
     m.points = def.points;
     m.order = def.order;
-    m.component = project.data.output;
+    m.component = LoadValueOf(project.data, &CProjectKind::output);
     m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
     m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
     m.receiverSweep = def.receiverSweep;
     m.receivers = def.receiverSweep ? def.receivers
-                                    : std::vector<double>{project.data.receiverX};
+                                    : std::vector<double>{LoadValueOf(project.data, &CProjectKind::receiverX)};
     for (const StudyParameter& p : def.parameters) {
         m.columns.push_back(ParameterColumn(p));
         m.descriptions.push_back(ParameterDescription(p));

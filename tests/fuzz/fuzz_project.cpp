@@ -49,11 +49,21 @@ bool SameLists(const std::vector<T>& a, const std::vector<T>& b, bool (*same)(co
     return true;
 }
 
+// The integers of the load block (its codes); the other values are written with fixed decimals.
+bool SameLoadCodes(const ProjectData& a, const ProjectData& b) {
+    if (a.load.size() != b.load.size())
+        return false;
+    for (size_t i = 0; i < a.load.size(); ++i)
+        if (std::holds_alternative<int>(a.load[i]) && a.load[i] != b.load[i])
+            return false;
+    return true;
+}
+
 // What the file holds exactly (names, codes, counts); numbers written with fixed decimals are
 // compared through the second writing instead.
 bool SameExactParts(const ProjectData& a, const ProjectData& b) {
-    return a.title == b.title && a.nLayers == b.nLayers && a.loadType == b.loadType && a.loadDir == b.loadDir &&
-           a.output == b.output && a.bPlate == b.bPlate && a.hasRadius == b.hasRadius &&
+    return a.title == b.title && a.nLayers == b.nLayers && SameLoadCodes(a, b) && a.bPlate == b.bPlate &&
+           a.hasRadius == b.hasRadius &&
            SameLists(a.materials, b.materials, &SameMaterial) && SameLists<CLayer>(a.layers, b.layers, &SameLayer) &&
            SameLists<CFGMLayer>(a.fgmLayers, b.fgmLayers, &SameLayer);
 }

@@ -110,7 +110,7 @@ TEST(ProjectFormat, GermanLocaleStillWritesAndReadsDecimalPoints) {
     EXPECT_EQ(FormatSolverInput(FGMKind(), doc), kGradedShellSolverInput);
     ProjectData com;
     ASSERT_TRUE(ParseProject(CompositeKind(), kLaminateShellProject, com, nullptr));
-    EXPECT_EQ(com.frequency, 6.28);
+    EXPECT_EQ(LoadValueOf(com, &CProjectKind::frequency), 6.28);
     EXPECT_EQ(com.layers.at(1).m_fThickness, 0.5f);
     ProjectData fgm;
     ASSERT_TRUE(ParseProject(FGMKind(), kGradedShellProject, fgm, nullptr));
@@ -285,4 +285,47 @@ TEST(ProjectFormat, NamesWithLineBreaksAreFound) {
     EXPECT_EQ(ProjectNameProblem(FGMKind(), doc), "");
     doc.m_strFGMTitle = "a\nb";
     EXPECT_NE(ProjectNameProblem(FGMKind(), doc).find("title"), std::string::npos);
+}
+
+// The load block is written, read and applied from one list: every value lands in its own
+// kind's member with its own type, for both kinds.
+TEST(ProjectFormat, EveryLoadValueReachesItsKindsMember) {
+    for (const CProjectKind* kind : ProjectKinds()) {
+        const CProjectKind& k = *kind;
+        COstrelDoc doc;
+        MakeLaminateShell(doc);
+        MakeGradedShell(doc);
+        doc.*k.loadType = 5;
+        doc.*k.frequency = 1.2345;
+        doc.*k.loadDir = 2;
+        doc.*k.output = 3;
+        doc.*k.timeFrom = 1.25f;
+        doc.*k.timeTo = 7.5f;
+        doc.*k.receiverX = 12.5f;
+        const std::string text = FormatProject(k, doc);
+        ProjectData data;
+        ProjectReadError error;
+        ASSERT_TRUE(ParseProject(k, text, data, &error)) << k.name << " " << error.line << ": " << error.reason;
+        EXPECT_EQ(LoadValueOf(data, &CProjectKind::timeTo), 7.5f) << k.name;
+        EXPECT_EQ(LoadValueOf(data, &CProjectKind::output), 3) << k.name;
+        COstrelDoc read;
+        ApplyProject(k, data, read);
+        EXPECT_EQ(read.*k.loadType, 5) << k.name;
+        EXPECT_EQ(read.*k.frequency, 1.2345) << k.name;
+        EXPECT_EQ(read.*k.loadDir, 2) << k.name;
+        EXPECT_EQ(read.*k.output, 3) << k.name;
+        EXPECT_EQ(read.*k.timeFrom, 1.25f) << k.name;
+        EXPECT_EQ(read.*k.timeTo, 7.5f) << k.name;
+        EXPECT_EQ(read.*k.receiverX, 12.5f) << k.name;
+        // The other kind's members keep their defaults.
+        const CProjectKind& other = KindAt(1 - k.index);
+        EXPECT_EQ(read.*other.loadType, COstrelDoc().*other.loadType) << k.name;
+        EXPECT_EQ(read.*other.receiverX, COstrelDoc().*other.receiverX) << k.name;
+        // An integer value is read as one: the load type "5.5" is refused at its line.
+        std::string fractional = text;
+        fractional.replace(fractional.find("5    1.2345"), 1, "5.5");
+        EXPECT_FALSE(ParseProject(k, fractional, data, &error)) << k.name;
+        EXPECT_EQ(error.line, 3) << k.name;
+        EXPECT_NE(error.reason.find("not an integer"), std::string::npos) << error.reason;
+    }
 }
