@@ -13,6 +13,7 @@
 #include "DispersionCurves.h"
 #include "FileExport.h"
 #include "ModeShapePanel.h"
+#include "ImageExportDialog.h"
 #include "PlotWidget.h"
 #include "QtUiServices.h"
 #include "SeriesCsv.h"
@@ -53,7 +54,7 @@ plot::PlotContent DispersionPlotContent(const CDispersionTable& table, EDispersi
         plot::Series s;
         s.name = m.strName;
         s.unit = c.y.unit;
-        s.colour = plot::SeriesColour(i);
+        plot::SetSeriesLook(s, i);
         s.lineWidth = 1.5;
         for (size_t j = 0; j < m.frequency.size(); ++j) s.points.push_back({m.frequency[j] * scale, Value(m, quantity, j)});
         c.series.push_back(std::move(s));
@@ -178,8 +179,7 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     };
     button("Overview", "overview", [this] { m_plot->View().SetShown(m_plot->View().FullRange()), m_plot->update(); });
     button("Export CSV...", "exportCsv", [this] { Export("csv"); });
-    button("Export PNG...", "exportPng", [this] { Export("png"); });
-    button("Export SVG...", "exportSvg", [this] { Export("svg"); });
+    button("Export image...", "exportImage", [this] { Export("png"); });
     // Colour by excitability, for a load direction and output of the user's choice.
     auto* colouring = new QHBoxLayout;
     m_colour = new QCheckBox(QStringLiteral("Colour by excitability for a load along"), this);
@@ -227,6 +227,7 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     connect(m_colour, &QCheckBox::toggled, this, colourChanged);
     connect(m_load, &QComboBox::currentIndexChanged, this, colourChanged);
     connect(m_output, &QComboBox::currentIndexChanged, this, colourChanged);
+    m_mode->setAccessibleName(QStringLiteral("Mode under the pointer"));
     SetQuantity(EDispersionQuantity::Phase);
     resize(1300, 640);
 }
@@ -284,13 +285,18 @@ bool CDispersionWindow::ExportCsv(const QString& path, QString* error) const {
     return plot::SaveFileAtomically(path, QByteArray::fromStdString(DispersionCsvText(m_table)), error);
 }
 
-bool CDispersionWindow::ExportImage(const QString& path, QString* error) const {
-    return m_plot->ExportImage(path, QSize(1000, 650), error);
+bool CDispersionWindow::ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const {
+    return m_plot->ExportImage(path, size, error, gridLines);
 }
 
 void CDispersionWindow::Export(const char* extension) {
-    const CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
+    const bool image = std::string(extension) != "csv";
+    // An image: its size (the window's to begin with) and grid lines first, then the file (.png or .svg).
+    plot::ImageExportDialog options(m_plot->size().expandedTo(QSize(640, 400)), this);
+    if (image && options.exec() != QDialog::Accepted) return;
+    CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
+    if (image) request.strFilter = plot::kImageFilter;
     ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension, [&](const QString& path, QString* error) {
-        return std::string(extension) == "csv" ? ExportCsv(path, error) : ExportImage(path, error);
+        return image ? ExportImage(path, options.ChosenSize(), options.GridLines(), error) : ExportCsv(path, error);
     });
 }

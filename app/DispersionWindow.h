@@ -2,7 +2,7 @@
 // The dispersion curves of a stack in a window of their own: phase velocity, group velocity,
 // wavenumber, energy velocity or skew angle against frequency (or frequency times thickness), one line per mode, with the
 // shared plot's zoom and read-out, the mode under the pointer in full, and export as CSV (every
-// quantity of every point), PNG or SVG.
+// quantity of every point) or as a PNG or SVG image of a chosen size.
 
 #include <QWidget>
 #include <memory>
@@ -56,7 +56,8 @@ public:
     void SetQuantity(EDispersionQuantity quantity);
     EDispersionQuantity Quantity() const { return m_quantity; }
     bool ExportCsv(const QString& path, QString* error) const;
-    bool ExportImage(const QString& path, QString* error) const;  // by suffix: .png or .svg
+    // By suffix: .png or .svg, at the size given, with grid lines at the ticks or not.
+    bool ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const;
     plot::PlotWidget* Plot() const { return m_plot; }
     QString ReadoutText() const;
     const CDispersionTable& Table() const { return m_table; }

@@ -9,7 +9,7 @@ bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* me
     request.title = "Export " + r.strWhat + " as " + extension;
     request.defaultExt = extension;
     request.initialName = r.strInitialName + "." + extension;
-    request.filter = std::string("*.") + extension;
+    request.filter = r.strFilter.empty() ? std::string("*.") + extension : r.strFilter;
     request.startDir = r.strStartDir;
     CQtFileChooser qtChooser(parent);
     IFileChooser& chooser = files ? *files : qtChooser;

@@ -68,11 +68,13 @@ QString CProcessProgressDialog::ElapsedText(qint64 milliseconds) {
 }
 
 void CProcessProgressDialog::AppendLine(const QString& line) {
-    m_output->appendPlainText(line);
+    // Progress moves the bar; the text shows only what else the program says.
     if (const std::optional<int> percent = ParseProgressPercent(line.toStdString())) {
         m_progress->setRange(0, 100);
         m_progress->setValue(*percent);
+        return;
     }
+    m_output->appendPlainText(line);
 }
 
 void CProcessProgressDialog::SetElapsed(qint64 milliseconds) {

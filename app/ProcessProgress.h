@@ -18,7 +18,7 @@ class CProcessProgressDialog : public QDialog {
 public:
     CProcessProgressDialog(const QString& programName, const QString& workingDirectory, QWidget* parent = nullptr);
 
-    // One line the solver printed: shown, and a "progress N%" line moves the bar.
+    // One line the solver printed: a "progress N%" line moves the bar, any other is shown.
     void AppendLine(const QString& line);
     void SetElapsed(qint64 milliseconds);
     bool CancelRequested() const { return m_cancelRequested; }

@@ -98,6 +98,9 @@ public:
     // curve: 0 not known, 1 composite, 2 FGM; and whether it is a kept copy from the output tree.
     int m_nCurveFamily = 0;
     int m_bCurveExisting = 0;
+    // The curve on show as its file holds it, in double precision (m_curve keeps floats): one
+    // entry for each of the first m_nPoints points, or empty when the curve came from elsewhere.
+    std::vector<double> m_curveTimes, m_curveValues;
 
     static constexpr int kInitialMaterials = 20;
     static constexpr int kInitialLayers = 100;

@@ -12,6 +12,12 @@ std::optional<GridCell> GridCellAt(const Grid& grid, Point p) {
         return std::nullopt;
     GridCell c;
     c.ix = std::clamp(int(std::floor((p.x - e.xMin) / e.Width() * grid.nx)), 0, grid.nx - 1);
+    if (grid.columnX.size() == std::size_t(grid.nx)) {
+        // Uneven columns: the one whose edges hold p.
+        c.ix = 0;
+        while (c.ix + 1 < grid.nx && p.x >= grid.ColumnEdges(c.ix).second)
+            ++c.ix;
+    }
     c.iy = std::clamp(int(std::floor((p.y - e.yMin) / e.Height() * grid.ny)), 0, grid.ny - 1);
     c.value = grid.At(c.ix, c.iy);
     return c;
@@ -26,10 +32,15 @@ QString GridReadoutText(const PlotContent& content, Point p) {
     const auto withUnit = [](const std::string& unit) {
         return unit.empty() ? QString() : QStringLiteral(" ") + QString::fromStdString(unit);
     };
-    QString text = QStringLiteral("%1 = %2%3, %4 = %5%6, %7 = ")
-                       .arg(QString::fromStdString(content.x.name), ReadoutNumber(p.x), withUnit(content.x.unit),
-                            QString::fromStdString(content.y.name), ReadoutNumber(p.y), withUnit(content.y.unit),
-                            QString::fromStdString(content.grid->name));
+    const Grid& grid = *content.grid;
+    // The column by its name where it has one (the receiver under the pointer), else the pointer's x.
+    const QString column = std::size_t(cell->ix) < grid.columnNames.size()
+                               ? QString::fromStdString(grid.columnNames[std::size_t(cell->ix)])
+                               : QStringLiteral("%1 = %2%3").arg(QString::fromStdString(content.x.name),
+                                                                 ReadoutNumber(p.x), withUnit(content.x.unit));
+    QString text = QStringLiteral("%1, %2 = %3%4, %5 = ")
+                       .arg(column, QString::fromStdString(content.y.name), ReadoutNumber(p.y),
+                            withUnit(content.y.unit), QString::fromStdString(grid.name));
     if (!std::isfinite(cell->value))
         return text + QStringLiteral("no value");
     return text + ReadoutNumber(cell->value) + withUnit(content.grid->unit);

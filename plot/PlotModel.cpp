@@ -15,6 +15,16 @@ Rgb SeriesColour(std::size_t index) {
     return kPalette[index % (sizeof kPalette / sizeof kPalette[0])];
 }
 
+Dash SeriesDash(std::size_t index) {
+    static constexpr Dash kDashes[] = {Dash::Solid, Dash::Dashed, Dash::Dotted, Dash::DashDot};
+    return kDashes[(index / 10) % 4];
+}
+
+void SetSeriesLook(Series& s, std::size_t index) {
+    s.colour = SeriesColour(index);
+    s.dash = SeriesDash(index);
+}
+
 std::optional<Range> DataRange(std::span<const Series> series) {
     std::optional<Range> r;
     for (const Series& s : series)
@@ -184,6 +194,56 @@ std::optional<Nearest> NearestPoint(std::span<const Series> series, Point pointe
     if (best)
         best->pixels = std::sqrt(bestSquare);
     return best;
+}
+
+std::optional<Nearest> NearestLine(std::span<const Series> series, Point pointer, double pixelsPerX,
+                                   double pixelsPerY, const Range& within, double maxPixels) {
+    if (!std::isfinite(pointer.x) || !std::isfinite(pointer.y))
+        return std::nullopt;
+    std::optional<Nearest> best;
+    double bestSquare = maxPixels * maxPixels;
+    const auto consider = [&](std::size_t s, std::size_t i, Point a, double square) {
+        if (square <= bestSquare && (!best || square < bestSquare)) {
+            bestSquare = square;
+            best = Nearest{s, i, a, 0};
+        }
+    };
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        const std::vector<Point>& points = series[s].points;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            // Screen offsets from the pointer of this point and (as a segment) of the next one.
+            const Point& a = points[i];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !within.Contains(a))
+                continue;
+            const double ax = (a.x - pointer.x) * pixelsPerX, ay = (a.y - pointer.y) * pixelsPerY;
+            consider(s, i, a, ax * ax + ay * ay);
+            if (i + 1 >= points.size() || series[s].style == Series::Style::Markers)
+                continue;
+            const Point& b = points[i + 1];
+            if (!std::isfinite(b.x) || !std::isfinite(b.y) || !within.Contains(b))
+                continue;
+            const double bx = (b.x - pointer.x) * pixelsPerX, by = (b.y - pointer.y) * pixelsPerY;
+            const double dx = bx - ax, dy = by - ay, length = dx * dx + dy * dy;
+            const double t = length > 0 ? std::clamp(-(ax * dx + ay * dy) / length, 0.0, 1.0) : 0.0;
+            const double fx = ax + t * dx, fy = ay + t * dy;
+            // The segment's foot counts, in the name of its nearer end.
+            consider(s, t < 0.5 ? i : i + 1, t < 0.5 ? a : b, fx * fx + fy * fy);
+        }
+    }
+    if (best)
+        best->pixels = std::sqrt(bestSquare);
+    return best;
+}
+
+std::pair<double, double> Grid::ColumnEdges(int ix) const {
+    if (columnX.size() != std::size_t(nx) || nx < 2) {
+        const double w = nx > 0 ? extent.Width() / nx : 0;
+        return {extent.xMin + ix * w, extent.xMin + (ix + 1) * w};
+    }
+    const auto at = [&](int i) { return columnX[std::size_t(i)]; };
+    const double left = ix > 0 ? 0.5 * (at(ix - 1) + at(ix)) : at(0) - 0.5 * (at(1) - at(0));
+    const double right = ix + 1 < nx ? 0.5 * (at(ix) + at(ix + 1)) : at(nx - 1) + 0.5 * (at(nx - 1) - at(nx - 2));
+    return {left, right};
 }
 
 std::optional<std::pair<double, double>> Grid::ValueRange() const {

@@ -30,9 +30,15 @@ constexpr int RgbRed(Rgb c) { return int((c >> 16) & 0xFF); }
 constexpr int RgbGreen(Rgb c) { return int((c >> 8) & 0xFF); }
 constexpr int RgbBlue(Rgb c) { return int(c & 0xFF); }
 
-// The i-th colour of a fixed palette of well-distinguished colours (wraps around): the colour
-// a series gets when the caller has no preference.
+// The i-th colour of a fixed palette of ten well-distinguished colours (wraps around): the
+// colour a series gets when the caller has no preference.
 Rgb SeriesColour(std::size_t index);
+
+// How a line is drawn besides its colour.
+enum class Dash { Solid, Dashed, Dotted, DashDot };
+// The i-th series' dash: solid for the first ten, then dashed, dotted and dash-dotted, so that
+// lines stay apart when the colours come round again (forty before a look repeats).
+Dash SeriesDash(std::size_t index);
 
 // A named curve. Points are drawn in their order (a line joins point i to point i + 1);
 // they need not be sorted. name and unit appear in the legend, the read-out and CSV headers.
@@ -48,7 +54,11 @@ struct Series {
     // A colour per point (as many as points) draws each segment in its first point's colour
     // instead of `colour` (a line coloured by a quantity along it); empty for one colour.
     std::vector<Rgb> pointColours;
+    Dash dash = Dash::Solid;
 };
+
+// Gives the i-th of several series its colour and dash.
+void SetSeriesLook(Series& s, std::size_t index);
 
 // An axis-aligned rectangle in data units. Empty (no extent on an axis) is allowed.
 struct Range {
@@ -107,6 +117,11 @@ struct Nearest {
     Point point;
     double pixels = 0;  // distance on screen
 };
+// The line nearest to a pointer, measured on screen to the drawn segments (not only to the
+// points, which may lie far apart on a straight stretch): its point nearer to the pointer's
+// foot on the nearest segment, with the distance to that segment. None beyond maxPixels.
+std::optional<Nearest> NearestLine(std::span<const Series> series, Point pointer, double pixelsPerX,
+                                   double pixelsPerY, const Range& within, double maxPixels);
 std::optional<Nearest> NearestPoint(std::span<const Series> series, Point pointer, double pixelsPerX,
                                     double pixelsPerY, const std::optional<Range>& within = std::nullopt,
                                     double maxPixels = 1e300);
@@ -121,6 +136,13 @@ struct Grid {
     int ny = 0;
     Range extent;       // the outer edges of the cells
     std::vector<double> values;
+    // Columns that are not evenly spaced: the centre of each (ascending, nx of them); a column
+    // then reaches halfway to its neighbours (and as far beyond the outer ones). Empty: even.
+    std::vector<double> columnX;
+    // What each column is, for read-outs ("receiver 3 at x = 2.5 mm"); empty: its x.
+    std::vector<std::string> columnNames;
+    // Where column ix begins and ends along x.
+    std::pair<double, double> ColumnEdges(int ix) const;
     double At(int ix, int iy) const { return values[std::size_t(iy) * std::size_t(nx) + std::size_t(ix)]; }
     // Smallest and largest finite value; none when there is none.
     std::optional<std::pair<double, double>> ValueRange() const;

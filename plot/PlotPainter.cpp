@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "AxisFormat.h"
+#include "PlotLegend.h"
 
 namespace plot {
 
@@ -79,11 +80,21 @@ void PaintGrid(QPainter& painter, const Mapping& map, const Grid& grid, std::pai
             image.setPixel(ix, grid.ny - 1 - iy,
                            std::isfinite(v) ? qRgb(RgbRed(c), RgbGreen(c), RgbBlue(c)) : qRgba(0, 0, 0, 0));
         }
-    const QPointF a = map.ToPixel({grid.extent.xMin, grid.extent.yMax});
-    const QPointF b = map.ToPixel({grid.extent.xMax, grid.extent.yMin});
     painter.save();
     painter.setClipRect(map.rect);
-    painter.drawImage(QRectF(a, b), image);
+    if (grid.columnX.size() == std::size_t(grid.nx)) {
+        // Uneven columns: each drawn between its own edges.
+        for (int ix = 0; ix < grid.nx; ++ix) {
+            const auto [left, right] = grid.ColumnEdges(ix);
+            const QPointF a = map.ToPixel({left, grid.extent.yMax});
+            const QPointF b = map.ToPixel({right, grid.extent.yMin});
+            painter.drawImage(QRectF(a, b), image, QRectF(ix, 0, 1, grid.ny));
+        }
+    } else {
+        const QPointF a = map.ToPixel({grid.extent.xMin, grid.extent.yMax});
+        const QPointF b = map.ToPixel({grid.extent.xMax, grid.extent.yMin});
+        painter.drawImage(QRectF(a, b), image);
+    }
     painter.restore();
 }
 
@@ -123,10 +134,7 @@ void PaintColourBar(QPainter& painter, const QRectF& target, const QRectF& plotR
 }
 
 void PaintSeries(QPainter& painter, const Mapping& map, const Series& s) {
-    QPen pen(ToQColor(s.colour));
-    pen.setWidthF(std::max(1.0, s.lineWidth));
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::BevelJoin);
+    QPen pen = SeriesPen(s);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     if (s.style != Series::Style::Markers && s.pointColours.size() == s.points.size()) {
@@ -151,6 +159,7 @@ void PaintSeries(QPainter& painter, const Mapping& map, const Series& s) {
         }
     }
     if (s.style != Series::Style::Line) {
+        painter.setPen(ToQColor(s.colour));
         painter.setBrush(ToQColor(s.colour));
         const double r = std::max(2.0, s.lineWidth + 1.5);
         for (const Point& p : s.points)
@@ -162,20 +171,41 @@ void PaintSeries(QPainter& painter, const Mapping& map, const Series& s) {
 
 int ValueTickTarget(const PlotStyle& style) { return std::max(2, style.tickTarget * 2 / 3); }
 
-}  // namespace
+struct Margins {
+    double left, top, right, bottom;
+};
 
-QRectF PlotRect(const QRectF& target, const PlotContent& content, const Range& shown, const PlotStyle& style) {
+Margins PlotMargins(const PlotContent& content, const Range& shown, const PlotStyle& style) {
     const QFontMetricsF fm(style.font);
     const double line = fm.height();
     const AxisTicks yt = Ticks(shown.yMin, shown.yMax, ValueTickTarget(style));
     const double labels = std::max(WidestLabel(fm, yt), fm.horizontalAdvance(QStringLiteral("0.00")));
-    const double left = kPad + line + kPad + labels + kTick;
-    const double bottom = kTick + line + kPad + line + kPad;
-    const double top = kPad + line + (content.title.empty() ? 0 : line + kPad);
-    double right = kPad + fm.horizontalAdvance(QStringLiteral("00.0"));
+    Margins m;
+    m.left = kPad + line + kPad + labels + kTick;
+    m.bottom = kTick + line + kPad + line + kPad;
+    m.top = kPad + line + (content.title.empty() ? 0 : line + kPad);
+    m.right = kPad + fm.horizontalAdvance(QStringLiteral("00.0"));
     if (content.grid)
-        right = 3 * kPad + kBarWidth + kTick + fm.horizontalAdvance(QStringLiteral("-0.000")) + kPad;
-    QRectF r = target.adjusted(left, top, -right, -bottom);
+        m.right = 3 * kPad + kBarWidth + kTick + fm.horizontalAdvance(QStringLiteral("-0.000")) + kPad;
+    return m;
+}
+
+// The legend's layout for a target: as high as the frame, at most 40 % of the width.
+LegendLayout LegendFor(const QRectF& target, const PlotContent& content, const Range& shown, const PlotStyle& style) {
+    if (!ShowsLegend(content, style))
+        return {};
+    const Margins m = PlotMargins(content, shown, style);
+    return LayoutLegend(LegendEntries(content), style.font, target.height() - m.top - m.bottom,
+                        0.4 * target.width());
+}
+
+}  // namespace
+
+QRectF PlotRect(const QRectF& target, const PlotContent& content, const Range& shown, const PlotStyle& style) {
+    const Margins m = PlotMargins(content, shown, style);
+    const LegendLayout legend = LegendFor(target, content, shown, style);
+    const double right = legend.columns > 0 ? m.right + legend.size.width() + kPad : m.right;
+    QRectF r = target.adjusted(m.left, m.top, -right, -m.bottom);
     if (r.width() < 10 || r.height() < 10)  // a tiny target: the frame takes what there is
         r = target.adjusted(2, 2, -2, -2);
     return r;
@@ -253,33 +283,6 @@ std::vector<std::vector<Point>> ClipPolyline(const std::vector<Point>& points, c
     }
     flush();
     return pieces;
-}
-
-void PaintLegend(QPainter& painter, QPointF topRight, const std::vector<LegendEntry>& entries, const QFont& font,
-                 const QColor& textColour) {
-    if (entries.empty())
-        return;
-    const QFontMetricsF fm(font);
-    const double sample = 24;
-    double textWidth = 0;
-    for (const LegendEntry& e : entries)
-        textWidth = std::max(textWidth, fm.horizontalAdvance(e.text));
-    const double rowHeight = fm.height() + 2;
-    const QRectF box(topRight.x() - (textWidth + sample + 3 * kPad), topRight.y(), textWidth + sample + 3 * kPad,
-                     rowHeight * entries.size() + kPad);
-    painter.save();
-    painter.setFont(font);
-    painter.setPen(QPen(textColour, 1));
-    painter.setBrush(QColor(255, 255, 255, 230));
-    painter.drawRect(box);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const double y = box.top() + kPad / 2 + rowHeight * (i + 0.5);
-        painter.setPen(QPen(entries[i].colour, 2));
-        painter.drawLine(QPointF(box.left() + kPad, y), QPointF(box.left() + kPad + sample, y));
-        painter.setPen(textColour);
-        painter.drawText(QPointF(box.left() + 2 * kPad + sample, y + fm.ascent() / 2 - 1), entries[i].text);
-    }
-    painter.restore();
 }
 
 void PaintPlot(QPainter& painter, const QRectF& target, const PlotContent& content, const Range& shown,
@@ -361,12 +364,11 @@ void PaintPlot(QPainter& painter, const QRectF& target, const PlotContent& conte
                          title);
     }
 
-    if (style.legend && (content.series.size() >= 2 || (style.legendAlways && !content.series.empty()))) {
-        std::vector<LegendEntry> entries;
-        // A series without a name (a guide line) has no entry.
-        for (const Series& s : content.series)
-            if (!s.name.empty()) entries.push_back({Q(s.name), ToQColor(s.colour)});
-        PaintLegend(painter, QPointF(rect.right() - kPad, rect.top() + kPad), entries, style.font, style.text);
+    // Beside the frame (past a colour bar): it never covers a curve.
+    const LegendLayout legend = LegendFor(target, content, shown, style);
+    if (legend.columns > 0) {
+        const double x = target.right() - kPad - legend.size.width();
+        PaintLegend(painter, QPointF(x, rect.top()), LegendEntries(content), legend, style.font, style.text);
     }
     painter.restore();
 }

@@ -46,7 +46,7 @@ struct PlotStyle {
     QColor background = Qt::white;
     QColor frame = QColor(26, 128, 26);  // frame, ticks and labels (the curve view's green)
     QColor text = QColor(26, 128, 26);
-    bool legend = true;                  // drawn when there are two series or more (or always)
+    bool legend = true;                  // beside the frame when there are two series or more (or always)
     bool legendAlways = false;
     bool gridLines = false;              // light lines at the ticks
     int tickTarget = 6;                  // about this many ticks per axis
@@ -78,15 +78,6 @@ bool ClipSegment(Point& a, Point& b, const Range& r);
 // The parts of a polyline inside r: a segment crossing the edge is cut at it; non-finite
 // points break the line. Each piece has at least two points.
 std::vector<std::vector<Point>> ClipPolyline(const std::vector<Point>& points, const Range& r);
-
-// Draws a legend box (a line sample and the name of each entry) with its top-right corner at
-// topRight. Used by PaintPlot and by views that draw the plot themselves.
-struct LegendEntry {
-    QString text;
-    QColor colour;
-};
-void PaintLegend(QPainter& painter, QPointF topRight, const std::vector<LegendEntry>& entries, const QFont& font,
-                 const QColor& textColour);
 
 // Writes whatever paint draws as an image file: ".svg" (any case) through QSvgGenerator,
 // anything else through QImage (format from the suffix: png, jpg, bmp). paint receives the

@@ -11,7 +11,8 @@
 namespace plot {
 
 namespace {
-constexpr double kReadoutPixels = 30;  // a series point farther from the pointer is not "nearest"
+// A line farther from the pointer than this is not the one it points at: its read-out waits.
+constexpr double kReadoutPixels = 8;
 }
 
 PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
@@ -78,8 +79,10 @@ bool PlotWidget::ExportCsv(const QString& path, QString* error) const {
     return SaveFileAtomically(path, QByteArray::fromStdString(text), error);
 }
 
-bool PlotWidget::ExportImage(const QString& path, QSize size, QString* error) const {
-    return ExportPlotImage(path, size, m_content, m_view.Shown(), m_style, error);
+bool PlotWidget::ExportImage(const QString& path, QSize size, QString* error, bool gridLines) const {
+    PlotStyle style = m_style;
+    style.gridLines = style.gridLines || gridLines;
+    return ExportPlotImage(path, size, m_content, m_view.Shown(), style, error);
 }
 
 QImage PlotWidget::RenderImage(QSize size) const {
@@ -163,20 +166,27 @@ void PlotWidget::leaveEvent(QEvent* event) {
         m_readout.clear();
         emit readoutChanged(m_readout);
     }
+    if (m_hovered.first >= 0) {
+        m_hovered = {-1, -1};
+        emit hoveredPoint(-1, -1);
+    }
     QWidget::leaveEvent(event);
 }
 
 void PlotWidget::UpdateReadout(QPointF pos) {
     const QRectF area = PlotArea();
     QString text;
+    std::optional<Nearest> nearest;
     if (area.contains(pos)) {
         const Mapping map{m_view.Shown(), area};
         const Point p = map.ToData(pos);
-        const std::optional<Nearest> nearest =
-            NearestPoint(m_content.series, p, map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(), kReadoutPixels);
+        nearest = NearestLine(m_content.series, p, map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(), kReadoutPixels);
         text = ReadoutText(m_content, p, nearest);
-        if (nearest)
-            emit hoveredPoint(int(nearest->series), int(nearest->index));
+    }
+    const std::pair<int, int> hovered = nearest ? std::pair{int(nearest->series), int(nearest->index)} : std::pair{-1, -1};
+    if (hovered != m_hovered) {
+        m_hovered = hovered;
+        emit hoveredPoint(hovered.first, hovered.second);
     }
     if (text != m_readout) {
         m_readout = text;

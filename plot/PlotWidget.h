@@ -45,7 +45,7 @@ public:
 
     // CSV of all series (format in SeriesCsv.h); image by suffix (.png, .svg) at size.
     bool ExportCsv(const QString& path, QString* error) const;
-    bool ExportImage(const QString& path, QSize size, QString* error) const;
+    bool ExportImage(const QString& path, QSize size, QString* error, bool gridLines = false) const;
     // The plot as shown, at widget size, onto the clipboard.
     void CopyImage() const;
     QImage RenderImage(QSize size) const;
@@ -55,7 +55,8 @@ public:
 
 signals:
     void readoutChanged(const QString& text);
-    // The nearest series point under the pointer (within 30 pixels), or none.
+    // The line under the pointer (within a few pixels) and its point nearest to the pointer;
+    // (-1, -1) when the pointer leaves it.
     void hoveredPoint(int series, int index);
     // A left click (press and release within a few pixels) near a series point (within 30 pixels).
     void pointClicked(int series, int index);
@@ -81,6 +82,7 @@ private:
     PlotGestures m_gestures;
     QString m_readout;
     std::optional<QPointF> m_pressAt;  // where the left button went down, for a click
+    std::pair<int, int> m_hovered{-1, -1};
 };
 
 }  // namespace plot

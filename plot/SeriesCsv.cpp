@@ -52,6 +52,17 @@ std::string Header(std::span<const Series> series, const AxisName& x) {
     return line + '\n';
 }
 
+// The time a point stands at: a 32-bit value as the number its shortest text names (60.3f is
+// 60.3), so that a float curve and a double one share their rows.
+double RowKey(double x, bool singlePrecision) {
+    if (!singlePrecision)
+        return x;
+    const std::string text = NumberText(x, true);
+    double key = x;
+    std::from_chars(text.data(), text.data() + text.size(), key);
+    return key;
+}
+
 std::string WideText(std::span<const Series> series, const AxisName& x) {
     // A row per (x, n-th repeat of x in a series): repeated times in one series stay apart.
     struct Key {
@@ -60,21 +71,20 @@ std::string WideText(std::span<const Series> series, const AxisName& x) {
         bool operator<(const Key& o) const { return x != o.x ? x < o.x : repeat < o.repeat; }
     };
     std::map<Key, std::vector<const Point*>> rows;
-    bool xSingle = !series.empty();
     for (std::size_t s = 0; s < series.size(); ++s) {
-        xSingle = xSingle && series[s].singlePrecision;
         std::map<double, int> seen;
         for (const Point& p : series[s].points) {
             if (!std::isfinite(p.x))
                 continue;
-            auto& cells = rows[Key{p.x, seen[p.x]++}];
+            const double key = RowKey(p.x, series[s].singlePrecision);
+            auto& cells = rows[Key{key, seen[key]++}];
             cells.resize(series.size(), nullptr);
             cells[s] = &p;
         }
     }
     std::string text = Header(series, x);
     for (const auto& [key, cells] : rows) {
-        text += NumberText(key.x, xSingle);
+        text += NumberText(key.x);
         for (std::size_t s = 0; s < series.size(); ++s) {
             text += ',';
             if (cells[s])

@@ -6,7 +6,9 @@
 //           left out with its parentheses;
 //   rows:   one per distinct x value, ascending, over all series; a series without a point at
 //           that x leaves its cell empty. Every number is the shortest text that reads back to
-//           exactly the same value (of a float for single-precision series), so nothing is lost.
+//           exactly the same value (of a float for single-precision series), so nothing is lost;
+//           the x of a single-precision series counts as the number that text names, so a
+//           float time 60.3f and a double 60.3 share one row "60.3".
 // Series whose points are not sorted by x (a dispersion branch turning back) keep their own
 // order in the "long" form instead: the columns "series", x, y with one row per point, series
 // after series. CsvLayout::Auto picks Wide when every series is sorted, else Long.

@@ -230,7 +230,7 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows, std::siz
                 Series fresh;
                 fresh.name = cells[0];
                 fresh.unit = value.unit;
-                fresh.colour = SeriesColour(out.series.size());
+                SetSeriesLook(fresh, out.series.size());
                 out.series.push_back(std::move(fresh));
             }
             out.series[it->second].points.push_back({*x, *y});
@@ -255,7 +255,7 @@ CsvReadResult ReadSeriesCsv(std::string_view text, std::size_t maxRows, std::siz
         }
         if (s.name.empty())
             s.name = "column " + std::to_string(c + 1);
-        s.colour = SeriesColour(c - 1);
+        SetSeriesLook(s, c - 1);
         out.series.push_back(std::move(s));
     }
     if (hasHeader)

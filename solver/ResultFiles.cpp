@@ -40,8 +40,9 @@ public:
         return value;
     }
 
-    // A finite float, or none (no number there, or one that is infinite or not a number).
-    std::optional<float> ReadFiniteFloat() {
+    // A finite float, or none (no number there, or one that is infinite or not a number);
+    // *exact, when asked, gets the same text as a double.
+    std::optional<float> ReadFiniteFloat(double* exact = nullptr) {
         SkipSpace();
         const char* p = SkipPlus();
         if (!p)
@@ -51,6 +52,12 @@ public:
         if (next == p)
             return std::nullopt;
         m_p = next;
+        if (exact) {
+            double wide = 0;
+            const auto [wideNext, wideEc] = std::from_chars(p, next, wide);
+            (void)wideNext;
+            *exact = wideEc == std::errc() && std::isfinite(wide) ? wide : 0.0;
+        }
         if (ec == std::errc::result_out_of_range) {
             // Too small for a float reads as zero, as the C library does; too large is infinite.
             double wide = 0;
@@ -124,13 +131,20 @@ CResultText ParseResultText(std::string_view text) {
     parsed.head = CResultText::Head::Ok;
     // The count is only a promise: storage follows the points that are really there.
     while (parsed.points.size() < static_cast<size_t>(*count)) {
-        const std::optional<float> x = reader.ReadFiniteFloat();
+        CResultText::Exact exact;
+        const std::optional<float> x = reader.ReadFiniteFloat(&exact.x);
         if (!x)
             break;
-        const std::optional<float> y = reader.ReadFiniteFloat();
+        const std::optional<float> y = reader.ReadFiniteFloat(&exact.y);
         if (!y)
             break;
         parsed.points.emplace_back(*x, *y);
+        // A value that underflowed the float reads as its float.
+        if (exact.y == 0 || *y == 0)
+            exact.y = *y;
+        if (exact.x == 0 || *x == 0)
+            exact.x = *x;
+        parsed.exact.push_back(exact);
     }
     return parsed;
 }
@@ -219,6 +233,12 @@ int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName
             doc.m_fYMin = y;
         else if (y > doc.m_fYMax)
             doc.m_fYMax = y;
+    }
+    doc.m_curveTimes.clear();
+    doc.m_curveValues.clear();
+    for (const CResultText::Exact& e : parsed.exact) {
+        doc.m_curveTimes.push_back(e.x);
+        doc.m_curveValues.push_back(e.y);
     }
     // Entries behind the new curve stay as they are and are never read.
     if (n <= doc.m_curve.size())

@@ -22,6 +22,12 @@ struct CResultText {
     Head head = Head::Missing;
     int announced = 0;                 // the head's second integer: how many points it promises
     std::vector<CCurvePoint> points;   // the points actually read, in file order
+    // The same points as the file writes them, in double precision (the file has more digits
+    // than a float keeps): what an export of the curve writes.
+    struct Exact {
+        double x = 0, y = 0;
+    };
+    std::vector<Exact> exact;
 };
 CResultText ParseResultText(std::string_view text);
 
@@ -43,7 +49,7 @@ CResultRead ReadCurrentResult(const std::string& home, const CProjectKind& kind,
 // there is no output tree yet (only a run makes it), Cancelled when the choice is cancelled.
 CResultRead ChooseKeptResult(const std::string& home, const CProjectKind& kind, IFileChooser* files);
 
-// Puts a parsed result into the document: curve, count, plotting window and full range,
+// Puts a parsed result into the document: curve (and its exact values), count, plotting window and full range,
 // m_bCurveLoaded, redraw; fewer points than announced are shown and the shortfall reported.
 // Returns 1 (a curve was taken over), or 0 with a message for a head without a usable count.
 int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName);

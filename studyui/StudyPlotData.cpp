@@ -6,13 +6,9 @@
 #include <limits>
 #include <numeric>
 
-namespace {
+#include "StudyFile.h"
 
-std::string Short(double v) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", v);
-    return buffer;
-}
+namespace {
 
 const std::vector<CCurvePoint>* FirstCurve(const StudyResults& r, int caseIndex) {
     for (const auto& c : r.curves[static_cast<std::size_t>(caseIndex)])
@@ -44,7 +40,7 @@ std::string CaseLabel(const StudyManifest& m, int caseIndex) {
         return "case " + std::to_string(caseIndex + 1);
     std::string s;
     for (std::size_t i = 0; i < m.columns.size(); ++i)
-        s += (i ? ", " : "") + m.columns[i] + " = " + Short(m.cases[static_cast<std::size_t>(caseIndex)].values[i]);
+        s += (i ? ", " : "") + ColumnValueText(m.columns[i], m.cases[static_cast<std::size_t>(caseIndex)].values[i]);
     return s;
 }
 
@@ -66,9 +62,24 @@ plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, in
     grid.ny = static_cast<int>(first->size());
     const double x0 = m.receivers[order.front()], x1 = m.receivers[order.back()];
     const double dx = x1 > x0 ? (x1 - x0) / (grid.nx - 1) : 1.0;
+    // Each column where its receiver is (a list need not be evenly spaced), named for read-outs.
+    bool even = true;
+    for (int ix = 0; ix < grid.nx; ++ix) {
+        const double x = m.receivers[order[static_cast<std::size_t>(ix)]];
+        grid.columnX.push_back(x);
+        grid.columnNames.push_back("receiver " + std::to_string(order[static_cast<std::size_t>(ix)] + 1) +
+                                   " at x = " + ShortNumber(x) + " mm");
+        even = even && std::abs(x - (x0 + ix * dx)) <= 1e-9 * std::max(1.0, std::abs(x1 - x0));
+    }
+    if (even)
+        grid.columnX.clear();
     const double t0 = first->front().m_fX, t1 = first->back().m_fX;
     const double dt = t1 > t0 ? (t1 - t0) / (grid.ny - 1) : 1.0;
     grid.extent = {x0 - dx / 2, x1 + dx / 2, t0 - dt / 2, t1 + dt / 2};
+    if (!grid.columnX.empty()) {
+        grid.extent.xMin = grid.ColumnEdges(0).first;
+        grid.extent.xMax = grid.ColumnEdges(grid.nx - 1).second;
+    }
     grid.values.assign(static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny),
                        std::numeric_limits<double>::quiet_NaN());
     for (int ix = 0; ix < grid.nx; ++ix) {
@@ -84,7 +95,7 @@ plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, i
     plot::PlotContent content;
     content.x = {"t", "us"};
     content.y = {ComponentName(m), "mm"};
-    content.title = ComponentName(m) + " at x = " + Short(m.receivers[static_cast<std::size_t>(receiverIndex)]) + " mm";
+    content.title = ComponentName(m) + " at x = " + ShortNumber(m.receivers[static_cast<std::size_t>(receiverIndex)]) + " mm";
     for (std::size_t c = 0; c < r.curves.size(); ++c) {
         const auto& curve = r.curves[c][static_cast<std::size_t>(receiverIndex)];
         if (curve.empty())
@@ -92,7 +103,7 @@ plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, i
         plot::Series s;
         s.name = CaseLabel(m, static_cast<int>(c));
         s.unit = "mm";
-        s.colour = plot::SeriesColour(c);
+        plot::SetSeriesLook(s, c);
         s.singlePrecision = true;
         s.points = Points(curve);
         content.series.push_back(std::move(s));
@@ -109,7 +120,7 @@ std::string ContentCsv(const plot::PlotContent& content, const StudyManifest& m,
     for (std::size_t x = 0; x < m.receivers.size(); ++x) {
         const auto& curve = r.curves[static_cast<std::size_t>(caseIndex)][x];
         plot::Series s;
-        s.name = ComponentName(m) + " at x = " + Short(m.receivers[x]);
+        s.name = ComponentName(m) + " at x = " + ShortNumber(m.receivers[x]);
         s.unit = "mm";
         s.singlePrecision = true;
         s.points = Points(curve);

@@ -15,11 +15,11 @@ bool ShowsAsBScan(const StudyManifest& m);
 // "W", "U", "V" for the manifest's component.
 std::string ComponentName(const StudyManifest& m);
 
-// "angle_L2 = 30, frequency = 1.5" (or "case 1" when nothing else varies).
+// "angle of layer 2 = 30 deg, load frequency = 0.2 MHz" (or "case 1" when nothing else varies).
 std::string CaseLabel(const StudyManifest& m, int caseIndex);
 
-// The B-scan of one case. Columns in ascending receiving point; receivers are taken as evenly
-// spaced from the first to the last (as ranges make them). Missing results are empty columns.
+// The B-scan of one case. Columns in ascending receiving point, each where its receiver is and
+// named after it for the read-out. Missing results are empty columns.
 plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, int caseIndex);
 
 // One curve per case at receiver receiverIndex; cases without that result are left out.

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "GridReadout.h"
+#include "ImageExportDialog.h"
 #include "PlotWidget.h"
 #include "StudyPlotData.h"
 
@@ -36,7 +37,7 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
             m_chooser->addItem(tr("x = %1 mm").arg(x));
     }
     auto* csv = new QPushButton(tr("Export CSV..."), this);
-    auto* png = new QPushButton(tr("Export PNG..."), this);
+    auto* png = new QPushButton(tr("Export image..."), this);
     auto* overview = new QPushButton(tr("Overview"), this);
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(m_bscan ? tr("Case:") : tr("Receiving point:"), this));
@@ -64,7 +65,7 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
 
     connect(m_chooser, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyWindow::ShowChoice);
     connect(csv, &QPushButton::clicked, this, &CStudyWindow::OnExportCsv);
-    connect(png, &QPushButton::clicked, this, &CStudyWindow::OnExportPng);
+    connect(png, &QPushButton::clicked, this, &CStudyWindow::OnExportImage);
     connect(overview, &QPushButton::clicked, m_plot, &plot::PlotWidget::Overview);
     connect(m_plot, &plot::PlotWidget::readoutChanged, this, [this](const QString& text) {
         // Over a B-scan the cell's value says more than the nearest curve point (there is none).
@@ -109,8 +110,8 @@ bool CStudyWindow::ExportCsv(const QString& path, QString* error) const {
     return plot::SaveFileAtomically(path, QByteArray::fromStdString(text), error);
 }
 
-bool CStudyWindow::ExportPng(const QString& path, QString* error) const {
-    return m_plot->ExportImage(path, m_plot->size().expandedTo(QSize(640, 400)), error);
+bool CStudyWindow::ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const {
+    return m_plot->ExportImage(path, size, error, gridLines);
 }
 
 void CStudyWindow::OnExportCsv() {
@@ -121,10 +122,13 @@ void CStudyWindow::OnExportCsv() {
         QMessageBox::warning(this, tr("Pemblar"), error);
 }
 
-void CStudyWindow::OnExportPng() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export PNG"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".png"),
-                                                      tr("PNG images (*.png)"));
+void CStudyWindow::OnExportImage() {
+    plot::ImageExportDialog options(m_plot->size().expandedTo(QSize(640, 400)), this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export image"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".png"),
+                                                      QString::fromLatin1(plot::kImageFilter));
     QString error;
-    if (!path.isEmpty() && !ExportPng(path, &error))
+    if (!path.isEmpty() && !ExportImage(path, options.ChosenSize(), options.GridLines(), &error))
         QMessageBox::warning(this, tr("Pemblar"), error);
 }

@@ -2,7 +2,7 @@
 // The results of a study in a window of their own: a B-scan (receiving point against time, a
 // colour map with its colour bar) for a receiver sweep, one per case, or a family of curves
 // (one per case) at a chosen receiving point; zoom and pan as in every plot, the value under the
-// pointer in the status line, and export as CSV or PNG.
+// pointer in the status line, and export as CSV or as a PNG or SVG image of a chosen size.
 
 #include <QWidget>
 
@@ -29,7 +29,7 @@ public:
 
     // Export what is shown; false with a reason.
     bool ExportCsv(const QString& path, QString* error) const;
-    bool ExportPng(const QString& path, QString* error) const;
+    bool ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const;
 
 public slots:
     void ShowChoice(int index);  // a case of a B-scan, a receiving point of a family
@@ -39,7 +39,7 @@ protected:
 
 private slots:
     void OnExportCsv();
-    void OnExportPng();
+    void OnExportImage();
 
 private:
     void SetReadout(const QString& text);

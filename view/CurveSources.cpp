@@ -101,11 +101,16 @@ plot::Series MainSeries(const COstrelDoc& doc, plot::Rgb colour) {
     s.name = MainCurveName(doc);
     s.unit = kDisplacementUnit;
     s.colour = colour;
-    s.singlePrecision = true;
     const std::size_t n = std::min(std::size_t(std::max(doc.m_nPoints, 0)), doc.m_curve.size());
     s.points.reserve(n);
+    // The file's own values where the document has them and they are the curve's.
+    bool exact = doc.m_curveTimes.size() == n && doc.m_curveValues.size() == n;
+    for (std::size_t i = 0; exact && i < n; ++i)
+        exact = float(doc.m_curveTimes[i]) == doc.m_curve[i].m_fX && float(doc.m_curveValues[i]) == doc.m_curve[i].m_fY;
+    s.singlePrecision = !exact;
     for (std::size_t i = 0; i < n; ++i)
-        s.points.push_back({double(doc.m_curve[i].m_fX), double(doc.m_curve[i].m_fY)});
+        s.points.push_back(exact ? plot::Point{doc.m_curveTimes[i], doc.m_curveValues[i]}
+                                 : plot::Point{double(doc.m_curve[i].m_fX), double(doc.m_curve[i].m_fY)});
     return s;
 }
 
@@ -122,9 +127,8 @@ LoadedCurves LoadCurveFile(const std::string& path, std::size_t maxBytes) {
             plot::Series s;
             s.name = fileName;
             s.unit = kDisplacementUnit;
-            s.singlePrecision = true;
-            for (const CCurvePoint& p : parsed.points)
-                s.points.push_back({double(p.m_fX), double(p.m_fY)});
+            for (const CResultText::Exact& p : parsed.exact)
+                s.points.push_back({p.x, p.y});
             if (parsed.points.size() < std::size_t(parsed.announced))
                 out.warning = "Only " + std::to_string(parsed.points.size()) + " of the " +
                               std::to_string(parsed.announced) + " points announced in " + fileName +

@@ -29,8 +29,9 @@ std::string CurveDescription(const COstrelDoc& doc);
 
 // The legend name of the document's curve: "W composite", "W FGM (kept)", or the letter alone.
 std::string MainCurveName(const COstrelDoc& doc);
-// The document's first m_nPoints points as a series in the given colour (32-bit values: a CSV
-// export writes them as they were read).
+// The document's first m_nPoints points as a series in the given colour: the values its file
+// holds where the document has them, else its 32-bit values (which a CSV export writes in
+// their shortest form).
 plot::Series MainSeries(const COstrelDoc& doc, plot::Rgb colour);
 
 struct LoadedCurves {

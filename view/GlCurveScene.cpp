@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "CurvePicture.h"
+#include "CurveLook.h"
 #include "CurveSources.h"
 #include "GlGlyphs.h"
 

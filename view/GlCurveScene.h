@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "CurvePicture.h"
+#include "CurveLook.h"
 #include "PlotGeometry.h"
 #include "PlotModel.h"
 

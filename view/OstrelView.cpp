@@ -5,6 +5,8 @@
 #include <QColorDialog>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QWheelEvent>
@@ -21,7 +23,7 @@
 #include "DisplayCommands.h"
 #include "GlCurveScene.h"
 #include "GlGlyphs.h"
-#include "ImageSizeDlg.h"
+#include "ImageExportDialog.h"
 #include "LineWidth.h"
 #include "OstrelDoc.h"
 #include "SeriesCsv.h"
@@ -444,10 +446,12 @@ void COstrelView::OnRemoveCurves() {
     update();
 }
 
-bool COstrelView::ExportDataTo(const std::string& path) {
-    const std::vector<plot::Series> series = ShownSeries();
+bool COstrelView::ExportDataTo(const std::string& path, bool shownSpan) {
+    std::vector<plot::Series> series = ShownSeries();
     if (series.empty())
         return false;
+    if (shownSpan)
+        series = InTimeSpan(std::move(series), m_pDocument->m_fXMin, m_pDocument->m_fXMax);
     const std::string text = plot::SeriesCsvText(series, plot::AxisName{"t", kTimeUnit});
     QString error;
     if (!plot::SaveFileAtomically(QString::fromStdString(path), QByteArray::fromStdString(text), &error)) {
@@ -473,20 +477,19 @@ CurveLook COstrelView::Look() const {
     return look;
 }
 
-CurvePicture COstrelView::Picture() const {
-    CurvePicture picture{Look()};
-    picture.loaded = CurveLoaded();
-    picture.series = ShownSeries();
-    picture.legend = picture.loaded && !m_overlays.empty();
-    return picture;
+plot::PlotContent COstrelView::FigureContent() const {
+    if (!CurveLoaded())
+        return {};
+    return CurveFigureContent(*m_pDocument, ShownSeries());
 }
 
-bool COstrelView::ExportImageTo(const std::string& path, QSize size) {
+bool COstrelView::ExportImageTo(const std::string& path, QSize size, bool gridLines) {
     if (!m_pDocument)
         return false;
+    const plot::PlotContent content = FigureContent();
     QString error;
-    const bool ok = ExportCurvePicture(QString::fromStdString(path), size, Picture(), font(),
-                                       QString::fromStdString(Description()), &error);
+    const bool ok = plot::ExportPlotImage(QString::fromStdString(path), size, content, ShownCurveRange(*m_pDocument),
+                                          CurveFigureStyle(font(), m_clrBackground, gridLines), &error);
     if (!ok)
         m_pDocument->ShowMessage("Cannot write the image: " + error.toStdString());
     return ok;
@@ -507,21 +510,36 @@ std::optional<std::string> COstrelView::ChooseExportFile(const char* title, cons
 void COstrelView::OnExportData() {
     if (!CurveLoaded() || !m_pDocument->m_services.files)
         return;
+    // Zoomed in: the span on show, or the whole curves.
+    bool shownSpan = false;
+    if (IsZoomed(*m_pDocument, m_overlays)) {
+        QMessageBox ask(QMessageBox::Question, QStringLiteral("Pemblar"),
+                        QStringLiteral("Export the time span shown (t = %1 to %2 us) or the whole curves?")
+                            .arg(plot::ReadoutNumber(m_pDocument->m_fXMin), plot::ReadoutNumber(m_pDocument->m_fXMax)),
+                        QMessageBox::Cancel, this);
+        QPushButton* shown = ask.addButton(QStringLiteral("Shown span"), QMessageBox::AcceptRole);
+        ask.addButton(QStringLiteral("Whole curves"), QMessageBox::AcceptRole);
+        ask.setDefaultButton(shown);
+        ask.exec();
+        if (ask.clickedButton() == ask.button(QMessageBox::Cancel) || !ask.clickedButton())
+            return;
+        shownSpan = ask.clickedButton() == shown;
+    }
     if (const std::optional<std::string> path =
             ChooseExportFile("Export data", "csv", "curve.csv", "CSV files (*.csv)"))
-        ExportDataTo(*path);
+        ExportDataTo(*path, shownSpan);
 }
 
 void COstrelView::OnExportImage() {
     if (!CurveLoaded() || !m_pDocument->m_services.files)
         return;
-    CImageSizeDlg sizeDialog(QSize(std::max(width(), CImageSizeDlg::kMinimum), std::max(height(), CImageSizeDlg::kMinimum)),
-                             this);
-    if (sizeDialog.exec() != QDialog::Accepted)
+    plot::ImageExportDialog options(
+        QSize(std::max(width(), plot::ImageExportDialog::kMinimum), std::max(height(), plot::ImageExportDialog::kMinimum)),
+        this);
+    if (options.exec() != QDialog::Accepted)
         return;
-    if (const std::optional<std::string> path =
-            ChooseExportFile("Export image", "png", "curve.png", "Images (*.png *.svg)"))
-        ExportImageTo(*path, sizeDialog.ChosenSize());
+    if (const std::optional<std::string> path = ChooseExportFile("Export image", "png", "curve.png", plot::kImageFilter))
+        ExportImageTo(*path, options.ChosenSize(), options.GridLines());
 }
 
 void COstrelView::OnCopy() {

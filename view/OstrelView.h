@@ -12,7 +12,8 @@
 
 #include "ClientCapture.h"
 #include "CommandTarget.h"
-#include "CurvePicture.h"
+#include "CurveFigure.h"
+#include "CurveLook.h"
 #include "PlotGeometry.h"
 #include "PlotGestures.h"
 #include "PlotModel.h"
@@ -71,10 +72,11 @@ public:
     // Adds the curves of a result or CSV file in their own colours; false (after a message
     // through the document) when nothing could be read. The range then covers every curve.
     bool AddCurveFile(const std::string& path);
-    // The shown curves as CSV (plot::SeriesCsvText): time in us, then each curve in mm.
-    bool ExportDataTo(const std::string& path);
-    // The picture at the given size as PNG or SVG (by the file's suffix).
-    bool ExportImageTo(const std::string& path, QSize size);
+    // The curves as CSV (plot::SeriesCsvText): time in us, then each curve in mm; all of them,
+    // or (shownSpan) their points in the time span on show.
+    bool ExportDataTo(const std::string& path, bool shownSpan = false);
+    // The figure at the given size as PNG or SVG (by the file's suffix), with grid lines or not.
+    bool ExportImageTo(const std::string& path, QSize size, bool gridLines = false);
     // The document's curve and the added ones, as drawn (colours included).
     std::vector<plot::Series> ShownSeries() const;
     // The range covering the document's full range and every added curve.
@@ -86,10 +88,10 @@ public:
     std::string Description() const;
     // The last read-out text sent to the status bar.
     const QString& Readout() const { return m_readout; }
-    // What Export image draws, for the current state and the given size.
-    CurvePicture Picture() const;
     // The colours, width and range both pictures share.
     CurveLook Look() const;
+    // What Export image draws.
+    plot::PlotContent FigureContent() const;
 
     // Draws one frame now and returns it at client size (null when the view has no context).
     QImage CaptureFrame();

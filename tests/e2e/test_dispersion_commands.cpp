@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +23,7 @@
 #include "DispersionWindow.h"
 #include "ModeShapePanel.h"
 #include "DocCommands.h"
+#include "ImageExportDialog.h"
 #include "../ScriptedModal.h"
 #include "OstrelApp.h"
 #include "OstrelDoc.h"
@@ -327,15 +329,32 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QTest::mouseMove(plotWidget, at.toPoint());
     QTRY_VERIFY(window->findChild<QLabel*>("mode")->text().startsWith("A0: f = "));
 
-    // Exports: the whole table as CSV, the plot as PNG and SVG, each through the chooser.
+    // Exports: the whole table as CSV, the plot as PNG and SVG at a chosen size, each through
+    // the chooser.
     const fs::path csv = m_home / "modes.csv", png = m_home / "modes.png", svg = m_home / "modes.svg";
+    window->m_pFiles = &m_chooser;
     m_chooser.answers = {csv.string(), png.string(), svg.string()};
     Child<QPushButton>(*window, "exportCsv")->click();
-    Child<QPushButton>(*window, "exportPng")->click();
-    Child<QPushButton>(*window, "exportSvg")->click();
+    const auto exportImage = [&](QSize size) {
+        QTimer::singleShot(0, [size] {
+            for (int i = 0; i < 200; ++i) {
+                if (auto* d = qobject_cast<plot::ImageExportDialog*>(QApplication::activeModalWidget())) {
+                    d->findChild<QSpinBox*>("width")->setValue(size.width());
+                    d->findChild<QSpinBox*>("height")->setValue(size.height());
+                    d->accept();
+                    return;
+                }
+                QTest::qWait(10);
+            }
+            qFatal("no image export dialog");
+        });
+        Child<QPushButton>(*window, "exportImage")->click();
+    };
+    exportImage(QSize(1000, 650));
+    exportImage(QSize(800, 500));
     QCOMPARE(m_chooser.requests.size(), size_t(3));
     QVERIFY(m_chooser.requests[0].save);
-    QCOMPARE(m_chooser.requests[1].defaultExt, std::string("png"));
+    QCOMPARE(m_chooser.requests[1].filter, std::string("PNG images (*.png);;SVG drawings (*.svg)"));
     QCOMPARE(Slurp(csv), DispersionCsvText(table));
     QCOMPARE(QImage(QString::fromStdString(png.string())).size(), QSize(1000, 650));
     const std::string svgText = Slurp(svg);

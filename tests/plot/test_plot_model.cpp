@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <cmath>
 
 #include "PlotModel.h"
@@ -109,6 +111,58 @@ TEST(PlotNearest, MeasuredInPixelsNotInDataUnits) {
     EXPECT_FALSE(NearestPoint(series, {1, 10}, 100, 1, std::nullopt, 29.9));
     EXPECT_FALSE(NearestPoint(series, {1, 10}, 100, 1, Range{5, 6, 0, 1}));
     EXPECT_FALSE(NearestPoint(series, {NAN, 10}, 100, 1));
+}
+
+TEST(PlotNearest, ALineIsNearWhereverItRunsNotOnlyAtItsPoints) {
+    // One straight stretch from (0, 0) to (10, 0) at 10 pixels per unit: the pointer 3 pixels
+    // above its middle is on the line, 50 pixels from either point.
+    const std::vector<Series> series = {Make({{0, 0}, {10, 0}}, "A0"), Make({{0, 5}, {10, 5}}, "A1")};
+    const Range all{-1, 11, -1, 6};
+    const auto on = NearestLine(series, {5, 0.3}, 10, 10, all, 8);
+    ASSERT_TRUE(on);
+    EXPECT_EQ(on->series, 0u);
+    EXPECT_NEAR(on->pixels, 3, 1e-12);
+    EXPECT_EQ(on->index, 1u);  // the foot lies nearer the second end (5.0 is the middle: ties go on)
+    const auto nearStart = NearestLine(series, {2, 0.3}, 10, 10, all, 8);
+    ASSERT_TRUE(nearStart);
+    EXPECT_EQ(nearStart->index, 0u);
+    EXPECT_FALSE(NearestPoint(series, {5, 0.3}, 10, 10, all, 8));  // the points alone are too far
+    // Between the lines, farther than 8 pixels from both: none; nearer the upper one: it.
+    EXPECT_FALSE(NearestLine(series, {5, 2.5}, 10, 10, all, 8));
+    const auto upper = NearestLine(series, {5, 4.5}, 10, 10, all, 8);
+    ASSERT_TRUE(upper);
+    EXPECT_EQ(upper->series, 1u);
+    // Markers alone are points, not lines.
+    std::vector<Series> markers = series;
+    markers[0].style = Series::Style::Markers;
+    EXPECT_FALSE(NearestLine(markers, {5, 0.3}, 10, 10, all, 8));
+}
+
+TEST(PlotLook, FortyLinesAllLookDifferent) {
+    std::set<std::pair<Rgb, Dash>> looks;
+    for (std::size_t i = 0; i < 40; ++i) {
+        Series s;
+        SetSeriesLook(s, i);
+        looks.insert({s.colour, s.dash});
+    }
+    EXPECT_EQ(looks.size(), 40u);
+    // The first ten are solid, so a plot of few lines looks as before.
+    EXPECT_EQ(SeriesDash(9), Dash::Solid);
+    EXPECT_EQ(SeriesDash(10), Dash::Dashed);
+    EXPECT_NE(SeriesDash(0), SeriesDash(10));
+    EXPECT_EQ(SeriesColour(0), SeriesColour(10));
+}
+
+TEST(PlotGrid, UnevenColumnsReachHalfwayToTheirNeighbours) {
+    Grid g;
+    g.nx = 3;
+    g.ny = 1;
+    g.columnX = {1, 2.5, 7};
+    g.extent = {0.25, 9.25, 0, 1};
+    EXPECT_EQ(g.ColumnEdges(0), (std::pair<double, double>{0.25, 1.75}));
+    EXPECT_EQ(g.ColumnEdges(2), (std::pair<double, double>{4.75, 9.25}));
+    g.columnX.clear();  // even: three equal thirds of the extent
+    EXPECT_EQ(g.ColumnEdges(1), (std::pair<double, double>{3.25, 6.25}));
 }
 
 TEST(PlotClip, SegmentsAreCutAtTheFrameAndBrokenWhereTheyLeave) {

@@ -181,6 +181,47 @@ private slots:
         QVERIFY(right.red() > 150 && right.blue() < 50);  // +1: red end
     }
 
+    void legendOfManyLinesStandsBesideTheFrame() {
+        // Thirty dispersion-like lines: the legend goes beside the frame, in columns, and no
+        // entry lies over the frame (where it would hide curves and tick labels).
+        PlotContent c;
+        c.x = {"f h", "MHz mm"};
+        c.y = {"c_p", "mm/us"};
+        for (int i = 0; i < 30; ++i) {
+            Series s;
+            s.name = (i % 2 ? "A" : "S") + std::to_string(i / 2);
+            SetSeriesLook(s, std::size_t(i));
+            for (int k = 0; k <= 20; ++k)
+                s.points.push_back({k * 0.1, 1.0 + i * 0.2 + 0.01 * k});
+            c.series.push_back(std::move(s));
+        }
+        const Range shown = Padded(*DataRange(c.series), 0.02);
+        const QSize size(900, 600);
+        const QRectF frame = PlotRect(QRectF(QPointF(0, 0), QSizeF(size)), c, shown, PlotStyle{});
+        QVERIFY(frame.width() > 0.55 * size.width());  // the legend takes no more than its share
+        QTemporaryDir dir;
+        const QString path = dir.filePath("modes.svg");
+        QString error;
+        QVERIFY2(ExportPlotImage(path, size, c, shown, PlotStyle{}, &error), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QStringList names;
+        double leftmost = 1e9;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("text"))
+                continue;
+            const double x = xml.attributes().value("x").toDouble();
+            const QString text = xml.readElementText().trimmed();
+            if (text.startsWith('A') || text.startsWith('S')) {
+                names << text;
+                leftmost = std::min(leftmost, x);
+            }
+        }
+        QCOMPARE(names.size(), 30);
+        QVERIFY2(leftmost > frame.right(), qPrintable(QString("legend text at %1, frame ends at %2").arg(leftmost).arg(frame.right())));
+    }
+
     void widgetZoomsPansAndReadsOut() {
         PlotWidget w;
         w.resize(500, 350);
@@ -229,6 +270,10 @@ private slots:
         const QString text = w.Readout();
         QVERIFY2(text.startsWith("t = ") && text.contains(" us, W = ") && text.contains("nearest: W (2.5 us, 0.5985 mm)"),
                  qPrintable(text));
+        // Away from the line the pointer's values alone: no curve is named.
+        const QPointF away = Mapping{w.View().Shown(), w.PlotArea()}.ToPixel({2.5, std::sin(2.5) - 0.6});
+        MoveTo(&w, away.toPoint());
+        QTRY_VERIFY(!w.Readout().isEmpty() && !w.Readout().contains("nearest"));
 
         // Another test on the same X server may take the clipboard in between: try again then.
         for (int tries = 0; tries < 5; ++tries) {

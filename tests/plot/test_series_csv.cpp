@@ -40,6 +40,14 @@ TEST(SeriesCsv, WideFormOneRowPerTimeWithEmptyCellsWhereASeriesHasNoPoint) {
               "1,,0.3\n");
 }
 
+TEST(SeriesCsv, AFloatCurveAndADoubleOneShareTheirTimes) {
+    // 60.3f is 60.299999237... as a double: the same time as a measured 60.3, one row.
+    const Series result = Make("W", "mm", {{double(60.3f), double(1.5e-5f)}, {double(60.4f), 2.0}}, true);
+    const Series measured = Make("m", "mm", {{60.3, 0.1}, {60.4, 0.2}});
+    const std::vector<Series> both = {result, measured};
+    EXPECT_EQ(SeriesCsvText(both, {"t", "us"}), "t (us),W (mm),m (mm)\n60.3,1.5e-05,0.1\n60.4,2,0.2\n");
+}
+
 TEST(SeriesCsv, FullPrecisionRoundTripsByteForByte) {
     Series exact = Make("U", "mm", {});
     Series single = Make("V", "mm", {}, true);

@@ -87,7 +87,9 @@ void TestProcessProgress::showsOutputElapsedTimeAndProgressWhileRepainting() {
     QVERIFY(probe.ticksWithDialog >= 5);  // the event loop ran all through the half-second run
     QCOMPARE(highest, 100);
     QVERIFY(lowest < 100);
-    QVERIFY(output.contains("progress 50%"));
+    // Progress moves the bar alone; what else the solver says is shown.
+    QVERIFY(!output.contains("progress"));
+    QVERIFY(output.contains("reading the input"));
     QVERIFY(elapsed.startsWith("Elapsed time: 0:0"));
     QCOMPARE(status, QString("Running lumdex in %1").arg(QString::fromStdString(temp.Path().string())));
     QVERIFY(busyMaximum == -1 || busyMaximum == 0);

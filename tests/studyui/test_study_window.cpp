@@ -78,10 +78,35 @@ private slots:
         QCOMPARE(g.extent.xMax, 5.5);
         QCOMPARE(g.extent.yMin, -0.5);
         QCOMPARE(g.extent.yMax, 2.5);
-        QCOMPARE(c.title, std::string("B-scan of W, frequency = 2"));
-        // The read-out names the cell's value.
-        QCOMPARE(plot::GridReadoutText(c, {3.1, 0.9}), QStringLiteral("x = 3.1 mm, t = 0.9 us, W = 30 mm"));
+        QCOMPARE(c.title, std::string("B-scan of W, load frequency = 2 rad/us"));
+        // The read-out names the receiver under the pointer (the fourth of the file's list) and
+        // the cell's value.
+        QCOMPARE(plot::GridReadoutText(c, {3.1, 0.9}), QStringLiteral("receiver 4 at x = 3 mm, t = 0.9 us, W = 30 mm"));
         QVERIFY(plot::GridReadoutText(c, {9, 0.9}).isEmpty());
+    }
+
+    void unevenReceiversStandWhereTheyAre() {
+        CTempProject p;
+        const CStudy s = RunStudy(p, "[receivers]\nvalues = [1, 2.5, 7]\n");
+        const plot::PlotContent c = BScanContent(s.manifest, s.results, 0);
+        QVERIFY(c.grid);
+        const plot::Grid& g = *c.grid;
+        // Each column reaches halfway to its neighbours: 0.25..1.75, 1.75..4.75, 4.75..9.25.
+        QCOMPARE(g.ColumnEdges(1), (std::pair<double, double>{1.75, 4.75}));
+        QCOMPARE(g.extent.xMin, 0.25);
+        QCOMPARE(g.extent.xMax, 9.25);
+        QCOMPARE(plot::GridReadoutText(c, {5, 1}), QStringLiteral("receiver 3 at x = 7 mm, t = 1 us, W = 70 mm"));
+        QCOMPARE(plot::GridReadoutText(c, {4.5, 1}), QStringLiteral("receiver 2 at x = 2.5 mm, t = 1 us, W = 25 mm"));
+        // On screen too: the point x = 5 is painted in the colour of receiver 3's value.
+        CStudyWindow w(s.manifest, s.results);
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage image = w.Plot()->grab().toImage();
+        const plot::Mapping map{w.Plot()->View().Shown(), w.Plot()->PlotArea()};
+        const QPointF at = map.ToPixel({5, 1});
+        const plot::Rgb c70 = plot::DivergingColour(70, -140, 140);
+        QCOMPARE(QColor(image.pixel(at.toPoint())), QColor(plot::RgbRed(c70), plot::RgbGreen(c70), plot::RgbBlue(c70)));
     }
 
     void bscanWindowPaintsTheColourMapAndReadsOut() {
@@ -122,7 +147,7 @@ private slots:
         const QString png = QString::fromStdString(p.Path("bscan.png"));
         QString error;
         QVERIFY2(w.ExportCsv(csv, &error), qPrintable(error));
-        QVERIFY2(w.ExportPng(png, &error), qPrintable(error));
+        QVERIFY2(w.ExportImage(png, QSize(640, 400), true, &error), qPrintable(error));
         const std::string text = ReadAll(csv.toStdString());
         QCOMPARE(QString::fromStdString(text.substr(0, text.find('\n'))),
                  QStringLiteral("t (us),W at x = 1 (mm),W at x = 2 (mm),W at x = 3 (mm),W at x = 4 (mm)"));
@@ -144,7 +169,7 @@ private slots:
         const plot::PlotContent& c = w.Plot()->Content();
         QVERIFY(!c.grid);
         QCOMPARE(int(c.series.size()), 3);
-        QCOMPARE(c.series[1].name, std::string("angle_L2 = 45"));
+        QCOMPARE(c.series[1].name, std::string("angle of layer 2 = 45 deg"));
         QCOMPARE(c.series[2].points[1].y, 20.0);
         QCOMPARE(c.x.name, std::string("t"));
         QCOMPARE(c.y.name, std::string("W"));
@@ -154,7 +179,8 @@ private slots:
         QVERIFY(w.ExportCsv(csv, &error));
         const std::string text = ReadAll(csv.toStdString());
         QCOMPARE(QString::fromStdString(text.substr(0, text.find('\n'))),
-                 QStringLiteral("t (us),angle_L2 = 0 (mm),angle_L2 = 45 (mm),angle_L2 = 90 (mm)"));
+                 QStringLiteral("t (us),angle of layer 2 = 0 deg (mm),angle of layer 2 = 45 deg (mm),"
+                                "angle of layer 2 = 90 deg (mm)"));
     }
 
     void studyCommandRunsTheDocumentWithTheRealSolver() {

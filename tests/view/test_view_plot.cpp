@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QMainWindow>
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSignalSpy>
@@ -25,9 +27,10 @@
 
 #include "CommandIds.h"
 #include "CurveSources.h"
-#include "ImageSizeDlg.h"
+#include "ImageExportDialog.h"
 #include "OstrelDoc.h"
 #include "OstrelView.h"
+#include "ResultFiles.h"
 #include "PlotPainter.h"
 #include "SeriesCsv.h"
 
@@ -72,6 +75,36 @@ struct FixedFile : IFileChooser {
         return path;
     }
 };
+
+struct SvgParts {
+    std::vector<std::vector<QPointF>> lines;  // every polyline's points
+    QStringList texts;
+    QString text;  // the whole file
+};
+
+SvgParts ReadSvg(const QString& path) {
+    SvgParts parts;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return parts;
+    parts.text = QString::fromUtf8(file.readAll());
+    QXmlStreamReader xml(parts.text);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("polyline")) {
+            std::vector<QPointF> points;
+            for (const QString& pair : xml.attributes().value("points").toString().split(' ', Qt::SkipEmptyParts)) {
+                const QStringList xy = pair.split(',');
+                points.emplace_back(xy[0].toDouble(), xy[1].toDouble());
+            }
+            parts.lines.push_back(points);
+        } else if (xml.name() == QLatin1String("text")) {
+            parts.texts << xml.readElementText().trimmed();
+        }
+    }
+    return parts;
+}
 
 const QColor kBlue(0, 0, 255);
 const QColor kFrame(26, 128, 26);
@@ -357,54 +390,113 @@ private slots:
         QCOMPARE(messages.texts.size(), std::size_t(1));
     }
 
-    void exportSvgHoldsTheCurveAsVectors() {
+    void exportImageIsAFigureForAReport() {
         QTemporaryDir dir;
         COstrelDoc doc;
-        LoadCurve(doc, {{0, -1}, {2.5f, 0.5f}, {5, 1}, {7.5f, 0}, {10, -1}});
+        LoadCurve(doc, {{0, -0.7f}, {2.5f, 0.5f}, {5, 1.3f}, {7.5f, 0}, {10, -0.7f}});
+        doc.m_nCurveFamily = 1;
+        doc.m_fReceiverX = 100;
+        doc.m_nLoadType = 4;
         auto view = Show(doc);
         const QString path = dir.filePath("plot.svg");
         QVERIFY(view->ExportImageTo(path.toStdString(), QSize(800, 600)));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&file);
-        std::vector<std::vector<QPointF>> lines;
-        QStringList texts;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == QLatin1String("polyline")) {
-                std::vector<QPointF> points;
-                for (const QString& pair : xml.attributes().value("points").toString().split(' ', Qt::SkipEmptyParts)) {
-                    const QStringList xy = pair.split(',');
-                    points.emplace_back(xy[0].toDouble(), xy[1].toDouble());
-                }
-                lines.push_back(points);
-            } else if (xml.name() == QLatin1String("text")) {
-                texts << xml.readElementText().trimmed();
-            }
-        }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        // 800 x 600: the plot spans x 200..600 and (SVG y down) 450..150.
-        const std::vector<QPointF> expected = {{200, 450}, {300, 225}, {400, 150}, {500, 300}, {600, 450}};
+        const SvgParts svg = ReadSvg(path);
+        // The curve fills the picture: the frame, not the middle half of it.
         bool found = false;
-        for (const auto& line : lines) {
-            if (line.size() != expected.size())
+        for (const auto& line : svg.lines) {
+            if (line.size() != 5)
                 continue;
             found = true;
-            for (std::size_t i = 0; i < line.size(); ++i)
-                QVERIFY2(std::abs(line[i].x() - expected[i].x()) < 0.01 && std::abs(line[i].y() - expected[i].y()) < 0.01,
-                         qPrintable(QString("point %1: %2,%3").arg(i).arg(line[i].x()).arg(line[i].y())));
+            QVERIFY2(line.front().x() < 120 && line.back().x() > 680, "the curve does not fill the width");
+            QVERIFY2(line[2].y() < 100 && line.front().y() > 480, "the curve does not fill the height");
         }
         QVERIFY2(found, "no polyline with the five curve points");
-        for (const char* label : {"0.0", "2.50", "5.00", "7.50", "10.00", "-1.0000", "-0.5000", "0.5000", "1.0000", "U", "T"})
-            QVERIFY2(texts.contains(label), label);
-        // PNG at another size; a bad size or folder is refused.
+        // Axis titles with units and the title; round tick values, zero labelled as zero.
+        for (const char* text : {"t (us)", "U (mm)", "U (mm) at x = 100 mm, Any f(t) load"})
+            QVERIFY2(svg.texts.contains(text), text);
+        int numbers = 0;
+        bool zero = false;
+        for (const QString& t : svg.texts) {
+            bool ok = false;
+            const double v = t.toDouble(&ok);
+            if (!ok)
+                continue;
+            ++numbers;
+            zero = zero || v == 0;
+            QVERIFY2(std::abs(v * 2 - std::round(v * 2)) < 1e-9, qPrintable("not a round tick: " + t));
+        }
+        QVERIFY(numbers >= 8);
+        QVERIFY(zero);
+        QVERIFY(!svg.text.contains("#e1e1e1"));  // no grid unless asked
+        QVERIFY(view->ExportImageTo(dir.filePath("grid.svg").toStdString(), QSize(800, 600), true));
+        QVERIFY(ReadSvg(dir.filePath("grid.svg")).text.contains("#e1e1e1"));
+        // Save bitmap stays the screen's picture: this is for the figure alone.
         QVERIFY(view->ExportImageTo(dir.filePath("plot.png").toStdString(), QSize(320, 200)));
         QCOMPARE(QImage(dir.filePath("plot.png")).size(), QSize(320, 200));
         CollectedMessages messages;
         doc.m_services.messages = &messages;
         QVERIFY(!view->ExportImageTo(dir.filePath("x/plot.png").toStdString(), QSize(320, 200)));
         QCOMPARE(messages.texts.size(), std::size_t(1));
+    }
+
+    void exportDataWritesTheFilesValuesOneRowPerTime() {
+        QTemporaryDir dir;
+        // A result as the solvers write it: 2001 times of "%.6f", values of "%.8e".
+        std::string result = "3 2001\n";
+        char line[64];
+        for (int i = 0; i <= 2000; ++i) {
+            std::snprintf(line, sizeof line, "%.6f %.8e\n", i * 0.1, 1.23456789e-5 * std::sin(i));
+            result += line;
+        }
+        WriteText(dir.filePath("result_w.dat"), result);
+        COstrelDoc doc;
+        const CResultRead read = ReadResultAt(dir.filePath("result_w.dat").toStdString(), "cannot open");
+        QVERIFY(read.outcome == CResultRead::Outcome::Read);
+        QCOMPARE(ApplyResult(doc, read.text, "result_w.dat"), 1);
+        doc.m_nLabelComp = 3;
+        auto view = Show(doc);
+        // A measurement at the same times, written short.
+        std::string measured = "t,m\n";
+        for (int i = 0; i <= 2000; ++i)
+            measured += QString::number(i * 0.1, 'g', 10).toStdString() + ",1\n";
+        WriteText(dir.filePath("m.csv"), measured);
+        QVERIFY(view->AddCurveFile(dir.filePath("m.csv").toStdString()));
+        const QString path = dir.filePath("out.csv");
+        QVERIFY(view->ExportDataTo(path.toStdString()));
+        const std::string text = ReadText(path);
+        QCOMPARE(std::count(text.begin(), text.end(), '\n'), 2002L);
+        QVERIFY(text.find("\n60.3,") != std::string::npos);
+        QVERIFY(text.find("60.29999") == std::string::npos);
+        std::snprintf(line, sizeof line, "%.8e", 1.23456789e-5 * std::sin(603));
+        QVERIFY2(text.find(std::string("\n60.3,") + line + ",1\n") != std::string::npos, line);
+        // The span on show alone, when asked: t from 10 to 20 us.
+        doc.m_fXMin = 10;
+        doc.m_fXMax = 20;
+        QVERIFY(view->ExportDataTo(path.toStdString(), true));
+        const std::string span = ReadText(path);
+        QCOMPARE(std::count(span.begin(), span.end(), '\n'), 102L);
+        QVERIFY(span.find("\n10,") != std::string::npos && span.find("\n20,") != std::string::npos);
+        // Through the command, zoomed: the user is asked, and the span is what "Shown span" gives.
+        FixedFile files;
+        files.path = dir.filePath("asked.csv").toStdString();
+        doc.m_services.files = &files;
+        QString asked;
+        QTimer::singleShot(0, [&] {
+            for (int i = 0; i < 200; ++i) {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    asked = box->text();
+                    for (QAbstractButton* b : box->buttons())
+                        if (b->text() == QStringLiteral("Shown span"))
+                            b->click();
+                    return;
+                }
+                QTest::qWait(10);
+            }
+            qFatal("no question");
+        });
+        QVERIFY(view->OnCommand(Cmd::kPlotExportData));
+        QCOMPARE(asked, QStringLiteral("Export the time span shown (t = 10 to 20 us) or the whole curves?"));
+        QCOMPARE(ReadText(dir.filePath("asked.csv")), span);
     }
 
     void exportImageAsksForTheSizeThenTheFile() {
@@ -417,8 +509,9 @@ private slots:
         auto view = Show(doc, 320, 240);
         QTimer::singleShot(0, [] {
             for (int i = 0; i < 200; ++i) {
-                if (auto* dialog = qobject_cast<CImageSizeDlg*>(QApplication::activeModalWidget())) {
+                if (auto* dialog = qobject_cast<plot::ImageExportDialog*>(QApplication::activeModalWidget())) {
                     QCOMPARE(dialog->ChosenSize(), QSize(320, 240));  // starts at the view's size
+                    QVERIFY(!dialog->GridLines());
                     dialog->findChild<QSpinBox*>("width")->setValue(640);
                     dialog->findChild<QSpinBox*>("height")->setValue(480);
                     dialog->accept();
@@ -431,6 +524,7 @@ private slots:
         QVERIFY(view->OnCommand(Cmd::kPlotExportImage));
         QCOMPARE(files.requests.size(), std::size_t(1));
         QVERIFY(files.requests[0].save);
+        QCOMPARE(files.requests[0].filter, std::string(plot::kImageFilter));
         QFile svg(dir.filePath("asked.svg"));
         QVERIFY(svg.open(QIODevice::ReadOnly));
         QVERIFY(svg.readAll().contains("viewBox=\"0 0 640 480\""));
