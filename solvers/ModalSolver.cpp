@@ -142,13 +142,50 @@ bool TridiagonalQl(Eigen::VectorXd& d, Eigen::VectorXd& e, CCarriedRows& carried
 
 CModalSolver::CModalSolver(const CBandMatrices& m, bool splitSymmetric) { Build(m, splitSymmetric); }
 
+CModalSolver::CModalSolver(const CBandMatrices& m, bool splitSymmetric, bool splitShear) {
+    Build(m, splitSymmetric, splitShear);
+}
+
+bool CModalSolver::SameBlocks(const CModalSolver& o) const {
+    if (m_nSize != o.m_nSize || m_bMirror != o.m_bMirror || m_bShearApart != o.m_bShearApart ||
+        m_blocks.size() != o.m_blocks.size())
+        return false;
+    for (size_t i = 0; i < m_blocks.size(); ++i) {
+        const CBlock &a = m_blocks[i], &b = o.m_blocks[i];
+        if (a.nSize != b.nSize || a.ka != b.ka || a.kb != b.kb || a.bDense != b.bDense || a.moves != b.moves ||
+            a.top != b.top)
+            return false;
+        for (int col = 0; col < a.nSize; ++col)
+            for (int r = 0; r <= std::min(a.kb, a.nSize - 1 - col); ++r)
+                if (a.mass.Column(col)[r] != b.mass.Column(col)[r]) return false;
+    }
+    return true;
+}
+
+void CModalSolver::MixStiffness(const std::vector<CModalSolver>& samples, const double* weights) {
+    for (size_t i = 0; i < m_blocks.size(); ++i) {
+        CBlock& out = m_blocks[i];
+        for (CSymBand CBlock::*member : {&CBlock::a1, &CBlock::a2, &CBlock::a3}) {
+            CSymBand& x = out.*member;
+            for (int col = 0; col < out.nSize; ++col) {
+                double* o = x.Column(col);
+                for (int r = 0; r <= std::min(out.ka, out.nSize - 1 - col); ++r) {
+                    double sum = 0;
+                    for (size_t j = 0; j < samples.size(); ++j) sum += weights[j] * (samples[j].m_blocks[i].*member).Column(col)[r];
+                    o[r] = sum;
+                }
+            }
+        }
+    }
+}
+
 CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) {
     const int width = WidthOf(m);
     CBandMatrices bands{BandOf(m.K1, width), BandOf(m.K2, width), BandOf(m.K3, width), BandOf(m.M, width)};
     Build(bands, splitSymmetric);
 }
 
-void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric) {
+void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric, bool splitShear) {
     KeepBlasOnOneThread();
     m_nSize = m.M.Size();
     const int nodes = m_nSize / 3;
@@ -180,7 +217,7 @@ void CModalSolver::Build(const CBandMatrices& m, bool splitSymmetric) {
         for (int dof = 0; dof < m_nSize; ++dof) whole.push_back({{dof, 0}, {1.0, 0}, 1, dof % 3});
         groups = {whole};
     }
-    m_bShearApart = ShearIsApart(m);
+    m_bShearApart = splitShear && ShearIsApart(m);
     for (const auto& group : groups) {
         if (!m_bShearApart) {
             AddBlock(m, group);

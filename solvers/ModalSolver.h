@@ -38,6 +38,17 @@ public:
     // splitSymmetric false keeps the problem whole (for checks).
     explicit CModalSolver(const CBandMatrices& matrices, bool splitSymmetric = true);
     explicit CModalSolver(const CSafeMatrices& matrices, bool splitSymmetric = true);
+    // splitShear false keeps the shear-horizontal motion with the Lamb motion even where they are
+    // apart, so that solvers of one plate along different directions share their blocks.
+    CModalSolver(const CBandMatrices& matrices, bool splitSymmetric, bool splitShear);
+
+    // Whether `other` has the same blocks: the same basis, sizes, half-widths and mass (so that
+    // its stiffness terms and this one's may be mixed).
+    bool SameBlocks(const CModalSolver& other) const;
+    // This solver's K1, K2, K3 set to sum_j weights[j] times those of samples[j], every sample of
+    // this solver's blocks (SameBlocks). The blocks are linear in the matrices, so this is the
+    // solver of the mixed matrices, without projecting and factoring them again.
+    void MixStiffness(const std::vector<CModalSolver>& samples, const double* weights);
 
     int Size() const { return m_nSize; }
     int BlockCount() const { return static_cast<int>(m_blocks.size()); }
@@ -97,7 +108,7 @@ private:
         int terms;
         int component;  // 0 u, 1 v, 2 w~
     };
-    void Build(const CBandMatrices& m, bool splitSymmetric);
+    void Build(const CBandMatrices& m, bool splitSymmetric, bool splitShear = true);
     void AddBlock(const CBandMatrices& m, const std::vector<CBasisVector>& basis);
     // Forms K(kappa) of the block in ws.a and reduces it; rows (when given) are carried along.
     static void Reduce(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <numbers>
 
+#include "DirectionalSolvers.h"
 #include "ModalSolver.h"
 #include "Parallel.h"
 #include "PointSource.h"
@@ -24,52 +25,6 @@ double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Cl
 
 constexpr double kPi = std::numbers::pi;
 constexpr size_t kBatchVectors = 4096;
-constexpr int kSampleDirections = 5;
-
-// The plate's matrices along any direction th: the stiffness turned by -th is a trigonometric
-// polynomial in th of degree 4 and period pi, and the matrices are linear in it, so five
-// directions a_j = j pi / 5 fix them: K(th) = sum_j l_j(th) K(a_j).
-class CDirectionalBands {
-public:
-    explicit CDirectionalBands(const CThicknessModel& model) {
-        for (int j = 0; j < kSampleDirections; ++j) {
-            CThicknessModel turned = model;
-            for (CElement& e : turned.elements)
-                for (Voigt& c : e.stiffness) c = TurnAboutZ(c, -Angle(j));
-            m_at.push_back(AssembleBands(turned));
-        }
-    }
-
-    CBandMatrices At(double theta) const {
-        for (int j = 0; j < kSampleDirections; ++j)
-            if (theta == Angle(j)) return m_at[j];
-        double weight[kSampleDirections];
-        for (int j = 0; j < kSampleDirections; ++j) {
-            const double d = theta - Angle(j);
-            weight[j] = (1.0 + 2.0 * std::cos(2.0 * d) + 2.0 * std::cos(4.0 * d)) / kSampleDirections;
-        }
-        CBandMatrices out = m_at[0];
-        const auto mix = [&](CSymBand CBandMatrices::*member) {
-            CSymBand& x = out.*member;
-            for (int col = 0; col < x.Size(); ++col) {
-                double* o = x.Column(col);
-                for (int r = 0; r <= x.Width(); ++r) {
-                    double sum = 0;
-                    for (int j = 0; j < kSampleDirections; ++j) sum += weight[j] * (m_at[j].*member).Column(col)[r];
-                    o[r] = sum;
-                }
-            }
-        };
-        mix(&CBandMatrices::K1);
-        mix(&CBandMatrices::K2);
-        mix(&CBandMatrices::K3);
-        return out;
-    }
-
-private:
-    static double Angle(int j) { return kPi * j / kSampleDirections; }
-    std::vector<CBandMatrices> m_at;
-};
 
 // The modes of one wave vector below the cutoff (every mode without one), and the quasi-static
 // sums of the rest as 3 x 3 matrices over the top's (u, v, w~).
@@ -176,10 +131,10 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
     const int threads = std::max(1, options.nThreads);
 
     const auto assemblyStart = Clock::now();
-    std::unique_ptr<CDirectionalBands> bands;
+    std::unique_ptr<CDirectionalSolvers> directions;
     std::unique_ptr<CModalSolver> along;  // axisymmetric: the one direction
     if (hankel) along = std::make_unique<CModalSolver>(AssembleBands(p.model));
-    else bands = std::make_unique<CDirectionalBands>(p.model);
+    else directions = std::make_unique<CDirectionalSolvers>(p.model, threads);
     result.dAssemblySeconds = Seconds(assemblyStart);
     result.nUnknowns = p.model.DofCount();
 
@@ -240,8 +195,8 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
                 const double theta = (m == 0 && n == 0) ? 0.0 : std::atan2(ky, kx);
-                const CModalSolver solver(bands->At(theta));
-                FindModes(solver, k, cutoff, modes[local], spaces[t]);
+                std::unique_ptr<CModalSolver> own;
+                FindModes(directions->At(theta, t, own), k, cutoff, modes[local], spaces[t]);
             }
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {

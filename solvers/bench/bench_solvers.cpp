@@ -27,12 +27,14 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include <Eigen/Dense>
 
+#include "DirectionalSolvers.h"
 #include "ModalSolver.h"
 #include "PointSource.h"
 #include "SolverInput.h"
@@ -282,14 +284,7 @@ struct CSampledCost {
     double PerVector() const { return (dSetup + dStatic + dModal) / nSamples; }
 };
 CSampledCost SampleEigenCost(const CProblem& p, const CSourceGrid& g, size_t samples) {
-    std::vector<CBandMatrices> bands;
-    const int directions = 16;
-    for (int d = 0; d < directions; ++d) {
-        CThicknessModel turned = p.model;
-        for (CElement& e : turned.elements)
-            for (Voigt& c : e.stiffness) c = TurnAboutZ(c, -0.5 * 3.14159265358979323846 * d / (directions - 1));
-        bands.push_back(AssembleBands(turned));
-    }
+    CDirectionalSolvers directions(p.model, 1);
     CModalSolver::CWorkspace ws;
     CModes modes;
     Eigen::Matrix3d flexibility, second;
@@ -299,8 +294,11 @@ CSampledCost SampleEigenCost(const CProblem& p, const CSourceGrid& g, size_t sam
     for (size_t i = 0; i < samples; ++i) {
         // Even in area: the radius as the square root of a uniform fraction.
         const double k = g.dKMax * std::sqrt((i + 0.5) / samples);
+        // Directions spread over the quarter by the golden ratio, as the lattice spreads them.
+        const double theta = std::fmod(0.6180339887498949 * i, 1.0) * 0.5 * 3.14159265358979323846;
         double t = Cpu();
-        const CModalSolver solver(bands[i % directions]);  // as the run makes one per wave vector
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& solver = directions.At(theta, 0, own);  // as the run does per wave vector
         cost.dSetup += Cpu() - t;
         t = Cpu();
         const bool quasiStatic = limit > 0 && solver.StaticMatrices(k, limit, flexibility, second, ws);

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "BlasThreads.h"
+#include "DirectionalSolvers.h"
 #include "ModalSolver.h"
 #include "SolverInput.h"
 
@@ -130,4 +132,41 @@ TEST(ModalSolver, TheBlasUnderItRunsOnOneThread) {
     const CThicknessModel model = Laminate("1    0.2500\n2    0.5000\n", 2, "2 3 ");
     const CModalSolver solver(AssembleBands(model));
     EXPECT_EQ(BlasThreads(), 1);
+}
+
+// Solvers of one plate along five directions share their blocks when the shear-horizontal
+// motion is kept with the rest, and mixing their stiffness with the trigonometric weights of
+// another direction gives that direction's own solver (frequencies and the top rows' resolvent
+// within rounding). Split off at 0 degrees, the cross-ply's blocks differ and are told apart.
+TEST(ModalSolver, MixedStiffnessIsTheTurnedPlatesSolver) {
+    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4,
+                                              "2 2 2 2 ", "0.0000\n90.0000\n");
+    const auto turned = [&](double theta) {
+        CThicknessModel m = crossPly;
+        for (CElement& e : m.elements)
+            for (Voigt& c : e.stiffness) c = TurnAboutZ(c, -theta);
+        return AssembleBands(m);
+    };
+    EXPECT_FALSE(CModalSolver(turned(0), true, true).SameBlocks(CModalSolver(turned(0.6), true, false)));
+    EXPECT_TRUE(CModalSolver(turned(0), true, false).SameBlocks(CModalSolver(turned(0.6), true, false)));
+
+    CDirectionalSolvers directions(crossPly, 2);
+    ASSERT_TRUE(directions.Shared());
+    CModalSolver::CWorkspace ws;
+    for (double theta : {0.4, 1.2, 2.9}) {
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& mixed = directions.At(theta, 1, own);
+        EXPECT_FALSE(own);
+        const CModalSolver direct(turned(theta));
+        for (double kappa : {0.3, 2.0, 9.0}) {
+            const Eigen::VectorXd a = mixed.Frequencies(kappa, ws), b = direct.Frequencies(kappa, ws);
+            ASSERT_EQ(a.size(), b.size());
+            EXPECT_LT((a - b).cwiseAbs().maxCoeff(), 1e-10 * b.maxCoeff()) << theta << " " << kappa;
+            CModes ma, mb;
+            mixed.Solve(kappa, ma, ws);
+            direct.Solve(kappa, mb, ws);
+            const Eigen::Matrix3d ra = Resolvent(ma, 1.0), rb = Resolvent(mb, 1.0);
+            EXPECT_LT((ra - rb).cwiseAbs().maxCoeff(), 1e-10 * rb.cwiseAbs().maxCoeff()) << theta << " " << kappa;
+        }
+    }
 }
