@@ -21,6 +21,7 @@
 #include "FGM.h"
 #include "LayerNumber.h"
 #include "OstrelDoc.h"
+#include "ProjectKind.h"
 #include "TreeIcons.h"
 #include "WholeTextChecks.h"
 
@@ -169,7 +170,26 @@ QList<QRadioButton*> Checked(const QWidget* form, const QList<int>& ids) {
 }
 
 const QList<int> kComLoadTypeIds{1050, 1051, 1052, 1053, 1054};
-const QList<int> kFGMLoadTypeIds{1051, 1052, 1053, 1054, 1055};
+
+// The load-type buttons of a kind's form for the codes 1 to 5: H(t), Deta(t), Exp(iwt), Any f(t),
+// Sin(wt).
+QList<int> LoadTypeButtons(const CProjectKind& kind) {
+    const int first = kind.kind == EProjectKind::FGM ? 1051 : 1050;
+    return {first, first + 2, first + 4, first + 1, first + 3};
+}
+
+std::unique_ptr<CLayerStackForm> MakeForm(const CProjectKind& kind, COstrelDoc* doc) {
+    if (kind.kind == EProjectKind::FGM)
+        return std::make_unique<CFGM>(doc);
+    return std::make_unique<CAllPara>(doc);
+}
+
+// The rows of a test run for each project kind.
+void KindRows() {
+    QTest::addColumn<int>("kindIndex");
+    for (const CProjectKind* kind : ProjectKinds())
+        QTest::newRow(kind->name) << kind->index;
+}
 const QList<int> kLoadDirIds{1036, 1037, 1038};
 const QList<int> kOutputIds{1042, 1043, 1044};
 
@@ -291,11 +311,15 @@ private slots:
     // Laminate form
     void comControlsLabelsAndLayout();
     void treesAndListsShowTheirTextsWhole();
-    void comOpensWithTheDocumentsValues();
+    void opensWithTheDocumentsValues_data();
+    void opensWithTheDocumentsValues();
     void comOpensWithoutLayersOrMaterials();
-    void comRadioSetsCarryTheirCodes();
-    void comOutOfRangeCodeLeavesItsSetUnchecked();
-    void comPlateAndShellSwitchTheRadius();
+    void radioSetsCarryTheirCodes_data();
+    void radioSetsCarryTheirCodes();
+    void outOfRangeCodeLeavesItsSetUnchecked_data();
+    void outOfRangeCodeLeavesItsSetUnchecked();
+    void plateAndShellSwitchTheRadius_data();
+    void plateAndShellSwitchTheRadius();
     void comAddLayersBuildsRecordsAndNodes();
     void comTypingInAListPicksNothing();
     void comRemoveMatchesTheFirstEqualRecord();
@@ -308,8 +332,6 @@ private slots:
     void comWithoutDocument();
     // FGM form
     void fgmControlsLabelsAndLayout();
-    void fgmOpensWithTheDocumentsValues();
-    void fgmRadioSetsCarryTheirCodes();
     void fgmAddAndRemoveLayers();
     void fgmValidationOrder();
     void fgmLeavesCompositeLayersAlone();
@@ -384,40 +406,46 @@ void TestForms::comControlsLabelsAndLayout() {
     QCOMPARE(tree->dragDropMode(), QAbstractItemView::NoDragDrop);
 }
 
-void TestForms::comOpensWithTheDocumentsValues() {
-    auto doc = MakeDoc(4);
-    CAllPara form(doc.get());
-    form.LoadFrom(*doc);
-    Open(form);
-    QCOMPARE(Control<QLineEdit>(&form, 1033)->text(), QString("3.14"));
-    QCOMPARE(Control<QLineEdit>(&form, 1035)->text(), QString("3.113646"));
-    QCOMPARE(Control<QLineEdit>(&form, 1045)->text(), QString("2"));
-    QCOMPARE(Control<QLineEdit>(&form, 1040)->text(), QString("0"));
-    QCOMPARE(Control<QLineEdit>(&form, 1046)->text(), QString("10"));
-    QCOMPARE(Control<QLineEdit>(&form, 1023)->text(), QString("COM_project"));
-    QCOMPARE(Control<QLineEdit>(&form, 1055)->text(), QString("0.25"));
-    QCOMPARE(Control<QLineEdit>(&form, 1058)->text(), QString("1"));
-    QCOMPARE(Control<QLineEdit>(&form, 1061)->text(), QString("1"));
-    auto* layers = Control<CDropDownList>(&form, 1024);
-    QCOMPARE(ComboEntries(layers), QStringList({"Layer 1", "Layer 2", "Layer 3", "Layer 4"}));
+void TestForms::opensWithTheDocumentsValues_data() { KindRows(); }
+
+void TestForms::opensWithTheDocumentsValues() {
+    QFETCH(int, kindIndex);
+    const CProjectKind& kind = KindAt(kindIndex);
+    const bool fgm = kind.kind == EProjectKind::FGM;
+    auto doc = MakeDoc(fgm ? 2 : 4);
+    const std::unique_ptr<CLayerStackForm> form = MakeForm(kind, doc.get());
+    form->LoadFrom(*doc);
+    Open(*form);
+    // Shared fields, then each form's own.
+    QList<std::pair<int, const char*>> texts{{1033, "3.14"}, {1045, "2"}, {1040, "0"}, {1046, "10"}, {1061, "1"}};
+    if (fgm)
+        texts += {{1023, "FGM_project"}, {1056, "0.5"}, {1066, "0.1"}, {1067, "0"}};
+    else
+        texts += {{1023, "COM_project"}, {1055, "0.25"}, {1035, "3.113646"}, {1058, "1"}};
+    for (const auto& [id, text] : texts)
+        QCOMPARE(Control<QLineEdit>(form.get(), id)->text(), QString(text));
+    auto* layers = Control<CDropDownList>(form.get(), 1024);
+    QCOMPARE(ComboEntries(layers), fgm ? QStringList({"Layer 1", "Layer 2"})
+                                       : QStringList({"Layer 1", "Layer 2", "Layer 3", "Layer 4"}));
     QCOMPARE(layers->GetCurSel(), 0);
-    auto* materials = Control<CDropDownList>(&form, 1012);
+    auto* materials = Control<CDropDownList>(form.get(), 1012);
     QCOMPARE(ComboEntries(materials), QStringList({"carbon", "glass"}));
     QCOMPARE(materials->GetCurSel(), 0);
-    QCOMPARE(Checked(&form, kComLoadTypeIds), QList<QRadioButton*>{Control<QRadioButton>(&form, 1050)});
-    QCOMPARE(Checked(&form, kLoadDirIds), QList<QRadioButton*>{Control<QRadioButton>(&form, 1036)});
-    QCOMPARE(Checked(&form, kOutputIds), QList<QRadioButton*>{Control<QRadioButton>(&form, 1042)});
-    QVERIFY(Control<QRadioButton>(&form, 1059)->isChecked());
-    QVERIFY(!Control<QRadioButton>(&form, 1060)->isChecked());
-    QVERIFY(!Control<QLineEdit>(&form, 1061)->isEnabled());
-    QCOMPARE(form.Tree()->topLevelItemCount(), 0);
+    const QList<int> loadTypes = LoadTypeButtons(kind);
+    QCOMPARE(Checked(form.get(), loadTypes), QList<QRadioButton*>{Control<QRadioButton>(form.get(), loadTypes[0])});
+    QCOMPARE(Checked(form.get(), kLoadDirIds), QList<QRadioButton*>{Control<QRadioButton>(form.get(), 1036)});
+    QCOMPARE(Checked(form.get(), kOutputIds), QList<QRadioButton*>{Control<QRadioButton>(form.get(), 1042)});
+    QVERIFY(Control<QRadioButton>(form.get(), 1059)->isChecked());
+    QVERIFY(!Control<QRadioButton>(form.get(), 1060)->isChecked());
+    QVERIFY(!Control<QLineEdit>(form.get(), 1061)->isEnabled());
+    QCOMPARE(form->Tree()->topLevelItemCount(), 0);
 
     // Three layers: the float nearest to 1/3, shown with six digits.
     auto three = MakeDoc(3);
-    CAllPara third(three.get());
-    third.LoadFrom(*three);
-    Open(third);
-    QCOMPARE(Control<QLineEdit>(&third, 1055)->text(), QString("0.333333"));
+    const std::unique_ptr<CLayerStackForm> third = MakeForm(kind, three.get());
+    third->LoadFrom(*three);
+    Open(*third);
+    QCOMPARE(Control<QLineEdit>(third.get(), fgm ? 1056 : 1055)->text(), QString("0.333333"));
 }
 
 void TestForms::comOpensWithoutLayersOrMaterials() {
@@ -445,20 +473,25 @@ void TestForms::comOpensWithoutLayersOrMaterials() {
     QCOMPARE(second.Tree()->topLevelItemCount(), 0);
 }
 
-void TestForms::comRadioSetsCarryTheirCodes() {
+void TestForms::radioSetsCarryTheirCodes_data() { KindRows(); }
+
+void TestForms::radioSetsCarryTheirCodes() {
+    QFETCH(int, kindIndex);
+    const CProjectKind& kind = KindAt(kindIndex);
     auto doc = MakeDoc();
-    CAllPara form(doc.get());
+    const std::unique_ptr<CLayerStackForm> owner = MakeForm(kind, doc.get());
+    CLayerStackForm& form = *owner;
     form.LoadFrom(*doc);
     Open(form);
-    const QList<std::pair<int, int>> loadTypes{{1050, 1}, {1052, 2}, {1054, 3}, {1051, 4}, {1053, 5}};
-    for (const auto& [id, code] : loadTypes) {
-        auto* button = Control<QRadioButton>(&form, id);
+    const QList<int> loadTypes = LoadTypeButtons(kind);
+    for (int code = 1; code <= 5; ++code) {
+        auto* button = Control<QRadioButton>(&form, loadTypes[code - 1]);
         Click(button);
         QCOMPARE(form.m_nLoadType, code);
-        QCOMPARE(Checked(&form, kComLoadTypeIds), QList<QRadioButton*>{button});
+        QCOMPARE(Checked(&form, loadTypes), QList<QRadioButton*>{button});
         // A second click on the checked button leaves it checked.
         Click(button);
-        QCOMPARE(Checked(&form, kComLoadTypeIds), QList<QRadioButton*>{button});
+        QCOMPARE(Checked(&form, loadTypes), QList<QRadioButton*>{button});
     }
     for (int code = 1; code <= 3; ++code) {
         Click(Control<QRadioButton>(&form, 1035 + code));
@@ -470,7 +503,7 @@ void TestForms::comRadioSetsCarryTheirCodes() {
         // The two direction sets share a group box but not their checks.
         QVERIFY(Control<QRadioButton>(&form, 1035 + code)->isChecked());
     }
-    Click(Control<QRadioButton>(&form, 1053));
+    Click(Control<QRadioButton>(&form, loadTypes[4]));
     Click(Control<QRadioButton>(&form, 1037));
     Click(Control<QRadioButton>(&form, 1044));
     Click(Control<QPushButton>(&form, 1));
@@ -480,32 +513,42 @@ void TestForms::comRadioSetsCarryTheirCodes() {
     QCOMPARE(form.m_nOutput, 3);
 }
 
-void TestForms::comOutOfRangeCodeLeavesItsSetUnchecked() {
+void TestForms::outOfRangeCodeLeavesItsSetUnchecked_data() { KindRows(); }
+
+void TestForms::outOfRangeCodeLeavesItsSetUnchecked() {
+    QFETCH(int, kindIndex);
+    const CProjectKind& kind = KindAt(kindIndex);
     auto doc = MakeDoc();
-    doc->m_nLoadType = 0;
-    doc->m_nLoadDir = 4;
-    doc->m_nOutput = -1;
-    doc->m_bPlate = 7;
-    CAllPara form(doc.get());
+    doc.get()->*kind.loadType = kind.kind == EProjectKind::FGM ? 6 : 0;
+    doc.get()->*kind.loadDir = 4;
+    doc.get()->*kind.output = -1;
+    doc.get()->*kind.plate = 7;
+    const std::unique_ptr<CLayerStackForm> owner = MakeForm(kind, doc.get());
+    CLayerStackForm& form = *owner;
     form.LoadFrom(*doc);
     Open(form);
-    QVERIFY(Checked(&form, kComLoadTypeIds).isEmpty());
+    QVERIFY(Checked(&form, LoadTypeButtons(kind)).isEmpty());
     QVERIFY(Checked(&form, kLoadDirIds).isEmpty());
     QVERIFY(Checked(&form, kOutputIds).isEmpty());
     QVERIFY(Checked(&form, {1059, 1060}).isEmpty());
     QVERIFY(Control<QLineEdit>(&form, 1061)->isEnabled());
     Click(Control<QPushButton>(&form, 1));
     QCOMPARE(form.result(), 1);
-    QCOMPARE(form.m_nLoadType, 0);
+    QCOMPARE(form.m_nLoadType, doc.get()->*kind.loadType);
     QCOMPARE(form.m_nLoadDir, 4);
     QCOMPARE(form.m_nOutput, -1);
     QCOMPARE(form.m_bPlate, 7);
 }
 
-void TestForms::comPlateAndShellSwitchTheRadius() {
+void TestForms::plateAndShellSwitchTheRadius_data() { KindRows(); }
+
+void TestForms::plateAndShellSwitchTheRadius() {
+    QFETCH(int, kindIndex);
+    const CProjectKind& kind = KindAt(kindIndex);
     auto doc = MakeDoc();
-    doc->m_bPlate = 0;
-    CAllPara form(doc.get());
+    doc.get()->*kind.plate = 0;
+    const std::unique_ptr<CLayerStackForm> owner = MakeForm(kind, doc.get());
+    CLayerStackForm& form = *owner;
     form.LoadFrom(*doc);
     Open(form);
     auto* radius = Control<QLineEdit>(&form, 1061);
@@ -964,53 +1007,6 @@ void TestForms::fgmControlsLabelsAndLayout() {
     QVERIFY(y(1066) < y(1056) && y(1056) < y(1067));
     QCOMPARE(y(1051), y(1052));
     QVERIFY(y(1012) < y(1045) && y(1045) < y(1036));
-}
-
-void TestForms::fgmOpensWithTheDocumentsValues() {
-    auto doc = MakeDoc(2);
-    CFGM form(doc.get());
-    form.LoadFrom(*doc);
-    Open(form);
-    QCOMPARE(Control<QLineEdit>(&form, 1033)->text(), QString("3.14"));
-    QCOMPARE(Control<QLineEdit>(&form, 1061)->text(), QString("1"));
-    QCOMPARE(Control<QLineEdit>(&form, 1056)->text(), QString("0.5"));
-    QCOMPARE(Control<QLineEdit>(&form, 1045)->text(), QString("2"));
-    QCOMPARE(Control<QLineEdit>(&form, 1040)->text(), QString("0"));
-    QCOMPARE(Control<QLineEdit>(&form, 1046)->text(), QString("10"));
-    QCOMPARE(Control<QLineEdit>(&form, 1023)->text(), QString("FGM_project"));
-    QCOMPARE(Control<QLineEdit>(&form, 1066)->text(), QString("0.1"));
-    QCOMPARE(Control<QLineEdit>(&form, 1067)->text(), QString("0"));
-    QCOMPARE(ComboEntries(Control<QComboBox>(&form, 1024)), QStringList({"Layer 1", "Layer 2"}));
-    QCOMPARE(ComboEntries(Control<QComboBox>(&form, 1012)), QStringList({"carbon", "glass"}));
-    QCOMPARE(Checked(&form, kFGMLoadTypeIds), QList<QRadioButton*>{Control<QRadioButton>(&form, 1051)});
-    QCOMPARE(Checked(&form, kLoadDirIds).size(), 1);
-    QCOMPARE(Checked(&form, kOutputIds).size(), 1);
-    QVERIFY(!Control<QLineEdit>(&form, 1061)->isEnabled());
-    Click(Control<QRadioButton>(&form, 1060));
-    QVERIFY(Control<QLineEdit>(&form, 1061)->isEnabled());
-    QCOMPARE(form.m_bPlate, 0);
-}
-
-void TestForms::fgmRadioSetsCarryTheirCodes() {
-    auto doc = MakeDoc();
-    doc->m_nFGMLoadType = 6;
-    CFGM form(doc.get());
-    form.LoadFrom(*doc);
-    Open(form);
-    QVERIFY(Checked(&form, kFGMLoadTypeIds).isEmpty());
-    const QList<std::pair<int, int>> loadTypes{{1051, 1}, {1053, 2}, {1055, 3}, {1052, 4}, {1054, 5}};
-    for (const auto& [id, code] : loadTypes) {
-        Click(Control<QRadioButton>(&form, id));
-        QCOMPARE(form.m_nLoadType, code);
-        QCOMPARE(Checked(&form, kFGMLoadTypeIds), QList<QRadioButton*>{Control<QRadioButton>(&form, id)});
-    }
-    Click(Control<QRadioButton>(&form, 1038));
-    Click(Control<QRadioButton>(&form, 1043));
-    Click(Control<QPushButton>(&form, 1));
-    QCOMPARE(form.result(), 1);
-    QCOMPARE(form.m_nLoadType, 5);
-    QCOMPARE(form.m_nLoadDir, 3);
-    QCOMPARE(form.m_nOutput, 2);
 }
 
 void TestForms::fgmAddAndRemoveLayers() {
