@@ -189,7 +189,9 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
         const size_t count = std::min(kBatchVectors, solved.size() - start);
         const auto eigenStart = Clock::now();
         ParallelFor(count, threads, [&](size_t local, int t) {
-            const auto [m, n] = solved[start + local];
+            // Plain copies: lambdas below capture them, which structured bindings cannot be in
+            // every compiler we build with.
+            const long m = solved[start + local].first, n = solved[start + local].second;
             const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
             if (hankel) {
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
@@ -215,7 +217,9 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
         std::vector<long> ms, ns;
         std::vector<CQuasiStatic> batchQuasi;
         for (size_t local = 0; local < count; ++local) {
-            const auto [m, n] = solved[start + local];
+            // Plain copies: lambdas below capture them, which structured bindings cannot be in
+            // every compiler we build with.
+            const long m = solved[start + local].first, n = solved[start + local].second;
             const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
             const double taper = Taper(k, g.dKMax);
             std::vector<CTerm> made;
