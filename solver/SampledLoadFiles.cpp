@@ -62,6 +62,11 @@ void Support(const CSampledLoad& l, double& start, double& end) {
     }
 }
 
+// The part of the support that is sampled: a step only over its rise, then held to the end.
+double SampledEnd(const CSampledLoad& l, double start, double end) {
+    return l.m_shape == ELoadShape::RaisedCosineStep ? start + l.m_dRise : end;
+}
+
 double Shape(const CSampledLoad& l, double t) {
     const double s = t - l.m_dDelay;
     switch (l.m_shape) {
@@ -182,15 +187,21 @@ std::string CheckSampledLoad(const CSampledLoad& l) {
     }
     double start = 0, end = 0;
     Support(l, start, end);
+    const double sampledEnd = SampledEnd(l, start, end);
     const double interval = l.m_dInterval > 0 ? l.m_dInterval : AutomaticInterval(l);
-    if (!std::isfinite(end) || !((end - start) / interval < static_cast<double>(kMaxLoadSamples)))
+    if (!std::isfinite(end) || !((sampledEnd - start) / interval < static_cast<double>(kMaxLoadSamples)))
         return "The load would need more than " + std::to_string(kMaxLoadSamples) +
                " samples: a longer sample interval is needed.";
     if (!(end <= numerics::kMaxTime))
         return "The load must end by " + Short(numerics::kMaxTime) + " us: a shorter delay or duration is needed.";
+    // A pulse shorter than the solvers' shortest step, or lost in the rounding of its start time,
+    // would give two samples at one time.
+    if (!(sampledEnd - start >= numerics::kMinLoadStep))
+        return "The load lasts less than " + Short(numerics::kMinLoadStep) +
+               " us after its delay: a longer pulse (lower frequency, more cycles, wider or slower rise) is needed.";
     // Samples closer than the solvers take: the pieces between them would be shorter still.
-    const double pieces = std::max(1.0, std::ceil((end - start) / interval - 1e-9));
-    if (!((end - start) / pieces >= numerics::kMinLoadStep) && end > start)
+    const double pieces = std::max(1.0, std::ceil((sampledEnd - start) / interval - 1e-9));
+    if (!((sampledEnd - start) / pieces >= numerics::kMinLoadStep))
         return "The sample interval must be at least " + Short(numerics::kMinLoadStep) + " us.";
     return {};
 }
@@ -206,7 +217,7 @@ CLoadSamples SampleLoad(const CSampledLoad& l) {
     double start = 0, end = 0;
     Support(l, start, end);
     // A step is sampled over its rise only; it then stays at 1 up to the window's end.
-    const double sampledEnd = l.m_shape == ELoadShape::RaisedCosineStep ? start + l.m_dRise : end;
+    const double sampledEnd = SampledEnd(l, start, end);
     const double interval = l.m_dInterval > 0 ? l.m_dInterval : AutomaticInterval(l);
     const long pieces = std::max(1L, static_cast<long>(std::ceil((sampledEnd - start) / interval - 1e-9)));
     for (long i = 0; i <= pieces; ++i) {

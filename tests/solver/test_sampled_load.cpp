@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "LoadResponse.h"
 #include "ProjectFiles.h"
 #include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
@@ -88,6 +89,47 @@ TEST(SampledLoadShapes, ToneBurstGaussianAndStep) {
     EXPECT_NE(CheckSampledLoad(dense), "");
     dense.m_dInterval = INFINITY;
     EXPECT_NE(CheckSampledLoad(dense), "");
+}
+
+// Every shape whose span vanishes against its start time (a huge frequency, a tiny width or rise)
+// is refused by the check, never sampled into two samples at one time that the solvers refuse; a
+// step's sample count is that of its rise, not of the window it is held to.
+TEST(SampledLoadShapes, SpansShorterThanTheSolversStepAreRefused) {
+    const auto solverTakes = [](const CSampledLoad& l) {
+        numerics::CLoadFunction f;
+        f.type = numerics::ELoadType::kSampled;
+        return numerics::ParseSampledLoad(FormatLoadSamples(SampleLoad(l)), "ft.dat", f);
+    };
+    CSampledLoad burst = Burst(5.5e45, 5, 1.5);
+    CSampledLoad gauss;
+    gauss.m_shape = ELoadShape::Gaussian;
+    gauss.m_dDelay = 1.5;
+    gauss.m_dWidth = 1e-300;
+    CSampledLoad step;
+    step.m_shape = ELoadShape::RaisedCosineStep;
+    step.m_dDelay = 1.5;
+    step.m_dRise = 1e-300;
+    step.m_dEnd = 10;
+    for (CSampledLoad* l : {&burst, &gauss, &step}) {
+        EXPECT_NE(CheckSampledLoad(*l), "");
+        EXPECT_TRUE(SampleLoad(*l).times.empty());
+    }
+    // Short but sampled no closer than the solvers take: accepted, and they take what is written.
+    burst.m_dFrequency = 5e8;  // 5 cycles in 1e-8 us
+    gauss.m_dWidth = 1e-8;
+    step.m_dRise = 1e-8;
+    for (CSampledLoad* l : {&burst, &gauss, &step}) {
+        l->m_dInterval = 2e-9;
+        EXPECT_EQ(CheckSampledLoad(*l), "");
+        EXPECT_EQ(solverTakes(*l), "");
+    }
+    // A 1 us rise held to the end of a 1e6 us window needs 41 samples, not 4e7.
+    step.m_dRise = 1;
+    step.m_dEnd = 1e6;
+    step.m_dInterval = 0;
+    EXPECT_EQ(CheckSampledLoad(step), "");
+    EXPECT_EQ(SampleLoad(step).times.size(), 42u);
+    EXPECT_EQ(solverTakes(step), "");
 }
 
 TEST(SampledLoadImport, CsvWhitespaceHeadersAndFaults) {
