@@ -38,7 +38,7 @@ double Term(const std::function<double(double)>& numerator, double from, double 
 // integrable singularities at the ends.
 double TanhSinh(const std::function<double(double)>& f, double a, double b) {
     if (!(b > a)) return 0.0;
-    const double half = (b - a) / 2, mid = (a + b) / 2, h = 1.0 / 64;
+    const double half = (b - a) / 2, h = 1.0 / 64;
     double sum = 0;
     for (int j = -6 * 64; j <= 6 * 64; ++j) {
         const double x = j * h, s = kPi / 2 * std::sinh(x), c = std::cosh(s);
