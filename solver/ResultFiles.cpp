@@ -28,29 +28,24 @@ public:
     explicit CNumberReader(std::string_view text) : m_p(text.data()), m_end(text.data() + text.size()) {}
 
     std::optional<int> ReadInt() {
-        SkipSpace();
-        const char* p = SkipPlus();
-        if (!p)
-            return std::nullopt;
         int value = 0;
-        const auto [next, ec] = std::from_chars(p, m_end, value);
-        if (ec != std::errc() || next == p)
+        const char* p = nullptr;
+        const auto read = Parse(value, p);
+        if (!read || read->ec != std::errc())
             return std::nullopt;
-        m_p = next;
+        m_p = read->ptr;
         return value;
     }
 
     // A finite float, or none (no number there, or one that is infinite or not a number);
     // *exact, when asked, gets the same text as a double.
     std::optional<float> ReadFiniteFloat(double* exact = nullptr) {
-        SkipSpace();
-        const char* p = SkipPlus();
-        if (!p)
-            return std::nullopt;
         float value = 0;
-        const auto [next, ec] = std::from_chars(p, m_end, value);
-        if (next == p)
+        const char* p = nullptr;
+        const auto read = Parse(value, p);
+        if (!read)
             return std::nullopt;
+        const auto [next, ec] = *read;
         m_p = next;
         if (exact) {
             double wide = 0;
@@ -76,6 +71,19 @@ public:
     }
 
 private:
+    // The conversion of the number at the cursor (white space and a '+' before it skipped; p is
+    // where its text starts), or none when no number stands there. The cursor stays.
+    template <class T>
+    std::optional<std::from_chars_result> Parse(T& value, const char*& p) {
+        SkipSpace();
+        p = SkipPlus();
+        if (!p)
+            return std::nullopt;
+        const std::from_chars_result read = std::from_chars(p, m_end, value);
+        if (read.ptr == p)
+            return std::nullopt;
+        return read;
+    }
     void SkipSpace() {
         while (m_p != m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r' || *m_p == '\v' || *m_p == '\f'))
             ++m_p;
@@ -107,6 +115,16 @@ bool IsDirectory(const std::string& path) {
 
 // The largest result the solvers write: 100000 points of at most 34 bytes, with room to spare.
 constexpr std::size_t kMaxResultFileSize = 16u << 20;
+
+// The range on show becomes the full range Overview returns to, and the views draw the curve.
+void ShowTheRangeOnShow(COstrelDoc& doc) {
+    doc.m_fFullXMin = doc.m_fXMin;
+    doc.m_fFullYMin = doc.m_fYMin;
+    doc.m_fFullXMax = doc.m_fXMax;
+    doc.m_fFullYMax = doc.m_fYMax;
+    doc.m_bCurveLoaded = 1;
+    doc.UpdateAllViews();
+}
 
 CResultRead Failed(std::string why) {
     CResultRead read;
@@ -247,12 +265,7 @@ int ApplyResult(COstrelDoc& doc, CResultText parsed, const std::string& fileName
         doc.m_curve = std::move(parsed.points);
     doc.m_nPoints = static_cast<int>(n);
 
-    doc.m_fFullXMin = doc.m_fXMin;
-    doc.m_fFullYMin = doc.m_fYMin;
-    doc.m_fFullXMax = doc.m_fXMax;
-    doc.m_fFullYMax = doc.m_fYMax;
-    doc.m_bCurveLoaded = 1;
-    doc.UpdateAllViews();
+    ShowTheRangeOnShow(doc);
 
     if (n < static_cast<size_t>(parsed.announced)) {
         const long long missing = static_cast<long long>(parsed.announced) - static_cast<long long>(n);
@@ -269,12 +282,7 @@ int ShowResult(COstrelDoc& doc, const CResultRead& read) {
         return ApplyResult(doc, read.text, read.fileName);
     case CResultRead::Outcome::Cancelled:
         // The plot shows what it showed before (an empty frame on a fresh document).
-        doc.m_fFullXMin = doc.m_fXMin;
-        doc.m_fFullYMin = doc.m_fYMin;
-        doc.m_fFullXMax = doc.m_fXMax;
-        doc.m_fFullYMax = doc.m_fYMax;
-        doc.m_bCurveLoaded = 1;
-        doc.UpdateAllViews();
+        ShowTheRangeOnShow(doc);
         return 1;
     case CResultRead::Outcome::Failed:
         break;
