@@ -165,15 +165,16 @@ bool CModalSolver::SameBlocks(const CModalSolver& o) const {
 void CModalSolver::MixStiffness(const std::vector<CModalSolver>& samples, const double* weights) {
     for (size_t i = 0; i < m_blocks.size(); ++i) {
         CBlock& out = m_blocks[i];
+        if (out.nSize == 0) continue;
+        // Whole band arrays at once: the unused corner of the band is zero in every sample.
+        const size_t length = static_cast<size_t>(out.nSize) * static_cast<size_t>(out.ka + 1);
         for (CSymBand CBlock::*member : {&CBlock::a1, &CBlock::a2, &CBlock::a3}) {
-            CSymBand& x = out.*member;
-            for (int col = 0; col < out.nSize; ++col) {
-                double* o = x.Column(col);
-                for (int r = 0; r <= std::min(out.ka, out.nSize - 1 - col); ++r) {
-                    double sum = 0;
-                    for (size_t j = 0; j < samples.size(); ++j) sum += weights[j] * (samples[j].m_blocks[i].*member).Column(col)[r];
-                    o[r] = sum;
-                }
+            double* o = (out.*member).Column(0);
+            std::fill(o, o + length, 0.0);
+            for (size_t j = 0; j < samples.size(); ++j) {
+                const double* x = (samples[j].m_blocks[i].*member).Column(0);
+                const double w = weights[j];
+                for (size_t e = 0; e < length; ++e) o[e] += w * x[e];
             }
         }
     }
