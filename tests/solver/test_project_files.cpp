@@ -78,6 +78,32 @@ double Rounded(double v, int decimals) {
 
 class ProjectFiles : public ::testing::Test {
 protected:
+    // The one open dialog asked: in the kind's project directory, for "*.dat" files.
+    void ExpectOpenDialog(const CProjectKind& kind, const char* title, const char* dir) {
+        ASSERT_EQ(chooser.requests.size(), 1u) << kind.name;
+        const FileDialogRequest& r = chooser.requests[0];
+        EXPECT_FALSE(r.save);
+        EXPECT_EQ(r.title, title);
+        EXPECT_EQ(r.defaultExt, "dat");
+        EXPECT_EQ(r.initialName, "*.dat");
+        EXPECT_EQ(r.filter, "*.dat");
+        EXPECT_EQ(r.startDir, (m_home / dir).string());
+        EXPECT_TRUE(r.hideReadOnly);
+    }
+    // The load block and the shell's structure model, as the file rounds them, in the kind's members.
+    static void ExpectSharedBlocksRestored(const CProjectKind& k, const COstrelDoc& doc, const COstrelDoc& fresh) {
+        EXPECT_EQ(fresh.*k.loadType, doc.*k.loadType) << k.name;
+        EXPECT_EQ(fresh.*k.frequency, Rounded(doc.*k.frequency, 4)) << k.name;
+        EXPECT_EQ(fresh.*k.loadDir, doc.*k.loadDir) << k.name;
+        EXPECT_EQ(fresh.*k.output, doc.*k.output) << k.name;
+        EXPECT_EQ(fresh.*k.timeFrom, Rounded(doc.*k.timeFrom, 2)) << k.name;
+        EXPECT_EQ(fresh.*k.timeTo, Rounded(doc.*k.timeTo, 2)) << k.name;
+        EXPECT_EQ(fresh.*k.receiverX, Rounded(doc.*k.receiverX, 4)) << k.name;
+        EXPECT_EQ(fresh.*k.plate, 0) << k.name;
+        EXPECT_EQ(fresh.*k.radius, Rounded(doc.*k.radius, 2)) << k.name;
+    }
+
+protected:
     void SetUp() override {
         m_before = CurrentDirectory();
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -186,15 +212,7 @@ TEST_F(ProjectFiles, OpenCompositeAsksInTheInputDirectoryAndRestoresEveryMember)
     chooser.answer = (m_home / "input" / "laminate.dat").string();
     OnOpenProject(fresh, CompositeKind());
     ExpectHome();
-    ASSERT_EQ(chooser.requests.size(), 1u);
-    const FileDialogRequest& r = chooser.requests[0];
-    EXPECT_FALSE(r.save);
-    EXPECT_EQ(r.title, "Open Composite File");
-    EXPECT_EQ(r.defaultExt, "dat");
-    EXPECT_EQ(r.initialName, "*.dat");
-    EXPECT_EQ(r.filter, "*.dat");
-    EXPECT_EQ(r.startDir, (m_home / "input").string());
-    EXPECT_TRUE(r.hideReadOnly);
+    ExpectOpenDialog(CompositeKind(), "Open Composite File", "input");
     EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
     EXPECT_EQ(views.updates, 0);
 
@@ -202,15 +220,7 @@ TEST_F(ProjectFiles, OpenCompositeAsksInTheInputDirectoryAndRestoresEveryMember)
     EXPECT_EQ(fresh.m_nLayers, 2);
     EXPECT_EQ(fresh.m_nComLayerCount, 2);
     EXPECT_EQ(fresh.m_dDimConst, Rounded(doc.m_dDimConst, 6));
-    EXPECT_EQ(fresh.m_nLoadType, doc.m_nLoadType);
-    EXPECT_EQ(fresh.m_dFrequency, Rounded(doc.m_dFrequency, 4));
-    EXPECT_EQ(fresh.m_nLoadDir, doc.m_nLoadDir);
-    EXPECT_EQ(fresh.m_nOutput, doc.m_nOutput);
-    EXPECT_EQ(fresh.m_fTimeFrom, Rounded(doc.m_fTimeFrom, 2));
-    EXPECT_EQ(fresh.m_fTimeTo, Rounded(doc.m_fTimeTo, 2));
-    EXPECT_EQ(fresh.m_fReceiverX, Rounded(doc.m_fReceiverX, 4));
-    EXPECT_EQ(fresh.m_bPlate, 0);
-    EXPECT_EQ(fresh.m_fRadius, Rounded(doc.m_fRadius, 2));
+    ExpectSharedBlocksRestored(CompositeKind(), doc, fresh);
     ASSERT_EQ(fresh.m_nMaterials, 2);
     for (int i = 0; i < 2; ++i) {
         const CMaterial& a = doc.m_materials[i];
@@ -267,28 +277,15 @@ TEST_F(ProjectFiles, OpenFGMRestoresEveryMemberAndKeepsTheCompositeBlock) {
     chooser.answer = (m_home / "inputFGM" / "graded.dat").string();
     OnOpenProject(fresh, FGMKind());
     ExpectHome();
-    ASSERT_EQ(chooser.requests.size(), 1u);
-    EXPECT_EQ(chooser.requests[0].title, "Open FGM File");
-    EXPECT_EQ(chooser.requests[0].defaultExt, "dat");
-    EXPECT_EQ(chooser.requests[0].initialName, "*.dat");
-    EXPECT_EQ(chooser.requests[0].filter, "*.dat");
-    EXPECT_EQ(chooser.requests[0].startDir, (m_home / "inputFGM").string());
+    ExpectOpenDialog(FGMKind(), "Open FGM File", "inputFGM");
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(views.updates, 0);
 
     EXPECT_EQ(fresh.m_strFGMTitle, "graded");
     EXPECT_EQ(fresh.m_nLayers, 2);
     EXPECT_EQ(fresh.m_nFGMLayerCount, 2);
-    EXPECT_EQ(fresh.m_nFGMLoadType, doc.m_nFGMLoadType);
-    EXPECT_EQ(fresh.m_dFGMFrequency, Rounded(doc.m_dFGMFrequency, 4));
-    EXPECT_EQ(fresh.m_nFGMLoadDir, doc.m_nFGMLoadDir);
-    EXPECT_EQ(fresh.m_nFGMOutput, doc.m_nFGMOutput);
-    EXPECT_EQ(fresh.m_fFGMTimeFrom, Rounded(doc.m_fFGMTimeFrom, 2));
-    EXPECT_EQ(fresh.m_fFGMTimeTo, Rounded(doc.m_fFGMTimeTo, 2));
-    EXPECT_EQ(fresh.m_fFGMReceiverX, Rounded(doc.m_fFGMReceiverX, 4));
+    ExpectSharedBlocksRestored(FGMKind(), doc, fresh);
     EXPECT_EQ(fresh.m_fFGMLastVolFraction, Rounded(doc.m_fFGMLastVolFraction, 4));
-    EXPECT_EQ(fresh.m_bFGMPlate, 0);
-    EXPECT_EQ(fresh.m_fFGMRadius, Rounded(doc.m_fFGMRadius, 2));
     ASSERT_EQ(fresh.m_nMaterials, 2);
     EXPECT_EQ(fresh.m_materials[1].m_dV12, Rounded(0.333333, 4));
     EXPECT_EQ(fresh.m_materials[1].m_strName, "glass");
