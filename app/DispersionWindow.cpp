@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "DirectionsBar.h"
 #include "DispersionCurves.h"
 #include "FileExport.h"
 #include "ModeShapePanel.h"
@@ -203,6 +204,16 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(tools);
     layout->addLayout(colouring);
+    // Directions at one frequency, in a window of their own.
+    m_directions = new CDirectionsBar(m_table, m_bPerThickness, this);
+    m_directions->setObjectName(QStringLiteral("directions"));
+    m_directions->tell = [this](const std::string& text) { ShowFormMessage(m_pMessages, this, text.c_str()); };
+    m_directions->opened = [this](CDirectionsWindow* w) {
+        w->m_pFiles = m_pFiles;
+        w->m_pMessages = m_pMessages;
+        w->m_strExportDir = m_strExportDir;
+    };
+    layout->addWidget(m_directions);
     layout->addWidget(m_plot, 1);
     layout->addWidget(m_mode);
     layout->addWidget(m_readout);

@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class CModeShapePanel;
+class CDirectionsBar;
 namespace plot { class PlotWidget; }
 
 enum class EDispersionQuantity { Phase, Group, Wavenumber, Energy, Skew };
@@ -65,6 +66,8 @@ public:
     // The mode shape of a point in the panel beside the plot (what a click on it does).
     void ShowModeShape(int mode, int index);
     CModeShapePanel* ShapePanel() const { return m_shape; }
+    // The row that computes directions at one frequency and opens them in a window.
+    CDirectionsBar* Directions() const { return m_directions; }
     // Colouring by excitability: on or off, and for which load direction and output (0..2).
     void SetExcitability(bool on, int load, int output);
 
@@ -80,6 +83,7 @@ private:
     QLabel* m_readout = nullptr;
     QLabel* m_mode = nullptr;
     CModeShapePanel* m_shape = nullptr;
+    CDirectionsBar* m_directions = nullptr;
     std::unique_ptr<CDispersionModes> m_modes;
     QCheckBox* m_colour = nullptr;
     QComboBox *m_load = nullptr, *m_output = nullptr;

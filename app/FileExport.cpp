@@ -1,6 +1,20 @@
 #include "FileExport.h"
 
+#include <QBoxLayout>
+#include <QPushButton>
+
 #include "QtUiServices.h"
+
+void AddExportButtons(QBoxLayout* row, QWidget* owner, const char* label, const char* name,
+                      const std::function<void(const char*)>& exportAs) {
+    for (const char* extension : {"csv", "png", "svg"}) {
+        const QString upper = QString::fromLatin1(extension).toUpper();
+        auto* b = new QPushButton(QString::fromLatin1(label) + upper + QStringLiteral("..."), owner);
+        b->setObjectName(QString::fromLatin1(name) + upper.left(1) + QString::fromLatin1(extension + 1));
+        QObject::connect(b, &QPushButton::clicked, owner, [exportAs, extension] { exportAs(extension); });
+        row->addWidget(b);
+    }
+}
 
 bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& r,
                           const char* extension, const std::function<bool(const QString&, QString*)>& save) {

@@ -8,6 +8,7 @@
 
 #include "UiServices.h"
 
+class QBoxLayout;
 class QWidget;
 
 struct CExportRequest {
@@ -20,3 +21,8 @@ struct CExportRequest {
 // False when the user cancelled or the write failed (and was told).
 bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& request,
                           const char* extension, const std::function<bool(const QString& path, QString* error)>& save);
+
+// Three buttons added to `row` that export as CSV, PNG and SVG: labelled "<label>CSV..." and so
+// on, named "<name>Csv", "<name>Png" and "<name>Svg"; each calls exportAs("csv"), ("png"), ("svg").
+void AddExportButtons(QBoxLayout* row, QWidget* owner, const char* label, const char* name,
+                      const std::function<void(const char* extension)>& exportAs);

@@ -111,15 +111,7 @@ CModeShapePanel::CModeShapePanel(QWidget* parent) : QWidget(parent) {
     auto* tools = new QHBoxLayout;
     tools->addWidget(m_choice);
     tools->addStretch();
-    const auto button = [&](const char* text, const char* name, auto slot) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        connect(b, &QPushButton::clicked, this, slot);
-        tools->addWidget(b);
-    };
-    button("CSV...", "shapeCsv", [this] { Export("csv"); });
-    button("PNG...", "shapePng", [this] { Export("png"); });
-    button("SVG...", "shapeSvg", [this] { Export("svg"); });
+    AddExportButtons(tools, this, "", "shape", [this](const char* extension) { Export(extension); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(tools);

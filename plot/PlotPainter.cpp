@@ -208,6 +208,13 @@ QRectF PlotRect(const QRectF& target, const PlotContent& content, const Range& s
     QRectF r = target.adjusted(m.left, m.top, -right, -m.bottom);
     if (r.width() < 10 || r.height() < 10)  // a tiny target: the frame takes what there is
         r = target.adjusted(2, 2, -2, -2);
+    const double dx = shown.xMax - shown.xMin, dy = shown.yMax - shown.yMin;
+    if (content.equalScales && dx > 0 && dy > 0) {
+        const double scale = std::min(r.width() / dx, r.height() / dy);
+        const QPointF centre = r.center();
+        r.setSize(QSizeF(scale * dx, scale * dy));
+        r.moveCenter(centre);
+    }
     return r;
 }
 

@@ -39,6 +39,9 @@ struct PlotContent {
     AxisName x{"x", ""};
     AxisName y{"y", ""};
     std::string title;
+    // One unit as long on both axes (a polar plot): the frame takes the shown range's proportions,
+    // centred in the room there is.
+    bool equalScales = false;
 };
 
 struct PlotStyle {

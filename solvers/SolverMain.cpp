@@ -14,6 +14,7 @@
 
 #include "DispersionCurves.h"
 #include "InputFile.h"
+#include "Directions.h"
 #include "ModeShapeRun.h"
 #include "Limits.h"
 #include "PointSourceRun.h"
@@ -51,6 +52,7 @@ struct CCommandLine {
     int nShapeAxes = 0;
     bool bShapePerThickness = false;
     CModeShapeRequest shape;
+    int nDirections = 0;  // --directions N at --at-frequency or --at-fd
     CPointSourceOptions source;  // --point-source and its receivers and field
 };
 
@@ -134,6 +136,9 @@ const std::vector<COption>& Options() {
         {"--at-fd", false, {Number("FD", 1e-12, kMaxFrequency / kMHz)},
          [](CCommandLine& c, const CNumbers& v, const char*) { SetShapePoint(c, v[0] * kMHz, EDispersionRange::kFrequency, true); },
          "FD (MHz mm)"},
+        {"--directions", false, {Count("N", 1, kMaxDirections)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nDirections = static_cast<int>(v[0]); },
+         "a plate's --modes lines at N directions of the wave vector over the full turn, at\n"
+         "                  --at-frequency F or --at-fd FD: wavenumber, velocities, slowness, skew"},
         {"--samples", false, {Count("N", 2, 10000)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.shape.nPerElement = static_cast<int>(v[0]); },
          "mode shape samples per element"},
         {"--order", false, {Count("P", 1, kMaxOrder)}, [](CCommandLine& c, const CNumbers& v, const char*) { c.nOrder = static_cast<int>(v[0]); },
@@ -193,6 +198,7 @@ void Usage(ESolver kind, std::ostream& out) {
         << "       " << name << " --dispersion [--modes N] [KAPPA ...]\n"
         << "       " << name << " --dispersion RANGE [--modes N] [--output FILE]\n"
         << "       " << name << " --mode-shape NAME (--at-wavenumber K | --at-frequency F | --at-fd FD) [--output FILE]\n"
+        << "       " << name << " --directions N (--at-frequency F | --at-fd FD) [--modes N] [--output FILE]\n"
         << "       " << name << " --point-source [--receivers-xy FILE] [--field X0 X1 NX Y0 Y1 NY --field-times T0 T1 NT\n"
         << "              --field-output FILE] [options]\n"
         << "options:\n";
@@ -299,6 +305,18 @@ std::string CheckCurvesFinite(const CDispersionCurves& curves) {
     return {};
 }
 
+// A table to standard output, or to `file` atomically.
+template <class Fail>
+int WriteTable(const std::string& table, const std::string& file, const Fail& fail) {
+    if (file.empty()) {
+        std::fwrite(table.data(), 1, table.size(), stdout);
+        std::fflush(stdout);
+        return 0;
+    }
+    const std::string writeError = WriteFileAtomically(file, table);
+    return writeError.empty() ? 0 : fail(writeError);
+}
+
 template <class Fail>
 int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) {
     if (cl.bPerThickness) {
@@ -318,13 +336,7 @@ int WriteDispersionCurves(const CProblem& p, CCommandLine cl, const Fail& fail) 
     if (!curves.error.empty()) return fail(curves.error);
     if (const std::string error = CheckCurvesFinite(curves); !error.empty()) return fail(error);
     const std::string table = FormatDispersionCurves(curves, p.bShell);
-    if (cl.strCurvesFile.empty()) {
-        std::fwrite(table.data(), 1, table.size(), stdout);
-        std::fflush(stdout);
-        return 0;
-    }
-    const std::string writeError = WriteFileAtomically(cl.strCurvesFile, table);
-    return writeError.empty() ? 0 : fail(writeError);
+    return WriteTable(table, cl.strCurvesFile, fail);
 }
 
 template <class Fail>
@@ -335,13 +347,20 @@ int WriteModeShape(const CProblem& p, CCommandLine cl, const Fail& fail) {
     if (!result.error.empty()) return fail(result.error);
     const std::string table =
         FormatModeShape(result.shape, cl.strShape, result.flow, p.bShell ? p.dRadius : 1.0);
-    if (cl.strCurvesFile.empty()) {
-        std::fwrite(table.data(), 1, table.size(), stdout);
-        std::fflush(stdout);
-        return 0;
-    }
-    const std::string writeError = WriteFileAtomically(cl.strCurvesFile, table);
-    return writeError.empty() ? 0 : fail(writeError);
+    return WriteTable(table, cl.strCurvesFile, fail);
+}
+
+template <class Fail>
+int WriteDirections(const CProblem& p, const CCommandLine& cl, const Fail& fail) {
+    CDirectionalRequest r;
+    r.dOmega = cl.shape.dValue / (cl.bShapePerThickness ? p.model.Thickness() : 1.0);
+    r.nDirections = cl.nDirections;
+    r.nModes = cl.nModes;
+    r.nThreads = cl.nThreads > 0 ? cl.nThreads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const CDirectionalCurves curves = TraceDirections(p.model, r);
+    if (!curves.error.empty()) return fail(curves.error);
+    const std::string table = FormatDirections(curves);
+    return WriteTable(table, cl.strCurvesFile, fail);
 }
 
 const char* QuantityName(int output) {
@@ -415,21 +434,23 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         Usage(kind, std::cout);
         return 0;
     }
-    const bool shape = !cl.strShape.empty();
-    if (shape != (cl.nShapeAxes > 0) || cl.nShapeAxes > 1 || (shape && (cl.bDispersion || cl.bCurves))) {
+    const bool shape = !cl.strShape.empty(), directions = cl.nDirections > 0;
+    if ((shape || directions) != (cl.nShapeAxes > 0) || cl.nShapeAxes > 1 || (shape && directions) ||
+        ((shape || directions) && (cl.bDispersion || cl.bCurves)) ||
+        (directions && cl.shape.axis != EDispersionRange::kFrequency)) {
         std::cerr << name << ": --mode-shape goes with one of --at-wavenumber, --at-frequency or --at-fd, "
-                  << "without --dispersion\n";
+                  << "--directions with --at-frequency or --at-fd, either without --dispersion\n";
         Usage(kind, std::cerr);
         return 2;
     }
-    if ((cl.bCurves || (!cl.strCurvesFile.empty() && !shape)) && (!cl.bDispersion || !cl.bCurves || !cl.kappas.empty())) {
+    if ((cl.bCurves || (!cl.strCurvesFile.empty() && !shape && !directions)) && (!cl.bDispersion || !cl.bCurves || !cl.kappas.empty())) {
         std::cerr << name << ": a dispersion range (--wavenumbers, --frequencies or --fd) goes with --dispersion, "
                   << "without KAPPA values\n";
         Usage(kind, std::cerr);
         return 2;
     }
     const bool manyReceivers = cl.bReceiverRange || !cl.strReceiverFile.empty();
-    if (manyReceivers && (cl.bDispersion || shape || (cl.bReceiverRange && !cl.strReceiverFile.empty()))) {
+    if (manyReceivers && (cl.bDispersion || shape || directions || (cl.bReceiverRange && !cl.strReceiverFile.empty()))) {
         std::cerr << name << ": --receivers and --receiver-range go one at a time, without --dispersion\n";
         Usage(kind, std::cerr);
         return 2;
@@ -458,7 +479,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         return 2;
     }
     // A mode shape, like a dispersion run, has no output times and no result file.
-    if (shape) cl.bDispersion = true;
+    if (shape || directions) cl.bDispersion = true;
     if (!cl.bDispersion) RemoveStaleTemporaries(output);
     if (!cl.source.strFieldFile.empty()) RemoveStaleTemporaries(cl.source.strFieldFile);
 
@@ -476,6 +497,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
     if (!sizeError.empty()) return fail(sizeError);
 
     if (shape) return WriteModeShape(problem, cl, fail);
+    if (directions) return WriteDirections(problem, cl, fail);
     if (cl.bDispersion && cl.bCurves) return WriteDispersionCurves(problem, cl, fail);
     if (cl.bDispersion) {
         const std::string error = PrintDispersion(problem, cl);

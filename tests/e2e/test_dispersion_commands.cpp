@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -22,6 +23,8 @@
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "ModeShapePanel.h"
+#include "DirectionsBar.h"
+#include "DirectionsWindow.h"
 #include "DocCommands.h"
 #include "ImageExportDialog.h"
 #include "../ScriptedModal.h"
@@ -97,6 +100,7 @@ private slots:
     void aGaussianPulseStartsWholeAfterZero();
     void dispersionCurvesRunTheSolverAndShowTheModes();
     void aClickShowsTheModeShapeAndTheLinesTakeTheExcitability();
+    void directionsOpenAsPolarPlotsAndExport();
 
 private:
     void CrossPly();
@@ -457,6 +461,64 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
         window->SetExcitability(true, 2, 2);
         panel->SetView(EShapeView::Displacement);
         window->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/dispersion_shape.png");
+    }
+    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+}
+
+void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
+    CrossPly();
+    CDispersionWindow* window = RunCurves("1.5", "20", "4");
+    QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
+    CDirectionsBar* bar = window->Directions();
+    QVERIFY(bar->isEnabled());
+    // A value that is no frequency is refused with a sentence, and nothing runs.
+    Child<QLineEdit>(*bar, "directionsAt")->setText("fast");
+    Child<QPushButton>(*bar, "showDirections")->click();
+    QCOMPARE(m_sink.messages.size(), size_t(1));
+    QVERIFY(!bar->Busy());
+    m_sink.messages.clear();
+
+    Child<QLineEdit>(*bar, "directionsAt")->setText("0.5");
+    Child<QSpinBox>(*bar, "directionsCount")->setValue(36);
+    Child<QPushButton>(*bar, "showDirections")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->LastWindow() != nullptr, 60000);
+    CDirectionsWindow* directions = bar->LastWindow();
+    QVERIFY(directions->windowTitle().endsWith("directions at f h = 0.5 MHz mm"));
+    // At 0.5 MHz mm the cross-ply carries A0, SH0 and S0 (A1 is cut off), all the way round;
+    // along its plies' axes the energy goes straight, between them S0 is steered.
+    const numerics::CDirectionalCurves& curves = directions->Curves();
+    QCOMPARE(int(curves.lines.size()), 3);
+    for (const numerics::CDirectionalLine& line : curves.lines) {
+        QCOMPARE(int(line.points.size()), 36);
+        QVERIFY(std::abs(line.points[0].dSkew) < 1e-8);
+        QVERIFY(std::abs(line.points[9].dSkew) < 1e-8);
+    }
+    QVERIFY(std::abs(curves.lines[2].points[3].dSkew) > 0.01);
+    // The polar plot: one closed curve per mode on equal scales, the guides without names.
+    const plot::PlotContent& shown = directions->Plot()->Content();
+    QVERIFY(shown.equalScales);
+    std::vector<std::string> names;
+    for (const plot::Series& s : shown.series)
+        if (!s.name.empty()) {
+            names.push_back(s.name);
+            QCOMPARE(s.points.front().x, s.points.back().x);
+            QCOMPARE(int(s.points.size()), 37);
+        }
+    QCOMPARE(names.size(), size_t(3));
+    const QRectF frame = directions->Plot()->PlotArea();
+    QVERIFY(std::abs(frame.width() / frame.height() - 1) < 0.05);
+    directions->SetQuantity(EDirectionQuantity::Skew);
+    QVERIFY(!directions->Plot()->Content().equalScales);
+    // The table through the window's chooser.
+    const fs::path csv = m_home / "directions.csv";
+    m_chooser.answers = {csv.string()};
+    Child<QPushButton>(*directions, "directionsCsv")->click();
+    QCOMPARE(Slurp(csv), DirectionsCsvText(curves));
+    if (qEnvironmentVariableIsSet("PEMBLAR_SHOTS")) {
+        directions->SetQuantity(EDirectionQuantity::Energy);
+        directions->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/directions_energy.png");
+        directions->SetQuantity(EDirectionQuantity::Slowness);
+        directions->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/directions_slowness.png");
     }
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
 }
