@@ -5,8 +5,6 @@
 #include <QColorDialog>
 #include <QImage>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QWheelEvent>
@@ -21,6 +19,7 @@
 #include "CurveRanges.h"
 #include "CurveSources.h"
 #include "DisplayCommands.h"
+#include "ExportSpanQuestion.h"
 #include "GlCurveScene.h"
 #include "GlGlyphs.h"
 #include "ImageExportDialog.h"
@@ -219,7 +218,8 @@ void COstrelView::DrawScene() {
     if (m_nFontListBase == 0)
         m_nFontListBase = BuildGlyphLists(*m_gl, font());
     const COstrelDoc& doc = *m_pDocument;
-    CGlCurveScene scene{Look()};
+    CGlCurveScene scene;
+    static_cast<CurveLook&>(scene) = Look();
     scene.width = m_nWidth;
     scene.height = m_nHeight;
     scene.curveColour = m_clrCurve;
@@ -513,17 +513,10 @@ void COstrelView::OnExportData() {
     // Zoomed in: the span on show, or the whole curves.
     bool shownSpan = false;
     if (IsZoomed(*m_pDocument, m_overlays)) {
-        QMessageBox ask(QMessageBox::Question, QStringLiteral("Pemblar"),
-                        QStringLiteral("Export the time span shown (t = %1 to %2 us) or the whole curves?")
-                            .arg(plot::ReadoutNumber(m_pDocument->m_fXMin), plot::ReadoutNumber(m_pDocument->m_fXMax)),
-                        QMessageBox::Cancel, this);
-        QPushButton* shown = ask.addButton(QStringLiteral("Shown span"), QMessageBox::AcceptRole);
-        ask.addButton(QStringLiteral("Whole curves"), QMessageBox::AcceptRole);
-        ask.setDefaultButton(shown);
-        ask.exec();
-        if (ask.clickedButton() == ask.button(QMessageBox::Cancel) || !ask.clickedButton())
+        const std::optional<bool> answer = AskExportSpan(this, m_pDocument->m_fXMin, m_pDocument->m_fXMax);
+        if (!answer)
             return;
-        shownSpan = ask.clickedButton() == shown;
+        shownSpan = *answer;
     }
     if (const std::optional<std::string> path =
             ChooseExportFile("Export data", "csv", "curve.csv", "CSV files (*.csv)"))
