@@ -102,6 +102,21 @@ CQuasiStaticLoad QuasiStaticLoad(const CLoadFunction& load, const CTimeGrid& gri
     CQuasiStaticLoad out;
     out.value.assign(std::max(0, grid.nPoints), 0.0);
     out.curvature = out.value;
+    if (load.type != ELoadType::kSampled) {
+        // The closed-form loads from t = 0 on; an impulse is over by then and leaves nothing.
+        const double w = load.dOmega;
+        for (int j = 0; j < grid.nPoints; ++j) {
+            const double t = grid.At(j);
+            if (!(t > 0)) continue;
+            double f = 0;
+            if (load.type == ELoadType::kStep) f = 1.0;
+            if (load.type == ELoadType::kCosine) f = std::cos(w * t);
+            if (load.type == ELoadType::kSine) f = std::sin(w * t);
+            out.value[j] = f;
+            out.curvature[j] = load.type == ELoadType::kStep ? 0.0 : -w * w * f;
+        }
+        return out;
+    }
     const auto& ts = load.times;
     const size_t n = ts.size();
     if (n < 2) return out;

@@ -124,7 +124,7 @@ const std::vector<COption>& Options() {
         {"--output", false, {{"FILE", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strCurvesFile = text; },
          "write a range's table or a mode shape to FILE (atomically)"},
         {"--every-mode", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bEveryMode = true; },
-         "synthesise every mode, however far above a sampled load's band (a reference for checks)"},
+         "synthesise every mode, however far above a sampled load's band or the resolved frequency (a reference for checks)"},
         {"--mode-shape", false, {{"NAME", 0, 0, false, true}}, [](CCommandLine& c, const CNumbers&, const char* text) { c.strShape = text; },
          "profiles through the thickness of mode NAME (A0, S1, SH0, M2, ...) at:"},
         {"--at-wavenumber", false, {Number("K", 1e-12, kMaxKappa)},
@@ -376,7 +376,9 @@ void PrintTiming(const CProblem& problem, const CTransientResult& result, int th
     for (int p : problem.layerOrders) std::printf(" %d", p);
     std::printf("\n");
     std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers, threads);
-    if (problem.band.Limited())
+    if (problem.band.Limited() && problem.band.dEdge == 0)
+        std::printf("modes up to %.4g rad/us synthesised, the rest quasi-static\n", problem.band.dModeCutoff);
+    else if (problem.band.Limited())
         std::printf("load band to %.4g rad/us: modes up to %.4g rad/us synthesised at %zu wavenumbers, the rest "
                     "quasi-static\n",
                     problem.band.dEdge, problem.band.dModeCutoff, result.nModalWavenumbers);
@@ -530,6 +532,7 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         for (double x : cl.receivers)
             if (std::abs(x) > std::abs(problem.dReceiverX)) problem.dReceiverX = x;
     }
+    if (!cl.bEveryMode) PlanBroadbandCutoff(problem, cl.nOrder, cl.nPoints);
     if (const std::string runError = CheckRunSize(problem, cl.nPoints); !runError.empty()) return fail(runError);
 
     CRunOptions run;

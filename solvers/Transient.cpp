@@ -119,6 +119,21 @@ void PlanBand(CProblem& p, int order) {
     FitModelToBand(p, order);
 }
 
+void PlanBroadbandCutoff(CProblem& p, int order, int points) {
+    if (order != kAutomaticOrder || p.band.Limited()) return;
+    const ELoadType type = p.load.type;
+    if (type != ELoadType::kStep && type != ELoadType::kCosine && type != ELoadType::kSine) return;
+    CWavenumbers grid;
+    if (!MakeWavenumbers(p, grid).empty()) return;
+    // The frequency the automatic order resolved: the fastest front at the cut-off wavenumber
+    // or what the output times can show.
+    const double resolved = std::max(ResolvedFrequency(p, grid), ShownFrequency(p.dTimeFrom, p.dTimeTo, points));
+    // Mode acceleration needs the modes it carries well above the load's own frequency.
+    if (!(kModeCutoffFactor * resolved >= kBroadbandLoadMargin * p.load.dOmega) || !std::isfinite(resolved)) return;
+    p.band.dEdge = 0;
+    p.band.dModeCutoff = kModeCutoffFactor * resolved;
+}
+
 CTimeGrid OutputTimes(const CProblem& p, int points) {
     CTimeGrid times;
     times.nPoints = std::max(2, points);

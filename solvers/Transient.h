@@ -50,6 +50,20 @@ CTimeGrid OutputTimes(const CProblem& problem, int points);
 // The band of the problem's load (problem.band) and, with the automatic order, the model's
 // orders for it: a band-limited load synthesises only the modes up to its cutoff.
 void PlanBand(CProblem& problem, int order);
+// A step, cosine or sine load at the automatic order: the modes above kModeCutoffFactor times the
+// frequency the order resolves (the fastest front at the cut-off or what `points` output times
+// show, whichever is higher) are carried quasi-statically instead of by their inaccurate
+// dynamics. The modes just above that frequency are still close and their dynamics count more
+// than their errors; far above, their dynamic part (falling like 1 / w^2 for a step) counts less
+// (measured; docs/solvers.md).
+// An impulse keeps every mode: its quasi-static part is zero after t = 0 and its modes' weights
+// fall only like 1 / w. The line-load transient only (problem.band.dEdge is then 0).
+void PlanBroadbandCutoff(CProblem& problem, int order, int points);
+// A cosine or sine load keeps every mode unless the cutoff is this many times its frequency.
+inline constexpr double kBroadbandLoadMargin = 3.0;
+// The cutoff over the resolved frequency: the modes just above it are still close, and their
+// dynamics count more than their errors (measured; docs/solvers.md).
+inline constexpr double kBroadbandCutoffFactor = 2.0;
 // Empty when a transient run of the problem at `points` output times stays within the bounds
 // (wavenumber count and work), else why not.
 std::string CheckRunSize(const CProblem& problem, int points);

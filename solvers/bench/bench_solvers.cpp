@@ -38,6 +38,7 @@
 #include <Eigen/Dense>
 
 #include "BandedModes.h"
+#include "BenchRun.h"
 #include "DirectionalSolvers.h"
 #include "Directions.h"
 #include "ModalSolver.h"
@@ -56,10 +57,7 @@ using namespace numerics;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Wall(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
-double Cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+using namespace bench;
 
 std::string StandardInput(int sublayers) {
     const std::string s = std::to_string(sublayers);
@@ -77,39 +75,6 @@ std::string StandardInput(int sublayers) {
            "3    3\n"
            "0.00    20.00\n"
            "10.0000\n";
-}
-
-CProblem Parse(const std::string& text, int order = kQuadraticOrder) {
-    CProblem problem;
-    const std::string error = ParseCompositeInput(text, "bench", problem, order);
-    if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
-    return problem;
-}
-
-struct CTimed {
-    CTransientResult result;
-    double dWall = 1e300, dCpu = 0;
-};
-
-CTimed Run(const CProblem& problem, int threads, int repeats, const std::vector<double>* receivers = nullptr) {
-    CTimed best;
-    for (int r = 0; r < repeats; ++r) {
-        CRunOptions options;
-        options.nThreads = threads;
-        const double cpu = Cpu();
-        const auto start = Clock::now();
-        CTransientResult result = SolveAtReceivers(problem, options, receivers);
-        const double wall = Wall(start);
-        if (wall < best.dWall) {
-            best.dWall = wall;
-            best.dCpu = Cpu() - cpu;
-            best.result = std::move(result);
-        }
-    }
-    return best;
 }
 
 // The mirror-split standard-form matrices as a dense solver sees them (the symmetric and the
@@ -190,15 +155,6 @@ std::vector<double> Kappas(const CProblem& problem) {
     CWavenumbers grid;
     MakeWavenumbers(problem, grid);
     return grid.kappa;
-}
-
-double RelativeL2(const std::vector<double>& a, const std::vector<double>& b) {
-    double diff = 0, norm = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        diff += (a[i] - b[i]) * (a[i] - b[i]);
-        norm += b[i] * b[i];
-    }
-    return std::sqrt(diff / norm);
 }
 
 double Total(const CTimed& t) {
