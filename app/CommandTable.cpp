@@ -138,6 +138,8 @@ constexpr std::array kTable = {
                  "Choose the element order the solvers use through the thickness: automatic or fixed",
                  "Solver options", M129, C::Document,
                  Doc([](CDocCommands& d, int) { d.OnSolverOptions(); })},
+    CCommandInfo{Cmd::kShowComputedCurve, "Show computed curve\tCtrl+D", nullptr,
+                 "Show the component the last run computed", "Show computed curve", M129 | TB, C::View},
     CCommandInfo{Cmd::kBackgroundColor, nullptr, nullptr, "Background Color", "Background Color", TB, C::View},
     CCommandInfo{Cmd::kCurveColor, nullptr, nullptr, "Select curve color", "Select curve color", TB, C::View},
     CCommandInfo{Cmd::kLineStyle, nullptr, nullptr, "Line style", "Line style", TB, C::View},
@@ -213,7 +215,8 @@ std::vector<CMenuNode> BuildMenu129() {
                Popup("FGM", {Popup("Current", {Item(kDisplayFGMCurrentU), Item(kDisplayFGMCurrentV),
                                                Item(kDisplayFGMCurrentW)}),
                              Popup("Existing", {Item(kDisplayFGMExistingU), Item(kDisplayFGMExistingV),
-                                                Item(kDisplayFGMExistingW)})})}),
+                                                Item(kDisplayFGMExistingW)})}),
+               Sep(), Item(kShowComputedCurve)}),
         Popup("Plot", {Item(kPlotAddCurve), Item(kPlotRemoveCurves), Sep(), Item(kPlotZoomIn), Item(kPlotZoomOut),
                        Item(kPlotOverview), Sep(), Item(kPlotExportData), Item(kPlotExportImage), Item(kPlotCopy)}),
         Popup("&Study", {Item(kStudy), Item(kOpenStudy)}),
@@ -226,7 +229,7 @@ constexpr std::array kToolbar = {
     Cmd::kFilePrint,       0,                   Cmd::kMaterialSelected, Cmd::kLayerPara, 0,
     Cmd::kInputComposite,  Cmd::kExecuteComposite, 0,                  Cmd::kInputFGM, Cmd::kExecuteFGM,
     0,                     Cmd::kBackgroundColor, Cmd::kCurveColor,    Cmd::kLineStyle, 0,
-    Cmd::kOverview,
+    Cmd::kOverview,        0,                   Cmd::kShowComputedCurve,
 };
 
 }  // namespace

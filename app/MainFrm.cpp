@@ -31,6 +31,7 @@
 #include "KeyLockState.h"
 #include "FrameApplication.h"
 #include "RecentFileList.h"
+#include "SolverRun.h"
 #include "ToolbarIcons.h"
 #include "ViewFactory.h"
 #include "WindowArrangement.h"
@@ -235,6 +236,11 @@ bool CMainFrame::CreateStatusBar() {
     m_messagePane = new QLabel(kIdleMessage, bar);
     m_messagePane->setObjectName("MessagePane");
     bar->addWidget(m_messagePane, 1);
+    m_runPane = new QLabel(bar);
+    m_runPane->setObjectName("RunPane");
+    m_runPane->setAccessibleName(QStringLiteral("Last run"));
+    m_runPane->setVisible(false);
+    bar->addWidget(m_runPane);
     const char* names[3] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i) {
         m_indicators[i] = new QLabel(names[i], bar);
@@ -372,6 +378,18 @@ void CMainFrame::UpdateCommandUI() {
             bar->commands.at(Cmd::kViewToolbar)->setChecked(m_toolBar->isVisibleTo(this));
         bar->commands.at(Cmd::kViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
     }
+    UpdateRunPane();
+}
+
+void CMainFrame::UpdateRunPane() {
+    if (!m_runPane)
+        return;
+    CChildFrame* child = ActiveChild();
+    CDocumentHost* host = child ? child->Host() : nullptr;
+    const QString text = host ? QString::fromStdString(LastRunText(host->Doc())) : QString();
+    if (text != m_runPane->text())
+        m_runPane->setText(text);
+    m_runPane->setVisible(!text.isEmpty());
 }
 
 void CMainFrame::UpdateRecentFileMenu() {

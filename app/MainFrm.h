@@ -41,6 +41,9 @@ public:
     QMdiArea* MdiArea() const { return m_mdiArea; }
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* MessagePane() const { return m_messagePane; }
+    // What the active document's last run wrote and the element orders it used; hidden until a
+    // run kept a result.
+    QLabel* RunPane() const { return m_runPane; }
     QLabel* Indicator(int index) const { return m_indicators[index]; }  // 0 CAP, 1 NUM, 2 SCRL
     // The menu bar on show: 128 or 129.
     int CurrentMenu() const { return m_nCurrentMenu; }
@@ -99,6 +102,7 @@ private:
     bool CreateStatusBar();
     void ShowMenuBar(int menu);
     void UpdateIndicators();
+    void UpdateRunPane();
     void UpdateWindowList();
     void SetMessageText(const QString& text);
 
@@ -106,6 +110,7 @@ private:
     QMdiArea* m_mdiArea = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_messagePane = nullptr;
+    QLabel* m_runPane = nullptr;
     QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
     // The entries of one menu bar.
     struct CBarActions {

@@ -131,6 +131,18 @@ void DrawOverview(QPainter& p) {
     p.drawLine(9, 9, 14, 13);
 }
 
+void DrawComputedCurve(QPainter& p) {
+    // A page with a response on it and an arrow pointing at it: "show the result".
+    p.setPen(kOutline);
+    p.setBrush(kWhite);
+    p.drawRect(4, 0, 11, 14);
+    p.setPen(QPen(QColor(220, 0, 0), 1));
+    p.drawPolyline(QPolygon({{5, 7}, {7, 3}, {9, 10}, {11, 5}, {13, 8}, {14, 7}}));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 160, 0));
+    p.drawPolygon(QPolygon({{0, 4}, {4, 7}, {0, 10}}));
+}
+
 }  // namespace
 
 QColor CompositeIconColor() { return QColor(0, 64, 224); }
@@ -155,6 +167,7 @@ QImage ToolbarImage(int id) {
     case Cmd::kCurveColor: DrawCurveColor(p); break;
     case Cmd::kLineStyle: DrawLineStyle(p); break;
     case Cmd::kOverview: DrawOverview(p); break;
+    case Cmd::kShowComputedCurve: DrawComputedCurve(p); break;
     default: p.end(); return {};
     }
     return image;

@@ -98,6 +98,18 @@ public:
     // curve: 0 not known, 1 composite, 2 FGM; and whether it is a kept copy from the output tree.
     int m_nCurveFamily = 0;
     int m_bCurveExisting = 0;
+    // What the last run that kept a result wrote: its kind (index, -1 before any), its component
+    // (1 U, 2 V, 3 W), the kept file (relative to the document's directory), and the element
+    // orders the solver used from the top layer down (empty when it did not say) with whether
+    // the solver chose them.
+    struct CLastRun {
+        int kind = -1;
+        int component = 0;
+        std::string file;
+        std::vector<int> orders;
+        bool automaticOrder = true;
+    };
+    CLastRun m_lastRun;
     // The curve on show as its file holds it, in double precision (m_curve keeps floats): one
     // entry for each of the first m_nPoints points, or empty when the curve came from elsewhere.
     std::vector<double> m_curveTimes, m_curveValues;

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <charconv>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 #include "AtomicFile.h"
@@ -55,7 +57,8 @@ RunResult FailureOf(const ProcessOutcome& outcome) {
     return RunResult::Failed;
 }
 
-RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::string& home, int elementOrder) {
+RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::string& home, int elementOrder,
+                      ProcessOutcome& outcome) {
     const std::string runDir = Join(home, kind.runDir);
     if (!IsDirectory(runDir)) {
         doc.ShowMessage("The run directory " + Quoted(kind.runDir) +
@@ -80,7 +83,7 @@ RunResult RunAndCheck(COstrelDoc& doc, const CProjectKind& kind, const std::stri
 
     CPosixProcessRunner headless;
     IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
-    const ProcessOutcome outcome = runner.Run(SolverRequest(kind, runDir, elementOrder));
+    outcome = runner.Run(SolverRequest(kind, runDir, elementOrder));
     const CSolverJob job{kind.program, kind.runDir, "The solver run was cancelled; no result was kept.",
                          "no result was kept"};
     if (const std::string failure = SolverOutcomeMessage(outcome, job); !failure.empty()) {
@@ -137,6 +140,25 @@ RunResult KeepCopies(COstrelDoc& doc, const CProjectKind& kind, int outputCompon
     return ok ? RunResult::Kept : RunResult::CopyFailed;
 }
 
+// What a run that kept its result wrote, for the status bar and "Show computed curve": the copy
+// in the output tree where there is one, else the one in the run directory.
+COstrelDoc::CLastRun LastRunOf(const CProjectKind& kind, int component, const std::string& title,
+                               const std::string& home, int elementOrder, const ProcessOutcome& outcome) {
+    COstrelDoc::CLastRun run;
+    const std::optional<std::string> copyName = ComponentCopyName(kind, component);
+    if (!copyName || !IsRegularFile(Join(Join(home, kind.runDir), *copyName)))
+        return run;
+    run.kind = kind.index;
+    run.component = component;
+    const std::string kept = (fs::path(kind.outputDir) / title / *copyName).string();
+    run.file = IsPlainPathComponent(title) && IsRegularFile(Join(home, kept))
+                   ? kept
+                   : (fs::path(kind.runDir) / *copyName).string();
+    run.orders = ParseElementOrders(outcome.lastLines);
+    run.automaticOrder = !IsFixedElementOrder(elementOrder);
+    return run;
+}
+
 }  // namespace
 
 std::optional<std::string> ComponentCopyName(const CProjectKind& kind, int component) {
@@ -172,9 +194,14 @@ RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputCom
     // Absolute names throughout: while the progress window is up, other windows may change
     // the process's directory.
     const std::string home = doc.m_szStartDir;
-    RunResult result = RunAndCheck(doc, kind, home, elementOrder);
+    // Until this run keeps a result there is none to show: an older copy must not pass for it.
+    doc.m_lastRun = {};
+    ProcessOutcome outcome;
+    RunResult result = RunAndCheck(doc, kind, home, elementOrder, outcome);
     if (result == RunResult::Kept)
         result = KeepCopies(doc, kind, outputComponent, title, home);
+    if (result == RunResult::Kept || result == RunResult::CopyFailed)
+        doc.m_lastRun = LastRunOf(kind, outputComponent, title, home, elementOrder, outcome);
     // A cancelled run can be started again as it stands.
     if (result != RunResult::Cancelled)
         doc.m_nRunType = Codes::kNoRun;
@@ -183,6 +210,42 @@ RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputCom
 
 void OnExecute(COstrelDoc& doc, const CProjectKind& kind) {
     ExecuteSolver(doc, kind, doc.*kind.output, doc.*kind.title, doc.m_nElementOrder);
+}
+
+std::vector<int> ParseElementOrders(const std::vector<std::string>& lines) {
+    constexpr std::string_view head = "element orders (layers from the top)";
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        if (line->rfind(head, 0) != 0)
+            continue;
+        std::vector<int> orders;
+        std::istringstream rest(line->substr(head.size()));
+        std::string word;
+        while (rest >> word) {
+            int order = 0;
+            const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), order);
+            if (ec != std::errc() || end != word.data() + word.size() || !IsFixedElementOrder(order))
+                return {};
+            orders.push_back(order);
+        }
+        return orders;
+    }
+    return {};
+}
+
+std::string LastRunText(const COstrelDoc& doc) {
+    const COstrelDoc::CLastRun& run = doc.m_lastRun;
+    static const char* const letters[] = {"U", "V", "W"};
+    if (run.kind < 0 || run.component < 1 || run.component > 3)
+        return {};
+    const CProjectKind& kind = KindAt(run.kind);
+    std::string text = std::string(kind.program) + " wrote " + letters[run.component - 1] + " (" + kind.name +
+                       ") to " + run.file;
+    if (run.orders.empty())
+        return text;
+    text += run.orders.size() == 1 ? "; element order " : "; element orders from the top layer ";
+    for (std::size_t i = 0; i < run.orders.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(run.orders[i]);
+    return text + (run.automaticOrder ? ", chosen automatically" : ", as set in Solver options");
 }
 
 std::optional<int> ParseProgressPercent(std::string_view line) {

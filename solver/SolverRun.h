@@ -40,5 +40,12 @@ enum class RunResult { Kept, NoRunDirectory, OldResultStuck, FailedToStart, Cras
 RunResult ExecuteSolver(COstrelDoc& doc, const CProjectKind& kind, int outputComponent, const std::string& title,
                         int elementOrder = kAutomaticOrder);
 
+// The element orders a solver's closing line names ("element orders (layers from the top) 4 3"),
+// from the last such line among its output; empty when none says them well.
+std::vector<int> ParseElementOrders(const std::vector<std::string>& lines);
+// The status bar's line about the document's last run: the solver, the component and the file it
+// kept, and the element orders it used; empty before any run kept a result.
+std::string LastRunText(const COstrelDoc& doc);
+
 // A solver's "progress N%" line (blanks around allowed, N from 0 to 100); none for any other line.
 std::optional<int> ParseProgressPercent(std::string_view line);

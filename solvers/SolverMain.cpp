@@ -371,10 +371,16 @@ const char* QuantityName(int output) {
     }
 }
 
-void PrintTiming(const CProblem& problem, const CTransientResult& result, int threads) {
+// The orders the run used, so that whoever started it can say what the automatic rule chose.
+void PrintOrders(const CProblem& problem) {
     std::printf("element orders (layers from the top)");
     for (int p : problem.layerOrders) std::printf(" %d", p);
     std::printf("\n");
+    std::fflush(stdout);
+}
+
+void PrintTiming(const CProblem& problem, const CTransientResult& result, int threads) {
+    PrintOrders(problem);
     std::printf("unknowns %d, wavenumbers %zu, threads %d\n", result.nUnknowns, result.nWavenumbers, threads);
     if (problem.band.Limited() && problem.band.dEdge == 0)
         std::printf("modes up to %.4g rad/us synthesised, the rest quasi-static\n", problem.band.dModeCutoff);
@@ -407,6 +413,8 @@ int WriteReceiverResults(const CProblem& problem, const CCommandLine& cl, const 
     if (cl.bTiming) {
         std::printf("receivers %zu\n", cl.receivers.size());
         PrintTiming(problem, result, run.nThreads);
+    } else {
+        PrintOrders(problem);
     }
     return 0;
 }
@@ -550,7 +558,10 @@ int SolverMain(ESolver kind, int argc, char** argv) {
         WriteFileAtomically(output, FormatResult(problem.nOutput, result.time, result.value));
     if (!writeError.empty()) return fail(writeError);
     run.progress(100);
-    if (cl.bTiming) PrintTiming(problem, result, run.nThreads);
+    if (cl.bTiming)
+        PrintTiming(problem, result, run.nThreads);
+    else
+        PrintOrders(problem);
     return 0;
 }
 

@@ -25,6 +25,7 @@
 #include "ImageExportDialog.h"
 #include "LineWidth.h"
 #include "OstrelDoc.h"
+#include "ProjectKind.h"
 #include "SeriesCsv.h"
 #include "ViewCommands.h"
 
@@ -247,6 +248,17 @@ void COstrelView::OnDisplay(int id) {
     if (display && m_pDocument && RunDisplayCommand(*m_pDocument, *display) && !m_overlays.empty())
         OnOverview();  // a new curve under added ones: show them all
     RefreshDescription();
+}
+
+bool COstrelView::HasComputedCurve() const {
+    return m_pDocument && m_pDocument->m_lastRun.kind >= 0;
+}
+
+void COstrelView::OnShowComputedCurve() {
+    if (!HasComputedCurve())
+        return;
+    const COstrelDoc::CLastRun& run = m_pDocument->m_lastRun;
+    OnDisplay(KindAt(run.kind).displayCurrent[std::size_t(run.component - 1)]);
 }
 
 void COstrelView::OnBackgroundColor() {

@@ -46,6 +46,9 @@ public:
     bool CurveLoaded() const;
     // A Display command: the read of its result, and every curve shown when others are added.
     void OnDisplay(int id);
+    // "Show computed curve": the Display command of the component the document's last run kept.
+    void OnShowComputedCurve();
+    bool HasComputedCurve() const;
 
     void OnBackgroundColor();
     void OnCurveColor();

@@ -13,6 +13,7 @@ using Handler = TCommandHandler<COstrelView>;
 bool Always(const COstrelView&, int) { return true; }
 bool Loaded(const COstrelView& v, int) { return v.CurveLoaded(); }
 bool HasAddedCurves(const COstrelView& v, int) { return !v.m_overlays.empty(); }
+bool HasComputedCurve(const COstrelView& v, int) { return v.HasComputedCurve(); }
 
 struct CRow {
     int id;
@@ -35,6 +36,7 @@ const CRow kRows[] = {
     {Cmd::kPlotExportData, {[](COstrelView& v, int) { v.OnExportData(); }, nullptr, Loaded}},
     {Cmd::kPlotExportImage, {[](COstrelView& v, int) { v.OnExportImage(); }, nullptr, Loaded}},
     {Cmd::kPlotCopy, {[](COstrelView& v, int) { v.OnCopy(); }, nullptr, Loaded}},
+    {Cmd::kShowComputedCurve, {[](COstrelView& v, int) { v.OnShowComputedCurve(); }, nullptr, HasComputedCurve}},
 };
 
 // The twelve Display commands share one handler.

@@ -283,6 +283,9 @@ private slots:
             "      Display curve(T- U)||Display existing curve(T- U)|Display existing curve(T- U)",
             "      Display curve(T- V)||Display existing curve(T- V)|Display existing curve(T- V)",
             "      Display curve(T- W)||Display existing curve(T- W)|Display existing curve(T- W)",
+            // Added after the Display menu's own entries.
+            "  -",
+            "  Show computed curve|Ctrl+D|Show the component the last run computed|Show computed curve",
             // Added after the Display menu: the curve view's plot commands.
             "Plot>",
             "  Add curve...||Draw the curve of another result file or CSV file over this one|Add curve",
@@ -305,9 +308,9 @@ private slots:
         };
         QCOMPARE(DescribeMenuBar(frame), expected129);
 
-        // The Display entries carry their own identifiers in menu order.
+        // The Display entries carry their own identifiers in menu order; the added one follows.
         const int displayIds[] = {32778, 32781, 32782, 32788, 32789, 32790,
-                                  32793, 32794, 32795, 32796, 32797, 32798};
+                                  32793, 32794, 32795, 32796, 32797, 32798, Cmd::kShowComputedCurve};
         QList<int> shown;
         std::function<void(QMenu*)> collect = [&](QMenu* menu) {
             for (QAction* a : menu->actions())
@@ -446,6 +449,9 @@ private slots:
             "Line style/Line style",
             "|",
             "Overview /Overview ",
+            // Added after the original buttons.
+            "|",
+            "Show computed curve/Show the component the last run computed",
         };
         QCOMPARE(tips, expected);
         for (QAction* action : bar->actions())
@@ -475,7 +481,8 @@ private slots:
         }
         // Buttons of neither family use the family colours.
         for (int id : {Cmd::kFileNew, Cmd::kFileSave, Cmd::kFilePrint, Cmd::kMaterialSelected, Cmd::kLayerPara,
-                       Cmd::kBackgroundColor, Cmd::kCurveColor, Cmd::kLineStyle, Cmd::kOverview}) {
+                       Cmd::kBackgroundColor, Cmd::kCurveColor, Cmd::kLineStyle, Cmd::kOverview,
+                       Cmd::kShowComputedCurve}) {
             const auto [blue, magenta] = FamilyPixels(ToolbarImage(id));
             QVERIFY2(blue == 0 && magenta == 0, qPrintable(QString::number(id)));
         }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -175,6 +176,13 @@ void RoadTest::RunAndDisplay(int executeId, int displayId, const QString& runDir
     QVERIFY(QFile::exists(m_work + "/" + runDir + "/" + copy));
     QCOMPARE(Host()->Doc().m_nRunType, -1);
     CheckEnabling(false, false);
+    // The status bar names the result the run wrote and the element orders the solver chose.
+    const QString said = m_app->MainFrame()->RunPane()->text();
+    QVERIFY(m_app->MainFrame()->RunPane()->isVisible());
+    QVERIFY2(said.contains(QStringLiteral(" wrote U (")) && said.contains(QStringLiteral("/") + copy) &&
+                 said.contains(QStringLiteral("element orders from the top layer ")) &&
+                 said.endsWith(QStringLiteral(", chosen automatically")),
+             qPrintable(said));
 
     Trigger(displayId);
     QVERIFY2(m_driver->messages.empty(), FirstOf(m_driver->messages));
@@ -301,7 +309,8 @@ void RoadTest::fgmRoad() {
     QVERIFY(QFile::exists(m_work + QStringLiteral("/binFGM/inputfgm.dat")));
     CheckEnabling(false, true);
 
-    RunAndDisplay(Cmd::kExecuteFGM, Cmd::kDisplayFGMCurrentU, QStringLiteral("binFGM"),
+    // The one command that shows what the run computed, instead of Display > FGM > Current > U.
+    RunAndDisplay(Cmd::kExecuteFGM, Cmd::kShowComputedCurve, QStringLiteral("binFGM"),
                   QStringLiteral("resultfgm_u.dat"));
     QVERIFY(QFile::exists(m_work + QStringLiteral("/outputFGM/FGM_project/resultfgm_u.dat")));
     SaveAndCheckBitmap(QStringLiteral("fgm.bmp"));

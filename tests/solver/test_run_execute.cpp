@@ -281,3 +281,43 @@ TEST_F(ExecuteTest, TheElementOrderReachesBothSolversAsArguments) {
     EXPECT_EQ(ReadText(home / "binFGM" / "arguments.txt"), "--order\n32\n");
     EXPECT_TRUE(fs::exists(home / "outputFGM" / "FGM_project" / "resultfgm_w.dat"));
 }
+
+TEST_F(ExecuteTest, TheLastRunIsRememberedWithTheOrdersItUsedUntilTheNextRunFails) {
+    InstallSolver("writes_result", home / "bin", "lumdex");
+    EXPECT_EQ(LastRunText(doc), "");
+    doc.m_nOutput = 3;
+    RunComposite();
+    EXPECT_EQ(doc.m_lastRun.kind, 0);
+    EXPECT_EQ(doc.m_lastRun.component, 3);
+    EXPECT_EQ(doc.m_lastRun.orders, (std::vector<int>{4, 3}));
+    EXPECT_EQ(LastRunText(doc),
+              "lumdex wrote W (composite) to output/COM_project/result_w.dat; element orders from the top layer 4, 3, "
+              "chosen automatically");
+    // A fixed order is the user's; a title that is no directory name keeps the copy in bin only.
+    EXPECT_EQ(ExecuteSolver(doc, CompositeKind(), 1, "../away", 5), RunResult::Kept);
+    EXPECT_EQ(LastRunText(doc),
+              "lumdex wrote U (composite) to bin/result_u.dat; element orders from the top layer 4, 3, as set in "
+              "Solver options");
+    // A run that keeps nothing leaves nothing to show, though an older copy is still there.
+    InstallSolver("writes_nothing", home / "bin", "lumdex");
+    RunComposite();
+    EXPECT_TRUE(fs::exists(home / "bin" / "result_w.dat"));
+    EXPECT_EQ(doc.m_lastRun.kind, -1);
+    EXPECT_EQ(LastRunText(doc), "");
+}
+
+TEST(ElementOrder, TheOrdersAreReadFromTheLastLineThatNamesThemAndOnlyWhenWellFormed) {
+    using Orders = std::vector<int>;
+    const std::string head = "element orders (layers from the top)";
+    EXPECT_EQ(ParseElementOrders({head + " 2", "progress 100%", head + " 5 6 7"}), (Orders{5, 6, 7}));
+    EXPECT_EQ(ParseElementOrders({head + " 9", "done"}), Orders{9});
+    for (const std::string& bad : std::vector<std::string>{" 4 x", " 4 0", " 4 " + std::to_string(kMaxElementOrder + 1), " 4.5", " -3"})
+        EXPECT_EQ(ParseElementOrders({head + bad}), Orders{}) << bad;
+    EXPECT_EQ(ParseElementOrders({"progress 100%", "element orders 4"}), Orders{});
+    // One layer: the order said in the singular.
+    COstrelDoc doc;
+    doc.m_lastRun = {1, 2, "outputFGM/p/resultfgm_v.dat", {6}, true};
+    EXPECT_EQ(LastRunText(doc), "Kavrit wrote V (FGM) to outputFGM/p/resultfgm_v.dat; element order 6, chosen automatically");
+    doc.m_lastRun.orders.clear();
+    EXPECT_EQ(LastRunText(doc), "Kavrit wrote V (FGM) to outputFGM/p/resultfgm_v.dat");
+}

@@ -28,6 +28,8 @@ CCurve Solve(const CLaminate& lam, const std::vector<std::string>& args = {}, co
     const CRun run = RunSolver(LUMDEX_PATH, AtOrder(2, args), dir.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strOut.find("progress 100%"), std::string::npos);
+    // Every run closes with the element orders it used, for whoever started it to report.
+    EXPECT_NE(run.strOut.find("progress 100%\nelement orders (layers from the top) 2"), std::string::npos) << run.strOut;
     return ReadCurve(dir.Read("result.dat"));
 }
 
