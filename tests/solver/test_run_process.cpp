@@ -37,7 +37,8 @@ TEST(PosixProcessRunner, RunsInTheRequestedDirectoryAndHandsOnEveryLine) {
     const CRun run = RunFake(temp.Path() / "bin", "./lumdex");
     EXPECT_EQ(run.outcome.status, ProcessOutcome::Status::Finished);
     EXPECT_EQ(run.outcome.exitCode, 0);
-    EXPECT_EQ(run.lines, (std::vector<std::string>{"solving in " + (temp.Path() / "bin").string(), "done"}));
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"solving in " + (temp.Path() / "bin").string(),
+                                                    "element orders (layers from the top) 4 3", "done"}));
     EXPECT_TRUE(fs::exists(temp.Path() / "bin" / "result.dat"));
 }
 
