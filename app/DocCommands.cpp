@@ -18,6 +18,7 @@
 #include "RecordList.h"
 #include "SolverRun.h"
 #include "StudyLauncher.h"
+#include "StudyWindow.h"
 #include "UserSettings.h"
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
@@ -46,6 +47,16 @@ void RefreshSampledLoad(COstrelDoc& doc, const CProjectKind& kind) {
 }
 
 // The element order goes with every project already on disk.
+// "Dispersion curves - plate: f h 0 to 2 MHz mm, 8 modes": what tells one run's window from another's.
+QString DispersionWindowTitle(const std::string& project, const CDispersionSettings& s) {
+    return QStringLiteral("Dispersion curves - %1: %2 %3 to %4 %5, %6 modes")
+        .arg(QString::fromStdString(project), s.bPerThickness ? QStringLiteral("f h") : QStringLiteral("f"))
+        .arg(s.dFrom, 0, 'g', 6)
+        .arg(s.dTo, 0, 'g', 6)
+        .arg(s.bPerThickness ? QStringLiteral("MHz mm") : QStringLiteral("MHz"))
+        .arg(s.nModes);
+}
+
 void KeepElementOrder(COstrelDoc& doc) {
     for (const CProjectKind* kind : ProjectKinds()) {
         const std::filesystem::path project =
@@ -75,11 +86,16 @@ void CDocCommands::OnExecute(const CProjectKind& kind) {
 }
 
 void CDocCommands::OnStudy() {
-    ::OnStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, &m_study);
+    Opened(::OnStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, &m_study));
 }
 
 void CDocCommands::OnOpenStudy() {
-    ::OnOpenStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, m_study);
+    Opened(::OnOpenStudy(m_doc, m_parent, StudyHooks(), m_doc.m_nElementOrder, m_study));
+}
+
+void CDocCommands::Opened(QWidget* window) const {
+    if (window && m_windowOpened)
+        m_windowOpened(window);
 }
 
 StudyLaunchHooks CDocCommands::StudyHooks() {
@@ -178,11 +194,10 @@ void CDocCommands::OnDispersionCurves() {
         return;
     const std::string& title = m_dispersion.nProject == 0 ? m_doc.m_strComTitle : m_doc.m_strFGMTitle;
     auto* window = new CDispersionWindow(std::move(table), m_dispersion.bPerThickness,
-                                         QStringLiteral("Dispersion curves - %1").arg(QString::fromStdString(title)),
-                                         m_parent ? m_parent->window() : nullptr);
+                                         DispersionWindowTitle(title, m_dispersion), m_parent ? m_parent->window() : nullptr);
+    // Its own file dialogs and messages: they belong to it, not to the main window.
     window->m_strExportDir = m_doc.m_szStartDir;
-    window->m_pFiles = m_doc.m_services.files;
-    window->m_pMessages = m_doc.m_services.messages;
+    Opened(window);
     window->show();
     m_lastDispersion = window;
 }

@@ -3,6 +3,7 @@
 // document, the Computing runs and the two project-opening commands, with their enabling.
 
 #include <QPointer>
+#include <functional>
 #include <QWidget>
 
 #include "CommandTarget.h"
@@ -20,6 +21,9 @@ public:
     CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals = nullptr);
 
     const COstrelDoc& Doc() const { return m_doc; }
+    // Told of every window the commands open (dispersion curves, study results) before it is
+    // shown, so that the window layer manages it with the document's own.
+    void SetWindowOpened(std::function<void(QWidget*)> opened) { m_windowOpened = std::move(opened); }
 
     // The commands, carried from the command table.
 
@@ -64,4 +68,6 @@ private:
     QPointer<QWidget> m_lastDispersion;
     CDispersionSettings m_dispersion;  // the last settings, offered again
     StudyFormMemory m_study;
+    std::function<void(QWidget*)> m_windowOpened;
+    void Opened(QWidget* window) const;
 };

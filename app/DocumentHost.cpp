@@ -2,18 +2,31 @@
 
 #include <algorithm>
 
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
+#include <QStyle>
+
 #include "ChildFrm.h"
 #include "CommandTarget.h"
+#include "ToolWindows.h"
 #include "ViewFactory.h"
 
 CDocumentHost::CDocumentHost(QWidget* dialogParent, QObject* parent)
-    : QObject(parent), m_pDoc(std::make_unique<COstrelDoc>()), m_messages(dialogParent), m_files(dialogParent) {
+    : QObject(parent), m_pDoc(std::make_unique<COstrelDoc>()), m_messages(dialogParent), m_files(dialogParent),
+      m_mainWindow(dialogParent) {
     m_pDoc->m_services.messages = &m_messages;
     m_pDoc->m_services.files = &m_files;
     m_pDoc->m_services.views = &m_views;
 }
 
 CDocumentHost::~CDocumentHost() {
+    // Its other windows go with the document.
+    for (QWidget* window : ToolWindows()) {
+        window->close();
+        if (!window->testAttribute(Qt::WA_DeleteOnClose))
+            window->deleteLater();
+    }
     // The carrier may refer to the document; it goes first.
     m_carrier.reset();
     m_pDoc->m_services = CDocServices{};
@@ -54,6 +67,37 @@ std::vector<CChildFrame*> CDocumentHost::Frames() const {
     for (const auto& frame : m_frames)
         if (frame)
             live.push_back(frame);
+    return live;
+}
+
+void CDocumentHost::AddToolWindow(QWidget* window) {
+    if (!window)
+        return;
+    std::vector<QString> taken;
+    for (QWidget* other : ToolWindows())
+        taken.push_back(other->windowTitle());
+    window->setWindowTitle(DistinctTitle(window->windowTitle(), taken));
+    MarkAsToolWindow(window);
+    // Over the main window's work area, below its menus and toolbar.
+    auto* main = qobject_cast<QMainWindow*>(m_mainWindow.data());
+    if (main && main->centralWidget()) {
+        const QWidget* work = main->centralWidget();
+        const QRect area(work->mapToGlobal(QPoint(0, 0)), work->size());
+        const QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
+        const int step = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+        const QRect place = ToolWindowGeometry(area, screen ? screen->availableGeometry() : area, window->size(),
+                                               int(taken.size()), std::max(step, 16));
+        window->resize(place.size());
+        window->move(place.topLeft());
+    }
+    m_toolWindows.emplace_back(window);
+}
+
+std::vector<QWidget*> CDocumentHost::ToolWindows() const {
+    std::vector<QWidget*> live;
+    for (const auto& window : m_toolWindows)
+        if (window)
+            live.push_back(window);
     return live;
 }
 

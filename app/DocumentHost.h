@@ -48,6 +48,12 @@ public:
     int FrameCount() const { return static_cast<int>(Frames().size()); }
     CQtViewNotifier& ViewNotifier() { return m_views; }
 
+    // A window the document opened beside its own (dispersion curves, study results): titled
+    // apart from the others, placed over the main window's work area, listed in the Window menu
+    // and closed with the document.
+    void AddToolWindow(QWidget* window);
+    std::vector<QWidget*> ToolWindows() const;
+
     // Closes every window of the document (which then destroys it).
     void CloseAllFrames();
     // Gives every window its title again: the document's title (":n" among several windows),
@@ -68,4 +74,6 @@ private:
     std::unique_ptr<ICommandTarget> m_carrier;
     QString m_strPathName;
     std::vector<QPointer<CChildFrame>> m_frames;
+    std::vector<QPointer<QWidget>> m_toolWindows;
+    QPointer<QWidget> m_mainWindow;
 };

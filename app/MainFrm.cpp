@@ -190,8 +190,11 @@ QMenu* CMainFrame::BuildMenu(const CMenuNode& node, int menu) {
     }
     popup->setStyle(m_menuStyle);
     connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    if (menu == 129 && QByteArray(node.title) == "&Window")
+    if (menu == 129 && QByteArray(node.title) == "&Window") {
         m_windowMenu = popup;
+        // Windows beside the documents' come and go without a command: the list is made afresh.
+        connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowList);
+    }
     for (const CMenuNode& child : node.children) {
         switch (child.kind) {
         case CMenuNode::Kind::Command: popup->addAction(Action(child.id, menu)); break;
@@ -441,6 +444,30 @@ void CMainFrame::UpdateWindowList() {
             if (child->isMinimized())
                 child->showNormal();
             m_mdiArea->setActiveSubWindow(child);
+        });
+        m_windowListActions.push_back(action);
+    }
+    // Then the documents' other windows (dispersion curves, study results).
+    std::vector<QWidget*> others;
+    for (CChildFrame* child : children)
+        if (CDocumentHost* host = child->Host())
+            for (QWidget* window : host->ToolWindows())
+                if (std::find(others.begin(), others.end(), window) == others.end())
+                    others.push_back(window);
+    for (std::size_t i = 0; i < others.size() && children.size() + i < kMaxWindowListEntries; ++i) {
+        QString title = others[i]->windowTitle();
+        title.replace("&", "&&");
+        QAction* action = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(children.size() + i + 1).arg(title));
+        action->setStatusTip("Activate this window");
+        QPointer<QWidget> window = others[i];
+        connect(action, &QAction::triggered, this, [window] {
+            if (!window)
+                return;
+            if (window->isMinimized())
+                window->showNormal();
+            window->show();
+            window->raise();
+            window->activateWindow();
         });
         m_windowListActions.push_back(action);
     }

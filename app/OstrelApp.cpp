@@ -160,7 +160,9 @@ CDocumentHost* COstrelApp::CreateDocumentHost() {
     connect(host, &CDocumentHost::LastFrameClosed, this, &COstrelApp::OnDocumentClosed);
     // Solver runs keep the windows repainting and can be cancelled.
     host->SetProcessRunner(std::make_unique<CProcessProgress>(m_pMainWnd));
-    host->SetCommandCarrier(std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd, m_modals));
+    auto commands = std::make_unique<CDocCommands>(host->Doc(), m_pMainWnd, m_modals);
+    commands->SetWindowOpened([host](QWidget* window) { host->AddToolWindow(window); });
+    host->SetCommandCarrier(std::move(commands));
     // A new project starts from the user's element order; an opened one brings its own.
     host->Doc().m_nElementOrder = StoredElementOrder();
     if (m_documentSetup)

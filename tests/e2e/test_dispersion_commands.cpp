@@ -311,7 +311,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     auto* window = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
     QVERIFY(window);
     QVERIFY(window->isVisible());
-    QCOMPARE(window->windowTitle(), QString("Dispersion curves - COM_project"));
+    QCOMPARE(window->windowTitle(), QString("Dispersion curves - COM_project: f h 0 to 1.5 MHz mm, 4 modes"));
     const CDispersionTable& table = window->Table();
     QCOMPARE(table.modes.size(), size_t(4));
     QCOMPARE(table.modes[0].strName, std::string("A0"));
@@ -411,6 +411,9 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
     m_doc->m_nOutput = 3;
     CDispersionWindow* window = RunCurves("1.5", "40", "4");
     QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
+    // The window asks in dialogs of its own; the test answers for the user.
+    window->m_pFiles = &m_chooser;
+    window->m_pMessages = &m_sink;
     window->resize(1300, 640);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     const CDispersionTable& table = window->Table();
