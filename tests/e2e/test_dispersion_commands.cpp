@@ -402,7 +402,13 @@ CDispersionWindow* DispersionCommandsTest::RunCurves(const char* to, const char*
         return form->result() == QDialog::Accepted ? 1 : 2;
     });
     m_commands->OnCommand(Cmd::kDispersionCurves);
-    return qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
+    auto* window = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
+    // The window asks in dialogs of its own; the test answers for the user there.
+    if (window) {
+        window->m_pFiles = &m_chooser;
+        window->m_pMessages = &m_sink;
+    }
+    return window;
 }
 
 void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitability() {
@@ -411,9 +417,6 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
     m_doc->m_nOutput = 3;
     CDispersionWindow* window = RunCurves("1.5", "40", "4");
     QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
-    // The window asks in dialogs of its own; the test answers for the user.
-    window->m_pFiles = &m_chooser;
-    window->m_pMessages = &m_sink;
     window->resize(1300, 640);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     const CDispersionTable& table = window->Table();
