@@ -10,6 +10,7 @@
 #include "MateCon.h"
 #include "SampledLoad.h"
 #include "UiServices.h"
+#include "WaveFieldSettings.h"
 
 class CMyRecordSet;  // the material table; owned here, defined by the materials layer
 
@@ -84,10 +85,13 @@ public:
     float m_fFGMRadius = 1.0f;
 
     // The program's own settings of the projects, kept beside their project files: the settings
-    // of each kind's "ft.dat" (load type 4), and the element order through the thickness every
-    // run takes (0: the solvers choose per layer; a new document starts from the user's choice).
+    // of each kind's "ft.dat" (load type 4) and of its wave field, and the element order through
+    // the thickness every run takes (0: the solvers choose per layer; a new document starts from
+    // the user's choice).
     CSampledLoad m_comSampledLoad;
     CSampledLoad m_fgmSampledLoad;
+    CWaveFieldSettings m_comWaveField;
+    CWaveFieldSettings m_fgmWaveField;
     int m_nElementOrder = 0;
 
     // Not part of the project: how this document reaches the user. Set by the window layer.

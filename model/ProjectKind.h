@@ -14,6 +14,7 @@
 
 class COstrelDoc;
 struct CSampledLoad;
+struct CWaveFieldSettings;
 
 enum class EProjectKind { Composite = 0, FGM = 1 };
 
@@ -36,6 +37,7 @@ struct CProjectKind {
     float COstrelDoc::*radius;
     int COstrelDoc::*layerCount;   // the valid records of its layer list
     CSampledLoad COstrelDoc::*sampledLoad;
+    CWaveFieldSettings COstrelDoc::*waveField;
 
     // Its files, relative to the document's directory.
     const char* projectDir;   // "input": the project files "<title>.dat"

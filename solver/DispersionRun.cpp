@@ -4,24 +4,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <system_error>
 
-#include "AtomicFile.h"
 #include "DispersionCurves.h"
 #include "OstrelDoc.h"
-#include "PosixProcessRunner.h"
-#include "SolverOutcome.h"
+#include "SideRun.h"
 #include "ProjectFormat.h"
 #include "ProjectKind.h"
 #include "SolverInput.h"
 #include "SolverRun.h"
 #include "Transient.h"
 #include "WorkingDirectory.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,11 +31,6 @@ std::string Number(double v) {
 bool ReadNumber(std::string_view text, double& v) {
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
     return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(v);
-}
-
-void MakeDirectories(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
 }
 
 }  // namespace
@@ -140,41 +128,23 @@ DispersionOutcome RunDispersion(COstrelDoc& doc, const CDispersionSettings& s, C
         return DispersionOutcome::Refused;
     }
 
-    const std::string runDir = (fs::path(doc.m_szStartDir) / setup.runDir).string();
-    const std::string workDir = (fs::path(runDir) / kDispersionDir).string();
-    MakeDirectories(workDir);
-    // The solver writes where it runs: never through a link out of the working tree.
-    if (!ResolvesInsideTree(doc.m_szStartDir, workDir)) {
-        doc.ShowMessage(OutsideTreeMessage(std::string(setup.runDir) + "/" + kDispersionDir) + " The solver was not run.");
-        return DispersionOutcome::Failed;
-    }
-    std::string error;
-    const std::string inputName = s.nProject == 0 ? "input.d" : "inputfgm.dat";
-    if (!WriteFileAtomically((fs::path(workDir) / inputName).string(), input, &error)) {
-        doc.ShowMessage("The solver input for the dispersion curves cannot be written: " + error);
-        return DispersionOutcome::Failed;
-    }
-    const std::string tablePath = (fs::path(workDir) / kDispersionFile).string();
-    std::error_code ec;
-    fs::remove(tablePath, ec);  // an old table must never pass for this run's
-
-    ProcessRequest request = SolverRequest(setup, runDir);
-    if (request.program.rfind("./", 0) == 0) request.program = (fs::path(runDir) / setup.program).string();
-    request.workingDirectory = workDir;
-    request.arguments = DispersionArguments(s, kDispersionFile);
-    CPosixProcessRunner headless;
-    IProcessRunner& runner = doc.m_services.processes ? *doc.m_services.processes : headless;
-    const ProcessOutcome outcome = runner.Run(request);
-    const CSolverJob job{setup.program, setup.runDir, "The dispersion run was cancelled.",
+    CSideRun run;
+    run.subDir = kDispersionDir;
+    run.what = "the dispersion curves";
+    run.input = input;
+    run.outputName = kDispersionFile;
+    run.arguments = DispersionArguments(s, kDispersionFile);
+    run.job = CSolverJob{setup.program, setup.runDir, "The dispersion run was cancelled.",
                          "no dispersion curves were computed", CSolverJob::Output::None};
-    if (const std::string failure = SolverOutcomeMessage(outcome, job); !failure.empty()) {
-        doc.ShowMessage(failure);
-        return outcome.status == ProcessOutcome::Status::Cancelled ? DispersionOutcome::Cancelled
-                                                                   : DispersionOutcome::Failed;
+    std::string tablePath;
+    switch (RunBeside(doc, setup, run, &tablePath)) {
+    case SideRunOutcome::Done: break;
+    case SideRunOutcome::Cancelled: return DispersionOutcome::Cancelled;
+    case SideRunOutcome::Failed: return DispersionOutcome::Failed;
     }
     std::string text, reason;
     if (ReadRegularFile(tablePath, kMaxTableBytes, text, reason) != ReadFileOutcome::Read) {
-        doc.ShowMessage("The solver " + job.program + " wrote no dispersion table \"" + kDispersionFile + "\".");
+        doc.ShowMessage("The solver " + run.job.program + " wrote no dispersion table \"" + kDispersionFile + "\".");
         return DispersionOutcome::Failed;
     }
     const std::string parseError = ParseDispersionTable(text, out);

@@ -8,6 +8,7 @@
 #include "SampledLoadFiles.h"
 #include "SolverRun.h"
 #include "TextEncoding.h"
+#include "WaveFieldRun.h"
 #include "WorkingDirectory.h"
 
 namespace {
@@ -61,6 +62,8 @@ int OrderOf(std::string_view value) {
 std::string FormatProjectSettings(const CProjectSettings& s) {
     std::string text = "# the program's settings of the project beside this file\n";
     text += "order " + std::to_string(IsFixedElementOrder(s.elementOrder) ? s.elementOrder : kAutomaticOrder) + "\n";
+    if (s.waveField.m_bDefined)
+        text += FormatWaveFieldLines(s.waveField);
     if (s.sampledLoad.m_bDefined)
         text += std::string(kLoadSection) + "\n" + FormatLoadSettings(s.sampledLoad);
     return text;
@@ -71,6 +74,7 @@ std::string ParseProjectSettings(const std::string& raw, CProjectSettings& out) 
         return problem;
     const std::string text(WithoutUtf8Bom(raw));
     CProjectSettings s;
+    CWaveFieldLines waveField;
     std::size_t at = 0;
     int number = 0;
     while (at < text.size()) {
@@ -89,11 +93,18 @@ std::string ParseProjectSettings(const std::string& raw, CProjectSettings& out) 
             break;
         }
         const std::size_t blank = line.find(' ');
-        if (line.substr(0, blank) == "order") {
-            s.elementOrder = OrderOf(blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1));
+        const std::string_view key = line.substr(0, blank);
+        const std::string_view value = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+        if (key == "order") {
+            s.elementOrder = OrderOf(value);
             s.hasElementOrder = true;
+        } else {
+            waveField.Read(key, value);
         }
     }
+    // Wave-field lines that do not make a runnable whole are dropped: the form offers its
+    // defaults again, and the project's other settings still count.
+    s.waveField = waveField.Finish();
     out = s;
     return {};
 }
@@ -107,6 +118,7 @@ CProjectSettings SettingsOf(const COstrelDoc& doc, const CProjectKind& kind) {
     s.elementOrder = doc.m_nElementOrder;
     s.hasElementOrder = true;
     s.sampledLoad = doc.*kind.sampledLoad;
+    s.waveField = doc.*kind.waveField;
     return s;
 }
 
@@ -164,6 +176,7 @@ void RestoreProjectSettings(COstrelDoc& doc, const CProjectKind& kind, const std
     }
     if (s.hasElementOrder)
         doc.m_nElementOrder = s.elementOrder;
+    doc.*kind.waveField = s.waveField;
     if (!s.sampledLoad.m_bDefined)
         return;
     if (!WriteSampledLoadCurve(doc, kind, s.sampledLoad, &error))

@@ -2,23 +2,26 @@
 // The program's own settings of a project, kept in one file beside its project file
 // ("input/<title>.settings", "inputFGM/<title>.settings"), so that they travel with the project
 // and the project file itself stays as it is: the element order its runs take through the
-// thickness and the sampled load that makes its "ft.dat". A ".load" file that earlier versions
+// thickness, the settings of its wave field and the sampled load that makes its "ft.dat". A ".load" file that earlier versions
 // kept beside a project still reads, as its sampled load.
 
 #include <string>
 
 #include "ProjectKind.h"
 #include "SampledLoad.h"
+#include "WaveFieldSettings.h"
 
 class COstrelDoc;
 
 struct CProjectSettings {
     int elementOrder = 0;          // 0: the solvers choose; 1..kMaxElementOrder fixed
     bool hasElementOrder = false;  // a ".load" file from before names none
+    CWaveFieldSettings waveField;  // m_bDefined when the project has them
     CSampledLoad sampledLoad;      // m_bDefined when the project has one
 };
 
-// "order N", then the sampled load's own lines after "sampled-load". Settings that later
+// "order N", the wave field's lines ("wave-field-x X0 X1 NX", ...), then the sampled load's own
+// lines after "sampled-load". Settings that later
 // versions add are other "key value" lines before it; a reader skips those it does not know.
 std::string FormatProjectSettings(const CProjectSettings& settings);
 // Empty on success, else the line at fault and why. An order the solvers would refuse reads

@@ -1,37 +1,13 @@
 #include "FieldFile.h"
 
-#include <hdf5.h>
-
-#include <mutex>
-
+#include "Hdf5Handle.h"
 #include "ResultFile.h"
 
 namespace numerics {
 
 namespace {
 
-// The library's own error printing off, once: failures are reported in our words.
-void Quiet() {
-    static std::once_flag once;
-    std::call_once(once, [] { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); });
-}
-
-// Closes an HDF5 identifier when it goes out of scope.
-class CHandle {
-public:
-    CHandle(hid_t id, herr_t (*close)(hid_t)) : m_id(id), m_close(close) {}
-    ~CHandle() {
-        if (m_id >= 0) m_close(m_id);
-    }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    hid_t Id() const { return m_id; }
-    bool Ok() const { return m_id >= 0; }
-
-private:
-    hid_t m_id;
-    herr_t (*m_close)(hid_t);
-};
+using CHandle = CHdf5Handle;
 
 bool Attribute(hid_t owner, const char* name, hid_t type, const void* data, hsize_t count) {
     CHandle space(count == 0 ? H5Screate(H5S_SCALAR) : H5Screate_simple(1, &count, nullptr), H5Sclose);
@@ -85,7 +61,7 @@ bool Fill(hid_t file, const CFieldFile& c) {
 }  // namespace
 
 std::string WriteFieldFile(const std::string& path, const CFieldFile& c) {
-    Quiet();
+    QuietHdf5();
     // The file is made in memory (no backing store) and its image written like any result.
     CHandle access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
     if (!access.Ok() || H5Pset_fapl_core(access.Id(), 1 << 20, 0) < 0) return "cannot make the wave-field file " + path;

@@ -28,4 +28,11 @@ inline constexpr int kFieldFormatVersion = 1;
 // Empty on success, else why not (the old file, if any, left as it was).
 std::string WriteFieldFile(const std::string& path, const CFieldFile& contents);
 
+// Reads a wave-field file of this layout (written here, or by h5py or MATLAB the same way):
+// empty on success, else why not, and out untouched. Everything is checked before it is used:
+// the datasets' shapes agree and stay within the solvers' bounds, the axes are finite and
+// increase, every value of the field is finite, and the strings are short. Root attributes the
+// file lacks keep their defaults; one of another type or size is refused.
+std::string ReadFieldFile(const std::string& path, CFieldFile& out);
+
 }  // namespace numerics
