@@ -26,6 +26,9 @@
 #include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
 #include "SolverOptionsDlg.h"
+#include "WaveFieldDlg.h"
+#include "WaveFieldRun.h"
+#include "WaveFieldWindow.h"
 
 namespace {
 
@@ -46,6 +49,16 @@ void RefreshSampledLoad(COstrelDoc& doc, const CProjectKind& kind) {
     WriteLoad(doc, kind, updated);
 }
 
+// The project's settings go beside its file once it is on disk.
+void KeepProjectSettings(COstrelDoc& doc, const CProjectKind& kind) {
+    const std::filesystem::path project =
+        std::filesystem::path(doc.m_szStartDir) / kind.projectDir / (doc.*kind.title + ".dat");
+    std::error_code ec;
+    std::string error;
+    if (std::filesystem::is_regular_file(project, ec) && !WriteProjectSettings(doc, kind, &error))
+        doc.ShowMessage("Cannot write the project settings!\n" + error);
+}
+
 // The element order goes with every project already on disk.
 // "Dispersion curves - plate: f h 0 to 2 MHz mm, 8 modes": what tells one run's window from another's.
 QString DispersionWindowTitle(const std::string& project, const CDispersionSettings& s) {
@@ -58,14 +71,8 @@ QString DispersionWindowTitle(const std::string& project, const CDispersionSetti
 }
 
 void KeepElementOrder(COstrelDoc& doc) {
-    for (const CProjectKind* kind : ProjectKinds()) {
-        const std::filesystem::path project =
-            std::filesystem::path(doc.m_szStartDir) / kind->projectDir / (doc.*kind->title + ".dat");
-        std::error_code ec;
-        std::string error;
-        if (std::filesystem::is_regular_file(project, ec) && !WriteProjectSettings(doc, *kind, &error))
-            doc.ShowMessage("Cannot write the project settings!\n" + error);
-    }
+    for (const CProjectKind* kind : ProjectKinds())
+        KeepProjectSettings(doc, *kind);
 }
 
 }  // namespace
@@ -200,4 +207,34 @@ void CDocCommands::OnDispersionCurves() {
     Opened(window);
     window->show();
     m_lastDispersion = window;
+}
+
+void CDocCommands::OnWaveField() {
+    CWaveFieldDlg form(m_parent);
+    form.m_pMessages = m_doc.m_services.messages;
+    form.m_offered = {m_doc.m_nComLayerCount > 0, m_doc.m_nFGMLayerCount > 0};
+    for (const CProjectKind* kind : ProjectKinds()) {
+        const CWaveFieldSettings& kept = m_doc.*kind->waveField;
+        form.m_settings[size_t(kind->index)] = kept.m_bDefined ? kept : DefaultWaveField(*kind, m_doc);
+    }
+    form.m_nProject = m_doc.m_nRunType == 1 ? 1 : 0;
+    if (!form.m_offered[size_t(form.m_nProject)])
+        form.m_nProject = form.m_offered[0] ? 0 : 1;
+    if (RunForm(form) != 1)
+        return;
+    const CProjectKind& kind = KindAt(form.m_nProject);
+    const CWaveFieldSettings settings = form.m_settings[size_t(form.m_nProject)];
+    m_doc.*kind.waveField = settings;
+    KeepProjectSettings(m_doc, kind);
+    CWaveFieldResult result;
+    if (RunWaveField(m_doc, kind, settings, result) != WaveFieldOutcome::Done)
+        return;
+    auto* window = new CWaveFieldWindow(std::move(result.field),
+                                        QStringLiteral("Wave field - %1").arg(QString::fromStdString(m_doc.*kind.title)),
+                                        m_parent ? m_parent->window() : nullptr);
+    // Its own file dialogs and messages, as the dispersion window's.
+    window->m_strExportDir = m_doc.m_szStartDir;
+    Opened(window);
+    window->show();
+    m_lastWaveField = window;
 }

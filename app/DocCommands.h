@@ -43,6 +43,9 @@ public:
     // new project starts.
     void OnSolverOptions();
     void OnDispersionCurves();
+    // "Wave field...": the form (with the project's last settings, or defaults from its own load
+    // and window), the settings kept with the project, the run, and the field's window.
+    void OnWaveField();
     // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion curves
     // and a study a stack.
     bool OnUpdateSampledLoad() const;
@@ -52,6 +55,7 @@ public:
     const StudyFormMemory& StudyMemory() const { return m_study; }
     // The last dispersion window opened (for tests), null once closed.
     QWidget* LastDispersionWindow() const { return m_lastDispersion; }
+    QWidget* LastWaveFieldWindow() const { return m_lastWaveField; }
 
     static constexpr const char* kSolverInputFailed = "writing data to the file failed ! ";
 
@@ -66,6 +70,7 @@ private:
     QPointer<QWidget> m_parent;
     IModalRunner* m_modals;
     QPointer<QWidget> m_lastDispersion;
+    QPointer<QWidget> m_lastWaveField;
     CDispersionSettings m_dispersion;  // the last settings, offered again
     StudyFormMemory m_study;
     std::function<void(QWidget*)> m_windowOpened;

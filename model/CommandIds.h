@@ -60,4 +60,5 @@ constexpr int kSampledLoad = 32900;         // Pre-processing, "Sampled load..."
 constexpr int kDispersionCurves = 32901;    // Computing, "Dispersion curves..."
 constexpr int kSolverOptions = 32902;       // Computing, "Solver options..."
 constexpr int kShowComputedCurve = 32903;   // Display, "Show computed curve" (and a toolbar button)
+constexpr int kWaveField = 32904;           // Computing, "Wave field..."
 }  // namespace Cmd

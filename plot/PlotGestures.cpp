@@ -7,7 +7,6 @@
 namespace plot {
 
 namespace {
-constexpr double kClickPixels = 4;
 }
 
 bool PlotGestures::Wheel(ViewState& view, const QRectF& plotRect, QPointF pos, int angleDelta,

@@ -26,6 +26,7 @@ public:
     static constexpr double kWheelFactor = 0.8;  // shown extent per wheel notch (120 units) forwards
     static constexpr double kKeyFactor = 0.8;
     static constexpr double kPanFraction = 0.1;
+    static constexpr double kClickPixels = 4;    // a left drag shorter than this is a click
 
     // angleDelta in the units of QWheelEvent::angleDelta().y() (120 per notch).
     bool Wheel(ViewState& view, const QRectF& plotRect, QPointF pos, int angleDelta, Qt::KeyboardModifiers modifiers);

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace plot {
 
 namespace {
@@ -132,7 +134,8 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = event->button() == Qt::LeftButton && m_pressAt &&
-                       (event->position() - *m_pressAt).manhattanLength() < 4;
+                       std::abs(event->position().x() - m_pressAt->x()) < PlotGestures::kClickPixels &&
+                       std::abs(event->position().y() - m_pressAt->y()) < PlotGestures::kClickPixels;
     if (event->button() == Qt::LeftButton)
         m_pressAt.reset();
     if (m_gestures.Release(m_view, PlotArea(), event->position(), event->button()))
@@ -141,9 +144,10 @@ void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
     const QRectF area = PlotArea();
     if (click && area.contains(event->position())) {
         const Mapping map{m_view.Shown(), area};
-        const std::optional<Nearest> nearest = NearestPoint(m_content.series, map.ToData(event->position()),
-                                                            map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(),
-                                                            kReadoutPixels);
+        const Point p = map.ToData(event->position());
+        emit clicked(QPointF(p.x, p.y));
+        const std::optional<Nearest> nearest = NearestPoint(m_content.series, p, map.PixelsPerX(), map.PixelsPerY(),
+                                                            m_view.Shown(), kReadoutPixels);
         if (nearest)
             emit pointClicked(int(nearest->series), int(nearest->index));
     }

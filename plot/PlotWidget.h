@@ -58,9 +58,12 @@ signals:
     // The line under the pointer (within a few pixels) and its point nearest to the pointer;
     // (-1, -1) when the pointer leaves it.
     void hoveredPoint(int series, int index);
-    // A left click (press and release within a few pixels) near a series point (within 30 pixels).
+    // A left click (press and release closer than PlotGestures::kClickPixels on both axes) near
+    // a series point (within 30 pixels).
     void pointClicked(int series, int index);
     void viewChanged();
+    // Any such click inside the plot, at this data point.
+    void clicked(QPointF dataPoint);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

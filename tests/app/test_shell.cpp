@@ -261,6 +261,7 @@ private slots:
             "  Execute FGM||Computing FGM|Computing FGM",
             "  -",
             "  Dispersion curves...||Compute and show the dispersion curves of the stack|Dispersion curves",
+            "  Wave field...||Compute and show the surface displacement of the plate around a point source, frame by frame|Wave field",
             "  -",
             "  Solver options...||Choose the element order the solvers use through the thickness: automatic or "
             "fixed|Solver options",
