@@ -104,9 +104,8 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
         def.receivers = std::move(values);
     } else {
         const int layers = fgm ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
-        StudyParameter p{c.parameter, c.parameter == ParameterKind::Frequency ? 0 : c.layer, std::move(values),
-                         FrequencyUnit::MHz};
-        if (p.kind != ParameterKind::Frequency && (p.layer < 1 || p.layer > layers))
+        StudyParameter p{c.parameter, HasLayer(c.parameter) ? c.layer : 0, std::move(values), FrequencyUnit::MHz};
+        if (HasLayer(p.kind) && (p.layer < 1 || p.layer > layers))
             return Fail(error, "The project has " + std::to_string(layers) + " layers; there is no layer " +
                                    std::to_string(p.layer) + ".");
         if ((p.kind == ParameterKind::Angle && fgm) || (p.kind == ParameterKind::VolumeFraction && !fgm))

@@ -159,7 +159,7 @@ bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParame
     const toml::node* name = t.get("parameter");
     std::string s;
     if (!name) {
-        fault.Set(&t, what + ": parameter is missing (frequency, thickness, angle or volume_fraction)");
+        fault.Set(&t, what + ": parameter is missing (frequency, thickness, angle, volume_fraction or direction)");
         return false;
     }
     if (!ReadString(*name, what + ": parameter", s, fault))
@@ -172,8 +172,10 @@ bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParame
         p.kind = ParameterKind::Angle;
     else if (s == "volume_fraction")
         p.kind = ParameterKind::VolumeFraction;
+    else if (s == "direction")
+        p.kind = ParameterKind::Direction;
     else {
-        fault.Set(name, what + ": unknown parameter \"" + s + "\" (frequency, thickness, angle or volume_fraction)");
+        fault.Set(name, what + ": unknown parameter \"" + s + "\" (frequency, thickness, angle, volume_fraction or direction)");
         return false;
     }
     if (p.kind == ParameterKind::Angle && kind == StudyKind::FGM) {
@@ -202,9 +204,10 @@ bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParame
         }
     }
     const toml::node* layer = t.get("layer");
-    if (p.kind == ParameterKind::Frequency) {
+    if (!HasLayer(p.kind)) {
         if (layer) {
-            fault.Set(layer, what + ": the frequency belongs to no layer");
+            fault.Set(layer, what + (p.kind == ParameterKind::Frequency ? ": the frequency" : ": the load direction") +
+                                 " belongs to no layer");
             return false;
         }
     } else {
@@ -222,10 +225,12 @@ bool ReadParameter(const toml::table& t, int number, StudyKind kind, StudyParame
     for (double v : p.values) {
         const bool bad = (p.kind == ParameterKind::Thickness && !(v > 0)) ||
                          (p.kind == ParameterKind::Frequency && v < 0) ||
-                         (p.kind == ParameterKind::VolumeFraction && (v < 0 || v > 1));
+                         (p.kind == ParameterKind::VolumeFraction && (v < 0 || v > 1)) ||
+                         (p.kind == ParameterKind::Direction && v != 1 && v != 2 && v != 3);
         if (bad) {
             const char* rule = p.kind == ParameterKind::Thickness   ? "every thickness must be positive"
                                : p.kind == ParameterKind::Frequency ? "no frequency may be negative"
+                               : p.kind == ParameterKind::Direction ? "every direction must be 1 (X), 2 (Y) or 3 (Z)"
                                                                     : "every volume fraction must be from 0 to 1";
             fault.Set(&t, what + ": " + rule);
             return false;

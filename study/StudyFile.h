@@ -9,7 +9,10 @@
 enum class StudyKind { Composite, FGM };
 
 // What one sweep changes in the project. Layer numbers are 1-based, as the forms show them.
-enum class ParameterKind { Frequency, Thickness, Angle, VolumeFraction };
+// Direction: the load's direction, 1 X, 2 Y, 3 Z (a point source's as well).
+enum class ParameterKind { Frequency, Thickness, Angle, VolumeFraction, Direction };
+// Whether a parameter belongs to a layer (the load's frequency and direction do not).
+inline bool HasLayer(ParameterKind k) { return k != ParameterKind::Frequency && k != ParameterKind::Direction; }
 
 // The unit of frequency values: MHz (what the Study form writes; a tone burst's centre
 // frequency is given in it) or rad/us (the laminate form's own field, and what a file that

@@ -35,6 +35,7 @@ const char* ParameterKey(ParameterKind k) {
     case ParameterKind::Thickness: return "thickness";
     case ParameterKind::Angle: return "angle";
     case ParameterKind::VolumeFraction: return "volume_fraction";
+    case ParameterKind::Direction: return "direction";
     }
     return "frequency";
 }
@@ -55,9 +56,9 @@ std::string FormatStudyText(const StudyDefinition& def) {
         out += "\n[receivers]\nvalues = " + NumberList(def.receivers) + "\n";
     for (const StudyParameter& p : def.parameters) {
         out += std::string("\n[[vary]]\nparameter = \"") + ParameterKey(p.kind) + "\"\n";
-        if (p.kind != ParameterKind::Frequency)
+        if (HasLayer(p.kind))
             out += "layer = " + std::to_string(p.layer) + "\n";
-        else
+        else if (p.kind == ParameterKind::Frequency)
             out += "unit = \"" + ParameterUnit(p) + "\"\n";
         out += "values = " + NumberList(p.values) + "\n";
     }
@@ -94,6 +95,7 @@ std::string ParameterDescription(const StudyParameter& p) {
     case ParameterKind::Thickness: return "the thickness of layer " + std::to_string(p.layer);
     case ParameterKind::Angle: return "the fibre angle of layer " + std::to_string(p.layer);
     case ParameterKind::VolumeFraction: return "the volume fraction of layer " + std::to_string(p.layer);
+    case ParameterKind::Direction: return "the load direction (1 X, 2 Y, 3 Z)";
     }
     return {};
 }
@@ -102,6 +104,8 @@ std::string ParameterColumn(const StudyParameter& p) {
     std::string s = ParameterKey(p.kind);
     if (p.kind == ParameterKind::Frequency)
         return p.unit == FrequencyUnit::MHz ? s + "_MHz" : s;
+    if (p.kind == ParameterKind::Direction)
+        return s;
     return s + "_L" + std::to_string(p.layer);
 }
 
@@ -111,6 +115,7 @@ std::string ParameterUnit(const StudyParameter& p) {
     case ParameterKind::Thickness: return "mm";
     case ParameterKind::Angle: return "deg";
     case ParameterKind::VolumeFraction: return "";
+    case ParameterKind::Direction: return "";
     }
     return {};
 }
@@ -122,7 +127,8 @@ bool ColumnParameter(const std::string& column, StudyParameter& p) {
     const std::pair<const char*, ParameterKind> kinds[] = {{"frequency", ParameterKind::Frequency},
                                                            {"thickness", ParameterKind::Thickness},
                                                            {"angle", ParameterKind::Angle},
-                                                           {"volume_fraction", ParameterKind::VolumeFraction}};
+                                                           {"volume_fraction", ParameterKind::VolumeFraction},
+                                                           {"direction", ParameterKind::Direction}};
     for (const auto& [key, kind] : kinds) {
         const std::string k = key;
         if (column.rfind(k, 0) != 0)
@@ -133,6 +139,8 @@ bool ColumnParameter(const std::string& column, StudyParameter& p) {
             p.unit = rest == "_MHz" ? FrequencyUnit::MHz : FrequencyUnit::RadPerMicrosecond;
             return rest.empty() || rest == "_MHz";
         }
+        if (kind == ParameterKind::Direction)
+            return rest.empty();
         if (rest.rfind("_L", 0) != 0 || rest.size() < 3 || rest.size() > 8 ||
             rest.find_first_not_of("0123456789", 2) != std::string::npos)
             return false;
@@ -159,6 +167,8 @@ std::string ColumnValueText(const std::string& column, double value) {
     StudyParameter p;
     if (!ColumnParameter(column, p))
         return column + " = " + ShortNumber(value);
+    if (p.kind == ParameterKind::Direction && (value == 1 || value == 2 || value == 3))
+        return std::string("load direction = ") + "XYZ"[static_cast<int>(value) - 1];
     std::string words = ParameterDescription(p);
     for (const char* article : {"the ", "fibre "})
         if (words.rfind(article, 0) == 0)

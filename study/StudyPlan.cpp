@@ -135,7 +135,7 @@ bool CheckParameters(const StudyDefinition& def, const CProject& project, std::s
         FillDocument(def, project, doc);
         std::string why;
         // A frequency belongs to no layer; its own checks come with the cases' loads.
-        if (p.kind != ParameterKind::Frequency && !p.values.empty() &&
+        if (HasLayer(p.kind) && !p.values.empty() &&
             !ApplyParameter(doc, def.kind, p, p.values.front(), &why))
             return Fail(error, Where(def, p) + why + " (in " + def.projectFile + ")");
     }
@@ -212,6 +212,10 @@ bool ApplyParameter(COstrelDoc& doc, StudyKind kind, const StudyParameter& p, do
             sampled.m_dFrequency = mhz ? value : value / twoPi;
         else
             doc.*project.frequency = mhz ? value * twoPi : value;
+        return true;
+    }
+    if (p.kind == ParameterKind::Direction) {
+        doc.*project.loadDir = static_cast<int>(value);
         return true;
     }
     if (p.layer < 1 || p.layer > count)

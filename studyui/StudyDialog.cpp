@@ -27,10 +27,10 @@ QDoubleSpinBox* NumberField(double value, QWidget* parent) {
 }
 
 const ParameterKind kParameters[] = {ParameterKind::Angle, ParameterKind::Thickness, ParameterKind::Frequency,
-                                     ParameterKind::VolumeFraction};
+                                     ParameterKind::VolumeFraction, ParameterKind::Direction};
 
 int ParameterIndex(ParameterKind kind) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         if (kParameters[i] == kind)
             return i;
     return 0;
@@ -50,7 +50,8 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     m_receivers->setChecked(true);
     m_parameter = new QComboBox(this);
     m_parameter->addItems({tr("fibre angle of a layer (deg)"), tr("thickness of a layer (mm)"),
-                           tr("load frequency (MHz)"), tr("volume fraction of an FGM layer")});
+                           tr("load frequency (MHz)"), tr("volume fraction of an FGM layer"),
+                           tr("load direction (1 X, 2 Y, 3 Z)")});
     m_layer = new QSpinBox(this);
     m_layer->setRange(1, 100000);
     m_from = NumberField(0, this);
@@ -140,7 +141,7 @@ void CStudyDialog::UpdateEnabling() {
     const bool parameter = m_parameterSweep->isChecked();
     const ParameterKind kind = kParameters[m_parameter->currentIndex()];
     m_parameter->setEnabled(parameter);
-    m_layer->setEnabled(parameter && kind != ParameterKind::Frequency);
+    m_layer->setEnabled(parameter && HasLayer(kind));
     const QString unit = QString::fromStdString(parameter ? ChoiceUnit(kind) : std::string("mm"));
     m_unit->setText(unit.isEmpty() ? tr("(none)") : unit);
     m_step->setEnabled(m_byStep->isChecked());

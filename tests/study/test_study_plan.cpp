@@ -77,6 +77,46 @@ TEST(StudyPlan, CasesAreEveryCombinationAndTasksBlocksOfReceivers) {
     EXPECT_EQ(m.tasks[4].receiverCount, 2);
 }
 
+TEST(StudyPlan, TheLoadDirectionVariesWithNothingElse) {
+    CTempProject p;
+    p.Write("input/plate.dat", kSharedPlyProject);
+    const StudyDefinition def = Definition(p, "[[vary]]\nparameter = \"direction\"\nvalues = [1, 2, 3]\n");
+    ASSERT_EQ(def.parameters.size(), 1u);
+    EXPECT_EQ(def.parameters[0].kind, ParameterKind::Direction);
+    StudyManifest m;
+    std::vector<CaseFiles> files;
+    std::string error;
+    ASSERT_TRUE(PlanStudy(def, m, &error)) << error;
+    EXPECT_EQ(m.columns, (std::vector<std::string>{"direction"}));
+    EXPECT_EQ(m.descriptions, (std::vector<std::string>{"the load direction (1 X, 2 Y, 3 Z)"}));
+    ASSERT_TRUE(PlanCaseFiles(def, m, files, &error)) << error;
+    ASSERT_EQ(files.size(), 3u);
+    // The direction line (direction, output) of each case; every other line as the project's.
+    const std::string project = files[2].input;
+    for (int c = 0; c < 3; ++c) {
+        std::string expected = project;
+        expected.replace(expected.find("\n3    3\n"), 8, "\n" + std::to_string(c + 1) + "    3\n");
+        EXPECT_EQ(files[size_t(c)].input, expected) << c;
+    }
+    EXPECT_EQ(ColumnValueText("direction", 2), "load direction = Y");
+    // The file's text reads back as the same study.
+    StudyDefinition back;
+    StudyFileError fault;
+    ASSERT_TRUE(ParseStudyText(FormatStudyText(def), p.Path(""), "sweep", back, &fault)) << fault.reason;
+    EXPECT_EQ(back.parameters[0].values, (std::vector<double>{1, 2, 3}));
+
+    // Only X, Y and Z; no layer.
+    for (const auto& [body, reason] :
+         {std::pair{"values = [1, 4]\n", "every direction must be 1 (X), 2 (Y) or 3 (Z)"},
+          {"values = [1.5]\n", "every direction must be 1 (X), 2 (Y) or 3 (Z)"},
+          {"layer = 1\nvalues = [1]\n", "the load direction belongs to no layer"}}) {
+        StudyDefinition refused;
+        ASSERT_FALSE(ParseStudyText(std::string("project = \"input/plate.dat\"\n[[vary]]\nparameter = \"direction\"\n") + body,
+                                    p.Path(""), "sweep", refused, &fault));
+        EXPECT_NE(fault.reason.find(reason), std::string::npos) << fault.reason;
+    }
+}
+
 TEST(StudyPlan, RefusesWhatTheProjectCannotTake) {
     CTempProject p;
     p.Write("input/plate.dat", kSharedPlyProject);
