@@ -27,35 +27,15 @@
 #include "RecordList.h"
 #include "WaveFieldDlg.h"
 #include "WaveFieldWindow.h"
+#include "test_run_support.h"
 
 namespace fs = std::filesystem;
 using numerics::CFieldFile;
 
 namespace {
 
-class CRecordingSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
-
-class CScriptedChooser : public IFileChooser {
-public:
-    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
-        requests.push_back(request);
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.erase(answers.begin());
-        return a;
-    }
-    std::vector<std::optional<std::string>> answers;
-    std::vector<FileDialogRequest> requests;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::CScriptedChooser;
+using testsupport::ReadText;
 
 CMaterial Ply(const std::string& name, int no, float angle) {
     CMaterial m;
@@ -115,7 +95,7 @@ private:
     std::unique_ptr<COstrelDoc> m_doc;
     CScriptedModal m_modals;
     std::unique_ptr<CDocCommands> m_commands;
-    CRecordingSink m_sink;
+    testsupport::CRecordingMessages m_sink;
     CScriptedChooser m_chooser;
     QString m_previous;
     fs::path m_home;
@@ -129,7 +109,7 @@ void WaveFieldCommandsTest::init() {
     m_doc = std::make_unique<COstrelDoc>();
     QVERIFY(m_doc->OnNewDocument());
     m_home = fs::path(m_doc->m_szStartDir);
-    m_sink.messages.clear();
+    m_sink.texts.clear();
     m_chooser = {};
     m_doc->m_services.messages = &m_sink;
     m_doc->m_services.files = &m_chooser;
@@ -200,7 +180,7 @@ void WaveFieldCommandsTest::enablingFollowsTheStackAndTheFormRefusesBadInput() {
         return form->result() == QDialog::Accepted ? 1 : 2;
     });
     m_commands->OnCommand(Cmd::kWaveField);
-    QCOMPARE(m_sink.messages, (std::vector<std::string>{"The number of x range points must be from 1 to 4096.",
+    QCOMPARE(m_sink.texts, (std::vector<std::string>{"The number of x range points must be from 1 to 4096.",
                                                         "The y range must run upwards: \"to\" above \"from\".",
                                                         "Please enter an integer."}));
     QVERIFY(!m_commands->LastWaveFieldWindow());
@@ -231,7 +211,7 @@ void WaveFieldCommandsTest::theFormRunsTheSolverAndTheSettingsStayWithTheProject
         return form->result() == QDialog::Accepted ? 1 : 2;
     });
     m_commands->OnCommand(Cmd::kWaveField);
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
     QCOMPARE(offeredSource, QString("X"));
     auto* window = qobject_cast<CWaveFieldWindow*>(m_commands->LastWaveFieldWindow());
     QVERIFY(window);
@@ -251,7 +231,7 @@ void WaveFieldCommandsTest::theFormRunsTheSolverAndTheSettingsStayWithTheProject
     QVERIFY(kept.m_bDefined);
     QCOMPARE(kept.m_nXPoints, 17);
     QCOMPARE(kept.m_nDirection, 3);
-    const std::string settings = Slurp(m_home / "input" / "COM_project.settings");
+    const std::string settings = ReadText(m_home / "input" / "COM_project.settings");
     QVERIFY2(settings.find("wave-field-x -8 8 17\n") != std::string::npos, settings.c_str());
     QVERIFY(settings.find("wave-field-source Z\n") != std::string::npos);
     COstrelDoc other;
@@ -362,7 +342,7 @@ void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {
     Child<QPushButton>(*window, "exportPng")->click();
     Child<QPushButton>(*window, "exportSvg")->click();
     Child<QPushButton>(*window, "exportFrames")->click();
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
     QCOMPARE(m_chooser.requests.size(), size_t(3));
     QCOMPARE(m_chooser.requests[1].defaultExt, std::string("svg"));
     // The image has even sides (as video encoders want) and the rectangle's 2:1 shape.
@@ -370,7 +350,7 @@ void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {
     QCOMPARE(image.height(), 720);
     QCOMPARE(image.width() % 2, 0);
     QVERIFY(image.width() > image.height());
-    QVERIFY(Slurp(svg).find("<svg") != std::string::npos);
+    QVERIFY(ReadText(svg).find("<svg") != std::string::npos);
     // One numbered image per frame, in order, each the picture of its frame.
     for (int k = 0; k < 4; ++k) {
         const fs::path p = m_home / "video" / ("wave_000" + std::to_string(k + 1) + ".png");
@@ -383,8 +363,8 @@ void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {
     // A directory that cannot be written: said, not passed over.
     m_chooser.answers = {(m_home / "missing" / "x.png").string()};
     Child<QPushButton>(*window, "exportFrames")->click();
-    QCOMPARE(m_sink.messages.size(), size_t(1));
-    QVERIFY(m_sink.messages[0].rfind("The frames could not be exported: ", 0) == 0);
+    QCOMPARE(m_sink.texts.size(), size_t(1));
+    QVERIFY(m_sink.texts[0].rfind("The frames could not be exported: ", 0) == 0);
 }
 
 int main(int argc, char** argv) {
