@@ -102,6 +102,10 @@ CWaveFieldSettings DefaultWaveField(const CProjectKind& kind, const COstrelDoc& 
     return s;
 }
 
+float WaveFieldWindowEnd(const CWaveFieldSettings& s) {
+    return static_cast<float>(std::ceil(s.m_dTimeTo * 100.0) / 100.0);
+}
+
 std::vector<std::string> WaveFieldArguments(const CWaveFieldSettings& s, const std::string& output, int elementOrder) {
     std::vector<std::string> args{"--point-source",
                                   "--field", Number(s.m_dXFrom), Number(s.m_dXTo), std::to_string(s.m_nXPoints),
@@ -180,7 +184,7 @@ WaveFieldOutcome RunWaveField(COstrelDoc& doc, const CProjectKind& kind, const C
     {
         const CScoped<int> direction(doc.*kind.loadDir, s.m_nDirection), output(doc.*kind.output, s.m_nComponent);
         const CScoped<float> from(doc.*kind.timeFrom, 0.0f),
-            to(doc.*kind.timeTo, static_cast<float>(std::ceil(s.m_dTimeTo * 100.0) / 100.0));
+            to(doc.*kind.timeTo, WaveFieldWindowEnd(s));
         run.input = FormatSolverInput(kind, doc);
     }
     numerics::CProblem stack;

@@ -19,6 +19,9 @@ std::string CheckWaveFieldSettings(const CWaveFieldSettings& s);
 // What the form offers for a project that has no wave field yet: its own load direction and
 // output component, its time window, a square of 100 mm about the source.
 CWaveFieldSettings DefaultWaveField(const CProjectKind& kind, const COstrelDoc& doc);
+// The end of the run's time window: the last frame, rounded up to the input's two decimals (the
+// solver's plate is as large as that window needs, no larger).
+float WaveFieldWindowEnd(const CWaveFieldSettings& s);
 // The solver's arguments, the field going to `output`; "--order P" last for a fixed order.
 std::vector<std::string> WaveFieldArguments(const CWaveFieldSettings& s, const std::string& output, int elementOrder);
 

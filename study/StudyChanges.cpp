@@ -1,5 +1,6 @@
 #include "StudyChanges.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "StudyPlan.h"
@@ -54,6 +55,41 @@ std::string ReceiversText(bool sweep, const std::vector<double>& values) {
     return sweep ? ValuesText(values, "mm") : "the project's own";
 }
 
+// A point source's receivers: the x values, and the rows of y where there are several.
+std::string GridText(bool sweep, const std::vector<double>& x, const std::vector<double>& y) {
+    std::vector<double> rows = y;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() || (rows.size() == 1 && rows.front() == 0))
+        return ReceiversText(sweep, x);
+    std::vector<double> xs = x;
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    return std::to_string(x.size()) + " points, x " + ValuesText(xs, "mm") + " in rows at y " + ValuesText(rows, "mm");
+}
+
+std::string ComponentWord(int c) {
+    return c == 1 ? "U" : c == 2 ? "V" : "W";
+}
+
+std::string DirectionWord(int d) {
+    return d == 1 ? "X" : d == 2 ? "Y" : "Z";
+}
+
+std::string SourceText(bool point) {
+    return point ? "a point load at the origin" : "the project's line load";
+}
+
+std::string FieldText(bool on, const CWaveFieldSettings& f) {
+    if (!on)
+        return "none";
+    return std::to_string(f.m_nXPoints) + " x " + std::to_string(f.m_nYPoints) + " points over x " +
+           ShortNumber(f.m_dXFrom) + " to " + ShortNumber(f.m_dXTo) + " mm, y " + ShortNumber(f.m_dYFrom) + " to " +
+           ShortNumber(f.m_dYTo) + " mm at " + std::to_string(f.m_nFrames) + " times from " +
+           ShortNumber(f.m_dTimeFrom) + " to " + ShortNumber(f.m_dTimeTo) + " us, " + ComponentWord(f.m_nComponent) +
+           " of the source along " + DirectionWord(f.m_nDirection);
+}
+
 void CompareScheduler(const SchedulerSettings& a, const SchedulerSettings& b, CChanges& out) {
     const auto kind = [](const SchedulerSettings& s) {
         return std::string(s.kind == SchedulerKind::Slurm ? "a Slurm cluster" : "this computer");
@@ -89,6 +125,8 @@ void CompareCaseFiles(const StudyManifest& m, const std::vector<CaseFiles>& plan
         const fs::path dir = fs::path(CaseDir(m, static_cast<int>(c)));
         std::string text;
         if (!ReadIfThere(dir / m.inputName, text) || text != planned[c].input)
+            ++inputs;
+        else if (m.waveField && (!ReadIfThere(dir / FieldInputName(m), text) || text != planned[c].fieldInput))
             ++inputs;
         const bool there = ReadIfThere(dir / "ft.dat", text);
         if (there != planned[c].hasLoadCurve || (there && text != planned[c].loadCurve))
@@ -131,9 +169,11 @@ std::vector<std::string> DefinitionChanges(const StudyDefinition& a, const Study
     out.Add("solver", a.solver, b.solver);
     out.Add("output points", PointsText(a.points), PointsText(b.points));
     out.Add("element order", OrderText(a.order), OrderText(b.order));
-    if (a.receiverSweep != b.receiverSweep || a.receivers != b.receivers) {
-        const std::string before = ReceiversText(a.receiverSweep, a.receivers);
-        const std::string now = ReceiversText(b.receiverSweep, b.receivers);
+    out.Add("load", SourceText(a.source == SourceKind::Point), SourceText(b.source == SourceKind::Point));
+    out.Add("wave field of every case", a.waveField ? "yes" : "no", b.waveField ? "yes" : "no");
+    if (a.receiverSweep != b.receiverSweep || a.receivers != b.receivers || a.receiversY != b.receiversY) {
+        const std::string before = GridText(a.receiverSweep, a.receivers, a.receiversY);
+        const std::string now = GridText(b.receiverSweep, b.receivers, b.receiversY);
         // Lists that differ only beyond the digits shown still say that they differ.
         out.Add("receiving points", before, before == now ? now + " (other values)" : now);
     }
@@ -163,9 +203,12 @@ bool StartedStudyChanges(const StudyDefinition& def, const StudyManifest& m, std
     out.Add("output points", PointsText(m.points), PointsText(planned.points));
     out.Add("element order", OrderText(m.order), OrderText(planned.order));
     out.Add("output component", std::to_string(m.component), std::to_string(planned.component));
-    if (m.receiverSweep != planned.receiverSweep || m.receivers != planned.receivers) {
-        const std::string before = ReceiversText(m.receiverSweep, m.receivers);
-        const std::string now = ReceiversText(planned.receiverSweep, planned.receivers);
+    out.Add("load", SourceText(m.pointSource), SourceText(planned.pointSource));
+    out.Add("wave field", FieldText(m.waveField, m.field), FieldText(planned.waveField, planned.field));
+    if (m.receiverSweep != planned.receiverSweep || m.receivers != planned.receivers ||
+        m.receiversY != planned.receiversY) {
+        const std::string before = GridText(m.receiverSweep, m.receivers, m.receiversY);
+        const std::string now = GridText(planned.receiverSweep, planned.receivers, planned.receiversY);
         out.Add("receiving points", before, before == now ? now + " (other values)" : now);
     }
     bool sameCases = m.columns == planned.columns && m.cases.size() == planned.cases.size();

@@ -298,6 +298,69 @@ bool ReadScheduler(const toml::table& t, SchedulerSettings& s, CFault& fault) {
     return true;
 }
 
+// source = "line" | "point" and field = true | false; a field needs the point source.
+bool ReadSource(const toml::table& root, StudyDefinition& def, CFault& fault) {
+    if (auto* v = root.get("source")) {
+        std::string text;
+        if (!ReadString(*v, "source", text, fault))
+            return false;
+        if (text == "point")
+            def.source = SourceKind::Point;
+        else if (text != "line") {
+            fault.Set(v, "source must be \"line\" (the project's line load) or \"point\" (a point load at the origin)");
+            return false;
+        }
+    }
+    if (auto* v = root.get("field")) {
+        if (!v->is_boolean()) {
+            fault.Set(v, "field must be true or false");
+            return false;
+        }
+        def.waveField = *v->value<bool>();
+        if (def.waveField && def.source != SourceKind::Point) {
+            fault.Set(v, "a wave field comes from a point source: add source = \"point\"");
+            return false;
+        }
+    }
+    return true;
+}
+
+// [receivers] with x as from/to/step/count or values, and a point source's rows y = {...}.
+bool ReadReceivers(const toml::node& r, StudyDefinition& def, CFault& fault) {
+    const toml::table* t = r.as_table();
+    if (!t) {
+        fault.Set(&r, "receivers must be a table: [receivers] with from, to and step or count, or values");
+        return false;
+    }
+    if (!OnlyKeys(*t, {"values", "from", "to", "step", "count", "y"}, " in [receivers]", fault))
+        return false;
+    if (!ReadValues(*t, r, "[receivers]", def.receivers, fault))
+        return false;
+    if (const toml::node* y = t->get("y")) {
+        const toml::table* rows = y->as_table();
+        if (!rows) {
+            fault.Set(y, "[receivers] y must be a table: y = { from = -10.0, to = 10.0, count = 5 } or y = { values = [...] }");
+            return false;
+        }
+        if (def.source != SourceKind::Point) {
+            fault.Set(y, "a line load's receivers lie on its line y = 0: rows of y need source = \"point\"");
+            return false;
+        }
+        if (!OnlyKeys(*rows, {"values", "from", "to", "step", "count"}, " in [receivers] y", fault) ||
+            !ReadValues(*rows, *y, "[receivers] y", def.receiversY, fault))
+            return false;
+    }
+    const double points = static_cast<double>(def.receivers.size()) *
+                          static_cast<double>(def.receiversY.empty() ? 1 : def.receiversY.size());
+    if (points > kMaxStudyReceivers) {
+        fault.Set(&r, "at most " + std::to_string(kMaxStudyReceivers) + " receiving points (the grid has " +
+                          ShortNumber(points) + ")");
+        return false;
+    }
+    def.receiverSweep = true;
+    return true;
+}
+
 std::string AbsoluteFrom(const std::string& base, const std::string& path) {
     const fs::path p(path);
     return (p.is_absolute() ? p : fs::path(base) / p).lexically_normal().string();
@@ -309,8 +372,10 @@ StudyKind KindFromProjectPath(const std::string& path) {
 }
 
 bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinition& def, CFault& fault) {
-    if (!OnlyKeys(root, {"project", "name", "kind", "solver", "points", "order", "receivers", "vary", "scheduler"}, "",
-                  fault))
+    if (!OnlyKeys(root,
+                  {"project", "name", "kind", "solver", "points", "order", "source", "field", "receivers", "vary",
+                   "scheduler"},
+                  "", fault))
         return false;
     const toml::node* project = root.get("project");
     if (!project) {
@@ -370,7 +435,7 @@ bool ReadTop(const toml::table& root, const std::string& baseDir, StudyDefinitio
             return false;
         def.order = static_cast<int>(n);
     }
-    return true;
+    return ReadSource(root, def, fault);
 }
 
 }  // namespace
@@ -437,21 +502,8 @@ bool ParseStudyText(std::string_view text, const std::string& baseDir, const std
     }
     if (!ReadTop(root, baseDir, def, fault))
         return false;
-    if (const toml::node* r = root.get("receivers")) {
-        const toml::table* t = r->as_table();
-        if (!t) {
-            fault.Set(r, "receivers must be a table: [receivers] with from, to and step or count, or values");
-            return false;
-        }
-        if (!OnlyKeys(*t, {"values", "from", "to", "step", "count"}, " in [receivers]", fault) ||
-            !ReadValues(*t, *r, "[receivers]", def.receivers, fault))
-            return false;
-        if (def.receivers.size() > static_cast<std::size_t>(kMaxStudyReceivers)) {
-            fault.Set(r, "at most " + std::to_string(kMaxStudyReceivers) + " receiving points");
-            return false;
-        }
-        def.receiverSweep = true;
-    }
+    if (const toml::node* r = root.get("receivers"); r && !ReadReceivers(*r, def, fault))
+        return false;
     if (const toml::node* v = root.get("vary")) {
         const toml::array* a = v->as_array();
         if (!a) {
@@ -497,6 +549,17 @@ bool ParseStudyText(std::string_view text, const std::string& baseDir, const std
     }
     out = std::move(def);
     return true;
+}
+
+std::vector<ReceiverPoint> ReceiverGrid(const StudyDefinition& def) {
+    std::vector<ReceiverPoint> out;
+    if (!def.receiverSweep)
+        return out;
+    const std::vector<double> rows = def.receiversY.empty() ? std::vector<double>{0.0} : def.receiversY;
+    for (double y : rows)
+        for (double x : def.receivers)
+            out.push_back({x, y});
+    return out;
 }
 
 bool ReadStudyFile(const std::string& path, StudyDefinition& out, std::string* error) {

@@ -29,6 +29,10 @@ struct StudyParameter {
 
 enum class SchedulerKind { Local, Slurm };
 
+// What loads the plate: the project's line load, or a point load at the origin of the top
+// surface (the project's direction, load and time window), read at (x, y) on the top surface.
+enum class SourceKind { Line, Point };
+
 struct SchedulerSettings {
     SchedulerKind kind = SchedulerKind::Local;
     int jobs = 0;                // local: cases at once; 0 = one per core
@@ -49,8 +53,11 @@ struct StudyDefinition {
     std::string solver;          // program name or absolute path
     int points = 0;              // solver --points; 0 = the solver's default
     int order = 0;               // solver --order (1..kMaxElementOrder); 0 = the solvers' automatic choice
+    SourceKind source = SourceKind::Line;
     bool receiverSweep = false;
-    std::vector<double> receivers;           // receiverSweep only
+    std::vector<double> receivers;           // receiverSweep only: x (mm)
+    std::vector<double> receiversY;          // a point source's grid: y (mm) of every row; empty: y = 0
+    bool waveField = false;                  // a point source's field of every case, as "Wave field..." sets it
     std::vector<StudyParameter> parameters;  // every combination is one case
     SchedulerSettings scheduler;
     std::string studyFile;       // absolute, when read from a file: named in messages with a line
@@ -65,6 +72,13 @@ struct StudyFileError {
 constexpr int kMaxSweepValues = 10000;
 constexpr int kMaxStudyCases = 10000;
 constexpr int kMaxStudyReceivers = 10000;
+
+// The receiving points of a definition as (x, y) pairs: a point source's grid row by row (x
+// fastest), a line load's x values with y = 0. Empty without a receiver sweep.
+struct ReceiverPoint {
+    double x = 0, y = 0;
+};
+std::vector<ReceiverPoint> ReceiverGrid(const StudyDefinition& def);
 
 // baseDir: the study file's directory, against which relative paths are taken.
 bool ParseStudyText(std::string_view text, const std::string& baseDir, const std::string& defaultName,

@@ -52,8 +52,15 @@ std::string FormatStudyText(const StudyDefinition& def) {
         out += "points = " + std::to_string(def.points) + "\n";
     if (def.order > 0)
         out += "order = " + std::to_string(def.order) + "\n";
-    if (def.receiverSweep)
+    if (def.source == SourceKind::Point)
+        out += "source = \"point\"\n";
+    if (def.waveField)
+        out += "field = true\n";
+    if (def.receiverSweep) {
         out += "\n[receivers]\nvalues = " + NumberList(def.receivers) + "\n";
+        if (!def.receiversY.empty())
+            out += "y = { values = " + NumberList(def.receiversY) + " }\n";
+    }
     for (const StudyParameter& p : def.parameters) {
         out += std::string("\n[[vary]]\nparameter = \"") + ParameterKey(p.kind) + "\"\n";
         if (HasLayer(p.kind))

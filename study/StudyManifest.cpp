@@ -18,6 +18,7 @@
 #include "AtomicFile.h"
 #include "SolverRun.h"
 #include "StudyFile.h"
+#include "WaveFieldRun.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -104,15 +105,23 @@ std::optional<std::string_view> CheckedBody(std::string_view text, bool& damaged
     return body;
 }
 
-// Every receiver of every case in exactly one task, and no two tasks in one directory.
+// Every receiver of every case in exactly one task, every case's field (when the study makes
+// them) in exactly one, and no two tasks in one directory.
 std::string CoverageProblem(const StudyManifest& m) {
     std::vector<std::vector<std::pair<int, int>>> blocks(m.cases.size());
+    std::vector<int> fields(m.cases.size(), 0);
     std::set<std::string> dirs;
     for (const StudyTask& t : m.tasks) {
-        blocks[static_cast<std::size_t>(t.caseIndex)].push_back({t.firstReceiver, t.receiverCount});
+        if (t.field)
+            ++fields[static_cast<std::size_t>(t.caseIndex)];
+        else
+            blocks[static_cast<std::size_t>(t.caseIndex)].push_back({t.firstReceiver, t.receiverCount});
         if (!dirs.insert(t.dir).second)
             return "two tasks share the directory " + t.dir;
     }
+    for (std::size_t c = 0; c < fields.size(); ++c)
+        if (fields[c] != (m.waveField ? 1 : 0))
+            return "case " + std::to_string(c + 1) + (m.waveField ? " has not one wave field" : " has a wave field the study does not make");
     for (std::size_t c = 0; c < blocks.size(); ++c) {
         std::sort(blocks[c].begin(), blocks[c].end());
         long long next = 0;
@@ -151,6 +160,19 @@ std::string FormatManifest(const StudyManifest& m) {
     root.insert("component", m.component);
     root.insert("receiver_sweep", m.receiverSweep);
     root.insert("receivers", ArrayOf(m.receivers));
+    // Only in studies of a point source: the manifests of line-load studies keep their bytes.
+    if (m.pointSource) {
+        root.insert("source", "point");
+        root.insert("receivers_y", ArrayOf(m.receiversY));
+    }
+    if (m.waveField) {
+        const CWaveFieldSettings& f = m.field;
+        root.insert("field", ArrayOf(std::vector<double>{f.m_dXFrom, f.m_dXTo, double(f.m_nXPoints), f.m_dYFrom,
+                                                         f.m_dYTo, double(f.m_nYPoints), f.m_dTimeFrom, f.m_dTimeTo,
+                                                         double(f.m_nFrames)}));
+        root.insert("field_component", f.m_nComponent);
+        root.insert("field_direction", f.m_nDirection);
+    }
     root.insert("columns", ArrayOf(m.columns));
     root.insert("descriptions", ArrayOf(m.descriptions));
     root.insert("scheduler", m.scheduler);
@@ -164,10 +186,11 @@ std::string FormatManifest(const StudyManifest& m) {
     root.insert("case", std::move(cases));
     toml::array tasks;
     for (const StudyTask& t : m.tasks)
-        tasks.push_back(toml::table{{"case", t.caseIndex + 1},
-                                    {"first_receiver", t.firstReceiver + 1},
-                                    {"receivers", t.receiverCount},
-                                    {"dir", t.dir}});
+        tasks.push_back(t.field ? toml::table{{"case", t.caseIndex + 1}, {"field", true}, {"dir", t.dir}}
+                                : toml::table{{"case", t.caseIndex + 1},
+                                              {"first_receiver", t.firstReceiver + 1},
+                                              {"receivers", t.receiverCount},
+                                              {"dir", t.dir}});
     root.insert("task", std::move(tasks));
     toml::array subs;
     for (const StudySubmission& s : m.submissions)
@@ -200,6 +223,35 @@ bool ExpandRanges(const std::string& text, std::vector<int>& out) {
         for (int i = a; i <= b; ++i)
             out.push_back(i);
     }
+    return true;
+}
+
+// The point source's parts of the head: absent in a line-load study's manifest.
+bool ReadSourceParts(const toml::table& root, StudyManifest& m, std::string* error) {
+    const std::string source = root["source"].value_or(std::string("line"));
+    if (source != "line" && source != "point")
+        return Fail(error, "the manifest names an unknown source");
+    m.pointSource = source == "point";
+    if (m.pointSource != (root.get("receivers_y") != nullptr) ||
+        (m.pointSource && (!Numbers(root.get("receivers_y"), m.receiversY) || m.receiversY.size() != m.receivers.size())))
+        return Fail(error, "the manifest's receivers are unreadable");
+    const toml::node* field = root.get("field");
+    if (!field)
+        return true;
+    std::vector<double> v;
+    CWaveFieldSettings& f = m.field;
+    const auto count = [](double d) { return d >= 1 && d <= 1e9 && d == std::floor(d) ? static_cast<int>(d) : -1; };
+    if (!m.pointSource || !Numbers(field, v) || v.size() != 9)
+        return Fail(error, "the manifest's wave field is unreadable");
+    f.m_dXFrom = v[0], f.m_dXTo = v[1], f.m_nXPoints = count(v[2]);
+    f.m_dYFrom = v[3], f.m_dYTo = v[4], f.m_nYPoints = count(v[5]);
+    f.m_dTimeFrom = v[6], f.m_dTimeTo = v[7], f.m_nFrames = count(v[8]);
+    f.m_nComponent = root["field_component"].value_or(0);
+    f.m_nDirection = root["field_direction"].value_or(0);
+    if (!CheckWaveFieldSettings(f).empty())
+        return Fail(error, "the manifest's wave field is unreadable");
+    f.m_bDefined = true;
+    m.waveField = true;
     return true;
 }
 
@@ -244,6 +296,8 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
     if (!Numbers(root.get("receivers"), m.receivers) || m.receivers.empty() ||
         !Strings(root.get("columns"), m.columns) || !Strings(root.get("descriptions"), m.descriptions))
         return Fail(error, "the manifest's receivers or columns are unreadable");
+    if (!ReadSourceParts(root, m, error))
+        return false;
     if (const toml::array* cases = root["case"].as_array()) {
         for (const toml::node& n : *cases) {
             const toml::table* t = n.as_table();
@@ -264,11 +318,12 @@ bool ParseManifest(const std::string& text, StudyManifest& out, std::string* err
             if (!t)
                 return Fail(error, which + " is unreadable");
             task.caseIndex = (*t)["case"].value_or(0) - 1;
-            task.firstReceiver = (*t)["first_receiver"].value_or(0) - 1;
-            task.receiverCount = (*t)["receivers"].value_or(0);
+            task.field = (*t)["field"].value_or(false);
+            task.firstReceiver = task.field ? 0 : (*t)["first_receiver"].value_or(0) - 1;
+            task.receiverCount = task.field ? 0 : (*t)["receivers"].value_or(0);
             task.dir = (*t)["dir"].value_or(std::string());
             if (task.caseIndex < 0 || task.caseIndex >= static_cast<int>(m.cases.size()) || task.firstReceiver < 0 ||
-                task.receiverCount < 1 ||
+                (!task.field && task.receiverCount < 1) || (task.field && !m.waveField) ||
                 static_cast<std::size_t>(task.firstReceiver) + task.receiverCount > m.receivers.size() ||
                 !SafeRelative(task.dir))
                 return Fail(error, which + " does not fit the cases and receivers");
@@ -356,6 +411,21 @@ std::string TaskFailedMarker(const StudyManifest& m, int task) {
 
 std::string CaseDir(const StudyManifest& m, int caseIndex) {
     return (fs::path(m.studyDir) / m.cases[caseIndex].dir).string();
+}
+
+std::string ReceiverName(const StudyManifest& m, int i) {
+    const auto at = static_cast<std::size_t>(i);
+    if (!m.pointSource)
+        return "x = " + ShortNumber(m.receivers[at]) + " mm";
+    return "(" + ShortNumber(m.receivers[at]) + ", " + ShortNumber(m.receiversY[at]) + ") mm";
+}
+
+std::string FieldTaskDir(const std::string& caseDir) {
+    return caseDir + "/" + kWaveFieldFile;
+}
+
+std::string FieldInputName(const StudyManifest& m) {
+    return "field-" + m.inputName;
 }
 
 std::string NumberedResultName(const std::string& stem, int n) {

@@ -7,18 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "WaveFieldSettings.h"
+
 struct StudyCase {
     std::vector<double> values;  // one per varied parameter, in the manifest's column order
     std::string dir;             // "case-0001", relative to the study directory
 };
 
 // One unit of work: a block of receivers of one case, solved by one solver run (or one run per
-// receiver with a solver that takes a single receiving point).
+// receiver with a solver that takes a single receiving point), or the wave field of one case.
 struct StudyTask {
     int caseIndex = 0;           // 0-based into cases
     int firstReceiver = 0;       // 0-based into receivers
-    int receiverCount = 1;
-    std::string dir;             // "case-0001/block-0001": present only when complete
+    int receiverCount = 1;       // 0 for a field
+    std::string dir;             // "case-0001/block-0001" (or "case-0001/wavefield.h5"): present only when complete
+    bool field = false;          // the case's wave field, one HDF5 file
 };
 
 struct StudySubmission {
@@ -41,7 +44,11 @@ struct StudyManifest {
     int threads = 1;             // solver --threads
     int component = 1;           // 1 U, 2 V, 3 W: what the results hold
     bool receiverSweep = false;
-    std::vector<double> receivers;            // without a sweep: the project's one point
+    std::vector<double> receivers;            // x (mm); without a sweep: the project's one point
+    bool pointSource = false;                 // a point load at the origin instead of the line load
+    std::vector<double> receiversY;           // pointSource: y (mm) of every receiver; else empty (y = 0)
+    bool waveField = false;                   // pointSource: every case's field, one task each
+    CWaveFieldSettings field;                 // waveField: the rectangle, grid, times, component, direction
     std::vector<std::string> columns;         // "angle_L2"
     std::vector<std::string> descriptions;    // "the fibre angle of layer 2"
     std::vector<StudyCase> cases;
@@ -73,6 +80,14 @@ bool MakeStudyDirectory(const StudyManifest& m, const std::string& dir, std::str
 std::string TaskDir(const StudyManifest& m, int task);          // complete results
 std::string TaskFailedMarker(const StudyManifest& m, int task); // "<dir>.failed": why it failed
 std::string CaseDir(const StudyManifest& m, int caseIndex);
+
+// "x = 12.5 mm" for a line load's receiver i (0-based), "(12.5, -4) mm" for a point source's.
+std::string ReceiverName(const StudyManifest& m, int i);
+
+// Where a case's wave field goes, relative to the study directory ("case-0001/wavefield.h5"),
+// and the name of the solver input its run reads in the case directory ("field-input.d").
+std::string FieldTaskDir(const std::string& caseDir);
+std::string FieldInputName(const StudyManifest& m);
 
 // "<stem>_r0001.dat": the n-th (1-based) result of a block.
 std::string NumberedResultName(const std::string& stem, int n);

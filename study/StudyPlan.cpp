@@ -15,6 +15,8 @@
 #include "ProjectKind.h"
 #include "ProjectSettings.h"
 #include "SampledLoadFiles.h"
+#include "Transient.h"
+#include "WaveFieldRun.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -142,7 +144,23 @@ bool CheckParameters(const StudyDefinition& def, const CProject& project, std::s
     return true;
 }
 
-bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const StudyCase& c, double firstReceiver,
+// The input of a case's field run: the case's stack and load as the field settings ask for them
+// (the source's direction, unless the study varies it, and the component), over a window from 0
+// to the last frame, as "Wave field..." runs it.
+std::string FieldInput(const StudyManifest& m, const StudyDefinition& def, COstrelDoc& doc) {
+    const CProjectKind& kind = ProjectKindOf(def.kind);
+    bool direction = false;
+    for (const StudyParameter& p : def.parameters)
+        direction = direction || p.kind == ParameterKind::Direction;
+    if (!direction)
+        doc.*kind.loadDir = m.field.m_nDirection;
+    doc.*kind.output = m.field.m_nComponent;
+    doc.*kind.timeFrom = 0.0f;
+    doc.*kind.timeTo = WaveFieldWindowEnd(m.field);
+    return FormatSolverInput(kind, doc);
+}
+
+bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const StudyManifest& m, const StudyCase& c,
                    CaseFiles& out, std::string* error) {
     COstrelDoc doc;
     FillDocument(def, project, doc);
@@ -153,7 +171,7 @@ bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const St
         frequency = frequency || def.parameters[i].kind == ParameterKind::Frequency;
     }
     const CProjectKind& kind = ProjectKindOf(def.kind);
-    out.input = WithReceiver(FormatSolverInput(kind, doc), firstReceiver);
+    out.input = WithReceiver(FormatSolverInput(kind, doc), m.receivers.front());
     // A swept burst gets its own samples; otherwise the case reads the project's own.
     const CSampledLoad& sampled = doc.*kind.sampledLoad;
     if (frequency && project.loadType == 4) {
@@ -165,6 +183,38 @@ bool MakeCaseFiles(const StudyDefinition& def, const CProject& project, const St
         out.hasLoadCurve = project.hasLoadCurve;
         out.loadCurve = project.loadCurve;
     }
+    if (m.waveField)
+        out.fieldInput = FieldInput(m, def, doc);
+    return true;
+}
+
+// A point source's study: the project is a plate, the field settings are kept beside it and
+// runnable, and no task asks the solver for more values than it takes in one run.
+bool PlanPointSource(const StudyDefinition& def, const CProject& project, StudyManifest& m, std::string* error) {
+    COstrelDoc doc;
+    FillDocument(def, project, doc);
+    if (doc.*ProjectKindOf(def.kind).plate == 0)
+        return Fail(error, def.projectFile + ": a point source needs a plate, and the project describes a shell");
+    const int perTask = def.scheduler.receiversPerTask > 0 ? std::min<int>(def.scheduler.receiversPerTask,
+                                                                              static_cast<int>(m.receivers.size()))
+                                                           : static_cast<int>(m.receivers.size());
+    const double points = def.points > 0 ? def.points : SolverDefaultPoints();
+    if (perTask * points > numerics::kMaxReceiverValues)
+        return Fail(error, "a task of " + std::to_string(perTask) + " receivers at " + ShortNumber(points) +
+                               " output points would ask the solver for more than " +
+                               ShortNumber(numerics::kMaxReceiverValues) +
+                               " values in one run; give each task fewer receivers (receivers_per_task)");
+    if (!def.waveField)
+        return true;
+    CProjectSettings settings;
+    std::string why;
+    if (!ReadProjectSettings(def.projectFile, settings, &why) || !settings.waveField.m_bDefined)
+        return Fail(error, ProjectSettingsPath(def.projectFile) + ": " +
+                               (why.empty() ? "the project has no wave-field settings; \"Wave field...\" in the "
+                                              "program keeps them with the project"
+                                            : why));
+    m.waveField = true;
+    m.field = settings.waveField;
     return true;
 }
 
@@ -289,8 +339,21 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error,
     m.scheduler = def.scheduler.kind == SchedulerKind::Slurm ? "slurm" : "local";
     m.threads = def.scheduler.kind == SchedulerKind::Slurm ? def.scheduler.cpusPerTask : 1;
     m.receiverSweep = def.receiverSweep;
-    m.receivers = def.receiverSweep ? def.receivers
-                                    : std::vector<double>{LoadValueOf(project.data, &CProjectKind::receiverX)};
+    m.pointSource = def.source == SourceKind::Point;
+    m.receivers = {LoadValueOf(project.data, &CProjectKind::receiverX)};
+    if (def.receiverSweep) {
+        m.receivers.clear();
+        for (const ReceiverPoint& r : ReceiverGrid(def)) {
+            m.receivers.push_back(r.x);
+            m.receiversY.push_back(r.y);
+        }
+    }
+    if (!m.pointSource)
+        m.receiversY.clear();
+    else if (m.receiversY.empty())
+        m.receiversY = {0.0};
+    if (m.pointSource && !PlanPointSource(def, project, m, error))
+        return false;
     for (const StudyParameter& p : def.parameters) {
         m.columns.push_back(ParameterColumn(p));
         m.descriptions.push_back(ParameterDescription(p));
@@ -299,7 +362,7 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error,
     const int nReceivers = static_cast<int>(m.receivers.size());
     const int block = def.scheduler.receiversPerTask > 0 ? def.scheduler.receiversPerTask : nReceivers;
     const long long blocks = (nReceivers + block - 1) / block;
-    if (static_cast<long long>(combos.size()) * blocks > kMaxStudyTasks)
+    if (static_cast<long long>(combos.size()) * (blocks + (m.waveField ? 1 : 0)) > kMaxStudyTasks)
         return Fail(error, "the study would need more than " + std::to_string(kMaxStudyTasks) +
                                " tasks; give each task more receivers (receivers_per_task)");
     for (std::size_t c = 0; c < combos.size(); ++c) {
@@ -310,6 +373,14 @@ bool PlanStudy(const StudyDefinition& def, StudyManifest& m, std::string* error,
             t.firstReceiver = b * block;
             t.receiverCount = std::min(block, nReceivers - b * block);
             t.dir = m.cases.back().dir + "/" + Numbered("block", static_cast<std::size_t>(b) + 1);
+            m.tasks.push_back(t);
+        }
+        if (m.waveField) {
+            StudyTask t;
+            t.caseIndex = static_cast<int>(c);
+            t.receiverCount = 0;
+            t.field = true;
+            t.dir = FieldTaskDir(m.cases.back().dir);
             m.tasks.push_back(t);
         }
     }
@@ -325,7 +396,7 @@ bool PlanCaseFiles(const StudyDefinition& def, const StudyManifest& m, std::vect
     out.reserve(m.cases.size());
     for (const StudyCase& c : m.cases) {
         CaseFiles files;
-        if (!MakeCaseFiles(def, project, c, m.receivers.front(), files, error))
+        if (!MakeCaseFiles(def, project, m, c, files, error))
             return false;
         out.push_back(std::move(files));
     }
@@ -380,6 +451,8 @@ bool WriteStudyCases(const StudyDefinition& def, const StudyManifest& m, std::st
         if (!WriteFileAtomically((caseDir / m.inputName).string(), files[c].input, error))
             return false;
         if (files[c].hasLoadCurve && !WriteFileAtomically((caseDir / "ft.dat").string(), files[c].loadCurve, error))
+            return false;
+        if (m.waveField && !WriteFileAtomically((caseDir / FieldInputName(m)).string(), files[c].fieldInput, error))
             return false;
     }
     return WriteManifest(m, error);

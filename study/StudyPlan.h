@@ -27,6 +27,7 @@ struct CaseFiles {
     std::string input;
     bool hasLoadCurve = false;
     std::string loadCurve;
+    std::string fieldInput;  // a study of wave fields: the input of the case's field run; else empty
 };
 
 // Every case's files as the study would write them now. projectText, when given, stands for

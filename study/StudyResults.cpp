@@ -47,16 +47,25 @@ bool Changed(const StudyManifest& m, int task, std::string* error) {
 bool LoadStudyResults(const StudyManifest& m, StudyResults& out, std::string* error) {
     StudyResults r;
     r.curves.assign(m.cases.size(), std::vector<std::vector<CCurvePoint>>(m.receivers.size()));
+    if (m.waveField)
+        r.fields.assign(m.cases.size(), std::string());
     for (int task = 1; task <= static_cast<int>(m.tasks.size()); ++task) {
         const StudyTask& t = m.tasks[static_cast<std::size_t>(task - 1)];
         std::string problem;
         switch (CheckBlock(m, task, &problem)) {
-        case BlockState::Absent: r.missing += t.receiverCount; continue;
+        case BlockState::Absent:
+            r.missing += t.receiverCount;
+            r.fieldsMissing += t.field ? 1 : 0;
+            continue;
         case BlockState::Damaged:
             if (error)
                 *error = TaskDir(m, task) + ": " + problem;
             return false;
         case BlockState::Complete: break;
+        }
+        if (t.field) {
+            r.fields[static_cast<std::size_t>(t.caseIndex)] = TaskDir(m, task);
+            continue;
         }
         for (int i = 0; i < t.receiverCount; ++i) {
             auto points = ReadResultPoints(m, task, i);
@@ -76,13 +85,15 @@ bool WriteResultsCsv(const StudyManifest& m, const std::function<bool(std::strin
     std::string head = "case";
     for (const std::string& c : m.columns)
         head += "," + c;
-    if (!sink(head + ",receiver_x,time,value\n", error))
+    if (!sink(head + (m.pointSource ? ",receiver_x,receiver_y,time,value\n" : ",receiver_x,time,value\n"), error))
         return false;
     // The manifest's tasks cover every receiver of every case once: in case order, then receiver
     // order, they give the table's rows.
-    std::vector<int> order(m.tasks.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<int>(i) + 1;
+    // A case's wave field is a file of its own, not rows of the table.
+    std::vector<int> order;
+    for (std::size_t i = 0; i < m.tasks.size(); ++i)
+        if (!m.tasks[i].field)
+            order.push_back(static_cast<int>(i) + 1);
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         const StudyTask& x = m.tasks[static_cast<std::size_t>(a - 1)];
         const StudyTask& y = m.tasks[static_cast<std::size_t>(b - 1)];
@@ -102,7 +113,9 @@ bool WriteResultsCsv(const StudyManifest& m, const std::function<bool(std::strin
         for (double v : c.values)
             caseHead += "," + Number(v);
         for (int i = 0; i < t.receiverCount; ++i) {
-            const std::string row = caseHead + "," + Number(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)]) + ",";
+            const auto at = static_cast<std::size_t>(t.firstReceiver + i);
+            const std::string row = caseHead + "," + Number(m.receivers[at]) + "," +
+                                     (m.pointSource ? Number(m.receiversY[at]) + "," : std::string());
             rows.clear();
             const auto points = ReadResultPoints(m, task, i);
             if (!points)

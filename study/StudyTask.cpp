@@ -16,6 +16,7 @@
 #include "SolverOutcome.h"
 #include "SolverRun.h"
 #include "StudyPlan.h"
+#include "WaveFieldRun.h"
 #include "WorkingDirectory.h"
 
 namespace fs = std::filesystem;
@@ -63,11 +64,17 @@ std::vector<std::string> CommonArgs(const StudyManifest& m) {
     return args;
 }
 
+// "x" lines for a line load, "x y" lines for a point source.
 std::string ReceiverList(const StudyManifest& m, const StudyTask& t) {
     std::string receivers;
-    for (int i = 0; i < t.receiverCount; ++i)
+    for (int i = 0; i < t.receiverCount; ++i) {
+        const auto at = static_cast<std::size_t>(t.firstReceiver + i);
         // The precision of the input's own receiving point, so a list and one run per point agree.
-        receivers += FormatFixed(m.receivers[static_cast<std::size_t>(t.firstReceiver + i)], 4) + "\n";
+        receivers += FormatFixed(m.receivers[at], 4);
+        if (m.pointSource)
+            receivers += " " + FormatFixed(m.receiversY[at], 4);
+        receivers += "\n";
+    }
     return receivers;
 }
 
@@ -96,6 +103,17 @@ std::string RunEachReceiver(const StudyManifest& m, const StudyTask& t, const fs
     return {};
 }
 
+// The field of a case: its own input (the field's direction, component and window), the
+// settings' rectangle and times, into kWaveFieldFile in the scratch directory.
+std::string RunField(const StudyManifest& m, const fs::path& caseDir, const fs::path& scratch, const TaskHooks& hooks) {
+    std::string error;
+    if (!CopyFileAtomically((caseDir / FieldInputName(m)).string(), (scratch / m.inputName).string(), &error))
+        return error;
+    std::vector<std::string> args = WaveFieldArguments(m.field, kWaveFieldFile, m.order);
+    args.insert(args.end(), {"--threads", std::to_string(m.threads)});
+    return RunProblem(m, RunSolver(m, scratch, args, hooks, 0, 1));
+}
+
 std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& scratch, const TaskHooks& hooks) {
     const fs::path caseDir = fs::path(m.studyDir) / m.cases[static_cast<std::size_t>(t.caseIndex)].dir;
     std::string input, error;
@@ -105,8 +123,19 @@ std::string RunTask(const StudyManifest& m, const StudyTask& t, const fs::path& 
     if (fs::symlink_status(caseDir / "ft.dat", ec).type() != fs::file_type::not_found && !CopyFileAtomically((caseDir / "ft.dat").string(),
                                                                    (scratch / "ft.dat").string(), &error))
         return error;
+    if (t.field)
+        return RunField(m, caseDir, scratch, hooks);
     if (!WriteFileAtomically((scratch / "receivers.txt").string(), ReceiverList(m, t), &error))
         return error;
+    if (m.pointSource) {
+        // Every receiver of a point source, the project's own too, comes from the list: a solver
+        // that takes no point source has no other way to run it.
+        if (!WriteFileAtomically((scratch / m.inputName).string(), input, &error))
+            return error;
+        std::vector<std::string> args = CommonArgs(m);
+        args.insert(args.end(), {"--point-source", "--receivers-xy", "receivers.txt"});
+        return RunProblem(m, RunSolver(m, scratch, args, hooks, 0, 1));
+    }
     if (!m.receiverSweep)
         return RunEachReceiver(m, t, scratch, input, hooks);
     if (!WriteFileAtomically((scratch / m.inputName).string(), input, &error))
@@ -155,6 +184,25 @@ std::string CheckResultFile(const std::string& path) {
     return {};
 }
 
+std::string CheckFieldFile(const StudyManifest& m, const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    std::error_code ec;
+    if (fs::symlink_status(path, ec).type() != fs::file_type::regular)
+        return name + " is not a plain file";
+    numerics::CFieldFile field;
+    if (const std::string why = numerics::ReadFieldFile(path, field); !why.empty())
+        return name + ": " + why;
+    const CWaveFieldSettings& f = m.field;
+    if (field.x.size() != static_cast<std::size_t>(f.m_nXPoints) || field.y.size() != static_cast<std::size_t>(f.m_nYPoints) ||
+        field.t.size() != static_cast<std::size_t>(f.m_nFrames))
+        return name + " holds " + std::to_string(field.x.size()) + " x " + std::to_string(field.y.size()) + " points at " +
+               std::to_string(field.t.size()) + " times, not the " + std::to_string(f.m_nXPoints) + " x " +
+               std::to_string(f.m_nYPoints) + " at " + std::to_string(f.m_nFrames) + " of the study";
+    if (field.strComponent.size() != 1 || field.strComponent[0] != "UVW"[f.m_nComponent - 1])
+        return name + " holds the component " + Printable(field.strComponent) + ", not the study's";
+    return {};
+}
+
 BlockState CheckBlock(const StudyManifest& m, int task, std::string* problem) {
     const auto damaged = [&](const std::string& why) {
         if (problem)
@@ -166,6 +214,12 @@ BlockState CheckBlock(const StudyManifest& m, int task, std::string* problem) {
     const fs::file_status st = fs::symlink_status(dir, ec);
     if (st.type() == fs::file_type::not_found)
         return BlockState::Absent;
+    if (m.tasks[static_cast<std::size_t>(task - 1)].field) {
+        if (!ResolvesInsideTree(StudyHome(m), dir))
+            return damaged(m.tasks[static_cast<std::size_t>(task - 1)].dir + " leads outside the project directory");
+        const std::string why = CheckFieldFile(m, dir);
+        return why.empty() ? BlockState::Complete : damaged(why);
+    }
     if (st.type() != fs::file_type::directory)
         return damaged(m.tasks[static_cast<std::size_t>(task - 1)].dir + " is not a directory");
     if (!ResolvesInsideTree(StudyHome(m), dir))
@@ -228,7 +282,20 @@ TaskOutcome RunStudyTask(const StudyManifest& m, int task, const TaskHooks& hook
     std::string problem = RunTask(m, t, scratch, hooks);
     for (int i = 1; problem.empty() && i <= t.receiverCount; ++i)
         problem = CheckResultFile((scratch / NumberedResultName(m.resultStem, i)).string());
-    if (problem.empty()) {
+    if (t.field && problem.empty())
+        problem = CheckFieldFile(m, (scratch / kWaveFieldFile).string());
+    if (t.field && problem.empty()) {
+        // A field is one file: it is put in place on its own, and its scratch goes.
+        FlushToDisk(scratch / kWaveFieldFile);
+        fs::rename(scratch / kWaveFieldFile, final, ec);
+        if (!ec) {
+            FlushToDisk(fs::path(final).parent_path());
+            fs::remove_all(scratch, ec);
+            out.status = TaskOutcome::Status::Done;
+            return out;
+        }
+        problem = final + ": cannot be put in place: " + ec.message();
+    } else if (problem.empty()) {
         // The results are on disk before the directory that announces them appears.
         for (int i = 1; i <= t.receiverCount; ++i)
             FlushToDisk(scratch / NumberedResultName(m.resultStem, i));

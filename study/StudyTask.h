@@ -32,8 +32,12 @@ bool HasTaskScratch(const StudyManifest& m, int task);
 // announces. Empty when all is well, else what is wrong.
 std::string CheckResultFile(const std::string& path);
 
+// A case's wave field checked: a plain file that the field reader takes (every value finite)
+// with the study's grid, times and component. Empty when all is well, else what is wrong.
+std::string CheckFieldFile(const StudyManifest& m, const std::string& path);
+
 // A task's block as it lies on disk: absent, or a real directory inside the project holding the
-// block's receiver list and every result, each checked as above; anything else is damaged
-// (*problem says how) and is never counted as done.
+// block's receiver list and every result, each checked as above (a field task: its file, checked
+// as above); anything else is damaged (*problem says how) and is never counted as done.
 enum class BlockState { Absent, Complete, Damaged };
 BlockState CheckBlock(const StudyManifest& m, int task, std::string* problem);
