@@ -80,6 +80,8 @@ void CDirectionsBar::Finished(const numerics::CDirectionalCurves& curves, const 
     }
     const QString title = window()->windowTitle() + QStringLiteral(" - directions at ") + at;
     m_last = new CDirectionsWindow(curves, title, window());
-    if (opened) opened(m_last);
-    m_last->show();
+    if (opened)
+        opened(m_last);
+    else
+        m_last->show();
 }

@@ -22,7 +22,8 @@ public:
     CDirectionsBar(const CDispersionTable& table, bool perThickness, QWidget* parent);
     ~CDirectionsBar() override;  // waits for a computation under way
 
-    // Told a sentence (bad input, a failed computation); given each window opened to place it.
+    // Told a sentence (bad input, a failed computation); given each window opened, not yet
+    // shown, to place and show it (without one it is shown where it falls).
     std::function<void(const std::string&)> tell;
     std::function<void(CDirectionsWindow*)> opened;
 

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -51,6 +53,13 @@ void AddPolarGuides(plot::PlotContent& c, double largest) {
         spoke.points = {{-outer * std::cos(t), -outer * std::sin(t)}, {outer * std::cos(t), outer * std::sin(t)}};
         c.series.push_back(std::move(spoke));
     }
+}
+
+// The ray's direction in degrees, in [0, 360): a ray a hair below 0 is 0, not 360.
+double RayDegrees(const numerics::CDirectionalPoint& p) {
+    double ray = std::fmod((p.dAngle + p.dSkew) * kDegrees, 360.0);
+    if (ray < 0) ray += 360;
+    return ray >= 360 ? 0.0 : ray + 0.0;
 }
 
 }  // namespace
@@ -105,17 +114,36 @@ std::string DirectionsCsvText(const numerics::CDirectionalCurves& curves) {
         "(mm/us),energy velocity across (mm/us),energy speed (mm/us),skew angle (deg),ray direction (deg)\n";
     for (const numerics::CDirectionalLine& line : curves.lines)
         for (const numerics::CDirectionalPoint& p : line.points) {
-            double ray = std::fmod((p.dAngle + p.dSkew) * kDegrees, 360.0);
-            if (ray < 0) ray += 360;
             for (const std::string& cell :
                  {plot::CsvCell(line.strName), plot::NumberText(p.dAngle * kDegrees), plot::NumberText(p.dKappa),
                   plot::NumberText(p.dPhase), plot::NumberText(p.dSlowness), plot::NumberText(p.dEnergyAlong),
                   plot::NumberText(p.dEnergyAcross + 0.0), plot::NumberText(std::hypot(p.dEnergyAlong, p.dEnergyAcross)),
                   plot::NumberText(p.dSkew * kDegrees + 0.0)})
                 text += cell + ",";
-            text += plot::NumberText(ray + 0.0) + "\n";
+            text += plot::NumberText(RayDegrees(p)) + "\n";
         }
     return text;
+}
+
+QString DirectionsPointText(const numerics::CDirectionalCurves& curves, int line, int index) {
+    if (line < 0 || line >= int(curves.lines.size())) return {};
+    const numerics::CDirectionalLine& l = curves.lines[size_t(line)];
+    if (index < 0 || index >= int(l.points.size())) return {};
+    // Each value against the largest of its kind, so that rounding noise reads as 0.
+    double k = 0, speed = 0, slowness = 0;
+    for (const numerics::CDirectionalLine& other : curves.lines)
+        for (const numerics::CDirectionalPoint& p : other.points) {
+            k = std::max(k, std::abs(p.dKappa));
+            speed = std::max({speed, std::abs(p.dPhase), std::hypot(p.dEnergyAlong, p.dEnergyAcross)});
+            slowness = std::max(slowness, std::abs(p.dSlowness));
+        }
+    const numerics::CDirectionalPoint& p = l.points[size_t(index)];
+    const auto n = [](double v, double scale) { return plot::ReadoutNumber(v, scale); };
+    return QStringLiteral("%1: direction %2 deg, k = %3 1/mm, c_p = %4 mm/us, slowness %5 us/mm, c_e = %6 mm/us "
+                          "along %7 deg, skew %8 deg")
+        .arg(QString::fromStdString(l.strName), n(p.dAngle * kDegrees, 360), n(p.dKappa, k), n(p.dPhase, speed),
+             n(p.dSlowness, slowness), n(std::hypot(p.dEnergyAlong, p.dEnergyAcross), speed), n(RayDegrees(p), 360),
+             n(p.dSkew * kDegrees, 90));
 }
 
 CDirectionsWindow::CDirectionsWindow(numerics::CDirectionalCurves curves, const QString& title, QWidget* parent)
@@ -128,16 +156,35 @@ CDirectionsWindow::CDirectionsWindow(numerics::CDirectionalCurves curves, const 
                         QStringLiteral("Slowness"), QStringLiteral("Skew angle")});
     m_plot = new plot::PlotWidget(this);
     m_plot->setObjectName(QStringLiteral("directionsPlot"));
+    m_readout = new QLabel(this);
+    m_readout->setObjectName(QStringLiteral("directionsReadout"));
+    m_point = new QLabel(this);
+    m_point->setObjectName(QStringLiteral("directionsPoint"));
+    m_point->setAccessibleName(QStringLiteral("Mode under the pointer"));
     auto* tools = new QHBoxLayout;
-    tools->addWidget(new QLabel(QStringLiteral("Show"), this));
+    auto* show = new QLabel(QStringLiteral("&Show"), this);
+    show->setBuddy(m_choice);
+    tools->addWidget(show);
     tools->addWidget(m_choice);
     tools->addStretch();
-    AddExportButtons(tools, this, "Export ", "directions", [this](const char* extension) { Export(extension); });
+    // As the dispersion window's: the table, or a picture of a chosen size.
+    const auto button = [&](const QString& text, const char* name, const char* extension) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, [this, extension] { Export(extension); });
+        tools->addWidget(b);
+    };
+    button(QStringLiteral("Export CSV..."), "directionsCsv", "csv");
+    button(QStringLiteral("Export image..."), "directionsImage", "png");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
     layout->addWidget(m_plot, 1);
+    layout->addWidget(m_point);
+    layout->addWidget(m_readout);
     connect(m_choice, &QComboBox::currentIndexChanged, this,
             [this](int i) { SetQuantity(static_cast<EDirectionQuantity>(i)); });
+    connect(m_plot, &plot::PlotWidget::readoutChanged, m_readout, &QLabel::setText);
+    connect(m_plot, &plot::PlotWidget::hoveredPoint, this, &CDirectionsWindow::ShowPoint);
     SetQuantity(EDirectionQuantity::Phase);
     resize(720, 720);
 }
@@ -155,9 +202,27 @@ bool CDirectionsWindow::ExportCsv(const QString& path, QString* error) const {
     return plot::SaveFileAtomically(path, QByteArray::fromStdString(DirectionsCsvText(m_curves)), error);
 }
 
+bool CDirectionsWindow::ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const {
+    return m_plot->ExportImage(path, size, error, gridLines);
+}
+
+QString CDirectionsWindow::ReadoutText() const { return m_readout->text() + "\n" + m_point->text(); }
+
+void CDirectionsWindow::ShowPoint(int series, int index) {
+    // The guides (circles, spokes) come first and have no name: they are no mode.
+    const plot::PlotContent& content = m_plot->Content();
+    const int line = series - int(content.series.size() - m_curves.lines.size());
+    m_point->setText(DirectionsPointText(m_curves, line, index));
+}
+
 void CDirectionsWindow::Export(const char* extension) {
     const CExportRequest request{"the directions", "directions", m_strExportDir};
-    ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension, [&](const QString& path, QString* error) {
-        return std::string(extension) == "csv" ? ExportCsv(path, error) : m_plot->ExportImage(path, QSize(800, 800), error);
-    });
+    if (std::string(extension) == "csv")
+        ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension,
+                             [&](const QString& path, QString* error) { return ExportCsv(path, error); });
+    else
+        ExportImageThroughChooser(this, m_pModals, m_pFiles, m_pMessages, request, m_plot->size(),
+                                  [&](const QString& path, QSize size, bool grid, QString* error) {
+                                      return ExportImage(path, size, grid, error);
+                                  });
 }

@@ -11,7 +11,9 @@
 #include "PlotPainter.h"
 #include "UiServices.h"
 
+class IModalRunner;
 class QComboBox;
+class QLabel;
 namespace plot { class PlotWidget; }
 
 enum class EDirectionQuantity { Phase, Energy, Slowness, Skew };
@@ -24,6 +26,9 @@ plot::PlotContent DirectionsPlotContent(const numerics::CDirectionalCurves& curv
 // along (mm/us),energy velocity across (mm/us),energy speed (mm/us),skew angle (deg),ray direction
 // (deg)", one row per point, modes one after the other.
 std::string DirectionsCsvText(const numerics::CDirectionalCurves& curves);
+// "S0: direction 30 deg, k = 1.2 1/mm, c_p = 5.1 mm/us, slowness 0.2 us/mm, c_e = 5 mm/us along
+// 32 deg, skew 2 deg" for a point of a line; "" for none.
+QString DirectionsPointText(const numerics::CDirectionalCurves& curves, int line, int index);
 
 class CDirectionsWindow : public QWidget {
     Q_OBJECT
@@ -33,16 +38,24 @@ public:
     std::string m_strExportDir;
     IFileChooser* m_pFiles = nullptr;
     IMessageSink* m_pMessages = nullptr;
+    IModalRunner* m_pModals = nullptr;  // the image dialog's runner (null: exec)
 
     void SetQuantity(EDirectionQuantity quantity);
     const numerics::CDirectionalCurves& Curves() const { return m_curves; }
     plot::PlotWidget* Plot() const { return m_plot; }
     bool ExportCsv(const QString& path, QString* error) const;
+    // By suffix: .png or .svg, at the size given, with grid lines at the ticks or not.
+    bool ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const;
+    // The pointer's read-out and the mode point under it.
+    QString ReadoutText() const;
 
 private:
     void Export(const char* extension);
+    void ShowPoint(int series, int index);
 
     numerics::CDirectionalCurves m_curves;
     QComboBox* m_choice = nullptr;
     plot::PlotWidget* m_plot = nullptr;
+    QLabel* m_readout = nullptr;
+    QLabel* m_point = nullptr;
 };

@@ -14,7 +14,6 @@
 #include "DispersionCurves.h"
 #include "FileExport.h"
 #include "ModeShapePanel.h"
-#include "ImageExportDialog.h"
 #include "PlotWidget.h"
 #include "QtUiServices.h"
 #include "SeriesCsv.h"
@@ -34,7 +33,25 @@ double Value(const CDispersionMode& m, EDispersionQuantity q, size_t i) {
     return m.phase[i];
 }
 
-QString N(double v) { return plot::ReadoutNumber(v); }
+// The largest magnitude of a quantity over the table: the scale its read-outs are written against.
+double TableScale(const CDispersionTable& table, EDispersionQuantity q) {
+    double largest = 0;
+    for (const CDispersionMode& m : table.modes)
+        for (size_t i = 0; i < m.frequency.size(); ++i)
+            if (std::isfinite(Value(m, q, i))) largest = std::max(largest, std::abs(Value(m, q, i)));
+    return largest;
+}
+
+double FrequencyScale(const CDispersionTable& table) {
+    double largest = 0;
+    for (const CDispersionMode& m : table.modes)
+        for (double f : m.frequency)
+            if (std::isfinite(f)) largest = std::max(largest, std::abs(f));
+    return largest;
+}
+
+// A skew is read against a right angle, the largest it can be.
+constexpr double kRightAngle = 90;
 
 }  // namespace
 
@@ -147,10 +164,14 @@ QString DispersionPointText(const CDispersionTable& table, int mode, int index) 
     const CDispersionMode& m = table.modes[static_cast<size_t>(mode)];
     if (index < 0 || index >= static_cast<int>(m.frequency.size())) return {};
     const size_t i = static_cast<size_t>(index);
+    const auto n = [&](EDispersionQuantity q) { return plot::ReadoutNumber(Value(m, q, i), TableScale(table, q)); };
+    const double f = FrequencyScale(table);
     return QStringLiteral("%1: f = %2 MHz, f h = %3 MHz mm, k = %4 1/mm, c_p = %5 mm/us, c_g = %6 mm/us, "
                           "c_e = %7 mm/us, skew %8 deg")
-        .arg(QString::fromStdString(m.strName), N(m.frequency[i]), N(m.frequency[i] * table.dThickness),
-             N(m.wavenumber[i]), N(m.phase[i]), N(m.group[i]), N(EnergySpeed(m, i)), N(m.skew[i]));
+        .arg(QString::fromStdString(m.strName), plot::ReadoutNumber(m.frequency[i], f),
+             plot::ReadoutNumber(m.frequency[i] * table.dThickness, f * table.dThickness),
+             n(EDispersionQuantity::Wavenumber), n(EDispersionQuantity::Phase), n(EDispersionQuantity::Group),
+             n(EDispersionQuantity::Energy), plot::ReadoutNumber(m.skew[i], kRightAngle));
 }
 
 CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, const QString& title,
@@ -211,7 +232,13 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     m_directions->opened = [this](CDirectionsWindow* w) {
         w->m_pFiles = m_pFiles;
         w->m_pMessages = m_pMessages;
+        w->m_pModals = m_pModals;
         w->m_strExportDir = m_strExportDir;
+        // One of the document's windows, as this one is (placed, listed, closed with it).
+        if (m_openWindow)
+            m_openWindow(w);
+        else
+            w->show();
     };
     layout->addWidget(m_directions);
     layout->addWidget(m_plot, 1);
@@ -301,13 +328,13 @@ bool CDispersionWindow::ExportImage(const QString& path, QSize size, bool gridLi
 }
 
 void CDispersionWindow::Export(const char* extension) {
-    const bool image = std::string(extension) != "csv";
-    // An image: its size (the window's to begin with) and grid lines first, then the file (.png or .svg).
-    plot::ImageExportDialog options(m_plot->size().expandedTo(QSize(640, 400)), this);
-    if (image && options.exec() != QDialog::Accepted) return;
-    CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
-    if (image) request.strFilter = plot::kImageFilter;
-    ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension, [&](const QString& path, QString* error) {
-        return image ? ExportImage(path, options.ChosenSize(), options.GridLines(), error) : ExportCsv(path, error);
-    });
+    const CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
+    if (std::string(extension) == "csv")
+        ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension,
+                             [&](const QString& path, QString* error) { return ExportCsv(path, error); });
+    else
+        ExportImageThroughChooser(this, m_pModals, m_pFiles, m_pMessages, request, m_plot->size(),
+                                  [&](const QString& path, QSize size, bool grid, QString* error) {
+                                      return ExportImage(path, size, grid, error);
+                                  });
 }

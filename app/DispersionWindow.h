@@ -5,6 +5,7 @@
 // quantity of every point) or as a PNG or SVG image of a chosen size.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "DispersionModes.h"
@@ -12,6 +13,7 @@
 #include "PlotPainter.h"
 #include "UiServices.h"
 
+class IModalRunner;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -53,6 +55,9 @@ public:
     std::string m_strExportDir;
     IFileChooser* m_pFiles = nullptr;
     IMessageSink* m_pMessages = nullptr;
+    IModalRunner* m_pModals = nullptr;  // the image dialog's runner (null: exec)
+    // Shows a window this one opens (directions) as one of the document's; null: just shown.
+    std::function<void(QWidget*)> m_openWindow;
 
     void SetQuantity(EDispersionQuantity quantity);
     EDispersionQuantity Quantity() const { return m_quantity; }

@@ -101,8 +101,12 @@ void CDocCommands::OnOpenStudy() {
 }
 
 void CDocCommands::Opened(QWidget* window) const {
-    if (window && m_windowOpened)
+    if (!window)
+        return;
+    // Placed (and titled, listed) before it is shown, so that it never jumps once on screen.
+    if (m_windowOpened)
         m_windowOpened(window);
+    window->show();
 }
 
 StudyLaunchHooks CDocCommands::StudyHooks() {
@@ -204,8 +208,16 @@ void CDocCommands::OnDispersionCurves() {
                                          DispersionWindowTitle(title, m_dispersion), m_parent ? m_parent->window() : nullptr);
     // Its own file dialogs and messages: they belong to it, not to the main window.
     window->m_strExportDir = m_doc.m_szStartDir;
+    window->m_pModals = m_modals;
+    // The windows it opens in turn (directions) join the document's windows as it did; not once
+    // these commands are gone.
+    window->m_openWindow = [this, alive = std::weak_ptr<int>(m_alive)](QWidget* opened) {
+        if (alive.lock())
+            Opened(opened);
+        else
+            opened->show();
+    };
     Opened(window);
-    window->show();
     m_lastDispersion = window;
 }
 
@@ -235,6 +247,5 @@ void CDocCommands::OnWaveField() {
     // Its own file dialogs and messages, as the dispersion window's.
     window->m_strExportDir = m_doc.m_szStartDir;
     Opened(window);
-    window->show();
     m_lastWaveField = window;
 }

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <QWidget>
 
 #include "CommandTarget.h"
@@ -21,8 +22,9 @@ public:
     CDocCommands(COstrelDoc& doc, QWidget* dialogParent, IModalRunner* modals = nullptr);
 
     const COstrelDoc& Doc() const { return m_doc; }
-    // Told of every window the commands open (dispersion curves, study results) before it is
-    // shown, so that the window layer manages it with the document's own.
+    // Told of every window the commands open (dispersion curves and their directions, study
+    // results, wave fields) before it is shown, so that the window layer places it and manages
+    // it with the document's own; the commands then show it.
     void SetWindowOpened(std::function<void(QWidget*)> opened) { m_windowOpened = std::move(opened); }
 
     // The commands, carried from the command table.
@@ -74,5 +76,8 @@ private:
     CDispersionSettings m_dispersion;  // the last settings, offered again
     StudyFormMemory m_study;
     std::function<void(QWidget*)> m_windowOpened;
+    // Held only by these commands: windows that outlive them see it gone.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Hands a new window to the window layer, then shows it.
     void Opened(QWidget* window) const;
 };

@@ -3,6 +3,8 @@
 #include <QBoxLayout>
 #include <QPushButton>
 
+#include "ImageExportDialog.h"
+#include "ModalRunner.h"
 #include "QtUiServices.h"
 
 void AddExportButtons(QBoxLayout* row, QWidget* owner, const char* label, const char* name,
@@ -36,4 +38,15 @@ bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* me
     const std::string text = what + " could not be exported: " + error.toStdString();
     ShowFormMessage(messages, parent, text.c_str());
     return false;
+}
+
+bool ExportImageThroughChooser(QWidget* parent, IModalRunner* modals, IFileChooser* files, IMessageSink* messages,
+                               CExportRequest request, QSize initial, const ImageSaver& save) {
+    plot::ImageExportDialog options(initial.expandedTo(QSize(640, 400)), parent);
+    if (RunModal(modals, options) != QDialog::Accepted)
+        return false;
+    request.strFilter = plot::kImageFilter;
+    return ExportThroughChooser(parent, files, messages, request, "png", [&](const QString& path, QString* error) {
+        return save(path, options.ChosenSize(), options.GridLines(), error);
+    });
 }

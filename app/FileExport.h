@@ -2,12 +2,14 @@
 // Export from a window: the user is asked for a file (through the window's chooser, or a file
 // dialog parented to the window), the content written by `save`, and a failure told in a sentence.
 
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <string>
 
 #include "UiServices.h"
 
+class IModalRunner;
 class QBoxLayout;
 class QWidget;
 
@@ -21,6 +23,13 @@ struct CExportRequest {
 // False when the user cancelled or the write failed (and was told).
 bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& request,
                           const char* extension, const std::function<bool(const QString& path, QString* error)>& save);
+
+// A picture of a plot: its size (starting from `initial`) and grid lines asked first in the image
+// dialog every plot window shares (through modals, over parent), then the file through the
+// chooser (PNG or SVG by its ending), then save(path, size, gridLines, error).
+using ImageSaver = std::function<bool(const QString& path, QSize size, bool gridLines, QString* error)>;
+bool ExportImageThroughChooser(QWidget* parent, IModalRunner* modals, IFileChooser* files, IMessageSink* messages,
+                               CExportRequest request, QSize initial, const ImageSaver& save);
 
 // Three buttons added to `row` that export as CSV, PNG and SVG: labelled "<label>CSV..." and so
 // on, named "<name>Csv", "<name>Png" and "<name>Svg"; each calls exportAs("csv"), ("png"), ("svg").

@@ -6,6 +6,7 @@
 #include "CommandTarget.h"
 
 class CRecentFileList;
+class IModalRunner;
 class QPrinter;
 class QString;
 
@@ -15,6 +16,8 @@ public:
     // The application's own commands, last in the routing chain.
     virtual ICommandTarget* AppCommands() = 0;
     virtual QPrinter& Printer() = 0;
+    // What every window's modal dialogs are shown through (null: QDialog::exec).
+    virtual IModalRunner* ModalRunner() const = 0;
     virtual const CRecentFileList& RecentFileList() const = 0;
     // The generic open route for a file dropped on the main window.
     virtual void OpenDroppedFile(const QString& path) = 0;

@@ -303,6 +303,7 @@ CChildFrame* CMainFrame::AddChildFrame(CDocumentHost* host) {
     auto* child = new CChildFrame(host);
     child->setWindowIcon(ApplicationIcon());
     SetViewPrinter(child->View(), &m_app->Printer());
+    SetViewModalRunner(child->View(), m_app->ModalRunner());
     m_mdiArea->addSubWindow(child);
     // The place the window goes back to when it is restored (by the user, by activating
     // another maximised window, by Cascade): a usable size, never its bare title bar.

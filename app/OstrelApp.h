@@ -63,6 +63,7 @@ public:
 
     // Shared by every view for printing and set by Print Setup.
     QPrinter& Printer() override;
+    IModalRunner* ModalRunner() const override { return m_modals; }
     int m_nNumPreviewPages = 0;
 
     // Runs for every document just made (New and open), before its first window exists: the

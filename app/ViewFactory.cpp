@@ -39,6 +39,11 @@ void SetViewPrinter(QWidget* view, QPrinter* printer) {
         curveView->SetPrinter(printer);
 }
 
+void SetViewModalRunner(QWidget* view, IModalRunner* modals) {
+    if (auto* curveView = qobject_cast<COstrelView*>(view))
+        curveView->SetModalRunner(modals);
+}
+
 bool PrintViewDirect(QWidget* view, const QString& printerName) {
     auto* curveView = qobject_cast<COstrelView*>(view);
     return curveView && curveView->PrintDirect(printerName);

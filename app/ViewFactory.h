@@ -7,6 +7,7 @@
 #include <functional>
 
 class COstrelDoc;
+class IModalRunner;
 class QObject;
 class ICommandTarget;
 class QPrinter;
@@ -17,6 +18,8 @@ QWidget* CreateDocumentView(COstrelDoc* doc, QWidget* parent);
 ICommandTarget* ViewCommandTarget(QWidget* view);
 // Gives the view the program's shared printer (the one Print Setup sets up).
 void SetViewPrinter(QWidget* view, QPrinter* printer);
+// Gives the view the runner its dialogs are shown through (the program's; null: exec).
+void SetViewModalRunner(QWidget* view, IModalRunner* modals);
 // Prints the view's picture without a dialog: on the named printer, or on the default one when
 // printerName is empty. False when the view cannot print.
 bool PrintViewDirect(QWidget* view, const QString& printerName);

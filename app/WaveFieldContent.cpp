@@ -31,10 +31,13 @@ int Nearest(const std::vector<double>& axis, double v) {
     return v - axis[size_t(i - 1)] <= axis[size_t(i)] - v ? i - 1 : i;
 }
 
-QString N(double v) { return plot::ReadoutNumber(v); }
+// A value among the values of an axis (ascending).
+QString N(double v, const std::vector<double>& axis) {
+    return plot::ReadoutNumber(v, axis.empty() ? 0.0 : plot::ReadoutScale(axis.front(), axis.back()));
+}
 
 std::string PointName(const CFieldFile& f, CFieldPoint p) {
-    return QStringLiteral("(%1, %2) mm").arg(N(f.x[size_t(p.ix)]), N(f.y[size_t(p.iy)])).toStdString();
+    return QStringLiteral("(%1, %2) mm").arg(N(f.x[size_t(p.ix)], f.x), N(f.y[size_t(p.iy)], f.y)).toStdString();
 }
 
 plot::Series Marker(std::string name, plot::Point at, plot::Rgb colour) {
@@ -81,7 +84,7 @@ plot::PlotContent WaveFieldFrameContent(const CFieldFile& f, int frame, EWaveFie
     const double peak = WaveFieldPeak(f, scale == EWaveFieldScale::AllFrames ? -1 : frame);
     c.gridMax = peak > 0 ? peak : 1.0;
     c.gridMin = -c.gridMax;
-    c.title = QStringLiteral("%1 at t = %2 us").arg(QString::fromStdString(f.strComponent), N(f.t[size_t(frame)])).toStdString();
+    c.title = QStringLiteral("%1 at t = %2 us").arg(QString::fromStdString(f.strComponent), FrameTimeText(f, frame)).toStdString();
     if (c.grid->extent.Contains({0, 0})) c.series.push_back(Marker("source", {0, 0}, kSourceColour));
     if (picked && picked->ix >= 0 && picked->iy >= 0 && size_t(picked->ix) < f.x.size() && size_t(picked->iy) < f.y.size())
         c.series.push_back(Marker(PointName(f, *picked), {f.x[size_t(picked->ix)], f.y[size_t(picked->iy)]}, kPickedColour));
@@ -118,13 +121,18 @@ plot::PlotContent WaveFieldSeriesContent(const CFieldFile& f, CFieldPoint point,
     c.series.push_back(std::move(s));
     if (frame >= 0 && size_t(frame) < f.t.size()) {
         plot::Series now;
-        now.name = "t = " + N(f.t[size_t(frame)]).toStdString() + " us";
+        now.name = "t = " + FrameTimeText(f, frame).toStdString() + " us";
         now.unit = "mm";
         now.colour = plot::MakeRgb(150, 150, 150);
         now.points = {{f.t[size_t(frame)], lo}, {f.t[size_t(frame)], hi}};
         c.series.push_back(std::move(now));
     }
     return c;
+}
+
+QString FrameTimeText(const CFieldFile& f, int frame) {
+    if (frame < 0 || size_t(frame) >= f.t.size()) return {};
+    return N(f.t[size_t(frame)], f.t);
 }
 
 plot::Range EqualAspect(const plot::Range& r, QSizeF pixels) {

@@ -40,6 +40,9 @@ plot::PlotContent WaveFieldSeriesContent(const numerics::CFieldFile& field, CFie
 
 // r widened on one axis, about its middle, so that a millimetre takes as many pixels across as
 // up on a plot rectangle of the given size.
+// The time of a frame as read-outs write it (against the field's last time: "0", not "1e-17").
+QString FrameTimeText(const numerics::CFieldFile& field, int frame);
+
 plot::Range EqualAspect(const plot::Range& r, QSizeF pixels);
 
 // "<dir>/<stem>_0001.png" for the first of count frames, from the chosen "<dir>/<stem>.png":

@@ -15,8 +15,6 @@
 
 namespace {
 
-QString N(double v) { return plot::ReadoutNumber(v); }
-
 constexpr int kImageHeight = 720;
 
 }  // namespace
@@ -120,7 +118,7 @@ void CWaveFieldWindow::ShowFrame(bool keepRange) {
     }
     m_map->update();
     if (!m_field.t.empty())
-        m_time->setText(QStringLiteral("t = %1 us (%2 / %3)").arg(N(m_field.t[size_t(m_frame)])).arg(m_frame + 1).arg(m_field.t.size()));
+        m_time->setText(QStringLiteral("t = %1 us (%2 / %3)").arg(FrameTimeText(m_field, m_frame)).arg(m_frame + 1).arg(m_field.t.size()));
     if (m_picked) m_series->UpdateContent(WaveFieldSeriesContent(m_field, *m_picked, m_frame));
 }
 

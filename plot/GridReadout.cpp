@@ -33,17 +33,21 @@ QString GridReadoutText(const PlotContent& content, Point p) {
         return unit.empty() ? QString() : QStringLiteral(" ") + QString::fromStdString(unit);
     };
     const Grid& grid = *content.grid;
+    const double xScale = ReadoutScale(grid.extent.xMin, grid.extent.xMax);
+    const double yScale = ReadoutScale(grid.extent.yMin, grid.extent.yMax);
+    const auto values = grid.ValueRange();
+    const double valueScale = values ? ReadoutScale(values->first, values->second) : 0.0;
     // The column by its name where it has one (the receiver under the pointer), else the pointer's x.
     const QString column = std::size_t(cell->ix) < grid.columnNames.size()
                                ? QString::fromStdString(grid.columnNames[std::size_t(cell->ix)])
                                : QStringLiteral("%1 = %2%3").arg(QString::fromStdString(content.x.name),
-                                                                 ReadoutNumber(p.x), withUnit(content.x.unit));
+                                                                 ReadoutNumber(p.x, xScale), withUnit(content.x.unit));
     QString text = QStringLiteral("%1, %2 = %3%4, %5 = ")
-                       .arg(column, QString::fromStdString(content.y.name), ReadoutNumber(p.y),
+                       .arg(column, QString::fromStdString(content.y.name), ReadoutNumber(p.y, yScale),
                             withUnit(content.y.unit), QString::fromStdString(grid.name));
     if (!std::isfinite(cell->value))
         return text + QStringLiteral("no value");
-    return text + ReadoutNumber(cell->value) + withUnit(content.grid->unit);
+    return text + ReadoutNumber(cell->value, valueScale) + withUnit(content.grid->unit);
 }
 
 }  // namespace plot

@@ -432,24 +432,30 @@ bool ExportPlotImage(const QString& path, QSize size, const PlotContent& content
         error, Q(content.title));
 }
 
-QString ReadoutNumber(double value) {
+QString ReadoutNumber(double value, double scale) {
     if (!std::isfinite(value))
         return QStringLiteral("-");
+    if (std::isfinite(scale) && std::abs(value) <= kReadoutRounding * std::abs(scale))
+        return QStringLiteral("0");
     // 'g' with 4 digits through the C locale of QString::number: never a decimal comma.
     return QString::number(value, 'g', 4);
 }
 
-QString ReadoutText(const PlotContent& content, Point pointer, const std::optional<Nearest>& nearest) {
+double ReadoutScale(double lo, double hi) { return std::max(std::abs(lo), std::abs(hi)); }
+
+QString ReadoutText(const PlotContent& content, const Range& shown, Point pointer, const std::optional<Nearest>& nearest) {
     const QString xUnit = content.x.unit.empty() ? QString() : QStringLiteral(" ") + Q(content.x.unit);
     const QString yUnit = content.y.unit.empty() ? QString() : QStringLiteral(" ") + Q(content.y.unit);
+    const double xScale = ReadoutScale(shown.xMin, shown.xMax), yScale = ReadoutScale(shown.yMin, shown.yMax);
     QString text = QStringLiteral("%1 = %2%3, %4 = %5%6")
-                       .arg(Q(content.x.name), ReadoutNumber(pointer.x), xUnit, Q(content.y.name),
-                            ReadoutNumber(pointer.y), yUnit);
+                       .arg(Q(content.x.name), ReadoutNumber(pointer.x, xScale), xUnit, Q(content.y.name),
+                            ReadoutNumber(pointer.y, yScale), yUnit);
     if (nearest && nearest->series < content.series.size()) {
         const Series& s = content.series[nearest->series];
         const QString unit = s.unit.empty() ? QString() : QStringLiteral(" ") + Q(s.unit);
         text += QStringLiteral(" | nearest: %1 (%2%3, %4%5)")
-                    .arg(Q(s.name), ReadoutNumber(nearest->point.x), xUnit, ReadoutNumber(nearest->point.y), unit);
+                    .arg(Q(s.name), ReadoutNumber(nearest->point.x, xScale), xUnit,
+                         ReadoutNumber(nearest->point.y, yScale), unit);
     }
     return text;
 }

@@ -92,10 +92,19 @@ bool ExportImageFile(const QString& path, QSize size, const PaintFunction& paint
 bool ExportPlotImage(const QString& path, QSize size, const PlotContent& content, const Range& shown,
                      const PlotStyle& style, QString* error);
 
-// The read-out text for a pointer at data point p and the nearest series point:
-// "t = 1.234 us, W = 5.67e-05 mm | nearest: W result_w.dat (1.2 us, 5.6e-05 mm)".
-QString ReadoutText(const PlotContent& content, Point pointer, const std::optional<Nearest>& nearest);
-// A value with 4 significant digits for read-outs ("1.235", "5.67e-05").
-QString ReadoutNumber(double value);
+// The read-out text for a pointer at data point p and the nearest series point, numbers against
+// the shown range's scale: "t = 1.234 us, W = 5.67e-05 mm | nearest: W result_w.dat (1.2 us,
+// 5.6e-05 mm)".
+QString ReadoutText(const PlotContent& content, const Range& shown, Point pointer, const std::optional<Nearest>& nearest);
+// Every read-out's way of writing a number: 4 significant digits ("1.235", "5.67e-05"), a '.'
+// whatever the locale, "-" for a value that is not finite, and "0" for one within rounding of
+// zero against `scale`, the size of the quantity it is read among (the largest value of its
+// kind, the end of the axis shown): a skew of 7.3e-16 deg among angles reads "0".
+QString ReadoutNumber(double value, double scale);
+// The scale of values read between lo and hi: the larger magnitude of the two.
+double ReadoutScale(double lo, double hi);
+// A share of the scale no computed value is trusted below: well above double rounding carried
+// through a few thousand operations, well below any difference 4 digits can show.
+inline constexpr double kReadoutRounding = 1e-12;
 
 }  // namespace plot

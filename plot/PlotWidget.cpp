@@ -185,7 +185,7 @@ void PlotWidget::UpdateReadout(QPointF pos) {
         const Mapping map{m_view.Shown(), area};
         const Point p = map.ToData(pos);
         nearest = NearestLine(m_content.series, p, map.PixelsPerX(), map.PixelsPerY(), m_view.Shown(), kReadoutPixels);
-        text = ReadoutText(m_content, p, nearest);
+        text = ReadoutText(m_content, m_view.Shown(), p, nearest);
     }
     const std::pair<int, int> hovered = nearest ? std::pair{int(nearest->series), int(nearest->index)} : std::pair{-1, -1};
     if (hovered != m_hovered) {

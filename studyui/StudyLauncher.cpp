@@ -164,9 +164,7 @@ CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWi
             doc.ShowMessage("The study has no results yet.");
         return nullptr;
     }
-    auto* window = new CStudyWindow(std::move(m), std::move(r), parent);
-    window->show();
-    return window;
+    return new CStudyWindow(std::move(m), std::move(r), parent);
 }
 
 CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder,

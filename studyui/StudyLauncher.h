@@ -29,7 +29,8 @@ struct StudyFormMemory {
     std::optional<StudyDefinition> base;  // the study file "Open study..." read
 };
 
-// Returns the results window it opened (owned by Qt, deleted on close), or null.
+// Returns the results window it made (owned by Qt, deleted on close), or null. The window is not
+// shown yet: the caller places it first, so that it never appears in one place and jumps to another.
 // elementOrder: the solvers' --order for every case (0 leaves the choice to them).
 CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks = {}, int elementOrder = 0,
                       StudyFormMemory* memory = nullptr);
@@ -39,8 +40,8 @@ CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& 
 CStudyWindow* OnOpenStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder,
                           StudyFormMemory& memory);
 
-// The results window of a started study; null (after a message, unless quietWhenEmpty) when
-// it has none yet.
+// The results window of a started study, not yet shown; null (after a message, unless
+// quietWhenEmpty) when it has none yet.
 CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty);
 
 // Where pemblar-study is: $PEMBLAR_STUDY when set, else beside the program, in the build tree's

@@ -72,11 +72,13 @@ QString CurveReadoutText(const COstrelDoc& doc, std::span<const plot::Series> ad
     }
     const QString letter = QString::fromStdString(ComponentLetter(doc.m_nLabelComp));
     const QString value = letter.isEmpty() ? QStringLiteral("value") : letter;
-    QString text =
-        QStringLiteral("t = %1 us, %2 = %3 mm").arg(plot::ReadoutNumber(at.x), value, plot::ReadoutNumber(at.y));
+    // Numbers against the ends of the axes shown.
+    const double ts = plot::ReadoutScale(shown.xMin, shown.xMax), ys = plot::ReadoutScale(shown.yMin, shown.yMax);
+    QString text = QStringLiteral("t = %1 us, %2 = %3 mm")
+                       .arg(plot::ReadoutNumber(at.x, ts), value, plot::ReadoutNumber(at.y, ys));
     if (nearest)
         text += QStringLiteral("  |  nearest point of %1: t = %2 us, %3 = %4 mm")
-                    .arg(QString::fromStdString(nearestName), plot::ReadoutNumber(nearest->point.x), value,
-                         plot::ReadoutNumber(nearest->point.y));
+                    .arg(QString::fromStdString(nearestName), plot::ReadoutNumber(nearest->point.x, ts), value,
+                         plot::ReadoutNumber(nearest->point.y, ys));
     return text;
 }

@@ -19,6 +19,7 @@
 #include "PlotModel.h"
 
 class COstrelDoc;
+class IModalRunner;
 class QOpenGLContext;
 class QOpenGLFunctions_1_1;
 class QPrinter;
@@ -104,6 +105,8 @@ public:
     // The printer that Print and Print Preview use; the shell may share one across views (for
     // Print Setup). Without one the view keeps its own.
     void SetPrinter(QPrinter* printer) { m_pPrinter = printer; }
+    // What its dialogs (the export questions and options) are shown through; null: exec.
+    void SetModalRunner(IModalRunner* modals) { m_pModals = modals; }
 
     // Set-up and drawing; the GL ones need the view's context current.
     bool SetupPixelFormat();
@@ -160,6 +163,7 @@ private:
     bool m_bSetUp = false;                    // pixel-format check done (first show)
     bool m_bPixelFormatOk = true;
     QPrinter* m_pPrinter = nullptr;
+    IModalRunner* m_pModals = nullptr;
     std::unique_ptr<QPrinter> m_ownPrinter;
     plot::PlotGestures m_gestures;
     QString m_readout;

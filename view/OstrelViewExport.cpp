@@ -7,6 +7,7 @@
 #include "CurveSources.h"
 #include "ExportSpanQuestion.h"
 #include "ImageExportDialog.h"
+#include "ModalRunner.h"
 #include "OstrelDoc.h"
 #include "OstrelView.h"
 #include "PlotPainter.h"
@@ -63,7 +64,7 @@ void COstrelView::OnExportData() {
     // Zoomed in: the span on show, or the whole curves.
     bool shownSpan = false;
     if (IsZoomed(*m_pDocument, m_overlays)) {
-        const std::optional<bool> answer = AskExportSpan(this, m_pDocument->m_fXMin, m_pDocument->m_fXMax);
+        const std::optional<bool> answer = AskExportSpan(this, m_pModals, m_pDocument->m_fXMin, m_pDocument->m_fXMax);
         if (!answer)
             return;
         shownSpan = *answer;
@@ -79,7 +80,7 @@ void COstrelView::OnExportImage() {
     plot::ImageExportDialog options(
         QSize(std::max(width(), plot::ImageExportDialog::kMinimum), std::max(height(), plot::ImageExportDialog::kMinimum)),
         this);
-    if (options.exec() != QDialog::Accepted)
+    if (RunModal(m_pModals, options) != QDialog::Accepted)
         return;
     if (const std::optional<std::string> path = ChooseExportFile("Export image", "png", "curve.png", plot::kImageFilter))
         ExportImageTo(*path, options.ChosenSize(), options.GridLines());

@@ -101,6 +101,7 @@ private slots:
     void dispersionCurvesRunTheSolverAndShowTheModes();
     void aClickShowsTheModeShapeAndTheLinesTakeTheExcitability();
     void directionsOpenAsPolarPlotsAndExport();
+    void readOutsShowRoundingNoiseAsZero();
 
 private:
     void CrossPly();
@@ -295,7 +296,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     CrossPly();
     fs::create_directories(m_home / "bin");
     fs::create_symlink(LUMDEX_PATH, m_home / "bin" / "lumdex");
-    m_modals.Play([&](QDialog& dialog) {
+    const auto form = [&](QDialog& dialog) {
         auto* form = qobject_cast<CDispersionDlg*>(&dialog);
         if (!form) return 2;
         form->show();
@@ -305,7 +306,8 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
         Child<QLineEdit>(*form, "modes")->setText("4");
         form->accept();
         return form->result() == QDialog::Accepted ? 1 : 2;
-    });
+    };
+    m_modals.Play(form);
     m_commands->OnCommand(Cmd::kDispersionCurves);
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
     auto* window = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
@@ -339,20 +341,19 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     window->m_pFiles = &m_chooser;
     m_chooser.answers = {csv.string(), png.string(), svg.string()};
     Child<QPushButton>(*window, "exportCsv")->click();
+    // The image dialog comes through the program's dialog runner, like every form.
     const auto exportImage = [&](QSize size) {
-        QTimer::singleShot(0, [size] {
-            for (int i = 0; i < 200; ++i) {
-                if (auto* d = qobject_cast<plot::ImageExportDialog*>(QApplication::activeModalWidget())) {
-                    d->findChild<QSpinBox*>("width")->setValue(size.width());
-                    d->findChild<QSpinBox*>("height")->setValue(size.height());
-                    d->accept();
-                    return;
-                }
-                QTest::qWait(10);
-            }
-            qFatal("no image export dialog");
+        int asked = 0;
+        m_modals.Play([size, &asked](QDialog& dialog) {
+            auto* d = qobject_cast<plot::ImageExportDialog*>(&dialog);
+            if (!d) return int(QDialog::Rejected);
+            ++asked;
+            d->findChild<QSpinBox*>("width")->setValue(size.width());
+            d->findChild<QSpinBox*>("height")->setValue(size.height());
+            return int(QDialog::Accepted);
         });
         Child<QPushButton>(*window, "exportImage")->click();
+        QCOMPARE(asked, 1);
     };
     exportImage(QSize(1000, 650));
     exportImage(QSize(800, 500));
@@ -372,6 +373,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
 
     // The project's element order reaches the run: linear elements give other curves;
     // automatic again gives the same curves.
+    m_modals.Play(form);
     const auto runWithStoredOrder = [&](int order) -> std::vector<double> {
         m_doc->m_nElementOrder = order;
         delete m_commands->LastDispersionWindow();
@@ -513,6 +515,14 @@ void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
     QCOMPARE(names.size(), size_t(3));
     const QRectF frame = directions->Plot()->PlotArea();
     QVERIFY(std::abs(frame.width() / frame.height() - 1) < 0.05);
+    // The mode of the line under the pointer, read out in full; the guides are no mode.
+    const plot::PlotContent& polar = directions->Plot()->Content();
+    auto* point = Child<QLabel>(*directions, "directionsPoint");
+    emit directions->Plot()->hoveredPoint(int(polar.series.size()) - 1, 4);
+    QVERIFY2(point->text().startsWith(QString::fromStdString(polar.series.back().name) + ": direction 40 deg, k = "),
+             qPrintable(point->text()));
+    emit directions->Plot()->hoveredPoint(0, 4);  // a circle
+    QVERIFY(point->text().isEmpty());
     directions->SetQuantity(EDirectionQuantity::Skew);
     QVERIFY(!directions->Plot()->Content().equalScales);
     // The table through the window's chooser.
@@ -527,6 +537,44 @@ void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
         directions->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/directions_slowness.png");
     }
     QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+}
+
+void DispersionCommandsTest::readOutsShowRoundingNoiseAsZero() {
+    // A mode whose skew along the plies' axis came out as rounding noise, and one truly skewed.
+    CDispersionTable table;
+    table.dThickness = 1;
+    CDispersionMode m;
+    m.strName = "S0";
+    m.frequency = {0.5, 1};
+    m.wavenumber = {0.6, 1.3};
+    m.phase = {5.4, 4.9};
+    m.group = {5.3, 1e-17};
+    m.energyX = {5.3, 4.1};
+    m.energyY = {6e-16, 0.9};
+    m.skew = {7.3e-16, 12.38};
+    for (auto& t : m.top) t = {0, 0};
+    table.modes.push_back(m);
+    QCOMPARE(DispersionPointText(table, 0, 0), QStringLiteral("S0: f = 0.5 MHz, f h = 0.5 MHz mm, k = 0.6 1/mm, "
+                                                              "c_p = 5.4 mm/us, c_g = 5.3 mm/us, c_e = 5.3 mm/us, skew 0 deg"));
+    QVERIFY2(DispersionPointText(table, 0, 1).endsWith("c_g = 0 mm/us, c_e = 4.198 mm/us, skew 12.38 deg"),
+             qPrintable(DispersionPointText(table, 0, 1)));
+    // The directions' read-out follows the same rule.
+    numerics::CDirectionalCurves curves;
+    numerics::CDirectionalLine line;
+    line.strName = "A0";
+    numerics::CDirectionalPoint p;
+    p.dAngle = 0;
+    p.dKappa = 2;
+    p.dPhase = 1.5;
+    p.dSlowness = 1 / 1.5;
+    p.dEnergyAlong = 2.5;
+    p.dEnergyAcross = -4e-16;
+    p.dSkew = -1.6e-16;
+    line.points = {p};
+    curves.lines = {line};
+    QCOMPARE(DirectionsPointText(curves, 0, 0), QStringLiteral("A0: direction 0 deg, k = 2 1/mm, c_p = 1.5 mm/us, "
+                                                              "slowness 0.6667 us/mm, c_e = 2.5 mm/us along 0 deg, skew 0 deg"));
+    QVERIFY(DirectionsPointText(curves, 1, 0).isEmpty());
 }
 
 int main(int argc, char** argv) {

@@ -1,7 +1,8 @@
 // The windows a document opens beside its own, as the user meets them through the real program:
-// dispersion curves of a run open over the main window's work area (never over its menus), are
-// listed in the Window menu, tell runs apart by their titles, are windows to assistive
-// technology, ask for their files in dialogs of their own, and close with their document.
+// dispersion curves of a run, the directions opened from them and study results open over the
+// main window's work area (never over its menus) where they stay, are listed in the Window menu,
+// tell runs apart by their titles, are windows to assistive technology, ask for their files in
+// dialogs of their own, and close with their document.
 
 #include <QAccessible>
 #include <QApplication>
@@ -13,16 +14,23 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "../ScriptedModal.h"
 #include "ChildFrm.h"
 #include "CommandIds.h"
+#include "DirectionsBar.h"
+#include "ImageExportDialog.h"
+#include "StudyCommands.h"
+#include "StudyTestSupport.h"
+#include "StudyWindow.h"
 #include "DispersionDlg.h"
 #include "DispersionWindow.h"
 #include "DocumentHost.h"
@@ -71,7 +79,59 @@ void CrossPly(COstrelDoc& doc) {
     doc.m_strComTitle = "crossply";
 }
 
+const char* FirstMessage(const CRecordingSink& sink) { return sink.messages.empty() ? "" : sink.messages.front().c_str(); }
+
 QRect GlobalRect(const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+
+// Where each window was when it first came on screen: a window placed after it is shown jumps.
+class CFirstShown : public QObject {
+public:
+    CFirstShown() { qApp->installEventFilter(this); }
+    ~CFirstShown() override { qApp->removeEventFilter(this); }
+    std::map<const QObject*, QPoint> at;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType())
+            if (auto* w = static_cast<QWidget*>(watched); w->isWindow() && !at.count(w)) at[w] = w->pos();
+        return false;
+    }
+};
+
+class CScriptedChooser : public IFileChooser {
+public:
+    std::optional<std::string> answer;
+    std::optional<std::string> ChooseFile(const FileDialogRequest&) override { return answer; }
+};
+
+QStringList WindowMenuEntries(CMainFrame* frame) {
+    QMenu* windowMenu = nullptr;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->menu() && a->text() == QStringLiteral("&Window")) windowMenu = a->menu();
+    if (!windowMenu) return {};
+    emit windowMenu->aboutToShow();
+    QStringList entries;
+    for (QAction* a : windowMenu->actions())
+        if (!a->isSeparator()) entries << a->text();
+    return entries;
+}
+
+// On screen over the work area, below the menu bar and the toolbar, where it first appeared,
+// and a window to assistive technology.
+void CheckPlaced(CMainFrame* frame, QWidget* w, const CFirstShown& shown) {
+    const QRect area = GlobalRect(frame->centralWidget());
+    const int menusEnd = std::max(GlobalRect(frame->menuBar()).bottom(), GlobalRect(frame->ToolBar()).bottom());
+    QVERIFY2(w->frameGeometry().top() > menusEnd, qPrintable(QStringLiteral("%1 at %2, menus end at %3")
+                                                                 .arg(w->windowTitle())
+                                                                 .arg(w->frameGeometry().top())
+                                                                 .arg(menusEnd)));
+    QVERIFY(area.contains(w->frameGeometry().topLeft()));
+    QVERIFY(shown.at.count(w));
+    QCOMPARE(shown.at.at(w), w->pos());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->role(), QAccessible::Window);
+}
 
 }  // namespace
 
@@ -80,6 +140,7 @@ class ToolWindowsTest : public QObject {
 
 private slots:
     void dispersionWindowsBelongToTheirDocument();
+    void studyWindowsArePlacedBeforeTheyShow();
 
 private:
     CDispersionWindow* RunCurves(CMainFrame* frame, const char* to);
@@ -122,6 +183,7 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     fs::create_directories(fs::path(doc.m_szStartDir) / "bin");
     fs::create_symlink(LUMDEX_PATH, fs::path(doc.m_szStartDir) / "bin" / "lumdex");
 
+    CFirstShown shown;
     QPointer<CDispersionWindow> first = RunCurves(frame, "2");
     QVERIFY2(first, m_sink.messages.empty() ? "no window" : m_sink.messages.front().c_str());
     QVERIFY(QTest::qWaitForWindowExposed(first));
@@ -145,6 +207,7 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
         QVERIFY(area.contains(w->frameGeometry().topLeft()));
     }
     QVERIFY(first->pos() != second->pos());  // stepped, not stacked exactly
+    for (CDispersionWindow* w : {first.data(), second.data(), third.data()}) CheckPlaced(frame, w, shown);
 
     // A window to assistive technology, not a bare panel.
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(first);
@@ -179,11 +242,91 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     first->findChild<QPushButton*>("exportCsv")->click();
     QCOMPARE(dialogOwner, static_cast<QWidget*>(first.data()));
 
+    // The directions of one of them: a window of the document as the curves are, titled after
+    // the curves it came from, its picture at a size of the user's choice.
+    CDirectionsBar* bar = first->Directions();
+    bar->findChild<QLineEdit*>("directionsAt")->setText("0.5");
+    bar->findChild<QSpinBox*>("directionsCount")->setValue(8);
+    bar->Start();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->LastWindow() != nullptr, 60000);
+    QPointer<CDirectionsWindow> directions = bar->LastWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(directions));
+    const QString directionsTitle = first->windowTitle() + " - directions at f h = 0.5 MHz mm";
+    QCOMPARE(directions->windowTitle(), directionsTitle);
+    CheckPlaced(frame, directions, shown);
+    QVERIFY(directions->pos() != first->pos() && directions->pos() != third->pos());
+    QVERIFY2(WindowMenuEntries(frame).contains(QStringLiteral("&5 ") + directionsTitle),
+             qPrintable(WindowMenuEntries(frame).join(" | ")));
+    bar->Start();  // the same directions again: told apart
+    QTRY_VERIFY_WITH_TIMEOUT(bar->LastWindow() != directions.data(), 60000);
+    QPointer<CDirectionsWindow> again = bar->LastWindow();
+    QCOMPARE(again->windowTitle(), directionsTitle + " (2)");
+    const QString picture = QDir(work.path()).filePath("directions.png");
+    CScriptedChooser chooser;
+    chooser.answer = picture.toStdString();
+    directions->m_pFiles = &chooser;
+    QWidget* imageOwner = nullptr;
+    m_modals.Play([&](QDialog& dialog) {
+        auto* d = qobject_cast<plot::ImageExportDialog*>(&dialog);
+        if (!d) return int(QDialog::Rejected);
+        imageOwner = d->parentWidget() ? d->parentWidget()->window() : nullptr;
+        d->findChild<QSpinBox*>("width")->setValue(500);
+        d->findChild<QSpinBox*>("height")->setValue(420);
+        return int(QDialog::Accepted);
+    });
+    directions->findChild<QPushButton*>("directionsImage")->click();
+    QCOMPARE(imageOwner, static_cast<QWidget*>(directions.data()));
+    QCOMPARE(QImage(picture).size(), QSize(500, 420));
+    directions->m_pFiles = nullptr;
+
     // File > Close closes them with the document.
     QVERIFY(frame->RouteCommand(Cmd::kFileClose));
-    QTRY_VERIFY(!first && !second && !third);
+    QTRY_VERIFY(!first && !second && !third && !directions && !again);
     app.reset();
     QApplication::processEvents();
+}
+
+void ToolWindowsTest::studyWindowsArePlacedBeforeTheyShow() {
+    studytest::CTempProject p;
+    QVERIFY(QDir::setCurrent(QString::fromStdString(p.Dir())));
+    // A study run from a terminal, then opened in the program, twice.
+    p.Write("input/plate.dat", studytest::kSharedPlyProject);
+    const std::string file = p.Write("input/cli.study.toml", "project = \"plate.dat\"\nname = \"cli\"\nsolver = \"" +
+                                                                 std::string(FAKE_SOLVERS) +
+                                                                 "/receivers_solver\"\n[receivers]\nfrom = 80\n"
+                                                                 "to = 120\ncount = 5\n");
+    QCOMPARE(StudyRunCommand(file, StudyCommandIO{}), 0);
+    auto app = std::make_unique<COstrelApp>();
+    app->SetMessageSink(&m_sink);
+    app->SetModalRunner(&m_modals);
+    QVERIFY(app->InitInstance({}));
+    CMainFrame* frame = app->MainFrame();
+    QVERIFY(QTest::qWaitForWindowExposed(frame));
+    QVERIFY(frame->RouteCommand(Cmd::kFileNew));
+    CDocumentHost* host = frame->ActiveChild()->Host();
+    CScriptedChooser chooser;
+    chooser.answer = file;
+    host->Doc().m_services.files = &chooser;
+    CFirstShown shown;
+    QPointer<CStudyWindow> windows[2];
+    for (QPointer<CStudyWindow>& w : windows) {
+        const auto before = QApplication::topLevelWidgets();
+        QVERIFY(frame->RouteCommand(Cmd::kOpenStudy));
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* study = qobject_cast<CStudyWindow*>(top); study && !before.contains(top)) w = study;
+        QVERIFY2(w, m_sink.messages.empty() ? "no study window" : m_sink.messages.front().c_str());
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        CheckPlaced(frame, w, shown);
+    }
+    QVERIFY(windows[0]->pos() != windows[1]->pos());
+    QVERIFY2(WindowMenuEntries(frame).contains(QStringLiteral("&3 ") + windows[1]->windowTitle()),
+             qPrintable(WindowMenuEntries(frame).join(" | ")));
+    host->Doc().m_services.files = nullptr;
+    QVERIFY(frame->RouteCommand(Cmd::kFileClose));
+    QTRY_VERIFY(!windows[0] && !windows[1]);
+    app.reset();
+    QApplication::processEvents();
+    QVERIFY2(m_sink.messages.empty(), FirstMessage(m_sink));
 }
 
 int main(int argc, char** argv) {

@@ -5,8 +5,10 @@
 #include <set>
 
 #include <cmath>
+#include <limits>
 
 #include "PlotModel.h"
+#include "GridReadout.h"
 #include "PlotPainter.h"
 
 using namespace plot;
@@ -186,4 +188,53 @@ TEST(PlotMapping, PixelsAndDataAreInverse) {
     const Point p = m.ToData(QPointF(150, 75));
     EXPECT_DOUBLE_EQ(p.x, 2.5);
     EXPECT_DOUBLE_EQ(p.y, 0.5);
+}
+
+TEST(PlotReadout, RoundingNoiseReadsAsZeroAgainstTheQuantitysScale) {
+    // A skew of 7.3e-16 deg among angles, a displacement of 3e-17 mm among millimetres: noise.
+    EXPECT_EQ(ReadoutNumber(7.3e-16, 90), QStringLiteral("0"));
+    EXPECT_EQ(ReadoutNumber(-3e-17, 1), QStringLiteral("0"));
+    // Genuinely small values keep their digits: small against the scale, far above rounding,
+    // or small on a scale of their own.
+    EXPECT_EQ(ReadoutNumber(1e-6, 90), QStringLiteral("1e-06"));
+    EXPECT_EQ(ReadoutNumber(5.67e-17, 2e-16), QStringLiteral("5.67e-17"));
+    EXPECT_EQ(ReadoutNumber(-1.23456, 2), QStringLiteral("-1.235"));
+    EXPECT_EQ(ReadoutNumber(1e-20, 0), QStringLiteral("1e-20"));  // no scale: nothing is noise
+    EXPECT_EQ(ReadoutNumber(std::nan(""), 1), QStringLiteral("-"));
+    EXPECT_EQ(ReadoutNumber(1e-30, std::numeric_limits<double>::infinity()), QStringLiteral("1e-30"));
+    EXPECT_EQ(ReadoutScale(-4, 2), 4.0);
+}
+
+TEST(PlotReadout, ThePointerAndTheNearestPointAreReadAgainstTheAxesShown) {
+    PlotContent c;
+    c.x = {"t", "us"};
+    c.y = {"W", "mm"};
+    Series s;
+    s.name = "W";
+    s.unit = "mm";
+    s.points = {{0, 2e-18}, {10, 1}};
+    c.series.push_back(s);
+    const Range shown{0, 10, -1, 1};
+    EXPECT_EQ(ReadoutText(c, shown, {1e-16, 1e-17}, Nearest{0, 0, {0, 2e-18}, 1.0}),
+              QStringLiteral("t = 0 us, W = 0 mm | nearest: W (0 us, 0 mm)"));
+    // The same small numbers on axes of their own size are data.
+    EXPECT_EQ(ReadoutText(c, Range{0, 1e-15, -1e-17, 1e-17}, {1e-16, 1e-17}, std::nullopt),
+              QStringLiteral("t = 1e-16 us, W = 1e-17 mm"));
+}
+
+TEST(PlotReadout, AGridCellIsReadAgainstTheLargestValueOfTheGrid) {
+    PlotContent c;
+    c.x = {"x", "mm"};
+    c.y = {"t", "us"};
+    Grid g;
+    g.name = "W";
+    g.unit = "mm";
+    g.nx = 2;
+    g.ny = 1;
+    g.extent = {0, 2, 0, 1};
+    g.values = {1, 1e-17};
+    c.grid = g;
+    EXPECT_EQ(GridReadoutText(c, {1.5, 0.5}), QStringLiteral("x = 1.5 mm, t = 0.5 us, W = 0 mm"));
+    c.grid->values = {2e-17, 1e-17};  // a field that small throughout is what there is
+    EXPECT_EQ(GridReadoutText(c, {1.5, 0.5}), QStringLiteral("x = 1.5 mm, t = 0.5 us, W = 1e-17 mm"));
 }

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+#include "../ScriptedModal.h"
 #include "CommandIds.h"
 #include "CurveSources.h"
 #include "ImageExportDialog.h"
@@ -476,27 +477,43 @@ private slots:
         const std::string span = ReadText(path);
         QCOMPARE(std::count(span.begin(), span.end(), '\n'), 102L);
         QVERIFY(span.find("\n10,") != std::string::npos && span.find("\n20,") != std::string::npos);
-        // Through the command, zoomed: the user is asked, and the span is what "Shown span" gives.
+        // Through the command, zoomed: the user is asked through the program's dialog runner,
+        // over the view's window, and the span is what "Shown span" gives.
         FixedFile files;
         files.path = dir.filePath("asked.csv").toStdString();
         doc.m_services.files = &files;
+        CScriptedModal modals;
+        view->SetModalRunner(&modals);
         QString asked;
-        QTimer::singleShot(0, [&] {
-            for (int i = 0; i < 200; ++i) {
-                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                    asked = box->text();
-                    for (QAbstractButton* b : box->buttons())
-                        if (b->text() == QStringLiteral("Shown span"))
-                            b->click();
-                    return;
-                }
-                QTest::qWait(10);
-            }
-            qFatal("no question");
-        });
+        QWidget* owner = nullptr;
+        const auto answer = [&](const QString& button) {
+            modals.Play([&, button](QDialog& dialog) {
+                auto* box = qobject_cast<QMessageBox*>(&dialog);
+                if (!box) return int(QDialog::Rejected);
+                asked = box->text();
+                owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == button) b->click();
+                return box->result();
+            });
+        };
+        answer(QStringLiteral("Shown span"));
         QVERIFY(view->OnCommand(Cmd::kPlotExportData));
         QCOMPARE(asked, QStringLiteral("Export the time span shown (t = 10 to 20 us) or the whole curves?"));
+        QCOMPARE(owner, view->window());
         QCOMPARE(ReadText(dir.filePath("asked.csv")), span);
+        // "Whole curves" writes every time; Cancel asks for no file and writes nothing.
+        answer(QStringLiteral("Whole curves"));
+        QVERIFY(view->OnCommand(Cmd::kPlotExportData));
+        const std::string whole = ReadText(dir.filePath("asked.csv"));
+        QCOMPARE(std::count(whole.begin(), whole.end(), '\n'), 2002L);
+        files.requests.clear();
+        QFile::remove(dir.filePath("asked.csv"));
+        answer(QStringLiteral("Cancel"));
+        QVERIFY(view->OnCommand(Cmd::kPlotExportData));
+        QVERIFY(files.requests.empty());
+        QVERIFY(!QFile::exists(dir.filePath("asked.csv")));
+        view->SetModalRunner(nullptr);
     }
 
     void exportImageAsksForTheSizeThenTheFile() {
@@ -507,21 +524,19 @@ private slots:
         doc.m_services.files = &files;
         LoadCurve(doc, {{0, 0}, {10, 1}});
         auto view = Show(doc, 320, 240);
-        QTimer::singleShot(0, [] {
-            for (int i = 0; i < 200; ++i) {
-                if (auto* dialog = qobject_cast<plot::ImageExportDialog*>(QApplication::activeModalWidget())) {
-                    QCOMPARE(dialog->ChosenSize(), QSize(320, 240));  // starts at the view's size
-                    QVERIFY(!dialog->GridLines());
-                    dialog->findChild<QSpinBox*>("width")->setValue(640);
-                    dialog->findChild<QSpinBox*>("height")->setValue(480);
-                    dialog->accept();
-                    return;
-                }
-                QTest::qWait(10);
-            }
-            qFatal("no size dialog");
+        CScriptedModal modals;
+        view->SetModalRunner(&modals);
+        QSize offered;
+        modals.Play([&](QDialog& d) {
+            auto* dialog = qobject_cast<plot::ImageExportDialog*>(&d);
+            if (!dialog || dialog->GridLines()) return int(QDialog::Rejected);
+            offered = dialog->ChosenSize();
+            dialog->findChild<QSpinBox*>("width")->setValue(640);
+            dialog->findChild<QSpinBox*>("height")->setValue(480);
+            return int(QDialog::Accepted);
         });
         QVERIFY(view->OnCommand(Cmd::kPlotExportImage));
+        QCOMPARE(offered, QSize(320, 240));  // starts at the view's size
         QCOMPARE(files.requests.size(), std::size_t(1));
         QVERIFY(files.requests[0].save);
         QCOMPARE(files.requests[0].filter, std::string(plot::kImageFilter));
