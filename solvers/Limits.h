@@ -43,11 +43,9 @@ inline constexpr int kMaxPoints = 100000;             // --points
 inline constexpr int kMaxThreads = 256;               // --threads
 inline constexpr int kMaxModes = 10000;               // --modes
 inline constexpr double kMaxKappa = 1e6;              // a --dispersion KAPPA, either sign
-// Work of a run, as counted by EstimateRunWork: the eigen-solves (wavenumbers x unknowns^2 x the
-// half-width of the matrices, or half the unknowns where that is less: the plane rotations of the
-// banded reductions) and the synthesis (wavenumbers x unknowns x time samples). Each bound is
-// about half an hour on one core of the development machine.
-inline constexpr double kMaxEigenWork = 2e12;
-inline constexpr double kMaxSynthesisWork = 2e12;
+// Work of a run, as counted by EstimateRunWork (RunWork.h) in units of about a nanosecond of
+// processor time on one core of the development machine: about half an hour of it (a quarter of
+// an hour on its two cores).
+inline constexpr double kMaxRunWork = 2e12;
 
 }  // namespace numerics

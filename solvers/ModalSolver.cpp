@@ -180,6 +180,12 @@ void CModalSolver::MixStiffness(const std::vector<CModalSolver>& samples, const 
     }
 }
 
+std::vector<CModalSolver::CBlockShape> CModalSolver::BlockShapes() const {
+    std::vector<CBlockShape> shapes;
+    for (const CBlock& b : m_blocks) shapes.push_back({b.nSize, b.ka, b.kb, b.bDense, b.moves});
+    return shapes;
+}
+
 CModalSolver::CModalSolver(const CSafeMatrices& m, bool splitSymmetric) {
     const int width = WidthOf(m);
     CBandMatrices bands{BandOf(m.K1, width), BandOf(m.K2, width), BandOf(m.K3, width), BandOf(m.M, width)};
@@ -386,9 +392,9 @@ int CModalSolver::SolveProducts(double kappa, int a, int b, double* omegaSquared
 namespace {
 
 // K(kappa) - shift M of a block into a (band storage of the stiffness's half-width, which is LAPACK's
-// lower band storage), then its Cholesky factor in place. False when not positive definite.
-bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
-                   double shift, CSymBand& a) {
+// lower band storage).
+void FormShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
+                 double shift, CSymBand& a) {
     const int n = a1.Size(), ka = a1.Width();
     if (a.Size() != n || a.Width() != ka) a.Resize(n, ka);
     const double k2 = kappa * kappa;
@@ -402,6 +408,13 @@ bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, c
         if (shift != 0)
             for (int k = 0; k <= lastMass; ++k) out[k] -= shift * m[k];
     }
+}
+
+// The same, then its Cholesky factor in place. False when not positive definite.
+bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
+                   double shift, CSymBand& a) {
+    FormShifted(a1, a2, a3, mass, kappa, shift, a);
+    const int n = a1.Size(), ka = a1.Width();
     int info = 0;
     const int ld = ka + 1;
     dpbtrf_("L", &n, &ka, a.Column(0), &ld, &info);
@@ -470,6 +483,32 @@ bool CModalSolver::StaticSums(double kappa, double omegaSquaredAbove, const int*
             second(p, q) = second(q, p);
         }
     return true;
+}
+
+int CModalSolver::CountBelow(double kappa, double omegaSquared, int a, int b) const {
+    int count = 0;
+    CSymBand x;
+    for (const CBlock& block : m_blocks) {
+        if (!block.moves[a] || !block.moves[b]) continue;
+        FormShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquared, x);
+        const int n = block.nSize, ka = block.ka;
+        double scale = 0;
+        for (int j = 0; j < n; ++j)
+            for (int i = j; i <= std::min(n - 1, j + ka); ++i) scale = std::max(scale, std::abs(x(i, j)));
+        // A vanishing pivot is taken as a small positive one: the mode sits on the frequency.
+        const double tiny = std::numeric_limits<double>::epsilon() * std::max(scale, 1e-300);
+        for (int j = 0; j < n; ++j) {
+            double d = x(j, j);
+            if (std::abs(d) < tiny) d = tiny;
+            if (d < 0) ++count;
+            const int last = std::min(n - 1, j + ka);
+            for (int p = j + 1; p <= last; ++p) {
+                const double f = x(p, j) / d;
+                for (int i = p; i <= last; ++i) x(i, p) -= f * x(i, j);
+            }
+        }
+    }
+    return count;
 }
 
 Eigen::VectorXd CModalSolver::Frequencies(double kappa, CWorkspace& ws) const {

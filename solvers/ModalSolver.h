@@ -60,6 +60,20 @@ public:
         return count;
     }
 
+    // What a block is, for the work estimate: its size, the half-widths of its stiffness and
+    // mass, whether it is reduced densely, and along which of u, v, w~ its top node moves.
+    struct CBlockShape {
+        int nSize = 0, ka = 0, kb = 0;
+        bool bDense = false;
+        std::array<bool, 3> moves{};
+    };
+    std::vector<CBlockShape> BlockShapes() const;
+    // How many of the modes at kappa that can carry a load along a to an output along b lie below
+    // omegaSquared: the negative pivots of K(kappa) - omegaSquared M (Sylvester's law of inertia)
+    // in a banded LDL^T without pivoting, O(n b^2). Exact unless a pivot nearly vanishes, which
+    // can miscount a mode or two: meant for estimates.
+    int CountBelow(double kappa, double omegaSquared, int a, int b) const;
+
     // Per-thread scratch space; one per thread calling Solve.
     struct CWorkspace {
         CSymBand a;

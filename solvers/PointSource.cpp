@@ -176,15 +176,15 @@ std::string CheckSourceRunSize(const CProblem& p, const CSourceRequest& request,
     }
     std::ostringstream msg;
     msg.precision(3);
-    if (!(eigen <= kMaxEigenWork)) {
+    if (!(eigen <= kMaxRunWork)) {
         msg << "the run is too large: " << g.dWaveVectors << " wave vectors of " << p.model.DofCount()
-            << " unknowns (" << eigen << " units of work, at most " << kMaxEigenWork
+            << " unknowns (" << eigen << " units of work, at most " << kMaxRunWork
             << "); use a shorter window, a lower --order or a lower dimensionless constant";
         return msg.str();
     }
-    if (!(synthesis <= kMaxSynthesisWork)) {
+    if (!(synthesis <= kMaxRunWork)) {
         msg << "the run is too large: " << g.dEntries << " wave vectors at " << points << " output points ("
-            << synthesis << " units of work, at most " << kMaxSynthesisWork
+            << synthesis << " units of work, at most " << kMaxRunWork
             << "); use fewer --points, fewer receivers, fewer field times or a shorter window";
         return msg.str();
     }

@@ -228,13 +228,14 @@ double ShownFrequency(double timeFrom, double timeTo, int points) {
 
 CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
                                     double shownFrequency, int order, std::vector<int>& orders,
-                                    double bandFrequency) {
+                                    double bandFrequency, int orderCap) {
     orders.assign(layers.size(), std::clamp(order, 1, kMaxOrder));
     if (order == kAutomaticOrder) {
         std::vector<CLayerWaves> waves;
         double omegaMax = HighestFrequency(layers, cutoffConst, shownFrequency, waves);
         if (bandFrequency > 0) omegaMax = bandFrequency;
         orders = ChooseOrders(waves, omegaMax, kMaxUnknowns / 3);
+        for (int& p : orders) p = std::min(p, std::max(1, orderCap));
     }
     CThicknessModel model;
     double z = 0;
@@ -371,7 +372,17 @@ std::string ParseCompositeInput(const std::string& text, const std::string& name
 
 void FitModelToBand(CProblem& p, int order) {
     if (order != kAutomaticOrder || !p.band.Limited() || p.layerPlans.empty()) return;
-    p.model = BuildThicknessModel(p.layerPlans, p.dCutoffConst, 0.0, order, p.layerOrders, p.band.dModeCutoff);
+    RebuildAutomaticModel(p, 0, kMaxOrder);
+}
+
+void RebuildAutomaticModel(CProblem& p, int points, int orderCap) {
+    if (p.layerPlans.empty()) return;
+    // A load's band (its edge known) replaces the output's sampling; a broadband load's mode
+    // cutoff does not choose the orders.
+    const bool band = p.band.Limited() && p.band.dEdge > 0;
+    p.model = BuildThicknessModel(p.layerPlans, p.dCutoffConst,
+                                  band ? 0.0 : ShownFrequency(p.dTimeFrom, p.dTimeTo, points), kAutomaticOrder,
+                                  p.layerOrders, band ? p.band.dModeCutoff : 0.0, orderCap);
     p.model.bShell = p.bShell;
     p.model.dOuterRadius = p.dRadius;
 }

@@ -75,12 +75,16 @@ CIsotropic MixMoriTanaka(const CIsotropic& inclusion, const CIsotropic& matrix, 
 // wavenumber, or the highest frequency the output times show (pi over their step), whichever
 // is higher. The orders per layer go to orders from the top layer down, as the files list them.
 // A band frequency above 0 replaces both: the highest frequency a band-limited run synthesises.
+// The automatic orders are at most orderCap.
 CThicknessModel BuildThicknessModel(const std::vector<CLayerPlan>& layers, double cutoffConst,
                                     double shownFrequency, int order, std::vector<int>& orders,
-                                    double bandFrequency = 0);
+                                    double bandFrequency = 0, int orderCap = kMaxOrder);
 // The problem's model built again with the automatic order for its load's band (PlanLoadBand),
 // when that band is limited; a fixed order keeps the model.
 void FitModelToBand(CProblem& problem, int order);
+// The problem's model built again with the automatic order, every order at most orderCap: for
+// the band of a band-limited load, else for what `points` output times show.
+void RebuildAutomaticModel(CProblem& problem, int points, int orderCap);
 // pi over the step of `points` output times over the window, or 0 without output times.
 double ShownFrequency(double timeFrom, double timeTo, int points);
 

@@ -390,6 +390,14 @@ void PrintTiming(const CProblem& problem, const CTransientResult& result, int th
                     problem.band.dEdge, problem.band.dModeCutoff, result.nModalWavenumbers);
     std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
                 result.dEigenSeconds, result.dSynthesisSeconds);
+    CWavenumbers grid;
+    if (MakeWavenumbers(problem, grid).empty()) {
+        const CRunWork work = EstimateRunWork(problem, grid, static_cast<int>(result.time.size()),
+                                              static_cast<int>(result.receiverValues.size()));
+        std::printf("estimated work %.3g units (eigen-solves %.3g, synthesis %.3g, receivers %.3g), about %.3g s of "
+                    "processor time\n",
+                    work.Total(), work.dEigen, work.dSynthesis, work.dReceivers, work.Total() / kWorkUnitsPerSecond);
+    }
     std::fflush(stdout);
 }
 
@@ -541,7 +549,10 @@ int SolverMain(ESolver kind, int argc, char** argv) {
             if (std::abs(x) > std::abs(problem.dReceiverX)) problem.dReceiverX = x;
     }
     if (!cl.bEveryMode) PlanBroadbandCutoff(problem, cl.nOrder, cl.nPoints);
-    if (const std::string runError = CheckRunSize(problem, cl.nPoints); !runError.empty()) return fail(runError);
+    const int receivers = manyReceivers ? static_cast<int>(cl.receivers.size()) : 0;
+    FitOrdersToWork(problem, cl.nOrder, cl.nPoints, receivers);
+    if (const std::string runError = CheckRunSize(problem, cl.nPoints, receivers); !runError.empty())
+        return fail(runError);
 
     CRunOptions run;
     run.nPoints = cl.nPoints;

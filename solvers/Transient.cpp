@@ -142,46 +142,6 @@ CTimeGrid OutputTimes(const CProblem& p, int points) {
     return times;
 }
 
-CRunWork EstimateRunWork(const CProblem& p, const CWavenumbers& grid, int points) {
-    const double n = p.model.DofCount();
-    const double k = static_cast<double>(grid.kappa.size());
-    // The reductions cost about n^2 b plane rotations (b the half-width), and a block reduced
-    // densely about n^3 / 2 in units of them; a wavenumber with no mode in a band-limited run's
-    // synthesis costs two banded Cholesky factors, n b^2, but is counted like the others (which
-    // wavenumbers have modes in the band is only known per wavenumber).
-    const double b = p.model.BandWidth();
-    const double eigen = k * n * n * std::min(b, 0.5 * n);
-    if (p.load.type != ELoadType::kSampled) return {eigen, k * n * std::max(2, points)};
-    const CSampledPlan plan(p.load, OutputTimes(p, points), ResolvedFrequency(p, grid));
-    return {eigen, k * n * plan.SamplesPerMode() + plan.FinishWork()};
-}
-
-std::string CheckRunSize(const CProblem& p, int points) {
-    CWavenumbers grid;
-    const std::string error = MakeWavenumbers(p, grid);
-    if (!error.empty()) return error;
-    const CRunWork work = EstimateRunWork(p, grid, points);
-    std::ostringstream msg;
-    msg.precision(3);
-    // What to change: the element orders where they are above the quadratic, else the mesh; the
-    // wavenumbers come from the window, the receiver's distance and the cut-off.
-    const bool highOrder = p.model.HighestOrder() > kQuadraticOrder;
-    const char* unknowns = highOrder ? "a lower --order (2 is the quadratic element)" : "fewer sublayers";
-    if (!(work.dEigen <= kMaxEigenWork)) {
-        msg << "the run is too large: " << grid.kappa.size() << " wavenumbers of " << p.model.DofCount()
-            << " unknowns (" << work.dEigen << " units of work, at most " << kMaxEigenWork << "); use " << unknowns
-            << ", or fewer wavenumbers: a shorter window, a nearer receiver or a lower dimensionless constant";
-        return msg.str();
-    }
-    if (!(work.dSynthesis <= kMaxSynthesisWork)) {
-        msg << "the run is too large: " << grid.kappa.size() << " wavenumbers of " << p.model.DofCount()
-            << " unknowns at " << points << " output points (" << work.dSynthesis << " units of work, at most "
-            << kMaxSynthesisWork << "); use fewer --points, " << unknowns << " or a shorter window";
-        return msg.str();
-    }
-    return {};
-}
-
 namespace {
 
 // The modes at kappa that go into the synthesis (omega^2 and products from the start of the

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "LoadResponse.h"
+#include "RunWork.h"
 #include "SolverInput.h"
 
 namespace numerics {
@@ -37,12 +38,6 @@ std::string CheckModelSize(const CThicknessModel& model);
 // Empty error on success.
 std::string MakeWavenumbers(const CProblem& problem, CWavenumbers& out);
 
-// What a run costs, in the units of the work bounds of Limits.h.
-struct CRunWork {
-    double dEigen = 0;      // wavenumbers x unknowns^2 x min(half-width, unknowns / 2)
-    double dSynthesis = 0;  // wavenumbers x unknowns x time samples of the synthesis
-};
-CRunWork EstimateRunWork(const CProblem& problem, const CWavenumbers& grid, int points);
 // The highest frequency a sampled load's fast synthesis resolves finely: the fastest front at
 // the cut-off wavenumber.
 double ResolvedFrequency(const CProblem& problem, const CWavenumbers& grid);
@@ -64,9 +59,6 @@ inline constexpr double kBroadbandLoadMargin = 3.0;
 // The cutoff over the resolved frequency: the modes just above it are still close, and their
 // dynamics count more than their errors (measured; docs/solvers.md).
 inline constexpr double kBroadbandCutoffFactor = 2.0;
-// Empty when a transient run of the problem at `points` output times stays within the bounds
-// (wavenumber count and work), else why not.
-std::string CheckRunSize(const CProblem& problem, int points);
 
 // The taper on the transformed load: exp(-a (k / kMax)^2), zero from the cut-off on, where it
 // has fallen to exp(-a). In space the load becomes the Gaussian exp(-(x / w)^2) / (w sqrt(pi))

@@ -199,26 +199,3 @@ TEST(ExtremeValues, TheCurveCheckNamesWhatOverflowed) {
     EXPECT_NE(error.find("displacement W at t = 0.5 us overflowed (infinite)"), std::string::npos) << error;
     EXPECT_NE(CheckCurveFinite({0}, {NAN}, "displacement U").find("not a number"), std::string::npos);
 }
-
-TEST(ExtremeValues, TheWorkBoundCountsTheBandedCostAndNamesWhatHelps) {
-    const auto crossPly = [](int sublayers, double window) {
-        const std::string s = std::to_string(sublayers) + " ";
-        return "c\n4 2 3.113646\n1 0.25\n2 0.25\n2 0.25\n1 0.25\n0\n90\n1.6\n1.6\n" + s + s + s + s +
-               "\n181 10.3 7.17 0.28 0.4\n181 10.3 7.17 0.28 0.4\n1\n1 3.14\n3 3\n0 " + std::to_string(window) + "\n10\n";
-    };
-    // 8 sublayers a ply over 0..200 us at the automatic order: some 39000 wavenumbers of 675
-    // unknowns, which the quadratic element runs too; accepted.
-    CProblem p;
-    ASSERT_EQ(ParseCompositeInput(crossPly(8, 200), "input.d", p), "");
-    EXPECT_EQ(CheckRunSize(p, 1001), "");
-    // 125 sublayers a ply of quadratic elements (3003 unknowns) over 0..2000 us: too much, and the
-    // mesh and the window are what to change.
-    ASSERT_EQ(ParseCompositeInput(crossPly(125, 2000), "input.d", p, kQuadraticOrder), "");
-    const std::string error = CheckRunSize(p, 1001);
-    EXPECT_NE(error.find("the run is too large"), std::string::npos) << error;
-    EXPECT_NE(error.find("fewer sublayers"), std::string::npos) << error;
-    EXPECT_NE(error.find("a shorter window"), std::string::npos) << error;
-    // The same at order 8: the order is what inflated the model.
-    ASSERT_EQ(ParseCompositeInput(crossPly(30, 2000), "input.d", p, 8), "");
-    EXPECT_NE(CheckRunSize(p, 1001).find("a lower --order"), std::string::npos) << CheckRunSize(p, 1001);
-}

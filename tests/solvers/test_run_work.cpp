@@ -1,0 +1,157 @@
+// The work bound: the inertia count the estimate samples, what the default order accepts (every
+// run the quadratic element takes), and what a refusal names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "Limits.h"
+#include "ModalSolver.h"
+#include "RunWork.h"
+#include "SolverInput.h"
+#include "Transient.h"
+
+using namespace numerics;
+
+namespace {
+
+// A [0/a/a/0] carbon/epoxy plate of 1 mm, `sublayers` per ply, a Z step read as W at x over 0..t1.
+std::string CrossPly(int sublayers, double t1, double x = 10, const char* angle = "90", const char* load = "1 3.14") {
+    const std::string s = std::to_string(sublayers) + " ";
+    return std::string("c\n4 2 3.113646\n1 0.25\n2 0.25\n2 0.25\n1 0.25\n0\n") + angle + "\n1.6\n1.6\n" + s + s + s +
+           s + "\n181 10.3 7.17 0.28 0.4\n181 10.3 7.17 0.28 0.4\n1\n" + load + "\n3 3\n0 " + std::to_string(t1) +
+           "\n" + std::to_string(x) + "\n";
+}
+
+CProblem Parsed(const std::string& text, int order = kAutomaticOrder, int points = kDefaultPoints) {
+    CProblem p;
+    EXPECT_EQ(ParseCompositeInput(text, "input.d", p, order, points), "");
+    return p;
+}
+
+// As the solver plans a run before checking its size.
+std::string Planned(CProblem& p, int order, int points, int receivers = 0) {
+    PlanBand(p, order);
+    PlanBroadbandCutoff(p, order, points);
+    FitOrdersToWork(p, order, points, receivers);
+    return CheckRunSize(p, points, receivers);
+}
+
+}  // namespace
+
+TEST(RunWork, TheInertiaCountIsTheNumberOfModesBelow) {
+    // Split blocks ([0/90/90/0]) and one whole block ([0/45/45/0]), every load and output pair:
+    // between every two neighbouring frequencies the count is the modes below.
+    for (const char* angle : {"90", "45"}) {
+        const CProblem p = Parsed(CrossPly(2, 10, 10, angle), 5);
+        const CModalSolver solver(AssembleBands(p.model));
+        CModalSolver::CWorkspace ws;
+        std::vector<double> w2(solver.Size()), product(solver.Size());
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b)
+                for (double kappa : {0.0, 0.7, 4.0, 25.0}) {
+                    const int found = solver.SolveProducts(kappa, a, b, w2.data(), product.data(), ws);
+                    std::vector<double> sorted(w2.begin(), w2.begin() + found);
+                    std::sort(sorted.begin(), sorted.end());
+                    for (int j = 0; j + 1 < found; j += std::max(1, found / 17)) {
+                        if (!(sorted[j + 1] > sorted[j] * (1 + 1e-6) + 1e-9)) continue;  // a double root
+                        const double between = 0.5 * (sorted[j] + sorted[j + 1]);
+                        EXPECT_EQ(solver.CountBelow(kappa, between, a, b), j + 1)
+                            << angle << " a " << a << " b " << b << " kappa " << kappa;
+                    }
+                    const double above = sorted.empty() ? 1.0 : 2.0 * sorted.back() + 1.0;
+                    EXPECT_EQ(solver.CountBelow(kappa, above, a, b), found);
+                }
+    }
+}
+
+TEST(RunWork, WhatTheQuadraticElementRanIsAcceptedAtTheDefault) {
+    // 8 sublayers a ply over 0..200 us: some 7000 wavenumbers of 675 unknowns, minutes of work, at
+    // the orders chosen for the accuracy.
+    CProblem eight = Parsed(CrossPly(8, 200));
+    const std::vector<int> chosen = eight.layerOrders;
+    EXPECT_EQ(Planned(eight, kAutomaticOrder, kDefaultPoints), "");
+    EXPECT_EQ(eight.layerOrders, chosen);
+    // A stack of 32 sublayers a ply (some 2300 unknowns at the default).
+    CProblem many = Parsed(CrossPly(32, 5));
+    EXPECT_GT(many.model.DofCount(), 2000);
+    EXPECT_EQ(Planned(many, kAutomaticOrder, kDefaultPoints), "");
+    // A window the quadratic element takes but the chosen orders would not (hours of work): the
+    // orders come down until the run fits, the quadratic at the least.
+    CProblem quadratic = Parsed(CrossPly(8, 9000), kQuadraticOrder);
+    EXPECT_EQ(Planned(quadratic, kQuadraticOrder, kDefaultPoints), "");
+    CProblem automatic = Parsed(CrossPly(8, 9000));
+    PlanBroadbandCutoff(automatic, kAutomaticOrder, kDefaultPoints);
+    const int before = automatic.model.HighestOrder();
+    CWavenumbers grid;
+    ASSERT_EQ(MakeWavenumbers(automatic, grid), "");
+    EXPECT_GT(EstimateRunWork(automatic, grid, kDefaultPoints).Total(), kMaxRunWork);
+    EXPECT_TRUE(FitOrdersToWork(automatic, kAutomaticOrder, kDefaultPoints));
+    EXPECT_LT(automatic.model.HighestOrder(), before);
+    EXPECT_GE(automatic.model.HighestOrder(), kQuadraticOrder);
+    EXPECT_EQ(CheckRunSize(automatic, kDefaultPoints), "");
+    // A fixed order is never changed.
+    CProblem fixed = Parsed(CrossPly(8, 9000), 7);
+    EXPECT_FALSE(FitOrdersToWork(fixed, 7, kDefaultPoints));
+    EXPECT_EQ(fixed.model.HighestOrder(), 7);
+}
+
+TEST(RunWork, ARefusalNamesWhatMakesTheRunLarge) {
+    const auto refusal = [](const std::string& text, int order, int points = kDefaultPoints, int receivers = 0) {
+        CProblem p = Parsed(text, order, points);
+        const std::string error = Planned(p, order, points, receivers);
+        EXPECT_NE(error.find("the run is too large"), std::string::npos) << error;
+        EXPECT_NE(error.find("minutes of processor time"), std::string::npos) << error;
+        return error;
+    };
+    const auto before = [](const std::string& text, const char* first, const char* second) {
+        const size_t a = text.find(first), b = text.find(second);
+        return a != std::string::npos && (b == std::string::npos || a < b);
+    };
+    // Elements of order 8: the order inflated the model.
+    std::string e = refusal(CrossPly(30, 2000), 8);
+    EXPECT_NE(e.find("mostly the eigen-solves; use a lower --order"), std::string::npos) << e;
+    // Quadratic elements, a long window: the mesh and the window.
+    e = refusal(CrossPly(125, 2000), kQuadraticOrder);
+    EXPECT_NE(e.find("mostly the eigen-solves; use fewer sublayers"), std::string::npos) << e;
+    EXPECT_TRUE(before(e, "a shorter window", "a nearer receiver")) << e;
+    // A receiver far beyond the window's reach: its distance first.
+    e = refusal(CrossPly(125, 100, 20000), kQuadraticOrder);
+    EXPECT_TRUE(before(e, "a nearer receiver", "a shorter window")) << e;
+    // Many output points over many wavenumbers: the synthesis.
+    e = refusal(CrossPly(8, 8000), kQuadraticOrder, 100000);
+    EXPECT_NE(e.find("mostly the synthesis"), std::string::npos) << e;
+    EXPECT_NE(e.find("use fewer --points"), std::string::npos) << e;
+    // Ten thousand receivers at 5000 points each over a long window: their sums.
+    e = refusal(CrossPly(1, 7000), kQuadraticOrder, 5000, 10000);
+    EXPECT_NE(e.find("mostly the receiving points' sums; use fewer receiving points"), std::string::npos) << e;
+}
+
+TEST(RunWork, ABandLimitedLoadIsCountedByTheWavenumbersWithModes) {
+    // A 5-cycle Hann burst at 0.2 MHz: its modes live at the low wavenumbers, the rest of the grid
+    // costs two Cholesky factors each. The estimate's count of wavenumbers with modes is the run's.
+    CProblem p = Parsed(CrossPly(2, 60, 40, "90", "4 0"));
+    for (int i = 0; i <= 200; ++i) {  // 40 samples a period
+        const double t = 0.125 * i, pi = 3.14159265358979323846;
+        p.load.times.push_back(t);
+        p.load.values.push_back(0.5 * (1 - std::cos(2 * pi * t / 25)) * std::sin(2 * pi * 0.2 * t));
+    }
+    PlanBand(p, kAutomaticOrder);
+    ASSERT_TRUE(p.band.Limited());
+    CWavenumbers grid;
+    ASSERT_EQ(MakeWavenumbers(p, grid), "");
+    const CRunWork work = EstimateRunWork(p, grid, 301);
+    CRunOptions options;
+    options.nPoints = 301;
+    const CTransientResult run = SolveTransient(p, options);
+    ASSERT_EQ(run.error, "");
+    ASSERT_GT(run.nModalWavenumbers, 20u);
+    // 24 samples of the grid: the share is known to about 1 / 24 of it.
+    EXPECT_NEAR(work.dModalWavenumbers, static_cast<double>(run.nModalWavenumbers), grid.kappa.size() / 24.0 + 1);
+    EXPECT_LT(work.dModalWavenumbers, 0.5 * work.dWavenumbers);
+    // Every wavenumber solved for its modes would cost several times more.
+    const CModalSolver solver(AssembleBands(p.model));
+    EXPECT_LT(work.dEigen, 0.5 * work.dWavenumbers * WavenumberCost(solver, 2, 2).dModal);
+}
