@@ -3,6 +3,8 @@
 // test set last (none: the dialog is shown for real).
 
 #include <QDialog>
+#include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <utility>
@@ -17,3 +19,13 @@ public:
 private:
     std::function<int(QDialog&)> m_script;
 };
+
+// The control of a form that a script plays, by its object name; a form without it stops the
+// test, since the script would play a different form than it means to.
+template <class T>
+T* Child(QWidget& form, const char* name) {
+    T* w = form.findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no child %s", name);
+    return w;
+}

@@ -15,14 +15,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <csignal>
 #include <deque>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "ClientCapture.h"
 #include "OstrelDoc.h"
 #include "WorkingDirectory.h"
+#include "../FileSizeLimit.h"
 
 namespace {
 
@@ -113,7 +112,6 @@ class TestCaptureCommands : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void saveCreatesFolderAndWrites();
     void saveCancelledOrElsewhere();
     void saveWhenFolderCannotBeMade();
@@ -126,11 +124,6 @@ private slots:
     void previewShowsCaptureAndFreesIt();
     void noDefaultPrinter();
 };
-
-void TestCaptureCommands::initTestCase() {
-    // Without this a file-size limit ends the process instead of failing the write.
-    std::signal(SIGXFSZ, SIG_IGN);
-}
 
 void TestCaptureCommands::saveCreatesFolderAndWrites() {
     CDocFixture f;
@@ -256,14 +249,12 @@ void TestCaptureCommands::saveOverFileSizeLimitKeepsOldFile() {
     old.write(QByteArray(100, 'o'));
     old.close();
 
-    rlimit saved {};
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    rlimit small = saved;
-    small.rlim_cur = 4096;  // the 301 x 200 picture needs 180 854 bytes
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
     f.chooser.answers = {target.toStdString()};
-    const SaveBitmapOutcome outcome = SaveBitmap(f.doc, f.capture, f.grab, 24);
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &saved) == 0);
+    SaveBitmapOutcome outcome;
+    {
+        CFileSizeLimit limit(4096);  // the 301 x 200 picture needs 180 854 bytes
+        outcome = SaveBitmap(f.doc, f.capture, f.grab, 24);
+    }
 
     QCOMPARE(outcome, SaveBitmapOutcome::WriteFailed);
     QCOMPARE(f.sink.messages.size(), std::size_t(1));

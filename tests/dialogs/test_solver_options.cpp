@@ -8,18 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../ScriptedModal.h"
 #include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
 #include "SolverRun.h"
 
 namespace {
-
-template <class T>
-T* Child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c) qFatal("no child %s", name);
-    return c;
-}
 
 // A radio button is hit on its indicator and text, not on the empty width a layout gives it.
 void Choose(QWidget& w, const char* name) {

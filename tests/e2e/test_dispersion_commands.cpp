@@ -27,7 +27,7 @@
 #include "DirectionsWindow.h"
 #include "DocCommands.h"
 #include "ImageExportDialog.h"
-#include "../ScriptedModal.h"
+#include "DocCommandsFixture.h"
 #include "OstrelApp.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
@@ -36,59 +36,20 @@
 #include "SampledLoadDlg.h"
 #include "SampledLoadFiles.h"
 #include "SolverOptions.h"
+#include "test_project_support.h"
+#include "test_run_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CRecordingSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
-
-class CScriptedChooser : public IFileChooser {
-public:
-    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
-        requests.push_back(request);
-        if (answers.empty()) return std::nullopt;
-        auto a = answers.front();
-        answers.erase(answers.begin());
-        return a;
-    }
-    std::vector<std::optional<std::string>> answers;
-    std::vector<FileDialogRequest> requests;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-CMaterial Ply(const std::string& name, int no, float angle) {
-    CMaterial m;
-    m.m_strName = name;
-    m.m_nNo = no;
-    m.m_dE1 = 140;
-    m.m_dE2 = 10;
-    m.m_dG12 = 5;
-    m.m_dV12 = 0.3;
-    m.m_dV23 = 0.45;
-    m.m_dDensity = 1.6;
-    m.m_fAngle = angle;
-    return m;
-}
-
-template <class T>
-T* Child(QWidget& form, const char* name) {
-    T* w = form.findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no child %s", name);
-    return w;
-}
+using projtest::CrossPly;
+using testsupport::CScriptedChooser;
+using testsupport::ReadText;
 
 }  // namespace
 
-class DispersionCommandsTest : public QObject {
+class DispersionCommandsTest : public QObject, private CDocCommandsFixture {
     Q_OBJECT
 
 private slots:
@@ -104,53 +65,14 @@ private slots:
     void readOutsShowRoundingNoiseAsZero();
 
 private:
-    void CrossPly();
     CDispersionWindow* RunCurves(const char* to, const char* points, const char* modes);
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<COstrelDoc> m_doc;
-    CScriptedModal m_modals;
-    std::unique_ptr<CDocCommands> m_commands;
-    CRecordingSink m_sink;
-    CScriptedChooser m_chooser;
-    QString m_previous;
-    fs::path m_home;
 };
 
-void DispersionCommandsTest::init() {
-    m_previous = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    m_doc = std::make_unique<COstrelDoc>();
-    QVERIFY(m_doc->OnNewDocument());
-    m_home = fs::path(m_doc->m_szStartDir);
-    m_sink.messages.clear();
-    m_chooser = {};
-    m_doc->m_services.messages = &m_sink;
-    m_doc->m_services.files = &m_chooser;
-    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr, &m_modals);
-}
+void DispersionCommandsTest::init() { QVERIFY(Open()); }
 
 void DispersionCommandsTest::cleanup() {
     if (QWidget* w = m_commands->LastDispersionWindow()) delete w;
-    m_commands.reset();
-    m_doc.reset();
-    QDir::setCurrent(m_previous);
-    m_dir.reset();
-}
-
-void DispersionCommandsTest::CrossPly() {
-    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud0", 1, 0));
-    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud90", 2, 90));
-    for (int i : {1, 2, 2, 1}) {
-        CLayer l;
-        l.m_strLayer = "Layer " + std::to_string(m_doc->m_nComLayerCount + 1);
-        l.m_strMaterial = i == 1 ? "ud0" : "ud90";
-        l.m_nMaterial = i;
-        l.m_fThickness = 0.25f;
-        l.m_nSublayers = 2;
-        AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, l);
-    }
-    m_doc->m_nLayers = 4;
+    Close();
 }
 
 void DispersionCommandsTest::enablingFollowsTheLoadTypeAndTheStack() {
@@ -161,7 +83,7 @@ void DispersionCommandsTest::enablingFollowsTheLoadTypeAndTheStack() {
     QVERIFY(m_commands->Carries(Cmd::kSampledLoad) && m_commands->Carries(Cmd::kDispersionCurves));
     m_doc->m_nFGMLoadType = 4;
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kSampledLoad), std::optional<bool>(true));
-    CrossPly();
+    CrossPly(*m_doc, 2);
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kDispersionCurves), std::optional<bool>(true));
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kStudy), std::optional<bool>(true));
     // A disabled command does nothing, even when the toolbar or a shortcut is a step behind.
@@ -199,16 +121,16 @@ void DispersionCommandsTest::sampledLoadFormPreviewsAndWritesFtDat() {
     // 5 cycles at 40 samples a period, then 3; the refused OK left the form open.
     QCOMPARE(counts, (std::vector<int>{201, 121, 0}));
     QVERIFY(countText.startsWith("121 samples"));
-    QCOMPARE(m_sink.messages, std::vector<std::string>{"Please enter a number."});
+    QCOMPARE(m_sink.texts, std::vector<std::string>{"Please enter a number."});
 
     CSampledLoad expected;
     expected.m_dCycles = 3;
     expected.m_dDelay = 1;
-    QCOMPARE(Slurp(m_home / "bin" / "ft.dat"), FormatLoadSamples(SampleLoad(expected)));
+    QCOMPARE(ReadText(m_home / "bin" / "ft.dat"), FormatLoadSamples(SampleLoad(expected)));
     expected.m_bDefined = true;
     CProjectSettings settings;
     settings.sampledLoad = expected;
-    QCOMPARE(Slurp(m_home / "input" / "crossply.settings"), FormatProjectSettings(settings));
+    QCOMPARE(ReadText(m_home / "input" / "crossply.settings"), FormatProjectSettings(settings));
     QVERIFY(m_doc->m_comSampledLoad.m_bDefined);
     QCOMPARE(m_doc->m_comSampledLoad.m_dCycles, 3.0);
 }
@@ -245,7 +167,7 @@ void DispersionCommandsTest::aGaussianPulseStartsWholeAfterZero() {
     m_commands->OnCommand(Cmd::kSampledLoad);
     QCOMPARE(delays, (QStringList{"4", "8", "0", "3", "0"}));
     // The written pulse: from 0 (a value below 1e-6) up to 1 at 8 us and down again.
-    std::istringstream samples(Slurp(m_home / "bin" / "ft.dat"));
+    std::istringstream samples(ReadText(m_home / "bin" / "ft.dat"));
     double t = 0, v = 0, first = -1, peakAt = 0, peak = 0;
     while (samples >> t >> v) {
         if (first < 0) {
@@ -284,16 +206,16 @@ void DispersionCommandsTest::sampledLoadFormImportsAMeasurement() {
     m_commands->OnCommand(Cmd::kSampledLoad);
     QCOMPARE(count, 3);
     QCOMPARE(source, QString("hammer.csv"));
-    QCOMPARE(m_sink.messages.size(), size_t(1));
-    QCOMPARE(m_sink.messages[0],
+    QCOMPARE(m_sink.texts.size(), size_t(1));
+    QCOMPARE(m_sink.texts[0],
              "Cannot import the load!\n" + bad.string() + ", line 3: the times must increase from line to line.");
-    QCOMPARE(Slurp(m_home / "binFGM" / "ft.dat"), std::string("0 0\n0.5 1\n1.5 0\n"));
+    QCOMPARE(ReadText(m_home / "binFGM" / "ft.dat"), std::string("0 0\n0.5 1\n1.5 0\n"));
     QVERIFY(fs::exists(m_home / "inputFGM" / "graded.settings"));
     QVERIFY(!fs::exists(m_home / "bin" / "ft.dat"));
 }
 
 void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
-    CrossPly();
+    CrossPly(*m_doc, 2);
     fs::create_directories(m_home / "bin");
     fs::create_symlink(LUMDEX_PATH, m_home / "bin" / "lumdex");
     const auto form = [&](QDialog& dialog) {
@@ -309,7 +231,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     };
     m_modals.Play(form);
     m_commands->OnCommand(Cmd::kDispersionCurves);
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
     auto* window = qobject_cast<CDispersionWindow*>(m_commands->LastDispersionWindow());
     QVERIFY(window);
     QVERIFY(window->isVisible());
@@ -360,12 +282,12 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QCOMPARE(m_chooser.requests.size(), size_t(3));
     QVERIFY(m_chooser.requests[0].save);
     QCOMPARE(m_chooser.requests[1].filter, std::string("PNG images (*.png);;SVG drawings (*.svg)"));
-    QCOMPARE(Slurp(csv), DispersionCsvText(table));
+    QCOMPARE(ReadText(csv), DispersionCsvText(table));
     QCOMPARE(QImage(QString::fromStdString(png.string())).size(), QSize(1000, 650));
-    const std::string svgText = Slurp(svg);
+    const std::string svgText = ReadText(svg);
     QVERIFY(svgText.find("<svg") != std::string::npos);
     QVERIFY(svgText.find("A0") != std::string::npos);  // the legend
-    QVERIFY(m_sink.messages.empty());
+    QVERIFY(m_sink.texts.empty());
 
     // The project's own solver input and result in "bin" are not touched by the run.
     QVERIFY(!fs::exists(m_home / "bin" / "input.d"));
@@ -386,7 +308,7 @@ void DispersionCommandsTest::dispersionCurvesRunTheSolverAndShowTheModes() {
     QVERIFY(!linear.empty());
     QVERIFY(linear != automatic);
     QCOMPARE(runWithStoredOrder(0), automatic);
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
 }
 
 CDispersionWindow* DispersionCommandsTest::RunCurves(const char* to, const char* points, const char* modes) {
@@ -414,11 +336,11 @@ CDispersionWindow* DispersionCommandsTest::RunCurves(const char* to, const char*
 }
 
 void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitability() {
-    CrossPly();
+    CrossPly(*m_doc, 2);
     m_doc->m_nLoadDir = 3;  // Z, read as W
     m_doc->m_nOutput = 3;
     CDispersionWindow* window = RunCurves("1.5", "40", "4");
-    QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
+    QVERIFY2(window, m_sink.texts.empty() ? "no window" : m_sink.texts[0].c_str());
     window->resize(1300, 640);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     const CDispersionTable& table = window->Table();
@@ -446,7 +368,7 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
     const fs::path csv = m_home / "shape.csv";
     m_chooser.answers = {csv.string()};
     Child<QPushButton>(*window, "shapeCsv")->click();
-    QCOMPARE(Slurp(csv), ModeShapeCsvText(panel->Shape()));
+    QCOMPARE(ReadText(csv), ModeShapeCsvText(panel->Shape()));
 
     // Excitability: a Z load read as W drives A0 most; colouring draws the lines from pale to
     // the mode's own colour, and a load along X read as V (no coupling in a cross-ply) leaves
@@ -470,21 +392,21 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
         panel->SetView(EShapeView::Displacement);
         window->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/dispersion_shape.png");
     }
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
 }
 
 void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
-    CrossPly();
+    CrossPly(*m_doc, 2);
     CDispersionWindow* window = RunCurves("1.5", "20", "4");
-    QVERIFY2(window, m_sink.messages.empty() ? "no window" : m_sink.messages[0].c_str());
+    QVERIFY2(window, m_sink.texts.empty() ? "no window" : m_sink.texts[0].c_str());
     CDirectionsBar* bar = window->Directions();
     QVERIFY(bar->isEnabled());
     // A value that is no frequency is refused with a sentence, and nothing runs.
     Child<QLineEdit>(*bar, "directionsAt")->setText("fast");
     Child<QPushButton>(*bar, "showDirections")->click();
-    QCOMPARE(m_sink.messages.size(), size_t(1));
+    QCOMPARE(m_sink.texts.size(), size_t(1));
     QVERIFY(!bar->Busy());
-    m_sink.messages.clear();
+    m_sink.texts.clear();
 
     Child<QLineEdit>(*bar, "directionsAt")->setText("0.5");
     Child<QSpinBox>(*bar, "directionsCount")->setValue(36);
@@ -529,14 +451,14 @@ void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
     const fs::path csv = m_home / "directions.csv";
     m_chooser.answers = {csv.string()};
     Child<QPushButton>(*directions, "directionsCsv")->click();
-    QCOMPARE(Slurp(csv), DirectionsCsvText(curves));
+    QCOMPARE(ReadText(csv), DirectionsCsvText(curves));
     if (qEnvironmentVariableIsSet("PEMBLAR_SHOTS")) {
         directions->SetQuantity(EDirectionQuantity::Energy);
         directions->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/directions_energy.png");
         directions->SetQuantity(EDirectionQuantity::Slowness);
         directions->grab().save(qEnvironmentVariable("PEMBLAR_SHOTS") + "/directions_slowness.png");
     }
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
 }
 
 void DispersionCommandsTest::readOutsShowRoundingNoiseAsZero() {

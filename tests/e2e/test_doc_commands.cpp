@@ -14,7 +14,7 @@
 #include "AllPara.h"
 #include "CommandIds.h"
 #include "DocCommands.h"
-#include "../ScriptedModal.h"
+#include "DocCommandsFixture.h"
 #include "FGM.h"
 #include "LayerNumber.h"
 #include "Mateselect.h"
@@ -25,12 +25,6 @@
 #include "SolverOptionsDlg.h"
 
 namespace {
-
-class CRecordingSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
 
 CMaterial Material(const std::string& name, int no) {
     CMaterial m;
@@ -65,7 +59,7 @@ void StoreOrder(const QVariant& value) {
 
 }  // namespace
 
-class DocCommandsTest : public QObject {
+class DocCommandsTest : public QObject, private CDocCommandsFixture {
     Q_OBJECT
 
 private slots:
@@ -79,33 +73,11 @@ private slots:
     void materialSelectionStartsEmptyAndOkNumbersInListOrder();
     void layerNumberChangesOnlyTheCount();
     void executeRunsTakeTheProjectsElementOrder();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<COstrelDoc> m_doc;
-    CScriptedModal m_modals;
-    std::unique_ptr<CDocCommands> m_commands;
-    CRecordingSink m_sink;
-    QString m_previous;
 };
 
-void DocCommandsTest::init() {
-    m_previous = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    m_doc = std::make_unique<COstrelDoc>();
-    QVERIFY(m_doc->OnNewDocument());
-    m_sink.messages.clear();
-    m_doc->m_services.messages = &m_sink;
-    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr, &m_modals);
-}
+void DocCommandsTest::init() { QVERIFY(Open()); }
 
-void DocCommandsTest::cleanup() {
-    m_commands.reset();
-    m_doc.reset();
-    QDir::setCurrent(m_previous);
-    m_dir.reset();
-}
+void DocCommandsTest::cleanup() { Close(); }
 
 void DocCommandsTest::formsOpenWithTheDocumentsValuesAndTheThickness() {
     m_doc->m_strComTitle = "plate_a";
@@ -206,7 +178,7 @@ void DocCommandsTest::okCopiesBackPreparesTheRunAndWritesBothFiles() {
     QCOMPARE(m_doc->m_fTimeTo, 20.0f);
     QVERIFY(QFile::exists("input/shell_b.dat"));
     QVERIFY(QFile::exists("bin/input.d"));
-    QVERIFY(m_sink.messages.empty());
+    QVERIFY(m_sink.texts.empty());
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteComposite), std::optional<bool>(true));
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kExecuteFGM), std::optional<bool>(false));
 }
@@ -224,7 +196,7 @@ void DocCommandsTest::okInTheOtherFormSwapsTheEnabling() {
     // A disabled run does nothing even when its command arrives (a stale toolbar).
     m_commands->OnCommand(Cmd::kExecuteComposite);
     QCOMPARE(m_doc->m_nRunType, 1);
-    QVERIFY(m_sink.messages.empty());
+    QVERIFY(m_sink.texts.empty());
 }
 
 void DocCommandsTest::solverInputThatCannotBeWrittenIsReported() {
@@ -236,8 +208,8 @@ void DocCommandsTest::solverInputThatCannotBeWrittenIsReported() {
     m_commands->OnCommand(Cmd::kInputFGM);
     QCOMPARE(m_doc->m_nRunType, 1);
     QVERIFY(QFile::exists("inputFGM/FGM_project.dat"));
-    QCOMPARE(m_sink.messages.size(), std::size_t(1));
-    QCOMPARE(m_sink.messages[0], std::string(CDocCommands::kSolverInputFailed));
+    QCOMPARE(m_sink.texts.size(), std::size_t(1));
+    QCOMPARE(m_sink.texts[0], std::string(CDocCommands::kSolverInputFailed));
     QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
 }
 
@@ -333,7 +305,7 @@ void DocCommandsTest::executeRunsTakeTheProjectsElementOrder() {
     m_commands->OnCommand(Cmd::kExecuteFGM);
     QCOMPARE(ReadAll("binFGM/arguments.txt"), QByteArray(""));
     QVERIFY(ReadAll("inputFGM/FGM_project.settings").contains("\norder 0\n"));
-    QVERIFY2(m_sink.messages.empty(), m_sink.messages.empty() ? "" : m_sink.messages[0].c_str());
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
     COstrelApp::OpenSettings()->remove(kElementOrderKey);
 }
 

@@ -37,49 +37,16 @@
 #include "MainFrm.h"
 #include "OstrelApp.h"
 #include "RecordList.h"
+#include "test_project_support.h"
+#include "test_run_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CRecordingSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
-
-CMaterial Ply(const std::string& name, int no, float angle) {
-    CMaterial m;
-    m.m_strName = name;
-    m.m_nNo = no;
-    m.m_dE1 = 140;
-    m.m_dE2 = 10;
-    m.m_dG12 = 5;
-    m.m_dV12 = 0.3;
-    m.m_dV23 = 0.45;
-    m.m_dDensity = 1.6;
-    m.m_fAngle = angle;
-    return m;
+const char* FirstMessage(const testsupport::CRecordingMessages& sink) {
+    return sink.texts.empty() ? "" : sink.texts.front().c_str();
 }
-
-// A cross-ply laminate of four plies, as the forms would leave it.
-void CrossPly(COstrelDoc& doc) {
-    AppendRecord(doc.m_materials, doc.m_nMaterials, Ply("ud0", 1, 0));
-    AppendRecord(doc.m_materials, doc.m_nMaterials, Ply("ud90", 2, 90));
-    for (int i : {1, 2, 2, 1}) {
-        CLayer l;
-        l.m_strLayer = "Layer " + std::to_string(doc.m_nComLayerCount + 1);
-        l.m_strMaterial = i == 1 ? "ud0" : "ud90";
-        l.m_nMaterial = i;
-        l.m_fThickness = 0.25f;
-        l.m_nSublayers = 2;
-        AppendRecord(doc.m_layers, doc.m_nComLayerCount, l);
-    }
-    doc.m_nLayers = 4;
-    doc.m_strComTitle = "crossply";
-}
-
-const char* FirstMessage(const CRecordingSink& sink) { return sink.messages.empty() ? "" : sink.messages.front().c_str(); }
 
 QRect GlobalRect(const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
 
@@ -145,7 +112,7 @@ private slots:
 private:
     CDispersionWindow* RunCurves(CMainFrame* frame, const char* to);
     CScriptedModal m_modals;
-    CRecordingSink m_sink;
+    testsupport::CRecordingMessages m_sink;
 };
 
 CDispersionWindow* ToolWindowsTest::RunCurves(CMainFrame* frame, const char* to) {
@@ -179,13 +146,14 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     QVERIFY(frame->RouteCommand(Cmd::kFileNew));
     CDocumentHost* host = frame->ActiveChild()->Host();
     COstrelDoc& doc = host->Doc();
-    CrossPly(doc);
+    projtest::CrossPly(doc, 2);
+    doc.m_strComTitle = "crossply";
     fs::create_directories(fs::path(doc.m_szStartDir) / "bin");
     fs::create_symlink(LUMDEX_PATH, fs::path(doc.m_szStartDir) / "bin" / "lumdex");
 
     CFirstShown shown;
     QPointer<CDispersionWindow> first = RunCurves(frame, "2");
-    QVERIFY2(first, m_sink.messages.empty() ? "no window" : m_sink.messages.front().c_str());
+    QVERIFY2(first, m_sink.texts.empty() ? "no window" : m_sink.texts.front().c_str());
     QVERIFY(QTest::qWaitForWindowExposed(first));
     QPointer<CDispersionWindow> second = RunCurves(frame, "1");
     QVERIFY(second);
@@ -314,7 +282,7 @@ void ToolWindowsTest::studyWindowsArePlacedBeforeTheyShow() {
         QVERIFY(frame->RouteCommand(Cmd::kOpenStudy));
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* study = qobject_cast<CStudyWindow*>(top); study && !before.contains(top)) w = study;
-        QVERIFY2(w, m_sink.messages.empty() ? "no study window" : m_sink.messages.front().c_str());
+        QVERIFY2(w, m_sink.texts.empty() ? "no study window" : m_sink.texts.front().c_str());
         QVERIFY(QTest::qWaitForWindowExposed(w));
         CheckPlaced(frame, w, shown);
     }
@@ -326,7 +294,7 @@ void ToolWindowsTest::studyWindowsArePlacedBeforeTheyShow() {
     QTRY_VERIFY(!windows[0] && !windows[1]);
     app.reset();
     QApplication::processEvents();
-    QVERIFY2(m_sink.messages.empty(), FirstMessage(m_sink));
+    QVERIFY2(m_sink.texts.empty(), FirstMessage(m_sink));
 }
 
 int main(int argc, char** argv) {

@@ -18,7 +18,7 @@
 
 #include "CommandIds.h"
 #include "DocCommands.h"
-#include "../ScriptedModal.h"
+#include "DocCommandsFixture.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
 #include "ProjectFiles.h"
@@ -27,6 +27,7 @@
 #include "RecordList.h"
 #include "WaveFieldDlg.h"
 #include "WaveFieldWindow.h"
+#include "test_project_support.h"
 #include "test_run_support.h"
 
 namespace fs = std::filesystem;
@@ -36,27 +37,7 @@ namespace {
 
 using testsupport::CScriptedChooser;
 using testsupport::ReadText;
-
-CMaterial Ply(const std::string& name, int no, float angle) {
-    CMaterial m;
-    m.m_strName = name;
-    m.m_nNo = no;
-    m.m_dE1 = 140;
-    m.m_dE2 = 10;
-    m.m_dG12 = 5;
-    m.m_dV12 = 0.3;
-    m.m_dV23 = 0.45;
-    m.m_dDensity = 1.6;
-    m.m_fAngle = angle;
-    return m;
-}
-
-template <class T>
-T* Child(QWidget& form, const char* name) {
-    T* w = form.findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no child %s", name);
-    return w;
-}
+using projtest::CrossPly;
 
 // A field whose values say where they are: frame k holds (k + 1) * x * 1e-6 mm, so the right
 // edge is the largest value, the left the most negative and x = 0 is still.
@@ -76,7 +57,7 @@ QRgb Colour(plot::Rgb c) { return qRgb(plot::RgbRed(c), plot::RgbGreen(c), plot:
 
 }  // namespace
 
-class WaveFieldCommandsTest : public QObject {
+class WaveFieldCommandsTest : public QObject, private CDocCommandsFixture {
     Q_OBJECT
 
 private slots:
@@ -89,55 +70,21 @@ private slots:
     void exportsOfTheFrameAndOfEveryFrame();
 
 private:
-    void CrossPly();
+    void CrossPlyPlate();
     CWaveFieldWindow* Window(CFieldFile field);
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<COstrelDoc> m_doc;
-    CScriptedModal m_modals;
-    std::unique_ptr<CDocCommands> m_commands;
-    testsupport::CRecordingMessages m_sink;
-    CScriptedChooser m_chooser;
-    QString m_previous;
-    fs::path m_home;
     std::unique_ptr<CWaveFieldWindow> m_window;
 };
 
-void WaveFieldCommandsTest::init() {
-    m_previous = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    m_doc = std::make_unique<COstrelDoc>();
-    QVERIFY(m_doc->OnNewDocument());
-    m_home = fs::path(m_doc->m_szStartDir);
-    m_sink.texts.clear();
-    m_chooser = {};
-    m_doc->m_services.messages = &m_sink;
-    m_doc->m_services.files = &m_chooser;
-    m_commands = std::make_unique<CDocCommands>(*m_doc, nullptr, &m_modals);
-}
+void WaveFieldCommandsTest::init() { QVERIFY(Open()); }
 
 void WaveFieldCommandsTest::cleanup() {
     m_window.reset();
     if (QWidget* w = m_commands->LastWaveFieldWindow()) delete w;
-    m_commands.reset();
-    m_doc.reset();
-    QDir::setCurrent(m_previous);
-    m_dir.reset();
+    Close();
 }
 
-void WaveFieldCommandsTest::CrossPly() {
-    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud0", 1, 0));
-    AppendRecord(m_doc->m_materials, m_doc->m_nMaterials, Ply("ud90", 2, 90));
-    for (int i : {1, 2, 2, 1}) {
-        CLayer l;
-        l.m_strLayer = "Layer " + std::to_string(m_doc->m_nComLayerCount + 1);
-        l.m_strMaterial = i == 1 ? "ud0" : "ud90";
-        l.m_nMaterial = i;
-        l.m_fThickness = 0.25f;
-        l.m_nSublayers = 1;
-        AppendRecord(m_doc->m_layers, m_doc->m_nComLayerCount, l);
-    }
-    m_doc->m_nLayers = 4;
+void WaveFieldCommandsTest::CrossPlyPlate() {
+    CrossPly(*m_doc, 1);
     m_doc->m_bPlate = 1;
     m_doc->m_fTimeFrom = 0;
     m_doc->m_fTimeTo = 20;
@@ -158,7 +105,7 @@ CWaveFieldWindow* WaveFieldCommandsTest::Window(CFieldFile field) {
 
 void WaveFieldCommandsTest::enablingFollowsTheStackAndTheFormRefusesBadInput() {
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kWaveField), std::optional<bool>(false));
-    CrossPly();
+    CrossPlyPlate();
     QCOMPARE(m_commands->OnUpdateCommand(Cmd::kWaveField), std::optional<bool>(true));
 
     // A count of none and a range that runs backwards are refused with the reason; the form
@@ -188,7 +135,7 @@ void WaveFieldCommandsTest::enablingFollowsTheStackAndTheFormRefusesBadInput() {
 }
 
 void WaveFieldCommandsTest::theFormRunsTheSolverAndTheSettingsStayWithTheProject() {
-    CrossPly();
+    CrossPlyPlate();
     m_doc->m_nLoadDir = 1;  // the form starts from the project's own direction
     // A step load at the automatic order resolves every frequency the plate carries up to the
     // cut-off (order 24 in these thin plies); quadratic elements keep the run under a second.

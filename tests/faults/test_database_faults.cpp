@@ -5,17 +5,16 @@
 
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
-#include <csignal>
 
 #include "DBException.h"
 #include "MaterialTestSupport.h"
 #include "MyRecordSet.h"
+#include "../FileSizeLimit.h"
 
 using namespace materials_test;
 
@@ -194,19 +193,12 @@ private slots:
         const qint64 size = QFileInfo(m_table).size();
         QString why;
         {
-            rlimit saved{};
-            ::getrlimit(RLIMIT_FSIZE, &saved);
-            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit lowered = saved;
-            lowered.rlim_cur = static_cast<rlim_t>(size + 2048);
-            ::setrlimit(RLIMIT_FSIZE, &lowered);
+            CFileSizeLimit limit(static_cast<rlim_t>(size + 2048));
             why = Raised([&] {
                 set.AddNew();
                 set.m_Material = QString(200000, QLatin1Char('x'));  // a row far larger than the room left
                 set.Update();
             });
-            ::setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, oldHandler);
         }
         QVERIFY2(!why.isEmpty(), "a write cut by the file-size limit reported success");
         QCOMPARE(TableRows(m_table), before);

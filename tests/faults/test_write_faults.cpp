@@ -21,6 +21,7 @@
 #include "ResultFiles.h"
 #include "SolverRun.h"
 #include "WorkingDirectory.h"
+#include "../FileSizeLimit.h"
 
 using namespace testsupport;
 
@@ -56,27 +57,6 @@ public:
 private:
     fs::path m_dir;
     bool m_mounted = false;
-};
-
-// RLIMIT_FSIZE for this process and the children it starts. With SIGXFSZ ignored a write that
-// crosses the limit fails with EFBIG; with the default action the writer is killed by the signal.
-class CFileSizeLimit {
-public:
-    CFileSizeLimit(rlim_t bytes, bool ignoreSignal) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~CFileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 std::vector<std::string> Entries(const fs::path& dir) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +7,7 @@
 
 #include "AtomicFile.h"
 #include "../ScopedTempDir.h"
+#include "../FileSizeLimit.h"
 
 #include <memory>
 #include <vector>
@@ -37,27 +36,6 @@ int EntryCount(const fs::path& dir) {
         ++n;
     return n;
 }
-
-// Lowers the file-size limit for the scope; writes beyond it fail with EFBIG instead of
-// killing the process, as a full disk would make them fail.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 }  // namespace
 
@@ -91,7 +69,7 @@ TEST(AtomicFile, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     std::string error;
     bool ok = true;
     {
-        FileSizeLimit limit(100);
+        CFileSizeLimit limit(100);
         ok = WriteFileAtomically(target, std::string(5000, 'n'), &error);
     }
     EXPECT_FALSE(ok);
@@ -129,7 +107,7 @@ TEST(AtomicFile, CopyReplacesTargetOrLeavesItAlone) {
     EXPECT_NE(error.find("nothing"), std::string::npos);
     EXPECT_FALSE(CopyFileAtomically(dir.string(), (dir / "dst").string(), &error));
     {
-        FileSizeLimit limit(1000);
+        CFileSizeLimit limit(1000);
         EXPECT_FALSE(CopyFileAtomically((dir / "src").string(), (dir / "dst").string(), &error));
     }
     EXPECT_EQ(Slurp(dir / "dst"), "old");

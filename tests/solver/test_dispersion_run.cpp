@@ -8,89 +8,34 @@
 #include <fstream>
 
 #include "DispersionRun.h"
-#include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
 #include "RecordList.h"
 #include "SolverRun.h"
 #include "WorkingDirectory.h"
-#include "test_project_support.h"
+#include "test_real_solver_home.h"
+#include "test_run_support.h"
 
 namespace fs = std::filesystem;
 using namespace projtest;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::FakeSolver;
+using testsupport::ReadText;
 
-fs::path FakeSolver(const char* name) {
-    if (const char* root = std::getenv("PEMBLAR_SOURCE_DIR")) return fs::path(root) / "tests/solver/fake_solvers" / name;
-    return fs::path(__FILE__).parent_path() / "fake_solvers" / name;
-}
-
-// Records what was asked and runs it for real (or cancels, as a person pressing Cancel).
-struct RecordingRunner : IProcessRunner {
-    std::vector<ProcessRequest> requests;
-    bool cancel = false;
-    CPosixProcessRunner real;
-    ProcessOutcome Run(const ProcessRequest& r) override {
-        requests.push_back(r);
-        if (cancel) return {ProcessOutcome::Status::Cancelled, -1, ""};
-        return real.Run(r);
-    }
-};
-
-class DispersionRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_before = CurrentDirectory();
-        m_root = fs::temp_directory_path() /
-                 ("pemblar-dispersion-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "bin");
-        fs::create_directories(m_root / "binFGM");
-        m_root = fs::canonical(m_root);
-        fs::create_symlink(LUMDEX_PATH, m_root / "bin" / "lumdex");
-        fs::create_symlink(KAVRIT_PATH, m_root / "binFGM" / "Kavrit");
-        doc.m_szStartDir = m_root.string();
-        doc.m_services.messages = &sink;
-        doc.m_services.processes = &runner;
-    }
-    void TearDown() override {
-        ChangeDirectory(m_before);
-        fs::remove_all(m_root);
-    }
-    // [0/90/90/0], 0.25 mm plies of 2 sublayers.
-    void CrossPly() {
-        ClearRecords(doc.m_materials, doc.m_nMaterials);
-        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud0", 1, 140, 10, 5, 0.3, 0.45, 1.6, 0));
-        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud90", 2, 140, 10, 5, 0.3, 0.45, 1.6, 90));
-        ClearRecords(doc.m_layers, doc.m_nComLayerCount);
-        for (int i : {1, 2, 2, 1})
-            AppendRecord(doc.m_layers, doc.m_nComLayerCount,
-                         Layer(doc.m_nComLayerCount + 1, i == 1 ? "ud0" : "ud90", i, 0.25f, 2));
-        doc.m_nLayers = 4;
-    }
-    fs::path m_root;
-    std::string m_before;
-    COstrelDoc doc;
-    RecordingSink sink;
-    RecordingRunner runner;
-};
+class DispersionRun : public RealSolverHome {};
 
 }  // namespace
 
 TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
-    CrossPly();
+    CrossPly(doc, 2);
     CDispersionSettings s;
     s.dFrom = 0;
     s.dTo = 1;
     s.nPoints = 40;
     s.nModes = 3;
     CDispersionTable table;
-    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << (sink.messages.empty() ? "" : sink.messages[0]);
+    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << Said();
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(CurrentDirectory(), m_root.string());
     ASSERT_EQ(runner.requests.size(), 1u);
@@ -100,7 +45,7 @@ TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
     EXPECT_EQ(r.arguments, (std::vector<std::string>{"--dispersion", "--fd", "0", "1", "40", "--modes", "3",
                                                      "--output", "dispersion.dat"}));
     // The stack went to its own directory; the project's input in "bin" is not touched.
-    EXPECT_EQ(Slurp(m_root / "bin" / "dispersion" / "input.d"), FormatSolverInput(CompositeKind(), doc));
+    EXPECT_EQ(ReadText(m_root / "bin" / "dispersion" / "input.d"), FormatSolverInput(CompositeKind(), doc));
     EXPECT_FALSE(fs::exists(m_root / "bin" / "input.d"));
 
     EXPECT_DOUBLE_EQ(table.dThickness, 1.0);
@@ -132,7 +77,7 @@ TEST_F(DispersionRun, CrossPlyCurvesFromTheRealSolver) {
 }
 
 TEST_F(DispersionRun, AFixedElementOrderIsTakenByTheRealSolver) {
-    CrossPly();
+    CrossPly(doc, 2);
     CDispersionSettings s;
     s.dTo = 1;
     s.nPoints = 20;
@@ -141,7 +86,7 @@ TEST_F(DispersionRun, AFixedElementOrderIsTakenByTheRealSolver) {
         s.nElementOrder = order;
         CDispersionTable table;
         ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done)
-            << order << ": " << (sink.messages.empty() ? "" : sink.messages[0]);
+            << order << ": " << Said();
         const std::vector<std::string>& args = runner.requests.back().arguments;
         ASSERT_GE(args.size(), 2u);
         EXPECT_EQ(args[args.size() - 2], "--order");
@@ -168,7 +113,7 @@ TEST_F(DispersionRun, GradedPlateRunsKavritInFrequency) {
     s.nPoints = 30;
     s.nModes = 2;
     CDispersionTable table;
-    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << (sink.messages.empty() ? "" : sink.messages[0]);
+    ASSERT_EQ(RunDispersion(doc, s, table), DispersionOutcome::Done) << Said();
     EXPECT_EQ(runner.requests[0].program, (m_root / "binFGM" / "Kavrit").string());
     EXPECT_EQ(runner.requests[0].arguments[1], "--frequencies");
     EXPECT_TRUE(fs::exists(m_root / "binFGM" / "dispersion" / "inputfgm.dat"));
@@ -192,7 +137,7 @@ TEST_F(DispersionRun, FailuresAreToldAndNothingIsPassedOff) {
     EXPECT_NE(sink.messages[0].find("Enter the parameters first."), std::string::npos);
     EXPECT_TRUE(runner.requests.empty());
 
-    CrossPly();
+    CrossPly(doc, 2);
     for (auto bad : {CDispersionSettings{0, true, 1, 1, 10, 2}, CDispersionSettings{0, true, -1, 1, 10, 2},
                      CDispersionSettings{0, true, 0, 1, 1, 2}, CDispersionSettings{0, true, 0, 1, 10, 0},
                      CDispersionSettings{0, true, 0, NAN, 10, 2}})

@@ -2,8 +2,6 @@
 // and that the document and the working directory come out as they should on every path.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -18,6 +16,7 @@
 #include "WorkingDirectory.h"
 #include "test_project_support.h"
 #include "../ScopedTempDir.h"
+#include "../FileSizeLimit.h"
 
 namespace fs = std::filesystem;
 using namespace projtest;
@@ -42,25 +41,6 @@ std::vector<std::string> Entries(const fs::path& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 float Rounded(float v, int decimals) {
     float r = 0;
@@ -521,7 +501,7 @@ TEST_F(ProjectFiles, WriteFailuresKeepTheOldFilesAndAreReported) {
     doc.m_strFGMTitle = "FGM_project";
     int com = -1, comInput = -1, fgm = -1, fgmInput = -1;
     {
-        FileSizeLimit limit(40);  // as a full disk: the new files do not fit
+        CFileSizeLimit limit(40);  // as a full disk: the new files do not fit
         com = WriteProjectFile(doc, CompositeKind());
         comInput = WriteSolverInput(doc, CompositeKind());
         fgm = WriteProjectFile(doc, FGMKind());

@@ -56,6 +56,19 @@ inline void AddTwoMaterials(COstrelDoc& doc) {
                  Material("glass", 2, 38.6, 8.27, 4.14, 0.26, 0.3, 1.8, 45));
 }
 
+// A [0/90/90/0] laminate of 0.25 mm plies (140, 10, 5 GPa; 0.3, 0.45; 1.6 g/cm3), each of
+// `sublayers` elements: the stack the run tests share.
+inline void CrossPly(COstrelDoc& doc, int sublayers) {
+    ClearRecords(doc.m_materials, doc.m_nMaterials);
+    AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud0", 1, 140, 10, 5, 0.3, 0.45, 1.6, 0));
+    AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud90", 2, 140, 10, 5, 0.3, 0.45, 1.6, 90));
+    ClearRecords(doc.m_layers, doc.m_nComLayerCount);
+    for (int i : {1, 2, 2, 1})
+        AppendRecord(doc.m_layers, doc.m_nComLayerCount,
+                     Layer(doc.m_nComLayerCount + 1, i == 1 ? "ud0" : "ud90", i, 0.25f, sublayers));
+    doc.m_nLayers = 4;
+}
+
 // A two-layer composite shell.
 inline void MakeLaminateShell(COstrelDoc& doc) {
     AddTwoMaterials(doc);

@@ -7,23 +7,20 @@
 #include <filesystem>
 #include <fstream>
 
-#include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
 #include "ProjectSettings.h"
 #include "RecordList.h"
 #include "WaveFieldRun.h"
 #include "WorkingDirectory.h"
-#include "test_project_support.h"
+#include "test_real_solver_home.h"
+#include "test_run_support.h"
 
 namespace fs = std::filesystem;
 using namespace projtest;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadText;
 
 CWaveFieldSettings Small() {
     CWaveFieldSettings s;
@@ -36,39 +33,12 @@ CWaveFieldSettings Small() {
     return s;
 }
 
-struct RecordingRunner : IProcessRunner {
-    std::vector<ProcessRequest> requests;
-    bool cancel = false;
-    CPosixProcessRunner real;
-    ProcessOutcome Run(const ProcessRequest& r) override {
-        requests.push_back(r);
-        if (cancel) return {ProcessOutcome::Status::Cancelled, -1, "", {}};
-        return real.Run(r);
-    }
-};
-
-class WaveFieldRun : public ::testing::Test {
+// A [0/90/90/0] plate, 0.25 mm plies of one element: small and quick.
+class WaveFieldRun : public RealSolverHome {
 protected:
     void SetUp() override {
-        m_before = CurrentDirectory();
-        m_root = fs::temp_directory_path() /
-                 ("pemblar-wavefield-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "bin");
-        m_root = fs::canonical(m_root);
-        fs::create_symlink(LUMDEX_PATH, m_root / "bin" / "lumdex");
-        doc.m_szStartDir = m_root.string();
-        doc.m_services.messages = &sink;
-        doc.m_services.processes = &runner;
-        // [0/90/90/0] plate, 0.25 mm plies of one sublayer: small and quick.
-        ClearRecords(doc.m_materials, doc.m_nMaterials);
-        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud0", 1, 140, 10, 5, 0.3, 0.45, 1.6, 0));
-        AppendRecord(doc.m_materials, doc.m_nMaterials, Material("ud90", 2, 140, 10, 5, 0.3, 0.45, 1.6, 90));
-        ClearRecords(doc.m_layers, doc.m_nComLayerCount);
-        for (int i : {1, 2, 2, 1})
-            AppendRecord(doc.m_layers, doc.m_nComLayerCount,
-                         Layer(doc.m_nComLayerCount + 1, i == 1 ? "ud0" : "ud90", i, 0.25f, 1));
-        doc.m_nLayers = 4;
+        RealSolverHome::SetUp();
+        CrossPly(doc, 1);
         doc.m_bPlate = 1;
         doc.m_nLoadType = 1;
         doc.m_dFrequency = 3.0;
@@ -78,16 +48,6 @@ protected:
         doc.m_fTimeTo = 30;
         doc.m_fReceiverX = 7;
     }
-    void TearDown() override {
-        ChangeDirectory(m_before);
-        fs::remove_all(m_root);
-    }
-    std::string Said() const { return sink.messages.empty() ? "" : sink.messages.front(); }
-    fs::path m_root;
-    std::string m_before;
-    COstrelDoc doc;
-    RecordingSink sink;
-    RecordingRunner runner;
 };
 
 }  // namespace
@@ -180,7 +140,7 @@ TEST_F(WaveFieldRun, TheRealSolverGivesAFieldWithTheCrossPlysMirrorSymmetry) {
     EXPECT_EQ(doc.m_fTimeTo, 30.0f);
     const std::string project = FormatSolverInput(CompositeKind(), doc);
     doc.m_nLoadDir = 3, doc.m_nOutput = 3, doc.m_fTimeFrom = 0, doc.m_fTimeTo = 4;
-    EXPECT_EQ(Slurp(m_root / "bin" / "wavefield" / "input.d"), FormatSolverInput(CompositeKind(), doc));
+    EXPECT_EQ(ReadText(m_root / "bin" / "wavefield" / "input.d"), FormatSolverInput(CompositeKind(), doc));
     EXPECT_NE(project, FormatSolverInput(CompositeKind(), doc));
     EXPECT_FALSE(fs::exists(m_root / "bin" / "input.d"));
     EXPECT_EQ(result.path, (m_root / "bin" / "wavefield" / kWaveFieldFile).string());
