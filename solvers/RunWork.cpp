@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -25,6 +26,14 @@ constexpr size_t kCountSamples = 24;
 
 double Minutes(double units) { return units / kWorkUnitsPerSecond / 60.0; }
 
+double SlowestSpeedSquared(const CThicknessModel& model) {
+    double slowest = std::numeric_limits<double>::infinity();
+    for (const CElement& e : model.elements)
+        for (size_t g = 0; g < e.density.size(); ++g)
+            slowest = std::min(slowest, SlowestBulkSpeedSquared(e.stiffness[g], e.density[g]));
+    return slowest;
+}
+
 // The settings that make the wavenumbers many, the one that matters most first: the window's
 // reach at the fastest speed or the receiver's distance.
 std::string FewerWavenumbers(const CProblem& p) {
@@ -32,12 +41,26 @@ std::string FewerWavenumbers(const CProblem& p) {
     double start = 0;
     if (p.load.type == ELoadType::kSampled && !p.load.times.empty()) start = std::min(0.0, p.load.times.front());
     const double reach = std::sqrt(p.model.FastestSpeedSquared()) * std::max(0.0, p.dTimeTo - start);
-    return reach >= std::abs(p.dReceiverX)
-               ? "fewer wavenumbers: a shorter window, a nearer receiver or a lower dimensionless constant"
-               : "fewer wavenumbers: a nearer receiver, a shorter window or a lower dimensionless constant";
+    const std::string note = InflatedSpeedNote(p.model);
+    return std::string(note.empty() ? "" : "a material further from incompressibility, or ") +
+           (reach >= std::abs(p.dReceiverX)
+                ? "fewer wavenumbers: a shorter window, a nearer receiver or a lower dimensionless constant"
+                : "fewer wavenumbers: a nearer receiver, a shorter window or a lower dimensionless constant") +
+           (note.empty() ? "" : " (" + note + ")");
 }
 
 }  // namespace
+
+std::string InflatedSpeedNote(const CThicknessModel& model) {
+    const double fastest = model.FastestSpeedSquared(), slowest = SlowestSpeedSquared(model);
+    if (!(fastest > kInflatedSpeedRatio * kInflatedSpeedRatio * slowest)) return {};
+    std::ostringstream msg;
+    msg.precision(3);
+    msg << "the fastest wave of the model, " << std::sqrt(fastest) << " mm/us, is " << std::sqrt(fastest / slowest)
+        << " times its slowest: a nearly incompressible material (a Poisson ratio near its limit) makes its "
+           "compression wave that fast";
+    return msg.str();
+}
 
 CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b) {
     CWavenumberCost cost;

@@ -51,6 +51,12 @@ struct CRunWork {
 // `receivers` receiving points (0: the input's own, one curve).
 CRunWork EstimateRunWork(const CProblem& problem, const CWavenumbers& grid, int points, int receivers = 0);
 
+// Where a material makes the model's fastest wave far faster than its slowest (a nearly
+// incompressible one: its compression wave), which makes the wavenumbers and the orders many: a
+// sentence saying so, else empty.
+inline constexpr double kInflatedSpeedRatio = 100;
+std::string InflatedSpeedNote(const CThicknessModel& model);
+
 // Empty when the run stays within the bounds (wavenumber count, work), else why not and the
 // setting that helps most.
 std::string CheckRunSize(const CProblem& problem, int points, int receivers = 0);

@@ -208,8 +208,12 @@ double HighestFrequency(const std::vector<CLayerPlan>& layers, double cutoffCons
                 Voigt c;
                 double density = 0;
                 l.material(samples == 1 ? 0.0 : l.dThickness * i / (samples - 1), c, density);
-                fast = std::max(fast, FastestSpeedAlongXSquared(c, density));
                 slow = std::min(slow, SlowestBulkSpeedSquared(c, density));
+                if (samples > 1) l.material(l.dThickness * (i + 0.5) / samples, c, density);
+                // The fastest from within the layer only, where the model's Gauss points are: a
+                // graded layer may reach an extreme mixture (nearly incompressible, its compression
+                // wave almost infinitely fast) just at its surface, which no element sees.
+                fast = std::max(fast, FastestSpeedAlongXSquared(c, density));
             }
             if (l.nUniformMaterial >= 0) uniform[l.nUniformMaterial] = {fast, slow};
         }

@@ -89,9 +89,11 @@ std::string MakeWavenumbers(const CProblem& p, CWavenumbers& out) {
             msg << "the shell would need " << count << " circumferential orders (at most " << kMaxWavenumbers
                 << "): too many; lower the dimensionless constant or the radius";
         else
-            msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers
-                << "): too many; shorten the time window, bring the receiver closer or lower the dimensionless "
-                   "constant";
+            msg << "the run would need " << count << " wavenumbers (at most " << kMaxWavenumbers << "): too many; ";
+        if (const std::string note = InflatedSpeedNote(p.model); !p.bShell && !note.empty())
+            msg << note << "; use a material further from incompressibility";
+        else if (!p.bShell)
+            msg << "shorten the time window, bring the receiver closer or lower the dimensionless constant";
         return msg.str();
     }
     const size_t n = static_cast<size_t>(count);

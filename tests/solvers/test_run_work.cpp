@@ -155,3 +155,35 @@ TEST(RunWork, ABandLimitedLoadIsCountedByTheWavenumbersWithModes) {
     const CModalSolver solver(AssembleBands(p.model));
     EXPECT_LT(work.dEigen, 0.5 * work.dWavenumbers * WavenumberCost(solver, 2, 2).dModal);
 }
+
+TEST(RunWork, ANearlyIncompressibleMaterialIsNamedOrBoundedByTheEstimate) {
+    const auto graded = [](const char* top) {
+        return std::string("200 8 0.4999999999999\n70 2.7 0.33\n2\n") + top + " 0.5\n0.5 0.5\n0.0\n1\n1 3.14\n3 3\n0 10\n2\n";
+    };
+    // One such material throughout: its compression wave, millions of times faster than its shear
+    // wave, would need some 2e8 wavenumbers; refused, the material named as the cause.
+    CProblem p;
+    CFgmOptions options;
+    ASSERT_EQ(ParseFgmInput("200 8 0.4999999999999\n1\n1 1\n1\n1\n1 3.14\n3 3\n0 10\n2\n", "inputfgm.dat", options, p),
+              "");
+    std::string error = CheckRunSize(p, kDefaultPoints);
+    EXPECT_NE(error.find("nearly incompressible material"), std::string::npos) << error;
+    EXPECT_NE(error.find("use a material further from incompressibility"), std::string::npos) << error;
+    // The same in a laminate (an isotropic ply).
+    ASSERT_EQ(ParseCompositeInput("c\n1 1 3.113646\n1 1\n0\n8\n1\n200 200 66.666666963 0.49999999 0.49999999\n"
+                                  "1\n1 3.14\n3 3\n0 10\n2\n",
+                                  "input.d", p),
+              "");
+    error = CheckRunSize(p, kDefaultPoints);
+    EXPECT_NE(error.find("nearly incompressible material"), std::string::npos) << error;
+    // Graded up to it at the top surface only, where no Gauss point lies: the orders follow the
+    // speeds inside the layers (not the 64 an end sample asked for), and the run's estimate, which
+    // counts the wide blocks' dense reductions, bounds it.
+    ASSERT_EQ(ParseFgmInput(graded("1.0"), "inputfgm.dat", options, p), "");
+    for (int order : p.layerOrders) EXPECT_LT(order, 32);
+    PlanBroadbandCutoff(p, kAutomaticOrder, kDefaultPoints);
+    EXPECT_EQ(CheckRunSize(p, kDefaultPoints), "");
+    const CModalSolver solver(AssembleBands(p.model));
+    for (const CModalSolver::CBlockShape& b : solver.BlockShapes())
+        if (b.nSize >= 64 && 12 * b.ka >= b.nSize) EXPECT_TRUE(b.bDense) << b.nSize << " " << b.ka;
+}
