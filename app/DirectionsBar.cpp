@@ -25,7 +25,14 @@ CDirectionsBar::CDirectionsBar(const CDispersionTable& table, bool perThickness,
     m_state->setObjectName(QStringLiteral("directionsState"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new QLabel(perThickness ? QStringLiteral("Directions at f h =") : QStringLiteral("Directions at f ="), this));
+    auto* label = new QLabel(perThickness ? QStringLiteral("&Directions at f h =") : QStringLiteral("&Directions at f ="), this);
+    label->setBuddy(m_at);
+    m_at->setToolTip(perThickness ? QStringLiteral("The frequency-thickness at which every mode is followed round")
+                                  : QStringLiteral("The frequency at which every mode is followed round"));
+    m_count->setToolTip(QStringLiteral("How many directions, evenly over the full turn"));
+    m_start->setToolTip(QStringLiteral("Compute the directions and show them in a window of their own (Enter in the "
+                                       "field does the same)"));
+    row->addWidget(label);
     row->addWidget(m_at);
     row->addWidget(new QLabel(perThickness ? QStringLiteral("MHz mm,") : QStringLiteral("MHz,"), this));
     row->addWidget(m_count);

@@ -62,6 +62,16 @@ double RayDegrees(const numerics::CDirectionalPoint& p) {
     return ray >= 360 ? 0.0 : ray + 0.0;
 }
 
+// A line all the way round: from its last direction one more of its steps comes back to the
+// first, however few directions there are.
+bool GoesRound(const numerics::CDirectionalLine& line) {
+    const auto& p = line.points;
+    if (p.size() < 3) return false;
+    double step = 2 * std::numbers::pi;
+    for (size_t i = 1; i < p.size(); ++i) step = std::min(step, p[i].dAngle - p[i - 1].dAngle);
+    return step > 0 && p.back().dAngle - p.front().dAngle + 1.5 * step >= 2 * std::numbers::pi;
+}
+
 }  // namespace
 
 plot::PlotContent DirectionsPlotContent(const numerics::CDirectionalCurves& curves, EDirectionQuantity quantity) {
@@ -97,10 +107,7 @@ plot::PlotContent DirectionsPlotContent(const numerics::CDirectionalCurves& curv
             largest = std::max(largest, r);
             s.points.push_back({r * std::cos(a), r * std::sin(a)});
         }
-        // A line all the way round is closed.
-        if (quantity != EDirectionQuantity::Skew && !s.points.empty() && line.points.size() > 2 &&
-            line.points.back().dAngle - line.points.front().dAngle > 1.9 * std::numbers::pi)
-            s.points.push_back(s.points.front());
+        if (quantity != EDirectionQuantity::Skew && GoesRound(line)) s.points.push_back(s.points.front());
         lines.push_back(std::move(s));
     }
     if (quantity != EDirectionQuantity::Skew) AddPolarGuides(c, largest);
@@ -171,6 +178,9 @@ CDirectionsWindow::CDirectionsWindow(numerics::CDirectionalCurves curves, const 
     const auto button = [&](const QString& text, const char* name, const char* extension) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(std::string(extension) == "csv"
+                          ? QStringLiteral("Export every point of every mode in every direction as CSV")
+                          : QStringLiteral("Export the plot as a PNG or SVG image of a chosen size"));
         connect(b, &QPushButton::clicked, this, [this, extension] { Export(extension); });
         tools->addWidget(b);
     };
@@ -217,12 +227,8 @@ void CDirectionsWindow::ShowPoint(int series, int index) {
 
 void CDirectionsWindow::Export(const char* extension) {
     const CExportRequest request{"the directions", "directions", m_strExportDir};
-    if (std::string(extension) == "csv")
-        ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension,
-                             [&](const QString& path, QString* error) { return ExportCsv(path, error); });
-    else
-        ExportImageThroughChooser(this, m_pModals, m_pFiles, m_pMessages, request, m_plot->size(),
-                                  [&](const QString& path, QSize size, bool grid, QString* error) {
-                                      return ExportImage(path, size, grid, error);
-                                  });
+    ExportTableOrImage(
+        this, m_pModals, m_pFiles, m_pMessages, request, extension, m_plot->size(),
+        [&](const QString& path, QString* error) { return ExportCsv(path, error); },
+        [&](const QString& path, QSize size, bool grid, QString* error) { return ExportImage(path, size, grid, error); });
 }

@@ -190,21 +190,29 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     m_mode = new QLabel(this);
     m_mode->setObjectName(QStringLiteral("mode"));
     auto* tools = new QHBoxLayout;
-    tools->addWidget(new QLabel(QStringLiteral("Show"), this));
+    auto* show = new QLabel(QStringLiteral("&Show"), this);
+    show->setBuddy(m_choice);
+    tools->addWidget(show);
     tools->addWidget(m_choice);
     tools->addStretch();
-    const auto button = [&](const char* text, const char* name, auto slot) {
+    const auto button = [&](const char* text, const char* name, const char* tip, auto slot) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
         b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QString::fromLatin1(tip));
         connect(b, &QPushButton::clicked, this, slot);
         tools->addWidget(b);
     };
-    button("Overview", "overview", [this] { m_plot->View().SetShown(m_plot->View().FullRange()), m_plot->update(); });
-    button("Export CSV...", "exportCsv", [this] { Export("csv"); });
-    button("Export image...", "exportImage", [this] { Export("png"); });
+    button("Overview", "overview", "Show every line whole again after zooming",
+           [this] { m_plot->View().SetShown(m_plot->View().FullRange()), m_plot->update(); });
+    button("Export CSV...", "exportCsv", "Export every quantity of every point of every mode as CSV",
+           [this] { Export("csv"); });
+    button("Export image...", "exportImage", "Export the plot as a PNG or SVG image of a chosen size",
+           [this] { Export("png"); });
     // Colour by excitability, for a load direction and output of the user's choice.
     auto* colouring = new QHBoxLayout;
-    m_colour = new QCheckBox(QStringLiteral("Colour by excitability for a load along"), this);
+    m_colour = new QCheckBox(QStringLiteral("&Colour by excitability for a load along"), this);
+    m_colour->setToolTip(QStringLiteral("Draw each line from pale to its own colour by how strongly a line load on the "
+                                        "top surface excites it"));
     m_colour->setObjectName(QStringLiteral("excitability"));
     m_load = new QComboBox(this);
     m_load->setObjectName(QStringLiteral("excitabilityLoad"));
@@ -214,6 +222,8 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     m_output->setObjectName(QStringLiteral("excitabilityOutput"));
     m_output->addItems({QStringLiteral("U"), QStringLiteral("V"), QStringLiteral("W")});
     m_output->setCurrentIndex(m_table.nOutput);
+    m_load->setToolTip(QStringLiteral("The direction of the load on the top surface"));
+    m_output->setToolTip(QStringLiteral("The displacement component read"));
     colouring->addWidget(m_colour);
     colouring->addWidget(m_load);
     colouring->addWidget(new QLabel(QStringLiteral("read as"), this));
@@ -303,6 +313,7 @@ void CDispersionWindow::ShowModeShape(int mode, int index) {
     // The panel exports through the window's own chooser and messages.
     m_shape->m_pFiles = m_pFiles;
     m_shape->m_pMessages = m_pMessages;
+    m_shape->m_pModals = m_pModals;
     m_shape->m_strExportDir = m_strExportDir;
     numerics::CModeShape shape;
     const std::string why = m_modes->ShapeAt(mode, index, shape);
@@ -329,12 +340,8 @@ bool CDispersionWindow::ExportImage(const QString& path, QSize size, bool gridLi
 
 void CDispersionWindow::Export(const char* extension) {
     const CExportRequest request{"the dispersion curves", "dispersion", m_strExportDir};
-    if (std::string(extension) == "csv")
-        ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension,
-                             [&](const QString& path, QString* error) { return ExportCsv(path, error); });
-    else
-        ExportImageThroughChooser(this, m_pModals, m_pFiles, m_pMessages, request, m_plot->size(),
-                                  [&](const QString& path, QSize size, bool grid, QString* error) {
-                                      return ExportImage(path, size, grid, error);
-                                  });
+    ExportTableOrImage(
+        this, m_pModals, m_pFiles, m_pMessages, request, extension, m_plot->size(),
+        [&](const QString& path, QString* error) { return ExportCsv(path, error); },
+        [&](const QString& path, QSize size, bool grid, QString* error) { return ExportImage(path, size, grid, error); });
 }

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 #include "ChildFrm.h"
@@ -78,6 +79,9 @@ void CDocumentHost::AddToolWindow(QWidget* window) {
         taken.push_back(other->windowTitle());
     window->setWindowTitle(DistinctTitle(window->windowTitle(), taken));
     MarkAsToolWindow(window);
+    // Closed from the keyboard as the desktop's other windows are (Ctrl+W).
+    auto* close = new QShortcut(QKeySequence::Close, window);
+    connect(close, &QShortcut::activated, window, &QWidget::close);
     // Over the main window's work area, below its menus and toolbar.
     auto* main = qobject_cast<QMainWindow*>(m_mainWindow.data());
     if (main && main->centralWidget()) {

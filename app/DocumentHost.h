@@ -49,8 +49,8 @@ public:
     CQtViewNotifier& ViewNotifier() { return m_views; }
 
     // A window the document opened beside its own (dispersion curves, study results): titled
-    // apart from the others, placed over the main window's work area, listed in the Window menu
-    // and closed with the document.
+    // apart from the others, placed over the main window's work area, closed by Ctrl+W, listed in
+    // the Window menu and closed with the document. Called before the window is first shown.
     void AddToolWindow(QWidget* window);
     std::vector<QWidget*> ToolWindows() const;
 

@@ -1,22 +1,8 @@
 #include "FileExport.h"
 
-#include <QBoxLayout>
-#include <QPushButton>
-
 #include "ImageExportDialog.h"
 #include "ModalRunner.h"
 #include "QtUiServices.h"
-
-void AddExportButtons(QBoxLayout* row, QWidget* owner, const char* label, const char* name,
-                      const std::function<void(const char*)>& exportAs) {
-    for (const char* extension : {"csv", "png", "svg"}) {
-        const QString upper = QString::fromLatin1(extension).toUpper();
-        auto* b = new QPushButton(QString::fromLatin1(label) + upper + QStringLiteral("..."), owner);
-        b->setObjectName(QString::fromLatin1(name) + upper.left(1) + QString::fromLatin1(extension + 1));
-        QObject::connect(b, &QPushButton::clicked, owner, [exportAs, extension] { exportAs(extension); });
-        row->addWidget(b);
-    }
-}
 
 bool ExportThroughChooser(QWidget* parent, IFileChooser* files, IMessageSink* messages, const CExportRequest& r,
                           const char* extension, const std::function<bool(const QString&, QString*)>& save) {
@@ -49,4 +35,12 @@ bool ExportImageThroughChooser(QWidget* parent, IModalRunner* modals, IFileChoos
     return ExportThroughChooser(parent, files, messages, request, "png", [&](const QString& path, QString* error) {
         return save(path, options.ChosenSize(), options.GridLines(), error);
     });
+}
+
+bool ExportTableOrImage(QWidget* parent, IModalRunner* modals, IFileChooser* files, IMessageSink* messages,
+                        const CExportRequest& request, const char* extension, QSize initial,
+                        const std::function<bool(const QString&, QString*)>& saveCsv, const ImageSaver& saveImage) {
+    if (std::string(extension) == "csv")
+        return ExportThroughChooser(parent, files, messages, request, extension, saveCsv);
+    return ExportImageThroughChooser(parent, modals, files, messages, request, initial, saveImage);
 }

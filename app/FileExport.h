@@ -10,7 +10,6 @@
 #include "UiServices.h"
 
 class IModalRunner;
-class QBoxLayout;
 class QWidget;
 
 struct CExportRequest {
@@ -31,7 +30,9 @@ using ImageSaver = std::function<bool(const QString& path, QSize size, bool grid
 bool ExportImageThroughChooser(QWidget* parent, IModalRunner* modals, IFileChooser* files, IMessageSink* messages,
                                CExportRequest request, QSize initial, const ImageSaver& save);
 
-// Three buttons added to `row` that export as CSV, PNG and SVG: labelled "<label>CSV..." and so
-// on, named "<name>Csv", "<name>Png" and "<name>Svg"; each calls exportAs("csv"), ("png"), ("svg").
-void AddExportButtons(QBoxLayout* row, QWidget* owner, const char* label, const char* name,
-                      const std::function<void(const char* extension)>& exportAs);
+// What a plot window's two export buttons do: "csv" the table through saveCsv, anything else a
+// picture through ExportImageThroughChooser (starting from the size `initial`).
+bool ExportTableOrImage(QWidget* parent, IModalRunner* modals, IFileChooser* files, IMessageSink* messages,
+                        const CExportRequest& request, const char* extension, QSize initial,
+                        const std::function<bool(const QString& path, QString* error)>& saveCsv,
+                        const ImageSaver& saveImage);

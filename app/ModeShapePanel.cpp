@@ -111,13 +111,26 @@ CModeShapePanel::CModeShapePanel(QWidget* parent) : QWidget(parent) {
     auto* tools = new QHBoxLayout;
     tools->addWidget(m_choice);
     tools->addStretch();
-    AddExportButtons(tools, this, "", "shape", [this](const char* extension) { Export(extension); });
+    // Named for the shape: the window beside has export buttons of its own for the curves.
+    const auto button = [&](const QString& text, const char* name, const QString& tip, const char* extension) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(tip);
+        connect(b, &QPushButton::clicked, this, [this, extension] { Export(extension); });
+        tools->addWidget(b);
+        m_exports.push_back(b);
+    };
+    button(QStringLiteral("Shape CSV..."), "shapeCsv", QStringLiteral("Export every profile of the mode shape as CSV"), "csv");
+    button(QStringLiteral("Shape image..."), "shapeImage",
+           QStringLiteral("Export the mode shape's plot as a PNG or SVG image of a chosen size"), "png");
+    m_choice->setToolTip(QStringLiteral("What the profiles through the thickness show"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(tools);
     layout->addWidget(m_caption);
     layout->addWidget(m_plot, 1);
     connect(m_choice, &QComboBox::currentIndexChanged, this, [this](int i) { SetView(static_cast<EShapeView>(i)); });
+    Refresh();  // the axes say what a shape will show before there is one
 }
 
 void CModeShapePanel::SetShape(numerics::CModeShape shape, const QString& title, const QString& caption) {
@@ -146,14 +159,15 @@ void CModeShapePanel::SetView(EShapeView view) {
 void CModeShapePanel::Refresh() {
     m_plot->SetContent(ModeShapeContent(m_shape, m_view, m_title.toStdString()));
     m_plot->update();
+    for (QPushButton* b : m_exports) b->setEnabled(HasShape());
 }
 
 bool CModeShapePanel::ExportCsv(const QString& path, QString* error) const {
     return plot::SaveFileAtomically(path, QByteArray::fromStdString(ModeShapeCsvText(m_shape)), error);
 }
 
-bool CModeShapePanel::ExportImage(const QString& path, QString* error) const {
-    return m_plot->ExportImage(path, QSize(700, 800), error);
+bool CModeShapePanel::ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const {
+    return m_plot->ExportImage(path, size, error, gridLines);
 }
 
 void CModeShapePanel::Export(const char* extension) {
@@ -162,7 +176,8 @@ void CModeShapePanel::Export(const char* extension) {
         return;
     }
     const CExportRequest request{"the mode shape", "mode_shape", m_strExportDir};
-    ExportThroughChooser(this, m_pFiles, m_pMessages, request, extension, [&](const QString& path, QString* error) {
-        return std::string(extension) == "csv" ? ExportCsv(path, error) : ExportImage(path, error);
-    });
+    ExportTableOrImage(
+        this, m_pModals, m_pFiles, m_pMessages, request, extension, m_plot->size(),
+        [&](const QString& path, QString* error) { return ExportCsv(path, error); },
+        [&](const QString& path, QSize size, bool grid, QString* error) { return ExportImage(path, size, grid, error); });
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The mode shape of a clicked point of the dispersion curves: the through-thickness profiles of
 // the displacements, the stresses or the strain-energy density (height on the vertical axis,
-// the top surface at the top, the boundaries of the layers as grey lines), with export as CSV,
-// PNG and SVG.
+// the top surface at the top, the boundaries of the layers as grey lines), with export as CSV
+// and as a PNG or SVG image of a chosen size.
 
 #include <QWidget>
 
@@ -10,7 +10,9 @@
 #include "PlotPainter.h"
 #include "UiServices.h"
 
+class IModalRunner;
 class QComboBox;
+class QPushButton;
 class QLabel;
 namespace plot { class PlotWidget; }
 
@@ -31,6 +33,7 @@ public:
 
     IFileChooser* m_pFiles = nullptr;
     IMessageSink* m_pMessages = nullptr;
+    IModalRunner* m_pModals = nullptr;  // the image dialog's runner (null: exec)
     std::string m_strExportDir;
 
     // The plot's title is short ("A0 at f = 0.5 MHz"); the caption above it says all of the point.
@@ -41,7 +44,8 @@ public:
     const numerics::CModeShape& Shape() const { return m_shape; }
     plot::PlotWidget* Plot() const { return m_plot; }
     bool ExportCsv(const QString& path, QString* error) const;
-    bool ExportImage(const QString& path, QString* error) const;
+    // By suffix: .png or .svg, at the size given, with grid lines at the ticks or not.
+    bool ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const;
 
 private:
     void Export(const char* extension);
@@ -53,4 +57,5 @@ private:
     QComboBox* m_choice = nullptr;
     QLabel* m_caption = nullptr;
     plot::PlotWidget* m_plot = nullptr;
+    std::vector<QPushButton*> m_exports;  // offered once there is a shape
 };

@@ -54,16 +54,23 @@ CWaveFieldWindow::CWaveFieldWindow(numerics::CFieldFile field, const QString& ti
     auto* tools = new QHBoxLayout;
     tools->addWidget(m_scaleChoice);
     tools->addStretch();
-    const auto button = [&](const char* text, const char* name, auto slot) {
+    const auto button = [&](const char* text, const char* name, const char* tip, auto slot) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
         b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QString::fromLatin1(tip));
         connect(b, &QPushButton::clicked, this, slot);
         tools->addWidget(b);
     };
-    button("Overview", "overview", [this] { FitRange(); });
-    button("Export PNG...", "exportPng", [this] { Export("png"); });
-    button("Export SVG...", "exportSvg", [this] { Export("svg"); });
-    button("Export frames...", "exportFrames", [this] { ExportAllFrames(); });
+    button("Overview", "overview", "Show the whole field again after zooming", [this] { FitRange(); });
+    button("Export PNG...", "exportPng", "Export this frame as a PNG image, equal millimetres across and up",
+           [this] { Export("png"); });
+    button("Export SVG...", "exportSvg", "Export this frame as an SVG drawing, equal millimetres across and up",
+           [this] { Export("svg"); });
+    button("Export frames...", "exportFrames", "Export every frame as numbered PNG images, for a film",
+           [this] { ExportAllFrames(); });
+    m_scaleChoice->setToolTip(QStringLiteral("One colour scale for the whole film, or each frame's own"));
+    m_slider->setAccessibleName(QStringLiteral("Frame"));
+    m_play->setToolTip(QStringLiteral("Play the frames one after another, or pause them"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
     layout->addWidget(m_map, 3);

@@ -54,6 +54,22 @@ AxisTicks Ticks(double lo, double hi, int target) {
     return t;
 }
 
+// About `target` ticks, fewer where their labels would not stand apart along `length` pixels (a
+// narrow plot gets every other label rather than labels run together). size: a label's extent
+// along the axis.
+template <class Size>
+AxisTicks FittingTicks(double lo, double hi, int target, double length, Size size) {
+    for (int t = target; t > 2; --t) {
+        AxisTicks ticks = Ticks(lo, hi, t);
+        double needed = 0;
+        for (const double v : ticks.values)
+            needed += size(Q(ticks.format.Format(v)));
+        if (needed <= length)
+            return ticks;
+    }
+    return Ticks(lo, hi, 2);
+}
+
 double WidestLabel(const QFontMetricsF& fm, const AxisTicks& t) {
     double w = 0;
     for (const double v : t.values)
@@ -307,8 +323,13 @@ void PaintPlot(QPainter& painter, const QRectF& target, const PlotContent& conte
         PaintColourBar(painter, target, rect, content, scale, style);
     }
 
-    const AxisTicks xt = Ticks(shown.xMin, shown.xMax, style.tickTarget);
-    const AxisTicks yt = Ticks(shown.yMin, shown.yMax, ValueTickTarget(style));
+    // Labels side by side with at least two digits' room between them, one above another with
+    // half a line.
+    const double gap = 2 * fm.horizontalAdvance(QLatin1Char('0'));
+    const AxisTicks xt = FittingTicks(shown.xMin, shown.xMax, style.tickTarget, rect.width(),
+                                      [&](const QString& text) { return fm.horizontalAdvance(text) + gap; });
+    const AxisTicks yt = FittingTicks(shown.yMin, shown.yMax, ValueTickTarget(style), rect.height(),
+                                      [&](const QString&) { return 1.5 * fm.height(); });
     if (style.gridLines) {
         painter.setPen(QPen(QColor(225, 225, 225), 1));
         for (const double v : xt.values) {

@@ -63,6 +63,7 @@ private slots:
     void aClickShowsTheModeShapeAndTheLinesTakeTheExcitability();
     void directionsOpenAsPolarPlotsAndExport();
     void readOutsShowRoundingNoiseAsZero();
+    void aPolarLineAllTheWayRoundIsClosed();
 
 private:
     CDispersionWindow* RunCurves(const char* to, const char* points, const char* modes);
@@ -346,6 +347,11 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
     const CDispersionTable& table = window->Table();
     plot::PlotWidget* plotWidget = window->Plot();
 
+    // Before a click the panel's axes say what it will show, and there is nothing to export.
+    QCOMPARE(window->ShapePanel()->Plot()->Content().x.name, std::string("amplitude"));
+    QCOMPARE(window->ShapePanel()->Plot()->Content().y.Title(), std::string("z (mm)"));
+    QVERIFY(!Child<QPushButton>(*window, "shapeCsv")->isEnabled());
+    QVERIFY(!Child<QPushButton>(*window, "shapeImage")->isEnabled());
     // A click on A0 half way: the panel shows its shape at that point, U and W (no V in a Lamb
     // mode of a cross-ply), the three boundaries between plies as lines without a name.
     const CDispersionMode& a0 = table.modes[0];
@@ -369,6 +375,18 @@ void DispersionCommandsTest::aClickShowsTheModeShapeAndTheLinesTakeTheExcitabili
     m_chooser.answers = {csv.string()};
     Child<QPushButton>(*window, "shapeCsv")->click();
     QCOMPARE(ReadText(csv), ModeShapeCsvText(panel->Shape()));
+    // Its picture at a size of the user's choice, through the image dialog every plot shares.
+    const fs::path picture = m_home / "shape.png";
+    m_chooser.answers = {picture.string()};
+    m_modals.Play([](QDialog& dialog) {
+        auto* d = qobject_cast<plot::ImageExportDialog*>(&dialog);
+        if (!d) return int(QDialog::Rejected);
+        d->findChild<QSpinBox*>("width")->setValue(300);
+        d->findChild<QSpinBox*>("height")->setValue(520);
+        return int(QDialog::Accepted);
+    });
+    Child<QPushButton>(*window, "shapeImage")->click();
+    QCOMPARE(QImage(QString::fromStdString(picture.string())).size(), QSize(300, 520));
 
     // Excitability: a Z load read as W drives A0 most; colouring draws the lines from pale to
     // the mode's own colour, and a load along X read as V (no coupling in a cross-ply) leaves
@@ -497,6 +515,35 @@ void DispersionCommandsTest::readOutsShowRoundingNoiseAsZero() {
     QCOMPARE(DirectionsPointText(curves, 0, 0), QStringLiteral("A0: direction 0 deg, k = 2 1/mm, c_p = 1.5 mm/us, "
                                                               "slowness 0.6667 us/mm, c_e = 2.5 mm/us along 0 deg, skew 0 deg"));
     QVERIFY(DirectionsPointText(curves, 1, 0).isEmpty());
+}
+
+void DispersionCommandsTest::aPolarLineAllTheWayRoundIsClosed() {
+    // Eight directions: the last is 45 degrees short of the first, and one step closes the line.
+    numerics::CDirectionalCurves curves;
+    curves.dOmega = 2 * M_PI;
+    for (int n : {8, 6}) {
+        numerics::CDirectionalLine line;
+        line.strName = n == 8 ? "round" : "cut off";
+        for (int k = 0; k < n; ++k) {
+            numerics::CDirectionalPoint p;
+            p.dAngle = k * M_PI / 4;
+            p.dPhase = 2;
+            p.dSlowness = 0.5;
+            p.dEnergyAlong = 2;
+            line.points.push_back(p);
+        }
+        curves.lines.push_back(line);
+    }
+    for (EDirectionQuantity q : {EDirectionQuantity::Phase, EDirectionQuantity::Slowness, EDirectionQuantity::Energy}) {
+        const plot::PlotContent c = DirectionsPlotContent(curves, q);
+        const plot::Series& round = c.series[c.series.size() - 2];
+        const plot::Series& cut = c.series.back();
+        QCOMPARE(round.points.size(), size_t(9));
+        QCOMPARE(round.points.back().x, round.points.front().x);
+        QCOMPARE(round.points.back().y, round.points.front().y);
+        QCOMPARE(cut.points.size(), size_t(6));  // a line that stops short stays open
+    }
+    QCOMPARE(DirectionsPlotContent(curves, EDirectionQuantity::Skew).series[0].points.size(), size_t(8));
 }
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../Shots.h"
 #include "AllPara.h"
 #include "ChildFrm.h"
 #include "CommandIds.h"
@@ -191,6 +192,7 @@ void RoadTest::RunAndDisplay(int executeId, int displayId, const QString& runDir
     QVERIFY(doc.m_nPoints > 10);
     QCOMPARE(doc.m_nLabelComp, 1);
     QVERIFY(doc.m_fFullYMax > doc.m_fFullYMin);  // a real response, not a flat line
+    SaveShot(m_app->MainFrame(), displayId == Cmd::kShowComputedCurve ? "main_curve_fgm" : "main_curve");
 }
 
 void RoadTest::SaveAndCheckBitmap(const QString& name) {

@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "../ScriptedModal.h"
+#include "../Shots.h"
 #include "ChildFrm.h"
 #include "CommandIds.h"
 #include "DirectionsBar.h"
@@ -221,6 +222,8 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     QVERIFY(QTest::qWaitForWindowExposed(directions));
     const QString directionsTitle = first->windowTitle() + " - directions at f h = 0.5 MHz mm";
     QCOMPARE(directions->windowTitle(), directionsTitle);
+    SaveShot(first, "dispersion_window");
+    SaveShot(directions, "directions_window");
     CheckPlaced(frame, directions, shown);
     QVERIFY(directions->pos() != first->pos() && directions->pos() != third->pos());
     QVERIFY2(WindowMenuEntries(frame).contains(QStringLiteral("&5 ") + directionsTitle),
@@ -229,6 +232,11 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     QTRY_VERIFY_WITH_TIMEOUT(bar->LastWindow() != directions.data(), 60000);
     QPointer<CDirectionsWindow> again = bar->LastWindow();
     QCOMPARE(again->windowTitle(), directionsTitle + " (2)");
+    // Ctrl+W closes a window of the document's, as on the rest of the desktop.
+    again->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(again));
+    QTest::keyClick(again, Qt::Key_W, Qt::ControlModifier);
+    QTRY_VERIFY(!again);
     const QString picture = QDir(work.path()).filePath("directions.png");
     CScriptedChooser chooser;
     chooser.answer = picture.toStdString();
@@ -287,6 +295,7 @@ void ToolWindowsTest::studyWindowsArePlacedBeforeTheyShow() {
         CheckPlaced(frame, w, shown);
     }
     QVERIFY(windows[0]->pos() != windows[1]->pos());
+    SaveShot(windows[1], "study_window");
     QVERIFY2(WindowMenuEntries(frame).contains(QStringLiteral("&3 ") + windows[1]->windowTitle()),
              qPrintable(WindowMenuEntries(frame).join(" | ")));
     host->Doc().m_services.files = nullptr;

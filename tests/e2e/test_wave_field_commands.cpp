@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../Shots.h"
 #include "CommandIds.h"
 #include "DocCommands.h"
 #include "DocCommandsFixture.h"
@@ -279,6 +280,7 @@ void WaveFieldCommandsTest::sliderPlayAndAClickOnTheMap() {
     const plot::Mapping smaller{map->View().Shown(), map->PlotArea()};
     QTest::mouseMove(map, smaller.ToPixel({f.x[20], f.y[0]}).toPoint());
     QTRY_VERIFY2(window->ReadoutText().contains("W = 1e-05 mm"), qPrintable(window->ReadoutText()));
+    SaveShot(window, "wave_field_window");
 }
 
 void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {

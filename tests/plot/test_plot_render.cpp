@@ -124,6 +124,46 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"plot.svg"});
     }
 
+    void tickLabelsOfANarrowPlotStandApart() {
+        // A mode shape's amplitude axis from -1 to 1 in a narrow panel: six ticks' labels
+        // ("-1.0-0.8-0.6...") would run together; fewer stand apart with room between them.
+        PlotContent c;
+        c.x = {"amplitude", ""};
+        c.y = {"z", "mm"};
+        Series s;
+        s.points = {{-1, 0}, {1, 1}};
+        c.series.push_back(s);
+        const Range shown{-1.02, 1.02, 0, 1};
+        PlotStyle style;
+        for (const int width : {200, 260, 640}) {
+            QImage image(width, 300, QImage::Format_RGB32);
+            {
+                QPainter painter(&image);
+                PaintPlot(painter, QRectF(0, 0, width, 300), c, shown, style);
+            }
+            const QRectF frame = PlotRect(QRectF(0, 0, width, 300), c, shown, style);
+            const QFontMetricsF fm(style.font);
+            // The columns of the label row that hold any text, grouped where a gap of more than
+            // one digit's width parts them (from the frame's left edge on, past the value labels).
+            std::vector<std::pair<int, int>> labels;
+            int lastInk = -100;
+            for (int x = int(frame.left()) + 1; x < width; ++x) {
+                bool ink = false;
+                for (int y = int(frame.bottom()) + 3; y < int(frame.bottom() + 3 + fm.height()); ++y)
+                    ink = ink || image.pixelColor(x, y).lightness() < 200;
+                if (!ink) continue;
+                if (x - lastInk > fm.horizontalAdvance(QLatin1Char('0'))) labels.push_back({x, x});
+                labels.back().second = x;
+                lastInk = x;
+            }
+            QVERIFY2(labels.size() >= 3, qPrintable(QString("%1 px: %2 labels").arg(width).arg(labels.size())));
+            for (const auto& [from, to] : labels)
+                QVERIFY2(to - from < fm.horizontalAdvance(QStringLiteral("-0.00")) + 2,
+                         qPrintable(QString("%1 px: labels run together over %2 to %3").arg(width).arg(from).arg(to)));
+            if (width == 640) QVERIFY(labels.size() >= 5);  // wide enough for the usual count
+        }
+    }
+
     void zoomedPngCutsTheCurveAtTheFrame() {
         PlotContent content = Sine(1.0);
         content.series[0].lineWidth = 1;

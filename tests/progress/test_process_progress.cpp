@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "../Shots.h"
 #include "OstrelDoc.h"
 #include "ProcessProgress.h"
 #include "SolverRun.h"
@@ -79,6 +80,7 @@ void TestProcessProgress::showsOutputElapsedTimeAndProgressWhileRepainting() {
         output = OutputOf(dialog);
         elapsed = dialog->findChild<QLabel*>("elapsedLabel")->text();
         status = dialog->findChild<QLabel*>("statusLabel")->text();
+        if (output.contains("reading the input") && lowest < 100) SaveShot(dialog, "progress_window");
     });
     CProcessProgress runner;
     const ProcessOutcome outcome = runner.Run(ProcessRequest{"./lumdex", {}, temp.Path().string()});
