@@ -110,7 +110,17 @@ void CDocCommands::Opened(QWidget* window) const {
 }
 
 StudyLaunchHooks CDocCommands::StudyHooks() {
-    return StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {}};
+    return StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {},
+                            [this](const std::string& path, const std::string& title) { OpenWaveFieldFile(path, title); }};
+}
+
+void CDocCommands::OpenWaveFieldFile(const std::string& path, const std::string& title) {
+    numerics::CFieldFile field;
+    if (const std::string error = numerics::ReadFieldFile(path, field); !error.empty()) {
+        m_doc.ShowMessage("The wave field cannot be read: " + path + ", " + error + ".");
+        return;
+    }
+    ShowWaveField(std::move(field), QString::fromStdString(title));
 }
 
 int CDocCommands::RunForm(QDialog& form) const {
@@ -241,9 +251,11 @@ void CDocCommands::OnWaveField() {
     CWaveFieldResult result;
     if (RunWaveField(m_doc, kind, settings, result) != WaveFieldOutcome::Done)
         return;
-    auto* window = new CWaveFieldWindow(std::move(result.field),
-                                        QStringLiteral("Wave field - %1").arg(QString::fromStdString(m_doc.*kind.title)),
-                                        m_parent ? m_parent->window() : nullptr);
+    ShowWaveField(std::move(result.field), QStringLiteral("Wave field - %1").arg(QString::fromStdString(m_doc.*kind.title)));
+}
+
+void CDocCommands::ShowWaveField(numerics::CFieldFile field, const QString& title) {
+    auto* window = new CWaveFieldWindow(std::move(field), title, m_parent ? m_parent->window() : nullptr);
     // Its own file dialogs and messages, as the dispersion window's.
     window->m_strExportDir = m_doc.m_szStartDir;
     Opened(window);

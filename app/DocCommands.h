@@ -9,6 +9,7 @@
 
 #include "CommandTarget.h"
 #include "DispersionRun.h"
+#include "FieldFile.h"
 #include "StudyLauncher.h"
 
 class COstrelDoc;
@@ -48,6 +49,9 @@ public:
     // "Wave field...": the form (with the project's last settings, or defaults from its own load
     // and window), the settings kept with the project, the run, and the field's window.
     void OnWaveField();
+    // A wave-field file (a study case's) read and shown in that window; one that does not read
+    // is said, and no window opens.
+    void OpenWaveFieldFile(const std::string& path, const std::string& title);
     // Enabling: a sampled load needs a project whose load type is "Any f(t)"; dispersion curves
     // and a study a stack.
     bool OnUpdateSampledLoad() const;
@@ -67,6 +71,8 @@ protected:
 private:
     int RunForm(QDialog& form) const;
     StudyLaunchHooks StudyHooks();
+    // A field in the wave-field window of its own, as "Wave field..." and the study window show it.
+    void ShowWaveField(numerics::CFieldFile field, const QString& title);
 
     COstrelDoc& m_doc;
     QPointer<QWidget> m_parent;

@@ -40,6 +40,13 @@ DocumentStudyChoice ChoiceFromDefinition(const StudyDefinition& def) {
     c.order = def.order;
     c.scheduler = def.scheduler;
     c.receiverSweep = def.receiverSweep || def.parameters.empty();
+    c.pointSource = def.source == SourceKind::Point;
+    c.waveField = def.waveField;
+    if (!def.receiversY.empty()) {
+        c.yFrom = def.receiversY.front();
+        c.yTo = def.receiversY.back();
+        c.yCount = static_cast<int>(def.receiversY.size());
+    }
     std::vector<double> values = def.receivers;
     if (!c.receiverSweep) {
         const StudyParameter& p = def.parameters.front();
@@ -57,6 +64,13 @@ DocumentStudyChoice ChoiceFromDefinition(const StudyDefinition& def) {
     if (values.size() > 1)
         c.step = (c.to - c.from) / static_cast<double>(values.size() - 1);
     return c;
+}
+
+std::string WaveFieldChoiceProblem(const COstrelDoc& doc, StudyKind kind) {
+    if (!(doc.*ProjectKindOf(kind).waveField).m_bDefined)
+        return "The project has no wave-field settings yet: choose the region, grid and times with Computing, "
+               "\"Wave field...\" first.";
+    return {};
 }
 
 std::string ChoiceSamplingWarning(const COstrelDoc& doc, const DocumentStudyChoice& c) {
@@ -99,9 +113,24 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& c, Stu
     std::vector<double> values = ChoiceValues(c, &why);
     if (values.empty())
         return Fail(error, "The values from " + std::to_string(c.from) + " to " + std::to_string(c.to) + ": " + why + ".");
+    def.source = c.pointSource ? SourceKind::Point : SourceKind::Line;
+    if (c.waveField) {
+        if (!c.pointSource)
+            return Fail(error, "A wave field comes from a point source: choose the point source.");
+        if (std::string why = WaveFieldChoiceProblem(doc, c.kind); !why.empty())
+            return Fail(error, why);
+        def.waveField = true;
+    }
     if (c.receiverSweep) {
         def.receiverSweep = true;
         def.receivers = std::move(values);
+        if (c.pointSource && (c.yCount > 1 || c.yFrom != 0 || c.yTo != 0)) {
+            // One row lies at "from"; "to" counts only for more.
+            def.receiversY = CountRange(c.yFrom, c.yCount == 1 ? c.yFrom : c.yTo, c.yCount, &why);
+            if (def.receiversY.empty())
+                return Fail(error, "The rows of y from " + ShortNumber(c.yFrom) + " to " + ShortNumber(c.yTo) + ": " +
+                                       why + ".");
+        }
     } else {
         const int layers = fgm ? doc.m_nFGMLayerCount : doc.m_nComLayerCount;
         StudyParameter p{c.parameter, HasLayer(c.parameter) ? c.layer : 0, std::move(values), FrequencyUnit::MHz};

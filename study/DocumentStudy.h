@@ -17,6 +17,10 @@ struct DocumentStudyChoice {
     double from = 0, to = 10, step = 1;  // receiving points (mm) or the parameter's values
     bool byCount = false;                // count values from..to instead of a step
     int count = 11;
+    bool pointSource = false;            // a point load at the origin instead of the line load
+    double yFrom = 0, yTo = 0;           // point source, receiving points: rows of y (mm), both ends
+    int yCount = 1;                      // 1: the row y = yFrom alone
+    bool waveField = false;              // point source: every case's field (the project's settings)
     SchedulerSettings scheduler;
     int points = 0;
     int order = 0;  // the element order of the user's solver options; 0 automatic
@@ -35,6 +39,10 @@ bool BuildDocumentStudy(const COstrelDoc& doc, const DocumentStudyChoice& choice
 // The form's fields for a study file's definition: the receivers or its first parameter (a
 // frequency in MHz), as a count from the first to the last value, and its place to run.
 DocumentStudyChoice ChoiceFromDefinition(const StudyDefinition& def);
+
+// Why the document's kind cannot give a study of wave fields (a sentence), empty when it can:
+// the project has the settings "Wave field..." keeps with it.
+std::string WaveFieldChoiceProblem(const COstrelDoc& doc, StudyKind kind);
 
 // The sampling warning the form shows for a choice (see DocumentSamplingWarning).
 std::string ChoiceSamplingWarning(const COstrelDoc& doc, const DocumentStudyChoice& choice);

@@ -1,6 +1,7 @@
 #include "StudyDialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -89,6 +90,15 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     m_perTask->setRange(0, 10000);
     m_perTask->setSpecialValueText(tr("all of a case"));
 
+    m_source = new QComboBox(this);
+    m_source->addItems({tr("Line load (the project's)"), tr("Point source at the origin")});
+    m_yFrom = NumberField(0, this);
+    m_yTo = NumberField(0, this);
+    m_yCount = new QSpinBox(this);
+    m_yCount->setRange(1, kMaxStudyReceivers);
+    m_yCount->setValue(1);
+    m_waveField = new QCheckBox(tr("Wave field of every case (the settings of Wave field...)"), this);
+
     auto* what = new QGroupBox(tr("Vary"), this);
     auto* whatForm = new QFormLayout(what);
     whatForm->addRow(m_receivers);
@@ -99,6 +109,13 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     whatForm->addRow(tr("To"), m_to);
     whatForm->addRow(m_byStep, m_step);
     whatForm->addRow(m_byCount, m_count);
+    auto* load = new QGroupBox(tr("Load"), this);
+    auto* loadForm = new QFormLayout(load);
+    loadForm->addRow(tr("Source"), m_source);
+    loadForm->addRow(tr("Receivers at y from (mm)"), m_yFrom);
+    loadForm->addRow(tr("y to (mm)"), m_yTo);
+    loadForm->addRow(tr("Rows of y"), m_yCount);
+    loadForm->addRow(m_waveField);
     auto* where = new QGroupBox(tr("Run on"), this);
     auto* whereForm = new QFormLayout(where);
     whereForm->addRow(tr("Scheduler"), m_scheduler);
@@ -118,13 +135,14 @@ CStudyDialog::CStudyDialog(const COstrelDoc& doc, QWidget* parent) : QDialog(par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
     layout->addWidget(what);
+    layout->addWidget(load);
     layout->addWidget(where);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CStudyDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CStudyDialog::reject);
     for (QRadioButton* r : {m_receivers, m_byStep})
         connect(r, &QRadioButton::toggled, this, &CStudyDialog::UpdateEnabling);
-    for (QComboBox* c : {m_parameter, m_scheduler, m_kind})
+    for (QComboBox* c : {m_parameter, m_scheduler, m_kind, m_source})
         connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyDialog::UpdateEnabling);
     for (QDoubleSpinBox* s : {m_from, m_to})
         connect(s, &QDoubleSpinBox::valueChanged, this, &CStudyDialog::UpdateSampling);
@@ -146,6 +164,15 @@ void CStudyDialog::UpdateEnabling() {
     m_unit->setText(unit.isEmpty() ? tr("(none)") : unit);
     m_step->setEnabled(m_byStep->isChecked());
     m_count->setEnabled(!m_byStep->isChecked());
+    const bool point = m_source->currentIndex() == 1;
+    for (QWidget* w : {static_cast<QWidget*>(m_yFrom), static_cast<QWidget*>(m_yTo), static_cast<QWidget*>(m_yCount)})
+        w->setEnabled(point && !parameter);
+    const QString fieldProblem = QString::fromStdString(
+        WaveFieldChoiceProblem(m_doc, m_kind->currentIndex() == 1 ? StudyKind::FGM : StudyKind::Composite));
+    m_waveField->setEnabled(point && fieldProblem.isEmpty());
+    m_waveField->setToolTip(fieldProblem);
+    if (!m_waveField->isEnabled())
+        m_waveField->setChecked(false);
     const bool slurm = m_scheduler->currentIndex() == 1;
     for (QWidget* w : {static_cast<QWidget*>(m_partition), static_cast<QWidget*>(m_timeLimit),
                        static_cast<QWidget*>(m_cpus)})
@@ -173,6 +200,11 @@ DocumentStudyChoice CStudyDialog::Choice() const {
     c.count = m_count->value();
     c.points = m_points->value();
     c.order = m_nElementOrder;
+    c.pointSource = m_source->currentIndex() == 1;
+    c.yFrom = m_yFrom->value();
+    c.yTo = m_yTo->value();
+    c.yCount = m_yCount->value();
+    c.waveField = c.pointSource && m_waveField->isChecked();
     c.scheduler.kind = m_scheduler->currentIndex() == 1 ? SchedulerKind::Slurm : SchedulerKind::Local;
     if (c.scheduler.kind == SchedulerKind::Slurm) {
         c.scheduler.partition = m_partition->text().trimmed().toStdString();
@@ -195,6 +227,11 @@ void CStudyDialog::SetChoice(const DocumentStudyChoice& c) {
     m_count->setValue(c.count);
     (c.byCount ? m_byCount : m_byStep)->setChecked(true);
     m_points->setValue(c.points);
+    m_source->setCurrentIndex(c.pointSource ? 1 : 0);
+    m_yFrom->setValue(c.yFrom);
+    m_yTo->setValue(c.yTo);
+    m_yCount->setValue(c.yCount);
+    m_waveField->setChecked(c.waveField);
     m_scheduler->setCurrentIndex(c.scheduler.kind == SchedulerKind::Slurm ? 1 : 0);
     if (c.scheduler.kind == SchedulerKind::Slurm) {
         m_partition->setText(QString::fromStdString(c.scheduler.partition));

@@ -1,6 +1,7 @@
 #pragma once
 // The "Study" form: what to vary (the receiving point, or one parameter of a layer or the load,
-// from/to with a step or a count), the output points, and where to run (this machine, or Slurm
+// from/to with a step or a count), the load (the project's line load, or a point source with
+// rows of receivers in y and every case's wave field), the output points, and where to run (this machine, or Slurm
 // with its partition and limits). It shows the element order the runs take and warns when the
 // output points are too few for the load's band. OK checks the choice against the document and
 // stays open with a message when it does not fit.
@@ -12,6 +13,7 @@
 #include "DocumentStudy.h"
 
 class COstrelDoc;
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -58,6 +60,12 @@ public:
     QSpinBox* m_cpus = nullptr;
     QSpinBox* m_perTask = nullptr;
     QLabel* m_elementOrder = nullptr;
+    // The load: the project's line load or a point source, its rows of receivers and its fields.
+    QComboBox* m_source = nullptr;
+    QDoubleSpinBox* m_yFrom = nullptr;
+    QDoubleSpinBox* m_yTo = nullptr;
+    QSpinBox* m_yCount = nullptr;
+    QCheckBox* m_waveField = nullptr;
 
 public slots:
     void accept() override;

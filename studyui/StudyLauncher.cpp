@@ -95,7 +95,8 @@ Existing AskAboutExisting(COstrelDoc& doc, const StudyLaunchHooks& hooks, QWidge
                                                                                               : Existing::Cancel;
 }
 
-CStudyWindow* RunStudy(COstrelDoc& doc, QWidget* parent, const StudyDefinition& def, const std::string& command) {
+CStudyWindow* RunStudy(COstrelDoc& doc, QWidget* parent, const StudyDefinition& def, const std::string& command,
+                       const StudyLaunchHooks& hooks) {
     std::string error;
     const std::string file = WriteDocumentStudy(doc, def, &error);
     if (file.empty()) {
@@ -124,7 +125,7 @@ CStudyWindow* RunStudy(COstrelDoc& doc, QWidget* parent, const StudyDefinition& 
                 doc.ShowMessage("The study's Slurm jobs could not be cancelled: " + said);
         }
         doc.ShowMessage("The study was cancelled; complete cases are kept, and Study... with the same name resumes it.");
-        return ShowStudyResults(doc, dir, parent, true);
+        return ShowStudyResults(doc, dir, parent, true, hooks);
     case ProcessOutcome::Status::Crashed:
         doc.ShowMessage("pemblar-study ended abnormally (" + outcome.errorText + ").");
         return nullptr;
@@ -134,7 +135,7 @@ CStudyWindow* RunStudy(COstrelDoc& doc, QWidget* parent, const StudyDefinition& 
     if (outcome.exitCode != 0)
         doc.ShowMessage("The study did not complete (exit code " + std::to_string(outcome.exitCode) +
                         "); \"pemblar-study status " + file + "\" says which cases failed and why.");
-    return ShowStudyResults(doc, dir, parent, outcome.exitCode != 0);
+    return ShowStudyResults(doc, dir, parent, outcome.exitCode != 0, hooks);
 }
 
 }  // namespace
@@ -151,7 +152,8 @@ std::string StudyProgramPath() {
     return "pemblar-study";
 }
 
-CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty) {
+CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty,
+                               const StudyLaunchHooks& hooks) {
     StudyManifest m;
     StudyResults r;
     std::string error;
@@ -164,7 +166,9 @@ CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWi
             doc.ShowMessage("The study has no results yet.");
         return nullptr;
     }
-    return new CStudyWindow(std::move(m), std::move(r), parent);
+    auto* window = new CStudyWindow(std::move(m), std::move(r), parent);
+    window->m_openField = hooks.openField;
+    return window;
 }
 
 CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder,
@@ -198,7 +202,7 @@ CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& 
         }
         break;
     }
-    return RunStudy(doc, parent, def, command);
+    return RunStudy(doc, parent, def, command, hooks);
 }
 
 CStudyWindow* OnOpenStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& hooks, int elementOrder,
@@ -223,7 +227,7 @@ CStudyWindow* OnOpenStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHoo
     const std::string dir = StudyDirectory(def, &error);
     std::error_code ec;
     if (!dir.empty() && fs::exists(fs::path(dir) / kManifestName, ec)) {
-        if (CStudyWindow* window = ShowStudyResults(doc, dir, parent, true))
+        if (CStudyWindow* window = ShowStudyResults(doc, dir, parent, true, hooks))
             return window;
     }
     // Not run yet (or without results): the form, to run it.

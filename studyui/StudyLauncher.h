@@ -21,6 +21,8 @@ struct StudyLaunchHooks {
     // The questions (an existing study file or study); null: a message box. Answers are
     // QMessageBox::Yes, No or Cancel.
     std::function<int(const QString& text)> ask;
+    // Shows a case's wave field (its file and a window title) in the program's wave-field window.
+    std::function<void(const std::string& path, const std::string& title)> openField;
 };
 
 // What the form showed last for a document, offered again the next time.
@@ -42,7 +44,8 @@ CStudyWindow* OnOpenStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHoo
 
 // The results window of a started study, not yet shown; null (after a message, unless
 // quietWhenEmpty) when it has none yet.
-CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty);
+CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWidget* parent, bool quietWhenEmpty,
+                               const StudyLaunchHooks& hooks = {});
 
 // Where pemblar-study is: $PEMBLAR_STUDY when set, else beside the program, in the build tree's
 // study/, or on PATH.

@@ -27,8 +27,29 @@ std::vector<plot::Point> Points(const std::vector<CCurvePoint>& curve) {
 
 }  // namespace
 
+std::vector<std::vector<std::size_t>> ReceiverRows(const StudyManifest& m) {
+    std::vector<std::vector<std::size_t>> rows;
+    std::vector<double> ys;
+    for (std::size_t i = 0; i < m.receivers.size(); ++i) {
+        const double y = m.pointSource ? m.receiversY[i] : 0.0;
+        const auto at = std::find(ys.begin(), ys.end(), y);
+        if (at == ys.end()) {
+            ys.push_back(y);
+            rows.push_back({i});
+        } else {
+            rows[static_cast<std::size_t>(at - ys.begin())].push_back(i);
+        }
+    }
+    return rows;
+}
+
 bool ShowsAsBScan(const StudyManifest& m) {
-    return m.receiverSweep && m.receivers.size() > 1;
+    if (!m.receiverSweep)
+        return false;
+    for (const auto& row : ReceiverRows(m))
+        if (row.size() > 1)
+            return true;
+    return false;
 }
 
 std::string ComponentName(const StudyManifest& m) {
@@ -44,16 +65,17 @@ std::string CaseLabel(const StudyManifest& m, int caseIndex) {
     return s;
 }
 
-plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, int caseIndex) {
+plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, int caseIndex, int row) {
     plot::PlotContent content;
     content.x = {"x", "mm"};
     content.y = {"t", "us"};
-    content.title = "B-scan of " + ComponentName(m) + (m.cases.size() > 1 ? ", " + CaseLabel(m, caseIndex) : "");
+    const auto rows = ReceiverRows(m);
+    std::vector<std::size_t> order = rows[static_cast<std::size_t>(std::clamp(row, 0, static_cast<int>(rows.size()) - 1))];
+    content.title = "B-scan of " + ComponentName(m) + (m.cases.size() > 1 ? ", " + CaseLabel(m, caseIndex) : "") +
+                    (m.pointSource ? ", y = " + ShortNumber(m.receiversY[order.front()]) + " mm" : "");
     const std::vector<CCurvePoint>* first = FirstCurve(r, caseIndex);
-    if (!first || first->size() < 2 || m.receivers.size() < 2)
+    if (!first || first->size() < 2 || order.size() < 2)
         return content;
-    std::vector<std::size_t> order(m.receivers.size());
-    std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return m.receivers[a] < m.receivers[b]; });
     plot::Grid grid;
     grid.name = ComponentName(m);
@@ -67,8 +89,8 @@ plot::PlotContent BScanContent(const StudyManifest& m, const StudyResults& r, in
     for (int ix = 0; ix < grid.nx; ++ix) {
         const double x = m.receivers[order[static_cast<std::size_t>(ix)]];
         grid.columnX.push_back(x);
-        grid.columnNames.push_back("receiver " + std::to_string(order[static_cast<std::size_t>(ix)] + 1) +
-                                   " at x = " + ShortNumber(x) + " mm");
+        grid.columnNames.push_back("receiver " + std::to_string(order[static_cast<std::size_t>(ix)] + 1) + " at " +
+                                   ReceiverName(m, static_cast<int>(order[static_cast<std::size_t>(ix)])));
         even = even && std::abs(x - (x0 + ix * dx)) <= 1e-9 * std::max(1.0, std::abs(x1 - x0));
     }
     if (even)
@@ -95,7 +117,7 @@ plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, i
     plot::PlotContent content;
     content.x = {"t", "us"};
     content.y = {ComponentName(m), "mm"};
-    content.title = ComponentName(m) + " at x = " + ShortNumber(m.receivers[static_cast<std::size_t>(receiverIndex)]) + " mm";
+    content.title = ComponentName(m) + " at " + ReceiverName(m, receiverIndex);
     for (std::size_t c = 0; c < r.curves.size(); ++c) {
         const auto& curve = r.curves[c][static_cast<std::size_t>(receiverIndex)];
         if (curve.empty())
@@ -112,15 +134,17 @@ plot::PlotContent FamilyContent(const StudyManifest& m, const StudyResults& r, i
 }
 
 std::string ContentCsv(const plot::PlotContent& content, const StudyManifest& m, const StudyResults& r,
-                       int caseIndex, bool bscan) {
+                       int caseIndex, bool bscan, int row) {
     if (!bscan)
         return plot::SeriesCsvText(content.series, content.x, plot::CsvLayout::Wide);
-    // A B-scan as columns of curves: one per receiving point, the time down the rows.
+    // A B-scan as columns of curves: one per receiving point of the row, the time down the rows.
+    const auto rows = ReceiverRows(m);
     std::vector<plot::Series> columns;
-    for (std::size_t x = 0; x < m.receivers.size(); ++x) {
+    for (std::size_t x : rows[static_cast<std::size_t>(std::clamp(row, 0, static_cast<int>(rows.size()) - 1))]) {
         const auto& curve = r.curves[static_cast<std::size_t>(caseIndex)][x];
         plot::Series s;
-        s.name = ComponentName(m) + " at x = " + ShortNumber(m.receivers[x]);
+        s.name = ComponentName(m) + " at " +
+                 (m.pointSource ? ReceiverName(m, static_cast<int>(x)) : "x = " + ShortNumber(m.receivers[x]));
         s.unit = "mm";
         s.singlePrecision = true;
         s.points = Points(curve);

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -29,9 +30,16 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
     setWindowTitle(tr("Study %1 - %2").arg(Q(m_manifest.name), Q(m_manifest.title)));
 
     m_chooser = new QComboBox(this);
+    const auto rows = ReceiverRows(m_manifest);
     if (m_bscan) {
+        m_rows = static_cast<int>(rows.size());
         for (int c = 0; c < static_cast<int>(m_manifest.cases.size()); ++c)
-            m_chooser->addItem(Q(CaseLabel(m_manifest, c)));
+            for (const auto& row : rows)
+                m_chooser->addItem(Q(CaseLabel(m_manifest, c)) +
+                                   (m_rows > 1 ? tr(", y = %1 mm").arg(m_manifest.receiversY[row.front()]) : QString()));
+    } else if (m_manifest.pointSource) {
+        for (int i = 0; i < static_cast<int>(m_manifest.receivers.size()); ++i)
+            m_chooser->addItem(Q(ReceiverName(m_manifest, i)));
     } else {
         for (double x : m_manifest.receivers)
             m_chooser->addItem(tr("x = %1 mm").arg(x));
@@ -62,6 +70,26 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
     layout->addWidget(missing);
     layout->addWidget(m_plot, 1);
     layout->addWidget(m_readout);
+    if (m_manifest.waveField) {
+        m_fields = new QListWidget(this);
+        for (int c = 0; c < static_cast<int>(m_manifest.cases.size()); ++c) {
+            const std::string& path = m_results.fields[static_cast<std::size_t>(c)];
+            m_fields->addItem(Q(CaseLabel(m_manifest, c)) + QStringLiteral(": ") +
+                              (path.empty() ? tr("not there yet") : Q(path)));
+        }
+        m_fields->setMaximumHeight(m_fields->sizeHintForRow(0) * std::min(6, m_fields->count()) + 6);
+        auto* open = new QPushButton(tr("Open wave field"), this);
+        auto* fieldBar = new QHBoxLayout;
+        fieldBar->addWidget(new QLabel(tr("Wave fields:"), this));
+        fieldBar->addStretch(1);
+        fieldBar->addWidget(open);
+        layout->addLayout(fieldBar);
+        layout->addWidget(m_fields);
+        connect(open, &QPushButton::clicked, this, [this] { OpenField(m_fields->currentRow()); });
+        connect(m_fields, &QListWidget::itemActivated, this, [this] { OpenField(m_fields->currentRow()); });
+        if (m_fields->count() > 0)
+            m_fields->setCurrentRow(0);
+    }
 
     connect(m_chooser, qOverload<int>(&QComboBox::currentIndexChanged), this, &CStudyWindow::ShowChoice);
     connect(csv, &QPushButton::clicked, this, &CStudyWindow::OnExportCsv);
@@ -77,12 +105,24 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
 }
 
 void CStudyWindow::ShowChoice(int index) {
-    const int count = m_bscan ? static_cast<int>(m_manifest.cases.size()) : static_cast<int>(m_manifest.receivers.size());
+    const int count = m_bscan ? static_cast<int>(m_manifest.cases.size()) * m_rows
+                              : static_cast<int>(m_manifest.receivers.size());
     if (index < 0 || index >= count)
         return;
     m_choice = index;
-    m_plot->SetContent(m_bscan ? BScanContent(m_manifest, m_results, index)
+    m_plot->SetContent(m_bscan ? BScanContent(m_manifest, m_results, index / m_rows, index % m_rows)
                                : FamilyContent(m_manifest, m_results, index));
+}
+
+bool CStudyWindow::OpenField(int caseIndex) {
+    if (!m_manifest.waveField || caseIndex < 0 || caseIndex >= static_cast<int>(m_results.fields.size()))
+        return false;
+    const std::string& path = m_results.fields[static_cast<std::size_t>(caseIndex)];
+    if (path.empty())
+        return false;
+    if (m_openField)
+        m_openField(path, "Wave field - " + m_manifest.title + ", " + CaseLabel(m_manifest, caseIndex));
+    return true;
 }
 
 bool CStudyWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -106,7 +146,9 @@ void CStudyWindow::SetReadout(const QString& text) {
 }
 
 bool CStudyWindow::ExportCsv(const QString& path, QString* error) const {
-    const std::string text = ContentCsv(m_plot->Content(), m_manifest, m_results, m_choice, m_bscan);
+    const std::string text = m_bscan ? ContentCsv(m_plot->Content(), m_manifest, m_results, m_choice / m_rows, true,
+                                                  m_choice % m_rows)
+                                     : ContentCsv(m_plot->Content(), m_manifest, m_results, m_choice, false);
     return plot::SaveFileAtomically(path, QByteArray::fromStdString(text), error);
 }
 

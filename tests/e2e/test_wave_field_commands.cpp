@@ -69,6 +69,7 @@ private slots:
     void theColourMapShowsEachCellInItsColour();
     void sliderPlayAndAClickOnTheMap();
     void exportsOfTheFrameAndOfEveryFrame();
+    void aStudyCasesFieldFileOpensInTheWindow();
 
 private:
     void CrossPlyPlate();
@@ -314,6 +315,32 @@ void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {
     Child<QPushButton>(*window, "exportFrames")->click();
     QCOMPARE(m_sink.texts.size(), size_t(1));
     QVERIFY(m_sink.texts[0].rfind("The frames could not be exported: ", 0) == 0);
+}
+
+void WaveFieldCommandsTest::aStudyCasesFieldFileOpensInTheWindow() {
+    const fs::path dir = m_dir->path().toStdString();
+    const std::string path = (dir / "case-0002-wavefield.h5").string();
+    CFieldFile ramp = Ramp();
+    ramp.strSolver = "lumdex";
+    ramp.strLoadDirection = "Z";
+    ramp.elementOrders = {2, 2};
+    ramp.strSymmetry = "mirror";
+    const std::string written = numerics::WriteFieldFile(path, ramp);
+    QVERIFY2(written.empty(), written.c_str());
+    m_commands->OpenWaveFieldFile(path, "Wave field - COM_project, load direction = Z");
+    QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
+    auto* window = qobject_cast<CWaveFieldWindow*>(m_commands->LastWaveFieldWindow());
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QString("Wave field - COM_project, load direction = Z"));
+    QCOMPARE(window->Field().x.size(), size_t(21));
+    QCOMPARE(window->Map()->Content().grid->ny, 11);
+    // A file that is no field is said, and the window shown stays the last one.
+    const std::string bad = (dir / "bad.h5").string();
+    std::ofstream(bad) << "not HDF5";
+    m_commands->OpenWaveFieldFile(bad, "Wave field - bad");
+    QCOMPARE(m_sink.texts.size(), size_t(1));
+    QVERIFY2(m_sink.texts[0].rfind("The wave field cannot be read: " + bad + ", ", 0) == 0, m_sink.texts[0].c_str());
+    QCOMPARE(m_commands->LastWaveFieldWindow(), static_cast<QWidget*>(window));
 }
 
 int main(int argc, char** argv) {

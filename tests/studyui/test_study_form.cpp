@@ -1,6 +1,7 @@
 // The Study form as a user meets it: a study file written outside the program is never replaced
 // unasked, "Open study..." brings a study file and its results back, the form offers what it
 // showed last, frequencies are in MHz, and too few output points for the load are pointed out.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -222,6 +223,59 @@ private slots:
         form.accept();
         QVERIFY(form.result() != int(QDialog::Accepted));
         QVERIFY2(said.contains(QStringLiteral("has no frequency")), qPrintable(said));
+    }
+
+    // Rows of y belong to a point source's receiving points, and its wave fields to a project
+    // that has the settings of "Wave field...": the form offers each only there, and what it
+    // chose comes back through the study file.
+    void thePointSourcesRowsAndFieldsAreOfferedWhereTheyFit() {
+        CTempProject p;
+        COstrelDoc doc;
+        LoadDocument(doc, p);
+        CStudyDialog bare(doc);
+        QVERIFY(!bare.m_yFrom->isEnabled());
+        QVERIFY(!bare.m_waveField->isEnabled());
+        bare.m_source->setCurrentIndex(1);
+        QVERIFY(bare.m_yFrom->isEnabled() && bare.m_yTo->isEnabled() && bare.m_yCount->isEnabled());
+        QVERIFY(!bare.m_waveField->isEnabled());
+        QVERIFY2(bare.m_waveField->toolTip().contains(QStringLiteral("\"Wave field...\" first")),
+                 qPrintable(bare.m_waveField->toolTip()));
+        bare.m_parameterSweep->setChecked(true);
+        QVERIFY(!bare.m_yFrom->isEnabled());
+
+        doc.*CompositeKind().waveField = CWaveFieldSettings{-2, 2, 5, -1, 1, 3, 0, 1, 3, 3, 3, true};
+        CStudyDialog form(doc);
+        form.m_source->setCurrentIndex(1);
+        QVERIFY(form.m_waveField->isEnabled());
+        form.m_waveField->setChecked(true);
+        form.m_yFrom->setValue(-1.5);
+        form.m_yTo->setValue(1.5);
+        form.m_yCount->setValue(4);
+        StudyDefinition def;
+        std::string error;
+        QVERIFY2(BuildDocumentStudy(doc, form.Choice(), def, &error), error.c_str());
+        QCOMPARE(def.source, SourceKind::Point);
+        QVERIFY(def.waveField);
+        QCOMPARE(def.receiversY, (std::vector<double>{-1.5, -0.5, 0.5, 1.5}));
+        QCOMPARE(def.receivers.size(), std::size_t(21));
+        CStudyDialog again(doc);
+        again.SetChoice(ChoiceFromDefinition(def));
+        QCOMPARE(again.m_source->currentIndex(), 1);
+        QVERIFY(again.m_waveField->isChecked());
+        QCOMPARE(again.m_yCount->value(), 4);
+        QCOMPARE(again.m_yTo->value(), 1.5);
+        // Back to the line load: neither rows nor fields go with it.
+        again.m_source->setCurrentIndex(0);
+        QVERIFY(!again.m_waveField->isChecked());
+        DocumentStudyChoice line = again.Choice();
+        QVERIFY(BuildDocumentStudy(doc, line, def, &error));
+        QVERIFY(def.receiversY.empty());
+        QCOMPARE(def.source, SourceKind::Line);
+        // A grid beyond the receivers a study takes is refused with the reason.
+        DocumentStudyChoice large = form.Choice();
+        large.yCount = 1000;
+        QVERIFY(!BuildDocumentStudy(doc, large, def, &error));
+        QVERIFY2(error.find("at most 10000 receiving points") != std::string::npos, error.c_str());
     }
 };
 

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QCheckBox>
 #include <QImage>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
@@ -257,6 +259,84 @@ private slots:
         QVERIFY(!OnStudy(doc, nullptr, hooks));
         qputenv("PATH", path);
         qunsetenv("PEMBLAR_STUDY");
+    }
+
+    // A point source from the form: a grid of two rows of y, each a B-scan, and the case's wave
+    // field listed and handed to the program's window, all run by the real solver.
+    void pointSourceStudyShowsEachRowAndOpensTheField() {
+        CTempProject p;
+        qputenv("PEMBLAR_STUDY", PEMBLAR_STUDY_PATH);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QByteArray(SOLVERS_DIR) + ":" + path);
+        COstrelDoc doc;
+        ProjectData data;
+        ProjectReadError why;
+        // One element per ply and a 1 us window: a point-source run of a fraction of a second.
+        QVERIFY(ParseProject(CompositeKind(),
+                             "plate\n2    2    3.113646\n5    3.1400\n3    3\n0.00    1.00\n2.0000\n"
+                             "carbon  1  181.0000  10.3000  7.1700  0.2800  0.4000  0.0000  1.6000\n"
+                             "glass  2  38.6000  8.2700  4.1400  0.2600  0.3000  45.0000  1.8000\n"
+                             "Layer 1  carbon  1  0.2500 1\nLayer 2  carbon  1  0.5000 1\n1 \n",
+                             data, &why));
+        ApplyProject(CompositeKind(), data, doc);
+        doc.m_szStartDir = p.Dir();
+        CWaveFieldSettings& field = doc.*CompositeKind().waveField;
+        field = CWaveFieldSettings{-2, 2, 5, -1, 1, 3, 0, 1, 3, 3, 3, true};
+        StudyLaunchHooks hooks;
+        hooks.runForm = [&](QDialog& form) {
+            auto& f = static_cast<CStudyDialog&>(form);
+            f.m_name->setText(QStringLiteral("grid"));
+            f.m_from->setValue(1);
+            f.m_to->setValue(2);
+            f.m_step->setValue(1);
+            f.m_points->setValue(21);
+            f.m_source->setCurrentIndex(1);
+            f.m_yTo->setValue(1);
+            f.m_yCount->setValue(2);
+            f.m_waveField->setChecked(true);
+            f.accept();
+            return f.result();
+        };
+        hooks.ask = [](const QString&) { return int(QMessageBox::Yes); };
+        std::vector<std::pair<std::string, std::string>> opened;
+        hooks.openField = [&](const std::string& file, const std::string& title) { opened.push_back({file, title}); };
+        CStudyWindow* w = OnStudy(doc, nullptr, hooks, 2);
+        qputenv("PATH", path);
+        qunsetenv("PEMBLAR_STUDY");
+        QVERIFY(w);
+        const std::string studyFile = ReadAll(p.Path("input/grid.study.toml"));
+        QVERIFY2(studyFile.find("source = \"point\"\nfield = true\n") != std::string::npos, studyFile.c_str());
+        QVERIFY(studyFile.find("y = { values = [0.0, 1.0] }") != std::string::npos);
+        const std::string csv = ReadAll(p.Path("output/plate/studies/grid/results.csv"));
+        QCOMPARE(QString::fromStdString(csv.substr(0, csv.find('\n'))), QStringLiteral("case,receiver_x,receiver_y,time,value"));
+        QVERIFY(w->IsBScan());
+        QCOMPARE(w->Chooser()->count(), 2);
+        QCOMPARE(w->Chooser()->itemText(1), QStringLiteral("case 1, y = 1 mm"));
+        w->Chooser()->setCurrentIndex(1);
+        const plot::PlotContent& c = w->Plot()->Content();
+        QVERIFY(c.grid);
+        QCOMPARE(c.grid->nx, 2);
+        QCOMPARE(c.grid->ny, 21);
+        QCOMPARE(c.grid->columnNames[1], std::string("receiver 4 at (2, 1) mm"));
+        QCOMPARE(QString::fromStdString(c.title), QStringLiteral("B-scan of W, y = 1 mm"));
+        // The row's CSV: its two receivers.
+        const QString exported = QString::fromStdString(p.Path("row.csv"));
+        QString error;
+        QVERIFY(w->ExportCsv(exported, &error));
+        const std::string rowCsv = ReadAll(exported.toStdString());
+        QVERIFY2(rowCsv.find("W at (1, 1) mm") != std::string::npos && rowCsv.find("W at (2, 1) mm") != std::string::npos &&
+                     rowCsv.find("(1, 0)") == std::string::npos,
+                 rowCsv.c_str());
+        QVERIFY(w->Fields());
+        QCOMPARE(w->Fields()->count(), 1);
+        const std::string fieldFile = p.Path("output/plate/studies/grid/case-0001/wavefield.h5");
+        QCOMPARE(w->Fields()->item(0)->text(), QString::fromStdString("case 1: " + fieldFile));
+        QVERIFY(w->OpenField(0));
+        QVERIFY(!w->OpenField(1));
+        QCOMPARE(opened.size(), std::size_t(1));
+        QCOMPARE(opened[0].first, fieldFile);
+        QCOMPARE(opened[0].second, std::string("Wave field - plate, case 1"));
+        w->close();
     }
 };
 
