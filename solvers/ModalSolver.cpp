@@ -443,6 +443,12 @@ bool CModalSolver::StaticMatrices(double kappa, double omegaSquaredAbove, Eigen:
     return StaticSums(kappa, omegaSquaredAbove, comps, 3, true, flexibility, second, ws);
 }
 
+bool CModalSolver::AllModesAbove(double kappa, double omegaSquared, CWorkspace& ws) const {
+    for (const CBlock& block : m_blocks)
+        if (!FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquared, ws.a)) return false;
+    return true;
+}
+
 bool CModalSolver::StaticSums(double kappa, double omegaSquaredAbove, const int* comps, int count, bool every,
                               Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second, CWorkspace& ws) const {
     flexibility.setZero();

@@ -102,6 +102,9 @@ public:
     // 3 x 3 flexibility t^T K^-1 t and its second term.
     bool StaticMatrices(double kappa, double omegaSquaredAbove, Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second,
                         CWorkspace& ws) const;
+    // Whether every mode at kappa lies above omegaSquared (K - omegaSquared M positive definite in
+    // every block): one banded Cholesky factor per block, no modes.
+    bool AllModesAbove(double kappa, double omegaSquared, CWorkspace& ws) const;
 
 private:
     struct CBlock {

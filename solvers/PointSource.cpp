@@ -1,5 +1,8 @@
 #include "PointSource.h"
 
+#include "DirectionalSolvers.h"
+#include "SourceNearField.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -130,10 +133,26 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
         g.dWaveVectors = g.dEntries = static_cast<double>(g.nMaxX);
         return {};
     }
-    // Half the disc |k| < kMax (the other half is its complex conjugate), or a quarter of it.
-    const double disc = kPi * (g.dKMax / g.dkx) * (g.dKMax / g.dky);
-    g.dEntries = disc / 2.0 + g.nMaxX + 1;
-    g.dWaveVectors = g.symmetry == ESourceSymmetry::kMirror ? disc / 4.0 + g.nMaxX + g.nMaxY + 1 : g.dEntries;
+    g.bSplit = p.band.Limited() && !request.bSingleLattice;
+    g.dDynamicRadius = g.bSplit && request.dDynamicRadius > 0 ? std::min(g.dKMax, request.dDynamicRadius) : g.dKMax;
+    // Half the disc (the other half is its complex conjugate), or a quarter of it.
+    const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
+    const auto count = [&](double radius, double dkx, double dky, double& entries) {
+        const double disc = kPi * (radius / dkx) * (radius / dky);
+        entries = disc / 2.0 + radius / dkx + 1;
+        return mirror ? disc / 4.0 + radius / dkx + radius / dky + 1 : entries;
+    };
+    g.dWaveVectors = count(g.dDynamicRadius, g.dkx, g.dky, g.dEntries);
+    if (g.bSplit) {
+        // The near field at the largest period it may take.
+        double largest = kNearFieldPeriods * h, entries = 0;
+        for (int i = 0; i < kNearFieldDoublings; ++i) largest *= 2;
+        largest = std::min({largest, lx, ly});
+        g.dNearVectors = count(g.dKMax, 2 * kPi / largest, 2 * kPi / largest, entries);
+        g.dWaveVectors += g.dNearVectors;
+        g.dEntries += entries;
+    }
+    if (g.bSplit && !(request.dDynamicRadius > 0)) return {};  // counted once the disc is known
     if (!(g.dWaveVectors <= kMaxWaveVectors)) {
         std::ostringstream msg;
         msg.precision(3);
@@ -145,9 +164,15 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
     return {};
 }
 
-std::string CheckSourceRunSize(const CProblem& p, const CSourceRequest& request, int points) {
+std::string CheckSourceRunSize(const CProblem& p, CSourceRequest& request, int points) {
     CSourceGrid g;
     if (std::string error = MakeSourceGrid(p, request, g); !error.empty()) return error;
+    if (g.bSplit && !(request.dDynamicRadius > 0)) {
+        CDirectionalSolvers directions(p.model, 1);
+        request.dDynamicRadius = DynamicDiscRadius(directions, g.dKMax, MakeModeSplit(p.band).dHigh,
+                                                   g.symmetry == ESourceSymmetry::kMirror, 1);
+        if (std::string error = MakeSourceGrid(p, request, g); !error.empty()) return error;
+    }
     // The line load's counts over as many wavenumbers as the run has wave vectors and terms.
     CWavenumbers solved, terms;
     solved.dKMax = terms.dKMax = g.dKMax;

@@ -39,6 +39,9 @@ struct CSourceRequest {
     std::vector<CPlanePoint> receivers;  // curves at the output times of the run
     CFieldRequest field;
     bool bEveryDirection = false;        // no axisymmetric shortcut (a reference for checks)
+    bool bSingleLattice = false;         // a band-limited load's quasi-static part with the modes on
+                                         // one lattice (the earlier synthesis; a reference for checks)
+    double dDynamicRadius = 0;           // the split's disc (1/mm) once found; 0 not yet
 };
 
 enum class ESourceSymmetry { kNone, kMirror, kAxisymmetric };
@@ -55,12 +58,19 @@ struct CSourceGrid {
     int nFftX = 0, nFftY = 0;           // the field's transform sizes (0 without a field)
     double dWaveVectors = 0;            // wave vectors (radial wavenumbers) whose modes are found
     double dEntries = 0;                // terms of the synthesis: those and their mirror images
+    // A band-limited load on a lattice: the dynamic part on this grid within dDynamicRadius, the
+    // quasi-static part on a small lattice of its own (SourceNearField.h).
+    bool bSplit = false;
+    double dDynamicRadius = 0;
+    double dNearVectors = 0;            // the near field's wave vectors at its largest period
+    double dNearPeriod = 0;             // the period it took (set by the run)
 };
 
 // Empty on success, else why the run cannot be made.
 std::string MakeSourceGrid(const CProblem& problem, const CSourceRequest& request, CSourceGrid& grid);
-// Empty when the run stays within the bounds (grid, work, memory), else why not.
-std::string CheckSourceRunSize(const CProblem& problem, const CSourceRequest& request, int points);
+// Empty when the run stays within the bounds (grid, work, memory), else why not. Finds the split's
+// disc (request.dDynamicRadius) where the run has one.
+std::string CheckSourceRunSize(const CProblem& problem, CSourceRequest& request, int points);
 
 struct CSourceResult {
     std::vector<double> time;                  // the output times of the receivers' curves

@@ -63,8 +63,11 @@ std::string WriteField(const CProblem& p, const CSourceResult& r, const CPointSo
 
 std::string CheckPointSourceOptions(const CPointSourceOptions& o) {
     const bool any = o.bField || o.bFieldTimes || !o.strFieldFile.empty() || !o.strReceiverFile.empty() ||
-                     o.bEveryDirection;
-    if (!o.bOn) return any ? "--receivers-xy, --field, --field-times, --field-output and --every-direction go with --point-source" : "";
+                     o.bEveryDirection || o.bSingleLattice;
+    if (!o.bOn)
+        return any ? "--receivers-xy, --field, --field-times, --field-output, --every-direction and --single-lattice go "
+                     "with --point-source"
+                   : "";
     const bool fieldParts = o.bField && o.bFieldTimes && !o.strFieldFile.empty();
     if ((o.bField || o.bFieldTimes || !o.strFieldFile.empty()) && !fieldParts)
         return "--field, --field-times and --field-output go together";
@@ -89,6 +92,7 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
     CSourceRequest request;
     request.field = o.bField ? o.field : CFieldRequest{};
     request.bEveryDirection = o.bEveryDirection;
+    request.bSingleLattice = o.bSingleLattice;
     const bool single = o.strReceiverFile.empty() && !o.bField;
     if (!o.strReceiverFile.empty()) {
         std::vector<double> xy;
@@ -132,6 +136,10 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
         const CSourceGrid& g = result.grid;
         std::printf("\nunknowns %d, wave vectors %.0f, terms %.0f, period %.6g x %.6g mm, threads %d\n",
                     result.nUnknowns, g.dWaveVectors, g.dEntries, g.dPeriodX, g.dPeriodY, run.options.nThreads);
+        if (g.bSplit)
+            std::printf("band-limited split: dynamic part within |k| < %.6g 1/mm, quasi-static near field of "
+                        "period %.6g mm\n",
+                        g.dDynamicRadius, g.dNearPeriod);
         std::printf("symmetry %s\n", g.symmetry == ESourceSymmetry::kAxisymmetric ? "axisymmetric (Hankel transform)"
                                      : g.symmetry == ESourceSymmetry::kMirror       ? "about x and y (a quarter solved)"
                                                                                     : "none (half the wave vectors solved)");

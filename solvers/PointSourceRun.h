@@ -20,6 +20,7 @@ struct CPointSourceOptions {
     std::string strFieldFile;      // --field-output
     CFieldRequest field;
     bool bEveryDirection = false;
+    bool bSingleLattice = false;
 };
 
 // Why the options do not go together (a usage error), or empty.

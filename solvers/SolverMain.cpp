@@ -185,6 +185,8 @@ const std::vector<COption>& Options() {
          "point source: the HDF5 file the field goes to (written atomically)"},
         {"--every-direction", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bEveryDirection = true; },
          "point source: synthesise direction by direction even where the plate is axisymmetric (checks)"},
+        {"--single-lattice", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bSingleLattice = true; },
+         "point source, band-limited load: the quasi-static part with the modes on one lattice (checks)"},
         {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;

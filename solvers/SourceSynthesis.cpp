@@ -14,6 +14,8 @@
 #include "Parallel.h"
 #include "PointSource.h"
 #include "SourceField.h"
+#include "SourceNearField.h"
+#include "SourceTerms.h"
 #include "Synthesis.h"
 
 namespace numerics {
@@ -29,7 +31,7 @@ constexpr size_t kBatchVectors = 4096;
 // The modes of one wave vector below the cutoff (every mode without one), and the quasi-static
 // sums of the rest as 3 x 3 matrices over the top's (u, v, w~).
 struct CVectorModes {
-    std::vector<double> omegaSquared;
+    std::vector<double> omegaSquared, weight;  // weight: the mode's share in the dynamic synthesis
     std::vector<Eigen::Vector3d> top;
     Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
     bool bStatic = false;
@@ -53,26 +55,28 @@ void FindModes(const CModalSolver& solver, double k, double cutoff, CVectorModes
             continue;
         }
         out.omegaSquared.push_back(w2);
+        out.weight.push_back(1.0);
         out.top.push_back(t);
     }
 }
 
-// The global component c (0 x, 1 y, 2 z) of the top's (u, v, w~) along a direction psi.
-Eigen::Vector3d ComponentRow(int c, double psi) {
-    const double cs = std::cos(psi), sn = std::sin(psi);
-    if (c == 0) return {cs, -sn, 0};
-    if (c == 1) return {sn, cs, 0};
-    return {0, 0, 1};
+// The split's dynamic part of one wave vector: its modes below the ramp's top, each weighed by
+// chi; none (and no solve) where every mode lies above.
+void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& split, CVectorModes& out,
+                      CModalSolver::CWorkspace& ws) {
+    out = CVectorModes{};
+    if (solver.AllModesAbove(k, split.dHigh * split.dHigh, ws)) return;
+    CModes modes;
+    solver.Solve(k, modes, ws);
+    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j) {
+        const double w2 = modes.omegaSquared(j);
+        const double chi = split.Dynamic(std::sqrt(std::max(0.0, w2)));
+        if (chi == 0.0) continue;
+        out.omegaSquared.push_back(w2);
+        out.weight.push_back(chi);
+        out.top.push_back(modes.top.col(j));
+    }
 }
-
-// One term of the synthesis: modal coefficient s t^T W t per mode, with a phase per receiver.
-struct CTerm {
-    double kx = 0, ky = 0;  // the wave vector; axisymmetric: kx the wavenumber
-    long m = 0, n = 0;      // its grid indices
-    int order = -1;         // the Bessel order of an axisymmetric term
-    double scale = 0;
-    Eigen::Matrix3d weight;
-};
 
 // The axisymmetric terms of output a and load b (0 x, 1 y, 2 z): Bessel order, weights on the top's
 // products, and the factor of the receiver's direction phi.
@@ -107,22 +111,21 @@ double BesselAngular(int a, int b, int order, double phi) {
     return a == 0 ? -std::cos(2 * phi) : std::cos(2 * phi);
 }
 
-// The wave vectors whose modes are found: all of the half plane of the disc |k| < kMax (the other
-// half is its conjugate), a quarter with mirror symmetry, the radial line when axisymmetric.
-std::vector<std::pair<long, long>> SolvedVectors(const CSourceGrid& g) {
+}  // namespace
+
+std::vector<std::pair<long, long>> LatticeVectors(double dkx, double dky, double radius, bool mirror) {
     std::vector<std::pair<long, long>> out;
-    const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
-    for (long n = 0; n <= g.nMaxY; ++n)
-        for (long m = mirror || n == 0 ? 0 : -g.nMaxX; m <= g.nMaxX; ++m)
-            if (std::hypot(m * g.dkx, n * g.dky) < g.dKMax) out.push_back({m, n});
+    const long mMax = static_cast<long>(std::floor(radius / dkx)), nMax = static_cast<long>(std::floor(radius / dky));
+    for (long n = 0; n <= nMax; ++n)
+        for (long m = mirror || n == 0 ? 0 : -mMax; m <= mMax; ++m)
+            if (std::hypot(m * dkx, n * dky) < radius) out.push_back({m, n});
     return out;
 }
 
-}  // namespace
-
-CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request, const CRunOptions& options) {
+CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, const CRunOptions& options) {
     CSourceResult result;
     CSourceGrid& g = result.grid;
+    CSourceRequest request = asked;
     result.error = MakeSourceGrid(p, request, g);
     if (!result.error.empty()) return result;
     const bool hankel = g.symmetry == ESourceSymmetry::kAxisymmetric;
@@ -137,6 +140,32 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
     else directions = std::make_unique<CDirectionalSolvers>(p.model, threads);
     result.dAssemblySeconds = Seconds(assemblyStart);
     result.nUnknowns = p.model.DofCount();
+
+    // A band-limited load: the dynamic part within its disc, the quasi-static part as a near field.
+    const CModeSplit split = g.bSplit ? MakeModeSplit(p.band) : CModeSplit{};
+    CNearField near;
+    if (split.On()) {
+        const auto nearStart = Clock::now();
+        if (!(request.dDynamicRadius > 0))
+            request.dDynamicRadius = DynamicDiscRadius(*directions, g.dKMax, split.dHigh,
+                                                       g.symmetry == ESourceSymmetry::kMirror, threads);
+        result.error = MakeSourceGrid(p, request, g);
+        if (!result.error.empty()) return result;
+        if (const std::string why = SolveNearField(p, g, split, *directions, threads, near); !why.empty()) {
+            // No decay within the near field's largest period: the whole synthesis on one lattice,
+            // where its bounds allow it.
+            CSourceRequest single = asked;
+            single.bSingleLattice = true;
+            if (const std::string size = CheckSourceRunSize(p, single, options.nPoints); !size.empty()) {
+                result.error = why + ", and on one lattice " + size;
+                return result;
+            }
+            return SolvePointSource(p, single, options);
+        }
+        g.dNearPeriod = near.dPeriod;
+        result.dEigenSeconds += Seconds(nearStart);
+        if (options.progress) options.progress(10);
+    }
 
     // The receivers' curves, and the field (Bessel sums at its points, or the FFT).
     const CTimeGrid times = OutputTimes(p, options.nPoints);
@@ -167,8 +196,13 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
         fieldSum = std::make_unique<CFieldSum>(p.load, fieldTimes, fg, phaseSign);
     }
 
-    const std::vector<std::pair<long, long>> solved = SolvedVectors(g);
+    std::vector<std::pair<long, long>> solved;
+    if (hankel)
+        for (long m = 0; m <= g.nMaxX && m * g.dkx < g.dKMax; ++m) solved.push_back({m, 0});
+    else
+        solved = LatticeVectors(g.dkx, g.dky, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror);
     const double cutoff = p.band.dModeCutoff;
+    const int progressFrom = split.On() ? 10 : 0;
     const double cell = hankel ? g.dkx : 1.0 / (g.dPeriodX * g.dPeriodY);
     std::vector<CTerm> terms;                 // every term, for the quasi-static phases at the end
     std::vector<CQuasiStatic> quasi;
@@ -196,13 +230,14 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
             if (hankel) {
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
-                const double theta = (m == 0 && n == 0) ? 0.0 : std::atan2(ky, kx);
                 std::unique_ptr<CModalSolver> own;
-                FindModes(directions->At(theta, t, own), k, cutoff, modes[local], spaces[t]);
+                const CModalSolver& solver = directions->At(LatticeDirection(m, n, g.dkx, g.dky), t, own);
+                if (split.On()) FindDynamicModes(solver, k, split, modes[local], spaces[t]);
+                else FindModes(solver, k, cutoff, modes[local], spaces[t]);
             }
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {
-                const int percent = static_cast<int>(90 * finished / solved.size());
+                const int percent = progressFrom + static_cast<int>((90 - progressFrom) * finished / solved.size());
                 std::lock_guard<std::mutex> lock(progressLock);
                 if (percent > reported) options.progress(reported = percent);
             }
@@ -222,6 +257,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
             const long m = solved[start + local].first, n = solved[start + local].second;
             const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
             const double taper = Taper(k, g.dKMax);
+            if (split.On() && modes[local].omegaSquared.empty()) continue;  // wholly in the near field
             std::vector<CTerm> made;
             if (hankel) {
                 // The integrand k h(k) J_n(kr) is odd in k (h even): the trapezoid rule from 0 gets
@@ -231,28 +267,19 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
                 for (const CBesselPart& part : BesselParts(a, b))
                     if (m > 0 || part.order == 0) made.push_back({k, 0, m, 0, part.order, scale, part.weight});
             } else {
-                const double theta = (m == 0 && n == 0) ? 0.0 : std::atan2(ky, kx);
-                const auto add = [&](long mm, double psi, double mirror) {
-                    const Eigen::Vector3d flip(1.0, mirror, 1.0);
-                    const Eigen::Vector3d wa = ComponentRow(a, psi).cwiseProduct(flip);
-                    const Eigen::Vector3d wb = ComponentRow(b, psi).cwiseProduct(flip);
-                    made.push_back({mm * g.dkx, ky, mm, n, -1, cell * taper, wa * wb.transpose()});
-                };
-                add(m, theta, 1.0);
-                // Mirror symmetry: (-m, n) is turned by pi - theta, the mirror image of theta.
-                if (g.symmetry == ESourceSymmetry::kMirror && m > 0 && n > 0) add(-m, kPi - theta, -1.0);
+                AddLatticeTerms(m, n, g.dkx, g.dky, g.symmetry == ESourceSymmetry::kMirror, a, b, cell * taper, made);
             }
             const CVectorModes& vm = modes[local];
             for (const CTerm& t : made) {
                 for (size_t j = 0; j < vm.omegaSquared.size(); ++j) {
                     packed.omega.push_back(std::sqrt(std::max(0.0, vm.omegaSquared[j])));
-                    packed.coeff.push_back(t.scale * vm.top[j].dot(t.weight * vm.top[j]));
+                    packed.coeff.push_back(vm.weight[j] * t.scale * vm.top[j].dot(t.weight * vm.top[j]));
                 }
                 packed.modeCount.push_back(vm.omegaSquared.size());
                 packed.offset.push_back(packed.omega.size());
                 ms.push_back(t.m);
                 ns.push_back(t.n);
-                if (p.band.Limited()) {
+                if (p.band.Limited() && !split.On()) {
                     CQuasiStatic q;
                     q.dFlexibility = t.scale * (t.weight.cwiseProduct(vm.flexibility)).sum();
                     q.dSecond = t.scale * (t.weight.cwiseProduct(vm.second)).sum();
@@ -283,6 +310,12 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
         result.curves = receivers->Curves();
         const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, times) : CQuasiStaticLoad{};
         for (size_t r = 0; r < result.curves.size(); ++r) addQuasi(request.receivers[r], load, result.curves[r]);
+        if (split.On())
+            for (size_t r = 0; r < result.curves.size(); ++r) {
+                double s1 = 0, s2 = 0;
+                near.At(request.receivers[r].x, request.receivers[r].y, s1, s2);
+                for (int j = 0; j < times.nPoints; ++j) result.curves[r][j] += s1 * load.value[j] - s2 * load.curvature[j];
+            }
     }
     if (fieldPoints) {
         const std::vector<std::vector<double>> curves = fieldPoints->Curves();
@@ -295,6 +328,14 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& request,
         }
     }
     if (fieldSum) result.field = fieldSum->Transform();
+    if (fieldSum && split.On()) {
+        std::vector<double> s1, s2;
+        near.OnGrid(f, s1, s2);
+        const CQuasiStaticLoad load = QuasiStaticLoad(p.load, fieldTimes);
+        for (int t = 0; t < f.nT; ++t)
+            for (size_t q = 0; q < s1.size(); ++q)
+                result.field[static_cast<size_t>(t) * s1.size() + q] += s1[q] * load.value[t] - s2[q] * load.curvature[t];
+    }
     result.dSynthesisSeconds += Seconds(finishStart);
     if (options.progress) options.progress(99);
     return result;

@@ -1,0 +1,211 @@
+#include "SourceNearField.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <memory>
+#include <numbers>
+#include <sstream>
+#include <utility>
+
+#include "ModalSolver.h"
+#include "Parallel.h"
+#include "SourceTerms.h"
+
+namespace numerics {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+// Directions sampled for the disc's radius, the scan's steps down from the cut-off, bisections.
+constexpr int kDiscDirections = 96;
+constexpr int kDiscScanSteps = 64;
+constexpr int kDiscBisections = 24;
+constexpr double kDiscMargin = 1.03;
+
+// The sums of the quasi-static part of one wave vector's modes, over the top's (u, v, w~).
+struct CNearSums {
+    Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
+};
+
+void NearSums(const CModalSolver& solver, double k, const CModeSplit& split, CNearSums& out,
+              CModalSolver::CWorkspace& ws) {
+    out = CNearSums{};
+    // Every mode above the ramp: the whole flexibility from two banded solves.
+    if (solver.StaticMatrices(k, split.dHigh * split.dHigh, out.flexibility, out.second, ws)) return;
+    out.flexibility.setZero();
+    out.second.setZero();
+    CModes modes;
+    solver.Solve(k, modes, ws);
+    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j) {
+        const double w2 = modes.omegaSquared(j);
+        const double weight = 1.0 - split.Dynamic(std::sqrt(std::max(0.0, w2)));
+        if (weight == 0.0) continue;
+        const Eigen::Vector3d t = modes.top.col(j);
+        out.flexibility += weight * t * t.transpose() / w2;
+        out.second += weight * t * t.transpose() / (w2 * w2);
+    }
+}
+
+double LargestModalWavenumber(const CModalSolver& solver, double kMax, double omegaSquared,
+                              CModalSolver::CWorkspace& ws) {
+    const double step = kMax / kDiscScanSteps;
+    double below = 0;  // a mode lies below omega here (at k = 0 the rigid motions do)
+    for (int i = kDiscScanSteps; i > 0; --i)
+        if (!solver.AllModesAbove(i * step, omegaSquared, ws)) {
+            below = i * step;
+            break;
+        }
+    if (below >= kMax) return kMax;
+    double above = below + step;
+    for (int i = 0; i < kDiscBisections; ++i) {
+        const double mid = 0.5 * (below + above);
+        (solver.AllModesAbove(mid, omegaSquared, ws) ? above : below) = mid;
+    }
+    return above;
+}
+
+// The largest |s| and |s2| over points at the given radii, in directions over half a turn (the
+// field of the opposite point is the same or its negative).
+std::pair<double, double> LargestOnRings(const CNearField& f, std::initializer_list<double> radii) {
+    double most = 0, mostSecond = 0;
+    constexpr int kDirections = 32;
+    for (double r : radii)
+        for (int d = 0; d < (r > 0 ? kDirections : 1); ++d) {
+            const double phi = kPi * d / kDirections;
+            double s = 0, s2 = 0;
+            f.At(r * std::cos(phi), r * std::sin(phi), s, s2);
+            most = std::max(most, std::abs(s));
+            mostSecond = std::max(mostSecond, std::abs(s2));
+        }
+    return {most, mostSecond};
+}
+
+}  // namespace
+
+double CModeSplit::Dynamic(double omega) const {
+    if (omega <= dLow) return 1.0;
+    if (omega >= dHigh) return 0.0;
+    // The smooth step e^(-1/x) / (e^(-1/x) + e^(-1/(1-x))): every derivative vanishes at both ends.
+    const double x = (omega - dLow) / (dHigh - dLow);
+    const double up = std::exp(-1.0 / x), down = std::exp(-1.0 / (1.0 - x));
+    return down / (up + down);
+}
+
+CModeSplit MakeModeSplit(const CLoadBand& band) {
+    CModeSplit s;
+    if (!band.Limited()) return s;
+    s.dLow = band.dModeCutoff;
+    s.dHigh = kSplitRampFactor * band.dModeCutoff;
+    return s;
+}
+
+double DynamicDiscRadius(CDirectionalSolvers& directions, double kMax, double omega, bool mirror, int threads) {
+    const double span = mirror ? 0.5 * kPi : kPi;
+    const int count = mirror ? kDiscDirections + 1 : kDiscDirections;  // a quarter: both of its ends
+    std::vector<double> largest(static_cast<size_t>(count));
+    std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(threads));
+    ParallelFor(static_cast<size_t>(count), threads, [&](size_t j, int t) {
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& solver = directions.At(span * static_cast<double>(j) / kDiscDirections, t, own);
+        largest[j] = LargestModalWavenumber(solver, kMax, omega * omega, spaces[static_cast<size_t>(t)]);
+    });
+    return std::min(kMax, kDiscMargin * *std::max_element(largest.begin(), largest.end()));
+}
+
+void CNearField::At(double x, double y, double& s, double& s2) const {
+    s = s2 = 0;
+    if (!bWhole && (std::abs(x) >= 0.5 * dPeriod || std::abs(y) >= 0.5 * dPeriod)) return;
+    for (size_t e = 0; e < m.size(); ++e) {
+        const std::complex<double> phase = std::polar(1.0, dk * (m[e] * x + n[e] * y));
+        s += (value[e] * phase).real();
+        s2 += (second[e] * phase).real();
+    }
+}
+
+void CNearField::OnGrid(const CFieldRequest& f, std::vector<double>& s, std::vector<double>& s2) const {
+    const size_t nx = static_cast<size_t>(f.nX), ny = static_cast<size_t>(f.nY);
+    s.assign(nx * ny, 0.0);
+    s2.assign(nx * ny, 0.0);
+    const auto inside = [&](double v) { return bWhole || std::abs(v) < 0.5 * dPeriod; };
+    // Separably: per lattice row, the sum over its columns at every x, then over the rows at every y.
+    long nLow = 0, nHigh = 0;
+    for (long v : n) nLow = std::min(nLow, v), nHigh = std::max(nHigh, v);
+    const size_t rows = static_cast<size_t>(nHigh - nLow + 1);
+    std::vector<std::complex<double>> rowValue(rows * nx), rowSecond(rows * nx);
+    for (size_t e = 0; e < m.size(); ++e) {
+        const size_t row = static_cast<size_t>(n[e] - nLow);
+        for (size_t i = 0; i < nx; ++i) {
+            if (!inside(f.X(static_cast<int>(i)))) continue;
+            const std::complex<double> phase = std::polar(1.0, dk * m[e] * f.X(static_cast<int>(i)));
+            rowValue[row * nx + i] += value[e] * phase;
+            rowSecond[row * nx + i] += second[e] * phase;
+        }
+    }
+    for (size_t j = 0; j < ny; ++j) {
+        const double y = f.Y(static_cast<int>(j));
+        if (!inside(y)) continue;
+        for (size_t row = 0; row < rows; ++row) {
+            const std::complex<double> phase = std::polar(1.0, dk * (static_cast<long>(row) + nLow) * y);
+            for (size_t i = 0; i < nx; ++i) {
+                s[j * nx + i] += (rowValue[row * nx + i] * phase).real();
+                s2[j * nx + i] += (rowSecond[row * nx + i] * phase).real();
+            }
+        }
+    }
+}
+
+std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeSplit& split,
+                           CDirectionalSolvers& directions, int threads, CNearField& out) {
+    const int a = p.nOutput - 1, b = p.nLoadDir - 1;
+    const double phaseSign = ((a == 2) == (b == 2)) ? 0.0 : (a == 2 ? -1.0 : 1.0);
+    // The transform's factor of a pair of opposite wave vectors: cos (1) or sin (-i phaseSign).
+    const std::complex<double> kind = phaseSign == 0.0 ? std::complex<double>(1, 0) : std::complex<double>(0, -phaseSign);
+    const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
+    const double h = p.model.Thickness(), largest = std::min(g.dPeriodX, g.dPeriodY);
+    double period = kNearFieldPeriods * h;
+    std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(threads));
+    for (int attempt = 0; attempt <= kNearFieldDoublings; ++attempt, period *= 2) {
+        out = CNearField{};
+        out.bWhole = period >= largest;
+        out.dPeriod = std::min(period, largest);
+        out.dk = 2.0 * kPi / out.dPeriod;
+        const std::vector<std::pair<long, long>> solved = LatticeVectors(out.dk, out.dk, g.dKMax, mirror);
+        std::vector<CNearSums> sums(solved.size());
+        ParallelFor(solved.size(), threads, [&](size_t e, int t) {
+            const long m = solved[e].first, n = solved[e].second;
+            std::unique_ptr<CModalSolver> own;
+            const CModalSolver& solver = directions.At(LatticeDirection(m, n, out.dk, out.dk), t, own);
+            NearSums(solver, out.dk * std::hypot(double(m), double(n)), split, sums[e], spaces[static_cast<size_t>(t)]);
+        });
+        out.nVectors = solved.size();
+        const double cell = 1.0 / (out.dPeriod * out.dPeriod);
+        std::vector<CTerm> terms;
+        for (size_t e = 0; e < solved.size(); ++e) {
+            const long m = solved[e].first, n = solved[e].second;
+            terms.clear();
+            AddLatticeTerms(m, n, out.dk, out.dk, mirror, a, b, cell * Taper(out.dk * std::hypot(double(m), double(n)), g.dKMax),
+                            terms);
+            for (const CTerm& t : terms) {
+                const double pair = (t.m == 0 && t.n == 0) ? 1.0 : 2.0;  // the conjugate wave vector
+                out.m.push_back(t.m);
+                out.n.push_back(t.n);
+                out.value.push_back(pair * t.scale * t.weight.cwiseProduct(sums[e].flexibility).sum() * kind);
+                out.second.push_back(pair * t.scale * t.weight.cwiseProduct(sums[e].second).sum() * kind);
+            }
+        }
+        if (out.bWhole) return {};
+        // The wrap-around: the field on the cell's edge against its peak near the load.
+        const auto peak = LargestOnRings(out, {0.0, h / 4, h / 2, h, 2 * h, 4 * h});
+        const auto edge = LargestOnRings(out, {0.5 * out.dPeriod});
+        const bool decayed = edge.first <= kNearFieldTolerance * peak.first &&
+                             edge.second <= kNearFieldTolerance * peak.second;
+        if (decayed) return {};
+    }
+    std::ostringstream msg;
+    msg.precision(3);
+    msg << "the quasi-static field of the load does not decay within " << out.dPeriod / 2 << " mm";
+    return msg.str();
+}
+
+}  // namespace numerics

@@ -1,0 +1,56 @@
+#pragma once
+// The terms of a point source's lattice sum that one solved wave vector gives (PointSource.h):
+// the vector itself and, where the stack is symmetric about x and y, its mirror image (-m, n).
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "PointSource.h"
+
+namespace numerics {
+
+// One term of the synthesis: modal coefficient s t^T W t per mode, with a phase per receiver.
+struct CTerm {
+    double kx = 0, ky = 0;  // the wave vector; axisymmetric: kx the wavenumber
+    long m = 0, n = 0;      // its grid indices
+    int order = -1;         // the Bessel order of an axisymmetric term
+    double scale = 0;
+    Eigen::Matrix3d weight;
+};
+
+// The global component c (0 x, 1 y, 2 z) of the top's (u, v, w~) along a direction psi.
+inline Eigen::Vector3d ComponentRow(int c, double psi) {
+    const double cs = std::cos(psi), sn = std::sin(psi);
+    if (c == 0) return {cs, -sn, 0};
+    if (c == 1) return {sn, cs, 0};
+    return {0, 0, 1};
+}
+
+// The direction of the lattice's wave vector (m, n) (0 at the origin).
+inline double LatticeDirection(long m, long n, double dkx, double dky) {
+    return (m == 0 && n == 0) ? 0.0 : std::atan2(n * dky, m * dkx);
+}
+
+// The terms of the solved wave vector (m, n) of a lattice of spacings dkx, dky, for output a and
+// load b (0 x, 1 y, 2 z), each with the factor `scale`.
+inline void AddLatticeTerms(long m, long n, double dkx, double dky, bool mirror, int a, int b, double scale,
+                            std::vector<CTerm>& out) {
+    const double theta = LatticeDirection(m, n, dkx, dky);
+    const auto add = [&](long mm, double psi, double flipV) {
+        const Eigen::Vector3d flip(1.0, flipV, 1.0);
+        const Eigen::Vector3d wa = ComponentRow(a, psi).cwiseProduct(flip);
+        const Eigen::Vector3d wb = ComponentRow(b, psi).cwiseProduct(flip);
+        out.push_back({mm * dkx, n * dky, mm, n, -1, scale, wa * wb.transpose()});
+    };
+    add(m, theta, 1.0);
+    // Mirror symmetry: (-m, n) is turned by pi - theta, the mirror image of theta.
+    if (mirror && m > 0 && n > 0) add(-m, std::numbers::pi - theta, -1.0);
+}
+
+// The lattice's solved wave vectors within radius: all of the half plane (the other half is its
+// complex conjugate), or a quarter with mirror symmetry.
+std::vector<std::pair<long, long>> LatticeVectors(double dkx, double dky, double radius, bool mirror);
+
+}  // namespace numerics
