@@ -95,8 +95,8 @@ double CModeSplit::Dynamic(double omega) const {
 CModeSplit MakeModeSplit(const CLoadBand& band) {
     CModeSplit s;
     if (!band.Limited()) return s;
-    s.dLow = band.dModeCutoff;
-    s.dHigh = kSplitRampFactor * band.dModeCutoff;
+    s.dLow = band.dEdge;
+    s.dHigh = band.dModeCutoff;
     return s;
 }
 

@@ -20,8 +20,6 @@
 
 namespace numerics {
 
-// The ramp's top over its foot (the load's mode cutoff).
-inline constexpr double kSplitRampFactor = 1.3;
 // The near field at the edge of its cell, relative to its peak, at most.
 inline constexpr double kNearFieldTolerance = 1e-5;
 // The near field's first period in thicknesses, and how often it may be doubled.
