@@ -15,9 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "DirectionalSolvers.h"
+#include "ModalSolver.h"
+#include "SolverInput.h"
 #include "SolverRunner.h"
+#include "SourceNearField.h"
 
 using namespace solvertest;
+using namespace numerics;
 
 namespace {
 
@@ -132,4 +137,76 @@ TEST(PointSourceSplit, EqualsTheSingleLatticeNearAndFar) {
         std::printf("%s field: largest difference %.2e of the peak\n", name.c_str(), most / peak);
         EXPECT_LE(most, 1e-4 * peak) << name << " field";
     }
+}
+
+namespace {
+
+CThicknessModel Model(const CLaminate& lam, int order) {
+    CProblem p;
+    EXPECT_EQ(ParseCompositeInput(lam.Text(), "input.d", p, order), "");
+    return p.model;
+}
+
+// The largest k at which the lowest mode along theta lies below omega: bisection on the model's
+// own frequencies (the tridiagonal path, not the Cholesky factors' inertia the disc uses).
+double LowestModeReaches(const CModalSolver& solver, double omega, double kMax) {
+    CModalSolver::CWorkspace ws;
+    double below = 1e-6, above = kMax;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = 0.5 * (below + above);
+        (solver.Frequencies(mid, ws)(0) < omega ? below : above) = mid;
+    }
+    return below;
+}
+
+}  // namespace
+
+// The ramp: 1 at its foot, 0 at its top, a half at its middle, falling, and point-symmetric about
+// the middle (chi(lo + x) + chi(hi - x) = 1).
+TEST(PointSourceSplit, RampIsASmoothStep) {
+    CModeSplit split;
+    split.dLow = 2, split.dHigh = 3;
+    EXPECT_EQ(split.Dynamic(1.0), 1.0);
+    EXPECT_EQ(split.Dynamic(2.0), 1.0);
+    EXPECT_EQ(split.Dynamic(3.0), 0.0);
+    EXPECT_EQ(split.Dynamic(7.0), 0.0);
+    EXPECT_NEAR(split.Dynamic(2.5), 0.5, 1e-15);
+    double last = 1.0;
+    for (int i = 1; i < 1000; ++i) {
+        const double x = i / 1000.0, value = split.Dynamic(2 + x);
+        EXPECT_LE(value, last) << x;
+        EXPECT_NEAR(value + split.Dynamic(3 - x), 1.0, 1e-14) << x;
+        last = value;
+    }
+    EXPECT_FALSE(CModeSplit{}.On());
+}
+
+// The disc of the dynamic part: for an isotropic plate, 1.03 times the wavenumber at which A0
+// reaches the frequency (the same along every direction); for a cross-ply plate, no mode below
+// the frequency at the disc's radius along 180 directions (between the 97 it samples too), and
+// some mode below it within 1 % of the radius over 1.03 along one of them.
+TEST(PointSourceSplit, DiscHoldsEveryModeBelowTheRamp) {
+    CLaminate iso;
+    iso.materials = {Isotropic(2.5, 0.25, 1.0)};
+    iso.layers = {{1, 1.0, 4}};
+    const CThicknessModel isoModel = Model(iso, 4);
+    CDirectionalSolvers isoDirections(isoModel, 2);
+    const double kMax = 20, omega = 1.5;
+    const double isoRadius = DynamicDiscRadius(isoDirections, kMax, omega, true, 2);
+    std::unique_ptr<CModalSolver> own;
+    const double reach = LowestModeReaches(isoDirections.At(0.0, 0, own), omega, kMax);
+    EXPECT_NEAR(isoRadius, 1.03 * reach, 1e-7 * reach);
+
+    const CThicknessModel crossPly = Model(Plies(0, 90, 3, 3), 2);
+    CDirectionalSolvers directions(crossPly, 1);
+    const double radius = DynamicDiscRadius(directions, kMax, 4.0, true, 1);
+    double largest = 0;
+    CModalSolver::CWorkspace ws;
+    for (int d = 0; d < 180; ++d) {
+        const double theta = std::numbers::pi * d / 180;
+        const CModalSolver& solver = directions.At(theta, 0, own);
+        EXPECT_GE(solver.Frequencies(radius, ws)(0), 4.0) << theta;
+        largest = std::max(largest, LowestModeReaches(solver, 4.0, kMax));
+    }
+    EXPECT_NEAR(radius / 1.03, largest, 0.01 * largest);
 }
