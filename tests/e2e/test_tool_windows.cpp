@@ -29,6 +29,7 @@
 #include "CommandIds.h"
 #include "DirectionsBar.h"
 #include "ImageExportDialog.h"
+#include "PlotWidget.h"
 #include "StudyCommands.h"
 #include "StudyTestSupport.h"
 #include "StudyWindow.h"
@@ -225,6 +226,14 @@ void ToolWindowsTest::dispersionWindowsBelongToTheirDocument() {
     SaveShot(first, "dispersion_window");
     SaveShot(directions, "directions_window");
     CheckPlaced(frame, directions, shown);
+    // The pointer on a line reads out its mode at that direction.
+    {
+        const plot::PlotContent& polar = directions->Plot()->Content();
+        const plot::Mapping map{directions->Plot()->View().Shown(), directions->Plot()->PlotArea()};
+        QTest::mouseMove(directions->Plot(), map.ToPixel(polar.series.back().points[2]).toPoint());
+        QTRY_VERIFY2(directions->ReadoutText().contains(QString::fromStdString(polar.series.back().name) + ": direction 90 deg"),
+                     qPrintable(directions->ReadoutText()));
+    }
     QVERIFY(directions->pos() != first->pos() && directions->pos() != third->pos());
     QVERIFY2(WindowMenuEntries(frame).contains(QStringLiteral("&5 ") + directionsTitle),
              qPrintable(WindowMenuEntries(frame).join(" | ")));
