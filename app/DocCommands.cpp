@@ -258,6 +258,7 @@ void CDocCommands::ShowWaveField(numerics::CFieldFile field, const QString& titl
     auto* window = new CWaveFieldWindow(std::move(field), title, m_parent ? m_parent->window() : nullptr);
     // Its own file dialogs and messages, as the dispersion window's.
     window->m_strExportDir = m_doc.m_szStartDir;
+    window->m_pModals = m_modals;
     Opened(window);
     m_lastWaveField = window;
 }

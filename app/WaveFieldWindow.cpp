@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "FileExport.h"
 #include "GridReadout.h"
 #include "PlotWidget.h"
 #include "QtUiServices.h"
@@ -62,10 +63,9 @@ CWaveFieldWindow::CWaveFieldWindow(numerics::CFieldFile field, const QString& ti
         tools->addWidget(b);
     };
     button("Overview", "overview", "Show the whole field again after zooming", [this] { FitRange(); });
-    button("Export PNG...", "exportPng", "Export this frame as a PNG image, equal millimetres across and up",
-           [this] { Export("png"); });
-    button("Export SVG...", "exportSvg", "Export this frame as an SVG drawing, equal millimetres across and up",
-           [this] { Export("svg"); });
+    button("Export image...", "exportImage",
+           "Export this frame as a PNG or SVG image of a chosen size, equal millimetres across and up",
+           [this] { ExportImage(); });
     button("Export frames...", "exportFrames", "Export every frame as numbered PNG images, for a film",
            [this] { ExportAllFrames(); });
     m_scaleChoice->setToolTip(QStringLiteral("One colour scale for the whole film, or each frame's own"));
@@ -200,12 +200,16 @@ QSize CWaveFieldWindow::ImageSize(const plot::PlotContent& content, const plot::
     return {std::clamp(even, 320, 4000), kImageHeight};
 }
 
-bool CWaveFieldWindow::ExportFrame(const QString& path, QString* error) const {
+QSize CWaveFieldWindow::FrameImageSize() const { return ImageSize(m_map->Content(), m_map->View().Shown(), m_map->Style()); }
+
+bool CWaveFieldWindow::ExportFrame(const QString& path, QString* error, std::optional<QSize> chosen, bool gridLines) const {
     const plot::PlotContent& content = m_map->Content();
     const plot::Range range = m_map->View().Shown();
-    const QSize size = ImageSize(content, range, m_map->Style());
-    const QRectF area = plot::PlotRect(QRectF(QPointF(0, 0), QSizeF(size)), content, range, m_map->Style());
-    return plot::ExportPlotImage(path, size, content, EqualAspect(range, area.size()), m_map->Style(), error);
+    const QSize size = chosen ? *chosen : FrameImageSize();
+    plot::PlotStyle style = m_map->Style();
+    style.gridLines = gridLines;
+    const QRectF area = plot::PlotRect(QRectF(QPointF(0, 0), QSizeF(size)), content, range, style);
+    return plot::ExportPlotImage(path, size, content, EqualAspect(range, area.size()), style, error);
 }
 
 bool CWaveFieldWindow::ExportFrames(const QString& chosen, QString* error) {
@@ -243,12 +247,13 @@ std::optional<std::string> CWaveFieldWindow::ChooseSave(const char* title, const
 
 void CWaveFieldWindow::Tell(const std::string& text) { ShowFormMessage(m_pMessages, this, text.c_str()); }
 
-void CWaveFieldWindow::Export(const char* extension) {
-    const auto path = ChooseSave((std::string("Export the frame as ") + extension).c_str(), extension, "wavefield");
-    if (!path) return;
-    QString error;
-    if (!ExportFrame(QString::fromStdString(*path), &error))
-        Tell("The frame could not be exported: " + error.toStdString());
+void CWaveFieldWindow::ExportImage() {
+    // As every plot window: the size (the frame's own to begin with) and grid lines, then the file.
+    const CExportRequest request{"the frame", "wavefield", m_strExportDir};
+    ExportImageThroughChooser(this, m_pModals, m_pFiles, m_pMessages, request, FrameImageSize(),
+                              [&](const QString& path, QSize size, bool grid, QString* error) {
+                                  return ExportFrame(path, error, size, grid);
+                              });
 }
 
 void CWaveFieldWindow::ExportAllFrames() {

@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class IModalRunner;
 namespace plot { class PlotWidget; }
 
 class CWaveFieldWindow : public QWidget {
@@ -28,6 +29,7 @@ public:
     std::string m_strExportDir;
     IFileChooser* m_pFiles = nullptr;
     IMessageSink* m_pMessages = nullptr;
+    IModalRunner* m_pModals = nullptr;  // the image dialog's runner (null: exec)
 
     static constexpr int kFrameMilliseconds = 100;  // Play's pace: ten frames a second
 
@@ -42,8 +44,12 @@ public:
     void Pick(std::optional<CFieldPoint> point);
     const std::optional<CFieldPoint>& Picked() const { return m_picked; }
 
-    // The frame shown as an image by suffix (.png, .svg), with equal millimetres across and up.
-    bool ExportFrame(const QString& path, QString* error) const;
+    // The frame shown as an image by suffix (.png, .svg), with equal millimetres across and up:
+    // at the size given (the field centred in it), or else at FrameImageSize().
+    bool ExportFrame(const QString& path, QString* error, std::optional<QSize> size = std::nullopt,
+                     bool gridLines = false) const;
+    // The frame's own picture size: 720 high, as wide as the field's shape needs, even sides.
+    QSize FrameImageSize() const;
     // Every frame as "<stem>_0001.png" ... beside the chosen "<stem>.png"; false with the reason
     // (the frames written so far stay).
     bool ExportFrames(const QString& chosen, QString* error);
@@ -61,7 +67,7 @@ private:
     void ShowFrame(bool keepRange);
     void FitRange();
     void Advance();
-    void Export(const char* extension);
+    void ExportImage();
     void ExportAllFrames();
     std::optional<std::string> ChooseSave(const char* title, const char* extension, const std::string& name);
     void Tell(const std::string& text);

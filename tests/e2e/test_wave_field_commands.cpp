@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "CommandIds.h"
 #include "DocCommands.h"
 #include "DocCommandsFixture.h"
+#include "ImageExportDialog.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
 #include "ProjectFiles.h"
@@ -289,18 +291,36 @@ void WaveFieldCommandsTest::exportsOfTheFrameAndOfEveryFrame() {
     const fs::path png = m_home / "frame.png", svg = m_home / "frame.svg", frames = m_home / "video" / "wave.png";
     fs::create_directories(frames.parent_path());
     m_chooser.answers = {png.string(), svg.string(), frames.string()};
-    Child<QPushButton>(*window, "exportPng")->click();
-    Child<QPushButton>(*window, "exportSvg")->click();
+    // A picture of the frame through the image dialog every plot window shares: offered at the
+    // frame's own size first, then at a size of the user's choice.
+    CScriptedModal modals;
+    window->m_pModals = &modals;
+    std::vector<QSize> offered;
+    const auto exportImage = [&](std::optional<QSize> size) {
+        modals.Play([&, size](QDialog& dialog) {
+            auto* d = qobject_cast<plot::ImageExportDialog*>(&dialog);
+            if (!d) return int(QDialog::Rejected);
+            offered.push_back(d->ChosenSize());
+            if (size) d->findChild<QSpinBox*>("width")->setValue(size->width());
+            if (size) d->findChild<QSpinBox*>("height")->setValue(size->height());
+            return int(QDialog::Accepted);
+        });
+        Child<QPushButton>(*window, "exportImage")->click();
+    };
+    exportImage(std::nullopt);
+    exportImage(QSize(600, 400));
     Child<QPushButton>(*window, "exportFrames")->click();
     QVERIFY2(m_sink.texts.empty(), m_sink.texts.empty() ? "" : m_sink.texts[0].c_str());
     QCOMPARE(m_chooser.requests.size(), size_t(3));
-    QCOMPARE(m_chooser.requests[1].defaultExt, std::string("svg"));
-    // The image has even sides (as video encoders want) and the rectangle's 2:1 shape.
+    QCOMPARE(m_chooser.requests[1].filter, std::string(plot::kImageFilter));
+    QCOMPARE(offered.size(), size_t(2));
+    // The frame's own picture has even sides (as video encoders want) and the rectangle's 2:1 shape.
     const QImage image(QString::fromStdString(png.string()));
+    QCOMPARE(image.size(), offered[0]);
     QCOMPARE(image.height(), 720);
     QCOMPARE(image.width() % 2, 0);
     QVERIFY(image.width() > image.height());
-    QVERIFY(ReadText(svg).find("<svg") != std::string::npos);
+    QVERIFY(ReadText(svg).find("viewBox=\"0 0 600 400\"") != std::string::npos);
     // One numbered image per frame, in order, each the picture of its frame.
     for (int k = 0; k < 4; ++k) {
         const fs::path p = m_home / "video" / ("wave_000" + std::to_string(k + 1) + ".png");
