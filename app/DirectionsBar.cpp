@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
 #include <memory>
 #include <numbers>
 
@@ -29,6 +30,12 @@ CDirectionsBar::CDirectionsBar(const CDispersionTable& table, bool perThickness,
     label->setBuddy(m_at);
     m_at->setToolTip(perThickness ? QStringLiteral("The frequency-thickness at which every mode is followed round")
                                   : QStringLiteral("The frequency at which every mode is followed round"));
+    // The range of the curves, as a hint of what to give.
+    double highest = 0;
+    for (const CDispersionMode& m : m_table.modes)
+        for (double f : m.frequency)
+            if (std::isfinite(f)) highest = std::max(highest, f * (perThickness ? m_table.dThickness : 1.0));
+    if (highest > 0) m_at->setPlaceholderText(QStringLiteral("0 to %1").arg(highest, 0, 'g', 4));
     m_count->setToolTip(QStringLiteral("How many directions, evenly over the full turn"));
     m_start->setToolTip(QStringLiteral("Compute the directions and show them in a window of their own (Enter in the "
                                        "field does the same)"));

@@ -419,6 +419,8 @@ void DispersionCommandsTest::directionsOpenAsPolarPlotsAndExport() {
     QVERIFY2(window, m_sink.texts.empty() ? "no window" : m_sink.texts[0].c_str());
     CDirectionsBar* bar = window->Directions();
     QVERIFY(bar->isEnabled());
+    // The field hints at the range the curves cover.
+    QCOMPARE(Child<QLineEdit>(*bar, "directionsAt")->placeholderText(), QStringLiteral("0 to 1.5"));
     // A value that is no frequency is refused with a sentence, and nothing runs.
     Child<QLineEdit>(*bar, "directionsAt")->setText("fast");
     Child<QPushButton>(*bar, "showDirections")->click();
