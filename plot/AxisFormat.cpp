@@ -72,11 +72,16 @@ std::string LabelFormat::Format(double value) const {
 
 std::string LabelFormat::Suffix() const { return scaled ? "x " + PowerOfTenText(exponent) : std::string(); }
 
-LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bool shortZero, int minWidth) {
+LabelFormat FixedDecimals(int decimals, bool shortZero, int minWidth) {
     LabelFormat f;
     f.decimals = decimals;
     f.shortZero = shortZero;
     f.minWidth = minWidth;
+    return f;
+}
+
+LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bool shortZero, int minWidth) {
+    LabelFormat f = FixedDecimals(decimals, shortZero, minWidth);
     const double m = LargestMagnitude(values);
     if (m == 0)
         return f;
@@ -92,6 +97,16 @@ LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bo
     f.decimals = 2;
     f.scaled = true;
     return f;
+}
+
+std::vector<double> EvenTicks(double lo, double hi, int intervals) {
+    std::vector<double> ticks;
+    if (intervals < 1)
+        return ticks;
+    const double step = (hi - lo) / intervals;
+    for (int i = 0; i <= intervals; ++i)
+        ticks.push_back(lo + i * step);
+    return ticks;
 }
 
 namespace {

@@ -33,12 +33,17 @@ std::string FormatFixed(double value, int decimals);
 // The exponent text of a power of ten: -5 -> "1e-5", 3 -> "1e+3".
 std::string PowerOfTenText(int exponent);
 
+// Labels with a fixed number of decimals, never scaled: the form FixedDecimalsFormat starts from.
+LabelFormat FixedDecimals(int decimals, bool shortZero = true, int minWidth = 3);
 // The curve view's rule for labels `values` normally shown with `decimals` decimals (see above).
 // Three significant digits are the least a label must show; the scaled form keeps that for the
 // largest label (exponent = that label's power of ten, two decimals).
 LabelFormat FixedDecimalsFormat(std::span<const double> values, int decimals, bool shortZero = true,
                                 int minWidth = 3);
 
+// intervals + 1 ticks evenly from lo to hi, both ends included: lo + i * (hi - lo) / intervals
+// (the curve view's axes). None for fewer than one interval.
+std::vector<double> EvenTicks(double lo, double hi, int intervals);
 // Round tick values inside [lo, hi], about `target` of them (at least 2 when lo < hi); the
 // step between them is 1, 2 or 5 times a power of ten. None for an empty or non-finite range.
 std::vector<double> NiceTicks(double lo, double hi, int target = 5);

@@ -12,6 +12,20 @@
 
 namespace {
 
+// A colour as OpenGL takes it, each component from 0 to 1. The user's colours are plot::Rgb like
+// every other plot's; the frame's fixed colours are fractions that fall between two bytes
+// (0.1 is 25.5 of 255), so they stay in OpenGL's form rather than being rounded to a byte.
+struct GlRgb {
+    double r, g, b;
+};
+constexpr GlRgb kNormalColour{0.1, 0.5, 0.1};
+constexpr GlRgb kHighlightColour{0.0, 0.0, 1.0};
+constexpr float kFrameLineWidth = 1.0f;
+
+GlRgb ToGl(plot::Rgb c) { return {plot::RgbRed(c) / 255.0, plot::RgbGreen(c) / 255.0, plot::RgbBlue(c) / 255.0}; }
+
+void SetColour(QOpenGLFunctions_1_1& gl, const GlRgb& c) { gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b)); }
+
 class CScenePainter {
 public:
     CScenePainter(QOpenGLFunctions_1_1& gl, GLuint font, const QFont& labelFont, const CGlCurveScene& scene)
@@ -50,9 +64,8 @@ private:
 };
 
 void CScenePainter::DrawFrame(double x0, double y0) {
-    const Rgb c = Plot::kNormalColour;
-    m_gl.glLineWidth(Plot::kFrameLineWidth);
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    m_gl.glLineWidth(kFrameLineWidth);
+    SetColour(m_gl, kNormalColour);
     m_gl.glBegin(GL_LINES);
     m_gl.glVertex3d(x0, y0, 0);
     m_gl.glVertex3d(3 * x0, y0, 0);
@@ -80,9 +93,8 @@ void CScenePainter::DrawAxes(double x0, double y0) {
 
 // The interior ticks of one axis of length w, along x (upwards) or along y (to the right).
 void CScenePainter::DrawTicks(double w, bool alongX) {
-    const Rgb c = Plot::kNormalColour;
     const double h = Plot::kTickLength;
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    SetColour(m_gl, kNormalColour);
     m_gl.glBegin(GL_LINES);
     for (int k = 1; k < Plot::kTickIntervals; ++k) {
         const double at = k * w / Plot::kTickIntervals;
@@ -103,8 +115,7 @@ void CScenePainter::DrawCurve() {
     const PlotMapping mapping = Mapping();
     // A width OpenGL refuses (0 or less) leaves the frame's width in force.
     m_gl.glLineWidth(m_s.lineWidth);
-    const Rgb c = ColourToGl(m_s.curveColour);
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    SetColour(m_gl, ToGl(m_s.curveColour));
 
     const CCurvePoint* curve = m_s.curve;
     const long long n = m_s.points;
@@ -140,8 +151,7 @@ void CScenePainter::DrawOverlays() {
     const bool cut = m_s.cutAtFrame;
     m_gl.glLineWidth(m_s.lineWidth);
     for (const plot::Series& s : m_s.overlays) {
-        m_gl.glColor3f(GLfloat(plot::RgbRed(s.colour) / 255.0), GLfloat(plot::RgbGreen(s.colour) / 255.0),
-                        GLfloat(plot::RgbBlue(s.colour) / 255.0));
+        SetColour(m_gl, ToGl(s.colour));
         m_gl.glBegin(GL_LINES);
         for (std::size_t i = 0; i + 1 < s.points.size(); ++i) {
             plot::Point p = s.points[i], q = s.points[i + 1];
@@ -186,9 +196,7 @@ void CScenePainter::DrawLegend() {
     const PlotOrigin origin = ComputePlotOrigin(m_s.width, m_s.height);
     const LegendLayout legend = ComputeLegend(widths, metrics.height(), metrics.descent(), origin.Width(),
                                               origin.Height());
-    const Rgb back = ColourToGl(m_s.background);
-    const Rgb c = Plot::kNormalColour;
-    m_gl.glColor3f(GLfloat(back.r), GLfloat(back.g), GLfloat(back.b));
+    SetColour(m_gl, ToGl(m_s.background));
     m_gl.glBegin(GL_QUADS);
     m_gl.glVertex3d(legend.left, legend.bottom, 0);
     m_gl.glVertex3d(legend.right, legend.bottom, 0);
@@ -196,7 +204,7 @@ void CScenePainter::DrawLegend() {
     m_gl.glVertex3d(legend.left, legend.top, 0);
     m_gl.glEnd();
     m_gl.glLineWidth(1.0f);
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    SetColour(m_gl, kNormalColour);
     m_gl.glBegin(GL_LINE_LOOP);
     m_gl.glVertex3d(legend.left + 0.5, legend.bottom + 0.5, 0);
     m_gl.glVertex3d(legend.right - 0.5, legend.bottom + 0.5, 0);
@@ -206,9 +214,7 @@ void CScenePainter::DrawLegend() {
     m_gl.glLineWidth(2.0f);
     for (std::size_t i = 0; i < legend.rows.size(); ++i) {
         const LegendRow& row = legend.rows[i];
-        const plot::Rgb colour = entries[i].colour;
-        m_gl.glColor3f(GLfloat(plot::RgbRed(colour) / 255.0), GLfloat(plot::RgbGreen(colour) / 255.0),
-                        GLfloat(plot::RgbBlue(colour) / 255.0));
+        SetColour(m_gl, ToGl(entries[i].colour));
         m_gl.glBegin(GL_LINES);
         m_gl.glVertex3d(row.sampleX0, row.sampleY, 0);
         m_gl.glVertex3d(row.sampleX1, row.sampleY, 0);
@@ -239,13 +245,18 @@ void CScenePainter::DrawRubberBand(double x0, double y0) {
 }
 
 void CScenePainter::DrawLabel(double x, double y, const std::string& text, bool highlighted) {
-    const Rgb c = highlighted ? Plot::kHighlightColour : Plot::kNormalColour;
-    m_gl.glColor3f(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b));
+    SetColour(m_gl, highlighted ? kHighlightColour : kNormalColour);
     m_gl.glRasterPos3d(x, y, 0);
     PrintGlyphs(m_gl, m_font, text);
 }
 
 }  // namespace
+
+void ClearCurveScene(QOpenGLFunctions_1_1& gl, plot::Rgb background) {
+    const GlRgb c = ToGl(background);
+    gl.glClearColor(GLfloat(c.r), GLfloat(c.g), GLfloat(c.b), 1.0f);
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
 
 void DrawCurveScene(QOpenGLFunctions_1_1& gl, GLuint font, const QFont& labelFont, const CGlCurveScene& scene) {
     CScenePainter(gl, font, labelFont, scene).Draw();

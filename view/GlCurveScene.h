@@ -29,6 +29,8 @@ struct CGlCurveScene : CurveLook {
     double pixelRatio = 1;
 };
 
+// Clears the window to the background colour (the first step of every frame).
+void ClearCurveScene(QOpenGLFunctions_1_1& gl, plot::Rgb background);
 // Draws the scene in the current context, the projection set to the window's pixels; font is
 // the base of the label glyphs (BuildGlyphLists) made from labelFont.
 void DrawCurveScene(QOpenGLFunctions_1_1& gl, GLuint font, const QFont& labelFont, const CGlCurveScene& scene);

@@ -192,9 +192,7 @@ void COstrelView::paintGL() {
     if (!m_gl || g_bPaintInProgress)
         return;
     g_bPaintInProgress = true;
-    const Rgb background = ColourToGl(m_clrBackground);
-    m_gl->glClearColor(GLfloat(background.r), GLfloat(background.g), GLfloat(background.b), 1.0f);
-    m_gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearCurveScene(*m_gl, m_clrBackground);
     m_gl->glMatrixMode(GL_MODELVIEW);
     m_gl->glPushMatrix();
     if (CurveLoaded())

@@ -1,13 +1,8 @@
 #include "PlotGeometry.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "AxisFormat.h"
-
-Rgb ColourToGl(plot::Rgb c) {
-    return {plot::RgbRed(c) / 255.0, plot::RgbGreen(c) / 255.0, plot::RgbBlue(c) / 255.0};
-}
 
 PlotOrigin ComputePlotOrigin(int width, int height) {
     return {width / 4.0, height / 4.0};
@@ -15,68 +10,41 @@ PlotOrigin ComputePlotOrigin(int width, int height) {
 
 namespace {
 
-// printf's "%3.<precision>f" without its dependence on the C locale.
-std::string FormatFixed(double value, int precision) {
-    char buffer[400];  // the widest double in fixed notation fits with room to spare
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
-    std::string text(buffer, result.ptr);
-    if (text.size() < 3)
-        text.insert(0, 3 - text.size(), ' ');
-    return text;
-}
+// The five tick values of an axis from lo to hi.
+std::vector<double> AxisTicks(float lo, float hi) { return plot::EvenTicks(lo, hi, Plot::kTickIntervals); }
+
+// The texts of the curve view's labels: "0.0" for exactly 0, else `decimals` decimals, at least
+// three characters, with a '.' in any locale.
+const plot::LabelFormat kTimeFormat = plot::FixedDecimals(2);
+const plot::LabelFormat kValueFormat = plot::FixedDecimals(4);
 
 }  // namespace
 
-std::string FormatTimeLabel(double value) {
-    return value == 0.0 ? FormatFixed(value, 1) : FormatFixed(value, 2);
-}
-
-std::string FormatValueLabel(double value) {
-    return value == 0.0 ? FormatFixed(value, 1) : FormatFixed(value, 4);
-}
-
 std::array<PlotLabel, 5> TimeLabels(float xMin, float xMax, double wx) {
     using Plot::kTickLength;
-    const double step = (double(xMax) - double(xMin)) / Plot::kTickIntervals;
+    const std::vector<double> values = AxisTicks(xMin, xMax);
     std::array<PlotLabel, 5> labels;
-    for (int i = 0; i <= Plot::kTickIntervals; ++i) {
-        const double v = double(xMin) + i * step;
-        labels[i] = {i * wx / Plot::kTickIntervals - kTickLength, -3 * kTickLength,
-                     FormatTimeLabel(v), false};
-    }
+    for (int i = 0; i <= Plot::kTickIntervals; ++i)
+        labels[i] = {i * wx / Plot::kTickIntervals - kTickLength, -3 * kTickLength, kTimeFormat.Format(values[i]),
+                     false};
     return labels;
 }
 
 std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy) {
     using Plot::kTickLength;
-    const double step = (double(yMax) - double(yMin)) / Plot::kTickIntervals;
+    const std::vector<double> values = AxisTicks(yMin, yMax);
     std::array<PlotLabel, 5> labels;
     for (int i = 0; i <= Plot::kTickIntervals; ++i) {
-        const double v = double(yMin) + i * step;
         // A zero label is shorter, so it starts closer to the edge.
-        const double x = v == 0.0 ? -5 * kTickLength : -11 * kTickLength;
-        labels[i] = {x, i * wy / Plot::kTickIntervals - kTickLength / 2, FormatValueLabel(v),
-                     false};
+        const double x = values[i] == 0.0 ? -5 * kTickLength : -11 * kTickLength;
+        labels[i] = {x, i * wy / Plot::kTickIntervals - kTickLength / 2, kValueFormat.Format(values[i]), false};
     }
     return labels;
 }
 
-namespace {
-
-std::array<double, 5> FiveValues(float lo, float hi) {
-    const double step = (double(hi) - double(lo)) / Plot::kTickIntervals;
-    std::array<double, 5> v;
-    for (int i = 0; i <= Plot::kTickIntervals; ++i)
-        v[i] = double(lo) + i * step;
-    return v;
-}
-
-}  // namespace
-
 AxisLabels TimeAxisLabels(float xMin, float xMax, double wx) {
     AxisLabels axis{TimeLabels(xMin, xMax, wx), std::nullopt};
-    const std::array<double, 5> values = FiveValues(xMin, xMax);
+    const std::vector<double> values = AxisTicks(xMin, xMax);
     const plot::LabelFormat format = plot::FixedDecimalsFormat(values, 2);
     if (!format.scaled)
         return axis;
@@ -89,7 +57,7 @@ AxisLabels TimeAxisLabels(float xMin, float xMax, double wx) {
 
 AxisLabels ValueAxisLabels(float yMin, float yMax, double wy) {
     AxisLabels axis{ValueLabels(yMin, yMax, wy), std::nullopt};
-    const std::array<double, 5> values = FiveValues(yMin, yMax);
+    const std::vector<double> values = AxisTicks(yMin, yMax);
     const plot::LabelFormat format = plot::FixedDecimalsFormat(values, 4);
     if (!format.scaled)
         return axis;

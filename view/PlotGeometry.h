@@ -1,7 +1,8 @@
 #pragma once
 // The arithmetic of the curve plot, kept apart from OpenGL so it is tested alone: where the
-// plot rectangle sits, the tick-label texts and positions, which segments are drawn and where,
-// colour conversion and the logical palette of indexed-colour formats.
+// plot rectangle sits, the tick labels' places (their values and texts are plot/'s, AxisFormat),
+// which segments are drawn and where, the legend box, and the logical palette of indexed-colour
+// formats.
 
 #include <array>
 #include <cstdint>
@@ -12,20 +13,9 @@
 #include "MateCon.h"
 #include "PlotModel.h"
 
-// A colour in the form OpenGL takes: each component from 0 to 1. The user's colours are
-// plot::Rgb like every other plot's; only the frame's fixed colours are given this way.
-struct Rgb {
-    double r, g, b;
-};
-// Each byte divided by 255.0.
-Rgb ColourToGl(plot::Rgb c);
-
 namespace Plot {
 constexpr int kTickIntervals = 4;        // 3 interior ticks divide each axis into 4
 constexpr double kTickLength = 5.0;      // h, in pixels
-constexpr Rgb kNormalColour{0.1, 0.5, 0.1};
-constexpr Rgb kHighlightColour{0.0, 0.0, 1.0};
-constexpr float kFrameLineWidth = 1.0f;
 }  // namespace Plot
 
 // Plot origin (W/4, H/4) in window pixels; the plot is the middle half in each direction.
@@ -37,11 +27,6 @@ struct PlotOrigin {
 };
 PlotOrigin ComputePlotOrigin(int width, int height);
 
-// The tick-label texts: exactly 0 gets "%3.1f", other times "%3.2f", other values "%3.4f".
-// Always with a decimal point, whatever locale the program runs in.
-std::string FormatTimeLabel(double value);
-std::string FormatValueLabel(double value);
-
 struct PlotLabel {
     double x = 0;  // raster position relative to the plot origin
     double y = 0;
@@ -49,7 +34,8 @@ struct PlotLabel {
     bool highlighted = false;
 };
 
-// The five labels of each axis for a plot of width wx / height wy.
+// The five labels of each axis for a plot of width wx / height wy: exactly 0 reads "0.0", other
+// times have two decimals, other values four (plot::FixedDecimals), at least three characters.
 std::array<PlotLabel, 5> TimeLabels(float xMin, float xMax, double wx);
 std::array<PlotLabel, 5> ValueLabels(float yMin, float yMax, double wy);
 // The labels an axis shows: the five above while they show at least three significant digits;

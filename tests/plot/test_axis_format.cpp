@@ -77,6 +77,39 @@ TEST(FixedDecimals, NoDecimalCommaInAnyLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
+TEST(FixedDecimals, NearZeroIsNotExactZeroAndWidthIsAMinimum) {
+    const LabelFormat time = FixedDecimals(2), value = FixedDecimals(4);
+    EXPECT_FALSE(time.scaled);
+    EXPECT_EQ(time.Format(0.001), "0.00");
+    EXPECT_EQ(time.Format(-0.001), "-0.00");
+    EXPECT_EQ(value.Format(0.00001), "0.0000");
+    EXPECT_EQ(value.Format(-0.00001), "-0.0000");
+    EXPECT_EQ(time.Format(0.0), "0.0");
+    EXPECT_EQ(value.Format(1234.5), "1234.5000");
+    EXPECT_EQ(time.Format(1e10), "10000000000.00");  // width 3 is a minimum, nothing cut
+    EXPECT_EQ(FixedDecimals(0).Format(7), "  7");
+    EXPECT_EQ(FixedDecimals(2, false, 0).Format(0.0), "0.00");
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+        EXPECT_EQ(time.Format(2.5), "2.50");
+        EXPECT_EQ(value.Format(-0.001), "-0.0010");
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(EvenTicks, BothEndsAndEqualStepsAsTheCurveViewComputesThem) {
+    EXPECT_EQ(EvenTicks(0, 10, 4), (std::vector<double>{0, 2.5, 5, 7.5, 10}));
+    // lo + i * step, the step taken once: the texts of the view's labels depend on these bits.
+    const double lo = double(-0.002f), hi = double(0.002f), step = (hi - lo) / 4;
+    const std::vector<double> t = EvenTicks(lo, hi, 4);
+    ASSERT_EQ(t.size(), 5u);
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_EQ(t[i], lo + i * step) << i;
+    EXPECT_EQ(t[2], 0.0);  // the middle of a symmetric range is an exact zero ("0.0")
+    EXPECT_EQ(EvenTicks(3, 3, 4), std::vector<double>(5, 3.0));
+    EXPECT_TRUE(EvenTicks(0, 1, 0).empty());
+}
+
 TEST(NiceTicks, RoundStepsInsideTheRange) {
     EXPECT_EQ(NiceTicks(0, 10, 5), (std::vector<double>{0, 2, 4, 6, 8, 10}));
     EXPECT_EQ(NiceTicks(-0.33, 0.77, 5), (std::vector<double>{-0.2, 0, 0.2, 0.4, 0.6}));
