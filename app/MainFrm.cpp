@@ -17,7 +17,6 @@
 #include <QStatusTipEvent>
 #include <QProxyStyle>
 #include <QStyle>
-#include <QStyleOptionTitleBar>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
@@ -34,7 +33,6 @@
 #include "SolverRun.h"
 #include "ToolbarIcons.h"
 #include "ViewFactory.h"
-#include "WindowArrangement.h"
 
 namespace {
 
@@ -55,16 +53,6 @@ QAction* MakeAction(const CCommandInfo& info, int menu, QObject* parent) {
     if (info.places & kPlaceToolbar)
         action->setIcon(ToolbarIcon(info.id));
     return action;
-}
-
-// How far one document window stands below and right of the one before it: its title bar.
-int TitleBarStep(const QWidget* window) {
-    QStyleOptionTitleBar option;
-    option.initFrom(window);
-    option.titleBarFlags = Qt::SubWindow;
-    const int title = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, window);
-    const int frame = window->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
-    return std::max(8, title + frame);
 }
 
 // Menus in which a greyed entry can be highlighted, so the status bar explains it too (the
@@ -299,23 +287,6 @@ std::vector<CChildFrame*> CMainFrame::ChildFrames() const {
     return frames;
 }
 
-CChildFrame* CMainFrame::AddChildFrame(CDocumentHost* host) {
-    auto* child = new CChildFrame(host);
-    child->setWindowIcon(ApplicationIcon());
-    SetViewPrinter(child->View(), &m_app->Printer());
-    SetViewModalRunner(child->View(), m_app->ModalRunner());
-    m_mdiArea->addSubWindow(child);
-    // The place the window goes back to when it is restored (by the user, by activating
-    // another maximised window, by Cascade): a usable size, never its bare title bar.
-    child->setGeometry(DefaultChildGeometry(m_mdiArea->viewport()->size(), m_nChildrenMade++, TitleBarStep(child)));
-    connect(child, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateFrameState(); }); });
-    connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateFrameState(); });
-    child->ActivateFrame();
-    m_mdiArea->setActiveSubWindow(child);
-    UpdateFrameState();
-    return child;
-}
-
 void CMainFrame::UpdateFrameState() {
     if (m_bDestroying)
         return;
@@ -416,64 +387,6 @@ void CMainFrame::UpdateRecentFileMenu() {
     UpdateCommandUI();
 }
 
-void CMainFrame::UpdateWindowList() {
-    // As on every multiple-document desktop: the open windows below the Window commands, the
-    // active one checked.
-    if (!m_windowMenu)
-        return;
-    for (QAction* action : m_windowListActions) {
-        m_windowMenu->removeAction(action);
-        action->deleteLater();
-    }
-    m_windowListActions.clear();
-    const auto children = ChildFrames();
-    if (children.empty())
-        return;
-    m_windowListActions.push_back(m_windowMenu->addSeparator());
-    CChildFrame* active = ActiveChild();
-    for (std::size_t i = 0; i < children.size() && i < kMaxWindowListEntries; ++i) {
-        QString title = children[i]->windowTitle();
-        title.replace("&", "&&");
-        QAction* action = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title));
-        action->setCheckable(true);
-        action->setChecked(children[i] == active);
-        action->setStatusTip("Activate this window");
-        QPointer<CChildFrame> child = children[i];
-        connect(action, &QAction::triggered, this, [this, child] {
-            if (!child)
-                return;
-            if (child->isMinimized())
-                child->showNormal();
-            m_mdiArea->setActiveSubWindow(child);
-        });
-        m_windowListActions.push_back(action);
-    }
-    // Then the documents' other windows (dispersion curves, study results).
-    std::vector<QWidget*> others;
-    for (CChildFrame* child : children)
-        if (CDocumentHost* host = child->Host())
-            for (QWidget* window : host->ToolWindows())
-                if (std::find(others.begin(), others.end(), window) == others.end())
-                    others.push_back(window);
-    for (std::size_t i = 0; i < others.size() && children.size() + i < kMaxWindowListEntries; ++i) {
-        QString title = others[i]->windowTitle();
-        title.replace("&", "&&");
-        QAction* action = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(children.size() + i + 1).arg(title));
-        action->setStatusTip("Activate this window");
-        QPointer<QWidget> window = others[i];
-        connect(action, &QAction::triggered, this, [window] {
-            if (!window)
-                return;
-            if (window->isMinimized())
-                window->showNormal();
-            window->show();
-            window->raise();
-            window->activateWindow();
-        });
-        m_windowListActions.push_back(action);
-    }
-}
-
 void CMainFrame::UpdateIndicators() {
     if (!m_indicators[0])
         return;
@@ -544,11 +457,6 @@ void CMainFrame::OnViewStatusBar() {
     UpdateCommandUI();
 }
 
-void CMainFrame::OnWindowTile() {
-    m_mdiArea->tileSubWindows();
-    UpdateCommandUI();
-}
-
 void CMainFrame::OnHelpFinder() {
     if (!m_helpWindow)
         m_helpWindow = CreateHelpWindow(this);
@@ -556,46 +464,4 @@ void CMainFrame::OnHelpFinder() {
     m_helpWindow->raise();
     m_helpWindow->activateWindow();
     UpdateCommandUI();
-}
-
-void CMainFrame::OnWindowNew() {
-    CChildFrame* active = ActiveChild();
-    if (active && active->Host())
-        AddChildFrame(active->Host());
-}
-
-void CMainFrame::OnWindowCascade() {
-    // The windows overlap at a usable size, the active one in front. (The area's own cascade
-    // sizes windows from their size hints, which an OpenGL view does not give.)
-    std::vector<CChildFrame*> order;
-    CChildFrame* active = ActiveChild();
-    for (CChildFrame* child : ChildFrames())
-        if (child != active && !child->isMinimized())
-            order.push_back(child);
-    if (active && !active->isMinimized())
-        order.push_back(active);
-    if (order.empty())
-        return;
-    const std::vector<QRect> places =
-        CascadeGeometries(m_mdiArea->viewport()->size(), int(order.size()), TitleBarStep(order.front()));
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (order[i]->isMaximized())
-            order[i]->showNormal();
-        order[i]->setGeometry(places[i]);
-        order[i]->raise();
-    }
-    if (active)
-        m_mdiArea->setActiveSubWindow(active);
-}
-
-void CMainFrame::OnWindowArrange() {
-    // Minimised document windows in a row along the bottom edge, left to right.
-    int x = 0;
-    const int bottom = m_mdiArea->viewport()->height();
-    for (CChildFrame* child : ChildFrames()) {
-        if (!child->isMinimized())
-            continue;
-        child->move(x, bottom - child->height());
-        x += child->width();
-    }
 }
