@@ -40,7 +40,7 @@ struct CCommandInfo {
     const char* toolTip;   // null: none
     unsigned places;       // CommandPlace bits
     CommandCarrier carrier;
-    CommandHandler handler;
+    CommandHandler handler{};  // none: carried by the view, which keeps its own handlers
 };
 
 std::span<const CCommandInfo> CommandTable();

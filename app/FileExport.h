@@ -16,7 +16,7 @@ struct CExportRequest {
     std::string strWhat;         // "the dispersion curves": "Export the dispersion curves as png"
     std::string strInitialName;  // "dispersion": offered as "dispersion.png"
     std::string strStartDir;
-    std::string strFilter;       // the chooser's filter; empty: "*.<extension>"
+    std::string strFilter{};     // the chooser's filter; empty: "*.<extension>"
 };
 
 // False when the user cancelled or the write failed (and was told).

@@ -229,7 +229,7 @@ private slots:
         c.y = {"c_p", "mm/us"};
         for (int i = 0; i < 30; ++i) {
             Series s;
-            s.name = (i % 2 ? "A" : "S") + std::to_string(i / 2);
+            s.name = std::string(i % 2 ? "A" : "S") + std::to_string(i / 2);
             SetSeriesLook(s, std::size_t(i));
             for (int k = 0; k <= 20; ++k)
                 s.points.push_back({k * 0.1, 1.0 + i * 0.2 + 0.01 * k});

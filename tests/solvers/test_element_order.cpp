@@ -55,7 +55,9 @@ TEST(ElementOrder, ReferenceElementsInterpolateAndIntegrateExactly) {
         EXPECT_EQ(r.nodes.back(), 1.0);
         for (int a = 0; a <= p; ++a) {
             EXPECT_EQ(r.nodes[a], -r.nodes[p - a]);  // a symmetric stack must mirror exactly
-            if (a > 0) EXPECT_GT(r.nodes[a], r.nodes[a - 1]);
+            if (a > 0) {
+                EXPECT_GT(r.nodes[a], r.nodes[a - 1]);
+            }
         }
         // The shape functions sum to one and their slopes to zero; the rule integrates the
         // mass's highest degree, 2p, exactly.

@@ -137,7 +137,9 @@ TEST(LoadBand, QuasiStaticLoadIsTheLoadAndItsCurvature) {
             continue;
         }
         EXPECT_NEAR(q.value[j], std::sin(t), 0.05 * 0.05 / 8 * 1.01);  // linear interpolation
-        if (t > 0.1 && t < 9.9) EXPECT_NEAR(q.curvature[j], -std::sin(t), 2e-3) << t;
+        if (t > 0.1 && t < 9.9) {
+            EXPECT_NEAR(q.curvature[j], -std::sin(t), 2e-3) << t;
+        }
     }
 }
 

@@ -343,7 +343,8 @@ TEST(StudySafety, ResumeLeavesARunningLocalRunAlone) {
     CTempProject p;
     p.Write("input/plate.dat", kSharedPlyProject);
     CEnv env;
-    env.Set("PEMBLAR_FAKE_SLEEP", "0.3");
+    // Case 1 finishes, case 2 waits for the gate: the run is surely going on until it opens.
+    env.Set("PEMBLAR_FAKE_GATE", p.Path("gate"));
     const std::string file = StudyFile(p, kFakes + "/receivers_solver",
                                        "[receivers]\nvalues = [1]\n"
                                        "[[vary]]\nparameter = \"frequency\"\nvalues = [1, 2, 3, 4]\n"
@@ -360,6 +361,7 @@ TEST(StudySafety, ResumeLeavesARunningLocalRunAlone) {
         EXPECT_EQ(StudyRunCommand(file, run.io), 1);
     }
     EXPECT_EQ(ReadAll(StudyDir(p) + "/manifest.toml"), manifest);
+    p.Write("gate", "");
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
