@@ -3,12 +3,17 @@
 // sublayer per layer) against converged curves, through the real solvers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "ElementOrder.h"
 #include "Limits.h"
+#include "RayleighLamb.h"
+#include "SolverInput.h"
+#include "Transient.h"
 #include "SolverRunner.h"
 #include "ThicknessModel.h"
 
@@ -225,4 +230,46 @@ TEST(ElementOrder, TheRoundingFloorBoundsTheOrderOfAnAlmostIncompressibleLayer) 
     EXPECT_NE(run.strOut.find("element orders (layers from the top) 2\n"), std::string::npos) << run.strOut;
     // Ordinary layers keep their orders (the default plates above: 61 and 35).
     EXPECT_EQ(ChooseOrders({{1.0, 1, 3.1, 6.3}}, 314, 100000), ChooseOrders({{1.0, 1, 3.1}}, 314, 100000));
+}
+
+TEST(ElementOrder, TheLowestFlexuralRootsRoundingFloorGrowsWithTheNodesAndStaysWithinTheRulesBound) {
+    // A0 of an isotropic plate (thickness 1, shear speed 1, Poisson ratio 0.25: c_L^2 = 3) at
+    // k h from 0.002 to 0.01, where omega^2 (4e-12 to 1e-9) is a small difference of stiffness
+    // terms, against the exact Rayleigh-Lamb root. The error in omega^2 is rounding, absolute,
+    // about 15 eps c_L^2 N^2 / h^2 for N nodes through the thickness whatever their split into
+    // elements (measured 7 to 15), so the automatic order, the lowest that resolves, keeps it
+    // lowest; the rule's own floor, eps c_L^2 mu(p) / t_e^2, is never below it.
+    const double eps = std::numeric_limits<double>::epsilon(), fast = 3.0;
+    std::vector<double> kappas, exact;
+    for (int i = 0; i < 12; ++i) {
+        const double xi = 0.002 + 0.008 * i / 11;
+        kappas.push_back(xi);
+        exact.push_back(ExactRoot(false, xi, xi * xi * std::sqrt(2.5 / (12 * 0.9375))));
+    }
+    const auto floorOf = [&](int sublayers, int order, int* nodes) {
+        CProblem p;
+        const std::string s = std::to_string(sublayers);
+        EXPECT_EQ(ParseCompositeInput("c\n1 1 3.113646\n1 1\n0\n1\n" + s + "\n2.5 2.5 1 0.25 0.25\n1\n1 3.14\n3 3\n0 10\n2\n",
+                                      "input.d", p, order, 0),
+                  "");
+        *nodes = p.model.NodeCount() - 1;
+        const std::vector<std::vector<double>> w = Dispersion(p.model, kappas, 1);
+        double worst = 0;
+        for (size_t i = 0; i < kappas.size(); ++i) worst = std::max(worst, std::abs(w[i][0] * w[i][0] - exact[i] * exact[i]));
+        return worst;
+    };
+    int nodes = 0;
+    for (int sublayers : {1, 4})
+        for (int order : {4, 8, 16, 32, 64}) {
+            if (sublayers * order > 64) continue;
+            const double floor = floorOf(sublayers, order, &nodes);
+            const double te = 1.0 / sublayers;
+            EXPECT_LE(floor, 30 * eps * fast * nodes * nodes) << sublayers << " x " << order;
+            EXPECT_LE(floor, eps * fast * ElementEigenvalueBound(order) / (te * te)) << sublayers << " x " << order;
+        }
+    // The automatic order on one sublayer (25 nodes) against order 64 (64 nodes): its floor the lower.
+    int automaticNodes = 0, highNodes = 0;
+    const double automatic = floorOf(1, kAutomaticOrder, &automaticNodes), high = floorOf(1, 64, &highNodes);
+    EXPECT_LT(automaticNodes, highNodes);
+    EXPECT_LT(automatic, high);
 }
