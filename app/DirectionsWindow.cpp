@@ -1,5 +1,7 @@
 #include "DirectionsWindow.h"
 
+#include "ToolWindows.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -175,17 +177,10 @@ CDirectionsWindow::CDirectionsWindow(numerics::CDirectionalCurves curves, const 
     tools->addWidget(m_choice);
     tools->addStretch();
     // As the dispersion window's: the table, or a picture of a chosen size.
-    const auto button = [&](const QString& text, const char* name, const char* extension) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(std::string(extension) == "csv"
-                          ? QStringLiteral("Export every point of every mode in every direction as CSV")
-                          : QStringLiteral("Export the plot as a PNG or SVG image of a chosen size"));
-        connect(b, &QPushButton::clicked, this, [this, extension] { Export(extension); });
-        tools->addWidget(b);
-    };
-    button(QStringLiteral("Export CSV..."), "directionsCsv", "csv");
-    button(QStringLiteral("Export image..."), "directionsImage", "png");
+    AddToolButton(this, tools, QStringLiteral("Export CSV..."), "directionsCsv",
+                  QStringLiteral("Export every point of every mode in every direction as CSV"), [this] { Export("csv"); });
+    AddToolButton(this, tools, QStringLiteral("Export image..."), "directionsImage",
+                  QStringLiteral("Export the plot as a PNG or SVG image of a chosen size"), [this] { Export("png"); });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
     layout->addWidget(m_plot, 1);

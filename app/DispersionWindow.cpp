@@ -1,5 +1,7 @@
 #include "DispersionWindow.h"
 
+#include "ToolWindows.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -195,12 +197,8 @@ CDispersionWindow::CDispersionWindow(CDispersionTable table, bool perThickness, 
     tools->addWidget(show);
     tools->addWidget(m_choice);
     tools->addStretch();
-    const auto button = [&](const char* text, const char* name, const char* tip, auto slot) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QString::fromLatin1(tip));
-        connect(b, &QPushButton::clicked, this, slot);
-        tools->addWidget(b);
+    const auto button = [&](const char* text, const char* name, const char* tip, std::function<void()> slot) {
+        AddToolButton(this, tools, QString::fromLatin1(text), name, QString::fromLatin1(tip), std::move(slot));
     };
     button("Overview", "overview", "Show every line whole again after zooming",
            [this] { m_plot->View().SetShown(m_plot->View().FullRange()), m_plot->update(); });

@@ -1,5 +1,7 @@
 #include "ModeShapePanel.h"
 
+#include "ToolWindows.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -113,12 +115,7 @@ CModeShapePanel::CModeShapePanel(QWidget* parent) : QWidget(parent) {
     tools->addStretch();
     // Named for the shape: the window beside has export buttons of its own for the curves.
     const auto button = [&](const QString& text, const char* name, const QString& tip, const char* extension) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(tip);
-        connect(b, &QPushButton::clicked, this, [this, extension] { Export(extension); });
-        tools->addWidget(b);
-        m_exports.push_back(b);
+        m_exports.push_back(AddToolButton(this, tools, text, name, tip, [this, extension] { Export(extension); }));
     };
     button(QStringLiteral("Shape CSV..."), "shapeCsv", QStringLiteral("Export every profile of the mode shape as CSV"), "csv");
     button(QStringLiteral("Shape image..."), "shapeImage",

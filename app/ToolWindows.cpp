@@ -2,6 +2,8 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QBoxLayout>
+#include <QPushButton>
 #include <QVariant>
 #include <QWidget>
 
@@ -50,4 +52,14 @@ void MarkAsToolWindow(QWidget* window) {
     if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(window);
         made && made->role() != QAccessible::Window)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+QPushButton* AddToolButton(QWidget* owner, QBoxLayout* row, const QString& text, const char* name,
+                           const QString& tip, std::function<void()> clicked) {
+    auto* b = new QPushButton(text, owner);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(tip);
+    QObject::connect(b, &QPushButton::clicked, owner, std::move(clicked));
+    row->addWidget(b);
+    return b;
 }

@@ -8,8 +8,11 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <vector>
 
+class QBoxLayout;
+class QPushButton;
 class QWidget;
 
 // Where such a window goes: its top-left corner stepped down and right by one step per window
@@ -24,3 +27,8 @@ QString DistinctTitle(const QString& title, const std::vector<QString>& taken);
 // Makes window one of the program's windows for assistive technology (the role "window", not
 // that of a bare panel).
 void MarkAsToolWindow(QWidget* window);
+
+// A button of a tool window's row: named for tests, with its tooltip, added to row, running
+// clicked while owner lives.
+QPushButton* AddToolButton(QWidget* owner, QBoxLayout* row, const QString& text, const char* name,
+                           const QString& tip, std::function<void()> clicked);

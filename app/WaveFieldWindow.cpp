@@ -1,5 +1,7 @@
 #include "WaveFieldWindow.h"
 
+#include "ToolWindows.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,12 +57,8 @@ CWaveFieldWindow::CWaveFieldWindow(numerics::CFieldFile field, const QString& ti
     auto* tools = new QHBoxLayout;
     tools->addWidget(m_scaleChoice);
     tools->addStretch();
-    const auto button = [&](const char* text, const char* name, const char* tip, auto slot) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QString::fromLatin1(tip));
-        connect(b, &QPushButton::clicked, this, slot);
-        tools->addWidget(b);
+    const auto button = [&](const char* text, const char* name, const char* tip, std::function<void()> slot) {
+        AddToolButton(this, tools, QString::fromLatin1(text), name, QString::fromLatin1(tip), std::move(slot));
     };
     button("Overview", "overview", "Show the whole field again after zooming", [this] { FitRange(); });
     button("Export image...", "exportImage",
