@@ -1,0 +1,101 @@
+#pragma once
+// Values known at the nodes of a polar grid, interpolated anywhere inside it: nodes at
+// k_i = i dk (i = 0 .. nK) and theta_j evenly over [theta0, theta1], both ends included
+// (j = 0 .. nTheta - 1), and Lagrange interpolation of `points` nodes in each coordinate, so that
+// a value is a weighted sum of points^2 node values and polynomials of degree points - 1 in each
+// coordinate are reproduced. Stencils are centred on the point and shifted inward at the ends
+// (the angle does not wrap: the range is a sector, not the circle). Used for quantities that are
+// smooth in the polar coordinates and costly to compute at each point.
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cmath>
+
+namespace numerics {
+
+class CPolarGrid {
+public:
+    static constexpr int kMaxPoints = 8;
+
+    // The weights of one coordinate's stencil: nodes first .. first + count - 1.
+    struct CStencil {
+        int first = 0, count = 0;
+        std::array<double, kMaxPoints> w{};
+    };
+    struct CWeights {
+        CStencil k, theta;
+    };
+
+    CPolarGrid() = default;
+    CPolarGrid(double dk, int nK, double theta0, double theta1, int nTheta, int points)
+        : m_dk(dk), m_theta0(theta0), m_theta1(theta1), m_nK(nK), m_nTheta(nTheta),
+          m_nPoints(std::clamp(points, 1, kMaxPoints)) {
+        assert(dk > 0 && nK >= 0 && nTheta >= 1);
+    }
+
+    int RadialNodes() const { return m_nK + 1; }
+    int AngularNodes() const { return m_nTheta; }
+    size_t NodeCount() const { return static_cast<size_t>(m_nK + 1) * static_cast<size_t>(m_nTheta); }
+    int Points() const { return m_nPoints; }
+    double K(int i) const { return i * m_dk; }
+    double Theta(int j) const {
+        return m_nTheta == 1 ? m_theta0 : m_theta0 + (m_theta1 - m_theta0) * j / (m_nTheta - 1);
+    }
+    double RadialStep() const { return m_dk; }
+    double AngularStep() const { return m_nTheta == 1 ? 0.0 : (m_theta1 - m_theta0) / (m_nTheta - 1); }
+    // Node (i, j) in a flat array, the angle varying fastest.
+    size_t Index(int i, int j) const { return static_cast<size_t>(i) * static_cast<size_t>(m_nTheta) + j; }
+
+    // The weights at (k, theta); points outside the grid are extrapolated from its edge.
+    CWeights Weights(double k, double theta) const {
+        CWeights out;
+        out.k = Stencil(k / m_dk, m_nK + 1);
+        const double step = AngularStep();
+        out.theta = Stencil(step > 0 ? (theta - m_theta0) / step : 0.0, m_nTheta);
+        return out;
+    }
+
+    // sum over the stencil of w_k w_theta value(i, j); T needs + and a product with a double.
+    template <class T, class Value>
+    T Interpolate(const CWeights& w, Value value) const {
+        T sum{};
+        bool first = true;
+        for (int a = 0; a < w.k.count; ++a) {
+            T row{};
+            for (int b = 0; b < w.theta.count; ++b) {
+                const T term = w.theta.w[b] * value(w.k.first + a, w.theta.first + b);
+                row = b == 0 ? term : T(row + term);
+            }
+            sum = first ? T(w.k.w[a] * row) : T(sum + w.k.w[a] * row);
+            first = false;
+        }
+        return sum;
+    }
+
+    // The Lagrange weights of `points` equally spaced nodes around x (in node units) among
+    // nodes 0 .. count - 1.
+    static CStencil Stencil(double x, int count, int points) {
+        CStencil s;
+        s.count = std::clamp(std::min(points, count), 1, kMaxPoints);
+        // Even counts straddle x's cell; odd ones centre on its nearest node.
+        const int centre = s.count % 2 == 0 ? static_cast<int>(std::floor(x)) - (s.count / 2 - 1)
+                                            : static_cast<int>(std::lround(x)) - (s.count - 1) / 2;
+        s.first = std::clamp(centre, 0, count - s.count);
+        for (int a = 0; a < s.count; ++a) {
+            double w = 1.0;
+            for (int b = 0; b < s.count; ++b)
+                if (b != a) w *= (x - (s.first + b)) / static_cast<double>(a - b);
+            s.w[a] = w;
+        }
+        return s;
+    }
+
+private:
+    CStencil Stencil(double x, int count) const { return Stencil(x, count, m_nPoints); }
+
+    double m_dk = 1, m_theta0 = 0, m_theta1 = 0;
+    int m_nK = 0, m_nTheta = 1, m_nPoints = 4;
+};
+
+}  // namespace numerics

@@ -1,0 +1,75 @@
+// Interpolation on a polar grid: exact for polynomials of the stencil's degree (in the middle
+// and at the shifted edges), and converging at that degree's order on a smooth function.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "PolarGrid.h"
+
+using namespace numerics;
+
+namespace {
+
+// The largest error of the grid's interpolation of f over a sweep of the sector, `perCell` points
+// a cell in each coordinate at fixed fractions of it (so that grids of different steps are
+// sampled alike), and as far as kMax (beyond the last node: extrapolated).
+template <class F>
+double WorstError(const CPolarGrid& grid, double kMax, double t0, double t1, F f, int perCell = 3) {
+    std::vector<double> nodes(grid.NodeCount());
+    for (int i = 0; i < grid.RadialNodes(); ++i)
+        for (int j = 0; j < grid.AngularNodes(); ++j) nodes[grid.Index(i, j)] = f(grid.K(i), grid.Theta(j));
+    double worst = 0;
+    const double dk = grid.RadialStep() / perCell, dt = grid.AngularStep() / perCell;
+    for (double k = 0.5 * dk; k <= kMax; k += dk)
+        for (double th = t0 + 0.5 * dt; th <= t1; th += dt) {
+            const double v = grid.Interpolate<double>(grid.Weights(k, th), [&](int i, int j) { return nodes[grid.Index(i, j)]; });
+            worst = std::max(worst, std::abs(v - f(k, th)));
+        }
+    return worst;
+}
+
+}  // namespace
+
+TEST(PolarGrid, PolynomialsOfTheStencilsDegreeAreReproducedEverywhereIncludingTheEdges) {
+    for (int points : {2, 3, 4, 5, 6}) {
+        const int d = points - 1;
+        const auto f = [d](double k, double th) { return std::pow(k - 0.3, d) * (1 + std::pow(th + 0.1, d)) + 2.0; };
+        // Steps of 0.37 and 0.05 rad: the sweep falls between the nodes and past the last k node.
+        const CPolarGrid grid(0.37, 9, 0.2, 1.4, 25, points);
+        EXPECT_LT(WorstError(grid, 9 * 0.37 + 0.18, 0.2, 1.4, f), 1e-11) << points << " points";
+        // One degree more is not reproduced (the test is not blind).
+        const auto g = [d](double k, double th) { return std::pow(k, d + 1) + std::pow(th, d + 1); };
+        EXPECT_GT(WorstError(grid, 9 * 0.37, 0.2, 1.4, g), 1e-6) << points << " points";
+    }
+}
+
+TEST(PolarGrid, ASmoothFunctionConvergesAtTheStencilsOrder) {
+    // A smooth, non-polynomial function of both coordinates; halving both steps should divide
+    // the error by about 2^points (the error term of Lagrange interpolation).
+    const auto f = [](double k, double th) { return std::sin(1.3 * k + 0.4) * std::exp(std::cos(2 * th)) + k * k * std::cos(th); };
+    const double half = std::numbers::pi / 2;
+    for (int points : {2, 4, 6}) {
+        const CPolarGrid coarse(0.1, 40, 0, half, 33, points), fine(0.05, 80, 0, half, 65, points);
+        const double e1 = WorstError(coarse, 4.0, 0, half, f), e2 = WorstError(fine, 4.0, 0, half, f);
+        const double order = std::log2(e1 / e2);
+        EXPECT_GT(order, points - 0.5) << points << " points: " << e1 << " -> " << e2;
+        EXPECT_LT(order, points + 1.5) << points << " points: " << e1 << " -> " << e2;
+    }
+}
+
+TEST(PolarGrid, OneAngleOrFewNodesFallBackToWhatTheyHold) {
+    // One direction (an axisymmetric plate): interpolation in k alone.
+    const CPolarGrid line(0.5, 10, 0.3, 0.3, 1, 4);
+    std::vector<double> nodes(line.NodeCount());
+    for (int i = 0; i <= 10; ++i) nodes[line.Index(i, 0)] = std::pow(line.K(i), 3);
+    const auto w = line.Weights(2.2, 1.0);
+    EXPECT_EQ(w.theta.count, 1);
+    EXPECT_NEAR(line.Interpolate<double>(w, [&](int i, int j) { return nodes[line.Index(i, j)]; }), std::pow(2.2, 3), 1e-12);
+    // Fewer radial nodes than the stencil: the stencil shrinks to them.
+    const auto s = CPolarGrid::Stencil(0.4, 2, 6);
+    EXPECT_EQ(s.count, 2);
+    EXPECT_EQ(s.first, 0);
+    EXPECT_NEAR(s.w[0] + s.w[1], 1.0, 1e-15);
+}
