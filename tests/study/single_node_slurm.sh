@@ -93,24 +93,28 @@ CONF
   return 77
 }
 
-slurm_kill_pidfile() {
-  local f=$1 pid i
-  [ -f "$f" ] || return 0
-  pid=$(cat "$f" 2>/dev/null) || return 0
-  [ -n "$pid" ] || return 0
-  kill "$pid" 2>/dev/null || return 0
+# slurm_kill_pidfiles FILE...: SIGTERM to every daemon at once (each takes a second or two to
+# wind down), SIGKILL to any still there after 5 s.
+slurm_kill_pidfiles() {
+  local f pid pids=() i
+  for f in "$@"; do
+    [ -f "$f" ] || continue
+    pid=$(cat "$f" 2>/dev/null) || continue
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && pids+=("$pid")
+  done
   for i in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || return 0
+    local alive=()
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive+=("$pid"); done
+    [ "${#alive[@]}" -eq 0 ] && return 0
+    pids=("${alive[@]}")
     sleep 0.1
   done
-  kill -9 "$pid" 2>/dev/null || true
+  kill -9 "${pids[@]}" 2>/dev/null || true
 }
 
 slurm_stop() {
   [ -n "${SLURM_TEST_DIR:-}" ] && [ -d "$SLURM_TEST_DIR" ] || return 0
-  slurm_kill_pidfile "$SLURM_TEST_DIR/slurmd.pid"
-  slurm_kill_pidfile "$SLURM_TEST_DIR/slurmctld.pid"
-  slurm_kill_pidfile "$SLURM_TEST_DIR/munge/munged.pid"
+  slurm_kill_pidfiles "$SLURM_TEST_DIR/slurmd.pid" "$SLURM_TEST_DIR/slurmctld.pid" "$SLURM_TEST_DIR/munge/munged.pid"
   rm -rf "$SLURM_TEST_DIR"
   SLURM_TEST_DIR=
 }
