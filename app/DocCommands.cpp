@@ -110,7 +110,7 @@ void CDocCommands::Opened(QWidget* window) const {
 }
 
 StudyLaunchHooks CDocCommands::StudyHooks() {
-    return StudyLaunchHooks{[this](QDialog& form) { return RunForm(form); }, {},
+    return StudyLaunchHooks{m_modals,
                             [this](const std::string& path, const std::string& title) { OpenWaveFieldFile(path, title); }};
 }
 

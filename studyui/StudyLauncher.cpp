@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "ModalRunner.h"
 #include "OstrelDoc.h"
 #include "PosixProcessRunner.h"
 #include "ProjectFormat.h"
@@ -23,7 +24,10 @@ namespace fs = std::filesystem;
 namespace {
 
 int Ask(const StudyLaunchHooks& hooks, QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
-    return hooks.ask ? hooks.ask(text) : QMessageBox::question(parent, QObject::tr("Pemblar"), text, buttons);
+    QMessageBox question(QMessageBox::Question, QObject::tr("Pemblar"), text, buttons, parent);
+    const int answer = RunModal(hooks.modals, question);
+    // A button clicked (or Escape's) says the answer; a runner that plays the user gives it.
+    return question.clickedButton() ? int(question.standardButton(question.clickedButton())) : answer;
 }
 
 QString Q(const std::string& s) {
@@ -168,6 +172,7 @@ CStudyWindow* ShowStudyResults(COstrelDoc& doc, const std::string& studyDir, QWi
     }
     auto* window = new CStudyWindow(std::move(m), std::move(r), parent);
     window->m_openField = hooks.openField;
+    window->m_pModals = hooks.modals;
     return window;
 }
 
@@ -180,7 +185,7 @@ CStudyWindow* OnStudy(COstrelDoc& doc, QWidget* parent, const StudyLaunchHooks& 
         form.SetChoice(*memory->choice);
     if (memory)
         form.m_base = memory->base;
-    const int answer = hooks.runForm ? hooks.runForm(form) : form.exec();
+    const int answer = RunModal(hooks.modals, form);
     // What the user entered is offered again, OK or not.
     if (memory)
         memory->choice = form.Choice();

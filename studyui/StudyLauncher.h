@@ -11,16 +11,14 @@
 #include "DocumentStudy.h"
 
 class COstrelDoc;
-class QDialog;
-class QString;
+class IModalRunner;
 class QWidget;
 class CStudyWindow;
 
 struct StudyLaunchHooks {
-    std::function<int(QDialog&)> runForm;   // null: exec(); tests play the user here
-    // The questions (an existing study file or study); null: a message box. Answers are
-    // QMessageBox::Yes, No or Cancel.
-    std::function<int(const QString& text)> ask;
+    // Shows the form, the questions (an existing study file or study; a question box answered
+    // QMessageBox::Yes, No or Cancel) and the results window's export dialogs; null: exec().
+    IModalRunner* modals = nullptr;
     // Shows a case's wave field (its file and a window title) in the program's wave-field window.
     std::function<void(const std::string& path, const std::string& title)> openField;
 };

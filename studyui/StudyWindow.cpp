@@ -12,6 +12,7 @@
 
 #include "GridReadout.h"
 #include "ImageExportDialog.h"
+#include "ModalRunner.h"
 #include "PlotWidget.h"
 #include "StudyPlotData.h"
 
@@ -47,6 +48,8 @@ CStudyWindow::CStudyWindow(StudyManifest manifest, StudyResults results, QWidget
     auto* csv = new QPushButton(tr("Export CSV..."), this);
     auto* png = new QPushButton(tr("Export image..."), this);
     auto* overview = new QPushButton(tr("Overview"), this);
+    csv->setObjectName(QStringLiteral("exportCsv"));
+    png->setObjectName(QStringLiteral("exportImage"));
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(m_bscan ? tr("Case:") : tr("Receiving point:"), this));
     bar->addWidget(m_chooser, 1);
@@ -156,21 +159,32 @@ bool CStudyWindow::ExportImage(const QString& path, QSize size, bool gridLines, 
     return m_plot->ExportImage(path, size, error, gridLines);
 }
 
+QString CStudyWindow::AskSavePath(const QString& title, const QString& suffix, const QString& filter) {
+    QFileDialog dialog(this, title, Q(m_manifest.studyDir + "/" + m_manifest.name) + suffix, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (RunModal(m_pModals, dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void CStudyWindow::Warn(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, tr("Pemblar"), text, QMessageBox::Ok, this);
+    RunModal(m_pModals, box);
+}
+
 void CStudyWindow::OnExportCsv() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export CSV"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".csv"),
-                                                      tr("CSV files (*.csv)"));
+    const QString path = AskSavePath(tr("Export CSV"), QStringLiteral(".csv"), tr("CSV files (*.csv)"));
     QString error;
     if (!path.isEmpty() && !ExportCsv(path, &error))
-        QMessageBox::warning(this, tr("Pemblar"), error);
+        Warn(error);
 }
 
 void CStudyWindow::OnExportImage() {
     plot::ImageExportDialog options(m_plot->size().expandedTo(QSize(640, 400)), this);
-    if (options.exec() != QDialog::Accepted)
+    if (RunModal(m_pModals, options) != QDialog::Accepted)
         return;
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export image"), Q(m_manifest.studyDir + "/" + m_manifest.name + ".png"),
-                                                      QString::fromLatin1(plot::kImageFilter));
+    const QString path = AskSavePath(tr("Export image"), QStringLiteral(".png"), QString::fromLatin1(plot::kImageFilter));
     QString error;
     if (!path.isEmpty() && !ExportImage(path, options.ChosenSize(), options.GridLines(), &error))
-        QMessageBox::warning(this, tr("Pemblar"), error);
+        Warn(error);
 }

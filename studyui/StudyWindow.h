@@ -14,6 +14,7 @@
 #include "StudyManifest.h"
 #include "StudyResults.h"
 
+class IModalRunner;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -44,6 +45,8 @@ public:
     bool ExportCsv(const QString& path, QString* error) const;
     bool ExportImage(const QString& path, QSize size, bool gridLines, QString* error) const;
 
+    IModalRunner* m_pModals = nullptr;  // the export dialogs' runner (null: exec)
+
 public slots:
     void ShowChoice(int index);  // a case of a B-scan, a receiving point of a family
 
@@ -56,6 +59,10 @@ private slots:
 
 private:
     void SetReadout(const QString& text);
+    // The file to export to, proposed as the study's name with `suffix` in its directory; empty
+    // when the user cancels.
+    QString AskSavePath(const QString& title, const QString& suffix, const QString& filter);
+    void Warn(const QString& text);
 
     StudyManifest m_manifest;
     StudyResults m_results;

@@ -18,6 +18,7 @@
 #include "StudyDialog.h"
 #include "StudyLauncher.h"
 #include "StudyTestSupport.h"
+#include "StudyUser.h"
 #include "StudyWindow.h"
 
 using namespace studytest;
@@ -70,14 +71,16 @@ private slots:
         COstrelDoc doc;
         LoadDocument(doc, p);
         StudyLaunchHooks hooks;
-        hooks.runForm = [](QDialog& form) {
+        CStudyUser user;
+        hooks.modals = &user;
+        user.runForm = [](QDialog& form) {
             auto& f = static_cast<CStudyDialog&>(form);
             f.m_name->setText(QStringLiteral("cli"));
             f.accept();
             return f.result();
         };
         QStringList asked;
-        hooks.ask = [&](const QString& text) {
+        user.ask = [&](const QString& text) {
             asked << text;
             return int(QMessageBox::No);
         };
@@ -101,8 +104,10 @@ private slots:
         doc.m_services.files = &chooser;
         StudyFormMemory memory;
         StudyLaunchHooks hooks;
+        CStudyUser user;
+        hooks.modals = &user;
         int forms = 0;
-        hooks.runForm = [&](QDialog&) { return ++forms, int(QDialog::Rejected); };
+        user.runForm = [&](QDialog&) { return ++forms, int(QDialog::Rejected); };
         CStudyWindow* results = OnOpenStudy(doc, nullptr, hooks, 0, memory);
         QVERIFY(results);
         QCOMPARE(forms, 0);  // results there: the window, not the form
@@ -112,11 +117,11 @@ private slots:
         results->close();
         // The form shows the file now; OK with it changes nothing and resumes the study.
         QStringList asked;
-        hooks.ask = [&](const QString& text) {
+        user.ask = [&](const QString& text) {
             asked << text;
             return int(QMessageBox::Yes);
         };
-        hooks.runForm = [&](QDialog& form) {
+        user.runForm = [&](QDialog& form) {
             auto& f = static_cast<CStudyDialog&>(form);
             if (f.m_name->text() != QStringLiteral("cli") || !f.m_receivers->isChecked() ||
                 !f.m_byCount->isChecked() || f.m_count->value() != 5 || f.m_from->value() != 80 ||
@@ -145,7 +150,9 @@ private slots:
         LoadDocument(doc, p);
         StudyFormMemory memory;
         StudyLaunchHooks hooks;
-        hooks.runForm = [](QDialog& form) {
+        CStudyUser user;
+        hooks.modals = &user;
+        user.runForm = [](QDialog& form) {
             auto& f = static_cast<CStudyDialog&>(form);
             f.m_name->setText(QStringLiteral("angles"));
             f.m_parameterSweep->setChecked(true);
@@ -160,7 +167,7 @@ private slots:
         };
         QVERIFY(!OnStudy(doc, nullptr, hooks, 0, &memory));
         bool shown = false;
-        hooks.runForm = [&](QDialog& form) {
+        user.runForm = [&](QDialog& form) {
             auto& f = static_cast<CStudyDialog&>(form);
             shown = f.m_name->text() == QStringLiteral("angles") && f.m_parameterSweep->isChecked() &&
                     f.m_layer->value() == 2 && f.m_to->value() == 90 && f.m_byCount->isChecked() &&

@@ -9,7 +9,9 @@
 #include <QListWidget>
 #include <QLineEdit>
 #include <QLabel>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -17,6 +19,7 @@
 #include <cmath>
 
 #include "GridReadout.h"
+#include "ImageExportDialog.h"
 #include "OstrelDoc.h"
 #include "PlotWidget.h"
 #include "ProjectFormat.h"
@@ -25,6 +28,8 @@
 #include "StudyLauncher.h"
 #include "StudyPlotData.h"
 #include "StudyTestSupport.h"
+#include "StudyUser.h"
+#include "../ScriptedModal.h"
 #include "StudyWindow.h"
 
 using namespace studytest;
@@ -159,6 +164,92 @@ private slots:
         QVERIFY(back.width() >= 640 && back.height() >= 400);
     }
 
+    // Both exports ask through the runner every dialog goes through: the file dialog proposes
+    // the study's name in its directory, a file that cannot be written is said in a warning, and
+    // Cancel at either question writes nothing.
+    void exportsAskThroughTheRunnerAndSayWhyTheyFail() {
+        CTempProject p;
+        const CStudy s = RunStudy(p, "[receivers]\nvalues = [1, 2, 3]\n");
+        CStudyWindow w(s.manifest, s.results);
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.resize(700, 500);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        CScriptedModal modals;
+        w.m_pModals = &modals;
+        QStringList seen;      // every dialog: its class and title
+        QString answer;        // the file the user picks; empty: Cancel
+        QSize chosen;          // the picture's size the user sets; invalid: Cancel
+        QStringList warnings;
+        modals.Play([&](QDialog& d) {
+            seen << QString::fromLatin1(d.metaObject()->className()) + QStringLiteral(": ") + d.windowTitle();
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                seen << files->nameFilters().join(QStringLiteral(";;")) << files->selectedFiles().value(0);
+                if (files->acceptMode() != QFileDialog::AcceptSave || answer.isEmpty())
+                    return int(QDialog::Rejected);
+                files->selectFile(answer);
+                return int(QDialog::Accepted);
+            }
+            if (auto* box = qobject_cast<QMessageBox*>(&d)) {
+                if (box->icon() == QMessageBox::Warning && box->standardButtons() == QMessageBox::Ok)
+                    warnings << box->text();
+                return int(QMessageBox::Ok);
+            }
+            if (auto* image = qobject_cast<plot::ImageExportDialog*>(&d); image && chosen.isValid()) {
+                Child<QSpinBox>(*image, "width")->setValue(chosen.width());
+                Child<QSpinBox>(*image, "height")->setValue(chosen.height());
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        });
+        auto* csv = Child<QPushButton>(w, "exportCsv");
+        auto* png = Child<QPushButton>(w, "exportImage");
+        const QString dir = QString::fromStdString(s.manifest.studyDir);
+
+        answer = QString::fromStdString(p.Path("table.csv"));
+        csv->click();
+        QCOMPARE(seen, (QStringList{QStringLiteral("QFileDialog: Export CSV"), QStringLiteral("CSV files (*.csv)"),
+                                    dir + QStringLiteral("/s.csv")}));
+        QVERIFY(warnings.isEmpty());
+        QVERIFY(ReadAll(answer.toStdString()).rfind("t (us),W at x = 1 (mm),W at x = 2 (mm),W at x = 3 (mm)\n", 0) == 0);
+
+        // A directory that is not there: the reason in a warning, nothing written.
+        seen.clear();
+        answer = QString::fromStdString(p.Path("no/such/dir/table.csv"));
+        QString expected;
+        QVERIFY(!w.ExportCsv(answer, &expected));
+        csv->click();
+        QCOMPARE(seen.size(), 4);
+        QCOMPARE(seen[3], QStringLiteral("QMessageBox: Pemblar"));
+        QCOMPARE(warnings, QStringList{expected});
+        QVERIFY(!expected.isEmpty());
+
+        // The picture: its size first, then the file.
+        seen.clear();
+        warnings.clear();
+        chosen = QSize(500, 300);
+        answer = QString::fromStdString(p.Path("bscan.png"));
+        png->click();
+        QCOMPARE(seen, (QStringList{QStringLiteral("plot::ImageExportDialog: Export image"),
+                                    QStringLiteral("QFileDialog: Export image"),
+                                    QString::fromLatin1(plot::kImageFilter), dir + QStringLiteral("/s.png")}));
+        QVERIFY(warnings.isEmpty());
+        const QImage picture(answer);
+        QCOMPARE(picture.size() / picture.devicePixelRatio(), chosen);
+
+        // Cancel at the size or at the file: no file, no warning.
+        QVERIFY(QFile::remove(answer));
+        chosen = QSize();
+        png->click();
+        chosen = QSize(500, 300);
+        const QString kept = answer;
+        answer.clear();
+        png->click();
+        csv->click();
+        QVERIFY(!QFile::exists(kept));
+        QVERIFY(warnings.isEmpty());
+    }
+
     void parameterSweepIsAFamilyOfCurves() {
         CTempProject p;
         const CStudy s = RunStudy(p, "[receivers]\nvalues = [2]\n"
@@ -199,7 +290,9 @@ private slots:
         int forms = 0;
         QString shownOrder = QStringLiteral("Automatic");
         StudyLaunchHooks hooks;
-        hooks.runForm = [&](QDialog& form) {
+        CStudyUser user;
+        hooks.modals = &user;
+        user.runForm = [&](QDialog& form) {
             ++forms;
             auto& f = static_cast<CStudyDialog&>(form);
             // The order the runs will take, from the solver options.
@@ -212,9 +305,10 @@ private slots:
             f.accept();
             return f.result();
         };
-        hooks.ask = [](const QString&) { return int(QMessageBox::Yes); };
+        user.ask = [](const QString&) { return int(QMessageBox::Yes); };
         CStudyWindow* w = OnStudy(doc, nullptr, hooks);
         QVERIFY(w);
+        QCOMPARE(w->m_pModals, static_cast<IModalRunner*>(&user));  // its exports ask through the same runner
         QVERIFY(w->IsBScan());
         const plot::PlotContent& c = w->Plot()->Content();
         QVERIFY(c.grid);
@@ -230,7 +324,7 @@ private slots:
         again->close();
         // Or it starts again from nothing.
         const std::string manifest = ReadAll(p.Path("output/plate/studies/along/manifest.toml"));
-        hooks.ask = [](const QString&) { return int(QMessageBox::No); };
+        user.ask = [](const QString&) { return int(QMessageBox::No); };
         CStudyWindow* restarted = OnStudy(doc, nullptr, hooks);
         QVERIFY(restarted);
         QVERIFY(ReadAll(p.Path("output/plate/studies/along/manifest.toml")) != manifest);  // a new study id
@@ -238,7 +332,7 @@ private slots:
         // With a fixed element order of the solver options the study file and the started study
         // say otherwise: the user hears what differs before either is replaced.
         QStringList asked;
-        hooks.ask = [&](const QString& text) {
+        user.ask = [&](const QString& text) {
             asked << text;
             return int(QMessageBox::Yes);
         };
@@ -255,7 +349,7 @@ private slots:
         QVERIFY(ReadAll(p.Path("input/along.study.toml")).find("order = 3\n") != std::string::npos);
         QVERIFY(QFile::exists(QString::fromStdString(p.Path("output/plate/studies/along/results.csv"))));
         fresh->close();
-        hooks.ask = [](const QString&) { return int(QMessageBox::Cancel); };
+        user.ask = [](const QString&) { return int(QMessageBox::Cancel); };
         QVERIFY(!OnStudy(doc, nullptr, hooks));
         qputenv("PATH", path);
         qunsetenv("PEMBLAR_STUDY");
@@ -283,7 +377,9 @@ private slots:
         CWaveFieldSettings& field = doc.*CompositeKind().waveField;
         field = CWaveFieldSettings{-2, 2, 5, -1, 1, 3, 0, 1, 3, 3, 3, true};
         StudyLaunchHooks hooks;
-        hooks.runForm = [&](QDialog& form) {
+        CStudyUser user;
+        hooks.modals = &user;
+        user.runForm = [&](QDialog& form) {
             auto& f = static_cast<CStudyDialog&>(form);
             f.m_name->setText(QStringLiteral("grid"));
             f.m_from->setValue(1);
@@ -297,7 +393,7 @@ private slots:
             f.accept();
             return f.result();
         };
-        hooks.ask = [](const QString&) { return int(QMessageBox::Yes); };
+        user.ask = [](const QString&) { return int(QMessageBox::Yes); };
         std::vector<std::pair<std::string, std::string>> opened;
         hooks.openField = [&](const std::string& file, const std::string& title) { opened.push_back({file, title}); };
         CStudyWindow* w = OnStudy(doc, nullptr, hooks, 2);
