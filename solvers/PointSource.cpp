@@ -2,6 +2,7 @@
 
 #include "DirectionalSolvers.h"
 #include "SourceNearField.h"
+#include "SourceReach.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,10 +77,16 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
     const bool hankel = g.symmetry == ESourceSymmetry::kAxisymmetric;
     const double h = p.model.Thickness();
     g.dKMax = 2.0 * kPi * p.dCutoffConst / h;
-    const double speed = std::sqrt(FastestFrontSquared(p.model, hankel));
-    if (!std::isfinite(speed) || !(speed > 0))
+    const double bulk = std::sqrt(FastestFrontSquared(p.model, hankel));
+    if (!std::isfinite(bulk) || !(bulk > 0))
         return "the fastest wave speed of the model is not a finite positive number: the moduli and densities are "
                "too far apart";
+    // The split's dynamic lattice carries only the modes below the ramp's top: their fastest group
+    // velocity, once found, is its reach (the near field has a lattice of its own).
+    g.bSplit = !hankel && p.band.Limited() && !request.bSingleLattice;
+    const bool inBand = g.bSplit && request.dDynamicRadius > 0 && request.dDynamicSpeed > 0;
+    const double speed = inBand ? std::min(bulk, request.dDynamicSpeed) : bulk;
+    g.dSpeed = speed;
     double start = 0;
     if (p.load.type == ELoadType::kSampled && !p.load.times.empty()) start = std::min(0.0, p.load.times.front());
     const double reach = speed * std::max(0.0, p.dTimeTo - start) + 8.0 * TaperWidth(g.dKMax);
@@ -133,7 +140,6 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
         g.dWaveVectors = g.dEntries = static_cast<double>(g.nMaxX);
         return {};
     }
-    g.bSplit = p.band.Limited() && !request.bSingleLattice;
     g.dDynamicRadius = g.bSplit && request.dDynamicRadius > 0 ? std::min(g.dKMax, request.dDynamicRadius) : g.dKMax;
     // Half the disc (the other half is its complex conjugate), or a quarter of it.
     const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
@@ -152,7 +158,7 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
         g.dWaveVectors += g.dNearVectors;
         g.dEntries += entries;
     }
-    if (g.bSplit && !(request.dDynamicRadius > 0)) return {};  // counted once the disc is known
+    if (g.bSplit && !(request.dDynamicRadius > 0 && request.dDynamicSpeed > 0)) return {};  // counted once known
     if (!(g.dWaveVectors <= kMaxWaveVectors)) {
         std::ostringstream msg;
         msg.precision(3);
@@ -167,10 +173,9 @@ std::string MakeSourceGrid(const CProblem& p, const CSourceRequest& request, CSo
 std::string CheckSourceRunSize(const CProblem& p, CSourceRequest& request, int points) {
     CSourceGrid g;
     if (std::string error = MakeSourceGrid(p, request, g); !error.empty()) return error;
-    if (g.bSplit && !(request.dDynamicRadius > 0)) {
+    if (g.bSplit && !(request.dDynamicRadius > 0 && request.dDynamicSpeed > 0)) {
         CDirectionalSolvers directions(p.model, 1);
-        request.dDynamicRadius = DynamicDiscRadius(directions, g.dKMax, MakeModeSplit(p.band).dHigh,
-                                                   g.symmetry == ESourceSymmetry::kMirror, 1);
+        FindDynamicExtent(p, g, directions, request, 1);
         if (std::string error = MakeSourceGrid(p, request, g); !error.empty()) return error;
     }
     // The line load's counts over as many wavenumbers as the run has wave vectors and terms.

@@ -42,6 +42,7 @@ struct CSourceRequest {
     bool bSingleLattice = false;         // a band-limited load's quasi-static part with the modes on
                                          // one lattice (the earlier synthesis; a reference for checks)
     double dDynamicRadius = 0;           // the split's disc (1/mm) once found; 0 not yet
+    double dDynamicSpeed = 0;            // the fastest group velocity in it (mm/us) once found
 };
 
 enum class ESourceSymmetry { kNone, kMirror, kAxisymmetric };
@@ -62,6 +63,7 @@ struct CSourceGrid {
     // quasi-static part on a small lattice of its own (SourceNearField.h).
     bool bSplit = false;
     double dDynamicRadius = 0;
+    double dSpeed = 0;                  // the fastest front the periods allow for (mm/us)
     double dNearVectors = 0;            // the near field's wave vectors at its largest period
     double dNearPeriod = 0;             // the period it took (set by the run)
 };

@@ -137,9 +137,9 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
         std::printf("\nunknowns %d, wave vectors %.0f, terms %.0f, period %.6g x %.6g mm, threads %d\n",
                     result.nUnknowns, g.dWaveVectors, g.dEntries, g.dPeriodX, g.dPeriodY, run.options.nThreads);
         if (g.bSplit)
-            std::printf("band-limited split: dynamic part within |k| < %.6g 1/mm, quasi-static near field of "
-                        "period %.6g mm\n",
-                        g.dDynamicRadius, g.dNearPeriod);
+            std::printf("band-limited split: dynamic part within |k| < %.6g 1/mm, its fastest group velocity %.6g "
+                        "mm/us, quasi-static near field of period %.6g mm\n",
+                        g.dDynamicRadius, g.dSpeed, g.dNearPeriod);
         std::printf("symmetry %s\n", g.symmetry == ESourceSymmetry::kAxisymmetric ? "axisymmetric (Hankel transform)"
                                      : g.symmetry == ESourceSymmetry::kMirror       ? "about x and y (a quarter solved)"
                                                                                     : "none (half the wave vectors solved)");

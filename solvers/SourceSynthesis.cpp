@@ -15,6 +15,7 @@
 #include "PointSource.h"
 #include "SourceField.h"
 #include "SourceNearField.h"
+#include "SourceReach.h"
 #include "SourceTerms.h"
 #include "Synthesis.h"
 
@@ -146,9 +147,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     CNearField near;
     if (split.On()) {
         const auto nearStart = Clock::now();
-        if (!(request.dDynamicRadius > 0))
-            request.dDynamicRadius = DynamicDiscRadius(*directions, g.dKMax, split.dHigh,
-                                                       g.symmetry == ESourceSymmetry::kMirror, threads);
+        FindDynamicExtent(p, g, *directions, request, threads);
         result.error = MakeSourceGrid(p, request, g);
         if (!result.error.empty()) return result;
         if (const std::string why = SolveNearField(p, g, split, *directions, threads, near); !why.empty()) {

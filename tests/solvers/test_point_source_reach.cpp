@@ -1,0 +1,166 @@
+// The reach of a band-limited point source's dynamic part: the fastest group velocity of the
+// modes below the split's ramp top, against the plate's extensional speed from lamination theory,
+// and a receiver that the first image of the load would reach within the window at the bulk
+// speed but not at that velocity, against the single lattice of the bulk speed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "DirectionalSolvers.h"
+#include "SolverInput.h"
+#include "SolverRunner.h"
+#include "SourceNearField.h"
+#include "SourceReach.h"
+
+using namespace solvertest;
+using namespace numerics;
+
+namespace {
+
+CThicknessModel Model(const CLaminate& lam, int order) {
+    CProblem p;
+    EXPECT_EQ(ParseCompositeInput(lam.Text(), "input.d", p, order), "");
+    return p.model;
+}
+
+// Four plies of 0.25 mm (one element each), the outer pair at angle a, the inner at b.
+CLaminate Plies(double a, double b) {
+    CLaminate lam;
+    lam.materials = {{140, 10, 5, 0.3, 0.45, a, 1.6}, {140, 10, 5, 0.3, 0.45, b, 1.6}};
+    lam.layers = {{1, 0.25, 1}, {2, 0.25, 1}, {2, 0.25, 1}, {1, 0.25, 1}};
+    return lam;
+}
+
+// The plane-stress stiffness along the fibres and across them of the plies above.
+constexpr double kE1 = 140, kE2 = 10, kNu12 = 0.3, kDensity = 1.6;
+double Q11() { return kE1 / (1 - kNu12 * kNu12 * kE2 / kE1); }
+double Q22() { return kE2 / (1 - kNu12 * kNu12 * kE2 / kE1); }
+
+double Speed(const CThicknessModel& model, double omega, bool mirror, int threads) {
+    CDirectionalSolvers directions(model, threads);
+    const double radius = DynamicDiscRadius(directions, 20, omega, mirror, threads);
+    return FastestInBandSpeed(directions, radius, omega, mirror, threads);
+}
+
+}  // namespace
+
+// Below the first thickness resonance the fastest in-band wave is the extensional one at k -> 0,
+// whose speed is the membrane stiffness's: sqrt(E / (rho (1 - nu^2))) for an isotropic plate,
+// sqrt(A11 / (rho h)) along the fastest axis of a cross-ply or unidirectional plate (A11 the
+// thickness average of the plies' plane-stress Q11). The search may exceed it by its margin (2 %,
+// measured 2.000 % in every case: the limit is found to 1e-5) and never fall below it; a cross-ply
+// plate at the tone burst's band (higher modes below the ramp's top as well) keeps the
+// extensional speed. The same on one thread and two, and for a
+// stack without mirror symmetry searched over the half turn.
+TEST(PointSourceReach, FastestInBandSpeedIsTheExtensionalSpeed) {
+    CLaminate iso;
+    iso.materials = {Isotropic(2.5, 0.25, 1.0)};
+    iso.layers = {{1, 1.0, 4}};
+    const CThicknessModel isoModel = Model(iso, 4);
+    const double plate = std::sqrt(2.5 / (1.0 * (1 - 0.25 * 0.25)));
+    // The first thickness-shear resonance lies at pi c_s / h = pi rad/us.
+    const double isoSpeed = Speed(isoModel, 1.5, true, 2);
+    std::printf("isotropic: %.6f against the plate speed %.6f\n", isoSpeed, plate);
+    EXPECT_GE(isoSpeed, plate);
+    EXPECT_LE(isoSpeed, 1.021 * plate);
+    EXPECT_EQ(Speed(isoModel, 1.5, true, 1), isoSpeed);
+    const double halfTurn = Speed(isoModel, 1.5, false, 2);
+    EXPECT_NEAR(halfTurn, isoSpeed, 1e-6 * plate);
+
+    struct CCase {
+        double a, b, omega, speed;
+        const char* name;
+    };
+    const double crossPly = std::sqrt(0.5 * (Q11() + Q22()) / kDensity), fibres = std::sqrt(Q11() / kDensity);
+    for (const CCase& c : {CCase{0, 90, 3.0, crossPly, "[0/90/90/0] below the first resonance"},
+                           CCase{0, 90, 11.6, crossPly, "[0/90/90/0] at the tone burst's ramp top"},
+                           CCase{0, 0, 3.0, fibres, "[0]4 below the first resonance"}}) {
+        const double found = Speed(Model(Plies(c.a, c.b), 2), c.omega, true, 2);
+        std::printf("%s: %.6f against %.6f\n", c.name, found, c.speed);
+        EXPECT_GE(found, c.speed) << c.name;
+        EXPECT_LE(found, 1.021 * c.speed) << c.name;
+    }
+}
+
+namespace {
+
+// A 3-cycle Hann-windowed sine at 0.3 MHz, 40 samples a period.
+std::string Burst() {
+    std::string text;
+    const double centre = 0.3, length = 3 / centre, step = 1 / (40 * centre);
+    for (int i = 0; i * step <= length + 1e-9; ++i) {
+        const double t = i * step, pi = std::numbers::pi;
+        char line[80];
+        std::snprintf(line, sizeof line, "%.10g %.10g\n", t,
+                      0.5 * (1 - std::cos(2 * pi * t / length)) * std::sin(2 * pi * centre * t));
+        text += line;
+    }
+    return text;
+}
+
+struct CReached {
+    std::vector<std::vector<double>> curves;
+    double dPeriodX = 0;
+};
+
+CReached RunReach(const CLaminate& lam, const std::string& xy, int receivers, const char* option) {
+    CTempDir dir;
+    dir.Write("input.d", lam.Text());
+    dir.Write("ft.dat", Burst());
+    dir.Write("xy.txt", xy);
+    std::vector<std::string> args = {"--order", "2", "--point-source", "--receivers-xy", "xy.txt",
+                                     "--points", "71", "--threads", "2", "--timing"};
+    if (option) args.push_back(option);
+    const CRun run = RunSolver(LUMDEX_PATH, args, dir.Path());
+    CReached out;
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    if (run.nExit != 0) return out;
+    const size_t at = run.strOut.find(", period ");
+    EXPECT_NE(at, std::string::npos) << run.strOut;
+    if (at != std::string::npos) out.dPeriodX = std::stod(run.strOut.substr(at + 9));
+    for (int i = 1; i <= receivers; ++i) {
+        char name[48];
+        std::snprintf(name, sizeof name, "result_r%04d.dat", i);
+        out.curves.push_back(ReadCurve(dir.Read(name)).u);
+    }
+    return out;
+}
+
+}  // namespace
+
+// An X load read as U on a 0.5 mm cross-ply plate (the extensional wave, the fastest in band,
+// strongly excited), 0..14 us: the split's lattice is spaced for 7.0 mm/us, the single lattice for
+// the bulk speed along the fibres (at least sqrt(Q11 / rho) = 9.38 mm/us), and the receiver at
+// (45, 0) sits nearer the split's first image than that speed covers in the window. Every curve
+// within 1e-4 of its peak of the single lattice (measured 1.6e-6 at (45, 0), as with the split on
+// the bulk speed's lattice; with the lattice spaced for 0.8 times the in-band speed it is 2.5e-2).
+TEST(PointSourceReach, ReceiverWithinTheBulkReachOfTheFirstImageIsUnchanged) {
+    CLaminate lam = Plies(0, 90);
+    for (CLayerLine& l : lam.layers) l.dThickness = 0.125;
+    lam.dDimConst = 0.8;
+    lam.nLoadType = 4;
+    lam.nLoadDir = 1;
+    lam.nOutput = 1;
+    lam.dTimeTo = 14;
+    const std::string xy = "0 0\n45 0\n0 -40\n";
+    const CReached split = RunReach(lam, xy, 3, nullptr), single = RunReach(lam, xy, 3, "--single-lattice");
+    ASSERT_EQ(split.curves.size(), 3u);
+    ASSERT_EQ(single.curves.size(), 3u);
+    std::printf("periods along x: split %.2f mm, single lattice %.2f mm\n", split.dPeriodX, single.dPeriodX);
+    EXPECT_LT(split.dPeriodX - 45, std::sqrt(Q11() / kDensity) * lam.dTimeTo);
+    EXPECT_LT(split.dPeriodX, 0.85 * single.dPeriodX);
+    for (size_t r = 0; r < 3; ++r) {
+        double peak = 0, most = 0;
+        for (size_t j = 0; j < single.curves[r].size(); ++j) {
+            peak = std::max(peak, std::abs(single.curves[r][j]));
+            most = std::max(most, std::abs(split.curves[r][j] - single.curves[r][j]));
+        }
+        ASSERT_GT(peak, 0) << r;
+        std::printf("receiver %zu: largest difference %.2e of the peak\n", r, most / peak);
+        EXPECT_LE(most, 1e-4 * peak) << "receiver " << r;
+    }
+}
