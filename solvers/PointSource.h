@@ -35,6 +35,10 @@ struct CFieldRequest {
     CTimeGrid Times() const;
 };
 
+// How the modes are summed at the receivers and over the field: the cheaper way, the plain sums
+// (every term's curve at every time; a reference for checks) or binned in frequency (SourceBinning.h).
+enum class ESourceSynthesis { kCheapest, kExact, kBinned };
+
 struct CSourceRequest {
     std::vector<CPlanePoint> receivers;  // curves at the output times of the run
     CFieldRequest field;
@@ -43,6 +47,7 @@ struct CSourceRequest {
                                          // one lattice (the earlier synthesis; a reference for checks)
     double dDynamicRadius = 0;           // the split's disc (1/mm) once found; 0 not yet
     double dDynamicSpeed = 0;            // the fastest group velocity in it (mm/us) once found
+    ESourceSynthesis eSynthesis = ESourceSynthesis::kCheapest;
 };
 
 enum class ESourceSymmetry { kNone, kMirror, kAxisymmetric };
@@ -81,6 +86,7 @@ struct CSourceResult {
     CSourceGrid grid;
     int nUnknowns = 0;
     double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
+    bool bBinned = false;                      // the receivers' modes were binned in frequency
     std::string error;
 };
 

@@ -63,10 +63,10 @@ std::string WriteField(const CProblem& p, const CSourceResult& r, const CPointSo
 
 std::string CheckPointSourceOptions(const CPointSourceOptions& o) {
     const bool any = o.bField || o.bFieldTimes || !o.strFieldFile.empty() || !o.strReceiverFile.empty() ||
-                     o.bEveryDirection || o.bSingleLattice;
+                     o.bEveryDirection || o.bSingleLattice || o.bExactSynthesis;
     if (!o.bOn)
-        return any ? "--receivers-xy, --field, --field-times, --field-output, --every-direction and --single-lattice go "
-                     "with --point-source"
+        return any ? "--receivers-xy, --field, --field-times, --field-output, --every-direction, --single-lattice and "
+                     "--exact-synthesis go with --point-source"
                    : "";
     const bool fieldParts = o.bField && o.bFieldTimes && !o.strFieldFile.empty();
     if ((o.bField || o.bFieldTimes || !o.strFieldFile.empty()) && !fieldParts)
@@ -93,6 +93,7 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
     request.field = o.bField ? o.field : CFieldRequest{};
     request.bEveryDirection = o.bEveryDirection;
     request.bSingleLattice = o.bSingleLattice;
+    if (o.bExactSynthesis) request.eSynthesis = ESourceSynthesis::kExact;
     const bool single = o.strReceiverFile.empty() && !o.bField;
     if (!o.strReceiverFile.empty()) {
         std::vector<double> xy;
@@ -143,6 +144,7 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
         std::printf("symmetry %s\n", g.symmetry == ESourceSymmetry::kAxisymmetric ? "axisymmetric (Hankel transform)"
                                      : g.symmetry == ESourceSymmetry::kMirror       ? "about x and y (a quarter solved)"
                                                                                     : "none (half the wave vectors solved)");
+        if (result.bBinned) std::printf("receivers: the modes binned in frequency\n");
         std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
                     result.dEigenSeconds, result.dSynthesisSeconds);
         std::fflush(stdout);

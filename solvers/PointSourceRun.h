@@ -21,6 +21,7 @@ struct CPointSourceOptions {
     CFieldRequest field;
     bool bEveryDirection = false;
     bool bSingleLattice = false;
+    bool bExactSynthesis = false;
 };
 
 // Why the options do not go together (a usage error), or empty.

@@ -187,6 +187,8 @@ const std::vector<COption>& Options() {
          "point source: synthesise direction by direction even where the plate is axisymmetric (checks)"},
         {"--single-lattice", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bSingleLattice = true; },
          "point source, band-limited load: the quasi-static part with the modes on one lattice (checks)"},
+        {"--exact-synthesis", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bExactSynthesis = true; },
+         "point source: every term's curve summed at every time, no frequency bins (checks)"},
         {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;

@@ -13,6 +13,7 @@
 #include "ModalSolver.h"
 #include "Parallel.h"
 #include "PointSource.h"
+#include "SourceBinning.h"
 #include "SourceField.h"
 #include "SourceNearField.h"
 #include "SourceReach.h"
@@ -112,6 +113,20 @@ double BesselAngular(int a, int b, int order, double phi) {
     return a == 0 ? -std::cos(2 * phi) : std::cos(2 * phi);
 }
 
+// The highest frequency a run's modes may reach: the top of the spectrum at the cut-off along
+// x and y (above the fastest direction's by a margin: no direction lies far from both).
+double TopFrequency(const CModalSolver* along, CDirectionalSolvers* directions, double kMax) {
+    CModalSolver::CWorkspace ws;
+    double top = 0;
+    for (double theta : {0.0, kPi / 4, kPi / 2}) {
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& solver = along ? *along : directions->At(theta, 0, own);
+        top = std::max(top, solver.Frequencies(kMax, ws).maxCoeff());
+        if (along) break;
+    }
+    return 1.25 * top;
+}
+
 }  // namespace
 
 std::vector<std::pair<long, long>> LatticeVectors(double dkx, double dky, double radius, bool mirror) {
@@ -168,28 +183,42 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
 
     // The receivers' curves, and the field (Bessel sums at its points, or the FFT).
     const CTimeGrid times = OutputTimes(p, options.nPoints);
+    const double cutoff = p.band.dModeCutoff;
     CWavenumbers line;
     line.dKMax = g.dKMax;
     std::unique_ptr<CSampledPlan> plan;
     if (p.load.type == ELoadType::kSampled)
         plan = std::make_unique<CSampledPlan>(p.load, times, options.bExactSampledLoad ? 0.0 : ResolvedFrequency(p, line));
     const size_t length = plan ? plan->BufferLength() : static_cast<size_t>(times.nPoints);
-    std::unique_ptr<CReceiverSum> receivers;
-    if (!request.receivers.empty())
-        receivers = std::make_unique<CReceiverSum>(p.load, times, plan.get(), length,
-                                                   static_cast<int>(request.receivers.size()));
+    // Binned where that is cheaper (or asked for); the plain sum as the reference.
+    const auto binned = [&](int count, size_t values, double lag) {
+        if (request.eSynthesis != ESourceSynthesis::kCheapest) return request.eSynthesis == ESourceSynthesis::kBinned;
+        const double omegaMost = split.On()         ? split.dHigh
+                                 : p.band.Limited() ? cutoff
+                                                    : TopFrequency(along.get(), directions.get(), g.dKMax);
+        return BinningPays(g.dEntries, count, values, omegaMost, lag);
+    };
+    std::unique_ptr<CBinnedReceiverSum> receivers;
+    if (!request.receivers.empty()) {
+        const int count = static_cast<int>(request.receivers.size());
+        const double lag = LagWidth(p.load, times);
+        receivers = std::make_unique<CBinnedReceiverSum>(p.load, times, plan.get(), length, count,
+                                                         binned(count, length, lag), lag);
+    }
     const CFieldRequest& f = request.field;
     const CTimeGrid fieldTimes = f.Times();
     std::unique_ptr<CSampledPlan> fieldPlan;
-    std::unique_ptr<CReceiverSum> fieldPoints;
+    std::unique_ptr<CBinnedReceiverSum> fieldPoints;
     std::unique_ptr<CFieldSum> fieldSum;
     std::vector<CPlanePoint> points;
     if (f.Wanted() && hankel) {
         for (int j = 0; j < f.nY; ++j)
             for (int i = 0; i < f.nX; ++i) points.push_back({f.X(i), f.Y(j)});
         if (p.load.type == ELoadType::kSampled) fieldPlan = std::make_unique<CSampledPlan>(p.load, fieldTimes, 0.0);
-        fieldPoints = std::make_unique<CReceiverSum>(p.load, fieldTimes, fieldPlan.get(), f.nT,
-                                                     static_cast<int>(points.size()));
+        const int count = static_cast<int>(points.size());
+        const double lag = LagWidth(p.load, fieldTimes);
+        fieldPoints = std::make_unique<CBinnedReceiverSum>(p.load, fieldTimes, fieldPlan.get(), f.nT, count,
+                                                           binned(count, static_cast<size_t>(f.nT), lag), lag);
     } else if (f.Wanted()) {
         const CPointSourceFieldGrid fg{g.nFftX, g.nFftY, g.dkx, g.dky, f.dX0, f.dY0, f.nX, f.nY};
         fieldSum = std::make_unique<CFieldSum>(p.load, fieldTimes, fg, phaseSign);
@@ -200,11 +229,10 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         for (long m = 0; m <= g.nMaxX && m * g.dkx < g.dKMax; ++m) solved.push_back({m, 0});
     else
         solved = LatticeVectors(g.dkx, g.dky, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror);
-    const double cutoff = p.band.dModeCutoff;
     const int progressFrom = split.On() ? 10 : 0;
     const double cell = hankel ? g.dkx : 1.0 / (g.dPeriodX * g.dPeriodY);
-    std::vector<CTerm> terms;                 // every term, for the quasi-static phases at the end
-    std::vector<CQuasiStatic> quasi;
+    // The quasi-static sums of the single lattice, transformed at every receiver and point.
+    CQuasiSums quasiAtReceivers(request.receivers.size()), quasiAtPoints(points.size());
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::vector<CVectorModes> modes(std::min(kBatchVectors, solved.size()));
     std::atomic<size_t> done{0};
@@ -245,7 +273,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
 
         const auto synthesisStart = Clock::now();
         // The batch's terms: each solved wave vector, its mirror image, or its Bessel parts.
-        const size_t first = terms.size();
+        std::vector<CTerm> terms;
         CPackedModes packed;
         packed.offset.push_back(0);
         std::vector<long> ms, ns;
@@ -288,13 +316,16 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
                 terms.push_back(t);
             }
         }
-        const size_t made = terms.size() - first;
-        quasi.insert(quasi.end(), batchQuasi.begin(), batchQuasi.end());
+        const size_t made = terms.size();
         const auto phase = [&](const std::vector<CPlanePoint>& at) {
-            return [&, first](size_t e, int r) { return phaseOf(terms[first + e], at[static_cast<size_t>(r)]); };
+            return [&](size_t e, int r) { return phaseOf(terms[e], at[static_cast<size_t>(r)]); };
         };
         if (receivers) receivers->Add(made, packed, phase(request.receivers), threads);
         if (fieldPoints) fieldPoints->Add(made, packed, phase(points), threads);
+        if (!batchQuasi.empty()) {
+            quasiAtReceivers.Add(batchQuasi, phase(request.receivers), threads);
+            quasiAtPoints.Add(batchQuasi, phase(points), threads);
+        }
         if (fieldSum) fieldSum->Add(made, packed, ms, ns, batchQuasi, threads);
         result.dSynthesisSeconds += Seconds(synthesisStart);
     }
@@ -302,13 +333,11 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     const auto finishStart = Clock::now();
     result.time.resize(times.nPoints);
     for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);
-    const auto addQuasi = [&](const CPlanePoint& at, const CQuasiStaticLoad& load, std::vector<double>& curve) {
-        AddQuasiStatic(quasi, [&](size_t e) { return phaseOf(terms[e], at); }, load, curve);
-    };
     if (receivers) {
-        result.curves = receivers->Curves();
+        result.bBinned = receivers->Binned();
+        result.curves = receivers->Curves(threads);
         const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, times) : CQuasiStaticLoad{};
-        for (size_t r = 0; r < result.curves.size(); ++r) addQuasi(request.receivers[r], load, result.curves[r]);
+        for (size_t r = 0; r < result.curves.size(); ++r) quasiAtReceivers.AddTo(r, load, result.curves[r]);
         if (split.On())
             for (size_t r = 0; r < result.curves.size(); ++r) {
                 double s1 = 0, s2 = 0;
@@ -317,12 +346,12 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             }
     }
     if (fieldPoints) {
-        const std::vector<std::vector<double>> curves = fieldPoints->Curves();
+        const std::vector<std::vector<double>> curves = fieldPoints->Curves(threads);
         const CQuasiStaticLoad load = p.band.Limited() ? QuasiStaticLoad(p.load, fieldTimes) : CQuasiStaticLoad{};
         result.field.assign(static_cast<size_t>(f.nT) * points.size(), 0.0);
         for (size_t q = 0; q < points.size(); ++q) {
             std::vector<double> curve = curves[q];
-            addQuasi(points[q], load, curve);
+            quasiAtPoints.AddTo(q, load, curve);
             for (int t = 0; t < f.nT; ++t) result.field[static_cast<size_t>(t) * points.size() + q] = curve[t];
         }
     }

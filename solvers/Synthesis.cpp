@@ -75,4 +75,19 @@ void AddQuasiStatic(const std::vector<CQuasiStatic>& quasi, const std::function<
     for (size_t j = 0; j < curve.size(); ++j) curve[j] += c1 * load.value[j] - c2 * load.curvature[j];
 }
 
+void CQuasiSums::Add(const std::vector<CQuasiStatic>& quasi, const CPhase& phase, int threads) {
+    ParallelFor(m_c1.size(), threads, [&](size_t r, int) {
+        for (size_t i = 0; i < quasi.size(); ++i) {
+            const double f = phase(i, static_cast<int>(r));
+            m_c1[r] += quasi[i].dFlexibility * f;
+            m_c2[r] += quasi[i].dSecond * f;
+        }
+    });
+}
+
+void CQuasiSums::AddTo(size_t r, const CQuasiStaticLoad& load, std::vector<double>& curve) const {
+    if (load.value.empty()) return;
+    for (size_t j = 0; j < curve.size(); ++j) curve[j] += m_c1[r] * load.value[j] - m_c2[r] * load.curvature[j];
+}
+
 }  // namespace numerics

@@ -47,4 +47,17 @@ private:
 void AddQuasiStatic(const std::vector<CQuasiStatic>& quasi, const std::function<double(size_t)>& phase,
                     const CQuasiStaticLoad& load, std::vector<double>& curve);
 
+// The same sums gathered batch by batch at many points, in the order the entries come (so the
+// entries need not be kept): C1 and C2 per point.
+class CQuasiSums {
+public:
+    explicit CQuasiSums(size_t points) : m_c1(points, 0.0), m_c2(points, 0.0) {}
+    void Add(const std::vector<CQuasiStatic>& quasi, const CPhase& phase, int threads);
+    // curve += C1 f(t) - C2 f''(t) at point r (nothing without the load's values).
+    void AddTo(size_t r, const CQuasiStaticLoad& load, std::vector<double>& curve) const;
+
+private:
+    std::vector<double> m_c1, m_c2;
+};
+
 }  // namespace numerics
