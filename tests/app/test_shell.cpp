@@ -42,10 +42,10 @@
 #include "OstrelView.h"
 #include "SolverOptionsDlg.h"
 #include "ToolbarIcons.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
-QString g_configDir;  // the settings of this test run; never the user's own
 
 class CRecordingSink : public IMessageSink {
 public:
@@ -177,7 +177,7 @@ private slots:
     void settingsStayInTheTestDirectory() {
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, COstrelApp::kRegistryKey,
                            COstrelApp::kAppName);
-        QVERIFY2(settings.fileName().startsWith(g_configDir), qPrintable(settings.fileName()));
+        QVERIFY2(settings.fileName().startsWith(PrivateUserDirs().Config()), qPrintable(settings.fileName()));
     }
 
     void startsMaximisedWithoutDocumentUnderMenu128() {
@@ -414,7 +414,7 @@ private slots:
         m_app.reset();
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, COstrelApp::kRegistryKey,
                            COstrelApp::kAppName);
-        QVERIFY(settings.fileName().startsWith(g_configDir));
+        QVERIFY(settings.fileName().startsWith(PrivateUserDirs().Config()));
         QCOMPARE(settings.value("Solver/ElementOrder").toInt(), 4);
     }
 
@@ -759,7 +759,7 @@ private slots:
         m_app->m_nNumPreviewPages = 2;
         m_app.reset();  // the end of the process writes the settings back
 
-        QFile file(g_configDir + "/Local AppWizard-Generated Applications/Pemblar.conf");
+        QFile file(PrivateUserDirs().Config() + "/Local AppWizard-Generated Applications/Pemblar.conf");
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY2(text.contains("[Recent%20File%20List]"), qPrintable(text));
@@ -1007,17 +1007,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    // Settings go to a directory of this run, set before anything can read the real ones.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    g_configDir = config.path();
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);  // Exit is tested; the test itself goes on
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    TestShell test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(TestShell, GuiTestOptions{.quitOnLastWindowClosed = false})  // Exit is tested; the test goes on
 
 #include "test_shell.moc"

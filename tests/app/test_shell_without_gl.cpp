@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -13,6 +12,7 @@
 #include "MainFrm.h"
 #include "OstrelApp.h"
 #include "ViewFactory.h"
+#include "../GuiTestMain.h"
 
 class TestShellWithoutGl : public QObject {
     Q_OBJECT
@@ -47,16 +47,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    // No OpenGL integration on this X connection: every context request fails.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    TestShellWithoutGl test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(TestShellWithoutGl, GuiTestOptions{.quitOnLastWindowClosed = false, .openGl = false})
 
 #include "test_shell_without_gl.moc"

@@ -7,7 +7,6 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QScreen>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,6 +27,7 @@
 #include "OstrelView.h"
 #include "PosixProcessRunner.h"
 #include "WindowArrangement.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -301,14 +301,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SKIP: the window manager %s is not installed or did not start (scripts/install-deps.sh installs it)\n", wanted);
         return kSkipped;
     }
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    TestWindowArrangement test;
-    return QTest::qExec(&test, argc, argv);
+    return RunGuiTest<TestWindowArrangement>(argc, argv, __FILE__, GuiTestOptions{.quitOnLastWindowClosed = false});
 }
 
 #include "test_window_arrangement.moc"

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "ClientCapture.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -257,5 +258,5 @@ void TestBitmapFile::independentReaderAgrees() {
     QCOMPARE(lines[2], QString("(0, 0, 0) (44, 0, 52) (0, 199, 85) (44, 199, 137)"));
 }
 
-QTEST_MAIN(TestBitmapFile)
+PEMBLAR_GUI_TEST_MAIN(TestBitmapFile)
 #include "test_bitmap_file.moc"

@@ -22,6 +22,7 @@
 #include "OstrelDoc.h"
 #include "WorkingDirectory.h"
 #include "../FileSizeLimit.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -449,5 +450,5 @@ void TestCaptureCommands::noDefaultPrinter() {
     QVERIFY(f.capture.IsEmpty());
 }
 
-QTEST_MAIN(TestCaptureCommands)
+PEMBLAR_GUI_TEST_MAIN(TestCaptureCommands)
 #include "test_capture_commands.moc"

@@ -24,6 +24,7 @@
 #include "ProjectKind.h"
 #include "TreeIcons.h"
 #include "WholeTextChecks.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -1267,5 +1268,5 @@ void TestForms::treeIconsAreElevenTransparentPictures() {
     QCOMPARE(centre(8), QColor(0, 0, 255));
 }
 
-QTEST_MAIN(TestForms)
+PEMBLAR_GUI_TEST_MAIN(TestForms)
 #include "test_forms.moc"

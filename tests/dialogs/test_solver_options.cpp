@@ -12,6 +12,7 @@
 #include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
 #include "SolverRun.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -160,15 +161,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    // Nothing here may reach the user's own settings, even by mistake.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    TestSolverOptions test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(TestSolverOptions)
 
 #include "test_solver_options.moc"

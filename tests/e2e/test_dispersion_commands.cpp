@@ -9,9 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sstream>
@@ -38,6 +36,7 @@
 #include "SolverOptions.h"
 #include "test_project_support.h"
 #include "test_run_support.h"
+#include "../GuiTestMain.h"
 
 namespace fs = std::filesystem;
 
@@ -548,14 +547,5 @@ void DispersionCommandsTest::aPolarLineAllTheWayRoundIsClosed() {
     QCOMPARE(DirectionsPlotContent(curves, EDirectionQuantity::Skew).series[0].points.size(), size_t(8));
 }
 
-int main(int argc, char** argv) {
-    // The runs read the element order from the settings: a store of this test's, never the user's.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    DispersionCommandsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(DispersionCommandsTest)
 #include "test_dispersion_commands.moc"

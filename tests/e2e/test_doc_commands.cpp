@@ -3,8 +3,6 @@
 // element order reaching the solvers and travelling with the project.
 
 #include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -23,6 +21,7 @@
 #include "RecordList.h"
 #include "SolverOptions.h"
 #include "SolverOptionsDlg.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -309,19 +308,6 @@ void DocCommandsTest::executeRunsTakeTheProjectsElementOrder() {
     COstrelApp::OpenSettings()->remove(kElementOrderKey);
 }
 
-int main(int argc, char** argv) {
-    // The user's own settings are neither read nor written here.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    qputenv("ODBCINI", (data.path() + "/none.ini").toLocal8Bit());
-    qputenv("ODBCSYSINI", data.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    DocCommandsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(DocCommandsTest)
 
 #include "test_doc_commands.moc"

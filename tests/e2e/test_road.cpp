@@ -26,10 +26,9 @@
 #include "OstrelApp.h"
 #include "OstrelView.h"
 #include "PlotGeometry.h"
+#include "../GuiTestMain.h"
 
 namespace {
-
-QTemporaryDir* g_root = nullptr;
 
 QString ReadAll(const QString& path) {
     QFile file(path);
@@ -91,13 +90,15 @@ private:
     void RunAndDisplay(int executeId, int displayId, const QString& runDir, const QString& copy);
     void SaveAndCheckBitmap(const QString& name);
 
+    QTemporaryDir m_workDir;  // goes after the program
     std::unique_ptr<COstrelApp> m_app;
     CModalDriver* m_driver = nullptr;
     QString m_work;
 };
 
 void RoadTest::initTestCase() {
-    m_work = g_root->path() + QStringLiteral("/work");
+    QVERIFY(m_workDir.isValid());
+    m_work = m_workDir.path();
     QVERIFY(QDir().mkpath(m_work));
     QVERIFY(QDir::setCurrent(m_work));
     m_app = std::make_unique<COstrelApp>();
@@ -319,21 +320,9 @@ void RoadTest::fgmRoad() {
 }
 
 int main(int argc, char** argv) {
-    QTemporaryDir root;
-    g_root = &root;
-    // A private settings store, material database and ODBC set-up: never the user's own.
-    qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (root.path() + "/data").toLocal8Bit());
-    QDir().mkpath(root.path() + "/odbc");
-    QFile(root.path() + "/odbc/odbc.ini").open(QIODevice::WriteOnly);
-    QFile(root.path() + "/odbc/odbcinst.ini").open(QIODevice::WriteOnly);
-    qputenv("ODBCSYSINI", (root.path() + "/odbc").toLocal8Bit());
-    qputenv("ODBCINI", (root.path() + "/odbc/odbc.ini").toLocal8Bit());
     // The bundled solvers are found on the search path, as the run script arranges.
     qputenv("PATH", QByteArray(PEMBLAR_SOLVERS_DIR) + ":" + qgetenv("PATH"));
-    QApplication app(argc, argv);
-    RoadTest test;
-    return QTest::qExec(&test, argc, argv);
+    return RunGuiTest<RoadTest>(argc, argv, __FILE__);
 }
 
 #include "test_road.moc"

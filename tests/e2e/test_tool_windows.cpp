@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -41,6 +40,7 @@
 #include "RecordList.h"
 #include "test_project_support.h"
 #include "test_run_support.h"
+#include "../GuiTestMain.h"
 
 namespace fs = std::filesystem;
 
@@ -315,15 +315,6 @@ void ToolWindowsTest::studyWindowsArePlacedBeforeTheyShow() {
     QVERIFY2(m_sink.texts.empty(), FirstMessage(m_sink));
 }
 
-int main(int argc, char** argv) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    ToolWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(ToolWindowsTest, GuiTestOptions{.quitOnLastWindowClosed = false})
 
 #include "test_tool_windows.moc"

@@ -9,9 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSettings>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <filesystem>
@@ -32,6 +30,7 @@
 #include "WaveFieldWindow.h"
 #include "test_project_support.h"
 #include "test_run_support.h"
+#include "../GuiTestMain.h"
 
 namespace fs = std::filesystem;
 using numerics::CFieldFile;
@@ -363,13 +362,5 @@ void WaveFieldCommandsTest::aStudyCasesFieldFileOpensInTheWindow() {
     QCOMPARE(m_commands->LastWaveFieldWindow(), static_cast<QWidget*>(window));
 }
 
-int main(int argc, char** argv) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    WaveFieldCommandsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(WaveFieldCommandsTest)
 #include "test_wave_field_commands.moc"

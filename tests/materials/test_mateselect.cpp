@@ -18,6 +18,7 @@
 #include "MyRecordSet.h"
 #include "OstrelDoc.h"
 #include "WholeTextChecks.h"
+#include "../GuiTestMain.h"
 
 using namespace materials_test;
 
@@ -639,5 +640,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMateselect)
+PEMBLAR_GUI_TEST_MAIN(TestMateselect)
 #include "test_mateselect.moc"

@@ -28,6 +28,7 @@
 #include "Mateselect.h"
 #include "MyRecordSet.h"
 #include "OstrelDoc.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -345,5 +346,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRecordSetPostgres)
+PEMBLAR_GUI_TEST_MAIN(TestRecordSetPostgres)
 #include "test_recordset_postgres.moc"

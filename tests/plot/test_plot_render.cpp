@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "PlotWidget.h"
+#include "../GuiTestMain.h"
 
 using namespace plot;
 
@@ -325,5 +326,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlotRender)
+PEMBLAR_GUI_TEST_MAIN(TestPlotRender)
 #include "test_plot_render.moc"

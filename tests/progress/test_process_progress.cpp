@@ -16,6 +16,7 @@
 #include "ProcessProgress.h"
 #include "SolverRun.h"
 #include "test_run_support.h"
+#include "../GuiTestMain.h"
 
 using namespace testsupport;
 
@@ -219,5 +220,5 @@ void TestProcessProgress::aFailedRunSaysWhyInItsMessage() {
     QVERIFY(!OpenDialog());
 }
 
-QTEST_MAIN(TestProcessProgress)
+PEMBLAR_GUI_TEST_MAIN(TestProcessProgress)
 #include "test_process_progress.moc"

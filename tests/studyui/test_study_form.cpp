@@ -20,6 +20,7 @@
 #include "StudyTestSupport.h"
 #include "StudyUser.h"
 #include "StudyWindow.h"
+#include "../GuiTestMain.h"
 
 using namespace studytest;
 
@@ -286,5 +287,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestStudyForm)
+PEMBLAR_GUI_TEST_MAIN(TestStudyForm)
 #include "test_study_form.moc"

@@ -31,6 +31,7 @@
 #include "StudyUser.h"
 #include "../ScriptedModal.h"
 #include "StudyWindow.h"
+#include "../GuiTestMain.h"
 
 using namespace studytest;
 
@@ -436,5 +437,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestStudyWindow)
+PEMBLAR_GUI_TEST_MAIN(TestStudyWindow)
 #include "test_study_window.moc"

@@ -28,6 +28,7 @@
 #include "LineWidth.h"
 #include "OstrelDoc.h"
 #include "OstrelView.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -690,5 +691,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestView)
+PEMBLAR_GUI_TEST_MAIN(TestView)
 #include "test_view.moc"

@@ -34,6 +34,7 @@
 #include "ResultFiles.h"
 #include "PlotPainter.h"
 #include "SeriesCsv.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -580,5 +581,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewPlot)
+PEMBLAR_GUI_TEST_MAIN(TestViewPlot)
 #include "test_view_plot.moc"

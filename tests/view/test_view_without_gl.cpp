@@ -7,6 +7,7 @@
 
 #include "OstrelDoc.h"
 #include "OstrelView.h"
+#include "../GuiTestMain.h"
 
 namespace {
 
@@ -35,12 +36,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    // No OpenGL integration on this X connection: every context request fails.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestViewWithoutGl test;
-    return QTest::qExec(&test, argc, argv);
-}
+PEMBLAR_GUI_TEST_MAIN(TestViewWithoutGl, GuiTestOptions{.openGl = false})
 
 #include "test_view_without_gl.moc"
