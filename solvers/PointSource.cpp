@@ -1,6 +1,7 @@
 #include "PointSource.h"
 
 #include "DirectionalSolvers.h"
+#include "SourceField.h"
 #include "SourceNearField.h"
 #include "SourceReach.h"
 
@@ -195,13 +196,12 @@ std::string CheckSourceRunSize(const CProblem& p, CSourceRequest& request, int p
             const double cells = double(g.nFftX) * g.nFftY;
             synthesis += static_cast<double>(terms.kappa.size()) * p.model.DofCount() * times +
                          times * cells * (5.0 * std::log2(std::max(2.0, cells)));
-            if (!(static_cast<double>(terms.kappa.size()) * times <= kMaxFieldTerms)) {
-                std::ostringstream msg;
-                msg.precision(3);
-                msg << "the wave field would hold " << static_cast<double>(terms.kappa.size()) * times
-                    << " values at once (at most " << kMaxFieldTerms << "): use fewer times or a shorter window";
-                return msg.str();
-            }
+            const CPointSourceFieldGrid fg{g.nFftX, g.nFftY, g.dkx, g.dky, f.dX0, f.dY0, f.nX, f.nY};
+            const bool exact = request.eSynthesis == ESourceSynthesis::kExact;
+            const double modes = exact ? 1e300 : FieldModesEstimate(p, g);
+            const bool curves = exact || p.load.type != ELoadType::kSampled;
+            if (const double bytes = FieldPeakBytes(fg, f.nT, g.dEntries, modes, curves); !(bytes <= kMaxFieldBytes))
+                return FieldMemoryMessage(bytes);
         }
     }
     std::ostringstream msg;

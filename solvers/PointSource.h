@@ -92,10 +92,13 @@ struct CSourceResult {
 
 CSourceResult SolvePointSource(const CProblem& problem, const CSourceRequest& request, const CRunOptions& options);
 
-// The most wave vectors of a run, the most values of the field's transform (per time) and of the
-// terms times field times held at once.
+// The most wave vectors of a run and the most values of the field's transform (per time); the
+// field's memory is bounded by kMaxFieldBytes (SourceField.h).
 inline constexpr double kMaxWaveVectors = 4e6;
 inline constexpr double kMaxFieldTransform = double(1 << 26);
-inline constexpr double kMaxFieldTerms = 1e8;
+
+// About how many modes each term of a run's field carries (for its memory bound): the modes below
+// the highest frequency synthesised, counted along x over the disc of the wave vectors.
+double FieldModesEstimate(const CProblem& problem, const CSourceGrid& grid);
 
 }  // namespace numerics

@@ -5,26 +5,19 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <sstream>
 
 #include "Parallel.h"
+#include "SourceFieldFrames.h"
 
 namespace numerics {
 
-namespace {
-
-// FFTW's planner is not thread-safe; its plans are.
-std::mutex& PlannerLock() {
+std::mutex& FftwPlannerLock() {
     static std::mutex lock;
     return lock;
 }
 
-struct CFftwFree {
-    void operator()(fftw_complex* p) const { fftw_free(p); }
-};
-
-}  // namespace
-
-CFieldSum::CFieldSum(const CLoadFunction& load, const CTimeGrid& times, const CPointSourceFieldGrid& grid,
+CFieldRowsSum::CFieldRowsSum(const CLoadFunction& load, const CTimeGrid& times, const CPointSourceFieldGrid& grid,
                      double phaseSign)
     : m_load(load), m_times(times), m_grid(grid), m_dPhaseSign(phaseSign) {
     // Every mode carried exactly over a sampled load's pieces: the field's few times need no
@@ -32,7 +25,7 @@ CFieldSum::CFieldSum(const CLoadFunction& load, const CTimeGrid& times, const CP
     if (load.type == ELoadType::kSampled) m_plan = std::make_unique<CSampledPlan>(load, times, 0.0);
 }
 
-void CFieldSum::Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
+void CFieldRowsSum::Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
                     const std::vector<CQuasiStatic>& quasi, int threads) {
     const size_t times = static_cast<size_t>(m_times.nPoints);
     const size_t first = m_m.size();
@@ -53,13 +46,27 @@ void CFieldSum::Add(size_t count, const CPackedModes& modes, const std::vector<l
     });
 }
 
-std::vector<double> CFieldSum::Transform() const {
+std::string FieldMemoryMessage(double bytes) {
+    std::ostringstream msg;
+    msg.precision(3);
+    msg << "the wave field's synthesis would hold " << bytes / 1e9 << " GB of terms and transforms at once (at most "
+        << kMaxFieldBytes / 1e9 << " GB): use fewer times, fewer points, a lower dimensionless constant or a shorter window";
+    return msg.str();
+}
+
+double CFieldRowsSum::Bytes() const {
+    return 8.0 * static_cast<double>(m_rows.size()) +
+           16.0 * m_grid.nFftX * static_cast<double>(m_grid.nFftY) +
+           8.0 * m_times.nPoints * static_cast<double>(m_grid.nX) * m_grid.nY;
+}
+
+std::vector<double> CFieldRowsSum::Transform(int) {
     const int mx = m_grid.nFftX, my = m_grid.nFftY, times = m_times.nPoints;
     const size_t cells = static_cast<size_t>(mx) * static_cast<size_t>(my);
     std::unique_ptr<fftw_complex, CFftwFree> a(fftw_alloc_complex(cells));
     fftw_plan plan;
     {
-        std::lock_guard<std::mutex> lock(PlannerLock());
+        std::lock_guard<std::mutex> lock(FftwPlannerLock());
         plan = fftw_plan_dft_2d(my, mx, a.get(), a.get(), FFTW_BACKWARD, FFTW_ESTIMATE);
     }
     // The field's first point is the transform's origin; the complex factor of the pair.
@@ -86,7 +93,7 @@ std::vector<double> CFieldSum::Transform() const {
             for (int i = 0; i < m_grid.nX; ++i) out[j * m_grid.nX + i] = cell[static_cast<size_t>(j) * mx + i].real();
     }
     {
-        std::lock_guard<std::mutex> lock(PlannerLock());
+        std::lock_guard<std::mutex> lock(FftwPlannerLock());
         fftw_destroy_plan(plan);
     }
     return field;

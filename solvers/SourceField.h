@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "LoadBand.h"
@@ -25,13 +26,25 @@ struct CPointSourceFieldGrid {
 // i (output W of an in-plane load) or -i (in-plane output of a Z load).
 class CFieldSum {
 public:
-    CFieldSum(const CLoadFunction& load, const CTimeGrid& times, const CPointSourceFieldGrid& grid, double phaseSign);
-
+    virtual ~CFieldSum() = default;
     // count terms of the batch (their modes packed), with their grid indices and quasi-static sums.
-    void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
-             const std::vector<CQuasiStatic>& quasi, int threads);
+    virtual void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
+                     const std::vector<CQuasiStatic>& quasi, int threads) = 0;
     // The field [time][y][x], x fastest.
-    std::vector<double> Transform() const;
+    virtual std::vector<double> Transform(int threads) = 0;
+    // The memory the terms and the transforms hold (bytes; grows as terms are added).
+    virtual double Bytes() const = 0;
+};
+
+// The plain sum: every term's curve at every time is made and kept (terms x times), then one full
+// two-dimensional transform per time. The reference for checks.
+class CFieldRowsSum : public CFieldSum {
+public:
+    CFieldRowsSum(const CLoadFunction& load, const CTimeGrid& times, const CPointSourceFieldGrid& grid, double phaseSign);
+    void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
+             const std::vector<CQuasiStatic>& quasi, int threads) override;
+    std::vector<double> Transform(int threads) override;
+    double Bytes() const override;
 
 private:
     const CLoadFunction& m_load;
@@ -44,5 +57,15 @@ private:
     std::vector<long> m_m, m_n;
     std::vector<double> m_rows;  // terms x times
 };
+
+// The most memory a field's synthesis may hold (terms, transforms and the field itself).
+inline constexpr double kMaxFieldBytes = 4e9;
+
+// The field's peak memory (bytes) for `entries` terms of about `modes` modes each at `times`
+// frames, by the synthesis that keeps the terms once (SourceFieldFrames.h); `curves`: a term may
+// be kept as its curve where that is smaller (closed-form loads).
+double FieldPeakBytes(const CPointSourceFieldGrid& grid, int times, double entries, double modes, bool curves);
+// Why a field of that peak memory is refused.
+std::string FieldMemoryMessage(double bytes);
 
 }  // namespace numerics

@@ -15,6 +15,7 @@
 #include "PointSource.h"
 #include "SourceBinning.h"
 #include "SourceField.h"
+#include "SourceFieldFrames.h"
 #include "SourceNearField.h"
 #include "SourceReach.h"
 #include "SourceTerms.h"
@@ -129,6 +130,21 @@ double TopFrequency(const CModalSolver* along, CDirectionalSolvers* directions, 
 
 }  // namespace
 
+double FieldModesEstimate(const CProblem& p, const CSourceGrid& g) {
+    const double top = g.bSplit ? MakeModeSplit(p.band).dHigh : p.band.dModeCutoff;
+    if (!(top > 0)) return p.model.DofCount();
+    // Blocks of the Lamb motion move along u, those of the shear-horizontal along v (a block that
+    // moves along both is counted twice: an estimate from above).
+    const CModalSolver solver(AssembleBands(p.model));
+    constexpr int kSamples = 8;
+    double sum = 0;
+    for (int i = 0; i < kSamples; ++i) {
+        const double k = g.dDynamicRadius * std::sqrt((i + 0.5) / kSamples);  // even in area
+        sum += solver.CountBelow(k, top * top, 0, 0) + solver.CountBelow(k, top * top, 1, 1);
+    }
+    return std::max(1.0, sum / kSamples);
+}
+
 std::vector<std::pair<long, long>> LatticeVectors(double dkx, double dky, double radius, bool mirror) {
     std::vector<std::pair<long, long>> out;
     const long mMax = static_cast<long>(std::floor(radius / dkx)), nMax = static_cast<long>(std::floor(radius / dky));
@@ -221,7 +237,10 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
                                                            binned(count, static_cast<size_t>(f.nT), lag), lag);
     } else if (f.Wanted()) {
         const CPointSourceFieldGrid fg{g.nFftX, g.nFftY, g.dkx, g.dky, f.dX0, f.dY0, f.nX, f.nY};
-        fieldSum = std::make_unique<CFieldSum>(p.load, fieldTimes, fg, phaseSign);
+        if (request.eSynthesis == ESourceSynthesis::kExact)
+            fieldSum = std::make_unique<CFieldRowsSum>(p.load, fieldTimes, fg, phaseSign);
+        else
+            fieldSum = std::make_unique<CFieldFramesSum>(p.load, fieldTimes, fg, phaseSign, p.band.Limited() && !split.On());
     }
 
     std::vector<std::pair<long, long>> solved;
@@ -327,6 +346,10 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             quasiAtPoints.Add(batchQuasi, phase(points), threads);
         }
         if (fieldSum) fieldSum->Add(made, packed, ms, ns, batchQuasi, threads);
+        if (fieldSum && !(fieldSum->Bytes() <= kMaxFieldBytes)) {
+            result.error = FieldMemoryMessage(fieldSum->Bytes());
+            return result;
+        }
         result.dSynthesisSeconds += Seconds(synthesisStart);
     }
 
@@ -355,7 +378,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             for (int t = 0; t < f.nT; ++t) result.field[static_cast<size_t>(t) * points.size() + q] = curve[t];
         }
     }
-    if (fieldSum) result.field = fieldSum->Transform();
+    if (fieldSum) result.field = fieldSum->Transform(threads);
     if (fieldSum && split.On()) {
         std::vector<double> s1, s2;
         near.OnGrid(f, s1, s2);
