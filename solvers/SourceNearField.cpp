@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ModalSolver.h"
+#include "NearFieldTable.h"
 #include "Parallel.h"
 #include "SourceTerms.h"
 
@@ -22,30 +23,6 @@ constexpr int kDiscDirections = 96;
 constexpr int kDiscScanSteps = 64;
 constexpr int kDiscBisections = 24;
 constexpr double kDiscMargin = 1.03;
-
-// The sums of the quasi-static part of one wave vector's modes, over the top's (u, v, w~).
-struct CNearSums {
-    Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
-};
-
-void NearSums(const CModalSolver& solver, double k, const CModeSplit& split, CNearSums& out,
-              CModalSolver::CWorkspace& ws) {
-    out = CNearSums{};
-    // Every mode above the ramp: the whole flexibility from two banded solves.
-    if (solver.StaticMatrices(k, split.dHigh * split.dHigh, out.flexibility, out.second, ws)) return;
-    out.flexibility.setZero();
-    out.second.setZero();
-    CModes modes;
-    solver.Solve(k, modes, ws);
-    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j) {
-        const double w2 = modes.omegaSquared(j);
-        const double weight = 1.0 - split.Dynamic(std::sqrt(std::max(0.0, w2)));
-        if (weight == 0.0) continue;
-        const Eigen::Vector3d t = modes.top.col(j);
-        out.flexibility += weight * t * t.transpose() / w2;
-        out.second += weight * t * t.transpose() / (w2 * w2);
-    }
-}
 
 double LargestModalWavenumber(const CModalSolver& solver, double kMax, double omegaSquared,
                               CModalSolver::CWorkspace& ws) {
@@ -156,7 +133,7 @@ void CNearField::OnGrid(const CFieldRequest& f, std::vector<double>& s, std::vec
 }
 
 std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeSplit& split,
-                           CDirectionalSolvers& directions, int threads, CNearField& out) {
+                           CDirectionalSolvers& directions, int threads, CNearField& out, ENearSums how) {
     const int a = p.nOutput - 1, b = p.nLoadDir - 1;
     const double phaseSign = ((a == 2) == (b == 2)) ? 0.0 : (a == 2 ? -1.0 : 1.0);
     // The transform's factor of a pair of opposite wave vectors: cos (1) or sin (-i phaseSign).
@@ -165,6 +142,19 @@ std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeS
     const double h = p.model.Thickness(), largest = std::min(g.dPeriodX, g.dPeriodY);
     double period = kNearFieldPeriods * h;
     std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(threads));
+    // Beyond the dynamic disc every mode lies above the ramp and the sums are the static
+    // flexibility, smooth in the wave vector: there a table serves every period alike (the
+    // vectors of the first period are the fewest). Within the disc the modes crossing the ramp
+    // make them change steeply: every vector is solved.
+    const double inner = std::min(g.dDynamicRadius, g.dKMax);
+    const CNearTableLayout layout = NearTableLayout(h, mirror);
+    const double firstDk = 2.0 * kPi / std::min(period, largest);
+    const size_t outside = LatticeVectors(firstDk, firstDk, g.dKMax, mirror).size() -
+                           LatticeVectors(firstDk, firstDk, inner, mirror).size();
+    const bool tabled = inner < g.dKMax && (how == ENearSums::kTable ||
+                                            (how == ENearSums::kCheapest && NearTableNodes(layout) < outside));
+    std::unique_ptr<CNearFieldTable> table;
+    if (tabled) table = std::make_unique<CNearFieldTable>(directions, inner, g.dKMax, split, mirror, layout, threads);
     for (int attempt = 0; attempt <= kNearFieldDoublings; ++attempt, period *= 2) {
         out = CNearField{};
         out.bWhole = period >= largest;
@@ -174,10 +164,19 @@ std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeS
         std::vector<CNearSums> sums(solved.size());
         ParallelFor(solved.size(), threads, [&](size_t e, int t) {
             const long m = solved[e].first, n = solved[e].second;
+            const double k = out.dk * std::hypot(double(m), double(n)), theta = LatticeDirection(m, n, out.dk, out.dk);
+            if (table && k >= inner) {
+                table->At(k, theta, sums[e]);
+                return;
+            }
             std::unique_ptr<CModalSolver> own;
-            const CModalSolver& solver = directions.At(LatticeDirection(m, n, out.dk, out.dk), t, own);
-            NearSums(solver, out.dk * std::hypot(double(m), double(n)), split, sums[e], spaces[static_cast<size_t>(t)]);
+            NearSums(directions.At(theta, t, own), k, split, sums[e], spaces[static_cast<size_t>(t)]);
         });
+        out.nSolved = solved.size();
+        if (table) {
+            out.nSolved = table->Nodes();
+            for (const auto& [m, n] : solved) out.nSolved += out.dk * std::hypot(double(m), double(n)) < inner ? 1 : 0;
+        }
         out.nVectors = solved.size();
         const double cell = 1.0 / (out.dPeriod * out.dPeriod);
         std::vector<CTerm> terms;

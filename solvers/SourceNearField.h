@@ -42,7 +42,8 @@ double DynamicDiscRadius(CDirectionalSolvers& directions, double kMax, double om
 struct CNearField {
     double dPeriod = 0, dk = 0;   // square lattice: period (mm) and spacing (1/mm)
     bool bWhole = false;          // the period is the dynamic lattice's own: valid everywhere
-    size_t nVectors = 0;          // wave vectors solved
+    size_t nVectors = 0;          // wave vectors of its lattice
+    size_t nSolved = 0;           // wave vectors (or the table's nodes) solved
     std::vector<long> m, n;
     std::vector<std::complex<double>> value, second;
     // s and s2 at (x, y); zero outside its cell.
@@ -51,9 +52,14 @@ struct CNearField {
     void OnGrid(const CFieldRequest& f, std::vector<double>& s, std::vector<double>& s2) const;
 };
 
+// How the near field's sums are found: interpolated from a polar table where that takes fewer
+// solves than the lattice's first period has wave vectors, or solved at every wave vector.
+enum class ENearSums { kCheapest, kEveryVector, kTable };
+
 // The near field of the problem's output and load. Empty on success, else why it does not decay
 // within its largest period (the run then takes one lattice for the whole, as without the split).
 std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeSplit& split,
-                           CDirectionalSolvers& directions, int threads, CNearField& out);
+                           CDirectionalSolvers& directions, int threads, CNearField& out,
+                           ENearSums how = ENearSums::kCheapest);
 
 }  // namespace numerics
