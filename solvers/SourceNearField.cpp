@@ -58,6 +58,43 @@ std::pair<double, double> LargestOnRings(const CNearField& f, std::initializer_l
     return {most, mostSecond};
 }
 
+// The largest |f| and |f''| of the load, which the near field's s and s2 multiply: on a grid of
+// half the shortest piece of a sampled load (at most a million points), where every hat of f''
+// (LoadBand.h) is seen at its peak or within a quarter of it.
+std::pair<double, double> LoadSize(const CLoadFunction& load, double until) {
+    CTimeGrid grid;
+    if (load.type == ELoadType::kSampled && load.times.size() >= 2) {
+        double shortest = load.times.back() - load.times.front();
+        for (size_t i = 1; i < load.times.size(); ++i)
+            if (load.times[i] > load.times[i - 1]) shortest = std::min(shortest, load.times[i] - load.times[i - 1]);
+        grid.dFrom = load.times.front();
+        const double span = std::max(load.times.back(), until) - grid.dFrom;
+        grid.dStep = std::max(0.5 * shortest, span / 1e6);
+        grid.nPoints = static_cast<int>(std::ceil(span / grid.dStep)) + 1;
+    } else {
+        grid.nPoints = 1001;
+        grid.dStep = std::max(until, 1e-9) / 1000;
+    }
+    const CQuasiStaticLoad q = QuasiStaticLoad(load, grid);
+    double value = 0, curvature = 0;
+    for (double v : q.value) value = std::max(value, std::abs(v));
+    for (double c : q.curvature) curvature = std::max(curvature, std::abs(c));
+    return {value, curvature};
+}
+
+// The largest quasi-static response |f| |s| + |f''| |s2| the near field can give on a ring.
+double LargestResponseOnRing(const CNearField& f, double radius, std::pair<double, double> load) {
+    double most = 0;
+    constexpr int kDirections = 32;
+    for (int d = 0; d < kDirections; ++d) {
+        const double phi = kPi * d / kDirections;
+        double s = 0, s2 = 0;
+        f.At(radius * std::cos(phi), radius * std::sin(phi), s, s2);
+        most = std::max(most, load.first * std::abs(s) + load.second * std::abs(s2));
+    }
+    return most;
+}
+
 }  // namespace
 
 double CModeSplit::Dynamic(double omega) const {
@@ -153,6 +190,7 @@ std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeS
                            LatticeVectors(firstDk, firstDk, inner, mirror).size();
     const bool tabled = inner < g.dKMax && (how == ENearSums::kTable ||
                                             (how == ENearSums::kCheapest && NearTableNodes(layout) < outside));
+    const std::pair<double, double> load = LoadSize(p.load, p.dTimeTo);
     std::unique_ptr<CNearFieldTable> table;
     if (tabled) table = std::make_unique<CNearFieldTable>(directions, inner, g.dKMax, split, mirror, layout, threads);
     for (int attempt = 0; attempt <= kNearFieldDoublings; ++attempt, period *= 2) {
@@ -194,12 +232,12 @@ std::string SolveNearField(const CProblem& p, const CSourceGrid& g, const CModeS
             }
         }
         if (out.bWhole) return {};
-        // The wrap-around: the field on the cell's edge against its peak near the load.
+        // The wrap-around: the response the field can give on the cell's edge against the larger
+        // of its two parts' peaks near the load (s2 alone, far smaller than s once multiplied by
+        // the load's f'', need not decay as far).
         const auto peak = LargestOnRings(out, {0.0, h / 4, h / 2, h, 2 * h, 4 * h});
-        const auto edge = LargestOnRings(out, {0.5 * out.dPeriod});
-        const bool decayed = edge.first <= kNearFieldTolerance * peak.first &&
-                             edge.second <= kNearFieldTolerance * peak.second;
-        if (decayed) return {};
+        const double scale = std::max(load.first * peak.first, load.second * peak.second);
+        if (LargestResponseOnRing(out, 0.5 * out.dPeriod, load) <= kNearFieldTolerance * scale) return {};
     }
     std::ostringstream msg;
     msg.precision(3);
