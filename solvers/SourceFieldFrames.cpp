@@ -350,13 +350,22 @@ void CFieldFramesSum::Rotate(CMode* modes, size_t count, int f0, int f1, double*
         for (int i = 0; i < n; ++i) batch[i]->z = {re[i], im[i]};
         n = 0;
     };
+    // The block where the rotations begin has the last use of omega and the coefficient (the
+    // frames while the load acts come before): from then on they hold the turn per frame.
+    const bool begin = f0 <= m_nFree;
     for (size_t j = 0; j < count; ++j) {
-        if (IsClosedForm(modes[j])) continue;
-        batch[n] = &modes[j];
-        re[n] = modes[j].z.real();
-        im[n] = modes[j].z.imag();
-        c[n] = std::cos(modes[j].omega * m_frames.dStep);
-        s[n] = std::sin(modes[j].omega * m_frames.dStep);
+        CMode& mode = modes[j];
+        if (IsClosedForm(mode)) continue;
+        if (begin) {
+            const double turn = mode.omega * m_frames.dStep;
+            mode.omega = std::cos(turn);
+            mode.coeff = std::sin(turn);
+        }
+        batch[n] = &mode;
+        re[n] = mode.z.real();
+        im[n] = mode.z.imag();
+        c[n] = mode.omega;
+        s[n] = mode.coeff;
         if (++n == kBatch) flush();
     }
     if (n > 0) flush();

@@ -63,8 +63,8 @@ public:
     double Bytes() const override { return m_dBytes; }
 
     struct CMode {
-        double omega, coeff;
-        std::complex<double> z;  // the rotation at the first frame it serves; NaN: closed form every frame
+        double omega, coeff;     // once its rotation has begun: the cosine and sine of its turn per frame
+        std::complex<double> z;  // the rotation at the next frame it serves; NaN: closed form every frame
     };
     struct CEntry {
         std::complex<double> shift;  // the transform's factor and the field's offset (conjugated for a
