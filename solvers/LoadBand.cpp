@@ -28,7 +28,7 @@ double Slope(const CLoadFunction& load, long i) {
 
 }  // namespace
 
-double SampledLoadBandEdge(const CLoadFunction& load, double tLast, double ceiling) {
+double SampledLoadBandEdge(const CLoadFunction& load, double tLast, double ceiling, double fraction) {
     const auto& ts = load.times;
     if (ts.size() < 2 || !(ts.front() < tLast) || !(ceiling > 0)) return ceiling;
     // The rate f' = the slopes between the samples and the jump at the first sample. Its
@@ -81,7 +81,7 @@ double SampledLoadBandEdge(const CLoadFunction& load, double tLast, double ceili
     }
     if (!(peak > 0)) return ceiling;
     int last = count - 1;
-    while (last > 0 && magnitude[last] < kLoadBandFraction * peak) --last;
+    while (last > 0 && magnitude[last] < fraction * peak) --last;
     const double edge = dw * (last + 2);
     // A spectrum still above the fraction in the upper half of what the samples show is not
     // resolved by them: the load is what its linear pieces make it, with every frequency.

@@ -33,7 +33,9 @@ struct CLoadBand {
 // samples must show it: a spectrum that still reaches the fraction near the samples' own limit
 // (pi over their typical step; above it lie only the images of the linear interpolation), a load
 // that jumps, or one too long to examine cheaply gives `ceiling` (not band-limited).
-double SampledLoadBandEdge(const CLoadFunction& load, double tLast, double ceiling);
+// `fraction` other than kLoadBandFraction finds where the spectrum falls below that share instead.
+double SampledLoadBandEdge(const CLoadFunction& load, double tLast, double ceiling,
+                           double fraction = kLoadBandFraction);
 
 // The band of a run's load (only a sampled load is ever limited); ceiling is the highest
 // frequency the run resolves at all.

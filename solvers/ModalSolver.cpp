@@ -360,15 +360,27 @@ void CModalSolver::Solve(double kappa, CModes& out, CWorkspace& ws) const {
     out.omegaSquared.resize(m_nSize);
     out.top.resize(3, m_nSize);
     int at = 0;
-    for (const CBlock& b : m_blocks) {
-        ws.rows.rows = b.top;
-        ws.rows.count = 3;
-        Reduce(b, kappa, ws, true);
-        Diagonalise(ws);
-        out.omegaSquared.segment(at, b.nSize) = ws.d;
-        out.top.middleCols(at, b.nSize) = ws.rows.rows;
-        at += b.nSize;
+    for (int i = 0; i < BlockCount(); ++i) {
+        const int n = SolveBlockInPlace(i, kappa, ws);
+        out.omegaSquared.segment(at, n) = ws.d;
+        out.top.middleCols(at, n) = ws.rows.rows;
+        at += n;
     }
+}
+
+void CModalSolver::SolveBlock(int block, double kappa, CModes& out, CWorkspace& ws) const {
+    SolveBlockInPlace(block, kappa, ws);
+    out.omegaSquared = ws.d;
+    out.top = ws.rows.rows;
+}
+
+int CModalSolver::SolveBlockInPlace(int block, double kappa, CWorkspace& ws) const {
+    const CBlock& b = m_blocks[static_cast<size_t>(block)];
+    ws.rows.rows = b.top;
+    ws.rows.count = 3;
+    Reduce(b, kappa, ws, true);
+    Diagonalise(ws);
+    return b.nSize;
 }
 
 int CModalSolver::SolveProducts(double kappa, int a, int b, double* omegaSquared, double* product,

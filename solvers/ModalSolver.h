@@ -84,6 +84,8 @@ public:
 
     // Every mode with all three top components.
     void Solve(double kappa, CModes& out, CWorkspace& ws) const;
+    // The same for one block's modes alone (blocks never share a mode).
+    void SolveBlock(int block, double kappa, CModes& out, CWorkspace& ws) const;
     // Only the modes that can carry a load along a to an output along b (0 u, 1 v, 2 w~):
     // omega^2 and top(a) top(b) of each, written from the start of the arrays (room for Size()).
     // Returns how many.
@@ -132,6 +134,8 @@ private:
     static void ReduceDense(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
     // The QL iterations; false (never seen) falls back to a dense tridiagonal solve.
     static void Diagonalise(CWorkspace& ws);
+    // One block's modes into ws.d and ws.rows.rows; returns its size.
+    int SolveBlockInPlace(int block, double kappa, CWorkspace& ws) const;
     // The static sums for the top components comps[0 .. count - 1], over the blocks that move
     // along all of them (every == false) or along any (every == true).
     bool StaticSums(double kappa, double omegaSquaredAbove, const int* comps, int count, bool every,

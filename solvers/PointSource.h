@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ModeAtlas.h"
 #include "SolverInput.h"
 #include "Transient.h"
 
@@ -48,6 +49,8 @@ struct CSourceRequest {
     double dDynamicRadius = 0;           // the split's disc (1/mm) once found; 0 not yet
     double dDynamicSpeed = 0;            // the fastest group velocity in it (mm/us) once found
     ESourceSynthesis eSynthesis = ESourceSynthesis::kCheapest;
+    EModeSource modes = EModeSource::kChosen;  // the split's in-band modes: atlas or exact solves
+    CAtlasSettings atlas;
 };
 
 enum class ESourceSymmetry { kNone, kMirror, kAxisymmetric };
@@ -87,6 +90,10 @@ struct CSourceResult {
     int nUnknowns = 0;
     double dAssemblySeconds = 0, dEigenSeconds = 0, dSynthesisSeconds = 0;
     bool bBinned = false;                      // the receivers' modes were binned in frequency
+    // The split's atlas of in-band modes (ModeAtlas.h), where it took one: its nodes, the nodes
+    // marked near a crossing, the disc's vectors solved exactly all the same, its build time.
+    size_t nAtlasNodes = 0, nAtlasMarked = 0, nExactVectors = 0;
+    double dAtlasSeconds = 0;
     std::string error;
 };
 

@@ -63,10 +63,10 @@ std::string WriteField(const CProblem& p, const CSourceResult& r, const CPointSo
 
 std::string CheckPointSourceOptions(const CPointSourceOptions& o) {
     const bool any = o.bField || o.bFieldTimes || !o.strFieldFile.empty() || !o.strReceiverFile.empty() ||
-                     o.bEveryDirection || o.bSingleLattice || o.bExactSynthesis;
+                     o.bEveryDirection || o.bSingleLattice || o.bExactSynthesis || o.bExactModes;
     if (!o.bOn)
-        return any ? "--receivers-xy, --field, --field-times, --field-output, --every-direction, --single-lattice and "
-                     "--exact-synthesis go with --point-source"
+        return any ? "--receivers-xy, --field, --field-times, --field-output, --every-direction, --single-lattice, "
+                     "--exact-synthesis and --exact-modes go with --point-source"
                    : "";
     const bool fieldParts = o.bField && o.bFieldTimes && !o.strFieldFile.empty();
     if ((o.bField || o.bFieldTimes || !o.strFieldFile.empty()) && !fieldParts)
@@ -94,6 +94,7 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
     request.bEveryDirection = o.bEveryDirection;
     request.bSingleLattice = o.bSingleLattice;
     if (o.bExactSynthesis) request.eSynthesis = ESourceSynthesis::kExact;
+    if (o.bExactModes) request.modes = EModeSource::kExact;
     const bool single = o.strReceiverFile.empty() && !o.bField;
     if (!o.strReceiverFile.empty()) {
         std::vector<double> xy;
@@ -145,6 +146,10 @@ int RunPointSource(CProblem& p, const CPointSourceOptions& o, const CPointSource
                                      : g.symmetry == ESourceSymmetry::kMirror       ? "about x and y (a quarter solved)"
                                                                                     : "none (half the wave vectors solved)");
         if (result.bBinned) std::printf("receivers: the modes binned in frequency\n");
+        if (result.nAtlasNodes > 0)
+            std::printf("mode atlas: %zu nodes (%zu near a crossing) in %.3f s; %zu wave vectors of the disc solved "
+                        "exactly\n",
+                        result.nAtlasNodes, result.nAtlasMarked, result.dAtlasSeconds, result.nExactVectors);
         std::printf("assembly %.3f s, eigen-solves %.3f s, synthesis %.3f s\n", result.dAssemblySeconds,
                     result.dEigenSeconds, result.dSynthesisSeconds);
         std::fflush(stdout);

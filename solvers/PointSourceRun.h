@@ -22,6 +22,7 @@ struct CPointSourceOptions {
     bool bEveryDirection = false;
     bool bSingleLattice = false;
     bool bExactSynthesis = false;
+    bool bExactModes = false;
 };
 
 // Why the options do not go together (a usage error), or empty.

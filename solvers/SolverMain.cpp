@@ -189,6 +189,8 @@ const std::vector<COption>& Options() {
          "point source, band-limited load: the quasi-static part with the modes on one lattice (checks)"},
         {"--exact-synthesis", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bExactSynthesis = true; },
          "point source: every term's curve summed at every time, no frequency bins (checks)"},
+        {"--exact-modes", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.source.bExactModes = true; },
+         "point source, band-limited load: every wave vector's modes solved, not interpolated (checks)"},
         {"--help", false, {}, [](CCommandLine& c, const CNumbers&, const char*) { c.bHelp = true; }, "this text"},
     };
     return table;

@@ -11,6 +11,7 @@
 
 #include "DirectionalSolvers.h"
 #include "ModalSolver.h"
+#include "ModeAtlas.h"
 #include "Parallel.h"
 #include "PointSource.h"
 #include "SourceBinning.h"
@@ -35,7 +36,7 @@ constexpr size_t kBatchVectors = 4096;
 // sums of the rest as 3 x 3 matrices over the top's (u, v, w~).
 struct CVectorModes {
     std::vector<double> omegaSquared, weight;  // weight: the mode's share in the dynamic synthesis
-    std::vector<Eigen::Vector3d> top;
+    std::vector<std::array<double, 6>> products;  // of the top's (u, v, w~) (TopProducts)
     Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
     bool bStatic = false;
 };
@@ -59,8 +60,17 @@ void FindModes(const CModalSolver& solver, double k, double cutoff, CVectorModes
         }
         out.omegaSquared.push_back(w2);
         out.weight.push_back(1.0);
-        out.top.push_back(t);
+        out.products.push_back(TopProducts(t(0), t(1), t(2)));
     }
+}
+
+void AddDynamicMode(double omegaSquared, const std::array<double, 6>& products, const CModeSplit& split,
+                    CVectorModes& out) {
+    const double chi = split.Dynamic(std::sqrt(std::max(0.0, omegaSquared)));
+    if (chi == 0.0) return;
+    out.omegaSquared.push_back(omegaSquared);
+    out.weight.push_back(chi);
+    out.products.push_back(products);
 }
 
 // The split's dynamic part of one wave vector: its modes below the ramp's top, each weighed by
@@ -71,14 +81,17 @@ void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& sp
     if (solver.AllModesAbove(k, split.dHigh * split.dHigh, ws)) return;
     CModes modes;
     solver.Solve(k, modes, ws);
-    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j) {
-        const double w2 = modes.omegaSquared(j);
-        const double chi = split.Dynamic(std::sqrt(std::max(0.0, w2)));
-        if (chi == 0.0) continue;
-        out.omegaSquared.push_back(w2);
-        out.weight.push_back(chi);
-        out.top.push_back(modes.top.col(j));
-    }
+    for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
+        AddDynamicMode(modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), split, out);
+}
+
+// The same from the atlas; false (nothing found) where it needs an exact solve.
+bool AtlasDynamicModes(const CModeAtlas& atlas, double k, double theta, const CModeSplit& split, CVectorModes& out,
+                       std::vector<CAtlasMode>& found) {
+    out = CVectorModes{};
+    if (!atlas.Find(k, theta, found)) return false;
+    for (const CAtlasMode& m : found) AddDynamicMode(m.omegaSquared, m.products, split, out);
+    return true;
 }
 
 // The axisymmetric terms of output a and load b (0 x, 1 y, 2 z): Bessel order, weights on the top's
@@ -254,7 +267,21 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     CQuasiSums quasiAtReceivers(request.receivers.size()), quasiAtPoints(points.size());
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::vector<CVectorModes> modes(std::min(kBatchVectors, solved.size()));
-    std::atomic<size_t> done{0};
+    std::unique_ptr<CModeAtlas> atlas;
+    if (split.On() && !hankel) {
+        const auto atlasStart = Clock::now();
+        const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, request.atlas.dCrossingSpectrum);
+        atlas = DynamicDiscAtlas(*directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, split.dHigh,
+                                 mark, solved.size(), request.modes, request.atlas, threads);
+        if (atlas) {
+            result.nAtlasNodes = atlas->Grid().NodeCount();
+            result.nAtlasMarked = atlas->MarkedNodes();
+            result.dAtlasSeconds = Seconds(atlasStart);
+            result.dEigenSeconds += result.dAtlasSeconds;
+        }
+    }
+    std::vector<std::vector<CAtlasMode>> found(static_cast<size_t>(threads));
+    std::atomic<size_t> done{0}, exact{0};
     std::mutex progressLock;
     int reported = -1;
     const auto phaseOf = [&](const CTerm& t, const CPlanePoint& r) {
@@ -276,10 +303,14 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             if (hankel) {
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
-                std::unique_ptr<CModalSolver> own;
-                const CModalSolver& solver = directions->At(LatticeDirection(m, n, g.dkx, g.dky), t, own);
-                if (split.On()) FindDynamicModes(solver, k, split, modes[local], spaces[t]);
-                else FindModes(solver, k, cutoff, modes[local], spaces[t]);
+                const double theta = LatticeDirection(m, n, g.dkx, g.dky);
+                if (!atlas || !AtlasDynamicModes(*atlas, k, theta, split, modes[local], found[static_cast<size_t>(t)])) {
+                    if (atlas) exact.fetch_add(1);
+                    std::unique_ptr<CModalSolver> own;
+                    const CModalSolver& solver = directions->At(theta, t, own);
+                    if (split.On()) FindDynamicModes(solver, k, split, modes[local], spaces[t]);
+                    else FindModes(solver, k, cutoff, modes[local], spaces[t]);
+                }
             }
             const size_t finished = done.fetch_add(1) + 1;
             if (options.progress) {
@@ -319,7 +350,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             for (const CTerm& t : made) {
                 for (size_t j = 0; j < vm.omegaSquared.size(); ++j) {
                     packed.omega.push_back(std::sqrt(std::max(0.0, vm.omegaSquared[j])));
-                    packed.coeff.push_back(vm.weight[j] * t.scale * vm.top[j].dot(t.weight * vm.top[j]));
+                    packed.coeff.push_back(vm.weight[j] * t.scale * ProductWeight(t.weight, vm.products[j]));
                 }
                 packed.modeCount.push_back(vm.omegaSquared.size());
                 packed.offset.push_back(packed.omega.size());
@@ -353,6 +384,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         result.dSynthesisSeconds += Seconds(synthesisStart);
     }
 
+    result.nExactVectors = exact.load();
     const auto finishStart = Clock::now();
     result.time.resize(times.nPoints);
     for (int j = 0; j < times.nPoints; ++j) result.time[j] = times.At(j);

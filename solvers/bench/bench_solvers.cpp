@@ -41,7 +41,9 @@
 #include "BenchRun.h"
 #include "DirectionalSolvers.h"
 #include "Directions.h"
+#include "LoadBand.h"
 #include "ModalSolver.h"
+#include "ModeAtlas.h"
 #include "ModeShape.h"
 #include "ModeShapeRun.h"
 #include "PointSource.h"
@@ -197,25 +199,7 @@ void CompareAutomaticOrder(int repeats) {
                     kMostSublayers, Total(a) / quadraticTime);
 }
 
-// 6. The band-limited tone burst.
-CProblem ToneBurst() {
-    CProblem p;
-    const std::string text =
-        "crossply\n4 2 3.113646\n1 0.25\n2 0.25\n2 0.25\n1 0.25\n0\n90\n1.6\n1.6\n4 4 4 4\n"
-        "140 10 5 0.3 0.45\n140 10 5 0.3 0.45\n1\n4 0\n3 3\n0 150\n100\n";
-    if (const std::string error = ParseCompositeInput(text, "bench", p); !error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
-    for (int i = 0; i <= 200; ++i) {  // 40 samples a period, as the "Sampled load..." form makes them
-        const double t = 0.125 * i, pi = 3.14159265358979323846;
-        p.load.times.push_back(t);
-        p.load.values.push_back(0.5 * (1 - std::cos(2 * pi * t / 25)) * std::sin(2 * pi * 0.2 * t));
-    }
-    PlanBand(p, kAutomaticOrder);
-    return p;
-}
-
+// 6. The band-limited tone burst (ToneBurst in BenchRun.h).
 void CompareBandLimited(int repeats) {
     const int threads = 2;
     const CTimed standard = Run(Parse(StandardInput(8)), threads, repeats);
@@ -240,31 +224,46 @@ void CompareBandLimited(int repeats) {
 }
 
 // 7. The point source. A run the bounds take is timed whole; one they refuse is measured by its
-// parts: the band-limited split's near field solved whole, and a sample of the wave vectors of its
-// dynamic disc (each solved as the run would: the check for a mode below the ramp's top, the
-// modes where there is one), spread evenly over the disc.
+// parts: the band-limited split's near field solved whole, the mode atlas of its dynamic disc
+// built whole, and a sample of the disc's wave vectors (even in area) each found as the run would:
+// from the atlas, or solved where the atlas leaves it (the check for a mode below the ramp's top,
+// the modes where there is one).
 struct CSampledCost {
-    size_t nSamples = 0, nModal = 0;
-    double dSetup = 0, dCheck = 0, dModal = 0;  // processor seconds: per-vector solvers, checks, modes
-    double PerVector() const { return (dSetup + dCheck + dModal) / nSamples; }
+    size_t nSamples = 0, nModal = 0, nExact = 0, nNodes = 0, nMarked = 0;
+    double dAtlas = 0;                          // processor seconds to build the atlas
+    double dLookup = 0, dCheck = 0, dModal = 0;  // per-vector solvers and checks, modes, lookups
+    double PerVector() const { return (dLookup + dCheck + dModal) / nSamples; }
 };
-CSampledCost SampleDynamicCost(const CProblem& p, const CSourceGrid& g, size_t samples) {
-    CDirectionalSolvers directions(p.model, 1);
+CSampledCost SampleDynamicCost(const CProblem& p, const CSourceGrid& g, size_t samples, int threads) {
+    CDirectionalSolvers directions(p.model, threads);
     CModalSolver::CWorkspace ws;
     CModes modes;
-    const double top = MakeModeSplit(p.band).dHigh, limit = top * top;
+    const CModeSplit split = MakeModeSplit(p.band);
+    const double top = split.dHigh, limit = top * top;
     CSampledCost cost;
     cost.nSamples = samples;
+    const CAtlasSettings settings;
+    double t = Cpu();
+    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, top, settings.dCrossingSpectrum);
+    const std::unique_ptr<CModeAtlas> atlas =
+        DynamicDiscAtlas(directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, top, mark,
+                         static_cast<size_t>(g.dWaveVectors - g.dNearVectors), EModeSource::kChosen, settings, threads);
+    cost.dAtlas = Cpu() - t;
+    if (atlas) cost.nNodes = atlas->Grid().NodeCount(), cost.nMarked = atlas->MarkedNodes();
+    std::vector<CAtlasMode> found;
     for (size_t i = 0; i < samples; ++i) {
         // Even in area: the radius as the square root of a uniform fraction.
         const double k = g.dDynamicRadius * std::sqrt((i + 0.5) / samples);
         // Directions spread over the quarter by the golden ratio, as the lattice spreads them.
         const double theta = std::fmod(0.6180339887498949 * i, 1.0) * 0.5 * 3.14159265358979323846;
-        double t = Cpu();
+        t = Cpu();
+        const bool known = atlas && atlas->Find(k, theta, found);
+        cost.dLookup += Cpu() - t;
+        if (known) continue;
+        ++cost.nExact;
+        t = Cpu();
         std::unique_ptr<CModalSolver> own;
         const CModalSolver& solver = directions.At(theta, 0, own);  // as the run does per wave vector
-        cost.dSetup += Cpu() - t;
-        t = Cpu();
         const bool none = solver.AllModesAbove(k, limit, ws);
         cost.dCheck += Cpu() - t;
         if (none) continue;
@@ -305,9 +304,17 @@ void ComparePointSource(int repeats) {
         const std::string nearError =
             g.bSplit ? SolveNearField(burst, g, MakeModeSplit(burst.band), directions, threads, near) : "";
         const double nearCpu = Cpu() - cpu;
-        const CSampledCost c = SampleDynamicCost(burst, g, 4000);
+        const CSampledCost c = SampleDynamicCost(burst, g, 20000, threads);
         const double dynamicVectors = g.dWaveVectors - g.dNearVectors;
-        const double projected = planned + nearCpu + c.PerVector() * dynamicVectors;
+        const double projected = planned + nearCpu + c.dAtlas + c.PerVector() * dynamicVectors;
+        std::printf("  mode atlas: %zu nodes (%zu marked) in %.3f s processor, %.1f us a node; of %zu sampled vectors "
+                    "%zu solved exactly; %.2f us a vector (lookups %.2f, exact solves %.2f)\n",
+                    c.nNodes, c.nMarked, c.dAtlas, c.nNodes ? 1e6 * c.dAtlas / c.nNodes : 0.0, c.nSamples, c.nExact,
+                    1e6 * c.PerVector(), 1e6 * c.dLookup / c.nSamples, 1e6 * (c.dCheck + c.dModal) / c.nSamples);
+        std::printf("  near field: period %.0f mm, %zu wave vectors, %.3f s processor%s%s\n", near.dPeriod, near.nVectors,
+                    nearCpu, nearError.empty() ? "" : "; ", nearError.c_str());
+        std::printf("  projected: %.3g wave vectors in the disc, %.1f s processor, %.1fx the reference (target <= %.0f)\n",
+                    dynamicVectors, projected, projected / reference.dCpu, target);
         if (gridError.empty() && sizeError.empty() && projected < 100 * reference.dCpu) {
             CRunOptions options;
             options.nThreads = threads;
@@ -315,7 +322,10 @@ void ComparePointSource(int repeats) {
             const auto start = Clock::now();
             const CSourceResult r = SolvePointSource(burst, request, options);
             const double wall = Wall(start), used = Cpu() - cpu;
-            std::printf("  %.3f s wall, %.3f s processor: %.1fx / %.1fx the reference (target <= %.0f)\n", wall, used,
+            if (!r.error.empty()) std::printf("  failed: %s\n", r.error.c_str());
+            std::printf("  whole: %.3f s wall, %.3f s processor (eigen-solves %.3f s wall of which the atlas %.3f s, "
+                        "synthesis %.3f s; %zu vectors solved exactly): %.1fx / %.1fx the reference (target <= %.0f)\n",
+                        wall, used, r.dEigenSeconds, r.dAtlasSeconds, r.dSynthesisSeconds, r.nExactVectors,
                         wall / reference.dWall, used / reference.dCpu, target);
             continue;
         }
@@ -323,14 +333,6 @@ void ComparePointSource(int repeats) {
             std::printf("  refused: %s\n", (gridError.empty() ? sizeError : gridError).c_str());
         else
             std::printf("  accepted, but projected beyond 100 times the reference: measured by its parts\n");
-        std::printf("  near field: period %.0f mm, %zu wave vectors, %.3f s processor%s%s\n", near.dPeriod, near.nVectors,
-                    nearCpu, nearError.empty() ? "" : "; ", nearError.c_str());
-        std::printf("  dynamic disc: %.3g wave vectors; measured on %zu samples (%zu with modes below the ramp's top): "
-                    "%.1f us each (solver set-up %.1f, check %.1f, modes %.1f per vector that has them); the eigen-solves "
-                    "would take %.0f s of processor time, %.0fx the reference (target <= %.0f)\n",
-                    dynamicVectors, c.nSamples, c.nModal, 1e6 * c.PerVector(), 1e6 * c.dSetup / c.nSamples,
-                    1e6 * c.dCheck / c.nSamples, 1e6 * c.dModal / std::max<size_t>(1, c.nModal), projected,
-                    projected / reference.dCpu, target);
     }
 }
 

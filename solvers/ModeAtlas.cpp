@@ -1,0 +1,204 @@
+#include "ModeAtlas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <numeric>
+#include <numbers>
+
+#include <Eigen/Dense>
+
+#include "ModalSolver.h"
+#include "Parallel.h"
+
+namespace numerics {
+
+namespace {
+
+constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
+// Modes kept above a node's own band count: a mode this many places above the band at a node of a
+// stencil is taken to stay above it within the stencil.
+constexpr int kSpareModes = 4;
+// The atlas is chosen where its nodes are fewer than this share of the vectors it replaces: then
+// its build is a few per cent of the exact solves, and small runs (which the exact path serves
+// quickly) keep every vector solved.
+constexpr double kAtlasShare = 50;
+
+int AngularNodes(double span, double step) {
+    return span > 0 ? std::max(2, static_cast<int>(std::ceil(span / step - 1e-9)) + 1) : 1;
+}
+int RadialNodes(double kMax, const CAtlasSettings& s) {
+    // The last ring a stencil of a wave vector within kMax reaches.
+    return static_cast<int>(std::ceil(kMax / s.dRadialStep)) + s.nPoints / 2;
+}
+
+// One node's modes per block, sorted, each as kValues numbers; and how many lie in the band.
+struct CNodeModes {
+    std::vector<std::vector<double>> blocks;
+    std::vector<int> inBand;
+};
+
+void SolveNode(const CModalSolver& solver, double k, double omegaSquaredHigh, CModalSolver::CWorkspace& ws,
+               CModes& modes, CNodeModes& out) {
+    const int count = solver.BlockCount();
+    out.blocks.assign(static_cast<size_t>(count), {});
+    out.inBand.assign(static_cast<size_t>(count), 0);
+    for (int b = 0; b < count; ++b) {
+        solver.SolveBlock(b, k, modes, ws);
+        std::vector<int> order(static_cast<size_t>(modes.omegaSquared.size()));
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](int x, int y) { return modes.omegaSquared(x) < modes.omegaSquared(y); });
+        int below = 0;
+        while (below < static_cast<int>(order.size()) && modes.omegaSquared(order[static_cast<size_t>(below)]) < omegaSquaredHigh)
+            ++below;
+        const int kept = std::min(static_cast<int>(order.size()), below + kSpareModes);
+        std::vector<double>& values = out.blocks[static_cast<size_t>(b)];
+        for (int s = 0; s < kept; ++s) {
+            const int j = order[static_cast<size_t>(s)];
+            const auto p = TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j));
+            values.push_back(modes.omegaSquared(j));
+            values.insert(values.end(), p.begin(), p.end());
+        }
+        out.inBand[static_cast<size_t>(b)] = below;
+    }
+}
+
+double Frequency(double omegaSquared) { return std::sqrt(std::max(0.0, omegaSquared)); }
+
+}  // namespace
+
+size_t CModeAtlas::NodeCount(double kMax, double span, const CAtlasSettings& s) {
+    return static_cast<size_t>(RadialNodes(kMax, s)) * static_cast<size_t>(AngularNodes(span, s.dAngularStep));
+}
+
+CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span, double omegaHigh, double omegaMark,
+                       const CAtlasSettings& s, int threads)
+    : m_dKMax(kMax), m_dOmegaHigh(omegaHigh) {
+    if (!directions.Shared() || NodeCount(kMax, span, s) > kMaxNodes) return;
+    m_grid = CPolarGrid(s.dRadialStep, RadialNodes(kMax, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints);
+    const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
+    std::vector<CNodeModes> nodes(m_grid.NodeCount());
+    std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(std::max(1, threads)));
+    std::vector<CModes> scratch(spaces.size());
+    // Direction by direction: one mixed solver serves its ring of nodes. The centre is never
+    // solved (its modes have no direction); stencils that reach it are refused.
+    ParallelFor(static_cast<size_t>(angles), threads, [&](size_t j, int t) {
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& solver = directions.At(m_grid.Theta(static_cast<int>(j)), t, own);
+        for (int i = 1; i < rings; ++i)
+            SolveNode(solver, m_grid.K(i), omegaHigh * omegaHigh, spaces[static_cast<size_t>(t)], scratch[static_cast<size_t>(t)],
+                      nodes[m_grid.Index(i, static_cast<int>(j))]);
+    });
+
+    // Per block its most modes in the band at any node, and one spare above for the gaps.
+    size_t blocks = 0;
+    for (size_t n = 0; n < nodes.size(); ++n) blocks = std::max(blocks, nodes[n].blocks.size());
+    std::vector<int> bandModes(blocks, 0);
+    for (const CNodeModes& n : nodes)
+        for (size_t b = 0; b < n.inBand.size(); ++b) bandModes[b] = std::max(bandModes[b], n.inBand[b]);
+    if (std::any_of(bandModes.begin(), bandModes.end(), [](int m) { return m > kMaxBandModes; })) return;
+    std::vector<int> firstSlot(blocks, 0);
+    for (size_t b = 0; b < blocks; ++b) {
+        firstSlot[b] = m_nSlots;
+        for (int m = 0; m <= bandModes[b]; ++m) {
+            m_inBand.push_back(m < bandModes[b] ? 1 : 0);
+            m_block.push_back(static_cast<int>(b));
+        }
+        m_nSlots += bandModes[b] + 1;
+    }
+    m_values.assign(nodes.size() * static_cast<size_t>(m_nSlots) * kValues, kMissing);
+    for (size_t n = 0; n < nodes.size(); ++n)
+        for (size_t b = 0; b < nodes[n].blocks.size(); ++b) {
+            const std::vector<double>& v = nodes[n].blocks[b];
+            const size_t kept = std::min(v.size(), static_cast<size_t>(bandModes[b] + 1) * kValues);
+            std::copy(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(kept),
+                      m_values.begin() + static_cast<std::ptrdiff_t>((n * m_nSlots + firstSlot[b]) * kValues));
+        }
+    m_near.assign(nodes.size(), 0);
+    for (int j = 0; j < angles; ++j) m_near[m_grid.Index(0, j)] = 1;
+    MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
+    m_bValid = true;
+}
+
+void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
+                               double gapFactor) {
+    const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
+    // The gap between slot `low` and the next at node (i, j); NaN where either is missing.
+    const auto gap = [&](int i, int j, int low) {
+        const double* a = Node(m_grid.Index(i, j), low);
+        const double* b = Node(m_grid.Index(i, j), low + 1);
+        return std::isnan(a[0]) || std::isnan(b[0]) ? kMissing : Frequency(b[0]) - Frequency(a[0]);
+    };
+    // The second difference of the gap through node (i, j) along k or theta, taken at the nearest
+    // node that has both neighbours: a gap that grows linearly (two modes leaving the origin at
+    // different speeds) has none, a kink or a sharp turn has much.
+    const auto bend = [&](int i, int j, int low, bool radial) {
+        const int n = radial ? rings : angles, first = radial ? 1 : 0;
+        if (n - first < 3) return 0.0;
+        const int c = std::clamp(radial ? i : j, first + 1, n - 2);
+        const auto at = [&](int x) { return radial ? gap(x, j, low) : gap(i, x, low); };
+        const double d = at(c - 1) - 2 * at(c) + at(c + 1);
+        return std::isnan(d) ? 0.0 : std::abs(d);
+    };
+    for (int i = 1; i < rings; ++i)
+        for (int j = 0; j < angles; ++j)
+            for (size_t b = 0; b < firstSlot.size(); ++b)
+                for (int m = 0; m < bandModes[b]; ++m) {
+                    const int low = firstSlot[b] + m;
+                    const double lower = Node(m_grid.Index(i, j), low)[0], g = gap(i, j, low);
+                    if (std::isnan(g) || !(Frequency(lower) < omegaMark)) continue;
+                    if (g < gapFactor * std::max(bend(i, j, low, true), bend(i, j, low, false))) {
+                        m_near[m_grid.Index(i, j)] = 1;
+                    }
+                }
+}
+
+size_t CModeAtlas::MarkedNodes() const {
+    return static_cast<size_t>(std::count(m_near.begin(), m_near.end(), 1));
+}
+
+bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) const {
+    out.clear();
+    if (!m_bValid || !(k <= m_dKMax)) return false;
+    const CPolarGrid::CWeights w = m_grid.Weights(k, theta);
+    for (int a = 0; a < w.k.count; ++a)
+        for (int b = 0; b < w.theta.count; ++b)
+            if (m_near[m_grid.Index(w.k.first + a, w.theta.first + b)]) return false;
+    const double limit = m_dOmegaHigh * m_dOmegaHigh;
+    int above = -1;  // a block whose modes from here on lie above the band (they are sorted)
+    for (int slot = 0; slot < m_nSlots; ++slot) {
+        if (!m_inBand[static_cast<size_t>(slot)] || m_block[static_cast<size_t>(slot)] == above) continue;
+        // The frequency first: most slots lie above the band, and need no products.
+        CAtlasMode mode;
+        mode.omegaSquared = m_grid.Interpolate<double>(w, [&](int i, int j) { return Node(m_grid.Index(i, j), slot)[0]; });
+        // A node without the mode holds it far above the band (kSpareModes): so is it here.
+        if (std::isnan(mode.omegaSquared) || mode.omegaSquared >= limit) {
+            above = m_block[static_cast<size_t>(slot)];
+            continue;
+        }
+        using CProducts = Eigen::Matrix<double, 6, 1>;
+        const CProducts p = m_grid.Interpolate<CProducts>(
+            w, [&](int i, int j) { return CProducts(Eigen::Map<const CProducts>(Node(m_grid.Index(i, j), slot) + 1)); });
+        for (int c = 0; c < 6; ++c) mode.products[static_cast<size_t>(c)] = p[c];
+        mode.block = m_block[static_cast<size_t>(slot)];
+        out.push_back(mode);
+    }
+    return true;
+}
+
+std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
+                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
+                                             const CAtlasSettings& s, int threads) {
+    const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
+    // A node costs a full solve, and the marked cells' vectors are solved as well: the atlas
+    // pays where its nodes are a small share of the vectors.
+    const bool cheaper = static_cast<double>(CModeAtlas::NodeCount(radius, span, s)) * kAtlasShare <
+                         static_cast<double>(vectors);
+    if (source == EModeSource::kExact || (source == EModeSource::kChosen && !cheaper)) return nullptr;
+    auto atlas = std::make_unique<CModeAtlas>(directions, radius, span, omegaHigh, omegaMark, s, threads);
+    if (!atlas->Valid()) return nullptr;
+    return atlas;
+}
+
+}  // namespace numerics

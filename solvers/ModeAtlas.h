@@ -1,0 +1,111 @@
+#pragma once
+// The modes below a frequency over a disc of wave vectors, interpolated from full solves at the
+// nodes of a polar grid (PolarGrid.h) instead of one solve per wave vector.
+//
+// Each block of the directional solvers (the mid-plane split keeps symmetric and antisymmetric
+// modes apart) is interpolated on its own, mode by mode in ascending order: sorting across blocks
+// would put kinks where modes of different blocks cross. A mode carries omega^2 and the six
+// products of the top's (u', v', w~) in the direction's own frame -- products, since an
+// eigenvector's sign is arbitrary while they are smooth. Within a block, sorted modes still kink
+// where two truly cross (on the axes of a cross-ply plate, where shear-horizontal and Lamb motion
+// part) and turn steeply where they veer near such crossings; a node where two modes in the band
+// come closer than their own change to the next node marks its neighbourhood, and wave vectors
+// whose stencil holds such a node (or the centre, where the modes of a direction are not defined)
+// are left to an exact solve.
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "DirectionalSolvers.h"
+#include "PolarGrid.h"
+
+namespace numerics {
+
+// One mode: omega^2 and the products uu, vv, ww, uv, uw, vw of the top's components.
+struct CAtlasMode {
+    double omegaSquared = 0;
+    std::array<double, 6> products{};
+    int block = 0;  // the solver's block it belongs to
+};
+
+// The products of the top t (u', v', w~) in CAtlasMode's order.
+inline std::array<double, 6> TopProducts(double u, double v, double w) {
+    return {u * u, v * v, w * w, u * v, u * w, v * w};
+}
+
+// The coefficient sum_ab W_ab t_a t_b of a mode of products p (TopProducts), for weights W on
+// the top's components.
+template <class Matrix>
+double ProductWeight(const Matrix& w, const std::array<double, 6>& p) {
+    return w(0, 0) * p[0] + w(1, 1) * p[1] + w(2, 2) * p[2] + (w(0, 1) + w(1, 0)) * p[3] + (w(0, 2) + w(2, 0)) * p[4] +
+           (w(1, 2) + w(2, 1)) * p[5];
+}
+
+struct CAtlasSettings {
+    double dRadialStep = 0.1;    // 1/mm between the rings of nodes
+    double dAngularStep = 0.025;  // rad between the directions of nodes (at most)
+    int nPoints = 6;             // interpolation nodes per coordinate
+    // A node is near a crossing where two sorted modes of a block, the lower in the band, are
+    // closer than this many times the larger change of either to a neighbouring node.
+    double dGapFactor = 8;
+    // Crossings are marked up to where the load's spectrum falls below this share of its peak.
+    double dCrossingSpectrum = 1e-4;
+};
+
+class CModeAtlas {
+public:
+    // The most modes a block may hold in the band, and the most nodes an atlas may have (beyond
+    // them a run solves every wave vector).
+    static constexpr int kMaxBandModes = 24;
+    static constexpr size_t kMaxNodes = 100000;
+
+    // How many nodes the atlas of a disc of radius kMax over directions [0, span] would have.
+    static size_t NodeCount(double kMax, double span, const CAtlasSettings& s);
+
+    // Full solves at the nodes within kMax (and the stencil beyond), modes below omegaHigh;
+    // crossings marked where the lower mode lies below omegaMark (above it the load's spectrum is
+    // too weak for an interpolated kink to show). Valid() false when the solvers' blocks differ by
+    // direction or the band holds too many modes.
+    CModeAtlas(CDirectionalSolvers& directions, double kMax, double span, double omegaHigh, double omegaMark,
+               const CAtlasSettings& s, int threads);
+
+    bool Valid() const { return m_bValid; }
+    // The modes at (k, theta) below omegaHigh, in block order; false where the atlas cannot tell
+    // them apart (near the centre or a crossing): those need an exact solve.
+    bool Find(double k, double theta, std::vector<CAtlasMode>& out) const;
+
+    const CPolarGrid& Grid() const { return m_grid; }
+    size_t MarkedNodes() const;
+    int Slots() const { return m_nSlots; }
+
+private:
+    static constexpr int kValues = 7;  // omega^2 and six products
+    const double* Node(size_t node, int slot) const {
+        return &m_values[(node * static_cast<size_t>(m_nSlots) + static_cast<size_t>(slot)) * kValues];
+    }
+    void MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
+                       double gapFactor);
+
+    CPolarGrid m_grid;
+    double m_dKMax = 0, m_dOmegaHigh = 0;
+    int m_nSlots = 0;                  // modes kept per node: per block its most in the band, plus one
+    std::vector<int> m_inBand;         // per slot: whether it can be in the band (not the spare above)
+    std::vector<int> m_block;          // per slot: its block
+    std::vector<double> m_values;      // [node][slot][kValues]
+    std::vector<unsigned char> m_near;  // per node: near a crossing
+    bool m_bValid = false;
+};
+
+// Where a run's in-band modes come from: the atlas where it costs less than the wave vectors it
+// replaces, every wave vector solved, or the atlas whatever it costs (checks).
+enum class EModeSource { kChosen, kExact, kAtlas };
+
+// The atlas of a split run's dynamic disc of `vectors` wave vectors within radius, or none where
+// the vectors are solved one by one.
+std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
+                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
+                                             const CAtlasSettings& s, int threads);
+
+}  // namespace numerics

@@ -1,0 +1,248 @@
+// The mode atlas of the tone-burst example's dynamic disc against full solves (not a test): for
+// node spacings and stencils, its nodes and build time, the wave vectors it leaves to exact solves,
+// and the error of its modes at random wave vectors of the disc -- the frequency error times the
+// window (a phase at the window's end), the products' error relative to the mode's largest
+// product, each weighed by the load's spectrum at the mode's frequency, near the axes apart.
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "BenchRun.h"
+#include "DirectionalSolvers.h"
+#include "ModalSolver.h"
+#include "LoadBand.h"
+#include "ModeAtlas.h"
+#include "PointSource.h"
+#include "SourceNearField.h"
+
+using namespace numerics;
+using namespace bench;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// |F(w)| of the load's linear pieces (trapezoid on a fine subdivision), over its largest value.
+struct CSpectrum {
+    std::vector<double> t, f;
+    double peak = 1;
+    explicit CSpectrum(const CLoadFunction& load) {
+        for (size_t i = 0; i + 1 < load.times.size(); ++i)
+            for (int s = 0; s < 8; ++s) {
+                t.push_back(load.times[i] + (load.times[i + 1] - load.times[i]) * s / 8);
+                f.push_back(load.values[i] + (load.values[i + 1] - load.values[i]) * s / 8);
+            }
+        peak = 0;
+        for (double w = 0.01; w < 4; w += 0.01) peak = std::max(peak, Raw(w));
+    }
+    double Raw(double w) const {
+        std::complex<double> sum = 0;
+        for (size_t i = 0; i + 1 < t.size(); ++i) sum += 0.5 * (t[i + 1] - t[i]) * (f[i] * std::polar(1.0, -w * t[i]) +
+                                                                              f[i + 1] * std::polar(1.0, -w * t[i + 1]));
+        return std::abs(sum);
+    }
+    double operator()(double w) const { return Raw(w) / peak; }
+};
+
+struct CErrors {
+    size_t samples = 0, refused = 0, mismatched = 0;
+    double phase = 0, product = 0;          // weighed by the spectrum, largest
+    double phaseBand = 0, productBand = 0;  // unweighed, modes below the band's edge, largest
+};
+
+// Exact modes of one block at (k, theta), ascending, below omegaHigh.
+std::vector<CAtlasMode> ExactModes(const CModalSolver& solver, double k, double omegaHigh, CModalSolver::CWorkspace& ws) {
+    std::vector<CAtlasMode> out;
+    CModes modes;
+    for (int b = 0; b < solver.BlockCount(); ++b) {
+        solver.SolveBlock(b, k, modes, ws);
+        std::vector<CAtlasMode> block;
+        for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
+            if (modes.omegaSquared(j) < omegaHigh * omegaHigh)
+                block.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
+        std::sort(block.begin(), block.end(), [](const CAtlasMode& x, const CAtlasMode& y) { return x.omegaSquared < y.omegaSquared; });
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
+void Compare(const std::vector<CAtlasMode>& atlas, const std::vector<CAtlasMode>& exact, const CSpectrum& spectrum,
+             double window, double edge, CErrors& e) {
+    const auto count = [](const std::vector<CAtlasMode>& v, int b) {
+        return std::count_if(v.begin(), v.end(), [b](const CAtlasMode& m) { return m.block == b; });
+    };
+    size_t ia = 0, ie = 0;
+    for (int b = 0; b < 8; ++b) {
+        const size_t na = static_cast<size_t>(count(atlas, b)), ne = static_cast<size_t>(count(exact, b));
+        if (na != ne) ++e.mismatched;  // a mode at the band's top on one side of it
+        for (size_t j = 0; j < std::min(na, ne); ++j) {
+            const CAtlasMode& a = atlas[ia + j];
+            const CAtlasMode& x = exact[ie + j];
+            const double w = std::sqrt(std::max(0.0, x.omegaSquared));
+            const double phase = std::abs(std::sqrt(std::max(0.0, a.omegaSquared)) - w) * window;
+            double largest = 0, diff = 0;
+            for (int c = 0; c < 6; ++c) {
+                largest = std::max(largest, std::abs(x.products[c]));
+                diff = std::max(diff, std::abs(a.products[c] - x.products[c]));
+            }
+            const double product = largest > 0 ? diff / largest : 0;
+            const double s = spectrum(w);
+            e.phase = std::max(e.phase, phase * s);
+            e.product = std::max(e.product, product * s);
+            if (w < edge) {
+                e.phaseBand = std::max(e.phaseBand, phase);
+                e.productBand = std::max(e.productBand, product);
+            }
+        }
+        ia += na;
+        ie += ne;
+    }
+}
+
+}  // namespace
+
+// The run whole with the atlas against every wave vector solved, on the example with a window
+// short enough for the exact run: curves at and near the load and far from it.
+void EndToEnd(double window) {
+    CProblem burst = ToneBurst();
+    burst.dTimeTo = window;
+    PlanBand(burst, kAutomaticOrder);
+    CSourceRequest request;
+    request.receivers = {{0, 0}, {2, 1}, {0.5 * window, 0}, {0, 0.5 * window}, {0.3 * window, 0.3 * window}, {0.9 * window, 0}};
+    CRunOptions options;
+    options.nThreads = 2;
+    request.modes = EModeSource::kExact;
+    double t = Cpu();
+    const CSourceResult exact = SolvePointSource(burst, request, options);
+    const double exactCpu = Cpu() - t;
+    if (!exact.error.empty()) {
+        std::printf("%s\n", exact.error.c_str());
+        return;
+    }
+    std::printf("window %.0f us: %.3g wave vectors, %.1f s processor with every one solved\n", window,
+                exact.grid.dWaveVectors, exactCpu);
+    std::printf("%6s %6s %3s %7s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "dk", "dth", "pts",
+                "spectr", "nodes", "marked", "exact", "cpu s");
+    (void)0;
+    for (const auto& [dth, factor, spectrum] : {std::tuple{0.025, 2.0, 1e-4}, std::tuple{0.025, 8.0, 1e-4},
+                                                std::tuple{0.025, 8.0, 1e-6}, std::tuple{0.0125, 8.0, 1e-6}}) {
+        const double dk = 0.1;
+        const int points = 6;
+        request.atlas.dGapFactor = factor;
+        request.modes = EModeSource::kAtlas;
+        request.atlas.dRadialStep = dk;
+        request.atlas.dAngularStep = dth;
+        request.atlas.nPoints = points;
+        request.atlas.dCrossingSpectrum = spectrum;
+        t = Cpu();
+        const CSourceResult run = SolvePointSource(burst, request, options);
+        const double used = Cpu() - t;
+        std::printf("%6.3f %6.3f %3d %4.0f %7.0e %6zu %7zu %8zu %7.2f |", dk, dth, points, factor, spectrum, run.nAtlasNodes,
+                    run.nAtlasMarked, run.nExactVectors, used);
+        for (size_t c = 0; c < request.receivers.size(); ++c) {
+            double peak = 0, diff = 0;
+            for (size_t j = 0; j < exact.curves[c].size(); ++j) {
+                peak = std::max(peak, std::abs(exact.curves[c][j]));
+                diff = std::max(diff, std::abs(run.curves[c][j] - exact.curves[c][j]));
+            }
+            std::printf(" %.1e", diff / peak);
+        }
+        std::printf("\n");
+    }
+    std::printf("receivers:");
+    for (const CPlanePoint& r : request.receivers) std::printf(" (%g, %g)", r.x, r.y);
+    std::printf("\n");
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        EndToEnd(std::atof(argv[1]));
+        return 0;
+    }
+    const CProblem burst = ToneBurst();
+    CSourceRequest request;
+    request.receivers = {{100, 0}};
+    if (const std::string error = CheckSourceRunSize(burst, request, 1001); !error.empty())
+        std::printf("(the run's bounds: %s)\n", error.c_str());
+    CSourceGrid g;
+    MakeSourceGrid(burst, request, g);
+    const CModeSplit split = MakeModeSplit(burst.band);
+    const int threads = 2;
+    CDirectionalSolvers directions(burst.model, threads);
+    const double radius = g.dDynamicRadius > 0 ? g.dDynamicRadius
+                                                : DynamicDiscRadius(directions, g.dKMax, split.dHigh, true, threads);
+    const double window = burst.dTimeTo;
+    const CSpectrum spectrum(burst.load);
+    std::printf("tone burst: dynamic disc |k| < %.4g 1/mm, ramp %.4g .. %.4g rad/us, window %.0f us, %d unknowns\n",
+                radius, split.dLow, split.dHigh, window, burst.model.DofCount());
+
+    // The sample: even in area over the quarter disc, and as many again within 0.05 rad of the axes.
+    std::mt19937_64 random(12345);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<std::pair<double, double>> spread, axes;
+    for (int i = 0; i < 1500; ++i) spread.push_back({radius * std::sqrt(unit(random)), 0.5 * kPi * unit(random)});
+    for (int i = 0; i < 1500; ++i) {
+        const double d = 0.05 * unit(random);
+        axes.push_back({radius * std::sqrt(unit(random)), i % 2 ? d : 0.5 * kPi - d});
+    }
+    std::vector<std::vector<CAtlasMode>> exactSpread, exactAxes;
+    CModalSolver::CWorkspace ws;
+    for (auto* set : {&spread, &axes}) {
+        auto& out = set == &spread ? exactSpread : exactAxes;
+        for (const auto& [k, th] : *set) {
+            std::unique_ptr<CModalSolver> own;
+            out.push_back(ExactModes(directions.At(th, 0, own), k, split.dHigh, ws));
+        }
+    }
+
+    const double marks[] = {SampledLoadBandEdge(burst.load, window, split.dHigh, 1e-3),
+                            SampledLoadBandEdge(burst.load, window, split.dHigh, CAtlasSettings{}.dCrossingSpectrum)};
+    std::printf("crossings marked below %.3g rad/us (spectrum 1e-3 of its peak) or %.3g (%.0e)\n", marks[0], marks[1],
+                CAtlasSettings{}.dCrossingSpectrum);
+    std::printf("%6s %6s %3s %5s %7s %7s %7s %6s | %-46s | %-46s\n", "dk", "dth", "pts", "mark", "nodes", "cpu s", "marked",
+                "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
+    for (double mark : {marks[1]})
+    for (double dk : {0.1})
+        for (double dth : {0.05})
+            for (int points : {6}) {
+                CAtlasSettings s;
+                s.dRadialStep = dk;
+                s.dAngularStep = dth;
+                s.nPoints = points;
+                const double cpu = Cpu();
+                const CModeAtlas atlas(directions, radius, 0.5 * kPi, split.dHigh, mark, s, threads);
+                const double built = Cpu() - cpu;
+                CErrors e[2];
+                std::vector<CAtlasMode> found;
+                double findCpu = 0;
+                for (int set = 0; set < 2; ++set) {
+                    const auto& vectors = set == 0 ? spread : axes;
+                    const auto& exact = set == 0 ? exactSpread : exactAxes;
+                    for (size_t i = 0; i < vectors.size(); ++i) {
+                        const double t = Cpu();
+                        const bool ok = atlas.Find(vectors[i].first, vectors[i].second, found);
+                        findCpu += Cpu() - t;
+                        ++e[set].samples;
+                        if (!ok) {
+                            ++e[set].refused;
+                            continue;
+                        }
+                        Compare(found, exact[i], spectrum, window, split.dLow, e[set]);
+                    }
+                }
+                std::printf("%6.3f %6.3f %3d %5.2f %7zu %7.2f %6zu |", dk, dth, points, mark, atlas.Grid().NodeCount(), built,
+                            atlas.MarkedNodes());
+                for (const CErrors& x : e)
+                    std::printf(" %5.1f%% %8.1e %8.1e %8.1e %8.1e |", 100.0 * x.refused / x.samples, x.phase, x.product,
+                                x.phaseBand, x.productBand);
+                std::printf(" %.2f us a lookup, %zu mismatched\n", 1e6 * findCpu / (e[0].samples + e[1].samples),
+                            e[0].mismatched + e[1].mismatched);
+            }
+    return 0;
+}
