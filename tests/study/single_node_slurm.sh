@@ -118,3 +118,36 @@ slurm_stop() {
   rm -rf "$SLURM_TEST_DIR"
   SLURM_TEST_DIR=
 }
+
+# Shared by the study tests, which set $work (the study's project directory, its out/ holding
+# what the commands said) and $study_program.
+slurm_study_cleanup() {
+  slurm_stop
+  [ -n "${work:-}" ] && rm -rf "$work"
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- squeue:" >&2; squeue 2>&1 >&2
+  for f in "$work"/out/*; do [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
+  find "$work/output" -name '*.out' -o -name '*.failed' 2>/dev/null | while read -r f; do echo "--- $f" >&2; cat "$f" >&2; done
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+  local limit=$1 i
+  shift
+  for i in $(seq 1 $((limit * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+queue_empty() { [ -z "$(squeue -h -o %i 2>/dev/null)" ]; }
+# status_of FILE OUT: status into OUT; it must exit with 1, the study not being complete.
+status_of() {
+  local rc=0
+  "$study_program" status "$1" >"$2" 2>&1 || rc=$?
+  [ "$rc" -eq 1 ] || fail "status of an incomplete study exited with $rc: $(cat "$2")"
+}

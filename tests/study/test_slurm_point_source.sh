@@ -21,32 +21,9 @@ if [ -z "$py" ]; then
 fi
 
 work=
-cleanup() {
-  slurm_stop
-  [ -n "$work" ] && rm -rf "$work"
-}
-trap cleanup EXIT
+trap slurm_study_cleanup EXIT
 slurm_start || exit $?
 work=$(mktemp -d /tmp/pemblar-slurm-point-XXXXXX)
-
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- squeue:" >&2; squeue 2>&1 >&2
-  for f in "$work"/out/*; do [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
-  find "$work/output" -name '*.out' -o -name '*.failed' 2>/dev/null | while read -r f; do echo "--- $f" >&2; cat "$f" >&2; done
-  exit 1
-}
-
-wait_for() {
-  local limit=$1 i
-  shift
-  for i in $(seq 1 $((limit * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-queue_empty() { [ -z "$(squeue -h -o %i 2>/dev/null)" ]; }
 
 mkdir -p "$work/input" "$work/out"
 # Two plies of one element each and a 1 us window: a point-source run takes a fraction of a second.
@@ -107,15 +84,13 @@ touch "$work/hold"
 grep -q "submitted job array" "$work/out/run.txt" || fail "no array submitted"
 job=$(sed -n 's/.*submitted job array \([0-9]*\).*/\1/p' "$work/out/run.txt")
 wait_for 60 test -e "$work/started" || fail "the field task of case 2 never started"
-rc=0
-"$study_program" status "$work/grid.toml" >"$work/out/status1.txt" 2>&1 || rc=$?
-[ "$rc" -eq 1 ] || fail "status of an incomplete study exited with $rc"
+status_of "$work/grid.toml" "$work/out/status1.txt"
 grep -q "case-0002/wavefield.h5: running" "$work/out/status1.txt" || fail "the field task is not reported running"
 
 # Killed halfway: the field is absent, not half there, and nothing is collected.
 scancel "${job}_6" || fail "scancel ${job}_6"
 wait_for 60 queue_empty || fail "the array did not end"
-"$study_program" status "$work/grid.toml" >"$work/out/status2.txt" 2>&1
+status_of "$work/grid.toml" "$work/out/status2.txt"
 grep -q "6 tasks: 5 done" "$work/out/status2.txt" || fail "expected five tasks done"
 [ ! -e "$studydir/case-0002/wavefield.h5" ] || fail "the killed field task left a field"
 [ ! -e "$studydir/results.csv" ] || fail "results were collected from an incomplete study"
