@@ -29,8 +29,8 @@ int AngularNodes(double span, double step) {
     return span > 0 ? std::max(2, static_cast<int>(std::ceil(span / step - 1e-9)) + 1) : 1;
 }
 int RadialNodes(double kMax, const CAtlasSettings& s) {
-    // The last ring a stencil of a wave vector within kMax reaches.
-    return static_cast<int>(std::ceil(kMax / s.dRadialStep)) + s.nPoints / 2;
+    // The last ring a stencil of a wave vector within kMax reaches (the first half a step out).
+    return static_cast<int>(std::ceil(kMax / s.dRadialStep + 0.5)) + s.nPoints / 2;
 }
 
 // One node's modes per block, sorted, each as kValues numbers; and how many lie in the band.
@@ -76,17 +76,20 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span
                        const CAtlasSettings& s, int threads)
     : m_dKMax(kMax), m_dOmegaHigh(omegaHigh) {
     if (!directions.Shared() || NodeCount(kMax, span, s) > kMaxNodes) return;
-    m_grid = CPolarGrid(s.dRadialStep, RadialNodes(kMax, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints);
+    // The first ring half a step out: the centre's modes have no direction (the two lowest
+    // in-plane ones are degenerate there), while along every direction each mode is analytic
+    // in k down to it, so the innermost half step is extrapolated.
+    m_grid = CPolarGrid(s.dRadialStep, RadialNodes(kMax, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints,
+                        0.5 * s.dRadialStep);
     const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
     std::vector<CNodeModes> nodes(m_grid.NodeCount());
     std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(std::max(1, threads)));
     std::vector<CModes> scratch(spaces.size());
-    // Direction by direction: one mixed solver serves its ring of nodes. The centre is never
-    // solved (its modes have no direction); stencils that reach it are refused.
+    // Direction by direction: one mixed solver serves its ring of nodes.
     ParallelFor(static_cast<size_t>(angles), threads, [&](size_t j, int t) {
         std::unique_ptr<CModalSolver> own;
         const CModalSolver& solver = directions.At(m_grid.Theta(static_cast<int>(j)), t, own);
-        for (int i = 1; i < rings; ++i)
+        for (int i = 0; i < rings; ++i)
             SolveNode(solver, m_grid.K(i), omegaHigh * omegaHigh, spaces[static_cast<size_t>(t)], scratch[static_cast<size_t>(t)],
                       nodes[m_grid.Index(i, static_cast<int>(j))]);
     });
@@ -116,7 +119,6 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span
                       m_values.begin() + static_cast<std::ptrdiff_t>((n * m_nSlots + firstSlot[b]) * kValues));
         }
     m_near.assign(nodes.size(), 0);
-    for (int j = 0; j < angles; ++j) m_near[m_grid.Index(0, j)] = 1;
     MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
     m_bValid = true;
 }
@@ -134,14 +136,14 @@ void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vec
     // node that has both neighbours: a gap that grows linearly (two modes leaving the origin at
     // different speeds) has none, a kink or a sharp turn has much.
     const auto bend = [&](int i, int j, int low, bool radial) {
-        const int n = radial ? rings : angles, first = radial ? 1 : 0;
-        if (n - first < 3) return 0.0;
-        const int c = std::clamp(radial ? i : j, first + 1, n - 2);
+        const int n = radial ? rings : angles;
+        if (n < 3) return 0.0;
+        const int c = std::clamp(radial ? i : j, 1, n - 2);
         const auto at = [&](int x) { return radial ? gap(x, j, low) : gap(i, x, low); };
         const double d = at(c - 1) - 2 * at(c) + at(c + 1);
         return std::isnan(d) ? 0.0 : std::abs(d);
     };
-    for (int i = 1; i < rings; ++i)
+    for (int i = 0; i < rings; ++i)
         for (int j = 0; j < angles; ++j)
             for (size_t b = 0; b < firstSlot.size(); ++b)
                 for (int m = 0; m < bandModes[b]; ++m) {

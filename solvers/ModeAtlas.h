@@ -9,9 +9,8 @@
 // eigenvector's sign is arbitrary while they are smooth. Within a block, sorted modes still kink
 // where two truly cross (on the axes of a cross-ply plate, where shear-horizontal and Lamb motion
 // part) and turn steeply where they veer near such crossings; a node where two modes in the band
-// come closer than their own change to the next node marks its neighbourhood, and wave vectors
-// whose stencil holds such a node (or the centre, where the modes of a direction are not defined)
-// are left to an exact solve.
+// come closer than the bend of their gap to the next nodes marks its neighbourhood, and wave
+// vectors whose stencil holds such a node are left to an exact solve.
 
 #include <array>
 #include <cstddef>
@@ -48,7 +47,7 @@ struct CAtlasSettings {
     double dAngularStep = 0.025;  // rad between the directions of nodes (at most)
     int nPoints = 6;             // interpolation nodes per coordinate
     // A node is near a crossing where two sorted modes of a block, the lower in the band, are
-    // closer than this many times the larger change of either to a neighbouring node.
+    // closer than this many times the second difference of their gap along k or theta.
     double dGapFactor = 8;
     // Crossings are marked up to where the load's spectrum falls below this share of its peak.
     double dCrossingSpectrum = 1e-4;
@@ -73,7 +72,7 @@ public:
 
     bool Valid() const { return m_bValid; }
     // The modes at (k, theta) below omegaHigh, in block order; false where the atlas cannot tell
-    // them apart (near the centre or a crossing): those need an exact solve.
+    // them apart (near a crossing) or beyond its disc: those need an exact solve.
     bool Find(double k, double theta, std::vector<CAtlasMode>& out) const;
 
     const CPolarGrid& Grid() const { return m_grid; }

@@ -1,6 +1,7 @@
 #pragma once
 // Values known at the nodes of a polar grid, interpolated anywhere inside it: nodes at
-// k_i = i dk (i = 0 .. nK) and theta_j evenly over [theta0, theta1], both ends included
+// k_i = k0 + i dk (i = 0 .. nK; k0 = 0 unless given) and theta_j evenly over [theta0, theta1],
+// both ends included
 // (j = 0 .. nTheta - 1), and Lagrange interpolation of `points` nodes in each coordinate, so that
 // a value is a weighted sum of points^2 node values and polynomials of degree points - 1 in each
 // coordinate are reproduced. Stencils are centred on the point and shifted inward at the ends
@@ -28,8 +29,10 @@ public:
     };
 
     CPolarGrid() = default;
-    CPolarGrid(double dk, int nK, double theta0, double theta1, int nTheta, int points)
-        : m_dk(dk), m_theta0(theta0), m_theta1(theta1), m_nK(nK), m_nTheta(nTheta),
+    // k0: the first ring's radius (half a step keeps a ring off the centre, where values that
+    // depend on the direction are not defined; the first half step is then extrapolated).
+    CPolarGrid(double dk, int nK, double theta0, double theta1, int nTheta, int points, double k0 = 0)
+        : m_dk(dk), m_k0(k0), m_theta0(theta0), m_theta1(theta1), m_nK(nK), m_nTheta(nTheta),
           m_nPoints(std::clamp(points, 1, kMaxPoints)) {
         assert(dk > 0 && nK >= 0 && nTheta >= 1);
     }
@@ -38,7 +41,7 @@ public:
     int AngularNodes() const { return m_nTheta; }
     size_t NodeCount() const { return static_cast<size_t>(m_nK + 1) * static_cast<size_t>(m_nTheta); }
     int Points() const { return m_nPoints; }
-    double K(int i) const { return i * m_dk; }
+    double K(int i) const { return m_k0 + i * m_dk; }
     double Theta(int j) const {
         return m_nTheta == 1 ? m_theta0 : m_theta0 + (m_theta1 - m_theta0) * j / (m_nTheta - 1);
     }
@@ -50,7 +53,7 @@ public:
     // The weights at (k, theta); points outside the grid are extrapolated from its edge.
     CWeights Weights(double k, double theta) const {
         CWeights out;
-        out.k = Stencil(k / m_dk, m_nK + 1);
+        out.k = Stencil((k - m_k0) / m_dk, m_nK + 1);
         const double step = AngularStep();
         out.theta = Stencil(step > 0 ? (theta - m_theta0) / step : 0.0, m_nTheta);
         return out;
@@ -94,7 +97,7 @@ public:
 private:
     CStencil Stencil(double x, int count) const { return Stencil(x, count, m_nPoints); }
 
-    double m_dk = 1, m_theta0 = 0, m_theta1 = 0;
+    double m_dk = 1, m_k0 = 0, m_theta0 = 0, m_theta1 = 0;
     int m_nK = 0, m_nTheta = 1, m_nPoints = 4;
 };
 

@@ -59,6 +59,22 @@ TEST(PolarGrid, ASmoothFunctionConvergesAtTheStencilsOrder) {
     }
 }
 
+TEST(PolarGrid, RingsOffTheCentreReproducePolynomialsDownToIt) {
+    // The first ring half a step out: the centre's half step is extrapolated, still exactly for
+    // the stencil's degree.
+    const CPolarGrid grid(0.2, 12, 0.0, 1.5, 16, 4, 0.1);
+    EXPECT_DOUBLE_EQ(grid.K(0), 0.1);
+    const auto f = [](double k, double th) { return 1 + k * (2 - k * (1 - 0.5 * k)) * (1 + th * (0.3 - 0.2 * th)) + th * th * th; };
+    std::vector<double> nodes(grid.NodeCount());
+    for (int i = 0; i < grid.RadialNodes(); ++i)
+        for (int j = 0; j < grid.AngularNodes(); ++j) nodes[grid.Index(i, j)] = f(grid.K(i), grid.Theta(j));
+    for (double k : {0.0, 0.03, 0.1, 0.77, 2.4})
+        for (double th : {0.0, 0.61, 1.5}) {
+            const double v = grid.Interpolate<double>(grid.Weights(k, th), [&](int i, int j) { return nodes[grid.Index(i, j)]; });
+            EXPECT_NEAR(v, f(k, th), 1e-12) << k << " " << th;
+        }
+}
+
 TEST(PolarGrid, OneAngleOrFewNodesFallBackToWhatTheyHold) {
     // One direction (an axisymmetric plate): interpolation in k alone.
     const CPolarGrid line(0.5, 10, 0.3, 0.3, 1, 4);
