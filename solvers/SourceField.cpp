@@ -60,7 +60,7 @@ double CFieldRowsSum::Bytes() const {
            8.0 * m_times.nPoints * static_cast<double>(m_grid.nX) * m_grid.nY;
 }
 
-std::vector<double> CFieldRowsSum::Transform(int) {
+std::vector<double> CFieldRowsSum::Transform(int, const std::function<void(double)>&) {
     const int mx = m_grid.nFftX, my = m_grid.nFftY, times = m_times.nPoints;
     const size_t cells = static_cast<size_t>(mx) * static_cast<size_t>(my);
     std::unique_ptr<fftw_complex, CFftwFree> a(fftw_alloc_complex(cells));

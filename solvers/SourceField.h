@@ -4,6 +4,7 @@
 // are the field's points, and every wave vector folds onto its bin (exact for the periodic plate).
 
 #include <complex>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,8 +31,8 @@ public:
     // count terms of the batch (their modes packed), with their grid indices and quasi-static sums.
     virtual void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
                      const std::vector<CQuasiStatic>& quasi, int threads) = 0;
-    // The field [time][y][x], x fastest.
-    virtual std::vector<double> Transform(int threads) = 0;
+    // The field [time][y][x], x fastest; `done` (when given) hears the share of the frames made.
+    virtual std::vector<double> Transform(int threads, const std::function<void(double)>& done = {}) = 0;
     // The memory the terms and the transforms hold (bytes; grows as terms are added).
     virtual double Bytes() const = 0;
 };
@@ -43,7 +44,7 @@ public:
     CFieldRowsSum(const CLoadFunction& load, const CTimeGrid& times, const CPointSourceFieldGrid& grid, double phaseSign);
     void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
              const std::vector<CQuasiStatic>& quasi, int threads) override;
-    std::vector<double> Transform(int threads) override;
+    std::vector<double> Transform(int threads, const std::function<void(double)>& done = {}) override;
     double Bytes() const override;
 
 private:

@@ -371,7 +371,7 @@ void CFieldFramesSum::Rotate(CMode* modes, size_t count, int f0, int f1, double*
     if (n > 0) flush();
 }
 
-std::vector<double> CFieldFramesSum::Transform(int threads) {
+std::vector<double> CFieldFramesSum::Transform(int threads, const std::function<void(double)>& done) {
     const int nt = m_frames.nPoints, block = FrameBlock(m_grid, nt);
     const CPrunedTransform transform(m_grid, threads);
     const size_t cells = transform.Cells(), columns = static_cast<size_t>(transform.Columns());
@@ -409,6 +409,7 @@ std::vector<double> CFieldFramesSum::Transform(int threads) {
         ParallelFor(static_cast<size_t>(f1 - f0), threads, [&](size_t i, int t) {
             transform.Apply(spectra[i].get(), &field[(static_cast<size_t>(f0) + i) * plane], t);
         });
+        if (done) done(static_cast<double>(f1) / nt);
     }
     return field;
 }

@@ -59,7 +59,7 @@ public:
                     double phaseSign, bool quasi);
     void Add(size_t count, const CPackedModes& modes, const std::vector<long>& m, const std::vector<long>& n,
              const std::vector<CQuasiStatic>& quasi, int threads) override;
-    std::vector<double> Transform(int threads) override;
+    std::vector<double> Transform(int threads, const std::function<void(double)>& done = {}) override;
     double Bytes() const override { return m_dBytes; }
 
     struct CMode {

@@ -410,7 +410,11 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             for (int t = 0; t < f.nT; ++t) result.field[static_cast<size_t>(t) * points.size() + q] = curve[t];
         }
     }
-    if (fieldSum) result.field = fieldSum->Transform(threads);
+    if (fieldSum)
+        result.field = fieldSum->Transform(threads, [&](double share) {
+            if (options.progress && 90 + static_cast<int>(9 * share) > reported)
+                options.progress(reported = 90 + static_cast<int>(9 * share));
+        });
     if (fieldSum && split.On()) {
         std::vector<double> s1, s2;
         near.OnGrid(f, s1, s2);
