@@ -4,6 +4,7 @@
 #include "SourceField.h"
 #include "SourceNearField.h"
 #include "SourceReach.h"
+#include "SourceWork.h"
 
 #include <algorithm>
 #include <cmath>
@@ -179,12 +180,12 @@ std::string CheckSourceRunSize(const CProblem& p, CSourceRequest& request, int p
         FindDynamicExtent(p, g, directions, request, 1);
         if (std::string error = MakeSourceGrid(p, request, g); !error.empty()) return error;
     }
-    // The line load's counts over as many wavenumbers as the run has wave vectors and terms.
-    CWavenumbers solved, terms;
-    solved.dKMax = terms.dKMax = g.dKMax;
-    solved.kappa.assign(static_cast<size_t>(g.dWaveVectors), 0.0);
+    // The eigen-solves as the run makes them; the synthesis as the line load's over as many
+    // wavenumbers as the run has terms.
+    const double eigen = EstimateSourceWork(p, g).Solves();
+    CWavenumbers terms;
+    terms.dKMax = g.dKMax;
     terms.kappa.assign(static_cast<size_t>(g.dEntries) * (g.symmetry == ESourceSymmetry::kAxisymmetric ? 2 : 1), 0.0);
-    const double eigen = EstimateRunWork(p, solved, points).dEigen;
     double synthesis = request.receivers.empty() ? 0.0 : EstimateRunWork(p, terms, points).dSynthesis;
     synthesis += static_cast<double>(terms.kappa.size()) * static_cast<double>(request.receivers.size()) * points;
     const CFieldRequest& f = request.field;

@@ -21,6 +21,7 @@ constexpr double kFactorColumn = 17.0;   // per n b of them
 constexpr double kModeSample = 0.7;      // one mode's response at one time sample
 constexpr double kMultiplyAdd = 0.2;     // one term of the receivers' matrix product
 constexpr double kFinishTerm = 1.0;      // one unit of a sampled plan's finishing work
+constexpr double kMixTerm = 5.0;         // per n (b + 1) of mixing a direction's three stiffness bands
 // Wavenumbers on which the modes below a cutoff are counted.
 constexpr size_t kCountSamples = 24;
 
@@ -65,11 +66,19 @@ std::string InflatedSpeedNote(const CThicknessModel& model) {
 CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b) {
     CWavenumberCost cost;
     for (const CModalSolver::CBlockShape& s : solver.BlockShapes()) {
-        if (!s.moves[a] || !s.moves[b]) continue;
+        if (b >= 0 && (!s.moves[a] || !s.moves[b])) continue;
         const double n = s.nSize, ka = s.ka;
         cost.dModal += (s.bDense ? kDense * n * n * n : kRotation * n * n * ka) + kPerSquare * n * n;
         cost.dStatic += kFactorWidth * n * ka * ka + kFactorColumn * n * ka;
     }
+    return cost;
+}
+
+CWavenumberCost WholeCost(const CModalSolver& solver) { return WavenumberCost(solver, 0, -1); }
+
+double MixCost(const CModalSolver& solver) {
+    double cost = 0;
+    for (const CModalSolver::CBlockShape& s : solver.BlockShapes()) cost += kMixTerm * s.nSize * (s.ka + 1.0);
     return cost;
 }
 

@@ -34,6 +34,11 @@ struct CWavenumberCost {
 };
 // a, b: the load's and the output's component (0 u, 1 v, 2 w~).
 CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b);
+// Every block of the solver, as a point source's wave vector takes it (the whole spectrum with the
+// top's three components; the static sums of all three).
+CWavenumberCost WholeCost(const CModalSolver& solver);
+// Mixing a direction's stiffness from the directional samples (DirectionalSolvers.h), per vector.
+double MixCost(const CModalSolver& solver);
 
 struct CRunWork {
     double dEigen = 0;      // eigen-solves and static sums of every wavenumber

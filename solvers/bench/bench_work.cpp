@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "PointSource.h"
 #include "RunWork.h"
+#include "SourceWork.h"
 #include "SolverInput.h"
 #include "Transient.h"
 
@@ -43,6 +45,63 @@ void AddBurst(CProblem& p) {
         const double t = 0.125 * i, pi = 3.14159265358979323846;
         p.load.times.push_back(t);
         p.load.values.push_back(0.5 * (1 - std::cos(2 * pi * t / 25)) * std::sin(2 * pi * 0.2 * t));
+    }
+}
+
+// Point sources: the eigen-solving part of the estimate (SourceWork.h) against the processor time
+// of the run on one thread, at few output points so that the eigen-solves (the searches and the
+// near field included) are nearly all of it.
+void ComparePointSources(int repeats) {
+    constexpr int kPoints = 101;
+    struct CPointCase {
+        const char* name;
+        std::string angles;
+        const char* loadLines;
+        bool burst;
+        double dimConst;
+        int sublayers = 1;
+    };
+    const CPointCase cases[] = {
+        {"[0/90/90/0], step, Z as W, 0..4 us", "0\n90\n", "1 3.14\n3 3\n0 4\n10\n", false, 3.113646},
+        {"[30/-30/-30/30], step, X as U, 0..3 us", "30\n-30\n", "1 3.14\n1 1\n0 3\n10\n", false, 3.113646},
+        {"[0/90/90/0], tone burst split, 0..30 us", "0\n90\n", "4 0\n3 3\n0 30\n20\n", true, 3.113646},
+        {"[30/-30/-30/30], tone burst split, 0..30 us", "30\n-30\n", "4 0\n3 3\n0 30\n20\n", true, 3.113646},
+        {"[0/90/90/0], tone burst, single lattice, 0..30 us", "0\n90\n", "4 0\n3 3\n0 30\n20\n", true, 1.5},
+        {"[0/90/90/0], 4 sublayers, tone burst, 0..12 us", "0\n90\n", "4 0\n3 3\n0 12\n10\n", true, 3.113646,
+         4},
+    };
+    std::printf("\npoint source (one receiver, order 2) | wave vectors (share with modes) | "
+                "estimate: searches, near field, lattice | estimate | processor time | measured / estimate\n");
+    for (const CPointCase& c : cases) {
+        CCase line{c.name, c.angles, c.sublayers, 2, c.loadLines};
+        std::string text = Input(line);
+        text.replace(text.find("3.113646"), 8, std::to_string(c.dimConst));
+        CProblem p = Parse(text, 2);
+        if (c.burst) AddBurst(p);
+        PlanBand(p, 2);
+        CSourceRequest request;
+        request.receivers = {{p.dReceiverX, 0.0}};
+        request.bSingleLattice = c.dimConst < 2;
+        if (const std::string error = CheckSourceRunSize(p, request, kPoints); !error.empty()) {
+            std::printf("%s: %s\n", c.name, error.c_str());
+            continue;
+        }
+        CSourceGrid g;
+        MakeSourceGrid(p, request, g);
+        const CSourceWork work = EstimateSourceWork(p, g);
+        double best = 1e300;
+        for (int r = 0; r < repeats; ++r) {
+            CRunOptions options;
+            options.nThreads = 1;
+            options.nPoints = kPoints;
+            const double cpu = Cpu();
+            const CSourceResult result = SolvePointSource(p, request, options);
+            best = std::min(best, Cpu() - cpu);
+        }
+        const double estimate = work.Solves() / kWorkUnitsPerSecond;
+        std::printf("%-50s | %8.0f (%.2f) | %.3f s, %.3f s, %.3f s | %.3f s | %.3f s | %.2f\n", c.name, work.dVectors,
+                    work.dModalShare, work.dSearch / kWorkUnitsPerSecond, work.dNear / kWorkUnitsPerSecond,
+                    work.dEigen / kWorkUnitsPerSecond, estimate, best, best / estimate);
     }
 }
 
@@ -101,5 +160,6 @@ int main(int argc, char** argv) {
     std::printf("measured / estimated processor time from %.2f to %.2f (target: within 0.5 to 2); the bound, %.3g "
                 "units, is about %.0f minutes of processor time\n",
                 lowest, highest, kMaxRunWork, kMaxRunWork / kWorkUnitsPerSecond / 60);
+    ComparePointSources(repeats);
     return 0;
 }

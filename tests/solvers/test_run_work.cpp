@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "Limits.h"
+#include "PointSource.h"
+#include "SourceWork.h"
 #include "ModalSolver.h"
 #include "RunWork.h"
 #include "SolverInput.h"
@@ -186,4 +188,53 @@ TEST(RunWork, ANearlyIncompressibleMaterialIsNamedOrBoundedByTheEstimate) {
     const CModalSolver solver(AssembleBands(p.model));
     for (const CModalSolver::CBlockShape& b : solver.BlockShapes())
         if (b.nSize >= 64 && 12 * b.ka >= b.nSize) EXPECT_TRUE(b.bDense) << b.nSize << " " << b.ka;
+}
+
+namespace {
+
+// The help page's tone burst on the plate above: a 5-cycle Hann burst at 0.2 MHz, 40 samples a period.
+CProblem Burst(int sublayers, double t1) {
+    CProblem p = Parsed(CrossPly(sublayers, t1, 10, "90", "4 0"), kQuadraticOrder);
+    for (int i = 0; i <= 200; ++i) {
+        const double t = 0.125 * i, pi = 3.14159265358979323846;
+        p.load.times.push_back(t);
+        p.load.values.push_back(0.5 * (1 - std::cos(2 * pi * t / 25)) * std::sin(2 * pi * 0.2 * t));
+    }
+    PlanBand(p, kQuadraticOrder);
+    return p;
+}
+
+}  // namespace
+
+// A point source priced as it runs: the band-limited split pays for its searches and its near
+// field but solves only its disc's vectors, and the share with modes is counted, so it costs less
+// than the same run on the single lattice; a run past the bound is refused naming its wave
+// vectors, and a small one is not.
+TEST(PointSourceWork, SplitPricedBelowTheSingleLatticeAndTheBoundRefuses) {
+    const CProblem p = Burst(1, 30);
+    ASSERT_TRUE(p.band.Limited());
+    CSourceRequest split, single;
+    split.receivers = single.receivers = {{10, 0}};
+    single.bSingleLattice = true;
+    ASSERT_EQ(CheckSourceRunSize(p, split, 101), "");
+    ASSERT_EQ(CheckSourceRunSize(p, single, 101), "");
+    CSourceGrid gSplit, gSingle;
+    ASSERT_EQ(MakeSourceGrid(p, split, gSplit), "");
+    ASSERT_EQ(MakeSourceGrid(p, single, gSingle), "");
+    const CSourceWork a = EstimateSourceWork(p, gSplit), b = EstimateSourceWork(p, gSingle);
+    EXPECT_GT(a.dSearch, 0);
+    EXPECT_GT(a.dNear, 0);
+    EXPECT_EQ(b.dSearch + b.dNear, 0);
+    EXPECT_GT(a.dModalShare, 0.5);
+    EXPECT_LT(a.dModalShare, 1.0);
+    EXPECT_LT(a.Solves(), b.Solves());
+
+    // 16 sublayers a ply (387 unknowns) and a window of 40 us: some 1.6e6 wave vectors of a few
+    // milliseconds each, over the bound.
+    CProblem large = Parsed(CrossPly(16, 40), kQuadraticOrder);
+    CSourceRequest far;
+    far.receivers = {{10, 0}};
+    const std::string error = CheckSourceRunSize(large, far, 101);
+    EXPECT_NE(error.find("the run is too large"), std::string::npos) << error;
+    EXPECT_NE(error.find("wave vectors of 387 unknowns"), std::string::npos) << error;
 }

@@ -1,0 +1,79 @@
+#include "SourceWork.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "DirectionalSolvers.h"
+#include "NearFieldTable.h"
+#include "RunWork.h"
+#include "SourceNearField.h"
+#include "SourceTerms.h"
+
+namespace numerics {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+// Wave vectors of a disc on which the share with modes below a frequency is counted (even in
+// area, the directions spread by the golden ratio, as the lattice spreads them).
+constexpr int kShareSamples = 64;
+// The searches, in the units of one wave vector's work: the disc's radius takes about 40 banded
+// factors along each of its 97 (96) directions; the in-band speed about 400 (700 without mirror
+// symmetry) eigen-solves (SourceReach.cpp).
+constexpr double kRadiusFactorsPerDirection = 40;
+constexpr double kSpeedSolvesMirror = 400, kSpeedSolvesHalf = 700;
+
+// The share of the wave vectors within radius with a mode below omega.
+double ModalShare(CDirectionalSolvers& directions, double radius, double omega, bool mirror) {
+    CModalSolver::CWorkspace ws;
+    const double span = mirror ? 0.5 * kPi : kPi;
+    int modal = 0;
+    for (int i = 0; i < kShareSamples; ++i) {
+        const double k = radius * std::sqrt((i + 0.5) / kShareSamples);
+        const double theta = std::fmod(0.6180339887498949 * i, 1.0) * span;
+        std::unique_ptr<CModalSolver> own;
+        if (!directions.At(theta, 0, own).AllModesAbove(k, omega * omega, ws)) ++modal;
+    }
+    return static_cast<double>(modal) / kShareSamples;
+}
+
+}  // namespace
+
+CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g) {
+    CSourceWork work;
+    const bool mirror = g.symmetry == ESourceSymmetry::kMirror;
+    if (g.symmetry == ESourceSymmetry::kAxisymmetric) {
+        // One direction: the line-load solver, every mode where one lies below the cutoff.
+        const CModalSolver solver(AssembleBands(p.model));
+        work.dVectors = g.dWaveVectors;
+        work.dModalShare = 1;
+        work.dEigen = work.dVectors * WholeCost(solver).dModal;
+        return work;
+    }
+    CDirectionalSolvers directions(p.model, 1);
+    std::unique_ptr<CModalSolver> own;
+    const CModalSolver& along = directions.At(0.0, 0, own);
+    const CWavenumberCost each = WholeCost(along);
+    const double mix = MixCost(along), check = 0.5 * each.dStatic;
+    const double cutoff = g.bSplit ? MakeModeSplit(p.band).dHigh : p.band.dModeCutoff;
+    work.dVectors = g.dWaveVectors - g.dNearVectors;
+    work.dModalShare = cutoff > 0 ? ModalShare(directions, g.dDynamicRadius, cutoff, mirror) : 1.0;
+    // A vector first checks for a mode below the cutoff (a factor per block), then solves.
+    work.dEigen = work.dVectors * (mix + (cutoff > 0 ? check : 0.0) + work.dModalShare * each.dModal);
+    if (!g.bSplit) return work;
+    work.dSearch = (mirror ? 97 : 96) * kRadiusFactorsPerDirection * check +
+                   (mirror ? kSpeedSolvesMirror : kSpeedSolvesHalf) * (mix + each.dModal);
+    // The near field at its first period: the vectors within the disc solved (most have modes
+    // below the ramp's top), those beyond by the table's nodes where it has fewer.
+    const double period = std::min({kNearFieldPeriods * p.model.Thickness(), g.dPeriodX, g.dPeriodY});
+    const double dk = 2 * kPi / period;
+    const double inner = static_cast<double>(LatticeVectors(dk, dk, g.dDynamicRadius, mirror).size());
+    const double outer = static_cast<double>(LatticeVectors(dk, dk, g.dKMax, mirror).size()) - inner;
+    const double nodes = static_cast<double>(NearTableNodes(NearTableLayout(p.model.Thickness(), mirror)));
+    work.dNear = inner * (mix + check + work.dModalShare * each.dModal) + std::min(outer, nodes) * (mix + each.dStatic);
+    return work;
+}
+
+}  // namespace numerics
