@@ -189,15 +189,20 @@ bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) cons
     return true;
 }
 
-std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
-                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
-                                             const CAtlasSettings& s, int threads) {
+bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
     // A node costs a full solve, and the marked cells' vectors are solved as well: the atlas
     // pays where its nodes are a small share of the vectors.
     const bool cheaper = static_cast<double>(CModeAtlas::NodeCount(radius, span, s)) * kAtlasShare <
                          static_cast<double>(vectors);
-    if (source == EModeSource::kExact || (source == EModeSource::kChosen && !cheaper)) return nullptr;
+    return source == EModeSource::kAtlas || (source == EModeSource::kChosen && cheaper);
+}
+
+std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
+                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
+                                             const CAtlasSettings& s, int threads) {
+    const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
+    if (!AtlasChosen(radius, mirror, vectors, source, s)) return nullptr;
     auto atlas = std::make_unique<CModeAtlas>(directions, radius, span, omegaHigh, omegaMark, s, threads);
     if (!atlas->Valid()) return nullptr;
     return atlas;

@@ -101,6 +101,9 @@ private:
 // replaces, every wave vector solved, or the atlas whatever it costs (checks).
 enum class EModeSource { kChosen, kExact, kAtlas };
 
+// Whether a split run's dynamic disc of `vectors` wave vectors within radius takes the atlas.
+bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s);
+
 // The atlas of a split run's dynamic disc of `vectors` wave vectors within radius, or none where
 // the vectors are solved one by one.
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,

@@ -4,7 +4,7 @@
 // spectrum; the band-limited split's searches (the disc's radius by banded factors, the in-band
 // speed by eigen-solves on a polar grid), its near field (the vectors within the disc solved, the
 // static table's nodes beyond it) and its dynamic disc (the share of vectors with modes below
-// the ramp's top counted on a sample). Units as RunWork.h: about a nanosecond of processor time
+// the ramp's top counted on a sample, or the mode atlas's nodes and look-ups). Units as RunWork.h: about a nanosecond of processor time
 // of one core of the development machine (`scripts/bench.sh work` prints the estimate against
 // the measured time).
 
@@ -17,11 +17,12 @@ struct CSourceWork {
     double dNear = 0;       // the split's near field at its first period
     double dVectors = 0;    // the lattice's wave vectors (the split's disc, or every one)
     double dModalShare = 0;  // of those, the share with modes to solve (estimated)
-    double dEigen = 0;      // the lattice's eigen-solves and checks
+    double dEigen = 0;      // the lattice's eigen-solves and checks, or the atlas and its look-ups
+    double dAtlasNodes = 0;  // the split's atlas, where the run takes one
     double Solves() const { return dSearch + dNear + dEigen; }
 };
 
-// The eigen-solving work of the run on grid g (MakeSourceGrid, the split's disc found).
-CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g);
+// The eigen-solving work of the request's run on grid g (MakeSourceGrid, the split's disc found).
+CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CSourceRequest& request);
 
 }  // namespace numerics

@@ -60,6 +60,8 @@ void ComparePointSources(int repeats) {
         bool burst;
         double dimConst;
         int sublayers = 1;
+        int order = 2;
+        double receiver = 0;  // x of the receiver; 0: the input's
     };
     const CPointCase cases[] = {
         {"[0/90/90/0], step, Z as W, 0..4 us", "0\n90\n", "1 3.14\n3 3\n0 4\n10\n", false, 3.113646},
@@ -69,18 +71,20 @@ void ComparePointSources(int repeats) {
         {"[0/90/90/0], tone burst, single lattice, 0..30 us", "0\n90\n", "4 0\n3 3\n0 30\n20\n", true, 1.5},
         {"[0/90/90/0], 4 sublayers, tone burst, 0..12 us", "0\n90\n", "4 0\n3 3\n0 12\n10\n", true, 3.113646,
          4},
+        {"the tone burst example at (100, 0), automatic order", "0\n90\n", "4 0\n3 3\n0 150\n100\n", true, 3.113646, 4,
+         kAutomaticOrder, 100},
     };
-    std::printf("\npoint source (one receiver, order 2) | wave vectors (share with modes) | "
+    std::printf("\npoint source (one receiver) | wave vectors (share with modes) | "
                 "estimate: searches, near field, lattice | estimate | processor time | measured / estimate\n");
     for (const CPointCase& c : cases) {
-        CCase line{c.name, c.angles, c.sublayers, 2, c.loadLines};
+        CCase line{c.name, c.angles, c.sublayers, c.order, c.loadLines};
         std::string text = Input(line);
         text.replace(text.find("3.113646"), 8, std::to_string(c.dimConst));
-        CProblem p = Parse(text, 2);
+        CProblem p = Parse(text, c.order);
         if (c.burst) AddBurst(p);
-        PlanBand(p, 2);
+        PlanBand(p, c.order);
         CSourceRequest request;
-        request.receivers = {{p.dReceiverX, 0.0}};
+        request.receivers = {{c.receiver > 0 ? c.receiver : p.dReceiverX, 0.0}};
         request.bSingleLattice = c.dimConst < 2;
         if (const std::string error = CheckSourceRunSize(p, request, kPoints); !error.empty()) {
             std::printf("%s: %s\n", c.name, error.c_str());
@@ -88,7 +92,7 @@ void ComparePointSources(int repeats) {
         }
         CSourceGrid g;
         MakeSourceGrid(p, request, g);
-        const CSourceWork work = EstimateSourceWork(p, g);
+        const CSourceWork work = EstimateSourceWork(p, g, request);
         double best = 1e300;
         for (int r = 0; r < repeats; ++r) {
             CRunOptions options;

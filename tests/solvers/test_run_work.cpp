@@ -221,7 +221,7 @@ TEST(PointSourceWork, SplitPricedBelowTheSingleLatticeAndTheBoundRefuses) {
     CSourceGrid gSplit, gSingle;
     ASSERT_EQ(MakeSourceGrid(p, split, gSplit), "");
     ASSERT_EQ(MakeSourceGrid(p, single, gSingle), "");
-    const CSourceWork a = EstimateSourceWork(p, gSplit), b = EstimateSourceWork(p, gSingle);
+    const CSourceWork a = EstimateSourceWork(p, gSplit, split), b = EstimateSourceWork(p, gSingle, single);
     EXPECT_GT(a.dSearch, 0);
     EXPECT_GT(a.dNear, 0);
     EXPECT_EQ(b.dSearch + b.dNear, 0);
