@@ -228,6 +228,13 @@ TEST(PointSourceWork, SplitPricedBelowTheSingleLatticeAndTheBoundRefuses) {
     EXPECT_GT(a.dModalShare, 0.5);
     EXPECT_LT(a.dModalShare, 1.0);
     EXPECT_LT(a.Solves(), b.Solves());
+    // So small a disc solves its vectors; the atlas asked for is priced by its nodes instead.
+    EXPECT_EQ(a.dAtlasNodes, 0);
+    CSourceRequest atlas = split;
+    atlas.modes = EModeSource::kAtlas;
+    const CSourceWork c = EstimateSourceWork(p, gSplit, atlas);
+    EXPECT_GT(c.dAtlasNodes, 0);
+    EXPECT_NE(c.dEigen, a.dEigen);
 
     // 16 sublayers a ply (387 unknowns) and a window of 40 us: some 1.6e6 wave vectors of a few
     // milliseconds each, over the bound.
