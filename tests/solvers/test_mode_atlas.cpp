@@ -141,7 +141,7 @@ TEST(ModeAtlas, ModesAgreeWithFullSolvesAtRandomWaveVectors) {
 
 // A whole run with the atlas forced against every wave vector solved: receivers at the load,
 // within a thickness, a few thicknesses off and far out, each curve within 1e-4 of its own peak
-// (measured: 4e-8 to 8e-6 within 21 mm, 1.2e-5 and 6.3e-5 at 41 mm); the same numbers on one
+// (measured: 4e-8 to 8e-6 within 21 mm, 1.2e-5 and 6.4e-5 at 41 mm); the same numbers on one
 // thread and two. The [30/-30]
 // stack has no mirror symmetry: its atlas spans half a turn.
 TEST(ModeAtlas, RunWithTheAtlasEqualsEveryWaveVectorSolved) {
