@@ -104,6 +104,19 @@ CPly Isotropic(double e, double nu, double density) {
     return {e, e, e / (2 * (1 + nu)), nu, nu, 0.0, density};
 }
 
+std::string HannBurstText(double centre, int cycles) {
+    std::string text;
+    const double length = cycles / centre, step = 1 / (40 * centre), pi = 3.14159265358979323846;
+    for (int i = 0; i * step <= length + 1e-9; ++i) {
+        const double t = i * step;
+        char line[80];
+        std::snprintf(line, sizeof line, "%.10g %.10g\n", t,
+                      0.5 * (1 - std::cos(2 * pi * t / length)) * std::sin(2 * pi * centre * t));
+        text += line;
+    }
+    return text;
+}
+
 std::string CLaminate::Text(bool crlf) const {
     const std::string nl = crlf ? "\r\n" : "\n";
     std::string s = strTitle + nl;

@@ -67,6 +67,10 @@ struct CLaminate {
 // An isotropic ply with the given modulus, Poisson ratio and density.
 CPly Isotropic(double e, double nu, double density);
 
+// A Hann-windowed sine of `cycles` cycles at `centre` MHz, 40 samples a period, as the "Sampled
+// load..." form makes it: the text of "ft.dat".
+std::string HannBurstText(double centre, int cycles);
+
 // A graded plate as the FGM writer writes it.
 struct CGradedLine {
     double dVolFraction, dThickness;

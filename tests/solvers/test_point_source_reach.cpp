@@ -89,18 +89,7 @@ TEST(PointSourceReach, FastestInBandSpeedIsTheExtensionalSpeed) {
 namespace {
 
 // A 3-cycle Hann-windowed sine at 0.3 MHz, 40 samples a period.
-std::string Burst() {
-    std::string text;
-    const double centre = 0.3, length = 3 / centre, step = 1 / (40 * centre);
-    for (int i = 0; i * step <= length + 1e-9; ++i) {
-        const double t = i * step, pi = std::numbers::pi;
-        char line[80];
-        std::snprintf(line, sizeof line, "%.10g %.10g\n", t,
-                      0.5 * (1 - std::cos(2 * pi * t / length)) * std::sin(2 * pi * centre * t));
-        text += line;
-    }
-    return text;
-}
+std::string Burst() { return HannBurstText(0.3, 3); }
 
 struct CReached {
     std::vector<std::vector<double>> curves;

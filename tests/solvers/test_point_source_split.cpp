@@ -28,18 +28,7 @@ namespace {
 
 // A 5-cycle Hann-windowed sine at 0.5 MHz, 40 samples a period, as the "Sampled load..." form
 // makes it.
-std::string Burst() {
-    std::string text;
-    const double centre = 0.5, length = 5 / centre, step = 1 / (40 * centre);
-    for (int i = 0; i * step <= length + 1e-9; ++i) {
-        const double t = i * step, pi = std::numbers::pi;
-        char line[80];
-        std::snprintf(line, sizeof line, "%.10g %.10g\n", t,
-                      0.5 * (1 - std::cos(2 * pi * t / length)) * std::sin(2 * pi * centre * t));
-        text += line;
-    }
-    return text;
-}
+std::string Burst() { return HannBurstText(0.5, 5); }
 
 // 1 mm carbon/epoxy plates of four plies, one quadratic element each; a low cut-off constant keeps
 // both lattices small (and puts the split's disc at the cut-off: the disc's own radius is what the
