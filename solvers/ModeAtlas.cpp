@@ -193,6 +193,23 @@ bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) cons
     return true;
 }
 
+std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, double omegaHigh,
+                                         CModalSolver::CWorkspace& ws) {
+    std::vector<CAtlasMode> out;
+    CModes modes;
+    for (int b = 0; b < solver.BlockCount(); ++b) {
+        solver.SolveBlock(b, k, modes, ws);
+        std::vector<CAtlasMode> block;
+        for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
+            if (modes.omegaSquared(j) < omegaHigh * omegaHigh)
+                block.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
+        std::sort(block.begin(), block.end(),
+                  [](const CAtlasMode& x, const CAtlasMode& y) { return x.omegaSquared < y.omegaSquared; });
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
 bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
     // A node costs a full solve, and the marked cells' vectors are solved as well: the atlas

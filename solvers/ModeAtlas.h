@@ -101,6 +101,11 @@ private:
 // replaces, every wave vector solved, or the atlas whatever it costs (checks).
 enum class EModeSource { kChosen, kExact, kAtlas };
 
+// Every mode of one wave vector below omegaHigh from full solves, block by block, each block in
+// ascending order: what the atlas interpolates, for comparing it with (checks, the benchmark).
+std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, double omegaHigh,
+                                         CModalSolver::CWorkspace& ws);
+
 // Whether a split run's dynamic disc of `vectors` wave vectors within radius takes the atlas.
 bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s);
 

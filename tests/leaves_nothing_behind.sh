@@ -7,20 +7,20 @@ set -u
 scratch=$(mktemp -d /tmp/pemblar-leftovers-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 status=0
-for spec in "$@"; do
-  exe=${spec%%::*}
+for entry in "$@"; do
+  exe=${entry%%::*}
   function=
-  [ "$spec" != "$exe" ] && function=${spec#*::}
+  [ "$entry" != "$exe" ] && function=${entry#*::}
   home="$scratch/home" tmp="$scratch/tmp"
   rm -rf "$home" "$tmp"
   mkdir -p "$home" "$tmp"
   if ! env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_RUNTIME_DIR -u ODBCINI -u ODBCSYSINI \
       HOME="$home" TMPDIR="$tmp" "$exe" $function >"$scratch/out.txt" 2>&1; then
-    echo "FAIL: $spec did not pass:" >&2; tail -n 20 "$scratch/out.txt" >&2; status=1; continue
+    echo "FAIL: $entry did not pass:" >&2; tail -n 20 "$scratch/out.txt" >&2; status=1; continue
   fi
   left=$(cd "$scratch" && find home tmp -mindepth 1 -maxdepth 3 | head -n 10)
   if [ -n "$left" ]; then
-    echo "FAIL: $spec left behind:" >&2; echo "$left" >&2; status=1
+    echo "FAIL: $entry left behind:" >&2; echo "$left" >&2; status=1
   fi
 done
 [ "$status" -eq 0 ] && echo "PASS: nothing left behind by $#"

@@ -56,22 +56,6 @@ struct CErrors {
     double phaseBand = 0, productBand = 0;  // unweighed, modes below the band's edge, largest
 };
 
-// Exact modes of one block at (k, theta), ascending, below omegaHigh.
-std::vector<CAtlasMode> ExactModes(const CModalSolver& solver, double k, double omegaHigh, CModalSolver::CWorkspace& ws) {
-    std::vector<CAtlasMode> out;
-    CModes modes;
-    for (int b = 0; b < solver.BlockCount(); ++b) {
-        solver.SolveBlock(b, k, modes, ws);
-        std::vector<CAtlasMode> block;
-        for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
-            if (modes.omegaSquared(j) < omegaHigh * omegaHigh)
-                block.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
-        std::sort(block.begin(), block.end(), [](const CAtlasMode& x, const CAtlasMode& y) { return x.omegaSquared < y.omegaSquared; });
-        out.insert(out.end(), block.begin(), block.end());
-    }
-    return out;
-}
-
 void Compare(const std::vector<CAtlasMode>& atlas, const std::vector<CAtlasMode>& exact, const CSpectrum& spectrum,
              double window, double edge, CErrors& e) {
     const auto count = [](const std::vector<CAtlasMode>& v, int b) {
@@ -196,7 +180,7 @@ int main(int argc, char** argv) {
         auto& out = set == &spread ? exactSpread : exactAxes;
         for (const auto& [k, th] : *set) {
             std::unique_ptr<CModalSolver> own;
-            out.push_back(ExactModes(directions.At(th, 0, own), k, split.dHigh, ws));
+            out.push_back(SolvedAtlasModes(directions.At(th, 0, own), k, split.dHigh, ws));
         }
     }
 

@@ -51,23 +51,6 @@ CProblem Plate(double a, double b, int load, int output, double window = 12) {
     return p;
 }
 
-// Every mode of one wave vector below omegaHigh, per block in ascending order.
-std::vector<CAtlasMode> Exact(const CModalSolver& solver, double k, double omegaHigh) {
-    CModalSolver::CWorkspace ws;
-    CModes modes;
-    std::vector<CAtlasMode> out;
-    for (int b = 0; b < solver.BlockCount(); ++b) {
-        solver.SolveBlock(b, k, modes, ws);
-        std::vector<CAtlasMode> block;
-        for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
-            if (modes.omegaSquared(j) < omegaHigh * omegaHigh)
-                block.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
-        std::sort(block.begin(), block.end(), [](auto& x, auto& y) { return x.omegaSquared < y.omegaSquared; });
-        out.insert(out.end(), block.begin(), block.end());
-    }
-    return out;
-}
-
 double Peak(const std::vector<double>& v) {
     double m = 0;
     for (double x : v) m = std::max(m, std::abs(x));
@@ -108,7 +91,8 @@ TEST(ModeAtlas, ModesAgreeWithFullSolvesAtRandomWaveVectors) {
             continue;
         }
         std::unique_ptr<CModalSolver> own;
-        const std::vector<CAtlasMode> exact = Exact(directions.At(theta, 0, own), k, split.dHigh);
+        CModalSolver::CWorkspace ws;
+        const std::vector<CAtlasMode> exact = SolvedAtlasModes(directions.At(theta, 0, own), k, split.dHigh, ws);
         // Pair the modes block by block; a mode right at the ramp's top may fall on either side.
         for (int b = 0; b < 2; ++b) {
             std::vector<const CAtlasMode*> x, y;
