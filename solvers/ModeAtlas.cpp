@@ -7,7 +7,7 @@
 #include <numeric>
 #include <numbers>
 
-#include <Eigen/Dense>
+#include <Eigen/Core>
 
 #include "ModalSolver.h"
 #include "Parallel.h"
@@ -109,13 +109,13 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span
         }
         m_nSlots += bandModes[b] + 1;
     }
-    m_values.assign(nodes.size() * static_cast<size_t>(m_nSlots) * kValues, kMissing);
+    m_values.assign(nodes.size() * static_cast<size_t>(m_nSlots) * kStride, kMissing);
     for (size_t n = 0; n < nodes.size(); ++n)
         for (size_t b = 0; b < nodes[n].blocks.size(); ++b) {
             const std::vector<double>& v = nodes[n].blocks[b];
-            const size_t kept = std::min(v.size(), static_cast<size_t>(bandModes[b] + 1) * kValues);
-            std::copy(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(kept),
-                      m_values.begin() + static_cast<std::ptrdiff_t>((n * m_nSlots + firstSlot[b]) * kValues));
+            const int kept = std::min(static_cast<int>(v.size() / kValues), bandModes[b] + 1);
+            for (int m = 0; m < kept; ++m)
+                std::copy_n(v.begin() + static_cast<std::ptrdiff_t>(m) * kValues, kValues, Node(n, firstSlot[b] + m));
         }
     m_near.assign(nodes.size(), 0);
     // The centre's modes have no direction (the two lowest in-plane ones are degenerate there)
@@ -124,6 +124,7 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span
     // of the curves' peaks interpolated there, 1e-6 to 3e-6 solved).
     for (int j = 0; j < angles; ++j) m_near[m_grid.Index(0, j)] = 1;
     MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
+    MarkStencils();
     m_bValid = true;
 }
 
@@ -164,31 +165,68 @@ size_t CModeAtlas::MarkedNodes() const {
     return static_cast<size_t>(std::count(m_near.begin(), m_near.end(), 1));
 }
 
+void CModeAtlas::MarkStencils() {
+    const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
+    const int alongK = CPolarGrid::Stencil(0, rings, m_grid.Points()).count;
+    const int alongTheta = CPolarGrid::Stencil(0, angles, m_grid.Points()).count;
+    m_nearStencil.assign(m_grid.NodeCount(), 0);
+    for (int i = 0; i + alongK <= rings; ++i)
+        for (int j = 0; j + alongTheta <= angles; ++j)
+            for (int a = 0; a < alongK && !m_nearStencil[m_grid.Index(i, j)]; ++a)
+                for (int b = 0; b < alongTheta; ++b)
+                    if (m_near[m_grid.Index(i + a, j + b)]) {
+                        m_nearStencil[m_grid.Index(i, j)] = 1;
+                        break;
+                    }
+}
+
+double CModeAtlas::InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const {
+    // CPolarGrid::Interpolate's order of operations, on a slot's rows of nodes.
+    const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes()) * kStride;
+    const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot);
+    double sum = 0;
+    for (int a = 0; a < w.k.count; ++a, row += rowStep) {
+        double along = w.theta.w[0] * row[0];
+        for (int b = 1; b < w.theta.count; ++b) along += w.theta.w[b] * row[b * kStride];
+        sum = a == 0 ? w.k.w[0] * along : sum + w.k.w[a] * along;
+    }
+    return sum;
+}
+
+void CModeAtlas::InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const {
+    using CValues = Eigen::Array<double, kStride, 1>;  // the products, between omega^2 and the pad
+    const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes()) * kStride;
+    const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot);
+    CValues sum = CValues::Zero();
+    for (int a = 0; a < w.k.count; ++a, row += rowStep) {
+        CValues along = w.theta.w[0] * Eigen::Map<const CValues>(row);
+        for (int b = 1; b < w.theta.count; ++b) along += w.theta.w[b] * Eigen::Map<const CValues>(row + b * kStride);
+        if (a == 0) sum = w.k.w[0] * along;
+        else sum += w.k.w[a] * along;
+    }
+    std::copy_n(sum.data() + 1, 6, out);
+}
+
 bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) const {
     out.clear();
     if (!m_bValid || !(k <= m_dKMax)) return false;
     const CPolarGrid::CWeights w = m_grid.Weights(k, theta);
-    for (int a = 0; a < w.k.count; ++a)
-        for (int b = 0; b < w.theta.count; ++b)
-            if (m_near[m_grid.Index(w.k.first + a, w.theta.first + b)]) return false;
+    if (m_nearStencil[m_grid.Index(w.k.first, w.theta.first)]) return false;
     const double limit = m_dOmegaHigh * m_dOmegaHigh;
     int above = -1;  // a block whose modes from here on lie above the band (they are sorted)
     for (int slot = 0; slot < m_nSlots; ++slot) {
         if (!m_inBand[static_cast<size_t>(slot)] || m_block[static_cast<size_t>(slot)] == above) continue;
         // The frequency first: most slots lie above the band, and need no products.
-        CAtlasMode mode;
-        mode.omegaSquared = m_grid.Interpolate<double>(w, [&](int i, int j) { return Node(m_grid.Index(i, j), slot)[0]; });
+        const double omegaSquared = InterpolateFrequency(w, slot);
         // A node without the mode holds it far above the band (kSpareModes): so is it here.
-        if (std::isnan(mode.omegaSquared) || mode.omegaSquared >= limit) {
+        if (std::isnan(omegaSquared) || omegaSquared >= limit) {
             above = m_block[static_cast<size_t>(slot)];
             continue;
         }
-        using CProducts = Eigen::Matrix<double, 6, 1>;
-        const CProducts p = m_grid.Interpolate<CProducts>(
-            w, [&](int i, int j) { return CProducts(Eigen::Map<const CProducts>(Node(m_grid.Index(i, j), slot) + 1)); });
-        for (int c = 0; c < 6; ++c) mode.products[static_cast<size_t>(c)] = p[c];
+        CAtlasMode& mode = out.emplace_back();
+        mode.omegaSquared = omegaSquared;
+        InterpolateProducts(w, slot, mode.products.data());
         mode.block = m_block[static_cast<size_t>(slot)];
-        out.push_back(mode);
     }
     return true;
 }

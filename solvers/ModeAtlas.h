@@ -77,23 +77,37 @@ public:
 
     const CPolarGrid& Grid() const { return m_grid; }
     size_t MarkedNodes() const;
+    // Whether node (i, j) of the grid is marked near a crossing (its stencils are solved exactly).
+    bool Marked(int i, int j) const { return m_near[m_grid.Index(i, j)] != 0; }
     int Slots() const { return m_nSlots; }
 
 private:
     static constexpr int kValues = 7;  // omega^2 and six products
+    // A node's values of one slot padded to a cache line's eight doubles; slot-major, the nodes
+    // in the grid's order (angles fastest), so a stencil's row of nodes is contiguous.
+    static constexpr int kStride = 8;
+    double* Node(size_t node, int slot) {
+        return &m_values[(static_cast<size_t>(slot) * m_grid.NodeCount() + node) * kStride];
+    }
     const double* Node(size_t node, int slot) const {
-        return &m_values[(node * static_cast<size_t>(m_nSlots) + static_cast<size_t>(slot)) * kValues];
+        return &m_values[(static_cast<size_t>(slot) * m_grid.NodeCount() + node) * kStride];
     }
     void MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
                        double gapFactor);
+    // Which stencils hold a marked node, by their first node (Find's refusal in one look-up).
+    void MarkStencils();
+    // A slot's omega^2, and its six products (into out), interpolated with the stencil's weights.
+    double InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const;
+    void InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const;
 
     CPolarGrid m_grid;
     double m_dKMax = 0, m_dOmegaHigh = 0;
     int m_nSlots = 0;                  // modes kept per node: per block its most in the band, plus one
     std::vector<int> m_inBand;         // per slot: whether it can be in the band (not the spare above)
     std::vector<int> m_block;          // per slot: its block
-    std::vector<double> m_values;      // [node][slot][kValues]
+    std::vector<double> m_values;      // [slot][node][kStride]
     std::vector<unsigned char> m_near;  // per node: near a crossing
+    std::vector<unsigned char> m_nearStencil;  // per stencil's first node: it holds a marked one
     bool m_bValid = false;
 };
 

@@ -85,11 +85,17 @@ public:
         const int centre = s.count % 2 == 0 ? static_cast<int>(std::floor(x)) - (s.count / 2 - 1)
                                             : static_cast<int>(std::lround(x)) - (s.count - 1) / 2;
         s.first = std::clamp(centre, 0, count - s.count);
+        // prod_{b != a} (x - x_b) from both ends, over the integer prod_{b != a} (a - b): one
+        // division a weight.
+        std::array<double, kMaxPoints> before{}, after{};
+        before[0] = after[s.count - 1] = 1.0;
+        for (int a = 1; a < s.count; ++a) before[a] = before[a - 1] * (x - (s.first + a - 1));
+        for (int a = s.count - 2; a >= 0; --a) after[a] = after[a + 1] * (x - (s.first + a + 1));
         for (int a = 0; a < s.count; ++a) {
-            double w = 1.0;
+            double denominator = 1.0;
             for (int b = 0; b < s.count; ++b)
-                if (b != a) w *= (x - (s.first + b)) / static_cast<double>(a - b);
-            s.w[a] = w;
+                if (b != a) denominator *= static_cast<double>(a - b);
+            s.w[a] = before[a] * after[a] / denominator;
         }
         return s;
     }

@@ -123,6 +123,93 @@ TEST(ModeAtlas, ModesAgreeWithFullSolvesAtRandomWaveVectors) {
     EXPECT_FALSE(atlas.Find(radius + 1, 0.3, found));
 }
 
+// How the atlas reads its own nodes. At a node the stencil's weights are one and zeros, so Find
+// gives that node's full solve exactly; between nodes it is the plain weighted sum of the stencil's
+// node values (CPolarGrid::Interpolate on Find at each node), mode by mode within a block; and it
+// refuses exactly where a stencil node is marked. A misread stride, row or slot shows in one of
+// the three.
+TEST(ModeAtlas, FindReadsTheNodesAsTheirWeightedSum) {
+    const CProblem p = Plate(0, 90, 3, 3);
+    const CModeSplit split = MakeModeSplit(p.band);
+    CDirectionalSolvers directions(p.model, 2);
+    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
+    const CModeAtlas atlas(directions, 1.2, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    ASSERT_TRUE(atlas.Valid());
+    const CPolarGrid& grid = atlas.Grid();
+    CModalSolver::CWorkspace ws;
+    std::vector<CAtlasMode> found;
+    const auto near = [](double x, double y, double scale) { return std::abs(x - y) <= 1e-12 * scale; };
+    int nodes = 0;
+    for (int i = 1; grid.K(i) < 1.2; i += 2)
+        for (int j = 0; j < grid.AngularNodes(); j += 5) {
+            if (!atlas.Find(grid.K(i), grid.Theta(j), found)) continue;
+            std::unique_ptr<CModalSolver> own;
+            const std::vector<CAtlasMode> solved =
+                SolvedAtlasModes(directions.At(grid.Theta(j), 0, own), grid.K(i), split.dHigh, ws);
+            ASSERT_EQ(found.size(), solved.size()) << i << " " << j;
+            for (size_t m = 0; m < found.size(); ++m) {
+                EXPECT_EQ(found[m].block, solved[m].block);
+                // The node's own coordinates, up to the rounding of (k - k0) / dk.
+                EXPECT_TRUE(near(found[m].omegaSquared, solved[m].omegaSquared, split.dHigh * split.dHigh));
+                double scale = 0;
+                for (double x : solved[m].products) scale = std::max(scale, std::abs(x));
+                for (int c = 0; c < 6; ++c) EXPECT_TRUE(near(found[m].products[c], solved[m].products[c], scale)) << c;
+            }
+            ++nodes;
+        }
+    EXPECT_GT(nodes, 20);
+
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    int compared = 0, refused = 0;
+    for (int s = 0; s < 300; ++s) {
+        const double k = 1.2 * std::sqrt(unit(random)), theta = 0.5 * kPi * unit(random);
+        const CPolarGrid::CWeights w = grid.Weights(k, theta);
+        bool marked = false;
+        // Every stencil node's modes, found at the node; a mode's rank within its block.
+        std::vector<std::vector<CAtlasMode>> at(grid.NodeCount());
+        for (int a = 0; a < w.k.count; ++a)
+            for (int b = 0; b < w.theta.count; ++b) {
+                const int i = w.k.first + a, j = w.theta.first + b;
+                marked = marked || atlas.Marked(i, j);
+                atlas.Find(grid.K(i), grid.Theta(j), at[grid.Index(i, j)]);
+            }
+        ASSERT_EQ(atlas.Find(k, theta, found), !marked) << k << " " << theta;
+        if (marked) {
+            ++refused;
+            continue;
+        }
+        const auto mode = [&](int i, int j, int block, size_t rank) -> const CAtlasMode* {
+            size_t seen = 0;
+            for (const CAtlasMode& m : at[grid.Index(i, j)])
+                if (m.block == block && seen++ == rank) return &m;
+            return nullptr;
+        };
+        std::vector<size_t> rank(2, 0);
+        for (const CAtlasMode& m : found) {
+            const size_t r = rank[static_cast<size_t>(m.block)]++;
+            bool everywhere = true;
+            for (int a = 0; a < w.k.count; ++a)
+                for (int b = 0; b < w.theta.count; ++b)
+                    everywhere = everywhere && mode(w.k.first + a, w.theta.first + b, m.block, r);
+            if (!everywhere) continue;  // above the band at some node: the node holds it, Find there does not
+            const double w2 = grid.Interpolate<double>(w, [&](int i, int j) { return mode(i, j, m.block, r)->omegaSquared; });
+            EXPECT_TRUE(near(m.omegaSquared, w2, split.dHigh * split.dHigh)) << k << " " << theta;
+            double scale = 0;
+            for (double x : m.products) scale = std::max(scale, std::abs(x));
+            for (int c = 0; c < 6; ++c) {
+                const double ref = grid.Interpolate<double>(w, [&](int i, int j) { return mode(i, j, m.block, r)->products[c]; });
+                EXPECT_TRUE(near(m.products[c], ref, scale)) << k << " " << theta << " product " << c;
+            }
+            ++compared;
+        }
+    }
+    std::printf("%d nodes, %d modes between nodes compared, %d of 300 refused\n", nodes, compared, refused);
+    EXPECT_GT(compared, 150);
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, 250);
+}
+
 // A whole run with the atlas forced against every wave vector solved: receivers at the load,
 // within a thickness, a few thicknesses off and far out, each curve within 1e-4 of its own peak
 // (measured: 4e-8 to 8e-6 within 21 mm, 1.2e-5 and 6.4e-5 at 41 mm); the same numbers on one
