@@ -11,6 +11,11 @@ namespace {
 
 // Receivers per block of the binned sum (each block one thread's, summed in entry order).
 constexpr int kBinReceiverBlock = 64;
+// Entries at most in a run sharing their modes' weights.
+constexpr size_t kSharedEntries = 4;
+// A single block of receivers has its bins in this many ranges, each one thread's (the ranges
+// fixed, so each bin is summed in entry order on any number of threads).
+constexpr long kBinRanges = 8;
 // Bins x receivers held at least may reach this many values before they are synthesised.
 constexpr size_t kMinBinCapValues = size_t(1) << 23;
 
@@ -27,6 +32,10 @@ CFrequencyBins::CFrequencyBins(double lagWidth) : m_dSpacing(kBinSpacingLag / st
 
 long CFrequencyBins::BinsUpTo(double omega) const {
     return static_cast<long>(std::floor(std::abs(omega) / m_dSpacing)) + kBinTaps / 2 + 1;
+}
+
+long CFrequencyBins::FirstBin(double omega) const {
+    return std::max(0L, static_cast<long>(std::floor(std::abs(omega) / m_dSpacing)) - kBinTaps / 2 + 1);
 }
 
 long CFrequencyBins::Weights(double omega, double* weights) const {
@@ -74,24 +83,58 @@ CBinnedReceiverSum::CBinnedReceiverSum(const CLoadFunction& load, const CTimeGri
       m_nReceivers(receivers),
       m_nCapValues(std::max(kMinBinCapValues, static_cast<size_t>(receivers) * length)) {}
 
+std::vector<size_t> CBinnedReceiverSum::SharedModes(size_t count, const CPackedModes& modes) {
+    std::vector<size_t> starts;
+    for (size_t e = 0; e < count; ++e) {
+        const size_t run = starts.empty() ? 0 : starts.back();
+        const size_t n = modes.modeCount[run];
+        const bool same = !starts.empty() && e - run < kSharedEntries && modes.modeCount[e] == n &&
+                          std::equal(&modes.omega[modes.offset[e]], &modes.omega[modes.offset[e]] + n, &modes.omega[modes.offset[run]]);
+        if (!same) starts.push_back(e);
+    }
+    starts.push_back(count);
+    return starts;
+}
+
+void CBinnedReceiverSum::Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const CPhase& phase,
+                                size_t r0, size_t r1, long lowBin, long highBin, double* bins, size_t stride) const {
+    double at[kSharedEntries][kBinReceiverBlock], amplitude[kBinReceiverBlock], w[kBinTaps];
+    for (size_t q = 0; q + 1 < runs.size(); ++q) {
+        const size_t e0 = runs[q], e1 = runs[q + 1], n = modes.modeCount[e0];
+        bool phased = false;
+        for (size_t j = 0; j < n; ++j) {
+            const double omega = modes.omega[modes.offset[e0] + j];
+            if (m_bins.BinsUpTo(omega) <= lowBin || m_bins.FirstBin(omega) >= highBin) continue;
+            if (!phased)
+                for (size_t e = e0; e < e1; ++e)
+                    for (size_t r = r0; r < r1; ++r) at[e - e0][r - r0] = phase(e, static_cast<int>(r));
+            phased = true;
+            for (size_t r = r0; r < r1; ++r) {
+                double a = 0;
+                for (size_t e = e0; e < e1; ++e) a += modes.coeff[modes.offset[e] + j] * at[e - e0][r - r0];
+                amplitude[r - r0] = a;
+            }
+            const long first = m_bins.Weights(omega, w);
+            for (int i = 0; i < kBinTaps; ++i) {
+                const long b = first + i;
+                if (b < lowBin || b >= highBin) continue;
+                double* row = bins + static_cast<size_t>(b) * stride;
+                for (size_t r = r0; r < r1; ++r) row[r] += w[i] * amplitude[r - r0];
+            }
+        }
+    }
+}
+
 void CBinnedReceiverSum::Add(size_t count, const CPackedModes& modes, const CPhase& phase, int threads) {
     if (!m_bBinned) {
         m_sum.Add(count, modes, phase, threads);
         return;
     }
-    // Every mode's bin weights, times its coefficient.
-    const size_t total = modes.omega.size();
-    std::vector<long> first(total);
-    std::vector<double> weight(total * kBinTaps);
-    ParallelFor(count, threads, [&](size_t e, int) {
-        for (size_t j = modes.offset[e]; j < modes.offset[e] + modes.modeCount[e]; ++j) {
-            double* w = &weight[j * kBinTaps];
-            first[j] = m_bins.Weights(modes.omega[j], w);
-            for (int i = 0; i < kBinTaps; ++i) w[i] *= modes.coeff[j];
-        }
-    });
-    long needed = m_nBins;
-    for (long f : first) needed = std::max(needed, f + kBinTaps);
+    double most = 0;
+    for (size_t e = 0; e < count; ++e)
+        for (size_t j = modes.offset[e]; j < modes.offset[e] + modes.modeCount[e]; ++j) most = std::max(most, std::abs(modes.omega[j]));
+    // A stencil folded at zero spans the first kBinTaps bins.
+    const long needed = std::max({m_nBins, m_bins.BinsUpTo(most), static_cast<long>(kBinTaps)});
     const size_t receivers = static_cast<size_t>(m_nReceivers);
     if (static_cast<size_t>(needed) * receivers > m_nCapValues) {
         // More bins than memory allows: what is binned so far is synthesised, the rest goes direct.
@@ -106,21 +149,26 @@ void CBinnedReceiverSum::Add(size_t count, const CPackedModes& modes, const CPha
         m_weights.resize(static_cast<size_t>(needed) * receivers, 0.0);
         m_nBins = needed;
     }
+    const std::vector<size_t> runs = SharedModes(count, modes);
     const size_t blocks = (receivers + kBinReceiverBlock - 1) / kBinReceiverBlock;
-    ParallelFor(blocks, threads, [&](size_t block, int) {
-        const size_t r0 = block * kBinReceiverBlock, r1 = std::min(receivers, r0 + kBinReceiverBlock);
-        double at[kBinReceiverBlock];
-        for (size_t e = 0; e < count; ++e) {
-            if (modes.modeCount[e] == 0) continue;
-            for (size_t r = r0; r < r1; ++r) at[r - r0] = phase(e, static_cast<int>(r));
-            for (size_t j = modes.offset[e]; j < modes.offset[e] + modes.modeCount[e]; ++j) {
-                const double* w = &weight[j * kBinTaps];
-                for (int i = 0; i < kBinTaps; ++i) {
-                    double* row = &m_weights[static_cast<size_t>(first[j] + i) * receivers];
-                    for (size_t r = r0; r < r1; ++r) row[r] += w[i] * at[r - r0];
-                }
-            }
-        }
+    if (blocks > 1) {
+        ParallelFor(blocks, threads, [&](size_t block, int) {
+            const size_t r0 = block * kBinReceiverBlock, r1 = std::min(receivers, r0 + kBinReceiverBlock);
+            Spread(runs, modes, phase, r0, r1, 0, m_nBins, m_weights.data(), receivers);
+        });
+        return;
+    }
+    // One block of receivers (one receiver, often): the phases once, then the bins by ranges.
+    std::vector<double> phases(count * receivers);
+    ParallelFor((count + 1023) / 1024, threads, [&](size_t chunk, int) {
+        for (size_t e = chunk * 1024; e < std::min(count, chunk * 1024 + 1024); ++e)
+            for (size_t r = 0; r < receivers; ++r) phases[e * receivers + r] = phase(e, static_cast<int>(r));
+    });
+    const CPhase tabled = [&](size_t e, int r) { return phases[e * receivers + static_cast<size_t>(r)]; };
+    const long width = (m_nBins + kBinRanges - 1) / kBinRanges;
+    ParallelFor(static_cast<size_t>(kBinRanges), threads, [&](size_t range, int) {
+        const long low = static_cast<long>(range) * width;
+        Spread(runs, modes, tabled, 0, receivers, low, std::min(m_nBins, low + width), m_weights.data(), receivers);
     });
 }
 

@@ -28,8 +28,9 @@ public:
     // The weights of a mode at omega on bins first .. first + kBinTaps - 1 (folded at zero, so
     // first >= 0); returns first.
     long Weights(double omega, double* weights) const;
-    // The bins a mode up to omega touches.
+    // The bins a mode up to omega touches, and the lowest bin a mode at omega touches.
     long BinsUpTo(double omega) const;
+    long FirstBin(double omega) const;
 
 private:
     double m_dSpacing;
@@ -51,6 +52,13 @@ public:
     bool Binned() const { return m_bBinned; }
 
 private:
+    // Runs of entries with the same modes (a wave vector and its mirror image): their starts.
+    static std::vector<size_t> SharedModes(size_t count, const CPackedModes& modes);
+    // The bins of the receivers r0 .. r1 from the entries' modes, each stencil's weights once for
+    // a run of entries (weights times the run's phases summed): those in [lowBin, highBin) added
+    // to bins (row lowBin first, `stride` values a row).
+    void Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const CPhase& phase, size_t r0,
+                size_t r1, long lowBin, long highBin, double* bins, size_t stride) const;
     void Flush(int threads);
 
     CReceiverSum m_sum;

@@ -39,10 +39,19 @@ struct CVectorModes {
     std::vector<std::array<double, 6>> products;  // of the top's (u, v, w~) (TopProducts)
     Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
     bool bStatic = false;
+    // Empty again, keeping the lists' memory for the next wave vector.
+    void Clear() {
+        omegaSquared.clear();
+        weight.clear();
+        products.clear();
+        flexibility.setZero();
+        second.setZero();
+        bStatic = false;
+    }
 };
 
 void FindModes(const CModalSolver& solver, double k, double cutoff, CVectorModes& out, CModalSolver::CWorkspace& ws) {
-    out = CVectorModes{};
+    out.Clear();
     const double limit = cutoff * cutoff;
     out.bStatic = cutoff > 0 && solver.StaticMatrices(k, limit, out.flexibility, out.second, ws);
     if (out.bStatic) return;
@@ -77,7 +86,7 @@ void AddDynamicMode(double omegaSquared, const std::array<double, 6>& products, 
 // chi; none (and no solve) where every mode lies above.
 void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& split, CVectorModes& out,
                       CModalSolver::CWorkspace& ws) {
-    out = CVectorModes{};
+    out.Clear();
     if (solver.AllModesAbove(k, split.dHigh * split.dHigh, ws)) return;
     CModes modes;
     solver.Solve(k, modes, ws);
@@ -88,7 +97,7 @@ void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& sp
 // The same from the atlas; false (nothing found) where it needs an exact solve.
 bool AtlasDynamicModes(const CModeAtlas& atlas, double k, double theta, const CModeSplit& split, CVectorModes& out,
                        std::vector<CAtlasMode>& found) {
-    out = CVectorModes{};
+    out.Clear();
     if (!atlas.Find(k, theta, found)) return false;
     for (const CAtlasMode& m : found) AddDynamicMode(m.omegaSquared, m.products, split, out);
     return true;
@@ -328,6 +337,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         packed.offset.push_back(0);
         std::vector<long> ms, ns;
         std::vector<CQuasiStatic> batchQuasi;
+        std::vector<CTerm> vectorTerms;  // one wave vector's, reused
         for (size_t local = 0; local < count; ++local) {
             // Plain copies: lambdas below capture them, which structured bindings cannot be in
             // every compiler we build with.
@@ -335,7 +345,8 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
             const double taper = Taper(k, g.dKMax);
             if (split.On() && modes[local].omegaSquared.empty()) continue;  // wholly in the near field
-            std::vector<CTerm> made;
+            std::vector<CTerm>& made = vectorTerms;
+            made.clear();
             if (hankel) {
                 // The integrand k h(k) J_n(kr) is odd in k (h even): the trapezoid rule from 0 gets
                 // end corrections (Euler-Maclaurin), +dk^2/12 h(0) - dk^4/240 h''(0), with h''(0)

@@ -160,6 +160,38 @@ TEST(SourceBinning, BinnedReceiversAreThePlainSum) {
     }
 }
 
+// Entries in runs that share their modes (a wave vector and its mirror image: the same
+// frequencies, other coefficients and phases; runs of one to six, longer than the sum takes at
+// once) are spread once for the run: still the plain sum, for one receiver (its bins in ranges,
+// one thread's each) and for 70 (two blocks of receivers), and the same bytes on one thread and two.
+TEST(SourceBinning, EntriesSharingTheirModesAreThePlainSum) {
+    const CLoadFunction burst = Burst();
+    const CTimeGrid times{0, 0.15, 1001};
+    for (int receivers : {1, 70}) {
+        CEntries entries = MakeEntries(240, receivers, 11.6, 9);
+        CEntries shared;
+        shared.modes.offset.push_back(0);
+        std::mt19937 random(4);
+        for (size_t e = 0; e < 240; ++e)
+            for (size_t copy = 0; copy <= e % 6; ++copy) {
+                for (size_t j = entries.modes.offset[e]; j < entries.modes.offset[e + 1]; ++j) {
+                    shared.modes.omega.push_back(entries.modes.omega[j]);
+                    shared.modes.coeff.push_back(entries.modes.coeff[j] * (1.0 - 0.3 * static_cast<double>(copy)));
+                }
+                shared.modes.modeCount.push_back(entries.modes.modeCount[e]);
+                shared.modes.offset.push_back(shared.modes.omega.size());
+                std::vector<double> at = entries.phase[e];
+                for (double& x : at) x = std::sin(x + static_cast<double>(copy));
+                shared.phase.push_back(at);
+            }
+        const CSummed plain = Sum(burst, times, shared, receivers, false, 2);
+        const CSummed binned = Sum(burst, times, shared, receivers, true, 2);
+        ASSERT_TRUE(binned.bBinned);
+        EXPECT_LT(RelativeDifference(plain.curves, binned.curves), 2e-10) << receivers << " receivers";
+        EXPECT_EQ(Sum(burst, times, shared, receivers, true, 1).curves, binned.curves) << receivers << " receivers";
+    }
+}
+
 // A mode far above the bins' memory (10^5 rad/us over 150 us: some 3e7 bins) has what was
 // binned synthesised and the rest summed plainly: the curves are still the plain sum's.
 TEST(SourceBinning, BinsBeyondTheirMemoryFallBackToThePlainSum) {
