@@ -25,6 +25,7 @@
 
 #include "BandReduction.h"
 #include "ThicknessModel.h"
+#include "TridiagonalModes.h"
 
 namespace numerics {
 
@@ -80,12 +81,19 @@ public:
         Eigen::MatrixXd dense;  // a wide block's K(kappa), then its standard form
         Eigen::VectorXd d, e;
         CCarriedRows rows;
+        CTridiagonalWork low;
     };
 
     // Every mode with all three top components.
     void Solve(double kappa, CModes& out, CWorkspace& ws) const;
     // The same for one block's modes alone (blocks never share a mode).
     void SolveBlock(int block, double kappa, CModes& out, CWorkspace& ws) const;
+    // One block's modes below omegaSquaredLimit and `spares` more above it (fewer where the block
+    // has fewer), ascending, with all three top components: the same reductions, then only those
+    // eigenpairs of the tridiagonal matrix. Returns how many lie below the limit by a Sturm count
+    // of the reduced matrix, which no mode below the limit escapes.
+    int SolveBlockBelow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out,
+                        CWorkspace& ws) const;
     // Only the modes that can carry a load along a to an output along b (0 u, 1 v, 2 w~):
     // omega^2 and top(a) top(b) of each, written from the start of the arrays (room for Size()).
     // Returns how many.

@@ -45,17 +45,13 @@ void SolveNode(const CModalSolver& solver, double k, double omegaSquaredHigh, CM
     out.blocks.assign(static_cast<size_t>(count), {});
     out.inBand.assign(static_cast<size_t>(count), 0);
     for (int b = 0; b < count; ++b) {
-        solver.SolveBlock(b, k, modes, ws);
-        std::vector<int> order(static_cast<size_t>(modes.omegaSquared.size()));
-        std::iota(order.begin(), order.end(), 0);
-        std::sort(order.begin(), order.end(), [&](int x, int y) { return modes.omegaSquared(x) < modes.omegaSquared(y); });
+        solver.SolveBlockBelow(b, k, omegaSquaredHigh, kSpareModes, modes, ws);  // ascending
+        const int found = static_cast<int>(modes.omegaSquared.size());
         int below = 0;
-        while (below < static_cast<int>(order.size()) && modes.omegaSquared(order[static_cast<size_t>(below)]) < omegaSquaredHigh)
-            ++below;
-        const int kept = std::min(static_cast<int>(order.size()), below + kSpareModes);
+        while (below < found && modes.omegaSquared(below) < omegaSquaredHigh) ++below;
+        const int kept = std::min(found, below + kSpareModes);
         std::vector<double>& values = out.blocks[static_cast<size_t>(b)];
-        for (int s = 0; s < kept; ++s) {
-            const int j = order[static_cast<size_t>(s)];
+        for (int j = 0; j < kept; ++j) {
             const auto p = TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j));
             values.push_back(modes.omegaSquared(j));
             values.insert(values.end(), p.begin(), p.end());
@@ -235,15 +231,11 @@ std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, d
                                          CModalSolver::CWorkspace& ws) {
     std::vector<CAtlasMode> out;
     CModes modes;
+    const double limit = omegaHigh * omegaHigh;
     for (int b = 0; b < solver.BlockCount(); ++b) {
-        solver.SolveBlock(b, k, modes, ws);
-        std::vector<CAtlasMode> block;
-        for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
-            if (modes.omegaSquared(j) < omegaHigh * omegaHigh)
-                block.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
-        std::sort(block.begin(), block.end(),
-                  [](const CAtlasMode& x, const CAtlasMode& y) { return x.omegaSquared < y.omegaSquared; });
-        out.insert(out.end(), block.begin(), block.end());
+        solver.SolveBlockBelow(b, k, limit, 1, modes, ws);  // ascending
+        for (Eigen::Index j = 0; j < modes.omegaSquared.size() && modes.omegaSquared(j) < limit; ++j)
+            out.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
     }
     return out;
 }

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
                             SampledLoadBandEdge(burst.load, window, split.dHigh, CAtlasSettings{}.dCrossingSpectrum)};
     std::printf("crossings marked below %.3g rad/us (spectrum 1e-3 of its peak) or %.3g (%.0e)\n", marks[0], marks[1],
                 CAtlasSettings{}.dCrossingSpectrum);
-    std::printf("%6s %6s %3s %5s %7s %7s %7s %6s | %-46s | %-46s\n", "dk", "dth", "pts", "mark", "nodes", "cpu s", "marked",
+    std::printf("%6s %6s %3s %5s %7s %7s %6s | %-46s | %-46s\n", "dk", "dth", "pts", "mark", "nodes", "cpu s", "marked",
                 "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
     for (double mark : {marks[1]})
     for (double dk : {0.1})

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <limits>
 #include <memory>
 
 #include "BlasThreads.h"
@@ -169,4 +171,112 @@ TEST(ModalSolver, MixedStiffnessIsTheTurnedPlatesSolver) {
             EXPECT_LT((ra - rb).cwiseAbs().maxCoeff(), 1e-10 * rb.cwiseAbs().maxCoeff()) << theta << " " << kappa;
         }
     }
+}
+
+namespace {
+
+// The block's modes by the whole spectrum, ascending.
+CModes SortedBlock(const CModalSolver& solver, int block, double kappa, CModalSolver::CWorkspace& ws) {
+    CModes all;
+    solver.SolveBlock(block, kappa, all, ws);
+    std::vector<Eigen::Index> order(static_cast<size_t>(all.omegaSquared.size()));
+    for (size_t j = 0; j < order.size(); ++j) order[j] = static_cast<Eigen::Index>(j);
+    std::sort(order.begin(), order.end(), [&](Eigen::Index a, Eigen::Index b) { return all.omegaSquared(a) < all.omegaSquared(b); });
+    CModes sorted;
+    sorted.omegaSquared.resize(all.omegaSquared.size());
+    sorted.top.resize(3, all.top.cols());
+    for (size_t j = 0; j < order.size(); ++j) {
+        sorted.omegaSquared(static_cast<Eigen::Index>(j)) = all.omegaSquared(order[j]);
+        sorted.top.col(static_cast<Eigen::Index>(j)) = all.top.col(order[j]);
+    }
+    return sorted;
+}
+
+// Compares the low modes with the whole spectrum's lowest: each group of modes whose frequencies
+// coincide (the sorted order inside it is arbitrary) by the sum of its top products. Either
+// solve's vectors are accurate to about eps ||T|| / gap (the gap to the nearest other mode), so
+// that bounds their difference; the partial solve is the closer of the two to a dense solve.
+double CompareLow(const CModes& low, const CModes& all, double scale) {
+    const Eigen::Index m = low.omegaSquared.size(), n = all.omegaSquared.size();
+    if (m == 0) return 0;
+    const Eigen::VectorXd& w2 = all.omegaSquared;
+    EXPECT_LT((low.omegaSquared - w2.head(m)).cwiseAbs().maxCoeff(), 1e-12 * scale);
+    double largest = 0, worst = 0;
+    for (Eigen::Index j = 0; j < m; ++j) largest = std::max(largest, all.top.col(j).squaredNorm());
+    for (Eigen::Index first = 0; first < m;) {
+        Eigen::Index end = first + 1;
+        while (end < n && w2(end) - w2(end - 1) < 1e-9 * scale) ++end;
+        if (end > m) break;  // a group cut by the spares' end
+        Eigen::Matrix3d a = Eigen::Matrix3d::Zero(), b = Eigen::Matrix3d::Zero();
+        for (Eigen::Index j = first; j < end; ++j) {
+            a += low.top.col(j) * low.top.col(j).transpose();
+            b += all.top.col(j) * all.top.col(j).transpose();
+        }
+        const double gap = std::min(first > 0 ? w2(first) - w2(first - 1) : scale, end < n ? w2(end) - w2(end - 1) : scale);
+        const double bound = std::numeric_limits<double>::epsilon() * scale / gap * largest;
+        const double error = (a - b).cwiseAbs().maxCoeff();
+        worst = std::max(worst, error / bound);
+        EXPECT_LT(error, 1e-12 * largest + 64 * bound) << "modes " << first << " to " << end - 1;
+        first = end;
+    }
+    return worst;
+}
+
+}  // namespace
+
+// The modes below a limit (and a few spares) without the rest of the spectrum: the same count,
+// frequencies and top products as the whole spectrum's lowest, on an isotropic layer, a
+// cross-ply plate along its axis (shear-horizontal and Lamb modes in one block, where they cross)
+// and off it, an angle-ply plate and a graded layer; at zero and a tiny wavenumber, where the
+// lowest modes coincide or crowd at zero, and large ones; limits just above and below a mode.
+TEST(ModalSolver, TheModesBelowALimitAreTheWholeSpectrumsLowest) {
+    const CThicknessModel isotropic = Laminate("2    1.0000\n", 1, "4 ");
+    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ",
+                                              "0.0000\n90.0000\n");
+    const CThicknessModel anglePly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ",
+                                              "30.0000\n-30.0000\n");
+    CProblem graded;
+    CFgmOptions options;
+    ASSERT_EQ(ParseFgmInput("200 8 0.3\n70 2.7 0.33\n2\n1.0 0.5\n0.5 0.5\n0.0\n1\n1 3.14\n3 3\n0 10\n2\n", "inputfgm.dat",
+                            options, graded),
+              "");
+    // Along directions the shear-horizontal motion stays in the Lamb motion's blocks.
+    CDirectionalSolvers round(isotropic, 1), axes(crossPly, 1), offAxes(crossPly, 1);
+    std::unique_ptr<CModalSolver> own[3];
+    const CModalSolver& plain = round.At(0.3, 0, own[0]);
+    const CModalSolver& axis = axes.At(0.0, 0, own[1]);
+    const CModalSolver& off = offAxes.At(0.7, 0, own[2]);
+    const CModalSolver angled(AssembleBands(anglePly)), layer(AssembleBands(graded.model));
+    CModalSolver::CWorkspace ws;
+    int degenerate = 0;
+    double worst = 0;  // the largest difference of products in units of eps ||T|| / gap
+    const CModalSolver* solvers[] = {&plain, &axis, &off, &angled, &layer};
+    for (int s = 0; s < 5; ++s) {
+        const CModalSolver* solver = solvers[s];
+        for (int block = 0; block < solver->BlockCount(); ++block)
+            for (double kappa : {0.0, 1e-3, 0.4, 3.0, 12.0}) {
+                SCOPED_TRACE(testing::Message() << "solver " << s << " block " << block << " kappa " << kappa);
+                const CModes all = SortedBlock(*solver, block, kappa, ws);
+                const Eigen::VectorXd& w2 = all.omegaSquared;
+                const double scale = w2.cwiseAbs().maxCoeff();
+                for (Eigen::Index j = 0; j + 1 < std::min<Eigen::Index>(w2.size(), 12); ++j)
+                    if (w2(j + 1) - w2(j) < 1e-9 * scale) ++degenerate;
+                for (const Eigen::Index j : {Eigen::Index{0}, Eigen::Index{2}, Eigen::Index{5}})
+                    for (const double side : {-1e-9, 1e-9}) {
+                        if (j >= w2.size()) continue;
+                        const double limit = w2(j) + side * scale;
+                        Eigen::Index below = 0;
+                        while (below < w2.size() && w2(below) < limit) ++below;
+                        for (int spares : {0, 4}) {
+                            CModes low;
+                            EXPECT_EQ(solver->SolveBlockBelow(block, kappa, limit, spares, low, ws), below);
+                            ASSERT_EQ(low.omegaSquared.size(), std::min<Eigen::Index>(w2.size(), below + spares));
+                            worst = std::max(worst, CompareLow(low, all, scale));
+                        }
+                    }
+            }
+    }
+    // Coinciding modes (the rigid motions at kappa 0, the crowd near zero at 1e-3) were compared.
+    EXPECT_GT(degenerate, 0);
+    RecordProperty("largest_product_difference_in_eps_norm_over_gap", std::to_string(worst));
 }
