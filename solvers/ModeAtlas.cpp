@@ -120,7 +120,7 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span
     // of the curves' peaks interpolated there, 1e-6 to 3e-6 solved).
     for (int j = 0; j < angles; ++j) m_near[m_grid.Index(0, j)] = 1;
     MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
-    MarkStencils();
+    PrepareFind();
     m_bValid = true;
 }
 
@@ -161,8 +161,11 @@ size_t CModeAtlas::MarkedNodes() const {
     return static_cast<size_t>(std::count(m_near.begin(), m_near.end(), 1));
 }
 
-void CModeAtlas::MarkStencils() {
+void CModeAtlas::PrepareFind() {
     const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
+    m_frequency.resize(m_grid.NodeCount() * static_cast<size_t>(m_nSlots));
+    for (int slot = 0; slot < m_nSlots; ++slot)
+        for (size_t n = 0; n < m_grid.NodeCount(); ++n) m_frequency[slot * m_grid.NodeCount() + n] = Node(n, slot)[0];
     const int alongK = CPolarGrid::Stencil(0, rings, m_grid.Points()).count;
     const int alongTheta = CPolarGrid::Stencil(0, angles, m_grid.Points()).count;
     m_nearStencil.assign(m_grid.NodeCount(), 0);
@@ -177,30 +180,34 @@ void CModeAtlas::MarkStencils() {
 }
 
 double CModeAtlas::InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const {
-    // CPolarGrid::Interpolate's order of operations, on a slot's rows of nodes.
-    const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes()) * kStride;
-    const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot);
+    const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes());
+    const double* row = &m_frequency[static_cast<size_t>(slot) * m_grid.NodeCount() + m_grid.Index(w.k.first, w.theta.first)];
     double sum = 0;
+    if (w.theta.count == 6) {  // the atlas's stencils: a row of six a few vector products
+        using CRow = Eigen::Array<double, 6, 1>;
+        const Eigen::Map<const CRow> weights(w.theta.w.data());
+        for (int a = 0; a < w.k.count; ++a, row += rowStep) sum += w.k.w[a] * (weights * Eigen::Map<const CRow>(row)).sum();
+        return sum;
+    }
     for (int a = 0; a < w.k.count; ++a, row += rowStep) {
-        double along = w.theta.w[0] * row[0];
-        for (int b = 1; b < w.theta.count; ++b) along += w.theta.w[b] * row[b * kStride];
-        sum = a == 0 ? w.k.w[0] * along : sum + w.k.w[a] * along;
+        double along = 0;
+        for (int b = 0; b < w.theta.count; ++b) along += w.theta.w[b] * row[b];
+        sum += w.k.w[a] * along;
     }
     return sum;
 }
 
 void CModeAtlas::InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const {
-    using CValues = Eigen::Array<double, kStride, 1>;  // the products, between omega^2 and the pad
+    using CProducts = Eigen::Array<double, 6, 1>;  // after omega^2 in a node's values
     const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes()) * kStride;
-    const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot);
-    CValues sum = CValues::Zero();
+    const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot) + 1;
+    CProducts sum = CProducts::Zero();
     for (int a = 0; a < w.k.count; ++a, row += rowStep) {
-        CValues along = w.theta.w[0] * Eigen::Map<const CValues>(row);
-        for (int b = 1; b < w.theta.count; ++b) along += w.theta.w[b] * Eigen::Map<const CValues>(row + b * kStride);
-        if (a == 0) sum = w.k.w[0] * along;
-        else sum += w.k.w[a] * along;
+        CProducts along = w.theta.w[0] * Eigen::Map<const CProducts>(row);
+        for (int b = 1; b < w.theta.count; ++b) along += w.theta.w[b] * Eigen::Map<const CProducts>(row + b * kStride);
+        sum += w.k.w[a] * along;
     }
-    std::copy_n(sum.data() + 1, 6, out);
+    std::copy_n(sum.data(), 6, out);
 }
 
 bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) const {

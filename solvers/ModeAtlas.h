@@ -94,8 +94,9 @@ private:
     }
     void MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
                        double gapFactor);
-    // Which stencils hold a marked node, by their first node (Find's refusal in one look-up).
-    void MarkStencils();
+    // What Find reads besides the nodes: which stencils hold a marked node, by their first node
+    // (a refusal in one look-up), and the frequencies apart, a stencil's row of them contiguous.
+    void PrepareFind();
     // A slot's omega^2, and its six products (into out), interpolated with the stencil's weights.
     double InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const;
     void InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const;
@@ -108,6 +109,7 @@ private:
     std::vector<double> m_values;      // [slot][node][kStride]
     std::vector<unsigned char> m_near;  // per node: near a crossing
     std::vector<unsigned char> m_nearStencil;  // per stencil's first node: it holds a marked one
+    std::vector<double> m_frequency;           // [slot][node]: omega^2, as in m_values
     bool m_bValid = false;
 };
 

@@ -170,9 +170,16 @@ double FieldModesEstimate(const CProblem& p, const CSourceGrid& g) {
 std::vector<std::pair<long, long>> LatticeVectors(double dkx, double dky, double radius, bool mirror) {
     std::vector<std::pair<long, long>> out;
     const long mMax = static_cast<long>(std::floor(radius / dkx)), nMax = static_cast<long>(std::floor(radius / dky));
-    for (long n = 0; n <= nMax; ++n)
-        for (long m = mirror || n == 0 ? 0 : -mMax; m <= mMax; ++m)
-            if (std::hypot(m * dkx, n * dky) < radius) out.push_back({m, n});
+    for (long n = 0; n <= nMax; ++n) {
+        // A row's vectors within the radius are |m| <= top: top from the square root, then settled
+        // by the test itself (the set is that of testing every m, without testing every m).
+        const double y = n * dky;
+        const auto inside = [&](long m) { return std::hypot(m * dkx, y) < radius; };
+        long top = std::min(mMax, static_cast<long>(std::sqrt(std::max(0.0, radius * radius - y * y)) / dkx));
+        while (top >= 0 && !inside(top)) --top;
+        while (top < mMax && inside(top + 1)) ++top;
+        for (long m = mirror || n == 0 ? 0 : -top; m <= top; ++m) out.push_back({m, n});
+    }
     return out;
 }
 
@@ -276,6 +283,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     CQuasiSums quasiAtReceivers(request.receivers.size()), quasiAtPoints(points.size());
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::vector<CVectorModes> modes(std::min(kBatchVectors, solved.size()));
+    std::vector<double> wavenumbers(modes.size());  // |k| of the batch's vectors, found once
     std::unique_ptr<CModeAtlas> atlas;
     if (split.On() && !hankel) {
         const auto atlasStart = Clock::now();
@@ -309,6 +317,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             // every compiler we build with.
             const long m = solved[start + local].first, n = solved[start + local].second;
             const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
+            wavenumbers[local] = k;
             if (hankel) {
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
@@ -342,8 +351,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             // Plain copies: lambdas below capture them, which structured bindings cannot be in
             // every compiler we build with.
             const long m = solved[start + local].first, n = solved[start + local].second;
-            const double kx = m * g.dkx, ky = n * g.dky, k = std::hypot(kx, ky);
-            const double taper = Taper(k, g.dKMax);
+            const double k = wavenumbers[local], taper = Taper(k, g.dKMax);
             if (split.On() && modes[local].omegaSquared.empty()) continue;  // wholly in the near field
             std::vector<CTerm>& made = vectorTerms;
             made.clear();

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 #include "PointSource.h"
 #include "SolverInput.h"
 #include "SolverRunner.h"
+#include "SourceTerms.h"
 #include "Transient.h"
 
 using namespace solvertest;
@@ -165,4 +168,23 @@ TEST(PointSourceSynthesis, OddAndSingleTransformSizes) {
     const CSourceResult frames = Solve(p, request, ESourceSynthesis::kCheapest, 2);
     ASSERT_EQ(frames.field.size(), plain.field.size());
     EXPECT_LT(Relative(plain.field, frames.field), 1e-12);
+}
+
+// The lattice's vectors within a radius, found a row at a time from its square root: the very
+// set of testing every vector of the box, in the same order, with and without the mirror's
+// quarter; radii through lattice points (on the circle: left out) and unequal spacings.
+TEST(PointSourceSynthesis, LatticeVectorsAreEveryVectorInsideTheRadius) {
+    struct CCase {
+        double dkx, dky, radius;
+    };
+    for (const CCase& c : {CCase{0.5, 0.25, 1.0}, CCase{0.3, 0.4, 0.5}, CCase{0.00518, 0.00567, 0.8}, CCase{0.1, 0.1, 2.5},
+                           CCase{1.0, 1.0, 0.5}, CCase{0.7, 0.2, 0.7}})
+        for (bool mirror : {false, true}) {
+            std::vector<std::pair<long, long>> every;
+            const long mMax = static_cast<long>(std::floor(c.radius / c.dkx)), nMax = static_cast<long>(std::floor(c.radius / c.dky));
+            for (long n = 0; n <= nMax; ++n)
+                for (long m = mirror || n == 0 ? 0 : -mMax; m <= mMax; ++m)
+                    if (std::hypot(m * c.dkx, n * c.dky) < c.radius) every.push_back({m, n});
+            EXPECT_EQ(LatticeVectors(c.dkx, c.dky, c.radius, mirror), every) << c.dkx << " " << c.dky << " " << c.radius;
+        }
 }
