@@ -11,6 +11,7 @@
 
 #include "ModalSolver.h"
 #include "Parallel.h"
+#include "SourceNearField.h"
 
 namespace numerics {
 
@@ -27,10 +28,6 @@ constexpr double kAtlasShare = 50;
 
 int AngularNodes(double span, double step) {
     return span > 0 ? std::max(2, static_cast<int>(std::ceil(span / step - 1e-9)) + 1) : 1;
-}
-int RadialNodes(double kMax, const CAtlasSettings& s) {
-    // The last ring a stencil of a wave vector within kMax reaches (the first half a step out).
-    return static_cast<int>(std::ceil(kMax / s.dRadialStep + 0.5)) + s.nPoints / 2;
 }
 
 // One node's modes per block, sorted, each as kValues numbers; and how many lie in the band.
@@ -64,18 +61,35 @@ double Frequency(double omegaSquared) { return std::sqrt(std::max(0.0, omegaSqua
 
 }  // namespace
 
-size_t CModeAtlas::NodeCount(double kMax, double span, const CAtlasSettings& s) {
-    return static_cast<size_t>(RadialNodes(kMax, s)) * static_cast<size_t>(AngularNodes(span, s.dAngularStep));
-}
-
-CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double span, double omegaHigh, double omegaMark,
-                       const CAtlasSettings& s, int threads)
-    : m_dKMax(kMax), m_dOmegaHigh(omegaHigh) {
-    if (!directions.Shared() || NodeCount(kMax, span, s) > kMaxNodes) return;
+std::vector<double> AtlasRings(double kMax, double kMarked, const CAtlasSettings& s) {
+    const double centre = std::min(s.dCentreStep, s.dRadialStep);
+    const double outer = s.dRadialStep * std::max(1.0, s.dOuterStepFactor);
     // The first ring half a step out, off the centre, so that its modes are defined and the
     // crossings' marks see it.
-    m_grid = CPolarGrid(s.dRadialStep, RadialNodes(kMax, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints,
-                        0.5 * s.dRadialStep);
+    std::vector<double> rings{0.5 * centre};
+    double step = centre;
+    // A stencil of a wave vector within kMax reaches this many rings beyond it.
+    const int beyond = (std::max(1, s.nPoints) + 1) / 2;
+    for (int above = 0; above < beyond && rings.size() <= CModeAtlas::kMaxNodes;) {
+        const double k = rings.back();
+        const double wanted = k < s.dCentreRadius ? centre : k < kMarked ? s.dRadialStep : outer;
+        // At most twofold from ring to ring: a stencil across the change keeps its weights small.
+        step = std::min(wanted, 2 * step);
+        rings.push_back(k + step);
+        if (rings.back() > kMax) ++above;
+    }
+    return rings;
+}
+
+size_t CModeAtlas::NodeCount(double kMax, double kMarked, double span, const CAtlasSettings& s) {
+    return AtlasRings(kMax, kMarked, s).size() * static_cast<size_t>(AngularNodes(span, s.dAngularStep));
+}
+
+CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMarked, double span, double omegaHigh,
+                       double omegaMark, const CAtlasSettings& s, int threads)
+    : m_dKMax(kMax), m_dOmegaHigh(omegaHigh) {
+    if (!directions.Shared() || NodeCount(kMax, kMarked, span, s) > kMaxNodes) return;
+    m_grid = CPolarGrid(AtlasRings(kMax, kMarked, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints);
     const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
     std::vector<CNodeModes> nodes(m_grid.NodeCount());
     std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(std::max(1, threads)));
@@ -135,13 +149,19 @@ void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vec
     };
     // The second difference of the gap through node (i, j) along k or theta, taken at the nearest
     // node that has both neighbours: a gap that grows linearly (two modes leaving the origin at
-    // different speeds) has none, a kink or a sharp turn has much.
+    // different speeds) has none, a kink or a sharp turn has much. Between rings of different
+    // steps, the second divided difference times the product of the steps over their mean (on
+    // even steps the plain second difference).
     const auto bend = [&](int i, int j, int low, bool radial) {
         const int n = radial ? rings : angles;
         if (n < 3) return 0.0;
         const int c = std::clamp(radial ? i : j, 1, n - 2);
         const auto at = [&](int x) { return radial ? gap(x, j, low) : gap(i, x, low); };
-        const double d = at(c - 1) - 2 * at(c) + at(c + 1);
+        const double before = radial ? m_grid.K(c) - m_grid.K(c - 1) : 1.0;
+        const double after = radial ? m_grid.K(c + 1) - m_grid.K(c) : 1.0;
+        const double d = before == after ? at(c - 1) - 2 * at(c) + at(c + 1)
+                                         : 2 * before * after / (before + after) *
+                                               ((at(c + 1) - at(c)) / after - (at(c) - at(c - 1)) / before);
         return std::isnan(d) ? 0.0 : std::abs(d);
     };
     for (int i = 0; i < rings; ++i)
@@ -247,21 +267,29 @@ std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, d
     return out;
 }
 
-bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s) {
+bool AtlasChosen(double radius, double marked, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
     // A node costs a full solve, and the marked cells' vectors are solved as well: the atlas
     // pays where its nodes are a small share of the vectors.
-    const bool cheaper = static_cast<double>(CModeAtlas::NodeCount(radius, span, s)) * kAtlasShare <
+    const bool cheaper = static_cast<double>(CModeAtlas::NodeCount(radius, marked, span, s)) * kAtlasShare <
                          static_cast<double>(vectors);
     return source == EModeSource::kAtlas || (source == EModeSource::kChosen && cheaper);
+}
+
+double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mirror, double omegaMark, size_t vectors,
+                        EModeSource source, const CAtlasSettings& s, int threads) {
+    // The fewest nodes the disc could have (no marks): where even they cost too much, no search.
+    if (!AtlasChosen(radius, 0.0, mirror, vectors, source, s)) return radius;
+    return DynamicDiscRadius(directions, radius, omegaMark, mirror, threads);
 }
 
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
                                              double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
                                              const CAtlasSettings& s, int threads) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
-    if (!AtlasChosen(radius, mirror, vectors, source, s)) return nullptr;
-    auto atlas = std::make_unique<CModeAtlas>(directions, radius, span, omegaHigh, omegaMark, s, threads);
+    const double marked = AtlasMarkedReach(directions, radius, mirror, omegaMark, vectors, source, s, threads);
+    if (!AtlasChosen(radius, marked, mirror, vectors, source, s)) return nullptr;
+    auto atlas = std::make_unique<CModeAtlas>(directions, radius, marked, span, omegaHigh, omegaMark, s, threads);
     if (!atlas->Valid()) return nullptr;
     return atlas;
 }

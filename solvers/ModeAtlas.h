@@ -43,15 +43,28 @@ double ProductWeight(const Matrix& w, const std::array<double, 6>& p) {
 }
 
 struct CAtlasSettings {
-    double dRadialStep = 0.1;    // 1/mm between the rings of nodes
+    double dRadialStep = 0.1;    // 1/mm between the rings of nodes where crossings are marked
     double dAngularStep = 0.025;  // rad between the directions of nodes (at most)
     int nPoints = 6;             // interpolation nodes per coordinate
+    // Near the centre the rings are this close, out to dCentreRadius: the wave vectors whose
+    // stencil reaches the first ring are solved exactly, and finer rings make them few.
+    double dCentreStep = 0.025;
+    double dCentreRadius = 0.2;
+    // Beyond the crossings' marks (the load's spectrum below dCrossingSpectrum of its peak) the
+    // rings are this many times dRadialStep apart: the interpolation's error enters a curve times
+    // that spectrum.
+    double dOuterStepFactor = 3;
     // A node is near a crossing where two sorted modes of a block, the lower in the band, are
     // closer than this many times the second difference of their gap along k or theta.
     double dGapFactor = 8;
     // Crossings are marked up to where the load's spectrum falls below this share of its peak.
     double dCrossingSpectrum = 1e-4;
 };
+
+// The radii of an atlas's rings for a disc of radius kMax whose modes below the crossings'
+// frequency lie within kMarked: from half the centre's step, the steps growing at most twofold
+// from ring to ring, up to the stencil's reach beyond kMax.
+std::vector<double> AtlasRings(double kMax, double kMarked, const CAtlasSettings& s);
 
 class CModeAtlas {
 public:
@@ -61,14 +74,14 @@ public:
     static constexpr size_t kMaxNodes = 100000;
 
     // How many nodes the atlas of a disc of radius kMax over directions [0, span] would have.
-    static size_t NodeCount(double kMax, double span, const CAtlasSettings& s);
+    static size_t NodeCount(double kMax, double kMarked, double span, const CAtlasSettings& s);
 
     // Full solves at the nodes within kMax (and the stencil beyond), modes below omegaHigh;
     // crossings marked where the lower mode lies below omegaMark (above it the load's spectrum is
-    // too weak for an interpolated kink to show). Valid() false when the solvers' blocks differ by
-    // direction or the band holds too many modes.
-    CModeAtlas(CDirectionalSolvers& directions, double kMax, double span, double omegaHigh, double omegaMark,
-               const CAtlasSettings& s, int threads);
+    // too weak for an interpolated kink to show), which it does within kMarked (AtlasMarkedReach).
+    // Valid() false when the solvers' blocks differ by direction or the band holds too many modes.
+    CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMarked, double span, double omegaHigh,
+               double omegaMark, const CAtlasSettings& s, int threads);
 
     bool Valid() const { return m_bValid; }
     // The modes at (k, theta) below omegaHigh, in block order; false where the atlas cannot tell
@@ -122,8 +135,14 @@ enum class EModeSource { kChosen, kExact, kAtlas };
 std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, double omegaHigh,
                                          CModalSolver::CWorkspace& ws);
 
-// Whether a split run's dynamic disc of `vectors` wave vectors within radius takes the atlas.
-bool AtlasChosen(double radius, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s);
+// Whether a split run's dynamic disc of `vectors` wave vectors within radius takes the atlas
+// (its marks within `marked`).
+bool AtlasChosen(double radius, double marked, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s);
+
+// Where the atlas of such a disc marks crossings: beyond it no mode lies below omegaMark in any
+// direction (searched only where the atlas may be chosen; the disc's radius otherwise).
+double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mirror, double omegaMark, size_t vectors,
+                        EModeSource source, const CAtlasSettings& s, int threads);
 
 // The atlas of a split run's dynamic disc of `vectors` wave vectors within radius, or none where
 // the vectors are solved one by one.

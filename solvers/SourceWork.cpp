@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "DirectionalSolvers.h"
+#include "LoadBand.h"
 #include "ModeAtlas.h"
 #include "NearFieldTable.h"
 #include "RunWork.h"
@@ -26,9 +27,10 @@ constexpr int kShareSamples = 64;
 constexpr double kRadiusFactorsPerDirection = 40;
 constexpr double kSpeedSolvesMirror = 400, kSpeedSolvesHalf = 700;
 // The mode atlas (ModeAtlas.h): a look-up per vector, and the share of vectors near a marked
-// crossing solved exactly (measured on the benchmark's tone burst: 0.37 us, and 5690 of 1.9e6).
+// crossing or the centre solved exactly (measured on the benchmark's tone burst: 0.37 us, and
+// 4026 of 1.78e6).
 constexpr double kAtlasLookup = 400;
-constexpr double kAtlasExactShare = 0.003;
+constexpr double kAtlasExactShare = 0.0023;
 
 // The share of the wave vectors within radius with a mode below omega.
 double ModalShare(CDirectionalSolvers& directions, double radius, double omega, bool mirror) {
@@ -69,13 +71,22 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
     const double solved = mix + (cutoff > 0 ? check : 0.0) + work.dModalShare * each.dModal;
     work.dEigen = work.dVectors * solved;
     if (!g.bSplit) return work;
-    if (directions.Shared() &&
-        AtlasChosen(g.dDynamicRadius, mirror, static_cast<size_t>(work.dVectors), request.modes, request.atlas)) {
-        work.dAtlasNodes = static_cast<double>(CModeAtlas::NodeCount(g.dDynamicRadius, mirror ? 0.5 * kPi : kPi, request.atlas));
-        work.dEigen = work.dAtlasNodes * (mix + each.dModal) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
+    const double radiusSearch = (mirror ? 97 : 96) * kRadiusFactorsPerDirection * check;
+    work.dSearch = radiusSearch + (mirror ? kSpeedSolvesMirror : kSpeedSolvesHalf) * (mix + each.dModal);
+    const size_t vectors = static_cast<size_t>(work.dVectors);
+    if (directions.Shared() && AtlasChosen(g.dDynamicRadius, 0.0, mirror, vectors, request.modes, request.atlas)) {
+        // The atlas's layout as the run takes it: its rings coarse beyond the crossings' marks,
+        // whose reach is one more search like the disc's.
+        const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, cutoff, request.atlas.dCrossingSpectrum);
+        const double marked = AtlasMarkedReach(directions, g.dDynamicRadius, mirror, mark, vectors, request.modes,
+                                               request.atlas, 1);
+        work.dSearch += radiusSearch;
+        if (AtlasChosen(g.dDynamicRadius, marked, mirror, vectors, request.modes, request.atlas)) {
+            work.dAtlasNodes = static_cast<double>(
+                CModeAtlas::NodeCount(g.dDynamicRadius, marked, mirror ? 0.5 * kPi : kPi, request.atlas));
+            work.dEigen = work.dAtlasNodes * (mix + each.dModal) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
+        }
     }
-    work.dSearch = (mirror ? 97 : 96) * kRadiusFactorsPerDirection * check +
-                   (mirror ? kSpeedSolvesMirror : kSpeedSolvesHalf) * (mix + each.dModal);
     // The near field at its first period: the vectors within the disc solved (most have modes
     // below the ramp's top), those beyond by the table's nodes where it has fewer.
     const double period = std::min({kNearFieldPeriods * p.model.Thickness(), g.dPeriodX, g.dPeriodY});

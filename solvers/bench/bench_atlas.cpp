@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <numeric>
 #include <random>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "BenchRun.h"
@@ -111,23 +111,18 @@ void EndToEnd(double window) {
     }
     std::printf("window %.0f us: %.3g wave vectors, %.1f s processor with every one solved\n", window,
                 exact.grid.dWaveVectors, exactCpu);
-    std::printf("%6s %6s %3s %7s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "dk", "dth", "pts",
-                "spectr", "nodes", "marked", "exact", "cpu s");
-    (void)0;
-    for (const auto& [dth, factor, spectrum] : {std::tuple{0.025, 8.0, 1e-4}, std::tuple{0.05, 8.0, 1e-4}}) {
-        const double dk = 0.1;
-        const int points = 6;
-        request.atlas.dGapFactor = factor;
+    std::printf("%6s %6s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "centre", "outer", "nodes",
+                "marked", "exact", "cpu s");
+    for (const auto& [centre, outer] : {std::pair{0.1, 1.0}, std::pair{0.025, 3.0}, std::pair{0.025, 4.0}}) {
         request.modes = EModeSource::kAtlas;
-        request.atlas.dRadialStep = dk;
-        request.atlas.dAngularStep = dth;
-        request.atlas.nPoints = points;
-        request.atlas.dCrossingSpectrum = spectrum;
+        request.atlas = CAtlasSettings{};
+        request.atlas.dCentreStep = centre;
+        request.atlas.dOuterStepFactor = outer;
         t = Cpu();
         const CSourceResult run = SolvePointSource(burst, request, options);
         const double used = Cpu() - t;
-        std::printf("%6.3f %6.3f %3d %4.0f %7.0e %6zu %7zu %8zu %7.2f |", dk, dth, points, factor, spectrum, run.nAtlasNodes,
-                    run.nAtlasMarked, run.nExactVectors, used);
+        std::printf("%6.3f %6.1f %6zu %7zu %8zu %7.2f |", centre, outer, run.nAtlasNodes, run.nAtlasMarked,
+                    run.nExactVectors, used);
         for (size_t c = 0; c < request.receivers.size(); ++c) {
             double peak = 0, diff = 0;
             for (size_t j = 0; j < exact.curves[c].size(); ++j) {
@@ -188,44 +183,43 @@ int main(int argc, char** argv) {
                             SampledLoadBandEdge(burst.load, window, split.dHigh, CAtlasSettings{}.dCrossingSpectrum)};
     std::printf("crossings marked below %.3g rad/us (spectrum 1e-3 of its peak) or %.3g (%.0e)\n", marks[0], marks[1],
                 CAtlasSettings{}.dCrossingSpectrum);
-    std::printf("%6s %6s %3s %5s %7s %7s %6s | %-46s | %-46s\n", "dk", "dth", "pts", "mark", "nodes", "cpu s", "marked",
+    std::printf("%6s %6s %6s %7s %7s %6s | %-46s | %-46s\n", "centre", "outer", "reach", "nodes", "cpu s", "marked",
                 "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
-    for (double mark : {marks[1]})
-    for (double dk : {0.1})
-        for (double dth : {0.05})
-            for (int points : {6}) {
-                CAtlasSettings s;
-                s.dRadialStep = dk;
-                s.dAngularStep = dth;
-                s.nPoints = points;
-                const double cpu = Cpu();
-                const CModeAtlas atlas(directions, radius, 0.5 * kPi, split.dHigh, mark, s, threads);
-                const double built = Cpu() - cpu;
-                CErrors e[2];
-                std::vector<CAtlasMode> found;
-                double findCpu = 0;
-                for (int set = 0; set < 2; ++set) {
-                    const auto& vectors = set == 0 ? spread : axes;
-                    const auto& exact = set == 0 ? exactSpread : exactAxes;
-                    for (size_t i = 0; i < vectors.size(); ++i) {
-                        const double t = Cpu();
-                        const bool ok = atlas.Find(vectors[i].first, vectors[i].second, found);
-                        findCpu += Cpu() - t;
-                        ++e[set].samples;
-                        if (!ok) {
-                            ++e[set].refused;
-                            continue;
-                        }
-                        Compare(found, exact[i], spectrum, window, split.dLow, e[set]);
-                    }
+    const double mark = marks[1];
+    // The layouts: the centre's ring step, and the outer rings' step as a multiple of the marked zone's.
+    for (const auto& [centre, outer] : {std::pair{0.1, 1.0}, std::pair{0.025, 1.0}, std::pair{0.1, 3.0}, std::pair{0.025, 3.0}}) {
+        CAtlasSettings s;
+        s.dCentreStep = centre;
+        s.dOuterStepFactor = outer;
+        const double cpu = Cpu();
+        const double marked = DynamicDiscRadius(directions, radius, mark, true, threads);
+        const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, mark, s, threads);
+        const double built = Cpu() - cpu;
+        CErrors e[2];
+        std::vector<CAtlasMode> found;
+        double findCpu = 0;
+        for (int set = 0; set < 2; ++set) {
+            const auto& vectors = set == 0 ? spread : axes;
+            const auto& exact = set == 0 ? exactSpread : exactAxes;
+            for (size_t i = 0; i < vectors.size(); ++i) {
+                const double t = Cpu();
+                const bool ok = atlas.Find(vectors[i].first, vectors[i].second, found);
+                findCpu += Cpu() - t;
+                ++e[set].samples;
+                if (!ok) {
+                    ++e[set].refused;
+                    continue;
                 }
-                std::printf("%6.3f %6.3f %3d %5.2f %7zu %7.2f %6zu |", dk, dth, points, mark, atlas.Grid().NodeCount(), built,
-                            atlas.MarkedNodes());
-                for (const CErrors& x : e)
-                    std::printf(" %5.1f%% %8.1e %8.1e %8.1e %8.1e |", 100.0 * x.refused / x.samples, x.phase, x.product,
-                                x.phaseBand, x.productBand);
-                std::printf(" %.2f us a lookup, %zu mismatched\n", 1e6 * findCpu / (e[0].samples + e[1].samples),
-                            e[0].mismatched + e[1].mismatched);
+                Compare(found, exact[i], spectrum, window, split.dLow, e[set]);
             }
+        }
+        std::printf("%6.3f %6.1f %6.3f %7zu %7.2f %6zu |", centre, outer, marked, atlas.Grid().NodeCount(), built,
+                    atlas.MarkedNodes());
+        for (const CErrors& x : e)
+            std::printf(" %5.1f%% %8.1e %8.1e %8.1e %8.1e |", 100.0 * x.refused / x.samples, x.phase, x.product,
+                        x.phaseBand, x.productBand);
+        std::printf(" %.2f us a lookup, %zu mismatched\n", 1e6 * findCpu / (e[0].samples + e[1].samples),
+                    e[0].mismatched + e[1].mismatched);
+    }
     return 0;
 }

@@ -59,6 +59,42 @@ double Peak(const std::vector<double>& v) {
 
 }  // namespace
 
+// The rings' layout: fine at the centre, the marked zone's step within the crossings' reach,
+// coarse beyond, each change at most twofold, and the stencil's three rings past the disc; the
+// node count the work estimate takes is the atlas's own.
+TEST(ModeAtlas, RingsAreFineAtTheCentreEvenWhereMarkedAndCoarseBeyond) {
+    CAtlasSettings s;
+    const double radius = 8.15, marked = 3.6;
+    const std::vector<double> rings = AtlasRings(radius, marked, s);
+    ASSERT_GE(rings.size(), 10u);
+    EXPECT_DOUBLE_EQ(rings[0], 0.5 * s.dCentreStep);
+    const double outer = s.dOuterStepFactor * s.dRadialStep;
+    for (size_t i = 1; i < rings.size(); ++i) {
+        const double step = rings[i] - rings[i - 1];
+        ASSERT_GT(step, 0) << i;
+        if (i >= 2) {
+            const double before = rings[i - 1] - rings[i - 2];
+            EXPECT_LE(step, 2 * before + 1e-12) << i;
+            EXPECT_GE(step, before - 1e-12) << i;  // never finer outward on this layout
+        }
+        if (rings[i] <= s.dCentreRadius) EXPECT_NEAR(step, s.dCentreStep, 1e-12) << rings[i];
+        if (rings[i - 1] >= s.dCentreRadius + 2 * s.dRadialStep && rings[i] <= marked)
+            EXPECT_NEAR(step, s.dRadialStep, 1e-12) << rings[i];
+        if (rings[i - 1] >= marked + 2 * outer) EXPECT_NEAR(step, outer, 1e-12) << rings[i];
+    }
+    EXPECT_EQ(std::count_if(rings.begin(), rings.end(), [&](double k) { return k > radius; }), 3);
+    // Over the quarter turn at 0.025 rad: 64 directions.
+    EXPECT_EQ(CModeAtlas::NodeCount(radius, marked, 0.5 * kPi, s), rings.size() * 64);
+    // Marks reaching the whole disc keep the marked zone's step to its edge; more nodes.
+    EXPECT_GT(AtlasRings(radius, radius, s).size(), rings.size() + 20);
+    // One step everywhere: even rings half a step off the centre.
+    s.dCentreStep = s.dRadialStep;
+    s.dOuterStepFactor = 1;
+    const std::vector<double> even = AtlasRings(2.0, 1.0, s);
+    for (size_t i = 0; i < even.size(); ++i) EXPECT_NEAR(even[i], 0.05 + 0.1 * static_cast<double>(i), 1e-12);
+    EXPECT_NEAR(even.back(), 2.25, 1e-12);
+}
+
 // At random wave vectors of the disc, the atlas's modes against the modal solver's: the same
 // modes per block, frequencies and products close where the load's spectrum is strong (above 1e-2
 // of its peak), and most wave vectors answered. Measured on this plate: frequencies within 1.4e-7
@@ -77,7 +113,8 @@ TEST(ModeAtlas, ModesAgreeWithFullSolvesAtRandomWaveVectors) {
     const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
     // Where the load's spectrum is above 1e-2 of its peak.
     const double strong = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, 1e-2);
-    const CModeAtlas atlas(directions, radius, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const double marked = DynamicDiscRadius(directions, radius, mark, true, 2);
+    const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
     ASSERT_TRUE(atlas.Valid());
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> unit(0, 1);
@@ -133,14 +170,14 @@ TEST(ModeAtlas, FindReadsTheNodesAsTheirWeightedSum) {
     const CModeSplit split = MakeModeSplit(p.band);
     CDirectionalSolvers directions(p.model, 2);
     const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
-    const CModeAtlas atlas(directions, 1.2, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
     ASSERT_TRUE(atlas.Valid());
     const CPolarGrid& grid = atlas.Grid();
     CModalSolver::CWorkspace ws;
     std::vector<CAtlasMode> found;
     const auto near = [](double x, double y, double scale) { return std::abs(x - y) <= 1e-12 * scale; };
     int nodes = 0;
-    for (int i = 1; grid.K(i) < 1.2; i += 2)
+    for (int i = 1; grid.K(i) < 2.0; i += 2)
         for (int j = 0; j < grid.AngularNodes(); j += 5) {
             if (!atlas.Find(grid.K(i), grid.Theta(j), found)) continue;
             std::unique_ptr<CModalSolver> own;
@@ -163,7 +200,7 @@ TEST(ModeAtlas, FindReadsTheNodesAsTheirWeightedSum) {
     std::uniform_real_distribution<double> unit(0, 1);
     int compared = 0, refused = 0;
     for (int s = 0; s < 300; ++s) {
-        const double k = 1.2 * std::sqrt(unit(random)), theta = 0.5 * kPi * unit(random);
+        const double k = 2.0 * std::sqrt(unit(random)), theta = 0.5 * kPi * unit(random);
         const CPolarGrid::CWeights w = grid.Weights(k, theta);
         bool marked = false;
         // Every stencil node's modes, found at the node; a mode's rank within its block.

@@ -89,3 +89,79 @@ TEST(PolarGrid, OneAngleOrFewNodesFallBackToWhatTheyHold) {
     EXPECT_EQ(s.first, 0);
     EXPECT_NEAR(s.w[0] + s.w[1], 1.0, 1e-15);
 }
+
+namespace {
+
+// Graded rings as an atlas lays them: fine steps near the centre doubling to a middle step, and
+// coarser again further out, each change at most twofold; `split` cuts every cell into that many.
+std::vector<double> GradedRings(int split) {
+    std::vector<double> steps;
+    for (int i = 0; i < 6; ++i) steps.push_back(0.025);
+    steps.push_back(0.05);
+    for (int i = 0; i < 12; ++i) steps.push_back(0.1);
+    steps.push_back(0.2);
+    for (int i = 0; i < 8; ++i) steps.push_back(0.4);
+    std::vector<double> rings{0.0125};
+    for (double h : steps)
+        for (int s = 0; s < split; ++s) rings.push_back(rings.back() + h / split);
+    return rings;
+}
+
+// The largest error over radii k (and a few directions) of the grid's interpolation of f.
+template <class F>
+double WorstAt(const CPolarGrid& grid, const std::vector<double>& ks, F f) {
+    std::vector<double> nodes(grid.NodeCount());
+    for (int i = 0; i < grid.RadialNodes(); ++i)
+        for (int j = 0; j < grid.AngularNodes(); ++j) nodes[grid.Index(i, j)] = f(grid.K(i), grid.Theta(j));
+    double worst = 0;
+    for (double k : ks)
+        for (double th : {0.0, 0.013, 0.31, 0.777, 1.5}) {
+            const double v = grid.Interpolate<double>(grid.Weights(k, th), [&](int i, int j) { return nodes[grid.Index(i, j)]; });
+            worst = std::max(worst, std::abs(v - f(k, th)));
+        }
+    return worst;
+}
+
+}  // namespace
+
+TEST(PolarGrid, UnevenRingsReproducePolynomialsAcrossTheirChangesOfStep) {
+    const std::vector<double> rings = GradedRings(1);
+    std::vector<double> ks;  // every cell at a few places, the centre's extrapolated half step, past the last ring
+    for (size_t i = 0; i + 1 < rings.size(); ++i)
+        for (double f : {0.0, 0.3, 0.5, 0.91}) ks.push_back(rings[i] + f * (rings[i + 1] - rings[i]));
+    ks.insert(ks.end(), {0.0, 0.004, rings.back(), rings.back() + 0.05});
+    for (int points : {2, 4, 5, 6}) {
+        const CPolarGrid grid(rings, 0.0, 1.5, 31, points);
+        ASSERT_EQ(grid.RadialNodes(), static_cast<int>(rings.size()));
+        const int d = points - 1;
+        const auto f = [d](double k, double th) { return std::pow(k - 0.7, d) * (1 + std::pow(th - 0.2, d)) + 2.0; };
+        EXPECT_LT(WorstAt(grid, ks, f), 1e-9) << points << " points";
+        const auto g = [d](double k, double) { return std::pow(k - 0.7, d + 1); };
+        EXPECT_GT(WorstAt(grid, ks, g), 1e-7) << points << " points: one degree more is not reproduced";
+    }
+    // Even rings given as radii interpolate as the even grid does.
+    std::vector<double> even;
+    for (int i = 0; i <= 20; ++i) even.push_back(0.05 + 0.1 * i);
+    const CPolarGrid a(even, 0.0, 1.5, 31, 6), b(0.1, 20, 0.0, 1.5, 31, 6, 0.05);
+    for (double k : {0.0, 0.12, 0.95, 1.77, 2.1}) {
+        const CPolarGrid::CWeights wa = a.Weights(k, 0.4), wb = b.Weights(k, 0.4);
+        EXPECT_EQ(wa.k.first, wb.k.first) << k;
+        for (int i = 0; i < 6; ++i) EXPECT_NEAR(wa.k.w[i], wb.k.w[i], 1e-12) << k;
+    }
+}
+
+TEST(PolarGrid, UnevenRingsConvergeAtTheStencilsOrder) {
+    // Each cell of the graded rings halved: the error falls by about 2^points, in the fine and
+    // coarse parts and across the changes alike.
+    const auto f = [](double k, double th) { return std::sin(2.3 * k + 0.4) * std::exp(0.3 * k) * (1 + 0.2 * std::cos(th)); };
+    for (int points : {4, 6}) {
+        const std::vector<double> coarse = GradedRings(1), fine = GradedRings(2);
+        std::vector<double> ks;
+        for (double k = 0.02; k < coarse.back() - 0.2; k += 0.0173) ks.push_back(k);
+        const double e1 = WorstAt(CPolarGrid(coarse, 0.0, 1.5, 121, points), ks, f);
+        const double e2 = WorstAt(CPolarGrid(fine, 0.0, 1.5, 121, points), ks, f);
+        const double order = std::log2(e1 / e2);
+        EXPECT_GT(order, points - 0.7) << points << " points: " << e1 << " -> " << e2;
+        EXPECT_LT(order, points + 1.5) << points << " points: " << e1 << " -> " << e2;
+    }
+}
