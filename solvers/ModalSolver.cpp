@@ -374,35 +374,6 @@ void CModalSolver::SolveBlock(int block, double kappa, CModes& out, CWorkspace& 
     out.top = ws.rows.rows;
 }
 
-int CModalSolver::SolveBlockBelow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out,
-                                  CWorkspace& ws) const {
-    const CBlock& b = m_blocks[static_cast<size_t>(block)];
-    ws.rows.rows = b.top;
-    ws.rows.count = 3;
-    Reduce(b, kappa, ws, true);
-    const int below = LowestTridiagonal(ws.d, ws.e, omegaSquaredLimit, spares, ws.low);
-    if (below >= 0) {
-        out.omegaSquared = ws.low.values;
-        out.top.noalias() = ws.rows.rows * ws.low.vectors;
-        return below;
-    }
-    // Never seen: the whole spectrum, of which the lowest.
-    Diagonalise(ws);
-    std::vector<int> order(static_cast<size_t>(b.nSize));
-    for (int j = 0; j < b.nSize; ++j) order[static_cast<size_t>(j)] = j;
-    std::sort(order.begin(), order.end(), [&](int x, int y) { return ws.d(x) < ws.d(y); });
-    int count = 0;
-    while (count < b.nSize && ws.d(order[static_cast<size_t>(count)]) < omegaSquaredLimit) ++count;
-    const int wanted = std::min(b.nSize, count + std::max(0, spares));
-    out.omegaSquared.resize(wanted);
-    out.top.resize(3, wanted);
-    for (int j = 0; j < wanted; ++j) {
-        out.omegaSquared(j) = ws.d(order[static_cast<size_t>(j)]);
-        out.top.col(j) = ws.rows.rows.col(order[static_cast<size_t>(j)]);
-    }
-    return count;
-}
-
 int CModalSolver::SolveBlockInPlace(int block, double kappa, CWorkspace& ws) const {
     const CBlock& b = m_blocks[static_cast<size_t>(block)];
     ws.rows.rows = b.top;

@@ -82,6 +82,7 @@ public:
         Eigen::VectorXd d, e;
         CCarriedRows rows;
         CTridiagonalWork low;
+        CModes block;  // one block's modes, gathered by SolveBelow
     };
 
     // Every mode with all three top components.
@@ -94,6 +95,8 @@ public:
     // of the reduced matrix, which no mode below the limit escapes.
     int SolveBlockBelow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out,
                         CWorkspace& ws) const;
+    // Every block's modes below omegaSquaredLimit, block after block, each block's ascending.
+    void SolveBelow(double kappa, double omegaSquaredLimit, CModes& out, CWorkspace& ws) const;
     // Only the modes that can carry a load along a to an output along b (0 u, 1 v, 2 w~):
     // omega^2 and top(a) top(b) of each, written from the start of the arrays (room for Size()).
     // Returns how many.

@@ -89,7 +89,7 @@ void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& sp
     out.Clear();
     if (solver.AllModesAbove(k, split.dHigh * split.dHigh, ws)) return;
     CModes modes;
-    solver.Solve(k, modes, ws);
+    solver.SolveBelow(k, split.dHigh * split.dHigh, modes, ws);
     for (Eigen::Index j = 0; j < modes.omegaSquared.size(); ++j)
         AddDynamicMode(modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), split, out);
 }

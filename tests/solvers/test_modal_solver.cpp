@@ -280,3 +280,35 @@ TEST(ModalSolver, TheModesBelowALimitAreTheWholeSpectrumsLowest) {
     EXPECT_GT(degenerate, 0);
     RecordProperty("largest_product_difference_in_eps_norm_over_gap", std::to_string(worst));
 }
+
+// Every block's modes below a limit together: those of the whole spectrum below it, the same
+// count and the same sums of top products over them, on a plate split four ways and one whole.
+TEST(ModalSolver, TheModesBelowALimitOverEveryBlock) {
+    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ",
+                                              "0.0000\n90.0000\n");
+    const CThicknessModel unsymmetric = Laminate("1    0.2500\n2    0.5000\n", 2, "2 3 ");
+    for (const CThicknessModel* model : {&crossPly, &unsymmetric}) {
+        const CModalSolver solver(AssembleBands(*model));
+        CModalSolver::CWorkspace ws;
+        for (double kappa : {0.2, 2.0}) {
+            CModes all, below;
+            solver.Solve(kappa, all, ws);
+            const double limit = 0.5 * (Sorted(all.omegaSquared)(6) + Sorted(all.omegaSquared)(7));
+            solver.SolveBelow(kappa, limit, below, ws);
+            CModes kept;
+            std::vector<Eigen::Index> chosen;
+            for (Eigen::Index j = 0; j < all.omegaSquared.size(); ++j)
+                if (all.omegaSquared(j) < limit) chosen.push_back(j);
+            ASSERT_EQ(below.omegaSquared.size(), static_cast<Eigen::Index>(chosen.size()));
+            kept.omegaSquared.resize(static_cast<Eigen::Index>(chosen.size()));
+            kept.top.resize(3, static_cast<Eigen::Index>(chosen.size()));
+            for (size_t j = 0; j < chosen.size(); ++j) {
+                kept.omegaSquared(static_cast<Eigen::Index>(j)) = all.omegaSquared(chosen[j]);
+                kept.top.col(static_cast<Eigen::Index>(j)) = all.top.col(chosen[j]);
+            }
+            EXPECT_LT((Sorted(below.omegaSquared) - Sorted(kept.omegaSquared)).cwiseAbs().maxCoeff(), 1e-12 * limit);
+            const Eigen::Matrix3d want = Resolvent(kept, 1.0);
+            EXPECT_LT((Resolvent(below, 1.0) - want).cwiseAbs().maxCoeff(), 1e-10 * want.cwiseAbs().maxCoeff());
+        }
+    }
+}
