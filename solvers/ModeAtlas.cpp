@@ -128,11 +128,17 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMar
                 std::copy_n(v.begin() + static_cast<std::ptrdiff_t>(m) * kValues, kValues, Node(n, firstSlot[b] + m));
         }
     m_near.assign(nodes.size(), 0);
+    m_nearPairs.assign(nodes.size(), 0);
+    m_bentPairs.assign(nodes.size(), 0);
+    m_bentLowPairs.assign(nodes.size(), 0);
     // The centre's modes have no direction (the two lowest in-plane ones are degenerate there)
     // and two modes leave it together along the diagonal of a cross-ply plate: stencils that
     // reach the first ring are solved exactly (measured on the tone-burst example: 8e-6 to 7.5e-5
     // of the curves' peaks interpolated there, 1e-6 to 3e-6 solved).
-    for (int j = 0; j < angles; ++j) m_near[m_grid.Index(0, j)] = 1;
+    for (int j = 0; j < angles; ++j) {
+        m_near[m_grid.Index(0, j)] = 1;
+        m_nearPairs[m_grid.Index(0, j)] = ~0ULL;
+    }
     MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
     PrepareFind();
     m_bValid = true;
@@ -170,9 +176,14 @@ void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vec
                 for (int m = 0; m < bandModes[b]; ++m) {
                     const int low = firstSlot[b] + m;
                     const double lower = Node(m_grid.Index(i, j), low)[0], g = gap(i, j, low);
-                    if (std::isnan(g) || !(Frequency(lower) < omegaMark)) continue;
-                    if (g < gapFactor * std::max(bend(i, j, low, true), bend(i, j, low, false))) {
+                    if (std::isnan(g) || !(g < gapFactor * std::max(bend(i, j, low, true), bend(i, j, low, false))))
+                        continue;
+                    const unsigned long long bit = low < 64 ? 1ULL << low : ~0ULL;
+                    m_bentPairs[m_grid.Index(i, j)] |= bit;
+                    if (Frequency(lower) < kPairClearance * omegaMark) m_bentLowPairs[m_grid.Index(i, j)] |= bit;
+                    if (Frequency(lower) < omegaMark) {
                         m_near[m_grid.Index(i, j)] = 1;
+                        m_nearPairs[m_grid.Index(i, j)] |= bit;
                     }
                 }
 }
@@ -197,6 +208,7 @@ void CModeAtlas::PrepareFind() {
                         m_nearStencil[m_grid.Index(i, j)] = 1;
                         break;
                     }
+    PairStencils(alongK, alongTheta);
 }
 
 double CModeAtlas::InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const {
@@ -234,11 +246,24 @@ bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) cons
     out.clear();
     if (!m_bValid || !(k <= m_dKMax)) return false;
     const CPolarGrid::CWeights w = m_grid.Weights(k, theta);
-    if (m_nearStencil[m_grid.Index(w.k.first, w.theta.first)]) return false;
+    const size_t stencil = m_grid.Index(w.k.first, w.theta.first);
+    const int pair = m_nearStencil[stencil] ? m_stencilPair[stencil] : kNoPair;
+    if (pair == kManyPairs) return false;
     const double limit = m_dOmegaHigh * m_dOmegaHigh;
     int above = -1;  // a block whose modes from here on lie above the band (they are sorted)
     for (int slot = 0; slot < m_nSlots; ++slot) {
         if (!m_inBand[static_cast<size_t>(slot)] || m_block[static_cast<size_t>(slot)] == above) continue;
+        if (slot == pair) {
+            CAtlasMode both[2];
+            if (!InterpolatePair(w, slot, both[0], both[1])) return false;
+            // The upper one only where it is a slot of the band (the spare above never is).
+            for (int s = 0; s < (m_inBand[static_cast<size_t>(slot) + 1] ? 2 : 1) && above != m_block[static_cast<size_t>(slot)]; ++s) {
+                if (both[s].omegaSquared >= limit) above = m_block[static_cast<size_t>(slot)];
+                else out.push_back(both[s]);
+            }
+            ++slot;
+            continue;
+        }
         // The frequency first: most slots lie above the band, and need no products.
         const double omegaSquared = InterpolateFrequency(w, slot);
         // A node without the mode holds it far above the band (kSpareModes): so is it here.

@@ -27,6 +27,9 @@ struct CAtlasMode {
     double omegaSquared = 0;
     std::array<double, 6> products{};
     int block = 0;  // the solver's block it belongs to
+    // Found with the next mode of its block as a pair, near their crossing: the two are right
+    // together (their sums, and the sums weighted by omega^2), each alone only roughly.
+    bool bPaired = false;
 };
 
 // The products of the top t (u', v', w~) in CAtlasMode's order.
@@ -85,7 +88,9 @@ public:
 
     bool Valid() const { return m_bValid; }
     // The modes at (k, theta) below omegaHigh, in block order; false where the atlas cannot tell
-    // them apart (near a crossing) or beyond its disc: those need an exact solve.
+    // them apart (near crossings of more than one pair of modes, and near the centre) or beyond
+    // its disc: those need an exact solve. Near the crossing of one pair, the pair is
+    // interpolated through what is smooth across it (CAtlasMode::bPaired).
     bool Find(double k, double theta, std::vector<CAtlasMode>& out) const;
 
     const CPolarGrid& Grid() const { return m_grid; }
@@ -113,6 +118,13 @@ private:
     // A slot's omega^2, and its six products (into out), interpolated with the stencil's weights.
     double InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const;
     void InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const;
+    // Slots low and low + 1 as a pair (ModeAtlasPairs.cpp); false where a node lacks either.
+    bool InterpolatePair(const CPolarGrid::CWeights& w, int low, CAtlasMode& lower, CAtlasMode& upper) const;
+    // Per stencil (by its first node) from the nodes' marks: kNoPair, the one pair's lower slot
+    // (where neither neighbouring pair bends anywhere in it and no other pair below twice the
+    // marks' frequency), or kManyPairs.
+    void PairStencils(int alongK, int alongTheta);
+    static constexpr int kNoPair = -1, kManyPairs = -2;
 
     CPolarGrid m_grid;
     double m_dKMax = 0, m_dOmegaHigh = 0;
@@ -121,6 +133,14 @@ private:
     std::vector<int> m_block;          // per slot: its block
     std::vector<double> m_values;      // [slot][node][kStride]
     std::vector<unsigned char> m_near;  // per node: near a crossing
+    // Per node: the lower slots of the pairs marked there (bit s), every bit where the node
+    // is marked whatever its modes (the centre).
+    std::vector<unsigned long long> m_nearPairs;
+    std::vector<unsigned long long> m_bentPairs;  // the same whatever the lower mode's frequency
+    // The same up to kPairClearance times the marks' frequency.
+    std::vector<unsigned long long> m_bentLowPairs;
+    static constexpr double kPairClearance = 2;
+    std::vector<int> m_stencilPair;     // per stencil's first node (PairStencils)
     std::vector<unsigned char> m_nearStencil;  // per stencil's first node: it holds a marked one
     std::vector<double> m_frequency;           // [slot][node]: omega^2, as in m_values
     bool m_bValid = false;
