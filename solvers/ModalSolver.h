@@ -91,8 +91,9 @@ public:
     void SolveBlock(int block, double kappa, CModes& out, CWorkspace& ws) const;
     // One block's modes below omegaSquaredLimit and `spares` more above it (fewer where the block
     // has fewer), ascending, with all three top components: the same reductions, then only those
-    // eigenpairs of the tridiagonal matrix. Returns how many lie below the limit by a Sturm count
-    // of the reduced matrix, which no mode below the limit escapes.
+    // eigenpairs of the tridiagonal matrix (a small block's whole spectrum, as cheap there).
+    // Returns how many lie below the limit by a Sturm count of the reduced matrix, which no mode
+    // below the limit escapes.
     int SolveBlockBelow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out,
                         CWorkspace& ws) const;
     // Every block's modes below omegaSquaredLimit, block after block, each block's ascending.

@@ -15,6 +15,9 @@ namespace {
 // Fitted on the development machine (processor time of one core; scripts/bench.sh 3 work).
 constexpr double kRotation = 4.0;        // per n^2 b of a banded reduction
 constexpr double kPerSquare = 16.0;      // per n^2: the QL iterations and the rows carried
+// Per n: the few modes below a limit a point source keeps, found alone (where the whole spectrum
+// costs more).
+constexpr double kBelowPerRow = 150.0;
 constexpr double kDense = 0.45;          // per n^3 of a dense reduction
 constexpr double kFactorWidth = 0.2;     // per n b^2 of the two Cholesky factors of the static sums
 constexpr double kFactorColumn = 17.0;   // per n b of them
@@ -68,7 +71,9 @@ CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b) {
     for (const CModalSolver::CBlockShape& s : solver.BlockShapes()) {
         if (b >= 0 && (!s.moves[a] || !s.moves[b])) continue;
         const double n = s.nSize, ka = s.ka;
-        cost.dModal += (s.bDense ? kDense * n * n * n : kRotation * n * n * ka) + kPerSquare * n * n;
+        const double reduction = s.bDense ? kDense * n * n * n : kRotation * n * n * ka;
+        cost.dModal += reduction + kPerSquare * n * n;
+        cost.dBelow += reduction + std::min(kBelowPerRow * n, kPerSquare * n * n);
         cost.dStatic += kFactorWidth * n * ka * ka + kFactorColumn * n * ka;
     }
     return cost;

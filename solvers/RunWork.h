@@ -31,6 +31,7 @@ inline constexpr double kWorkUnitsPerSecond = 1e9;
 struct CWavenumberCost {
     double dModal = 0;   // its modes: the reductions and QL iterations of the blocks used
     double dStatic = 0;  // the static sums instead: two banded Cholesky factors of each block
+    double dBelow = 0;   // the few modes below a limit alone: the reductions, then their searches
 };
 // a, b: the load's and the output's component (0 u, 1 v, 2 w~).
 CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b);

@@ -67,8 +67,9 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
     const double cutoff = g.bSplit ? MakeModeSplit(p.band).dHigh : p.band.dModeCutoff;
     work.dVectors = g.dWaveVectors - g.dNearVectors;
     work.dModalShare = cutoff > 0 ? ModalShare(directions, g.dDynamicRadius, cutoff, mirror) : 1.0;
-    // A vector first checks for a mode below the cutoff (a factor per block), then solves.
-    const double solved = mix + (cutoff > 0 ? check : 0.0) + work.dModalShare * each.dModal;
+    // A vector first checks for a mode below the cutoff (a factor per block), then solves: the
+    // whole spectrum, or the split's modes below the ramp's top alone.
+    const double solved = mix + (cutoff > 0 ? check : 0.0) + work.dModalShare * (g.bSplit ? each.dBelow : each.dModal);
     work.dEigen = work.dVectors * solved;
     if (!g.bSplit) return work;
     const double radiusSearch = (mirror ? 97 : 96) * kRadiusFactorsPerDirection * check;
@@ -84,7 +85,7 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
         if (AtlasChosen(g.dDynamicRadius, marked, mirror, vectors, request.modes, request.atlas)) {
             work.dAtlasNodes = static_cast<double>(
                 CModeAtlas::NodeCount(g.dDynamicRadius, marked, mirror ? 0.5 * kPi : kPi, request.atlas));
-            work.dEigen = work.dAtlasNodes * (mix + each.dModal) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
+            work.dEigen = work.dAtlasNodes * (mix + each.dBelow) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
         }
     }
     // The near field at its first period: the vectors within the disc solved (most have modes

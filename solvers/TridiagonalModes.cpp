@@ -115,6 +115,21 @@ bool Search(const Eigen::VectorXd& d, int count, double tolerance, double floor,
 
 }  // namespace
 
+int TridiagonalCountBelow(const Eigen::VectorXd& d, const Eigen::VectorXd& e, double x) {
+    const int n = static_cast<int>(d.size());
+    double largest = 1;
+    for (int i = 0; i + 1 < n; ++i) largest = std::max(largest, e(i) * e(i));
+    const double floor = std::numeric_limits<double>::min() * largest;
+    int count = 0;
+    double q = 1;
+    for (int i = 0; i < n; ++i) {
+        q = d(i) - x - (i > 0 ? e(i - 1) * e(i - 1) / q : 0.0);
+        q = std::abs(q) <= floor ? -floor : q;
+        count += q < 0 ? 1 : 0;
+    }
+    return count;
+}
+
 int LowestTridiagonal(const Eigen::VectorXd& d, const Eigen::VectorXd& e, double limit, int spares,
                       CTridiagonalWork& w) {
     const int n = static_cast<int>(d.size());

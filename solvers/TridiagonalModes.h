@@ -11,6 +11,10 @@
 
 namespace numerics {
 
+// How many eigenvalues of (d, e) lie below x: the negative pivots of T - x I, as LowestTridiagonal
+// counts them.
+int TridiagonalCountBelow(const Eigen::VectorXd& d, const Eigen::VectorXd& e, double x);
+
 // Scratch space and results of LowestTridiagonal.
 struct CTridiagonalWork {
     Eigen::VectorXd values;   // ascending

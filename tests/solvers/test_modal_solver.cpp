@@ -230,10 +230,12 @@ double CompareLow(const CModes& low, const CModes& all, double scale) {
 // and off it, an angle-ply plate and a graded layer; at zero and a tiny wavenumber, where the
 // lowest modes coincide or crowd at zero, and large ones; limits just above and below a mode.
 TEST(ModalSolver, TheModesBelowALimitAreTheWholeSpectrumsLowest) {
-    const CThicknessModel isotropic = Laminate("2    1.0000\n", 1, "4 ");
-    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ",
+    // Blocks of 24 to 194 unknowns: a few modes found alone, many of a small block from its whole
+    // spectrum.
+    const CThicknessModel isotropic = Laminate("2    1.0000\n", 1, "8 ");
+    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "4 4 4 4 ",
                                               "0.0000\n90.0000\n");
-    const CThicknessModel anglePly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "2 2 2 2 ",
+    const CThicknessModel anglePly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "4 4 4 4 ",
                                               "30.0000\n-30.0000\n");
     CProblem graded;
     CFgmOptions options;
