@@ -229,10 +229,24 @@ double CModeAtlas::InterpolateFrequency(const CPolarGrid::CWeights& w, int slot)
     return sum;
 }
 
-void CModeAtlas::InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const {
+void CModeAtlas::InterpolateProducts(const CPolarGrid::CWeights& w, int slot, unsigned products, double* out) const {
     using CProducts = Eigen::Array<double, 6, 1>;  // after omega^2 in a node's values
     const size_t rowStep = static_cast<size_t>(m_grid.AngularNodes()) * kStride;
     const double* row = Node(m_grid.Index(w.k.first, w.theta.first), slot) + 1;
+    if (products != kEveryProduct) {  // a few alone (one for a load and output along z)
+        for (int c = 0; c < 6; ++c) {
+            double sum = 0;
+            if (products >> c & 1)
+                for (int a = 0; a < w.k.count; ++a) {
+                    const double* at = row + a * rowStep + c;
+                    double along = 0;
+                    for (int b = 0; b < w.theta.count; ++b) along += w.theta.w[b] * at[b * kStride];
+                    sum += w.k.w[a] * along;
+                }
+            out[c] = sum;
+        }
+        return;
+    }
     CProducts sum = CProducts::Zero();
     for (int a = 0; a < w.k.count; ++a, row += rowStep) {
         CProducts along = w.theta.w[0] * Eigen::Map<const CProducts>(row);
@@ -242,7 +256,7 @@ void CModeAtlas::InterpolateProducts(const CPolarGrid::CWeights& w, int slot, do
     std::copy_n(sum.data(), 6, out);
 }
 
-bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) const {
+bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out, unsigned products) const {
     out.clear();
     if (!m_bValid || !(k <= m_dKMax)) return false;
     const CPolarGrid::CWeights w = m_grid.Weights(k, theta);
@@ -273,7 +287,7 @@ bool CModeAtlas::Find(double k, double theta, std::vector<CAtlasMode>& out) cons
         }
         CAtlasMode& mode = out.emplace_back();
         mode.omegaSquared = omegaSquared;
-        InterpolateProducts(w, slot, mode.products.data());
+        InterpolateProducts(w, slot, products, mode.products.data());
         mode.block = m_block[static_cast<size_t>(slot)];
     }
     return true;

@@ -37,6 +37,15 @@ inline std::array<double, 6> TopProducts(double u, double v, double w) {
     return {u * u, v * v, w * w, u * v, u * w, v * w};
 }
 
+// The products (bits of TopProducts' order) that weights on output a and load b (0 x, 1 y,
+// 2 z) can give a coefficient: both along z only ww, one of them uw and vw, neither uu, vv, uv
+// (the top's u', v' turn with the direction, w~ does not).
+inline unsigned ProductsWeighed(int a, int b) {
+    if (a == 2 && b == 2) return 1u << 2;
+    if (a == 2 || b == 2) return 1u << 4 | 1u << 5;
+    return 1u << 0 | 1u << 1 | 1u << 3;
+}
+
 // The coefficient sum_ab W_ab t_a t_b of a mode of products p (TopProducts), for weights W on
 // the top's components.
 template <class Matrix>
@@ -91,7 +100,10 @@ public:
     // them apart (near crossings of more than one pair of modes, and near the centre) or beyond
     // its disc: those need an exact solve. Near the crossing of one pair, the pair is
     // interpolated through what is smooth across it (CAtlasMode::bPaired).
-    bool Find(double k, double theta, std::vector<CAtlasMode>& out) const;
+    // `products`: which of the six products are wanted (bit c: products[c]; the others are left
+    // zero), as a run's output and load weigh them (ProductsWeighed).
+    bool Find(double k, double theta, std::vector<CAtlasMode>& out, unsigned products = kEveryProduct) const;
+    static constexpr unsigned kEveryProduct = 0x3f;
 
     const CPolarGrid& Grid() const { return m_grid; }
     size_t MarkedNodes() const;
@@ -117,7 +129,7 @@ private:
     void PrepareFind();
     // A slot's omega^2, and its six products (into out), interpolated with the stencil's weights.
     double InterpolateFrequency(const CPolarGrid::CWeights& w, int slot) const;
-    void InterpolateProducts(const CPolarGrid::CWeights& w, int slot, double* out) const;
+    void InterpolateProducts(const CPolarGrid::CWeights& w, int slot, unsigned products, double* out) const;
     // Slots low and low + 1 as a pair (ModeAtlasPairs.cpp); false where a node lacks either.
     bool InterpolatePair(const CPolarGrid::CWeights& w, int low, CAtlasMode& lower, CAtlasMode& upper) const;
     // Per stencil (by its first node) from the nodes' marks: kNoPair, the one pair's lower slot

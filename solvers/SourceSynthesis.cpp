@@ -95,10 +95,10 @@ void FindDynamicModes(const CModalSolver& solver, double k, const CModeSplit& sp
 }
 
 // The same from the atlas; false (nothing found) where it needs an exact solve.
-bool AtlasDynamicModes(const CModeAtlas& atlas, double k, double theta, const CModeSplit& split, CVectorModes& out,
-                       std::vector<CAtlasMode>& found) {
+bool AtlasDynamicModes(const CModeAtlas& atlas, double k, double theta, const CModeSplit& split, unsigned products,
+                       CVectorModes& out, std::vector<CAtlasMode>& found) {
     out.Clear();
-    if (!atlas.Find(k, theta, found)) return false;
+    if (!atlas.Find(k, theta, found, products)) return false;
     for (const CAtlasMode& m : found) AddDynamicMode(m.omegaSquared, m.products, split, out);
     return true;
 }
@@ -322,7 +322,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
                 const double theta = LatticeDirection(m, n, g.dkx, g.dky);
-                if (!atlas || !AtlasDynamicModes(*atlas, k, theta, split, modes[local], found[static_cast<size_t>(t)])) {
+                if (!atlas || !AtlasDynamicModes(*atlas, k, theta, split, ProductsWeighed(a, b), modes[local], found[static_cast<size_t>(t)])) {
                     if (atlas) exact.fetch_add(1);
                     std::unique_ptr<CModalSolver> own;
                     const CModalSolver& solver = directions->At(theta, t, own);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -18,6 +19,7 @@
 #include "SolverInput.h"
 #include "SolverRunner.h"
 #include "SourceNearField.h"
+#include "SourceTerms.h"
 #include "Transient.h"
 
 using namespace solvertest;
@@ -331,6 +333,44 @@ TEST(ModeAtlas, APairNearItsCrossingMakesWhatItsTwoModesMakeTogether) {
     EXPECT_LT(worstSum, 8e-7);
     EXPECT_LT(worstProducts, 5e-5);
     EXPECT_LT(worstResponse, 3e-4);
+}
+
+// A run asks the atlas only for the products its output and load weigh: for every pair of them
+// and the lattice's terms in any direction (mirror images too), the products left out have a
+// weight of exactly zero, and those asked for come out as with all six.
+TEST(ModeAtlas, OnlyTheProductsATermWeighsAreInterpolated) {
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            const unsigned wanted = ProductsWeighed(a, b);
+            for (long m : {1L, 3L, 0L})
+                for (long n : {0L, 2L, 5L}) {
+                    std::vector<CTerm> terms;
+                    AddLatticeTerms(m, n, 0.3, 0.2, true, a, b, 1.0, terms);
+                    for (const CTerm& t : terms)
+                        for (int c = 0; c < 6; ++c) {
+                            std::array<double, 6> unit{};
+                            unit[static_cast<size_t>(c)] = 1;
+                            if (!(wanted >> c & 1)) EXPECT_EQ(ProductWeight(t.weight, unit), 0.0) << a << b << " " << c;
+                        }
+                }
+        }
+    const CProblem p = Plate(0, 90, 3, 3);
+    const CModeSplit split = MakeModeSplit(p.band);
+    CDirectionalSolvers directions(p.model, 2);
+    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
+    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    std::vector<CAtlasMode> all, some;
+    int compared = 0;
+    for (double k = 0.31; k < 2; k += 0.17)
+        for (double theta = 0.05; theta < 1.5; theta += 0.21) {
+            const unsigned wanted = ProductsWeighed(2, 0);
+            ASSERT_EQ(atlas.Find(k, theta, all), atlas.Find(k, theta, some, wanted));
+            ASSERT_EQ(all.size(), some.size());
+            for (size_t j = 0; j < all.size(); ++j, ++compared)
+                for (int c = 0; c < 6; ++c)
+                    EXPECT_EQ(some[j].products[c], all[j].bPaired || (wanted >> c & 1) ? all[j].products[c] : 0.0);
+        }
+    EXPECT_GT(compared, 100);
 }
 
 // A whole run with the atlas forced against every wave vector solved: receivers at the load,
