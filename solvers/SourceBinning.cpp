@@ -96,15 +96,18 @@ std::vector<size_t> CBinnedReceiverSum::SharedModes(size_t count, const CPackedM
     return starts;
 }
 
-void CBinnedReceiverSum::Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const CPhase& phase,
-                                size_t r0, size_t r1, long lowBin, long highBin, double* bins, size_t stride) const {
+void CBinnedReceiverSum::Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const long* cells,
+                                const CPhase& phase, size_t r0, size_t r1, long lowBin, long highBin, double* bins,
+                                size_t stride) const {
     double at[kSharedEntries][kBinReceiverBlock], amplitude[kBinReceiverBlock], w[kBinTaps];
     for (size_t q = 0; q + 1 < runs.size(); ++q) {
         const size_t e0 = runs[q], e1 = runs[q + 1], n = modes.modeCount[e0];
         bool phased = false;
         for (size_t j = 0; j < n; ++j) {
             const double omega = modes.omega[modes.offset[e0] + j];
-            if (m_bins.BinsUpTo(omega) <= lowBin || m_bins.FirstBin(omega) >= highBin) continue;
+            // The stencil's bins, from the mode's cell (BinsUpTo and FirstBin without a division).
+            const long cell = cells[modes.offset[e0] + j];
+            if (cell + kBinTaps / 2 + 1 <= lowBin || cell - kBinTaps / 2 + 1 >= highBin) continue;
             if (!phased)
                 for (size_t e = e0; e < e1; ++e)
                     for (size_t r = r0; r < r1; ++r) at[e - e0][r - r0] = phase(e, static_cast<int>(r));
@@ -150,11 +153,18 @@ void CBinnedReceiverSum::Add(size_t count, const CPackedModes& modes, const CPha
         m_nBins = needed;
     }
     const std::vector<size_t> runs = SharedModes(count, modes);
+    // Each mode's cell of bins, floor(|omega| / spacing), once for the bin ranges below.
+    const size_t total = modes.omega.size();
+    std::vector<long> cells(total);
+    ParallelFor((total + 4095) / 4096, threads, [&](size_t chunk, int) {
+        for (size_t j = chunk * 4096; j < std::min(total, chunk * 4096 + 4096); ++j)
+            cells[j] = static_cast<long>(std::floor(std::abs(modes.omega[j]) / m_bins.Spacing()));
+    });
     const size_t blocks = (receivers + kBinReceiverBlock - 1) / kBinReceiverBlock;
     if (blocks > 1) {
         ParallelFor(blocks, threads, [&](size_t block, int) {
             const size_t r0 = block * kBinReceiverBlock, r1 = std::min(receivers, r0 + kBinReceiverBlock);
-            Spread(runs, modes, phase, r0, r1, 0, m_nBins, m_weights.data(), receivers);
+            Spread(runs, modes, cells.data(), phase, r0, r1, 0, m_nBins, m_weights.data(), receivers);
         });
         return;
     }
@@ -168,7 +178,8 @@ void CBinnedReceiverSum::Add(size_t count, const CPackedModes& modes, const CPha
     const long width = (m_nBins + kBinRanges - 1) / kBinRanges;
     ParallelFor(static_cast<size_t>(kBinRanges), threads, [&](size_t range, int) {
         const long low = static_cast<long>(range) * width;
-        Spread(runs, modes, tabled, 0, receivers, low, std::min(m_nBins, low + width), m_weights.data(), receivers);
+        Spread(runs, modes, cells.data(), tabled, 0, receivers, low, std::min(m_nBins, low + width), m_weights.data(),
+               receivers);
     });
 }
 

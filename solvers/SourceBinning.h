@@ -57,8 +57,9 @@ private:
     // The bins of the receivers r0 .. r1 from the entries' modes, each stencil's weights once for
     // a run of entries (weights times the run's phases summed): those in [lowBin, highBin) added
     // to bins (row lowBin first, `stride` values a row).
-    void Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const CPhase& phase, size_t r0,
-                size_t r1, long lowBin, long highBin, double* bins, size_t stride) const;
+    // cells: each mode's floor(|omega| / spacing).
+    void Spread(const std::vector<size_t>& runs, const CPackedModes& modes, const long* cells, const CPhase& phase,
+                size_t r0, size_t r1, long lowBin, long highBin, double* bins, size_t stride) const;
     void Flush(int threads);
 
     CReceiverSum m_sum;
