@@ -9,6 +9,7 @@
 
 #include <Eigen/Core>
 
+#include "LoadBand.h"
 #include "ModalSolver.h"
 #include "Parallel.h"
 #include "SourceNearField.h"
@@ -86,7 +87,7 @@ size_t CModeAtlas::NodeCount(double kMax, double kMarked, double span, const CAt
 }
 
 CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMarked, double span, double omegaHigh,
-                       double omegaMark, const CAtlasSettings& s, int threads)
+                       const CAtlasMarks& marks, const CAtlasSettings& s, int threads)
     : m_dKMax(kMax), m_dOmegaHigh(omegaHigh) {
     if (!directions.Shared() || NodeCount(kMax, kMarked, span, s) > kMaxNodes) return;
     m_grid = CPolarGrid(AtlasRings(kMax, kMarked, s), 0.0, span, AngularNodes(span, s.dAngularStep), s.nPoints);
@@ -139,13 +140,13 @@ CModeAtlas::CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMar
         m_near[m_grid.Index(0, j)] = 1;
         m_nearPairs[m_grid.Index(0, j)] = ~0ULL;
     }
-    MarkCrossings(firstSlot, bandModes, omegaMark, s.dGapFactor);
+    MarkCrossings(firstSlot, bandModes, marks, s);
     PrepareFind();
     m_bValid = true;
 }
 
-void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
-                               double gapFactor) {
+void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes,
+                               const CAtlasMarks& marks, const CAtlasSettings& s) {
     const int rings = m_grid.RadialNodes(), angles = m_grid.AngularNodes();
     // The gap between slot `low` and the next at node (i, j); NaN where either is missing.
     const auto gap = [&](int i, int j, int low) {
@@ -176,12 +177,14 @@ void CModeAtlas::MarkCrossings(const std::vector<int>& firstSlot, const std::vec
                 for (int m = 0; m < bandModes[b]; ++m) {
                     const int low = firstSlot[b] + m;
                     const double lower = Node(m_grid.Index(i, j), low)[0], g = gap(i, j, low);
-                    if (std::isnan(g) || !(g < gapFactor * std::max(bend(i, j, low, true), bend(i, j, low, false))))
-                        continue;
+                    const double bent = std::max(bend(i, j, low, true), bend(i, j, low, false));
+                    if (std::isnan(g) || !(g < s.dGapFactor * bent)) continue;
                     const unsigned long long bit = low < 64 ? 1ULL << low : ~0ULL;
                     m_bentPairs[m_grid.Index(i, j)] |= bit;
-                    if (Frequency(lower) < kPairClearance * omegaMark) m_bentLowPairs[m_grid.Index(i, j)] |= bit;
-                    if (Frequency(lower) < omegaMark) {
+                    if (Frequency(lower) < kPairClearance * marks.dCrossings) m_bentLowPairs[m_grid.Index(i, j)] |= bit;
+                    // Smooth veerings are marked only where the spectrum is strong.
+                    const double factor = Frequency(lower) < marks.dVeerings ? s.dGapFactor : s.dSharpGapFactor;
+                    if (Frequency(lower) < marks.dCrossings && g < factor * bent) {
                         m_near[m_grid.Index(i, j)] = 1;
                         m_nearPairs[m_grid.Index(i, j)] |= bit;
                     }
@@ -306,6 +309,11 @@ std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, d
     return out;
 }
 
+CAtlasMarks AtlasMarks(const CLoadFunction& load, double window, double omegaHigh, const CAtlasSettings& s) {
+    return {SampledLoadBandEdge(load, window, omegaHigh, s.dVeeringSpectrum),
+            SampledLoadBandEdge(load, window, omegaHigh, s.dCrossingSpectrum)};
+}
+
 bool AtlasChosen(double radius, double marked, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
     // A node costs a full solve, and the marked cells' vectors are solved as well: the atlas
@@ -323,12 +331,12 @@ double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mir
 }
 
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
-                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
+                                             double omegaHigh, const CAtlasMarks& marks, size_t vectors, EModeSource source,
                                              const CAtlasSettings& s, int threads) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
-    const double marked = AtlasMarkedReach(directions, radius, mirror, omegaMark, vectors, source, s, threads);
+    const double marked = AtlasMarkedReach(directions, radius, mirror, marks.dCrossings, vectors, source, s, threads);
     if (!AtlasChosen(radius, marked, mirror, vectors, source, s)) return nullptr;
-    auto atlas = std::make_unique<CModeAtlas>(directions, radius, marked, span, omegaHigh, omegaMark, s, threads);
+    auto atlas = std::make_unique<CModeAtlas>(directions, radius, marked, span, omegaHigh, marks, s, threads);
     if (!atlas->Valid()) return nullptr;
     return atlas;
 }

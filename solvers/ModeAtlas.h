@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DirectionalSolvers.h"
+#include "LoadResponse.h"
 #include "PolarGrid.h"
 
 namespace numerics {
@@ -67,11 +68,21 @@ struct CAtlasSettings {
     // that spectrum.
     double dOuterStepFactor = 3;
     // A node is near a crossing where two sorted modes of a block, the lower in the band, are
-    // closer than this many times the second difference of their gap along k or theta.
+    // closer than this many times the second difference of their gap along k or theta: where the
+    // load's spectrum is strong (above dVeeringSpectrum of its peak) dGapFactor, which takes in
+    // veerings as well; down to dCrossingSpectrum dSharpGapFactor, crossings and sharp veerings
+    // alone (a smooth veering interpolated there errs by little against so weak a spectrum).
     double dGapFactor = 8;
-    // Crossings are marked up to where the load's spectrum falls below this share of its peak.
+    double dSharpGapFactor = 3;
+    double dVeeringSpectrum = 1e-3;
     double dCrossingSpectrum = 1e-4;
 };
+
+// The frequencies below which an atlas marks its nodes (CAtlasSettings' two spectra).
+struct CAtlasMarks {
+    double dVeerings = 0, dCrossings = 0;
+};
+CAtlasMarks AtlasMarks(const CLoadFunction& load, double window, double omegaHigh, const CAtlasSettings& s);
 
 // The radii of an atlas's rings for a disc of radius kMax whose modes below the crossings'
 // frequency lie within kMarked: from half the centre's step, the steps growing at most twofold
@@ -89,11 +100,12 @@ public:
     static size_t NodeCount(double kMax, double kMarked, double span, const CAtlasSettings& s);
 
     // Full solves at the nodes within kMax (and the stencil beyond), modes below omegaHigh;
-    // crossings marked where the lower mode lies below omegaMark (above it the load's spectrum is
-    // too weak for an interpolated kink to show), which it does within kMarked (AtlasMarkedReach).
+    // crossings marked where the lower mode lies below the marks' frequencies (above them the
+    // load's spectrum is too weak for an interpolated kink to show), which it does within kMarked
+    // (AtlasMarkedReach).
     // Valid() false when the solvers' blocks differ by direction or the band holds too many modes.
     CModeAtlas(CDirectionalSolvers& directions, double kMax, double kMarked, double span, double omegaHigh,
-               double omegaMark, const CAtlasSettings& s, int threads);
+               const CAtlasMarks& marks, const CAtlasSettings& s, int threads);
 
     bool Valid() const { return m_bValid; }
     // The modes at (k, theta) below omegaHigh, in block order; false where the atlas cannot tell
@@ -122,8 +134,8 @@ private:
     const double* Node(size_t node, int slot) const {
         return &m_values[(static_cast<size_t>(slot) * m_grid.NodeCount() + node) * kStride];
     }
-    void MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, double omegaMark,
-                       double gapFactor);
+    void MarkCrossings(const std::vector<int>& firstSlot, const std::vector<int>& bandModes, const CAtlasMarks& marks,
+                       const CAtlasSettings& s);
     // What Find reads besides the nodes: which stencils hold a marked node, by their first node
     // (a refusal in one look-up), and the frequencies apart, a stencil's row of them contiguous.
     void PrepareFind();
@@ -179,7 +191,7 @@ double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mir
 // The atlas of a split run's dynamic disc of `vectors` wave vectors within radius, or none where
 // the vectors are solved one by one.
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
-                                             double omegaHigh, double omegaMark, size_t vectors, EModeSource source,
+                                             double omegaHigh, const CAtlasMarks& marks, size_t vectors, EModeSource source,
                                              const CAtlasSettings& s, int threads);
 
 }  // namespace numerics

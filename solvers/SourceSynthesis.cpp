@@ -287,9 +287,9 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     std::unique_ptr<CModeAtlas> atlas;
     if (split.On() && !hankel) {
         const auto atlasStart = Clock::now();
-        const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, request.atlas.dCrossingSpectrum);
+        const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, request.atlas);
         atlas = DynamicDiscAtlas(*directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, split.dHigh,
-                                 mark, solved.size(), request.modes, request.atlas, threads);
+                                 marks, solved.size(), request.modes, request.atlas, threads);
         if (atlas) {
             result.nAtlasNodes = atlas->Grid().NodeCount();
             result.nAtlasMarked = atlas->MarkedNodes();

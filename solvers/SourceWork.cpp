@@ -28,9 +28,9 @@ constexpr double kRadiusFactorsPerDirection = 40;
 constexpr double kSpeedSolvesMirror = 400, kSpeedSolvesHalf = 700;
 // The mode atlas (ModeAtlas.h): a look-up per vector, and the share of vectors near a marked
 // crossing or the centre solved exactly (measured on the benchmark's tone burst: 0.37 us, and
-// 4026 of 1.78e6).
+// 2408 of 1.78e6).
 constexpr double kAtlasLookup = 400;
-constexpr double kAtlasExactShare = 0.0023;
+constexpr double kAtlasExactShare = 0.0014;
 
 // The share of the wave vectors within radius with a mode below omega.
 double ModalShare(CDirectionalSolvers& directions, double radius, double omega, bool mirror) {
@@ -78,7 +78,7 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
     if (directions.Shared() && AtlasChosen(g.dDynamicRadius, 0.0, mirror, vectors, request.modes, request.atlas)) {
         // The atlas's layout as the run takes it: its rings coarse beyond the crossings' marks,
         // whose reach is one more search like the disc's.
-        const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, cutoff, request.atlas.dCrossingSpectrum);
+        const double mark = AtlasMarks(p.load, p.dTimeTo, cutoff, request.atlas).dCrossings;
         const double marked = AtlasMarkedReach(directions, g.dDynamicRadius, mirror, mark, vectors, request.modes,
                                                request.atlas, 1);
         work.dSearch += radiusSearch;

@@ -50,6 +50,21 @@ struct CSpectrum {
     double operator()(double w) const { return Raw(w) / peak; }
 };
 
+// An atlas's layout: the centre's ring step, the outer rings' step as a multiple of the marked
+// zone's, and the spectrum down to which veerings are marked (below it crossings alone).
+struct CLayout {
+    double centre, outer, veerings;
+    CAtlasSettings Settings() const {
+        CAtlasSettings s;
+        s.dCentreStep = centre;
+        s.dOuterStepFactor = outer;
+        s.dVeeringSpectrum = veerings;
+        return s;
+    }
+};
+// The layout before (even rings, veerings marked as far as crossings) and the present one's steps.
+constexpr CLayout kLayouts[] = {{0.1, 1, 1e-4}, {0.025, 1, 1e-4}, {0.025, 3, 1e-4}, {0.025, 3, 1e-3}, {0.025, 3, 1e-2}};
+
 struct CErrors {
     size_t samples = 0, refused = 0, mismatched = 0;
     double phase = 0, product = 0;          // weighed by the spectrum, largest
@@ -111,18 +126,16 @@ void EndToEnd(double window) {
     }
     std::printf("window %.0f us: %.3g wave vectors, %.1f s processor with every one solved\n", window,
                 exact.grid.dWaveVectors, exactCpu);
-    std::printf("%6s %6s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "centre", "outer", "nodes",
-                "marked", "exact", "cpu s");
-    for (const auto& [centre, outer] : {std::pair{0.1, 1.0}, std::pair{0.025, 3.0}, std::pair{0.025, 4.0}}) {
+    std::printf("%6s %6s %6s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "centre", "outer",
+                "veer", "nodes", "marked", "exact", "cpu s");
+    for (const CLayout& layout : kLayouts) {
         request.modes = EModeSource::kAtlas;
-        request.atlas = CAtlasSettings{};
-        request.atlas.dCentreStep = centre;
-        request.atlas.dOuterStepFactor = outer;
+        request.atlas = layout.Settings();
         t = Cpu();
         const CSourceResult run = SolvePointSource(burst, request, options);
         const double used = Cpu() - t;
-        std::printf("%6.3f %6.1f %6zu %7zu %8zu %7.2f |", centre, outer, run.nAtlasNodes, run.nAtlasMarked,
-                    run.nExactVectors, used);
+        std::printf("%6.3f %6.1f %6.0e %6zu %7zu %8zu %7.2f |", layout.centre, layout.outer, layout.veerings,
+                    run.nAtlasNodes, run.nAtlasMarked, run.nExactVectors, used);
         for (size_t c = 0; c < request.receivers.size(); ++c) {
             double peak = 0, diff = 0;
             for (size_t j = 0; j < exact.curves[c].size(); ++j) {
@@ -179,21 +192,17 @@ int main(int argc, char** argv) {
         }
     }
 
-    const double marks[] = {SampledLoadBandEdge(burst.load, window, split.dHigh, 1e-3),
-                            SampledLoadBandEdge(burst.load, window, split.dHigh, CAtlasSettings{}.dCrossingSpectrum)};
-    std::printf("crossings marked below %.3g rad/us (spectrum 1e-3 of its peak) or %.3g (%.0e)\n", marks[0], marks[1],
-                CAtlasSettings{}.dCrossingSpectrum);
-    std::printf("%6s %6s %6s %7s %7s %6s | %-46s | %-46s\n", "centre", "outer", "reach", "nodes", "cpu s", "marked",
-                "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
-    const double mark = marks[1];
-    // The layouts: the centre's ring step, and the outer rings' step as a multiple of the marked zone's.
-    for (const auto& [centre, outer] : {std::pair{0.1, 1.0}, std::pair{0.025, 1.0}, std::pair{0.1, 3.0}, std::pair{0.025, 3.0}}) {
-        CAtlasSettings s;
-        s.dCentreStep = centre;
-        s.dOuterStepFactor = outer;
+    const CAtlasMarks marks = AtlasMarks(burst.load, window, split.dHigh, CAtlasSettings{});
+    std::printf("crossings marked below %.3g rad/us (spectrum %.0e of its peak), veerings below %.3g (%.0e)\n",
+                marks.dCrossings, CAtlasSettings{}.dCrossingSpectrum, marks.dVeerings, CAtlasSettings{}.dVeeringSpectrum);
+    std::printf("%6s %6s %6s %6s %7s %7s %6s | %-46s | %-46s\n", "centre", "outer", "veer", "reach", "nodes", "cpu s",
+                "marked", "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
+    for (const CLayout& layout : kLayouts) {
+        const CAtlasSettings s = layout.Settings();
+        const CAtlasMarks at = AtlasMarks(burst.load, window, split.dHigh, s);
         const double cpu = Cpu();
-        const double marked = DynamicDiscRadius(directions, radius, mark, true, threads);
-        const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, mark, s, threads);
+        const double marked = DynamicDiscRadius(directions, radius, at.dCrossings, true, threads);
+        const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, at, s, threads);
         const double built = Cpu() - cpu;
         CErrors e[2];
         std::vector<CAtlasMode> found;
@@ -213,7 +222,8 @@ int main(int argc, char** argv) {
                 Compare(found, exact[i], spectrum, window, split.dLow, e[set]);
             }
         }
-        std::printf("%6.3f %6.1f %6.3f %7zu %7.2f %6zu |", centre, outer, marked, atlas.Grid().NodeCount(), built,
+        std::printf("%6.3f %6.1f %6.0e %6.3f %7zu %7.2f %6zu |", layout.centre, layout.outer, layout.veerings, marked,
+                    atlas.Grid().NodeCount(), built,
                     atlas.MarkedNodes());
         for (const CErrors& x : e)
             std::printf(" %5.1f%% %8.1e %8.1e %8.1e %8.1e |", 100.0 * x.refused / x.samples, x.phase, x.product,

@@ -244,9 +244,9 @@ CSampledCost SampleDynamicCost(const CProblem& p, const CSourceGrid& g, size_t s
     cost.nSamples = samples;
     const CAtlasSettings settings;
     double t = Cpu();
-    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, top, settings.dCrossingSpectrum);
+    const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, top, settings);
     const std::unique_ptr<CModeAtlas> atlas =
-        DynamicDiscAtlas(directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, top, mark,
+        DynamicDiscAtlas(directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, top, marks,
                          static_cast<size_t>(g.dWaveVectors - g.dNearVectors), EModeSource::kChosen, settings, threads);
     cost.dAtlas = Cpu() - t;
     if (atlas) cost.nNodes = atlas->Grid().NodeCount(), cost.nMarked = atlas->MarkedNodes();

@@ -97,6 +97,34 @@ TEST(ModeAtlas, RingsAreFineAtTheCentreEvenWhereMarkedAndCoarseBeyond) {
     EXPECT_NEAR(even.back(), 2.25, 1e-12);
 }
 
+// Veerings are marked only where the load's spectrum is strong: with the veerings' spectrum
+// lowered to the crossings' the marks are a superset of the default's (each node's test is only
+// stricter), and the cross-ply plate's diagonal veering, whose gap is some six times its bend at
+// every k, is marked further out.
+TEST(ModeAtlas, SmoothVeeringsAreMarkedOnlyWhereTheSpectrumIsStrong) {
+    const CProblem p = Plate(0, 90, 3, 3);
+    const CModeSplit split = MakeModeSplit(p.band);
+    CDirectionalSolvers directions(p.model, 2);
+    CAtlasSettings wide;
+    wide.dVeeringSpectrum = wide.dCrossingSpectrum;
+    const CAtlasMarks usual = AtlasMarks(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{});
+    const CAtlasMarks all = AtlasMarks(p.load, p.dTimeTo, split.dHigh, wide);
+    ASSERT_LT(usual.dVeerings, usual.dCrossings);
+    EXPECT_EQ(all.dVeerings, all.dCrossings);
+    const double radius = 3.0;
+    const CModeAtlas a(directions, radius, radius, 0.5 * kPi, split.dHigh, usual, CAtlasSettings{}, 2);
+    const CModeAtlas b(directions, radius, radius, 0.5 * kPi, split.dHigh, all, wide, 2);
+    ASSERT_EQ(a.Grid().NodeCount(), b.Grid().NodeCount());
+    size_t onlyWide = 0;
+    for (int i = 0; i < a.Grid().RadialNodes(); ++i)
+        for (int j = 0; j < a.Grid().AngularNodes(); ++j) {
+            if (a.Marked(i, j)) EXPECT_TRUE(b.Marked(i, j)) << i << " " << j;
+            if (b.Marked(i, j) && !a.Marked(i, j)) ++onlyWide;
+        }
+    std::printf("marked: %zu by default, %zu with veerings to the crossings' spectrum\n", a.MarkedNodes(), b.MarkedNodes());
+    EXPECT_GT(onlyWide, 0u);
+}
+
 // At random wave vectors of the disc, the atlas's modes against the modal solver's: the same
 // modes per block, frequencies and products close where the load's spectrum is strong (above 1e-2
 // of its peak), and most wave vectors answered. Measured on this plate: frequencies within 1.4e-7
@@ -112,11 +140,11 @@ TEST(ModeAtlas, ModesAgreeWithFullSolvesAtRandomWaveVectors) {
     CDirectionalSolvers directions(p.model, 2);
     ASSERT_TRUE(directions.Shared());
     const double radius = 3.0;  // the load's strong band lies well within
-    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
+    const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{});
     // Where the load's spectrum is above 1e-2 of its peak.
     const double strong = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, 1e-2);
-    const double marked = DynamicDiscRadius(directions, radius, mark, true, 2);
-    const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const double marked = DynamicDiscRadius(directions, radius, marks.dCrossings, true, 2);
+    const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, marks, CAtlasSettings{}, 2);
     ASSERT_TRUE(atlas.Valid());
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> unit(0, 1);
@@ -188,8 +216,8 @@ TEST(ModeAtlas, FindReadsTheNodesAsTheirWeightedSum) {
     const CProblem p = Plate(0, 90, 3, 3);
     const CModeSplit split = MakeModeSplit(p.band);
     CDirectionalSolvers directions(p.model, 2);
-    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
-    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{});
+    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, marks, CAtlasSettings{}, 2);
     ASSERT_TRUE(atlas.Valid());
     const CPolarGrid& grid = atlas.Grid();
     CModalSolver::CWorkspace ws;
@@ -282,9 +310,9 @@ TEST(ModeAtlas, APairNearItsCrossingMakesWhatItsTwoModesMakeTogether) {
     const CProblem p = Plate(0, 90, 3, 3, 10.5);
     const CModeSplit split = MakeModeSplit(p.band);
     CDirectionalSolvers directions(p.model, 2);
-    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
-    const double radius = 5, marked = DynamicDiscRadius(directions, radius, mark, true, 2);
-    const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{});
+    const double radius = 5, marked = DynamicDiscRadius(directions, radius, marks.dCrossings, true, 2);
+    const CModeAtlas atlas(directions, radius, marked, 0.5 * kPi, split.dHigh, marks, CAtlasSettings{}, 2);
     ASSERT_TRUE(atlas.Valid());
     std::mt19937_64 random(3);
     std::uniform_real_distribution<double> unit(0, 1);
