@@ -386,8 +386,8 @@ TEST(ModeAtlas, OnlyTheProductsATermWeighsAreInterpolated) {
     const CProblem p = Plate(0, 90, 3, 3);
     const CModeSplit split = MakeModeSplit(p.band);
     CDirectionalSolvers directions(p.model, 2);
-    const double mark = SampledLoadBandEdge(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{}.dCrossingSpectrum);
-    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, mark, CAtlasSettings{}, 2);
+    const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, CAtlasSettings{});
+    const CModeAtlas atlas(directions, 2.0, 2.0, 0.5 * kPi, split.dHigh, marks, CAtlasSettings{}, 2);
     std::vector<CAtlasMode> all, some;
     int compared = 0;
     for (double k = 0.31; k < 2; k += 0.17)
