@@ -27,9 +27,9 @@ constexpr int kShareSamples = 64;
 constexpr double kRadiusFactorsPerDirection = 40;
 constexpr double kSpeedSolvesMirror = 400, kSpeedSolvesHalf = 700;
 // The mode atlas (ModeAtlas.h): a look-up per vector, and the share of vectors near a marked
-// crossing or the centre solved exactly (measured on the benchmark's tone burst: 0.37 us, and
-// 2320 of 1.78e6).
-constexpr double kAtlasLookup = 400;
+// crossing or the centre solved exactly (measured on the benchmark's tone burst: 0.19 us in the
+// run, and 2320 of 1.78e6).
+constexpr double kAtlasLookup = 200;
 constexpr double kAtlasExactShare = 0.0013;
 
 // The share of the wave vectors within radius with a mode below omega.
