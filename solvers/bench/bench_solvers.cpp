@@ -257,7 +257,7 @@ CSampledCost SampleDynamicCost(const CProblem& p, const CSourceGrid& g, size_t s
         // Directions spread over the quarter by the golden ratio, as the lattice spreads them.
         const double theta = std::fmod(0.6180339887498949 * i, 1.0) * 0.5 * 3.14159265358979323846;
         t = Cpu();
-        const bool known = atlas && atlas->Find(k, theta, found);
+        const bool known = atlas && atlas->Find(k, theta, found, ProductsWeighed(p.nOutput - 1, p.nLoadDir - 1));
         cost.dLookup += Cpu() - t;
         if (known) continue;
         ++cost.nExact;

@@ -79,10 +79,15 @@ TEST(ModeAtlas, RingsAreFineAtTheCentreEvenWhereMarkedAndCoarseBeyond) {
             EXPECT_LE(step, 2 * before + 1e-12) << i;
             EXPECT_GE(step, before - 1e-12) << i;  // never finer outward on this layout
         }
-        if (rings[i] <= s.dCentreRadius) EXPECT_NEAR(step, s.dCentreStep, 1e-12) << rings[i];
-        if (rings[i - 1] >= s.dCentreRadius + 2 * s.dRadialStep && rings[i] <= marked)
+        if (rings[i] <= s.dCentreRadius) {
+            EXPECT_NEAR(step, s.dCentreStep, 1e-12) << rings[i];
+        }
+        if (rings[i - 1] >= s.dCentreRadius + 2 * s.dRadialStep && rings[i] <= marked) {
             EXPECT_NEAR(step, s.dRadialStep, 1e-12) << rings[i];
-        if (rings[i - 1] >= marked + 2 * outer) EXPECT_NEAR(step, outer, 1e-12) << rings[i];
+        }
+        if (rings[i - 1] >= marked + 2 * outer) {
+            EXPECT_NEAR(step, outer, 1e-12) << rings[i];
+        }
     }
     EXPECT_EQ(std::count_if(rings.begin(), rings.end(), [&](double k) { return k > radius; }), 3);
     // Over the quarter turn at 0.025 rad: 64 directions.
@@ -118,7 +123,9 @@ TEST(ModeAtlas, SmoothVeeringsAreMarkedOnlyWhereTheSpectrumIsStrong) {
     size_t onlyWide = 0;
     for (int i = 0; i < a.Grid().RadialNodes(); ++i)
         for (int j = 0; j < a.Grid().AngularNodes(); ++j) {
-            if (a.Marked(i, j)) EXPECT_TRUE(b.Marked(i, j)) << i << " " << j;
+            if (a.Marked(i, j)) {
+                EXPECT_TRUE(b.Marked(i, j)) << i << " " << j;
+            }
             if (b.Marked(i, j) && !a.Marked(i, j)) ++onlyWide;
         }
     std::printf("marked: %zu by default, %zu with veerings to the crossings' spectrum\n", a.MarkedNodes(), b.MarkedNodes());
@@ -379,7 +386,9 @@ TEST(ModeAtlas, OnlyTheProductsATermWeighsAreInterpolated) {
                         for (int c = 0; c < 6; ++c) {
                             std::array<double, 6> unit{};
                             unit[static_cast<size_t>(c)] = 1;
-                            if (!(wanted >> c & 1)) EXPECT_EQ(ProductWeight(t.weight, unit), 0.0) << a << b << " " << c;
+                            if (!(wanted >> c & 1)) {
+                                EXPECT_EQ(ProductWeight(t.weight, unit), 0.0) << a << b << " " << c;
+                            }
                         }
                 }
         }

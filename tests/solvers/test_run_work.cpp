@@ -187,7 +187,9 @@ TEST(RunWork, ANearlyIncompressibleMaterialIsNamedOrBoundedByTheEstimate) {
     EXPECT_EQ(CheckRunSize(p, kDefaultPoints), "");
     const CModalSolver solver(AssembleBands(p.model));
     for (const CModalSolver::CBlockShape& b : solver.BlockShapes())
-        if (b.nSize >= 64 && 12 * b.ka >= b.nSize) EXPECT_TRUE(b.bDense) << b.nSize << " " << b.ka;
+        if (b.nSize >= 64 && 12 * b.ka >= b.nSize) {
+            EXPECT_TRUE(b.bDense) << b.nSize << " " << b.ka;
+        }
 }
 
 namespace {
