@@ -1,5 +1,6 @@
 #include "SolverRunner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -102,6 +103,12 @@ std::vector<std::string> AtOrder(int order, const std::vector<std::string>& args
 
 CPly Isotropic(double e, double nu, double density) {
     return {e, e, e / (2 * (1 + nu)), nu, nu, 0.0, density};
+}
+
+double MaxAbs(const std::vector<double>& v) {
+    double m = 0;
+    for (double x : v) m = std::max(m, std::abs(x));
+    return m;
 }
 
 std::string HannBurstText(double centre, int cycles) {

@@ -67,6 +67,9 @@ struct CLaminate {
 // An isotropic ply with the given modulus, Poisson ratio and density.
 CPly Isotropic(double e, double nu, double density);
 
+// The largest magnitude of a curve or a field (its peak, for relative differences).
+double MaxAbs(const std::vector<double>& v);
+
 // A Hann-windowed sine of `cycles` cycles at `centre` MHz, 40 samples a period, as the "Sampled
 // load..." form makes it: the text of "ft.dat".
 std::string HannBurstText(double centre, int cycles);

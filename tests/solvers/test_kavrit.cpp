@@ -23,12 +23,6 @@ CCurve RunIn(const std::string& program, const std::string& input, const std::st
     return ReadCurve(dir.Read(result));
 }
 
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 void ExpectSameCurve(const CCurve& a, const CCurve& b, double relative) {
     ASSERT_EQ(a.u.size(), b.u.size());
     const double scale = MaxAbs(a.u);

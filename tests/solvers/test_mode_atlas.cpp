@@ -53,12 +53,6 @@ CProblem Plate(double a, double b, int load, int output, double window = 12) {
     return p;
 }
 
-double Peak(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 }  // namespace
 
 // The rings' layout: fine at the centre, the marked zone's step within the crossings' reach,
@@ -438,7 +432,7 @@ TEST(ModeAtlas, RunWithTheAtlasEqualsEveryWaveVectorSolved) {
         ASSERT_GT(atlas.nAtlasNodes, 0u);
         const std::string name = "[" + std::to_string(int(c.a)) + "/" + std::to_string(int(c.b)) + "]";
         for (size_t r = 0; r < request.receivers.size(); ++r) {
-            const double peak = Peak(exact.curves[r]);
+            const double peak = MaxAbs(exact.curves[r]);
             if (peak == 0) continue;  // W of an X load at the load itself
             double most = 0;
             for (size_t j = 0; j < exact.curves[r].size(); ++j)

@@ -62,12 +62,6 @@ std::string TextAttribute(const std::string& path, const char* object, const cha
     return out;
 }
 
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 CPly CarbonEpoxy(double angle) { return {140, 10, 5, 0.3, 0.45, angle, 1.6}; }
 
 // 1 mm plates, quadratic elements, short windows: quick runs.

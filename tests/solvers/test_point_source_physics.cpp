@@ -12,16 +12,6 @@
 
 using namespace solvertest;
 
-namespace {
-
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
-}  // namespace
-
 // The exact reference itself: nothing before the P wave, the static (Boussinesq) displacement
 // (1 - nu) / (2 pi mu r) from the Rayleigh wave on, growing without bound just before it.
 TEST(HalfSpace, ClosedFormHasTheKnownArrivalsAndStaticLimit) {

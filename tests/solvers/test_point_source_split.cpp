@@ -80,12 +80,6 @@ COutcome RunSplit(const CLaminate& lam, const std::string& xy, const char* optio
     return out;
 }
 
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 }  // namespace
 
 // Receivers at the load, within a thickness of it, a few thicknesses off, beyond the near field's

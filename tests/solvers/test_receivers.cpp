@@ -19,12 +19,6 @@ CLaminate Plate() {
     return lam;
 }
 
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 double MaxDiff(const CCurve& a, const CCurve& b) {
     double m = 0;
     for (size_t i = 0; i < a.u.size(); ++i) m = std::max(m, std::abs(a.u[i] - b.u[i]));

@@ -33,12 +33,6 @@ CCurve Solve(const CLaminate& lam, const std::vector<std::string>& args = {}, co
     return ReadCurve(dir.Read("result.dat"));
 }
 
-double MaxAbs(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v) m = std::max(m, std::abs(x));
-    return m;
-}
-
 }  // namespace
 
 TEST(Transient, ResultFileFormatAndWindow) {
