@@ -324,17 +324,18 @@ bool AtlasChosen(double radius, double marked, bool mirror, size_t vectors, EMod
 }
 
 double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mirror, double omegaMark, size_t vectors,
-                        EModeSource source, const CAtlasSettings& s, int threads) {
+                        EModeSource source, const CAtlasSettings& s, int threads, double searched) {
     // The fewest nodes the disc could have (no marks): where even they cost too much, no search.
     if (!AtlasChosen(radius, 0.0, mirror, vectors, source, s)) return radius;
-    return DynamicDiscRadius(directions, radius, omegaMark, mirror, threads);
+    return searched > 0 ? searched : DynamicDiscRadius(directions, radius, omegaMark, mirror, threads);
 }
 
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
                                              double omegaHigh, const CAtlasMarks& marks, size_t vectors, EModeSource source,
-                                             const CAtlasSettings& s, int threads) {
+                                             const CAtlasSettings& s, int threads, double searched) {
     const double span = mirror ? 0.5 * std::numbers::pi : std::numbers::pi;
-    const double marked = AtlasMarkedReach(directions, radius, mirror, marks.dCrossings, vectors, source, s, threads);
+    const double marked =
+        AtlasMarkedReach(directions, radius, mirror, marks.dCrossings, vectors, source, s, threads, searched);
     if (!AtlasChosen(radius, marked, mirror, vectors, source, s)) return nullptr;
     auto atlas = std::make_unique<CModeAtlas>(directions, radius, marked, span, omegaHigh, marks, s, threads);
     if (!atlas->Valid()) return nullptr;

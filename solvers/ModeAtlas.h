@@ -184,14 +184,15 @@ std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, d
 bool AtlasChosen(double radius, double marked, bool mirror, size_t vectors, EModeSource source, const CAtlasSettings& s);
 
 // Where the atlas of such a disc marks crossings: beyond it no mode lies below omegaMark in any
-// direction (searched only where the atlas may be chosen; the disc's radius otherwise).
+// direction (searched only where the atlas may be chosen, or `searched` where positive: the
+// search's result as found before; the disc's radius otherwise).
 double AtlasMarkedReach(CDirectionalSolvers& directions, double radius, bool mirror, double omegaMark, size_t vectors,
-                        EModeSource source, const CAtlasSettings& s, int threads);
+                        EModeSource source, const CAtlasSettings& s, int threads, double searched = 0);
 
 // The atlas of a split run's dynamic disc of `vectors` wave vectors within radius, or none where
-// the vectors are solved one by one.
+// the vectors are solved one by one (the marks' reach searched unless `searched` is positive).
 std::unique_ptr<CModeAtlas> DynamicDiscAtlas(CDirectionalSolvers& directions, double radius, bool mirror,
                                              double omegaHigh, const CAtlasMarks& marks, size_t vectors, EModeSource source,
-                                             const CAtlasSettings& s, int threads);
+                                             const CAtlasSettings& s, int threads, double searched = 0);
 
 }  // namespace numerics

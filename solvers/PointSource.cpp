@@ -182,7 +182,10 @@ std::string CheckSourceRunSize(const CProblem& p, CSourceRequest& request, int p
     }
     // The eigen-solves as the run makes them; the synthesis as the line load's over as many
     // wavenumbers as the run has terms.
-    const double eigen = EstimateSourceWork(p, g, request).Solves();
+    const CSourceWork work = EstimateSourceWork(p, g, request);
+    const double eigen = work.Solves();
+    // The atlas's marks are searched once: the run takes them as found here.
+    if (g.bSplit && work.dMarkedReach > 0) request.dMarkedReach = work.dMarkedReach;
     CWavenumbers terms;
     terms.dKMax = g.dKMax;
     terms.kappa.assign(static_cast<size_t>(g.dEntries) * (g.symmetry == ESourceSymmetry::kAxisymmetric ? 2 : 1), 0.0);

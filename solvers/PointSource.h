@@ -48,6 +48,7 @@ struct CSourceRequest {
                                          // one lattice (the earlier synthesis; a reference for checks)
     double dDynamicRadius = 0;           // the split's disc (1/mm) once found; 0 not yet
     double dDynamicSpeed = 0;            // the fastest group velocity in it (mm/us) once found
+    double dMarkedReach = 0;             // the split's mode atlas's marks' reach (1/mm) once searched
     ESourceSynthesis eSynthesis = ESourceSynthesis::kCheapest;
     EModeSource modes = EModeSource::kChosen;  // the split's in-band modes: atlas or exact solves
     CAtlasSettings atlas;

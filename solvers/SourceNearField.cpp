@@ -24,18 +24,20 @@ constexpr int kDiscScanSteps = 64;
 constexpr int kDiscBisections = 24;
 constexpr double kDiscMargin = 1.03;
 
-double LargestModalWavenumber(const CModalSolver& solver, double kMax, double omegaSquared,
-                              CModalSolver::CWorkspace& ws) {
+// The highest of the scan's steps down from kMax at which some mode lies below omega (0 where
+// none does but k = 0, at which the rigid motions do).
+int HighestModalStep(const CModalSolver& solver, double kMax, double omegaSquared, CModalSolver::CWorkspace& ws) {
     const double step = kMax / kDiscScanSteps;
-    double below = 0;  // a mode lies below omega here (at k = 0 the rigid motions do)
     for (int i = kDiscScanSteps; i > 0; --i)
-        if (!solver.AllModesAbove(i * step, omegaSquared, ws)) {
-            below = i * step;
-            break;
-        }
-    if (below >= kMax) return kMax;
-    double above = below + step;
-    for (int i = 0; i < kDiscBisections; ++i) {
+        if (!solver.AllModesAbove(i * step, omegaSquared, ws)) return i;
+    return 0;
+}
+
+// The last k with a mode below omega between below and above, where one lies below omega at below
+// and none at above: bisected.
+double BisectedModalWavenumber(const CModalSolver& solver, double below, double above, double omegaSquared,
+                               CModalSolver::CWorkspace& ws) {
+    for (int b = 0; b < kDiscBisections; ++b) {
         const double mid = 0.5 * (below + above);
         (solver.AllModesAbove(mid, omegaSquared, ws) ? above : below) = mid;
     }
@@ -117,14 +119,32 @@ CModeSplit MakeModeSplit(const CLoadBand& band) {
 double DynamicDiscRadius(CDirectionalSolvers& directions, double kMax, double omega, bool mirror, int threads) {
     const double span = mirror ? 0.5 * kPi : kPi;
     const int count = mirror ? kDiscDirections + 1 : kDiscDirections;  // a quarter: both of its ends
-    std::vector<double> largest(static_cast<size_t>(count));
+    const auto along = [&](size_t j, int t, std::unique_ptr<CModalSolver>& own) -> const CModalSolver& {
+        return directions.At(span * static_cast<double>(j) / kDiscDirections, t, own);
+    };
+    std::vector<int> highest(static_cast<size_t>(count));
     std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(threads));
     ParallelFor(static_cast<size_t>(count), threads, [&](size_t j, int t) {
         std::unique_ptr<CModalSolver> own;
-        const CModalSolver& solver = directions.At(span * static_cast<double>(j) / kDiscDirections, t, own);
-        largest[j] = LargestModalWavenumber(solver, kMax, omega * omega, spaces[static_cast<size_t>(t)]);
+        highest[j] = HighestModalStep(along(j, t, own), kMax, omega * omega, spaces[static_cast<size_t>(t)]);
     });
-    return std::min(kMax, kDiscMargin * *std::max_element(largest.begin(), largest.end()));
+    // A direction whose modal step is below the highest ends within that step's start. Those of
+    // the highest step are bisected one after another (the same on any number of threads): the
+    // first within the step, each further one only where a mode still lies below omega at the
+    // largest so far, from there.
+    const int top = *std::max_element(highest.begin(), highest.end());
+    const double step = kMax / kDiscScanSteps;
+    if (top >= kDiscScanSteps) return kMax;
+    double largest = 0;
+    for (size_t j = 0; j < highest.size(); ++j) {
+        if (highest[j] != top) continue;
+        std::unique_ptr<CModalSolver> own;
+        const CModalSolver& solver = along(j, 0, own);
+        if (largest > 0 && solver.AllModesAbove(largest, omega * omega, spaces[0])) continue;
+        largest = BisectedModalWavenumber(solver, largest > 0 ? largest : top * step, (top + 1) * step,
+                                          omega * omega, spaces[0]);
+    }
+    return std::min(kMax, kDiscMargin * largest);
 }
 
 void CNearField::At(double x, double y, double& s, double& s2) const {

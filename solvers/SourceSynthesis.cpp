@@ -289,7 +289,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         const auto atlasStart = Clock::now();
         const CAtlasMarks marks = AtlasMarks(p.load, p.dTimeTo, split.dHigh, request.atlas);
         atlas = DynamicDiscAtlas(*directions, g.dDynamicRadius, g.symmetry == ESourceSymmetry::kMirror, split.dHigh,
-                                 marks, solved.size(), request.modes, request.atlas, threads);
+                                 marks, solved.size(), request.modes, request.atlas, threads, request.dMarkedReach);
         if (atlas) {
             result.nAtlasNodes = atlas->Grid().NodeCount();
             result.nAtlasMarked = atlas->MarkedNodes();

@@ -80,7 +80,8 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
         // whose reach is one more search like the disc's.
         const double mark = AtlasMarks(p.load, p.dTimeTo, cutoff, request.atlas).dCrossings;
         const double marked = AtlasMarkedReach(directions, g.dDynamicRadius, mirror, mark, vectors, request.modes,
-                                               request.atlas, 1);
+                                               request.atlas, 1, request.dMarkedReach);
+        work.dMarkedReach = marked;
         work.dSearch += radiusSearch;
         if (AtlasChosen(g.dDynamicRadius, marked, mirror, vectors, request.modes, request.atlas)) {
             work.dAtlasNodes = static_cast<double>(

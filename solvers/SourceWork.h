@@ -19,6 +19,7 @@ struct CSourceWork {
     double dModalShare = 0;  // of those, the share with modes to solve (estimated)
     double dEigen = 0;      // the lattice's eigen-solves and checks, or the atlas and its look-ups
     double dAtlasNodes = 0;  // the split's atlas, where the run takes one
+    double dMarkedReach = 0;  // its marks' reach where searched (AtlasMarkedReach), else 0
     double Solves() const { return dSearch + dNear + dEigen; }
 };
 

@@ -447,6 +447,34 @@ TEST(ModeAtlas, RunWithTheAtlasEqualsEveryWaveVectorSolved) {
     }
 }
 
+// The size check searches the atlas marks' reach once; the run takes it from the request. The
+// reach it found is the search over the run's own disc at the crossings' frequency, and the run
+// given it makes the same atlas and the same numbers as a run that searches for itself.
+TEST(ModeAtlas, TheRunTakesTheMarksReachTheSizeCheckFound) {
+    const CProblem p = Plate(0, 90, 3, 3, 10.5);
+    CSourceRequest request;
+    request.receivers = {{5, 3}};
+    request.modes = EModeSource::kAtlas;
+    ASSERT_EQ(CheckSourceRunSize(p, request, 41), "");
+    ASSERT_GT(request.dMarkedReach, 0);
+    const CModeSplit split = MakeModeSplit(p.band);
+    CDirectionalSolvers directions(p.model, 1);
+    const double crossings = AtlasMarks(p.load, p.dTimeTo, split.dHigh, request.atlas).dCrossings;
+    EXPECT_EQ(request.dMarkedReach, DynamicDiscRadius(directions, request.dDynamicRadius, crossings, true, 1));
+    EXPECT_LE(request.dMarkedReach, request.dDynamicRadius);
+    CRunOptions options;
+    options.nThreads = 2;
+    options.nPoints = 41;
+    const CSourceResult given = SolvePointSource(p, request, options);
+    request.dMarkedReach = 0;
+    const CSourceResult searched = SolvePointSource(p, request, options);
+    ASSERT_EQ(given.error, "");
+    ASSERT_EQ(searched.error, "");
+    ASSERT_GT(given.nAtlasNodes, 0u);
+    EXPECT_EQ(given.nAtlasNodes, searched.nAtlasNodes);
+    EXPECT_EQ(given.curves, searched.curves);
+}
+
 TEST(ModeAtlas, ExactModesGoesWithAPointSource) {
     CTempDir dir;
     CLaminate lam;
