@@ -7,6 +7,7 @@
 #include <memory>
 #include <numbers>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Parallel.h"
@@ -34,10 +35,40 @@ constexpr double kRefineShare = 0.85;
 constexpr size_t kRefineSegments = 12;
 constexpr int kRefineLevels = 4;
 constexpr int kRefineNodes = 8;
+// Modes above omega solved at each node beyond those below it, per block: enough for the
+// neighbours' slopes wherever their modes below omega are no more than these; a node whose
+// neighbours have more is solved again with as many.
+constexpr int kGridSpares = 1;
 // The extensional mode at k -> 0 is found to about 1e-5 once its direction is refined; a refined
 // segment elsewhere can still fall some per cent short of a narrow peak between the directions.
 constexpr double kLowFrequencyMargin = 1.02;
 constexpr double kSampledMargin = 1.10;
+
+constexpr double kUnsolved = std::numeric_limits<double>::infinity();
+
+// The frequencies (rad/us, ascending) at kappa of every mode below omega and of the `spares` next
+// above it; the rest of the spectrum's places are kUnsolved. Each block's partial solve finds
+// its modes below omega and `spares` more, which holds the lowest `spares` above it overall.
+Eigen::VectorXd LowFrequencies(const CModalSolver& solver, double kappa, double omega, int spares,
+                               CModalSolver::CWorkspace& ws) {
+    Eigen::VectorXd out = Eigen::VectorXd::Constant(solver.Size(), kUnsolved);
+    Eigen::Index at = 0;
+    for (int b = 0; b < solver.BlockCount(); ++b) {
+        solver.SolveBlockBelow(b, kappa, omega * omega, spares, ws.block, ws);
+        for (Eigen::Index j = 0; j < ws.block.omegaSquared.size(); ++j)
+            out(at++) = std::sqrt(std::max(0.0, ws.block.omegaSquared(j)));
+    }
+    std::sort(out.data(), out.data() + at);
+    // Beyond those below omega, only the lowest `spares` are sure to be the spectrum's next (a
+    // block's spares can lie above another's unsolved modes).
+    const Eigen::Index sure = std::min(at, (out.head(at).array() < omega).count() + spares);
+    out.segment(sure, at - sure).setConstant(kUnsolved);
+    return out;
+}
+
+// How many of the frequencies lie below omega; how many are known.
+Eigen::Index CountBelow(const Eigen::VectorXd& f, double omega) { return (f.array() < omega).count(); }
+Eigen::Index CountKnown(const Eigen::VectorXd& f) { return (f.array() < kUnsolved).count(); }
 
 struct CPolarFrequencies {
     std::vector<double> radii;
@@ -111,7 +142,8 @@ double Refined(const CModalSolver& solver, const CPolarFrequencies& g, const CSe
     std::vector<Eigen::VectorXd> f(kRefineNodes + 1);
     for (int level = 0; level < kRefineLevels; ++level) {
         const double h = (to - from) / kRefineNodes;
-        for (int q = 0; q <= kRefineNodes; ++q) f[static_cast<size_t>(q)] = solver.Frequencies(from + q * h, ws);
+        for (int q = 0; q <= kRefineNodes; ++q)
+            f[static_cast<size_t>(q)] = LowFrequencies(solver, from + q * h, omega, static_cast<int>(s.m) + 1, ws);
         int best = 0;
         double bestAlong = -1;
         for (int q = 0; q < kRefineNodes; ++q) {
@@ -137,7 +169,7 @@ double RefinedAcross(CDirectionalSolvers& directions, const CPolarFrequencies& g
         const double h = (to - from) / kRefineNodes;
         for (int q = 0; q <= kRefineNodes; ++q) {
             std::unique_ptr<CModalSolver> own;
-            const Eigen::VectorXd f = directions.At(from + q * h, 0, own).Frequencies(k, ws);
+            const Eigen::VectorXd f = LowFrequencies(directions.At(from + q * h, 0, own), k, omega, static_cast<int>(s.m) + 1, ws);
             c[static_cast<size_t>(q)] = f(s.m) < omega ? std::abs(f(s.m) - rest) / k : 0.0;
         }
         int best = 1;
@@ -165,11 +197,51 @@ double FastestInBandSpeed(CDirectionalSolvers& directions, double radius, double
     for (int i = 1; i <= kSpeedSteps; ++i) g.radii.push_back(radius * i / kSpeedSteps);
     g.at.assign(static_cast<size_t>(g.last + 1), std::vector<Eigen::VectorXd>(g.radii.size()));
     std::vector<CModalSolver::CWorkspace> spaces(static_cast<size_t>(std::max(1, threads)));
-    ParallelFor(g.at.size(), threads, [&](size_t j, int t) {
+    {
+        // At k = 0 the thickness resonances are alike in every direction: solved once, whole.
         std::unique_ptr<CModalSolver> own;
-        const CModalSolver& solver = directions.At(g.step * static_cast<double>(j), t, own);
-        for (size_t i = 0; i < g.radii.size(); ++i) g.at[j][i] = solver.Frequencies(g.radii[i], spaces[static_cast<size_t>(t)]);
-    });
+        const Eigen::VectorXd rest = directions.At(0.0, 0, own).Frequencies(0.0, spaces[0]);
+        for (std::vector<Eigen::VectorXd>& line : g.at) line[0] = rest;
+    }
+    const auto solveNodes = [&](const std::vector<std::pair<int, size_t>>& nodes, const std::vector<int>& spares) {
+        ParallelFor(nodes.size(), threads, [&](size_t c, int t) {
+            const auto [j, i] = nodes[c];
+            std::unique_ptr<CModalSolver> own;
+            const CModalSolver& solver = directions.At(g.step * j, t, own);
+            g.at[static_cast<size_t>(j)][i] = LowFrequencies(solver, g.radii[i], omega, spares[c], spaces[static_cast<size_t>(t)]);
+        });
+    };
+    std::vector<std::pair<int, size_t>> nodes;
+    for (int j = 0; j <= g.last; ++j)
+        for (size_t i = 1; i < g.radii.size(); ++i) nodes.push_back({j, i});
+    solveNodes(nodes, std::vector<int>(nodes.size(), kGridSpares));
+    // A slope along a direction takes each mode below omega at either of its nodes, one across
+    // at the nodes of three directions each mode below omega at any of them: where a node has
+    // fewer known than that, it is solved again with as many (never where its partial solve
+    // gave the whole spectrum).
+    const auto count = [&](int j, size_t i) { return CountBelow(g.at[static_cast<size_t>(g.Folded(j))][i], omega); };
+    std::vector<std::vector<Eigen::Index>> need(g.at.size(), std::vector<Eigen::Index>(g.radii.size(), 0));
+    const auto raise = [&](int j, size_t i, Eigen::Index n) {
+        Eigen::Index& at = need[static_cast<size_t>(g.Folded(j))][i];
+        at = std::max(at, n);
+    };
+    for (int j = 0; j <= g.last; ++j)
+        for (size_t i = 1; i < g.radii.size(); ++i) {
+            const Eigen::Index across = std::max({count(j - 1, i), count(j, i), count(j + 1, i)});
+            for (int d = -1; d <= 1; ++d) raise(j + d, i, across);
+            raise(j, i - 1, count(j, i));
+            raise(j, i, count(j, i - 1));
+        }
+    std::vector<std::pair<int, size_t>> again;
+    std::vector<int> spares;
+    for (const auto& [j, i] : nodes) {
+        const Eigen::VectorXd& f = g.at[static_cast<size_t>(j)][i];
+        if (need[static_cast<size_t>(j)][i] > CountKnown(f)) {
+            again.push_back({j, i});
+            spares.push_back(static_cast<int>(need[static_cast<size_t>(j)][i] - CountBelow(f, omega)));
+        }
+    }
+    solveNodes(again, spares);
 
     std::vector<CSegment> segments = FastestSegments(g, omega);
     // The low-frequency limit, refined over the directions, with a small margin; every other
