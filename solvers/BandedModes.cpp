@@ -4,51 +4,9 @@
 #include <limits>
 
 #include "BlasThreads.h"
-
-extern "C" {
-// LAPACK: LU factorisation with partial pivoting of a general band matrix, and solves with it.
-void dgbtrf_(const int* m, const int* n, const int* kl, const int* ku, double* ab, const int* ldab, int* ipiv,
-             int* info);
-void dgbtrs_(const char* trans, const int* n, const int* kl, const int* ku, const int* nrhs, const double* ab,
-             const int* ldab, const int* ipiv, double* b, const int* ldb, int* info, size_t);
-}
+#include "ShiftedBand.h"
 
 namespace numerics {
-
-namespace {
-
-// K(kappa) - shift M factored: LAPACK's band storage, kl = ku = the half-width.
-class CShiftedBand {
-public:
-    CShiftedBand(const CBandMatrices& m, double kappa, double shift) : m_n(m.M.Size()), m_w(m.K1.Width()) {
-        m_ld = 3 * m_w + 1;
-        m_ab.assign(static_cast<size_t>(m_ld) * m_n, 0.0);
-        m_pivots.resize(static_cast<size_t>(m_n));
-        const double k2 = kappa * kappa;
-        for (int j = 0; j < m_n; ++j)
-            for (int i = std::max(0, j - m_w); i <= std::min(m_n - 1, j + m_w); ++i) {
-                const double v = k2 * m.K1.Get(i, j) + kappa * m.K2.Get(i, j) + m.K3.Get(i, j) - shift * m.M.Get(i, j);
-                m_ab[static_cast<size_t>(j) * m_ld + (2 * m_w + i - j)] = v;
-            }
-        int info = 0;
-        dgbtrf_(&m_n, &m_n, &m_w, &m_w, m_ab.data(), &m_ld, m_pivots.data(), &info);
-        m_bOk = info == 0;
-    }
-    bool Ok() const { return m_bOk; }
-    bool Solve(Eigen::VectorXd& x) const {
-        int info = 0, one = 1;
-        dgbtrs_("N", &m_n, &m_w, &m_w, &one, m_ab.data(), &m_ld, m_pivots.data(), x.data(), &m_n, &info, 1);
-        return info == 0 && x.allFinite();
-    }
-
-private:
-    int m_n, m_w, m_ld = 0;
-    std::vector<double> m_ab;
-    std::vector<int> m_pivots;
-    bool m_bOk = false;
-};
-
-}  // namespace
 
 CBandedModes::CBandedModes(const CThicknessModel& model) : m_m(AssembleBands(model)) { KeepBlasOnOneThread(); }
 
@@ -71,7 +29,7 @@ double CBandedModes::SlopeProduct(double kappa, const Eigen::VectorXd& x, const 
 
 bool CBandedModes::ModeNear(double kappa, double shift, const CProjection* projection, const Eigen::VectorXd* start,
                             CBandedMode& out) const {
-    const CShiftedBand factor(m_m, kappa, shift);
+    const CShiftedBand factor(m_m.K1, m_m.K2, m_m.K3, m_m.M, kappa, shift);
     if (!factor.Ok()) return false;
     const auto project = [&](Eigen::VectorXd& x) {
         if (projection) (*projection)(x);

@@ -6,14 +6,11 @@
 #include <limits>
 
 #include "BlasThreads.h"
+#include "ShiftedBand.h"
 
 extern "C" {
 // LAPACK: eigenvalues of a symmetric tridiagonal matrix.
 void dsterf_(const int* n, double* d, double* e, int* info);
-// Cholesky factor and solve of a symmetric positive definite band matrix.
-void dpbtrf_(const char* uplo, const int* n, const int* kd, double* ab, const int* ldab, int* info);
-void dpbtrs_(const char* uplo, const int* n, const int* kd, const int* nrhs, const double* ab, const int* ldab,
-             double* b, const int* ldb, int* info);
 }
 
 namespace numerics {
@@ -405,40 +402,6 @@ int CModalSolver::SolveProducts(double kappa, int a, int b, double* omegaSquared
     return at;
 }
 
-namespace {
-
-// K(kappa) - shift M of a block into a (band storage of the stiffness's half-width, which is LAPACK's
-// lower band storage).
-void FormShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
-                 double shift, CSymBand& a) {
-    const int n = a1.Size(), ka = a1.Width();
-    if (a.Size() != n || a.Width() != ka) a.Resize(n, ka);
-    const double k2 = kappa * kappa;
-    for (int j = 0; j < n; ++j) {
-        const int last = std::min(n - 1, j + ka) - j;
-        double* out = a.Column(j);
-        const double *x1 = a1.Column(j), *x2 = a2.Column(j), *x3 = a3.Column(j);
-        for (int k = 0; k <= last; ++k) out[k] = k2 * x1[k] + kappa * x2[k] + x3[k];
-        const int lastMass = std::min(n - 1, j + mass.Width()) - j;
-        const double* m = mass.Column(j);
-        if (shift != 0)
-            for (int k = 0; k <= lastMass; ++k) out[k] -= shift * m[k];
-    }
-}
-
-// The same, then its Cholesky factor in place. False when not positive definite.
-bool FactorShifted(const CSymBand& a1, const CSymBand& a2, const CSymBand& a3, const CSymBand& mass, double kappa,
-                   double shift, CSymBand& a) {
-    FormShifted(a1, a2, a3, mass, kappa, shift, a);
-    const int n = a1.Size(), ka = a1.Width();
-    int info = 0;
-    const int ld = ka + 1;
-    dpbtrf_("L", &n, &ka, a.Column(0), &ld, &info);
-    return info == 0;
-}
-
-}  // namespace
-
 bool CModalSolver::StaticProducts(double kappa, double omegaSquaredAbove, int a, int b, double& flexibility,
                                   double& second, CWorkspace& ws) const {
     const int comps[2] = {a, b};
@@ -479,13 +442,12 @@ bool CModalSolver::StaticSums(double kappa, double omegaSquaredAbove, const int*
     }
     for (const CBlock& block : m_blocks) {
         if (!used(block)) continue;
-        const int n = block.nSize, ka = block.a1.Width(), ld = ka + 1;
+        const int n = block.nSize;
         FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, 0.0, ws.a);
         Eigen::MatrixXd& x = ws.dense;
         x.resize(n, count);
         for (int c = 0; c < count; ++c) x.col(c) = block.top.row(comps[c]).transpose();
-        int info = 0;
-        dpbtrs_("L", &n, &ka, &count, ws.a.Column(0), &ld, x.data(), &n, &info);
+        SolveFactored(ws.a, x);
         // x_a^T M x_b through the lower band of M.
         const CSymBand& m = block.mass;
         for (int p = 0; p < count; ++p)

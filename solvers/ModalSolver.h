@@ -21,6 +21,8 @@
 
 #include <Eigen/Dense>
 #include <array>
+#include <functional>
+#include <limits>
 #include <vector>
 
 #include "BandReduction.h"
@@ -32,6 +34,17 @@ namespace numerics {
 struct CModes {
     Eigen::VectorXd omegaSquared;  // in no particular order
     Eigen::Matrix3Xd top;          // (u, v, w~) at the top node, one column per mode
+};
+
+// One block's lowest modes with their whole vectors in the block's basis, mass-normalised.
+struct CBlockVectors {
+    Eigen::VectorXd omegaSquared;  // ascending
+    Eigen::MatrixXd vectors;       // one column per mode
+    // omega^2 of the block's lowest mode not among them (infinite where there is none).
+    double dNext = std::numeric_limits<double>::infinity();
+    // A bound on the angle between their span and the exact modes' (the residuals over the gap
+    // to dNext).
+    double dAngle = 0;
 };
 
 class CModalSolver {
@@ -83,6 +96,9 @@ public:
         CCarriedRows rows;
         CTridiagonalWork low;
         CModes block;  // one block's modes, gathered by SolveBelow
+        CModes partial;       // a block's modes below a limit, for their whole vectors
+        CSymBand stiffness;   // a block's K(kappa), for products with it
+        CBlockVectors lowest;
     };
 
     // Every mode with all three top components.
@@ -116,6 +132,23 @@ public:
     // 3 x 3 flexibility t^T K^-1 t and its second term.
     bool StaticMatrices(double kappa, double omegaSquaredAbove, Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second,
                         CWorkspace& ws) const;
+    // Every mode of one block below omegaSquaredLimit with its whole vector, and the lowest mode
+    // above it as dNext: the partial solve's frequencies (whose count no mode escapes), then
+    // inverse iteration at each and a Rayleigh-Ritz step over them together (coinciding modes
+    // come out as an orthonormal basis of theirs). False when a factor or a solve fails.
+    bool BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out,
+                         CWorkspace& ws) const;
+    // The static sums of StaticMatrices with the modes below omegaSquaredLimit weighted:
+    // sum over every mode of w t t^T / omega^2 and its second term / omega^4, w = weight(omega)
+    // for those modes and 1 for the others. The low modes are deflated, not subtracted: the right
+    // side loses their share before the banded solve and the solution is projected off them
+    // again, so an error in their vectors enters the others' sums at its own size, never
+    // amplified by 1 / omega^2 of a near-rigid mode. False (the modes must then be solved
+    // whole) at kappa = 0, where a factor fails, or where the error estimated from the low
+    // modes' residuals exceeds tolerance times either sum.
+    bool DeflatedStaticMatrices(double kappa, double omegaSquaredLimit, const std::function<double(double)>& weight,
+                                double tolerance, Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second,
+                                CWorkspace& ws) const;
     // Whether every mode at kappa lies above omegaSquared (K - omegaSquared M positive definite in
     // every block): one banded Cholesky factor per block, no modes.
     bool AllModesAbove(double kappa, double omegaSquared, CWorkspace& ws) const;

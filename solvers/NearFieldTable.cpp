@@ -22,10 +22,14 @@ void Scales(double k, double k0, double& first, double& second) {
 }  // namespace
 
 void NearSums(const CModalSolver& solver, double k, const CModeSplit& split, CNearSums& out,
-              CModalSolver::CWorkspace& ws) {
+              CModalSolver::CWorkspace& ws, double deflation) {
     out = CNearSums{};
+    const double top = split.dHigh * split.dHigh;
     // Every mode above the ramp: the whole flexibility from two banded solves.
-    if (solver.StaticMatrices(k, split.dHigh * split.dHigh, out.flexibility, out.second, ws)) return;
+    if (solver.StaticMatrices(k, top, out.flexibility, out.second, ws)) return;
+    // A few below it: those deflated, the rest from one banded solve.
+    const auto weight = [&](double omega) { return 1.0 - split.Dynamic(omega); };
+    if (solver.DeflatedStaticMatrices(k, top, weight, deflation, out.flexibility, out.second, ws)) return;
     out.flexibility.setZero();
     out.second.setZero();
     CModes modes;

@@ -24,10 +24,13 @@ struct CModeSplit;
 struct CNearSums {
     Eigen::Matrix3d flexibility = Eigen::Matrix3d::Zero(), second = Eigen::Matrix3d::Zero();
 };
+// The error a wave vector's deflated sums may be estimated to have, relative to each sum.
+inline constexpr double kDeflationTolerance = 1e-9;
 // The sums at wavenumber k of the solver's direction: two banded solves where every mode lies
-// above the ramp's top, else the modes.
+// above the ramp's top; else the modes below it deflated from one banded solve, where their
+// error estimate stays within `deflation`; else every mode.
 void NearSums(const CModalSolver& solver, double k, const CModeSplit& split, CNearSums& out,
-              CModalSolver::CWorkspace& ws);
+              CModalSolver::CWorkspace& ws, double deflation = kDeflationTolerance);
 
 // How a table is laid out: nodes in asinh(k / k0) up to kMax and over the directions (a quarter
 // turn for a stack symmetric about x and y, else a half turn), and the interpolation's points in
