@@ -309,6 +309,14 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         return pair * (phaseSign == 0.0 ? std::cos(arg) : phaseSign * std::sin(arg));
     };
 
+    // A batch's terms: each solved wave vector, its mirror image, or its Bessel parts (the buffers
+    // kept from batch to batch).
+    std::vector<CTerm> terms;
+    CPackedModes packed;
+    std::vector<long> ms, ns;
+    std::vector<CQuasiStatic> batchQuasi;
+    std::vector<CTerm> vectorTerms;  // one wave vector's
+    std::vector<double> vectorOmega;  // and its modes' frequencies
     for (size_t start = 0; start < solved.size(); start += kBatchVectors) {
         const size_t count = std::min(kBatchVectors, solved.size() - start);
         const auto eigenStart = Clock::now();
@@ -340,13 +348,14 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
         result.dEigenSeconds += Seconds(eigenStart);
 
         const auto synthesisStart = Clock::now();
-        // The batch's terms: each solved wave vector, its mirror image, or its Bessel parts.
-        std::vector<CTerm> terms;
-        CPackedModes packed;
-        packed.offset.push_back(0);
-        std::vector<long> ms, ns;
-        std::vector<CQuasiStatic> batchQuasi;
-        std::vector<CTerm> vectorTerms;  // one wave vector's, reused
+        terms.clear();
+        packed.omega.clear();
+        packed.coeff.clear();
+        packed.modeCount.clear();
+        packed.offset.assign(1, 0);
+        ms.clear();
+        ns.clear();
+        batchQuasi.clear();
         for (size_t local = 0; local < count; ++local) {
             // Plain copies: lambdas below capture them, which structured bindings cannot be in
             // every compiler we build with.
@@ -366,9 +375,11 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
                 AddLatticeTerms(m, n, g.dkx, g.dky, g.symmetry == ESourceSymmetry::kMirror, a, b, cell * taper, made);
             }
             const CVectorModes& vm = modes[local];
+            vectorOmega.resize(vm.omegaSquared.size());
+            for (size_t j = 0; j < vm.omegaSquared.size(); ++j) vectorOmega[j] = std::sqrt(std::max(0.0, vm.omegaSquared[j]));
             for (const CTerm& t : made) {
+                packed.omega.insert(packed.omega.end(), vectorOmega.begin(), vectorOmega.end());
                 for (size_t j = 0; j < vm.omegaSquared.size(); ++j) {
-                    packed.omega.push_back(std::sqrt(std::max(0.0, vm.omegaSquared[j])));
                     packed.coeff.push_back(vm.weight[j] * t.scale * ProductWeight(t.weight, vm.products[j]));
                 }
                 packed.modeCount.push_back(vm.omegaSquared.size());
