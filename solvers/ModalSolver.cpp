@@ -420,7 +420,7 @@ bool CModalSolver::StaticMatrices(double kappa, double omegaSquaredAbove, Eigen:
 
 bool CModalSolver::AllModesAbove(double kappa, double omegaSquared, CWorkspace& ws) const {
     for (const CBlock& block : m_blocks)
-        if (!FactorShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquared, ws.a)) return false;
+        if (!PositiveDefiniteShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquared, ws.a)) return false;
     return true;
 }
 

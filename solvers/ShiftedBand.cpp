@@ -1,6 +1,7 @@
 #include "ShiftedBand.h"
 
 #include <algorithm>
+#include <cmath>
 
 extern "C" {
 // LAPACK: Cholesky factor and solve of a symmetric positive definite band matrix.
@@ -41,6 +42,27 @@ bool FactorShifted(const CSymBand& k1, const CSymBand& k2, const CSymBand& k3, c
     const int ld = ka + 1;
     dpbtrf_("L", &n, &ka, a.Column(0), &ld, &info);
     return info == 0;
+}
+
+bool PositiveDefiniteShifted(const CSymBand& k1, const CSymBand& k2, const CSymBand& k3, const CSymBand& mass,
+                             double kappa, double shift, CSymBand& a) {
+    FormShifted(k1, k2, k3, mass, kappa, shift, a);
+    const int n = a.Size(), w = a.Width();
+    for (int j = 0; j < n; ++j) {
+        double* column = a.Column(j);
+        if (!(column[0] > 0)) return false;  // a NaN fails as well
+        const double pivot = std::sqrt(column[0]);
+        column[0] = pivot;
+        const int last = std::min(n - 1 - j, w);
+        for (int i = 1; i <= last; ++i) column[i] /= pivot;
+        // The rank-one update of the columns the band reaches.
+        for (int p = 1; p <= last; ++p) {
+            double* next = a.Column(j + p);
+            const double f = column[p];
+            for (int i = p; i <= last; ++i) next[i - p] -= f * column[i];
+        }
+    }
+    return true;
 }
 
 void SolveFactored(const CSymBand& factor, Eigen::MatrixXd& x) {

@@ -17,6 +17,12 @@ void FormShifted(const CSymBand& k1, const CSymBand& k2, const CSymBand& k3, con
 // The same, then its Cholesky factor in place. False when not positive definite.
 bool FactorShifted(const CSymBand& k1, const CSymBand& k2, const CSymBand& k3, const CSymBand& mass, double kappa,
                    double shift, CSymBand& a);
+// Whether K(kappa) - shift M is positive definite: its Cholesky factor's pivots found in place
+// (a holds the matrix, then a part of the factor), stopping at the first that is not positive.
+// The same test as FactorShifted's, without LAPACK's per-column calls, which cost more than the
+// arithmetic at the narrow bands of a thickness model.
+bool PositiveDefiniteShifted(const CSymBand& k1, const CSymBand& k2, const CSymBand& k3, const CSymBand& mass,
+                             double kappa, double shift, CSymBand& a);
 // x <- A^-1 x with A's Cholesky factor from FactorShifted, for the columns of x.
 void SolveFactored(const CSymBand& factor, Eigen::MatrixXd& x);
 
