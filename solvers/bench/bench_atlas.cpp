@@ -51,19 +51,26 @@ struct CSpectrum {
 };
 
 // An atlas's layout: the centre's ring step, the outer rings' step as a multiple of the marked
-// zone's, and the spectrum down to which veerings are marked (below it crossings alone).
+// zone's, the spectrum down to which veerings are marked (below it crossings alone), and the
+// marked zone's ring step and the directions' step.
 struct CLayout {
-    double centre, outer, veerings;
+    double centre, outer, veerings, radial = 0.1, angular = 0.025;
     CAtlasSettings Settings() const {
         CAtlasSettings s;
         s.dCentreStep = centre;
         s.dOuterStepFactor = outer;
         s.dVeeringSpectrum = veerings;
+        s.dRadialStep = radial;
+        s.dAngularStep = angular;
         return s;
     }
 };
-// The layout before (even rings, veerings marked as far as crossings) and the present one's steps.
-constexpr CLayout kLayouts[] = {{0.1, 1, 1e-4}, {0.025, 1, 1e-4}, {0.025, 3, 1e-4}, {0.025, 3, 1e-3}, {0.025, 3, 1e-2}};
+// The layouts before (even rings, veerings marked as far as crossings; the outer rings closer),
+// the present one, and coarser ones.
+constexpr CLayout kLayouts[] = {{0.1, 1, 1e-4},           {0.025, 1, 1e-4},          {0.025, 3, 1e-4},
+                                {0.025, 3, 1e-3},         {0.025, 4, 1e-3},          {0.025, 4, 1e-2},
+                                {0.025, 5, 1e-3},         {0.025, 3, 1e-3, 0.125},   {0.025, 4, 1e-3, 0.1, 0.0275},
+                                {0.025, 4, 1e-3, 0.1, 0.03}};
 
 struct CErrors {
     size_t samples = 0, refused = 0, mismatched = 0;
@@ -126,16 +133,16 @@ void EndToEnd(double window) {
     }
     std::printf("window %.0f us: %.3g wave vectors, %.1f s processor with every one solved\n", window,
                 exact.grid.dWaveVectors, exactCpu);
-    std::printf("%6s %6s %6s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "centre", "outer",
-                "veer", "nodes", "marked", "exact", "cpu s");
+    std::printf("%6s %6s %6s %6s %6s %6s %7s %8s %7s | largest difference per receiver, of its peak\n", "centre",
+                "outer", "veer", "radial", "angle", "nodes", "marked", "exact", "cpu s");
     for (const CLayout& layout : kLayouts) {
         request.modes = EModeSource::kAtlas;
         request.atlas = layout.Settings();
         t = Cpu();
         const CSourceResult run = SolvePointSource(burst, request, options);
         const double used = Cpu() - t;
-        std::printf("%6.3f %6.1f %6.0e %6zu %7zu %8zu %7.2f |", layout.centre, layout.outer, layout.veerings,
-                    run.nAtlasNodes, run.nAtlasMarked, run.nExactVectors, used);
+        std::printf("%6.3f %6.1f %6.0e %6.3f %6.3f %6zu %7zu %8zu %7.2f |", layout.centre, layout.outer,
+                    layout.veerings, layout.radial, layout.angular, run.nAtlasNodes, run.nAtlasMarked, run.nExactVectors, used);
         for (size_t c = 0; c < request.receivers.size(); ++c) {
             double peak = 0, diff = 0;
             for (size_t j = 0; j < exact.curves[c].size(); ++j) {
@@ -195,7 +202,8 @@ int main(int argc, char** argv) {
     const CAtlasMarks marks = AtlasMarks(burst.load, window, split.dHigh, CAtlasSettings{});
     std::printf("crossings marked below %.3g rad/us (spectrum %.0e of its peak), veerings below %.3g (%.0e)\n",
                 marks.dCrossings, CAtlasSettings{}.dCrossingSpectrum, marks.dVeerings, CAtlasSettings{}.dVeeringSpectrum);
-    std::printf("%6s %6s %6s %6s %7s %7s %6s | %-46s | %-46s\n", "centre", "outer", "veer", "reach", "nodes", "cpu s",
+    std::printf("%6s %6s %6s %6s %6s %6s %7s %7s %6s | %-46s | %-46s\n", "centre", "outer", "veer", "radial", "angle",
+                "reach", "nodes", "cpu s",
                 "marked", "spread: refused, phase*F, prod*F, phase, prod (in band)", "axes: refused, phase*F, prod*F, phase, prod");
     for (const CLayout& layout : kLayouts) {
         const CAtlasSettings s = layout.Settings();
@@ -222,7 +230,8 @@ int main(int argc, char** argv) {
                 Compare(found, exact[i], spectrum, window, split.dLow, e[set]);
             }
         }
-        std::printf("%6.3f %6.1f %6.0e %6.3f %7zu %7.2f %6zu |", layout.centre, layout.outer, layout.veerings, marked,
+        std::printf("%6.3f %6.1f %6.0e %6.3f %6.3f %6.3f %7zu %7.2f %6zu |", layout.centre, layout.outer, layout.veerings,
+                    layout.radial, layout.angular, marked,
                     atlas.Grid().NodeCount(), built,
                     atlas.MarkedNodes());
         for (const CErrors& x : e)
