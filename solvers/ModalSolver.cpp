@@ -7,6 +7,7 @@
 
 #include "BlasThreads.h"
 #include "ShiftedBand.h"
+#include "LowModes.h"
 
 extern "C" {
 // LAPACK: eigenvalues of a symmetric tridiagonal matrix.
@@ -475,22 +476,8 @@ int CModalSolver::CountBelow(double kappa, double omegaSquared, int a, int b) co
     for (const CBlock& block : m_blocks) {
         if (!block.moves[a] || !block.moves[b]) continue;
         FormShifted(block.a1, block.a2, block.a3, block.mass, kappa, omegaSquared, x);
-        const int n = block.nSize, ka = block.ka;
-        double scale = 0;
-        for (int j = 0; j < n; ++j)
-            for (int i = j; i <= std::min(n - 1, j + ka); ++i) scale = std::max(scale, std::abs(x(i, j)));
         // A vanishing pivot is taken as a small positive one: the mode sits on the frequency.
-        const double tiny = std::numeric_limits<double>::epsilon() * std::max(scale, 1e-300);
-        for (int j = 0; j < n; ++j) {
-            double d = x(j, j);
-            if (std::abs(d) < tiny) d = tiny;
-            if (d < 0) ++count;
-            const int last = std::min(n - 1, j + ka);
-            for (int p = j + 1; p <= last; ++p) {
-                const double f = x(p, j) / d;
-                for (int i = p; i <= last; ++i) x(i, p) -= f * x(i, j);
-            }
-        }
+        count += NegativePivots(x);
     }
     return count;
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "BandReduction.h"
+#include "LowModes.h"
 #include "ThicknessModel.h"
 #include "TridiagonalModes.h"
 
@@ -99,6 +100,7 @@ public:
         CModes partial;       // a block's modes below a limit, for their whole vectors
         CSymBand stiffness;   // a block's K(kappa), for products with it
         CBlockVectors lowest;
+        CLowModeWork lowModes;
     };
 
     // Every mode with all three top components.
@@ -112,7 +114,15 @@ public:
     // below the limit escapes.
     int SolveBlockBelow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out,
                         CWorkspace& ws) const;
-    // Every block's modes below omegaSquaredLimit, block after block, each block's ascending.
+    // The same modes as SolveBlockBelow, by Lanczos on banded factors (LowModes.h): O(n b^2)
+    // instead of the reductions' O(n^2 b). Where it cannot show that it has every mode below the
+    // last it returns (a count of K - x M's negative pivots) with converged residuals, or the
+    // block is small or dense, it takes SolveBlockBelow's way. vectors, when given, gets the whole
+    // mass-normalised modes in the block's own basis, one a column.
+    int SolveBlockLow(int block, double kappa, double omegaSquaredLimit, int spares, CModes& out, CWorkspace& ws,
+                      Eigen::MatrixXd* vectors = nullptr, const CLowModeSettings& settings = {}) const;
+    // Every block's modes below omegaSquaredLimit, block after block, each block's ascending (by
+    // SolveBlockLow).
     void SolveBelow(double kappa, double omegaSquaredLimit, CModes& out, CWorkspace& ws) const;
     // Only the modes that can carry a load along a to an output along b (0 u, 1 v, 2 w~):
     // omega^2 and top(a) top(b) of each, written from the start of the arrays (room for Size()).
@@ -179,6 +189,13 @@ private:
     static void ReduceDense(const CBlock& b, double kappa, CWorkspace& ws, bool withRows);
     // The QL iterations; false (never seen) falls back to a dense tridiagonal solve.
     static void Diagonalise(CWorkspace& ws);
+    // SolveBlockLow's Lanczos solve; -1 where it could not show its modes complete.
+    int LanczosBlockLow(const CBlock& b, double kappa, double omegaSquaredLimit, int spares, CModes& out,
+                        CLowModeWork& w, Eigen::MatrixXd* vectors, const CLowModeSettings& settings) const;
+    // A block's modes below the limit and spares more with their whole vectors, densely (a
+    // fallback's vectors).
+    int DenseBlockLow(const CBlock& b, double kappa, double omegaSquaredLimit, int spares, CModes& out,
+                      Eigen::MatrixXd& vectors) const;
     // One block's modes into ws.d and ws.rows.rows; returns its size.
     int SolveBlockInPlace(int block, double kappa, CWorkspace& ws) const;
     // The static sums for the top components comps[0 .. count - 1], over the blocks that move

@@ -53,7 +53,7 @@ void CModalSolver::SolveBelow(double kappa, double omegaSquaredLimit, CModes& ou
     out.top.resize(3, m_nSize);
     int at = 0;
     for (int b = 0; b < BlockCount(); ++b) {
-        const int below = SolveBlockBelow(b, kappa, omegaSquaredLimit, 0, ws.block, ws);
+        const int below = SolveBlockLow(b, kappa, omegaSquaredLimit, 0, ws.block, ws);
         out.omegaSquared.segment(at, below) = ws.block.omegaSquared.head(below);
         out.top.middleCols(at, below) = ws.block.top.leftCols(below);
         at += below;

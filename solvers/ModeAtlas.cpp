@@ -43,7 +43,7 @@ void SolveNode(const CModalSolver& solver, double k, double omegaSquaredHigh, CM
     out.blocks.assign(static_cast<size_t>(count), {});
     out.inBand.assign(static_cast<size_t>(count), 0);
     for (int b = 0; b < count; ++b) {
-        solver.SolveBlockBelow(b, k, omegaSquaredHigh, kSpareModes, modes, ws);  // ascending
+        solver.SolveBlockLow(b, k, omegaSquaredHigh, kSpareModes, modes, ws);  // ascending
         const int found = static_cast<int>(modes.omegaSquared.size());
         int below = 0;
         while (below < found && modes.omegaSquared(below) < omegaSquaredHigh) ++below;
@@ -302,7 +302,7 @@ std::vector<CAtlasMode> SolvedAtlasModes(const CModalSolver& solver, double k, d
     CModes modes;
     const double limit = omegaHigh * omegaHigh;
     for (int b = 0; b < solver.BlockCount(); ++b) {
-        solver.SolveBlockBelow(b, k, limit, 1, modes, ws);  // ascending
+        solver.SolveBlockLow(b, k, limit, 0, modes, ws);  // ascending
         for (Eigen::Index j = 0; j < modes.omegaSquared.size() && modes.omegaSquared(j) < limit; ++j)
             out.push_back({modes.omegaSquared(j), TopProducts(modes.top(0, j), modes.top(1, j), modes.top(2, j)), b});
     }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <numeric>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -158,7 +159,72 @@ void EndToEnd(double window) {
     std::printf("\n");
 }
 
+// `bench_atlas low`: the low-mode solve (Lanczos on banded factors) against the reductions'
+// partial solve on the example's blocks, wave numbers 0 to the disc's edge, several directions:
+// processor time a block and the largest differences (w^2 in units of the block's scale, top
+// products summed over coinciding modes, of their largest).
+void LowModes() {
+    const CProblem burst = ToneBurst();
+    const CModeSplit split = MakeModeSplit(burst.band);
+    CDirectionalSolvers directions(burst.model, 1);
+    const double limit = split.dHigh * split.dHigh;
+    CModalSolver::CWorkspace ws;
+    for (int spares : {4, 0}) {
+        double below = 0, low = 0, worstValue = 0, worstProduct = 0;
+        long long solves = 0;
+        const long long fallbacks = ws.lowModes.nFallbacks, steps = ws.lowModes.nSteps;
+        for (double th : {0.0, 0.1, 0.4, 0.785, 1.2, 1.5707963}) {
+            std::unique_ptr<CModalSolver> own;
+            const CModalSolver& solver = directions.At(th, 0, own);
+            for (double k = 0.0125; k < 8.2; k += 0.0731) {
+                for (int b = 0; b < solver.BlockCount(); ++b) {
+                    CModes x, y;
+                    double t = Cpu();
+                    int nx = 0, ny = 0;
+                    for (int r = 0; r < 5; ++r) nx = solver.SolveBlockBelow(b, k, limit, spares, x, ws);
+                    below += Cpu() - t;
+                    t = Cpu();
+                    for (int r = 0; r < 5; ++r) ny = solver.SolveBlockLow(b, k, limit, spares, y, ws);
+                    low += Cpu() - t;
+                    ++solves;
+                    if (nx != ny || x.omegaSquared.size() != y.omegaSquared.size()) {
+                        std::printf("mismatch at k %g th %g block %d: %d/%d below, %ld/%ld kept\n", k, th, b, nx, ny,
+                                    static_cast<long>(x.omegaSquared.size()), static_cast<long>(y.omegaSquared.size()));
+                        continue;
+                    }
+                    CModes all;
+                    solver.SolveBlock(b, k, all, ws);
+                    const double scale = all.omegaSquared.cwiseAbs().maxCoeff();
+                    for (Eigen::Index j = 0; j < x.omegaSquared.size(); ++j) {
+                        worstValue = std::max(worstValue, std::abs(x.omegaSquared(j) - y.omegaSquared(j)) / scale);
+                        const double largest = std::max(x.top.col(j).squaredNorm(), 1e-300);
+                        // Nearly coinciding neighbours mix: compare their products summed.
+                        Eigen::Index end = j + 1;
+                        while (end < x.omegaSquared.size() && x.omegaSquared(end) - x.omegaSquared(end - 1) < 1e-9 * scale) ++end;
+                        Eigen::Matrix3d a = Eigen::Matrix3d::Zero(), c = Eigen::Matrix3d::Zero();
+                        for (Eigen::Index i = j; i < end; ++i) {
+                            a += x.top.col(i) * x.top.col(i).transpose();
+                            c += y.top.col(i) * y.top.col(i).transpose();
+                        }
+                        worstProduct = std::max(worstProduct, (a - c).cwiseAbs().maxCoeff() / largest);
+                        j = end - 1;
+                    }
+                }
+            }
+        }
+        std::printf("spares %d: %lld blocks; reductions %.1f us a block, low modes %.1f us (%.2f x); %lld fell back, "
+                    "%.1f steps a solve; largest differences: w^2 %.1e of the scale, products %.1e of the mode's\n",
+                    spares, solves, 1e6 * below / (5 * solves), 1e6 * low / (5 * solves), below / low,
+                    (ws.lowModes.nFallbacks - fallbacks) / 5, static_cast<double>(ws.lowModes.nSteps - steps) / (5 * solves),
+                    worstValue, worstProduct);
+    }
+}
+
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "low") {
+        LowModes();
+        return 0;
+    }
     if (argc > 1) {
         EndToEnd(std::atof(argv[1]));
         return 0;

@@ -251,7 +251,7 @@ TEST(ModalSolver, TheModesBelowALimitAreTheWholeSpectrumsLowest) {
     const CModalSolver angled(AssembleBands(anglePly)), layer(AssembleBands(graded.model));
     CModalSolver::CWorkspace ws;
     int degenerate = 0;
-    double worst = 0;  // the largest difference of products in units of eps ||T|| / gap
+    double worst[2] = {0, 0};  // the largest difference of products in units of eps ||T|| / gap, per way
     const CModalSolver* solvers[] = {&plain, &axis, &off, &angled, &layer};
     for (int s = 0; s < 5; ++s) {
         const CModalSolver* solver = solvers[s];
@@ -269,18 +269,27 @@ TEST(ModalSolver, TheModesBelowALimitAreTheWholeSpectrumsLowest) {
                         const double limit = w2(j) + side * scale;
                         Eigen::Index below = 0;
                         while (below < w2.size() && w2(below) < limit) ++below;
-                        for (int spares : {0, 4}) {
-                            CModes low;
-                            EXPECT_EQ(solver->SolveBlockBelow(block, kappa, limit, spares, low, ws), below);
-                            ASSERT_EQ(low.omegaSquared.size(), std::min<Eigen::Index>(w2.size(), below + spares));
-                            worst = std::max(worst, CompareLow(low, all, scale));
-                        }
+                        // Both ways: the reductions' partial solve and Lanczos on banded factors.
+                        for (int spares : {0, 4})
+                            for (int way = 0; way < 2; ++way) {
+                                CModes low;
+                                EXPECT_EQ(way == 0 ? solver->SolveBlockBelow(block, kappa, limit, spares, low, ws)
+                                                   : solver->SolveBlockLow(block, kappa, limit, spares, low, ws),
+                                          below);
+                                ASSERT_EQ(low.omegaSquared.size(), std::min<Eigen::Index>(w2.size(), below + spares));
+                                worst[way] = std::max(worst[way], CompareLow(low, all, scale));
+                            }
                     }
             }
     }
     // Coinciding modes (the rigid motions at kappa 0, the crowd near zero at 1e-3) were compared.
     EXPECT_GT(degenerate, 0);
-    RecordProperty("largest_product_difference_in_eps_norm_over_gap", std::to_string(worst));
+    // Most low-mode solves were Lanczos's own (the rest: small blocks, coinciding modes).
+    const CLowModeWork& tally = ws.lowModes;
+    EXPECT_GT(tally.nSolves - tally.nFallbacks, tally.nSolves / 2);
+    RecordProperty("largest_product_difference_in_eps_norm_over_gap", std::to_string(worst[0]));
+    RecordProperty("lanczos_largest_product_difference_in_eps_norm_over_gap", std::to_string(worst[1]));
+    RecordProperty("lanczos_solves_and_fallbacks", std::to_string(tally.nSolves) + " " + std::to_string(tally.nFallbacks));
 }
 
 // Every block's modes below a limit together: those of the whole spectrum below it, the same
@@ -313,4 +322,44 @@ TEST(ModalSolver, TheModesBelowALimitOverEveryBlock) {
             EXPECT_LT((Resolvent(below, 1.0) - want).cwiseAbs().maxCoeff(), 1e-10 * want.cwiseAbs().maxCoeff());
         }
     }
+}
+
+// The low-mode solve's way out: with no Lanczos steps allowed it is the reductions' partial solve
+// to the bit, or with vectors wanted a dense generalised solve; and the whole mass-normalised
+// vectors it offers are those of the dense solve (up to sign), on a cross-ply plate off its axis.
+TEST(ModalSolver, TheLowModesFallBackAndGiveTheirVectors) {
+    const CThicknessModel crossPly = Laminate("1    0.2500\n2    0.2500\n2    0.2500\n1    0.2500\n", 4, "4 4 4 4 ",
+                                              "0.0000\n90.0000\n");
+    CDirectionalSolvers directions(crossPly, 1);
+    std::unique_ptr<CModalSolver> own;
+    const CModalSolver& solver = directions.At(0.7, 0, own);
+    CModalSolver::CWorkspace ws;
+    CLowModeSettings none;
+    none.nMaxSteps = 0;
+    for (int block = 0; block < solver.BlockCount(); ++block)
+        for (double kappa : {0.4, 3.0}) {
+            SCOPED_TRACE(testing::Message() << "block " << block << " kappa " << kappa);
+            const CModes all = SortedBlock(solver, block, kappa, ws);
+            const double limit = 0.5 * (all.omegaSquared(3) + all.omegaSquared(4)), scale = all.omegaSquared.maxCoeff();
+            CModes lanczos, dense, reduced, plain;
+            Eigen::MatrixXd vectors, denseVectors;
+            long long fallbacks = ws.lowModes.nFallbacks;
+            EXPECT_EQ(solver.SolveBlockLow(block, kappa, limit, 4, lanczos, ws, &vectors), 4);
+            EXPECT_EQ(ws.lowModes.nFallbacks, fallbacks);
+            EXPECT_EQ(solver.SolveBlockLow(block, kappa, limit, 4, dense, ws, &denseVectors, none), 4);
+            EXPECT_EQ(solver.SolveBlockLow(block, kappa, limit, 4, reduced, ws, nullptr, none), 4);
+            EXPECT_EQ(ws.lowModes.nFallbacks, fallbacks + 2);
+            solver.SolveBlockBelow(block, kappa, limit, 4, plain, ws);
+            EXPECT_EQ(reduced.omegaSquared, plain.omegaSquared);
+            EXPECT_EQ(reduced.top, plain.top);
+            ASSERT_EQ(vectors.cols(), 8);
+            ASSERT_EQ(denseVectors.cols(), 8);
+            EXPECT_LT((lanczos.omegaSquared - dense.omegaSquared).cwiseAbs().maxCoeff(), 1e-12 * scale);
+            // Apart modes (these are) have one vector each, to a sign: within eps ||T|| / gap.
+            for (int j = 0; j < 8; ++j) {
+                const double sign = vectors.col(j).dot(denseVectors.col(j)) < 0 ? -1.0 : 1.0;
+                EXPECT_LT((vectors.col(j) - sign * denseVectors.col(j)).norm(), 1e-9 * denseVectors.col(j).norm()) << j;
+                EXPECT_LT((lanczos.top.col(j) - sign * dense.top.col(j)).norm(), 1e-9 * dense.top.col(j).norm() + 1e-300);
+            }
+        }
 }
