@@ -31,7 +31,8 @@ inline constexpr double kWorkUnitsPerSecond = 1e9;
 struct CWavenumberCost {
     double dModal = 0;   // its modes: the reductions and QL iterations of the blocks used
     double dStatic = 0;  // the static sums instead: two banded Cholesky factors of each block
-    double dBelow = 0;   // the few modes below a limit alone: the reductions, then their searches
+    double dBelow = 0;   // the few modes below a limit alone (a point source's dynamic part)
+    double dNode = 0;    // those and four spares above (a mode atlas's node)
 };
 // a, b: the load's and the output's component (0 u, 1 v, 2 w~).
 CWavenumberCost WavenumberCost(const CModalSolver& solver, int a, int b);

@@ -90,7 +90,7 @@ CSourceWork EstimateSourceWork(const CProblem& p, const CSourceGrid& g, const CS
         if (AtlasChosen(g.dDynamicRadius, marked, mirror, vectors, request.modes, request.atlas)) {
             work.dAtlasNodes = static_cast<double>(
                 CModeAtlas::NodeCount(g.dDynamicRadius, marked, mirror ? 0.5 * kPi : kPi, request.atlas));
-            work.dEigen = work.dAtlasNodes * (mix + each.dBelow) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
+            work.dEigen = work.dAtlasNodes * (mix + each.dNode) + work.dVectors * (kAtlasLookup + kAtlasExactShare * solved);
         }
     }
     // The near field at its first period: the vectors within the disc with their low modes
