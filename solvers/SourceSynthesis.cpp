@@ -283,7 +283,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
     CQuasiSums quasiAtReceivers(request.receivers.size()), quasiAtPoints(points.size());
     std::vector<CModalSolver::CWorkspace> spaces(threads);
     std::vector<CVectorModes> modes(std::min(kBatchVectors, solved.size()));
-    std::vector<double> wavenumbers(modes.size());  // |k| of the batch's vectors, found once
+    std::vector<double> wavenumbers(modes.size()), angles(modes.size());  // |k| and theta of the batch's vectors
     std::unique_ptr<CModeAtlas> atlas;
     if (split.On() && !hankel) {
         const auto atlasStart = Clock::now();
@@ -329,7 +329,7 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
             if (hankel) {
                 FindModes(*along, k, cutoff, modes[local], spaces[t]);
             } else {
-                const double theta = LatticeDirection(m, n, g.dkx, g.dky);
+                const double theta = angles[local] = LatticeDirection(m, n, g.dkx, g.dky);
                 if (!atlas || !AtlasDynamicModes(*atlas, k, theta, split, ProductsWeighed(a, b), modes[local], found[static_cast<size_t>(t)])) {
                     if (atlas) exact.fetch_add(1);
                     std::unique_ptr<CModalSolver> own;
@@ -372,7 +372,8 @@ CSourceResult SolvePointSource(const CProblem& p, const CSourceRequest& asked, c
                 for (const CBesselPart& part : BesselParts(a, b))
                     if (m > 0 || part.order == 0) made.push_back({k, 0, m, 0, part.order, scale, part.weight});
             } else {
-                AddLatticeTerms(m, n, g.dkx, g.dky, g.symmetry == ESourceSymmetry::kMirror, a, b, cell * taper, made);
+                AddLatticeTerms(m, n, g.dkx, g.dky, angles[local], g.symmetry == ESourceSymmetry::kMirror, a, b,
+                                cell * taper, made);
             }
             const CVectorModes& vm = modes[local];
             vectorOmega.resize(vm.omegaSquared.size());

@@ -34,10 +34,9 @@ inline double LatticeDirection(long m, long n, double dkx, double dky) {
 }
 
 // The terms of the solved wave vector (m, n) of a lattice of spacings dkx, dky, for output a and
-// load b (0 x, 1 y, 2 z), each with the factor `scale`.
-inline void AddLatticeTerms(long m, long n, double dkx, double dky, bool mirror, int a, int b, double scale,
-                            std::vector<CTerm>& out) {
-    const double theta = LatticeDirection(m, n, dkx, dky);
+// load b (0 x, 1 y, 2 z), each with the factor `scale`; theta its direction (LatticeDirection).
+inline void AddLatticeTerms(long m, long n, double dkx, double dky, double theta, bool mirror, int a, int b,
+                            double scale, std::vector<CTerm>& out) {
     const auto add = [&](long mm, double psi, double flipV) {
         const Eigen::Vector3d flip(1.0, flipV, 1.0);
         const Eigen::Vector3d wa = ComponentRow(a, psi).cwiseProduct(flip);
@@ -47,6 +46,10 @@ inline void AddLatticeTerms(long m, long n, double dkx, double dky, bool mirror,
     add(m, theta, 1.0);
     // Mirror symmetry: (-m, n) is turned by pi - theta, the mirror image of theta.
     if (mirror && m > 0 && n > 0) add(-m, std::numbers::pi - theta, -1.0);
+}
+inline void AddLatticeTerms(long m, long n, double dkx, double dky, bool mirror, int a, int b, double scale,
+                            std::vector<CTerm>& out) {
+    AddLatticeTerms(m, n, dkx, dky, LatticeDirection(m, n, dkx, dky), mirror, a, b, scale, out);
 }
 
 // The lattice's solved wave vectors within radius: all of the half plane (the other half is its
