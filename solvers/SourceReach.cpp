@@ -47,14 +47,15 @@ constexpr double kSampledMargin = 1.10;
 constexpr double kUnsolved = std::numeric_limits<double>::infinity();
 
 // The frequencies (rad/us, ascending) at kappa of every mode below omega and of the `spares` next
-// above it; the rest of the spectrum's places are kUnsolved. Each block's partial solve finds
-// its modes below omega and `spares` more, which holds the lowest `spares` above it overall.
+// above it; the rest of the spectrum's places are kUnsolved. Each block's low modes (the banded
+// Lanczos solve, or the reductions where it cannot show them complete) are its modes below omega
+// and `spares` more, which holds the lowest `spares` above it overall.
 Eigen::VectorXd LowFrequencies(const CModalSolver& solver, double kappa, double omega, int spares,
                                CModalSolver::CWorkspace& ws) {
     Eigen::VectorXd out = Eigen::VectorXd::Constant(solver.Size(), kUnsolved);
     Eigen::Index at = 0;
     for (int b = 0; b < solver.BlockCount(); ++b) {
-        solver.SolveBlockBelow(b, kappa, omega * omega, spares, ws.block, ws);
+        solver.SolveBlockLow(b, kappa, omega * omega, spares, ws.block, ws);
         for (Eigen::Index j = 0; j < ws.block.omegaSquared.size(); ++j)
             out(at++) = std::sqrt(std::max(0.0, ws.block.omegaSquared(j)));
     }
