@@ -81,16 +81,39 @@ struct CDeflationSizes {
 bool CModalSolver::BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out,
                                    CWorkspace& ws) const {
     const CBlock& b = m_blocks[static_cast<size_t>(block)];
-    const int n = b.nSize;
-    const int below = SolveBlockBelow(block, kappa, omegaSquaredLimit, 1, ws.partial, ws);
+    // Lanczos on banded factors where it shows its modes complete, else the partial solve's
+    // frequencies and inverse iteration at each.
+    int below = b.bDense ? -1
+                         : LanczosBlockLow(b, kappa, omegaSquaredLimit, 1, ws.partial, ws.lowModes, &out.vectors, {});
+    if (below >= 0) {
+        out.omegaSquared = ws.partial.omegaSquared.head(below);
+        out.vectors.conservativeResize(Eigen::NoChange, below);
+    } else {
+        below = SolveBlockBelow(block, kappa, omegaSquaredLimit, 1, ws.partial, ws);
+        if (!InverseIteration(b, kappa, ws.partial.omegaSquared.head(below), out, ws)) return false;
+    }
     out.dNext = ws.partial.omegaSquared.size() > below ? ws.partial.omegaSquared(below)
                                                        : std::numeric_limits<double>::infinity();
-    out.omegaSquared.resize(below);
-    out.vectors.resize(n, below);
     out.dAngle = 0;
     if (below == 0) return true;
-    for (int i = 0; i < below; ++i) {
-        const double lambda = ws.partial.omegaSquared(i);
+    // The residuals in the standard form's norm, ||U^-1 (K x - lambda M x)||: over the gap to the
+    // rest of the spectrum they bound the angle between the span and the exact modes'.
+    FormShifted(b.a1, b.a2, b.a3, b.mass, kappa, 0.0, ws.stiffness);
+    const Eigen::MatrixXd residual = TimesColumns(ws.stiffness, out.vectors) -
+                                     TimesColumns(b.mass, out.vectors) * out.omegaSquared.asDiagonal();
+    double sum = 0;
+    for (int i = 0; i < below; ++i) sum += SolveUpper(b.uT, residual.col(i)).squaredNorm();
+    const double gap = out.dNext - out.omegaSquared(below - 1);
+    out.dAngle = gap > 0 ? std::sqrt(sum) / gap : std::numeric_limits<double>::infinity();
+    return out.vectors.allFinite() && out.omegaSquared.allFinite() && std::isfinite(out.dAngle);
+}
+
+bool CModalSolver::InverseIteration(const CBlock& b, double kappa, const Eigen::VectorXd& omegaSquared,
+                                    CBlockVectors& out, CWorkspace& ws) {
+    const int n = b.nSize, count = static_cast<int>(omegaSquared.size());
+    out.vectors.resize(n, count);
+    for (int i = 0; i < count; ++i) {
+        const double lambda = omegaSquared(i);
         CShiftedBand factor(b.a1, b.a2, b.a3, b.mass, kappa, lambda);
         // An exactly singular pivot: the shift a rounding away from the mode serves as well.
         if (!factor.Ok())
@@ -107,23 +130,15 @@ bool CModalSolver::BlockModesBelow(int block, double kappa, double omegaSquaredL
     // Rayleigh-Ritz over their span: a pair close enough to mix under inverse iteration is
     // separated here, and every frequency is the Rayleigh quotient of its vector.
     FormShifted(b.a1, b.a2, b.a3, b.mass, kappa, 0.0, ws.stiffness);
-    const Eigen::MatrixXd kv = TimesColumns(ws.stiffness, out.vectors), mv = TimesColumns(b.mass, out.vectors);
-    Eigen::MatrixXd reducedK = out.vectors.transpose() * kv, reducedM = out.vectors.transpose() * mv;
+    Eigen::MatrixXd reducedK = out.vectors.transpose() * TimesColumns(ws.stiffness, out.vectors);
+    Eigen::MatrixXd reducedM = out.vectors.transpose() * TimesColumns(b.mass, out.vectors);
     reducedK = 0.5 * (reducedK + reducedK.transpose()).eval();
     reducedM = 0.5 * (reducedM + reducedM.transpose()).eval();
     const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> ritz(reducedK, reducedM);
-    if (ritz.info() != Eigen::Success) return false;
-    const Eigen::MatrixXd& z = ritz.eigenvectors();
-    out.vectors = out.vectors * z;
-    out.omegaSquared = ritz.eigenvalues();
-    // The residuals in the standard form's norm, ||U^-1 (K x - lambda M x)||: over the gap to the
-    // rest of the spectrum they bound the angle between the span and the exact modes'.
-    const Eigen::MatrixXd residual = kv * z - mv * z * out.omegaSquared.asDiagonal();
-    double sum = 0;
-    for (int i = 0; i < below; ++i) sum += SolveUpper(b.uT, residual.col(i)).squaredNorm();
-    const double gap = out.dNext - out.omegaSquared(below - 1);
-    out.dAngle = gap > 0 ? std::sqrt(sum) / gap : std::numeric_limits<double>::infinity();
-    return out.vectors.allFinite() && out.omegaSquared.allFinite() && std::isfinite(out.dAngle);
+    if (count > 0 && ritz.info() != Eigen::Success) return false;
+    if (count > 0) out.vectors = out.vectors * ritz.eigenvectors();
+    out.omegaSquared = count > 0 ? ritz.eigenvalues() : Eigen::VectorXd();
+    return true;
 }
 
 bool CModalSolver::DeflatedStaticMatrices(double kappa, double omegaSquaredLimit,

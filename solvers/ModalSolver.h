@@ -143,9 +143,10 @@ public:
     bool StaticMatrices(double kappa, double omegaSquaredAbove, Eigen::Matrix3d& flexibility, Eigen::Matrix3d& second,
                         CWorkspace& ws) const;
     // Every mode of one block below omegaSquaredLimit with its whole vector, and the lowest mode
-    // above it as dNext: the partial solve's frequencies (whose count no mode escapes), then
-    // inverse iteration at each and a Rayleigh-Ritz step over them together (coinciding modes
-    // come out as an orthonormal basis of theirs). False when a factor or a solve fails.
+    // above it as dNext: by Lanczos on banded factors where that shows its modes complete (as
+    // SolveBlockLow), else the partial solve's frequencies (whose count no mode escapes), inverse
+    // iteration at each and a Rayleigh-Ritz step over them together (coinciding modes come out as
+    // an orthonormal basis of theirs). False when a factor or a solve fails.
     bool BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out,
                          CWorkspace& ws) const;
     // The static sums of StaticMatrices with the modes below omegaSquaredLimit weighted:
@@ -196,6 +197,10 @@ private:
     // fallback's vectors).
     int DenseBlockLow(const CBlock& b, double kappa, double omegaSquaredLimit, int spares, CModes& out,
                       Eigen::MatrixXd& vectors) const;
+    // Whole vectors of the block's modes at the given omega^2 (the partial solve's), by inverse
+    // iteration and a Rayleigh-Ritz step over them together, into out's vectors and omegaSquared.
+    static bool InverseIteration(const CBlock& b, double kappa, const Eigen::VectorXd& omegaSquared,
+                                 CBlockVectors& out, CWorkspace& ws);
     // One block's modes into ws.d and ws.rows.rows; returns its size.
     int SolveBlockInPlace(int block, double kappa, CWorkspace& ws) const;
     // The static sums for the top components comps[0 .. count - 1], over the blocks that move
