@@ -79,12 +79,13 @@ struct CDeflationSizes {
 }  // namespace
 
 bool CModalSolver::BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out,
-                                   CWorkspace& ws) const {
+                                   CWorkspace& ws, const CLowModeSettings& settings) const {
     const CBlock& b = m_blocks[static_cast<size_t>(block)];
     // Lanczos on banded factors where it shows its modes complete, else the partial solve's
     // frequencies and inverse iteration at each.
-    int below = b.bDense ? -1
-                         : LanczosBlockLow(b, kappa, omegaSquaredLimit, 1, ws.partial, ws.lowModes, &out.vectors, {});
+    int below = b.bDense || settings.nMaxSteps == 0
+                    ? -1
+                    : LanczosBlockLow(b, kappa, omegaSquaredLimit, 1, ws.partial, ws.lowModes, &out.vectors, settings);
     if (below >= 0) {
         out.omegaSquared = ws.partial.omegaSquared.head(below);
         out.vectors.conservativeResize(Eigen::NoChange, below);
@@ -112,6 +113,8 @@ bool CModalSolver::InverseIteration(const CBlock& b, double kappa, const Eigen::
                                     CBlockVectors& out, CWorkspace& ws) {
     const int n = b.nSize, count = static_cast<int>(omegaSquared.size());
     out.vectors.resize(n, count);
+    out.omegaSquared = omegaSquared;
+    if (count == 0) return true;
     for (int i = 0; i < count; ++i) {
         const double lambda = omegaSquared(i);
         CShiftedBand factor(b.a1, b.a2, b.a3, b.mass, kappa, lambda);
@@ -135,9 +138,9 @@ bool CModalSolver::InverseIteration(const CBlock& b, double kappa, const Eigen::
     reducedK = 0.5 * (reducedK + reducedK.transpose()).eval();
     reducedM = 0.5 * (reducedM + reducedM.transpose()).eval();
     const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> ritz(reducedK, reducedM);
-    if (count > 0 && ritz.info() != Eigen::Success) return false;
-    if (count > 0) out.vectors = out.vectors * ritz.eigenvectors();
-    out.omegaSquared = count > 0 ? ritz.eigenvalues() : Eigen::VectorXd();
+    if (ritz.info() != Eigen::Success) return false;
+    out.vectors = out.vectors * ritz.eigenvectors();
+    out.omegaSquared = ritz.eigenvalues();
     return true;
 }
 

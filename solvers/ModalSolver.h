@@ -147,8 +147,8 @@ public:
     // SolveBlockLow), else the partial solve's frequencies (whose count no mode escapes), inverse
     // iteration at each and a Rayleigh-Ritz step over them together (coinciding modes come out as
     // an orthonormal basis of theirs). False when a factor or a solve fails.
-    bool BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out,
-                         CWorkspace& ws) const;
+    bool BlockModesBelow(int block, double kappa, double omegaSquaredLimit, CBlockVectors& out, CWorkspace& ws,
+                         const CLowModeSettings& settings = {}) const;
     // The static sums of StaticMatrices with the modes below omegaSquaredLimit weighted:
     // sum over every mode of w t t^T / omega^2 and its second term / omega^4, w = weight(omega)
     // for those modes and 1 for the others. The low modes are deflated, not subtracted: the right
