@@ -83,7 +83,8 @@ int main() {
                 timeWhole / timeDeflated);
     std::unique_ptr<CModalSolver> own;
     const CWavenumberCost each = WholeCost(directions.At(0.0, 0, own));
-    std::printf("  work units a vector: every mode %.0f, the modes below a limit %.0f, the static sums %.0f\n", each.dModal,
-                each.dBelow, each.dStatic);
+    std::printf("  work units a vector: every mode %.0f, the modes below a limit %.0f (with spares %.0f), the static "
+                "sums %.0f\n",
+                each.dModal, each.dBelow, each.dNode, each.dStatic);
     return 0;
 }
