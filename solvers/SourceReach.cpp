@@ -71,6 +71,15 @@ Eigen::VectorXd LowFrequencies(const CModalSolver& solver, double kappa, double 
 Eigen::Index CountBelow(const Eigen::VectorXd& f, double omega) { return (f.array() < omega).count(); }
 Eigen::Index CountKnown(const Eigen::VectorXd& f) { return (f.array() < kUnsolved).count(); }
 
+// The frequencies below omega and at least those up to mode m (LowFrequencies): one more than
+// those below omega first, more where mode m lies above them.
+Eigen::VectorXd FrequenciesThrough(const CModalSolver& solver, double kappa, double omega, Eigen::Index m,
+                                   CModalSolver::CWorkspace& ws) {
+    Eigen::VectorXd f = LowFrequencies(solver, kappa, omega, 1, ws);
+    if (CountKnown(f) > m) return f;
+    return LowFrequencies(solver, kappa, omega, static_cast<int>(m + 1 - CountBelow(f, omega)), ws);
+}
+
 struct CPolarFrequencies {
     std::vector<double> radii;
     double step = 0;  // between directions, radians
@@ -144,7 +153,7 @@ double Refined(const CModalSolver& solver, const CPolarFrequencies& g, const CSe
     for (int level = 0; level < kRefineLevels; ++level) {
         const double h = (to - from) / kRefineNodes;
         for (int q = 0; q <= kRefineNodes; ++q)
-            f[static_cast<size_t>(q)] = LowFrequencies(solver, from + q * h, omega, static_cast<int>(s.m) + 1, ws);
+            f[static_cast<size_t>(q)] = FrequenciesThrough(solver, from + q * h, omega, s.m, ws);
         int best = 0;
         double bestAlong = -1;
         for (int q = 0; q < kRefineNodes; ++q) {
@@ -170,7 +179,7 @@ double RefinedAcross(CDirectionalSolvers& directions, const CPolarFrequencies& g
         const double h = (to - from) / kRefineNodes;
         for (int q = 0; q <= kRefineNodes; ++q) {
             std::unique_ptr<CModalSolver> own;
-            const Eigen::VectorXd f = LowFrequencies(directions.At(from + q * h, 0, own), k, omega, static_cast<int>(s.m) + 1, ws);
+            const Eigen::VectorXd f = FrequenciesThrough(directions.At(from + q * h, 0, own), k, omega, s.m, ws);
             c[static_cast<size_t>(q)] = f(s.m) < omega ? std::abs(f(s.m) - rest) / k : 0.0;
         }
         int best = 1;
