@@ -69,8 +69,7 @@ std::vector<double> AtlasRings(double kMax, double kMarked, const CAtlasSettings
     // crossings' marks see it.
     std::vector<double> rings{0.5 * centre};
     double step = centre;
-    // A stencil of a wave vector within kMax reaches this many rings beyond it.
-    const int beyond = (std::max(1, s.nPoints) + 1) / 2;
+    const int beyond = std::max(1, s.nRingsPastDisc);
     for (int above = 0; above < beyond && rings.size() <= CModeAtlas::kMaxNodes;) {
         const double k = rings.back();
         const double wanted = k < s.dCentreRadius ? centre : k < kMarked ? s.dRadialStep : outer;

@@ -68,6 +68,12 @@ struct CAtlasSettings {
     // and the modes change smoothly along k (measured on the tone-burst example: the curves as
     // close at 4 as at 3, several times further off at 5).
     double dOuterStepFactor = 4;
+    // Rings past the disc's edge (at least one, so that the disc lies within the rings): a wave
+    // vector near the edge holds modes only close to the ramp's top, where the split's weight
+    // vanishes with all its derivatives, and there a stencil shifted inward errs by little
+    // (measured on the tone-burst example: the curves the same with one as with the stencil's
+    // three rings past it).
+    int nRingsPastDisc = 1;
     // A node is near a crossing where two sorted modes of a block, the lower in the band, are
     // closer than this many times the second difference of their gap along k or theta: where the
     // load's spectrum is strong (above dVeeringSpectrum of its peak) dGapFactor, which takes in

@@ -56,6 +56,7 @@ struct CSpectrum {
 // marked zone's ring step and the directions' step.
 struct CLayout {
     double centre, outer, veerings, radial = 0.1, angular = 0.025;
+    int past = 1;  // rings past the disc
     CAtlasSettings Settings() const {
         CAtlasSettings s;
         s.dCentreStep = centre;
@@ -63,15 +64,17 @@ struct CLayout {
         s.dVeeringSpectrum = veerings;
         s.dRadialStep = radial;
         s.dAngularStep = angular;
+        s.nRingsPastDisc = past;
         return s;
     }
 };
-// The layouts before (even rings, veerings marked as far as crossings; the outer rings closer),
-// the present one, and coarser ones.
-constexpr CLayout kLayouts[] = {{0.1, 1, 1e-4},           {0.025, 1, 1e-4},          {0.025, 3, 1e-4},
-                                {0.025, 3, 1e-3},         {0.025, 4, 1e-3},          {0.025, 4, 1e-2},
-                                {0.025, 5, 1e-3},         {0.025, 3, 1e-3, 0.125},   {0.025, 4, 1e-3, 0.1, 0.0275},
-                                {0.025, 4, 1e-3, 0.1, 0.03}};
+// The layouts before (even rings, veerings marked as far as crossings; the outer rings closer;
+// the stencil's three rings past the disc), the present one, and coarser ones.
+constexpr CLayout kLayouts[] = {
+    {0.1, 1, 1e-4, 0.1, 0.025, 3},    {0.025, 1, 1e-4, 0.1, 0.025, 3},   {0.025, 3, 1e-4, 0.1, 0.025, 3},
+    {0.025, 3, 1e-3, 0.1, 0.025, 3},  {0.025, 4, 1e-3, 0.1, 0.025, 3},   {0.025, 4, 1e-3},
+    {0.025, 4, 1e-2},                 {0.025, 5, 1e-3, 0.1, 0.025, 3},   {0.025, 3, 1e-3, 0.125, 0.025, 3},
+    {0.025, 4, 1e-3, 0.1, 0.0275, 3}, {0.025, 4, 1e-3, 0.1, 0.03, 3}};
 
 struct CErrors {
     size_t samples = 0, refused = 0, mismatched = 0;
