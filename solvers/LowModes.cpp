@@ -129,9 +129,10 @@ int Finish(const CPencil& p, double kappa, double limit, int below, int wanted, 
     std::sort(w.order.begin(), w.order.end(), [&](int x, int y) { return w.theta(x) < w.theta(y); });
     const int found = static_cast<int>(std::count_if(w.order.begin(), w.order.end(), [&](int j) { return w.theta(j) < limit; }));
     if (found != below) return -1;
-    // Just above the highest pair, beyond its error (a residual bounds it).
+    // Just above the highest pair, beyond its error (a residual bounds it). Without spares, and
+    // the pairs clear of the limit, the count there has said it already.
     double x = w.theta(w.order.back()) + 4 * tolerance;
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = 0; wanted > below || x >= limit; ++attempt) {
         FormShifted(p.a1, p.a2, p.a3, p.mass, kappa, x, w.ldl);
         bool unsure = false;
         const int count = NegativePivots(w.ldl, &unsure);
