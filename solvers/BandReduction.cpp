@@ -5,6 +5,20 @@
 
 namespace numerics {
 
+void BandTimes(const CSymBand& a, const double* x, double* y) {
+    const int n = a.Size(), width = a.Width();
+    std::fill(y, y + n, 0.0);
+    for (int j = 0; j < n; ++j) {
+        const double* col = a.Column(j);
+        const int last = std::min(n - 1, j + width) - j;
+        const double xj = x[j];
+        for (int t = 1; t <= last; ++t) y[j + t] += col[t] * xj;
+        // The row's part above the diagonal in SIMD lanes (a plain loop's sum stays scalar).
+        y[j] += col[0] * xj + Eigen::Map<const Eigen::VectorXd>(col + 1, last).dot(
+                                  Eigen::Map<const Eigen::VectorXd>(x + j + 1, last));
+    }
+}
+
 namespace {
 
 // The plane rotation on indices (p, p + 1) applied from both sides, a <- R a R^T with

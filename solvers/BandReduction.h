@@ -43,6 +43,9 @@ private:
     std::vector<double> m_data;
 };
 
+// y = a x for a symmetric band matrix a (y and x apart).
+void BandTimes(const CSymBand& a, const double* x, double* y);
+
 // Rows of the accumulated transformation carried along, one column per unknown (at most three
 // rows; only the first `count` are updated).
 struct CCarriedRows {

@@ -11,15 +11,8 @@ namespace numerics {
 CBandedModes::CBandedModes(const CThicknessModel& model) : m_m(AssembleBands(model)) { KeepBlasOnOneThread(); }
 
 Eigen::VectorXd CBandedModes::Times(const CSymBand& a, const Eigen::VectorXd& x) {
-    const int n = a.Size(), w = a.Width();
-    Eigen::VectorXd y = Eigen::VectorXd::Zero(n);
-    for (int j = 0; j < n; ++j) {
-        y(j) += a(j, j) * x(j);
-        for (int i = j + 1; i <= std::min(n - 1, j + w); ++i) {
-            y(i) += a(i, j) * x(j);
-            y(j) += a(i, j) * x(i);
-        }
-    }
+    Eigen::VectorXd y(a.Size());
+    BandTimes(a, x.data(), y.data());
     return y;
 }
 

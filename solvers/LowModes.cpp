@@ -179,18 +179,6 @@ int NegativePivots(CSymBand& x, bool* nearlySingular) {
     return count;
 }
 
-void BandTimes(const CSymBand& a, const double* x, double* y) {
-    const int n = a.Size(), width = a.Width();
-    std::fill(y, y + n, 0.0);
-    for (int j = 0; j < n; ++j) {
-        const double* col = a.Column(j);
-        const int last = std::min(n - 1, j + width) - j;
-        const double xj = x[j];
-        for (int t = 1; t <= last; ++t) y[j + t] += col[t] * xj;
-        y[j] += col[0] * xj + Dot(col + 1, x + j + 1, last);
-    }
-}
-
 double MassInverseNorm(const CSymBand& uT, const double* r, double* z) {
     // U z = r from the bottom up: column i of uT holds U(i, i .. i + kb).
     const int n = uT.Size(), kb = uT.Width();

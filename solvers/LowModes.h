@@ -43,8 +43,6 @@ struct CLowModeSettings {
 // sets *nearlySingular.
 int NegativePivots(CSymBand& a, bool* nearlySingular = nullptr);
 
-// y = a x for a symmetric band matrix a (y and x apart).
-void BandTimes(const CSymBand& a, const double* x, double* y);
 // ||r|| in the inverse of M = U U^T (uT as FactorFromBottom gives it), z scratch of r's size.
 double MassInverseNorm(const CSymBand& uT, const double* r, double* z);
 
