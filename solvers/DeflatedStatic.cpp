@@ -25,18 +25,6 @@ Eigen::VectorXd Start(int n, int mode) {
     return x;
 }
 
-// y = U^-1 r with M = U U^T, U upper triangular given as uT = U^T in band storage.
-Eigen::VectorXd SolveUpper(const CSymBand& uT, const Eigen::VectorXd& r) {
-    const int n = uT.Size(), w = uT.Width();
-    Eigen::VectorXd y = r;
-    for (int i = n - 1; i >= 0; --i) {
-        double sum = y(i);
-        for (int j = i + 1; j <= std::min(n - 1, i + w); ++j) sum -= uT(j, i) * y(j);
-        y(i) = sum / uT(i, i);
-    }
-    return y;
-}
-
 // x M-orthogonal to the first `count` columns of v (twice, for the rounding) and M-normalised.
 bool OrthonormaliseAgainst(const CSymBand& mass, const Eigen::MatrixXd& v, int count, Eigen::VectorXd& x) {
     for (int pass = 0; pass < 2; ++pass) {
@@ -102,8 +90,9 @@ bool CModalSolver::BlockModesBelow(int block, double kappa, double omegaSquaredL
     FormShifted(b.a1, b.a2, b.a3, b.mass, kappa, 0.0, ws.stiffness);
     const Eigen::MatrixXd residual = TimesColumns(ws.stiffness, out.vectors) -
                                      TimesColumns(b.mass, out.vectors) * out.omegaSquared.asDiagonal();
+    Eigen::VectorXd z(b.nSize);
     double sum = 0;
-    for (int i = 0; i < below; ++i) sum += SolveUpper(b.uT, residual.col(i)).squaredNorm();
+    for (int i = 0; i < below; ++i) sum += std::pow(MassInverseNorm(b.uT, residual.col(i).data(), z.data()), 2);
     const double gap = out.dNext - out.omegaSquared(below - 1);
     out.dAngle = gap > 0 ? std::sqrt(sum) / gap : std::numeric_limits<double>::infinity();
     return out.vectors.allFinite() && out.omegaSquared.allFinite() && std::isfinite(out.dAngle);
@@ -172,7 +161,8 @@ bool CModalSolver::DeflatedStaticMatrices(double kappa, double omegaSquaredLimit
         CDeflationSizes sizes;
         sizes.dAngle = low.dAngle;
         sizes.dNext = low.dNext;
-        for (int d = 0; d < 3; ++d) sizes.dTop += SolveUpper(b.uT, t.col(d)).squaredNorm();
+        Eigen::VectorXd z(b.nSize);
+        for (int d = 0; d < 3; ++d) sizes.dTop += std::pow(MassInverseNorm(b.uT, t.col(d).data(), z.data()), 2);
         sizes.dTop = std::sqrt(sizes.dTop);
         sizes.dLow = c.norm();
         for (Eigen::Index i = 0; i < low.omegaSquared.size(); ++i) {
